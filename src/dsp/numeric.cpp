@@ -1,0 +1,159 @@
+#include "dsp/numeric.h"
+
+#include <cmath>
+
+const float r_pi = 3.14159265358979323846f;
+const float r_2pi = 6.28318530717958647692f;
+const float r_half = 0.5f;
+const float r_zero = 0.0f;
+const float r_one = 1.0f;
+const float r_two = 2.0f;
+const float r_sqrt_two = std::sqrt(2.0f);
+const unsigned char BITS[8] = {1, 2, 4, 8, 16, 32, 64, 128};
+
+float r_sqr(float x) { return x * x; }
+float r_cub(float x) { return x * x * x; }
+float r_abs(float x) { return std::sqrt(r_sqr(x)); }
+float r_max(float a, float b) { return b > a ? b : a; }
+float r_min(float a, float b) { return b > a ? a : b; }
+int i_max(int a, int b) { return a >= b ? a : b; }
+int i_min(int a, int b) { return a < b ? a : b; }
+int i_abs(int a) { return a < 0 ? -a : a; }
+float r_log2(float x) { return std::log(x) / std::log(2.0f); }
+float r_logb(float base, float x) { return std::log(x) / std::log(base); }
+
+// Out-of-range floats (NaN, beyond int) would make the conversion undefined;
+// they can only come from damaged data, and any in-range answer serves there.
+static int to_int_saturated(float integral) {
+    if (!(integral == integral)) return 0;
+    if (integral >= 2147483648.0f) return 2147483647;
+    if (integral < -2147483648.0f) return -2147483647 - 1;
+    return static_cast<int>(integral);
+}
+
+int r_floor(float x) { return to_int_saturated(std::floor(x)); }
+
+int r_round(float x) {
+    const float shifted = x + 0.5f;
+    return to_int_saturated(std::floor(shifted));
+}
+
+int energy_round(float x) {
+    const int lo = r_floor(x);
+    const int hi = to_int_saturated(std::ceil(x));
+    // The energy is cut to an integer before the comparison, which moves the
+    // switch point between n and n+1 to the root of the next integer above
+    // n² + n + ½ (2.6458 rather than 2.5 between 2 and 3).
+    const float e = static_cast<float>(to_int_saturated(std::trunc(x * x)));
+    const float dlo = r_abs(e - r_sqr(static_cast<float>(lo)));
+    const float dhi = r_abs(e - r_sqr(static_cast<float>(hi)));
+    return dhi > dlo ? lo : hi;
+}
+
+float signed_pow(float x, float p) {
+    if (x > 0) return std::pow(x, p);
+    if (x < 0) return -std::pow(-x, p);
+    return 0.0f;
+}
+
+float freq_to_bark(float f) {
+    // The first arctangent in double, the second in float, as the masking
+    // tables of every decoder are built.
+    const double low = 13.0 * std::atan(static_cast<double>(f) * 0.76 / 1000.0);
+    const float high = std::atan(r_sqr(f) / r_sqr(7500.0f));
+    return static_cast<float>(low + 3.5 * static_cast<double>(high));
+}
+
+float db_to_amplify(float d) { return std::pow(2.0f, d / 6.0f); }
+
+float amplify_to_db(float a, float floor_db) {
+    if (a > db_to_amplify(floor_db)) return 6.0f * r_log2(a);
+    return floor_db;
+}
+
+float ra_sum(const float* values, int count) {
+    float sum = 0.0f;
+    for (int i = 0; i < count; ++i) sum += values[i];
+    return sum;
+}
+
+float ra_avg(const float* values, int count) {
+    return count <= 0 ? 0.0f : ra_sum(values, count) / static_cast<float>(count);
+}
+
+float ra_max(const float* values, int count) {
+    float best = values[0];
+    for (int i = 1; i < count; ++i)
+        if (values[i] > best) best = values[i];
+    return best;
+}
+
+float ra_energy(const float* values, int count) {
+    float sum = 0.0f;
+    for (int i = 0; i < count; ++i) sum += r_sqr(values[i]);
+    return sum;
+}
+
+float ra_amplitude(const float* values, int count) {
+    float sum = 0.0f;
+    for (int i = 0; i < count; ++i) sum += r_abs(values[i]);
+    return sum;
+}
+
+void c_equ_c(float* d, const float* s) {
+    d[0] = s[0];
+    d[1] = s[1];
+}
+
+void c_addequ_c(float* d, const float* s) {
+    d[0] += s[0];
+    d[1] += s[1];
+}
+
+void c_mulequ_c(float* d, const float* s) {
+    // s may alias d (squaring in place): read both parts of s first.
+    const float sre = s[0], sim = s[1];
+    const float re = d[0] * sre - d[1] * sim;
+    d[1] = d[0] * sim + d[1] * sre;
+    d[0] = re;
+}
+
+void c_mulequ_r(float* d, float r) {
+    d[0] *= r;
+    d[1] *= r;
+}
+
+void c_equ_c_mul_c(float* d, const float* a, const float* b) {
+    const float re = a[0] * b[0] - a[1] * b[1];
+    const float im = a[0] * b[1] + a[1] * b[0];
+    d[0] = re;
+    d[1] = im;
+}
+
+void c_equ_c_mul_r(float* d, const float* a, float r) {
+    d[0] = a[0] * r;
+    d[1] = a[1] * r;
+}
+
+void c_addequ_c_mul_c(float* d, const float* a, const float* b) {
+    const float re = a[0] * b[0] - a[1] * b[1];
+    const float im = a[0] * b[1] + a[1] * b[0];
+    d[0] += re;
+    d[1] += im;
+}
+
+void cc_equ_cc_mul_rr(float* d, const float* a, const float* w) {
+    d[0] += a[0] * w[0];
+    d[1] += a[1] * w[0];
+    d[2] += a[2] * w[1];
+    d[3] += a[3] * w[1];
+}
+
+void ifft_odd_aux(float* o1, float* o2, const float* x0, const float* t) {
+    o1[0] = t[0] + t[2] - x0[0];
+    o1[1] = t[1] + t[3] - x0[1];
+    o2[0] = t[0] - t[2] + x0[0];
+    o2[1] = t[1] - t[3] + x0[1];
+}
+
+float c_abs(const float* c) { return std::sqrt(r_sqr(c[0]) + r_sqr(c[1])); }

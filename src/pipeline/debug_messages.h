@@ -1,0 +1,5 @@
+// Debug switch of the codec: work-time reports and packet byte counts.
+#pragma once
+
+// False in every build; a developer flips it by hand to see per-module timing.
+extern bool DebugMsgsOn;
