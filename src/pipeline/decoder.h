@@ -25,6 +25,9 @@ public:
     void connect_inout() override;
     void work() override;
 
+    // Packets whose bits ran past their end so far: damage in the file.
+    int damaged_packets() const { return pg_.damaged_packets(); }
+
 private:
     da_ISettings is_;
     da_DSettings ds_;

@@ -1,0 +1,40 @@
+// The whole decode chain for one stream: decoder graph plus inverse
+// transform, joined by their three queues. Packets in, PCM blocks out.
+#pragma once
+
+#include <memory>
+
+#include "app/settings/settings.h"
+#include "coding/bit_stream.h"
+#include "dsp/cdda_mdcst.h"
+#include "pipeline/data_queue.h"
+#include "pipeline/decoder.h"
+
+class DecodeChain {
+public:
+    static constexpr int kBlockBytes = 3528;
+
+    DecodeChain(const da_ISettings& i, const da_DSettings& d, const da_CodeFeatures& cf);
+    ~DecodeChain();
+    DecodeChain(const DecodeChain&) = delete;
+    DecodeChain& operator=(const DecodeChain&) = delete;
+
+    // Decodes one packet. Returns false when its bits ran past its end (a
+    // damaged packet, decoded as far as it goes).
+    bool feed_packet(std::unique_ptr<da_BinRWBase> packet);
+
+    // PCM blocks of 3528 bytes ready for writing, oldest first.
+    bool has_block() { return pcm_.queued() > 0; }
+    struct BlockDeleter {
+        void operator()(unsigned char* p) const { item_free(p); }
+    };
+    std::unique_ptr<unsigned char, BlockDeleter> take_block();
+
+private:
+    // Declared so that destruction runs decoder, transform, then the queues.
+    da_PDataQueue pcm_;
+    da_PDataQueue spectra_;
+    da_PDataQueue packets_;
+    da_CDDA_iMDCST transform_;
+    std::unique_ptr<da_Decoder> decoder_;
+};
