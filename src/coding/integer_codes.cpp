@@ -1,0 +1,214 @@
+#include "coding/integer_codes.h"
+
+#include <algorithm>
+#include <climits>
+#include <vector>
+
+int bin_size(int x) {
+    if (x <= 0) return 0;
+    return 32 - __builtin_clz(static_cast<unsigned>(x));
+}
+
+int i_exp2(int k) {
+    return 1 << k;
+}
+
+// --- range numbers -------------------------------------------------------------
+
+void write_rng_num(da_BinWriter& w, int n, int v) {
+    if (n < 2) return;
+    const int s = bin_size(n);
+    const int h = i_exp2(s - 1);
+    const int u = n - 1 - v;
+    const int low = u & (h - 1);  // u mod h
+    // n mod h is n - h, since h <= n < 2h. The optional bit (u div h) follows
+    // the low bits, so both go out as one s-bit word.
+    if (low < n - h)
+        w.write((low << 1) | (u >> (s - 1)), s);
+    else
+        w.write(low, s - 1);
+}
+
+int read_rng_num(da_BinReader& r, int n) {
+    if (n < 2) return n - 1;
+    const int s = bin_size(n);
+    const int h = i_exp2(s - 1);
+    int c = r.read(s - 1);  // c < h
+    // The extra bit only follows c < n - h, so c + h stays below n and the
+    // result below n: no bit pattern can leave the range.
+    if (c < n - h) c += h * r.read(1);
+    return n - 1 - c;
+}
+
+// --- increasing sets -------------------------------------------------------------
+
+namespace {
+
+// A set of k elements filling [lo, hi] needs no bits. k beyond the range
+// size cannot come from a writer; the surplus is pinned to hi so the reader
+// still ends with values inside the range.
+void fill_range(int* p, int lo, int hi, int k) {
+    for (int i = 0; i < k; ++i) p[i] = std::min(lo + i, hi);
+}
+
+}  // namespace
+
+void write_known_set_1(da_BinWriter& w, int const* p, int lo, int hi, int k) {
+    const int n = hi - lo + 1;
+    if (k <= 0 || n - k <= 0) return;
+    const int m = k / 2;
+    write_rng_num(w, n - k + 1, p[m] - lo - m);
+    write_known_set_1(w, p, lo, p[m] - 1, m);
+    write_known_set_1(w, p + m + 1, p[m] + 1, hi, k - m - 1);
+}
+
+void read_known_set_1(da_BinReader& r, int* p, int lo, int hi, int k) {
+    const int n = hi - lo + 1;
+    if (k <= 0) return;
+    if (n - k <= 0) {
+        fill_range(p, lo, hi, k);
+        return;
+    }
+    // p[m] lands in [lo + m, hi - (k - 1 - m)], which leaves exactly room for
+    // the m elements below it and the k - 1 - m above it, whatever the bits.
+    const int m = k / 2;
+    p[m] = lo + m + read_rng_num(r, n - k + 1);
+    read_known_set_1(r, p, lo, p[m] - 1, m);
+    read_known_set_1(r, p + m + 1, p[m] + 1, hi, k - m - 1);
+}
+
+void write_known_set_2(da_BinWriter& w, int const* p, int lo, int hi, int k) {
+    const int n = hi - lo + 1;
+    if (k <= 0 || k >= n) return;
+    if (k == 1) {
+        write_rng_num(w, n, p[0] - lo);
+        return;
+    }
+    const int h = n / 2;
+    const int dmin = std::max(0, k - (n - h));
+    const int dmax = std::min(k, h);
+    int c = 0;
+    while (c < k && p[c] < lo + h) ++c;
+    write_rng_num(w, dmax - dmin + 1, c - dmin);
+    write_known_set_2(w, p, lo, lo + h - 1, c);
+    write_known_set_2(w, p + c, lo + h, hi, k - c);
+}
+
+void read_known_set_2(da_BinReader& r, int* p, int lo, int hi, int k) {
+    const int n = hi - lo + 1;
+    if (k <= 0) return;
+    // A full range reads no bits (every split is forced); taking it whole
+    // also keeps an impossible k from recursing without end.
+    if (k >= n) {
+        fill_range(p, lo, hi, k);
+        return;
+    }
+    if (k == 1) {
+        p[0] = lo + read_rng_num(r, n);
+        return;
+    }
+    const int h = n / 2;
+    const int dmin = std::max(0, k - (n - h));
+    const int dmax = std::min(k, h);
+    const int c = dmin + read_rng_num(r, dmax - dmin + 1);
+    read_known_set_2(r, p, lo, lo + h - 1, c);
+    read_known_set_2(r, p + c, lo + h, hi, k - c);
+}
+
+// --- sequences with a known total -----------------------------------------------
+
+void write_n0_seq(da_BinWriter& w, int const* v, int M, int k) {
+    if (k <= 1) return;
+    const int h = k / 2;
+    long long SL = 0, SR = 0;
+    for (int i = 0; i < h; ++i) SL += v[i];
+    for (int i = h; i < k; ++i) SR += v[i];
+    const long long S = SL + SR;
+    const long long hi = std::min(S, static_cast<long long>(M) * h);
+    const long long lo = std::max(0LL, S - static_cast<long long>(M) * (k - h));
+    write_rng_num(w, static_cast<int>(hi - lo + 1), static_cast<int>(SL - lo));
+    write_n0_seq(w, v, M, h);
+    write_n0_seq(w, v + h, M, k - h);
+}
+
+namespace {
+
+// S is within 0..M*k here, so both halves' totals come out within their own
+// bounds and every leaf is within 0..M.
+void read_n0_seq_within(da_BinReader& r, int* v, int M, int k, int S) {
+    if (k <= 0) return;
+    if (k == 1) {
+        v[0] = S;
+        return;
+    }
+    const int h = k / 2;
+    const long long hi = std::min(static_cast<long long>(S), static_cast<long long>(M) * h);
+    const long long lo = std::max(0LL, S - static_cast<long long>(M) * (k - h));
+    const int SL = static_cast<int>(lo) + read_rng_num(r, static_cast<int>(hi - lo + 1));
+    read_n0_seq_within(r, v, M, h, SL);
+    read_n0_seq_within(r, v + h, M, k - h, S - SL);
+}
+
+}  // namespace
+
+void read_n0_seq(da_BinReader& r, int* v, int M, int k, int S) {
+    if (k <= 0) return;
+    M = std::max(M, 0);
+    const long long top = std::min(static_cast<long long>(M) * k, static_cast<long long>(INT_MAX));
+    read_n0_seq_within(r, v, M, k,
+                       static_cast<int>(std::clamp(static_cast<long long>(S), 0LL, top)));
+}
+
+// --- unbounded numbers -------------------------------------------------------------
+
+void write_nat0_num(da_BinWriter& w, int m, int v) {
+    while (v > 0) {
+        const int d = (v - 1) % m + 1;
+        write_rng_num(w, m + 1, d);
+        v = (v - d) / m;
+    }
+    write_rng_num(w, m + 1, 0);
+}
+
+int read_nat0_num(da_BinReader& r, int m) {
+    // Digits come least significant first; the weight of the next digit is
+    // m^i. Past the packet's end the bits are zeros, which read as the digit
+    // m rather than the end digit, so the end of the bits ends the number.
+    long long value = 0, weight = 1;
+    for (;;) {
+        const int t = read_rng_num(r, m + 1);
+        if (t <= 0 || r.overran()) break;
+        if (weight <= INT_MAX)
+            value = std::min(value + t * weight, static_cast<long long>(INT_MAX));
+        weight = std::min(weight * m, static_cast<long long>(INT_MAX) + 1);
+    }
+    return static_cast<int>(value);
+}
+
+// --- stars and bars -----------------------------------------------------------------
+
+void write_n0_seq_v2(da_BinWriter& w, int const* v, int /*unused*/, int k, SetWriterFn set_coder) {
+    if (k <= 1) return;
+    std::vector<int> bars(k - 1);
+    int total = 0;
+    for (int i = 0; i < k - 1; ++i) {
+        total += v[i];
+        bars[i] = total + i;
+    }
+    total += v[k - 1];
+    set_coder(w, bars.data(), 0, total + k - 2, k - 1);
+}
+
+void read_n0_seq_v2(da_BinReader& r, int* v, int /*unused*/, int k, SetReaderFn set_coder, int S) {
+    if (k <= 0) return;
+    S = std::max(S, 0);
+    if (k == 1) {
+        v[0] = S;
+        return;
+    }
+    std::vector<int> bars(k - 1);
+    set_coder(r, bars.data(), 0, S + k - 2, k - 1);
+    v[0] = bars[0];
+    for (int i = 1; i < k - 1; ++i) v[i] = bars[i] - bars[i - 1] - 1;
+    v[k - 1] = S + k - 2 - bars[k - 2];
+}

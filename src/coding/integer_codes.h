@@ -1,0 +1,55 @@
+// Integer codes over bounds that writer and reader both know: range numbers,
+// increasing sets and bounded sequences with a known total.
+//
+// Each reader consumes exactly the bits its writer produced when given the
+// same bounds. Given foreign bits, a reader still returns values inside the
+// range its code allows, reads at most a bounded number of bits and
+// allocates nothing beyond its output; it never fails.
+#pragma once
+
+#include "coding/bit_stream.h"
+
+// Number of significant bits of x; 0 for x <= 0.
+int bin_size(int x);
+// 2 to the power k, k in 0..30.
+int i_exp2(int k);
+
+// Shape of the set coders that the layered codes take: (stream, set, lo, hi, k).
+using SetWriterFn = void (*)(da_BinWriter&, int const*, int, int, int);
+using SetReaderFn = void (*)(da_BinReader&, int*, int, int, int);
+
+// v in 0..n-1 in the fewest whole bits, counting down from n-1: with h the
+// largest power of two not above n, values n-h..h-1 take bin_size(n)-1 bits
+// and the others one more. n < 2 writes nothing. For n = 5 the codewords of
+// v = 0..4 are 001, 11, 10, 01, 000.
+void write_rng_num(da_BinWriter& w, int n, int v);
+// 0..n-1 for any bits when n >= 1; n - 1 for n <= 0 (no value exists).
+int read_rng_num(da_BinReader& r, int n);
+
+// A strictly increasing set p[0..k-1] within [lo, hi], by median splits: the
+// middle element as a range number, then the left part, then the right part.
+// The empty set and the full range cost nothing. Requires 0 <= k <= hi-lo+1.
+void write_known_set_1(da_BinWriter& w, int const* p, int lo, int hi, int k);
+void read_known_set_1(da_BinReader& r, int* p, int lo, int hi, int k);
+
+// The same set by halving the range: the count below the midpoint, then
+// each half.
+void write_known_set_2(da_BinWriter& w, int const* p, int lo, int hi, int k);
+void read_known_set_2(da_BinReader& r, int* p, int lo, int hi, int k);
+
+// k values in 0..M whose total S the reader knows, by splitting the total
+// between the two halves recursively. k <= 1 or S = 0 cost nothing.
+void write_n0_seq(da_BinWriter& w, int const* v, int M, int k);
+// S outside 0..M*k is taken as the nearest total that is possible.
+void read_n0_seq(da_BinReader& r, int* v, int M, int k, int S);
+
+// An unbounded v >= 0 in bijective base m >= 1 (digits 1..m, least significant
+// first, each a range number over m+1 values), ended by a digit 0.
+void write_nat0_num(da_BinWriter& w, int m, int v);
+// Saturates at INT_MAX; stops at the end of the packet's bits.
+int read_nat0_num(da_BinReader& r, int m);
+
+// k values >= 0 with a total S the reader knows, as k-1 bar positions in
+// 0..S+k-2 coded by set_coder. The unused int is part of the interface.
+void write_n0_seq_v2(da_BinWriter& w, int const* v, int unused, int k, SetWriterFn set_coder);
+void read_n0_seq_v2(da_BinReader& r, int* v, int unused, int k, SetReaderFn set_coder, int S);

@@ -1,0 +1,343 @@
+#include "coding/integer_codes.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <numeric>
+#include <set>
+#include <vector>
+
+#include "coding_test_util.h"
+
+namespace {
+
+using coding_test::bit_string;
+using coding_test::random_packet;
+using coding_test::scratch_packet;
+using coding_test::uniform;
+
+std::string rng_codeword(int n, int v) {
+    auto p = scratch_packet(8);
+    da_BinWriter w(*p);
+    write_rng_num(w, n, v);
+    return bit_string(*p, 0, p->possition());
+}
+
+TEST(BinSizeTest, CountsSignificantBits) {
+    EXPECT_EQ(bin_size(0), 0);
+    EXPECT_EQ(bin_size(-5), 0);
+    EXPECT_EQ(bin_size(1), 1);
+    EXPECT_EQ(bin_size(8), 4);
+    EXPECT_EQ(bin_size(INT_MAX), 31);
+    EXPECT_EQ(i_exp2(0), 1);
+    EXPECT_EQ(i_exp2(30), 1 << 30);
+}
+
+TEST(RangeNumberTest, CodewordsForSmallRanges) {
+    const std::vector<std::vector<std::string>> table = {
+        {"1", "0"},
+        {"01", "1", "00"},
+        {"11", "10", "01", "00"},
+        {"001", "11", "10", "01", "000"},
+        {"011", "001", "11", "10", "010", "000"},
+        {"101", "011", "001", "11", "100", "010", "000"},
+        {"111", "110", "101", "100", "011", "010", "001", "000"},
+    };
+    for (int n = 2; n <= 8; ++n)
+        for (int v = 0; v < n; ++v) EXPECT_EQ(rng_codeword(n, v), table[n - 2][v]) << n << " " << v;
+}
+
+TEST(RangeNumberTest, SingleValueRangeCostsNothing) {
+    EXPECT_EQ(rng_codeword(1, 0), "");
+    auto p = scratch_packet(4);
+    da_BinReader r(*p);
+    EXPECT_EQ(read_rng_num(r, 1), 0);
+    EXPECT_EQ(read_rng_num(r, 0), -1);
+    EXPECT_EQ(r.possition(), 0);
+}
+
+TEST(RangeNumberTest, EveryValueRoundTripsInTheFewestBits) {
+    auto p = scratch_packet(64);
+    for (int n = 2; n <= 600; ++n) {
+        const int s = bin_size(n), h = 1 << (s - 1);
+        for (int v = 0; v < n; ++v) {
+            p->set_possition(0);
+            da_BinWriter w(*p);
+            write_rng_num(w, n, v);
+            const int len = p->possition();
+            ASSERT_EQ(len, (v >= n - h && v <= h - 1) ? s - 1 : s) << n << " " << v;
+            p->set_possition(0);
+            da_BinReader r(*p);
+            ASSERT_EQ(read_rng_num(r, n), v);
+            ASSERT_EQ(r.possition(), len);
+        }
+    }
+}
+
+TEST(RangeNumberTest, LargeRangesRoundTrip) {
+    const unsigned seed = coding_test::test_seed();
+    SCOPED_TRACE(coding_test::seed_note(seed));
+    std::mt19937 rng(seed);
+    auto p = scratch_packet(64);
+    for (int i = 0; i < 20000; ++i) {
+        const int n = uniform(rng, 2, INT_MAX);
+        const int v = uniform(rng, 0, n - 1);
+        p->set_possition(0);
+        da_BinWriter w(*p);
+        write_rng_num(w, n, v);
+        const int len = p->possition();
+        p->set_possition(0);
+        da_BinReader r(*p);
+        ASSERT_EQ(read_rng_num(r, n), v) << n;
+        ASSERT_EQ(r.possition(), len);
+    }
+}
+
+TEST(RangeNumberTest, AnyBitsReadAsAValueInRange) {
+    for (int n = 2; n <= 300; ++n) {
+        const int s = bin_size(n);
+        for (int bits = 0; bits < (1 << s); ++bits) {
+            auto p = scratch_packet(8, 0);
+            da_BinWriter(*p).write(bits, s);
+            p->set_possition(0);
+            da_BinReader r(*p);
+            const int v = read_rng_num(r, n);
+            ASSERT_GE(v, 0);
+            ASSERT_LT(v, n);
+        }
+    }
+}
+
+std::vector<int> random_set(std::mt19937& rng, int lo, int hi, int k) {
+    std::vector<int> all(hi - lo + 1);
+    std::iota(all.begin(), all.end(), lo);
+    std::shuffle(all.begin(), all.end(), rng);
+    all.resize(k);
+    std::sort(all.begin(), all.end());
+    return all;
+}
+
+void expect_valid_set(const std::vector<int>& p, int lo, int hi) {
+    for (size_t i = 0; i < p.size(); ++i) {
+        ASSERT_GE(p[i], lo);
+        ASSERT_LE(p[i], hi);
+        if (i > 0) {
+            ASSERT_LT(p[i - 1], p[i]);
+        }
+    }
+}
+
+struct SetCoder {
+    const char* name;
+    SetWriterFn write;
+    SetReaderFn read;
+};
+const SetCoder kSetCoders[] = {{"known_set_1", write_known_set_1, read_known_set_1},
+                               {"known_set_2", write_known_set_2, read_known_set_2}};
+
+TEST(KnownSetTest, EmptySetAndFullRangeCostNothing) {
+    for (const SetCoder& coder : kSetCoders) {
+        SCOPED_TRACE(coder.name);
+        auto p = scratch_packet(8);
+        da_BinWriter w(*p);
+        const std::vector<int> full = {3, 4, 5, 6};
+        coder.write(w, full.data(), 3, 6, 4);
+        coder.write(w, nullptr, 3, 6, 0);
+        EXPECT_EQ(p->possition(), 0);
+        da_BinReader r(*p);
+        std::vector<int> out(4, -1);
+        coder.read(r, out.data(), 3, 6, 4);
+        EXPECT_EQ(out, full);
+        EXPECT_EQ(r.possition(), 0);
+    }
+}
+
+TEST(KnownSetTest, MedianSplitWritesTheMiddleElementFirst) {
+    // {1} in 0..2: one element over three places, rng_num(3, 1) = "1".
+    auto p = scratch_packet(8);
+    da_BinWriter w(*p);
+    const int set[] = {1};
+    write_known_set_1(w, set, 0, 2, 1);
+    EXPECT_EQ(bit_string(*p, 0, p->possition()), "1");
+    // {0, 2, 3} in 0..3: middle 2 at offset 1 of 2 values ("0"), then {0}
+    // in 0..1 ("1"), then {3} in 3..3 (nothing).
+    p->set_possition(0);
+    const int set3[] = {0, 2, 3};
+    write_known_set_1(w, set3, 0, 3, 3);
+    EXPECT_EQ(bit_string(*p, 0, p->possition()), "01");
+}
+
+TEST(KnownSetTest, RandomSetsRoundTrip) {
+    const unsigned seed = coding_test::test_seed();
+    SCOPED_TRACE(coding_test::seed_note(seed));
+    std::mt19937 rng(seed);
+    for (const SetCoder& coder : kSetCoders) {
+        SCOPED_TRACE(coder.name);
+        for (int round = 0; round < 400; ++round) {
+            const int lo = uniform(rng, -50, 50);
+            const int n = uniform(rng, 1, round < 200 ? 20 : 900);
+            const int k = uniform(rng, 0, n);
+            const std::vector<int> set = random_set(rng, lo, lo + n - 1, k);
+            auto p = scratch_packet(2048);
+            da_BinWriter w(*p);
+            w.write(5, 3);  // codes need not start on a byte boundary
+            coder.write(w, set.data(), lo, lo + n - 1, k);
+            const int end = p->possition();
+            p->set_possition(3);
+            da_BinReader r(*p);
+            std::vector<int> out(k);
+            coder.read(r, out.data(), lo, lo + n - 1, k);
+            ASSERT_EQ(out, set);
+            ASSERT_EQ(r.possition(), end);
+        }
+    }
+}
+
+TEST(KnownSetTest, ForeignBitsGiveIncreasingSetsInRange) {
+    const unsigned seed = coding_test::test_seed();
+    SCOPED_TRACE(coding_test::seed_note(seed));
+    std::mt19937 rng(seed);
+    for (const SetCoder& coder : kSetCoders) {
+        SCOPED_TRACE(coder.name);
+        for (int round = 0; round < 300; ++round) {
+            const int n = uniform(rng, 1, 1000), k = uniform(rng, 0, n);
+            auto p = random_packet(rng, uniform(rng, 0, 64));
+            da_BinReader r(*p);
+            std::vector<int> out(k);
+            coder.read(r, out.data(), 10, 10 + n - 1, k);
+            expect_valid_set(out, 10, 10 + n - 1);
+        }
+    }
+}
+
+TEST(BoundedSequenceTest, SingleValueOrZeroTotalCostsNothing) {
+    auto p = scratch_packet(8);
+    da_BinWriter w(*p);
+    const int one[] = {7};
+    write_n0_seq(w, one, 9, 1);
+    const int zeros[] = {0, 0, 0, 0, 0};
+    write_n0_seq(w, zeros, 9, 5);
+    EXPECT_EQ(p->possition(), 0);
+    da_BinReader r(*p);
+    int out[5] = {1, 1, 1, 1, 1};
+    read_n0_seq(r, out, 9, 1, 7);
+    EXPECT_EQ(out[0], 7);
+    read_n0_seq(r, out, 9, 5, 0);
+    EXPECT_EQ(std::vector<int>(out, out + 5), std::vector<int>(5, 0));
+}
+
+TEST(BoundedSequenceTest, RandomSequencesRoundTrip) {
+    const unsigned seed = coding_test::test_seed();
+    SCOPED_TRACE(coding_test::seed_note(seed));
+    std::mt19937 rng(seed);
+    for (int round = 0; round < 500; ++round) {
+        const int k = uniform(rng, 1, 600), M = uniform(rng, 0, round % 2 ? 1 : 40);
+        std::vector<int> v(k);
+        for (int& x : v) x = uniform(rng, 0, M);
+        const int S = std::accumulate(v.begin(), v.end(), 0);
+        auto p = scratch_packet(4096);
+        da_BinWriter w(*p);
+        write_n0_seq(w, v.data(), M, k);
+        const int end = p->possition();
+        p->set_possition(0);
+        da_BinReader r(*p);
+        std::vector<int> out(k);
+        read_n0_seq(r, out.data(), M, k, S);
+        ASSERT_EQ(out, v);
+        ASSERT_EQ(r.possition(), end);
+    }
+}
+
+TEST(BoundedSequenceTest, ForeignBitsAndTotalsGiveValuesInBounds) {
+    const unsigned seed = coding_test::test_seed();
+    SCOPED_TRACE(coding_test::seed_note(seed));
+    std::mt19937 rng(seed);
+    for (int round = 0; round < 300; ++round) {
+        const int k = uniform(rng, 1, 600), M = uniform(rng, 0, 31);
+        const int S = uniform(rng, -100, M * k + 100);
+        auto p = random_packet(rng, uniform(rng, 0, 200));
+        da_BinReader r(*p);
+        std::vector<int> out(k);
+        read_n0_seq(r, out.data(), M, k, S);
+        const int want = std::clamp(S, 0, M * k);
+        ASSERT_EQ(std::accumulate(out.begin(), out.end(), 0), want);
+        for (int x : out) ASSERT_TRUE(x >= 0 && x <= M);
+    }
+}
+
+TEST(UnboundedNumberTest, RoundTripsIncludingLargeValues) {
+    const unsigned seed = coding_test::test_seed();
+    SCOPED_TRACE(coding_test::seed_note(seed));
+    std::mt19937 rng(seed);
+    auto p = scratch_packet(256);
+    for (int i = 0; i < 3000; ++i) {
+        const int m = uniform(rng, 1, i % 3 ? 9 : 100000);
+        const int v = i % 2 ? uniform(rng, 0, 50) : uniform(rng, 0, INT_MAX);
+        if (m == 1 && v > 50) continue;  // base 1 is unary
+        p->set_possition(0);
+        da_BinWriter w(*p);
+        write_nat0_num(w, m, v);
+        const int end = p->possition();
+        p->set_possition(0);
+        da_BinReader r(*p);
+        ASSERT_EQ(read_nat0_num(r, m), v) << m;
+        ASSERT_EQ(r.possition(), end);
+    }
+    p->set_possition(0);
+    da_BinWriter w(*p);
+    write_nat0_num(w, 3, 0);
+    EXPECT_EQ(bit_string(*p, 0, p->possition()), "11");
+}
+
+TEST(UnboundedNumberTest, EndsAtTheEndOfForeignBits) {
+    // Zero bits read as the largest digit forever; the packet's end must stop
+    // the number, and the value must not wrap.
+    auto p = scratch_packet(100, 0x00);
+    da_BinReader r(*p);
+    EXPECT_EQ(read_nat0_num(r, 4), INT_MAX);
+    EXPECT_TRUE(r.overran());
+    EXPECT_LE(r.possition(), 800 + 3);
+}
+
+TEST(StarsAndBarsTest, RoundTripsWithEitherSetCoder) {
+    const unsigned seed = coding_test::test_seed();
+    SCOPED_TRACE(coding_test::seed_note(seed));
+    std::mt19937 rng(seed);
+    for (const SetCoder& coder : kSetCoders) {
+        SCOPED_TRACE(coder.name);
+        for (int round = 0; round < 300; ++round) {
+            const int k = uniform(rng, 1, 300);
+            std::vector<int> v(k);
+            for (int& x : v) x = uniform(rng, 0, 1) ? 0 : uniform(rng, 0, 50);
+            const int S = std::accumulate(v.begin(), v.end(), 0);
+            auto p = scratch_packet(8192);
+            da_BinWriter w(*p);
+            write_n0_seq_v2(w, v.data(), 0, k, coder.write);
+            const int end = p->possition();
+            p->set_possition(0);
+            da_BinReader r(*p);
+            std::vector<int> out(k);
+            read_n0_seq_v2(r, out.data(), 0, k, coder.read, S);
+            ASSERT_EQ(out, v);
+            ASSERT_EQ(r.possition(), end);
+        }
+    }
+}
+
+TEST(StarsAndBarsTest, ForeignBitsGiveNonNegativeValuesWithTheTotal) {
+    const unsigned seed = coding_test::test_seed();
+    SCOPED_TRACE(coding_test::seed_note(seed));
+    std::mt19937 rng(seed);
+    for (int round = 0; round < 200; ++round) {
+        const int k = uniform(rng, 1, 300), S = uniform(rng, 0, 2000);
+        auto p = random_packet(rng, uniform(rng, 0, 100));
+        da_BinReader r(*p);
+        std::vector<int> out(k);
+        read_n0_seq_v2(r, out.data(), 0, k, kSetCoders[round % 2].read, S);
+        ASSERT_EQ(std::accumulate(out.begin(), out.end(), 0), S);
+        for (int x : out) ASSERT_GE(x, 0);
+    }
+}
+
+}  // namespace

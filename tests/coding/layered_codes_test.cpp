@@ -1,0 +1,121 @@
+#include "coding/layered_codes.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "coding_test_util.h"
+
+namespace {
+
+using coding_test::bit_string;
+using coding_test::random_packet;
+using coding_test::scratch_packet;
+using coding_test::uniform;
+
+std::string z_seq_bits(const std::vector<int>& v) {
+    auto p = scratch_packet(64);
+    da_BinWriter w(*p);
+    write_z_seq(w, v.data(), static_cast<int>(v.size()));
+    return bit_string(*p, 0, p->possition());
+}
+
+TEST(SignedSequenceTest, WorkedExamples) {
+    EXPECT_EQ(z_seq_bits({2, 0, -1}), "10110001");
+    EXPECT_EQ(z_seq_bits({0}), "0");
+    EXPECT_EQ(z_seq_bits({0, 0, 0, 0}), "000");
+    EXPECT_EQ(z_seq_bits({1}), "100");
+    EXPECT_EQ(z_seq_bits({-1}), "101");
+}
+
+TEST(SignedSequenceTest, SilentSpectrumTakesTenBits) {
+    EXPECT_EQ(z_seq_bits(std::vector<int>(800, 0)), "0000000000");
+}
+
+std::vector<int> laplacian(std::mt19937& rng, int k, double scale, int peaks) {
+    std::exponential_distribution<double> mag(1.0 / scale);
+    std::vector<int> v(k);
+    for (int& x : v) x = static_cast<int>(mag(rng)) * (rng() & 1 ? -1 : 1);
+    for (int i = 0; i < peaks; ++i) v[uniform(rng, 0, k - 1)] = uniform(rng, -3000, 3000);
+    return v;
+}
+
+TEST(SignedSequenceTest, RandomSequencesRoundTrip) {
+    const unsigned seed = coding_test::test_seed();
+    SCOPED_TRACE(coding_test::seed_note(seed));
+    std::mt19937 rng(seed);
+    for (int round = 0; round < 200; ++round) {
+        const int k = uniform(rng, 1, 900);
+        const std::vector<int> v = laplacian(rng, k, uniform(rng, 0, 8) * 0.5 + 0.1, round % 4);
+        auto p = scratch_packet(64);  // small on purpose: the writer has to grow it
+        da_BinWriter w(*p);
+        w.write(1, 1);
+        write_z_seq(w, v.data(), k);
+        const int end = p->possition();
+        p->set_possition(1);
+        da_BinReader r(*p);
+        std::vector<int> out(k, 12345);
+        read_z_seq(r, out.data(), k);
+        ASSERT_EQ(out, v);
+        ASSERT_EQ(r.possition(), end);
+        ASSERT_FALSE(r.overran());
+    }
+}
+
+TEST(LayeredSequenceTest, RoundTripsWithEitherSetCoder) {
+    const unsigned seed = coding_test::test_seed();
+    SCOPED_TRACE(coding_test::seed_note(seed));
+    std::mt19937 rng(seed);
+    const std::pair<SetWriterFn, SetReaderFn> coders[] = {{write_known_set_1, read_known_set_1},
+                                                          {write_known_set_2, read_known_set_2}};
+    for (int round = 0; round < 200; ++round) {
+        const auto [wr, rd] = coders[round % 2];
+        const int k = uniform(rng, 1, 300);
+        std::vector<int> v(k);
+        for (int& x : v) x = uniform(rng, 0, 3) ? uniform(rng, 0, 3) : uniform(rng, 0, 200);
+        auto p = scratch_packet(16);
+        da_BinWriter w(*p);
+        write_n0_seq_3(w, v.data(), k, wr);
+        const int end = p->possition();
+        p->set_possition(0);
+        da_BinReader r(*p);
+        std::vector<int> out(k, -1);
+        read_n0_seq_3(r, out.data(), k, rd);
+        ASSERT_EQ(out, v);
+        ASSERT_EQ(r.possition(), end);
+    }
+}
+
+TEST(LayeredSequenceTest, ZeroBitsPastTheEndRemoveEverythingLeft) {
+    da_BinRWBase p(nullptr, 0, false);
+    da_BinReader r(p);
+    std::vector<int> out(800, 9);
+    read_n0_seq_3(r, out.data(), 800, read_known_set_1);
+    EXPECT_EQ(out, std::vector<int>(800, 0));
+    EXPECT_EQ(r.possition(), 10);
+    EXPECT_TRUE(r.overran());
+}
+
+// Foreign bits end the code within the packet's bits plus one layer per
+// value, and every magnitude is a layer number, so never above that bound.
+// Past the end, what is still read is at most one set of positions (a range
+// number per value) and the sign bits.
+TEST(LayeredSequenceTest, ForeignBitsEndWithinTheirOwnLength) {
+    const unsigned seed = coding_test::test_seed();
+    SCOPED_TRACE(coding_test::seed_note(seed));
+    std::mt19937 rng(seed);
+    for (int round = 0; round < 300; ++round) {
+        const int bytes = uniform(rng, 0, 300), k = uniform(rng, 1, 800);
+        auto p = random_packet(rng, bytes);
+        if (round % 3 == 0)  // long runs of layers that remove nothing
+            for (int i = 0; i < bytes; ++i) p->data()[i] |= 0x55;
+        da_BinReader r(*p);
+        std::vector<int> out(k, -1);
+        read_z_seq(r, out.data(), k);
+        const int bound = bytes * 8 + k;
+        for (int x : out) ASSERT_TRUE(x >= -bound && x <= bound) << x;
+        ASSERT_LE(r.possition(), bytes * 8 + 32 + k * (bin_size(k) + 2));
+    }
+}
+
+}  // namespace
