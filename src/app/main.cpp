@@ -1,6 +1,18 @@
-#include <cstdio>
+#include <cstdlib>
+#include <iostream>
 
-int main() {
-    std::puts("x91: conversions are not built yet");
-    return 0;
+#include "app/arg_process.h"
+#include "app/temp_output.h"
+#include "pipeline/debug_messages.h"
+
+int main(int argc, char** argv) {
+    install_interrupt_cleanup();
+    const int status = arg_process(argc, argv);
+    if (DebugMsgsOn) {
+        // Debug builds keep the console open for a look at the timings.
+        std::cout << "press Enter to continue" << std::flush;
+        std::cin.get();
+        std::cout << '\n';
+    }
+    return status;
 }

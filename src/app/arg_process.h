@@ -1,0 +1,6 @@
+// The command line: every argument is a file name, converted by its suffix.
+#pragma once
+
+// Converts the named files one after another in argument order and returns
+// the process exit status: 0 when every file converted, 1 when any failed.
+int arg_process(int argc, char** argv);
