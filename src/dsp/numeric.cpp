@@ -8,19 +8,42 @@ const float r_half = 0.5f;
 const float r_zero = 0.0f;
 const float r_one = 1.0f;
 const float r_two = 2.0f;
-const float r_sqrt_two = std::sqrt(2.0f);
+// The single-precision square root of 2 (IEEE sqrt rounds correctly, so the
+// literal is that value). A constant rather than a start-up computation, so
+// tables that other files build during static initialisation never see 0.
+const float r_sqrt_two = 1.41421356237309504880f;
 const unsigned char BITS[8] = {1, 2, 4, 8, 16, 32, 64, 128};
 
-float r_sqr(float x) { return x * x; }
-float r_cub(float x) { return x * x * x; }
-float r_abs(float x) { return std::sqrt(r_sqr(x)); }
-float r_max(float a, float b) { return b > a ? b : a; }
-float r_min(float a, float b) { return b > a ? a : b; }
-int i_max(int a, int b) { return a >= b ? a : b; }
-int i_min(int a, int b) { return a < b ? a : b; }
-int i_abs(int a) { return a < 0 ? -a : a; }
-float r_log2(float x) { return std::log(x) / std::log(2.0f); }
-float r_logb(float base, float x) { return std::log(x) / std::log(base); }
+float r_sqr(float x) {
+    return x * x;
+}
+float r_cub(float x) {
+    return x * x * x;
+}
+float r_abs(float x) {
+    return std::sqrt(r_sqr(x));
+}
+float r_max(float a, float b) {
+    return b > a ? b : a;
+}
+float r_min(float a, float b) {
+    return b > a ? a : b;
+}
+int i_max(int a, int b) {
+    return a >= b ? a : b;
+}
+int i_min(int a, int b) {
+    return a < b ? a : b;
+}
+int i_abs(int a) {
+    return a < 0 ? -a : a;
+}
+float r_log2(float x) {
+    return std::log(x) / std::log(2.0f);
+}
+float r_logb(float base, float x) {
+    return std::log(x) / std::log(base);
+}
 
 // Out-of-range floats (NaN, beyond int) would make the conversion undefined;
 // they can only come from damaged data, and any in-range answer serves there.
@@ -31,7 +54,9 @@ static int to_int_saturated(float integral) {
     return static_cast<int>(integral);
 }
 
-int r_floor(float x) { return to_int_saturated(std::floor(x)); }
+int r_floor(float x) {
+    return to_int_saturated(std::floor(x));
+}
 
 int r_round(float x) {
     const float shifted = x + 0.5f;
@@ -64,7 +89,9 @@ float freq_to_bark(float f) {
     return static_cast<float>(low + 3.5 * static_cast<double>(high));
 }
 
-float db_to_amplify(float d) { return std::pow(2.0f, d / 6.0f); }
+float db_to_amplify(float d) {
+    return std::pow(2.0f, d / 6.0f);
+}
 
 float amplify_to_db(float a, float floor_db) {
     if (a > db_to_amplify(floor_db)) return 6.0f * r_log2(a);
@@ -156,4 +183,6 @@ void ifft_odd_aux(float* o1, float* o2, const float* x0, const float* t) {
     o2[1] = t[1] - t[3] + x0[1];
 }
 
-float c_abs(const float* c) { return std::sqrt(r_sqr(c[0]) + r_sqr(c[1])); }
+float c_abs(const float* c) {
+    return std::sqrt(r_sqr(c[0]) + r_sqr(c[1]));
+}

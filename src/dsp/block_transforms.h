@@ -1,0 +1,15 @@
+// 56-value block transforms of the quantiser: the orthonormal DST-IV of two
+// vectors at once and the orthogonal window rotation between neighbours.
+#pragma once
+
+// ta = DST-IV(a), tb = DST-IV(b), with
+// ta[k] = √(2/56)·Σᵢ a[i]·sin((π/56)·(i + ½)·(k + ½)). 56 values each.
+void hvst56(const float* a, const float* b, float* ta, float* tb);
+// Inverse of hvst56 (the DST-IV is its own inverse).
+void ihvst56(const float* ta, const float* tb, float* a, float* b);
+
+// Rotates the pairs (src[i], src[55 − i]), i < 28, by the short window's
+// weights; dst may be src.
+void overlap56(const float* src, float* dst);
+// Inverse of overlap56; dst may be src.
+void ioverlap56(const float* src, float* dst);

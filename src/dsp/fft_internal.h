@@ -1,0 +1,47 @@
+// Private to the transforms: unchecked kernels and the derived twiddle layouts
+// that the fast paths read sequentially.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+namespace fft_detail {
+
+// Twiddles of each composite kernel, copied from its circle table in the order
+// the kernel consumes them, so every pass reads its factors front to back.
+// The values are the circle entries themselves: results do not change.
+struct Twiddles {
+    // Interleaved complex, entry i·Q + j = W_N^((i·j) mod N) for N = P·Q.
+    std::vector<float> seq9, seq16, seq49, seq112, seq441;
+    // Split planes for the 1764-point pass structure (fft_1764.cpp):
+    // w1764_*[j·441 + i] = W_1764^(i·j), w441_*[j·49 + i] = W_441^(i·j).
+    std::vector<float> w1764_re, w1764_im, w441_re, w441_im;
+};
+
+// Null outside da_fft_init .. da_fft_finit.
+extern const Twiddles* twiddles;
+
+// Unchecked kernels; strides in floats (twice the complex stride).
+void ifft_3(const float* in, float* out, std::ptrdiff_t a, std::ptrdiff_t b);
+void ifft_4(const float* in, float* out, std::ptrdiff_t a, std::ptrdiff_t b);
+void ifft_7(const float* in, float* out, std::ptrdiff_t a, std::ptrdiff_t b);
+void ifft_9(const float* in, float* out, std::ptrdiff_t a, std::ptrdiff_t b);
+void ifft_16(const float* in, float* out, std::ptrdiff_t a, std::ptrdiff_t b);
+void ifft_49(const float* in, float* out, std::ptrdiff_t a, std::ptrdiff_t b);
+void ifft_112(const float* in, float* out, std::ptrdiff_t a, std::ptrdiff_t b);
+void ifft_441(const float* in, float* out, std::ptrdiff_t a, std::ptrdiff_t b);
+
+// ifft_1764 of in[a·n] into out[b·k] (float strides). With `forward` the input
+// is first taken in reversed index order and multiplied by the float nearest
+// 1/1764, which makes it fft_1764.
+void ifft_1764(const float* in, float* out, std::ptrdiff_t a, std::ptrdiff_t b, bool forward);
+
+// Complex product with the rounding of c_equ_c_mul_c, inlined for the kernels.
+inline void cmul(float* d, const float* x, const float* w) {
+    const float re = x[0] * w[0] - x[1] * w[1];
+    const float im = x[0] * w[1] + x[1] * w[0];
+    d[0] = re;
+    d[1] = im;
+}
+
+}  // namespace fft_detail

@@ -1,0 +1,145 @@
+#include "dsp/mdcst.h"
+
+#include <cstddef>
+
+#include "dsp/fft.h"
+#include "dsp/fft_internal.h"
+
+namespace {
+
+using fft_detail::cmul;
+
+// The tables one frame size needs: F2 = e^(+jπn/M), I2 its conjugate,
+// F4 = e^(+jπn/(2M)), I4 its conjugate.
+struct MdcstTables {
+    const float* f2;
+    const float* i2;
+    const float* f4;
+    const float* i4;
+    const float* window;
+};
+
+// Post-twiddle of the forward transform and pre-twiddle of the inverse:
+// table entry (M·k + N) mod 4M takes only four values, e^(∓jπ(2k+1)/4),
+// so they are picked once and cycled.
+void post_twiddles(const float* table, int m, float out[4][2]) {
+    const int n = m / 2;
+    for (int k = 0; k < 4; ++k) {
+        const int e = (m * k + n) % (4 * m);
+        out[k][0] = table[2 * e];
+        out[k][1] = table[2 * e + 1];
+    }
+}
+
+// u (M complex values) is scratch of the caller's frame size.
+template <int M>
+void forward(const MdcstTables& t, const float* x, float* a, float* b) {
+    constexpr int n = M / 2;
+    float u[2 * M];
+    float spec[2 * M];
+    for (int i = 0; i < M; ++i) {
+        const float w = t.window[i];
+        const float p[2] = {x[2 * i] * w, x[2 * i + 1] * w};
+        cmul(u + 2 * i, p, t.f2 + 2 * i);
+    }
+    if constexpr (M == 1764)
+        fft_detail::ifft_1764(u, spec, 2, 2, true);
+    else
+        fft_112_dd(u, spec, 1, 1);
+    for (int k = 0; k < M; ++k) cmul(spec + 2 * k, spec + 2 * k, t.f4 + 2 * (2 * k + 1));
+    mdcst_separate_n(spec, a, b, M);
+    float post[4][2];
+    post_twiddles(t.i4, M, post);
+    for (int k = 0; k < n; ++k) {
+        cmul(a + 2 * k, a + 2 * k, post[k & 3]);
+        cmul(b + 2 * k, b + 2 * k, post[k & 3]);
+    }
+}
+
+template <int M>
+void inverse(const MdcstTables& t, const float* a, const float* b, float* y) {
+    constexpr int n = M / 2;
+    float pre[4][2];
+    post_twiddles(t.f4, M, pre);
+    float at[2 * n];
+    float bt[2 * n];
+    for (int k = 0; k < n; ++k) {
+        cmul(at + 2 * k, a + 2 * k, pre[k & 3]);
+        cmul(bt + 2 * k, b + 2 * k, pre[k & 3]);
+    }
+    float z[2 * M];
+    mdcst_combine_n(at, bt, z, M);
+    for (int k = 0; k < M; ++k) cmul(z + 2 * k, z + 2 * k, t.i4 + 2 * (2 * k + 1));
+    float v[2 * M];
+    if constexpr (M == 1764)
+        fft_detail::ifft_1764(z, v, 2, 2, false);
+    else
+        fft_detail::ifft_112(z, v, 2, 2);
+    for (int i = 0; i < M; ++i) {
+        float p[2];
+        cmul(p, v + 2 * i, t.i2 + 2 * i);
+        const float w = t.window[i];
+        y[2 * i] = p[0] * w;
+        y[2 * i + 1] = p[1] * w;
+    }
+}
+
+MdcstTables long_tables() {
+    return {circle_f_3528, circle_i_3528, circle_f_7056, circle_i_7056, window_1764};
+}
+
+MdcstTables short_tables() {
+    return {circle_f_224, circle_i_224, circle_f_448, circle_i_448, window_112};
+}
+
+}  // namespace
+
+void mdcst_separate_n(const float* v, float* a, float* b, int m) {
+    const int n = m / 2;
+    for (int i = 0; i < n; ++i) {
+        const float* p = v + 2 * i;            // V
+        const float* q = v + 2 * (m - 1 - i);  // W
+        // b = −(V + conj W)/2, a = (V − conj W)/(2j)
+        const float br = -(p[0] + q[0]) / 2.0f;
+        const float bi = (q[1] - p[1]) / 2.0f;
+        const float ar = (p[1] + q[1]) / 2.0f;
+        const float ai = (q[0] - p[0]) / 2.0f;
+        b[2 * i] = br;
+        b[2 * i + 1] = bi;
+        a[2 * i] = ar;
+        a[2 * i + 1] = ai;
+    }
+}
+
+void mdcst_combine_n(const float* a, const float* b, float* z, int m) {
+    const int n = m / 2;
+    for (int i = 0; i < n; ++i) {
+        const float ar = a[2 * i], ai = a[2 * i + 1];
+        const float br = b[2 * i], bi = b[2 * i + 1];
+        // Z[i] = j·a − b, Z[M−1−i] = −conj(j·a + b)
+        z[2 * i] = -br - ai;
+        z[2 * i + 1] = ar - bi;
+        z[2 * (m - 1 - i)] = ai - br;
+        z[2 * (m - 1 - i) + 1] = ar + bi;
+    }
+}
+
+void stereo_mdcst_1764(const float* x, float* a, float* b) {
+    fft_require_tables("stereo_mdcst_1764");
+    forward<1764>(long_tables(), x, a, b);
+}
+
+void stereo_imdcst_1764(const float* a, const float* b, float* y) {
+    fft_require_tables("stereo_imdcst_1764");
+    inverse<1764>(long_tables(), a, b, y);
+}
+
+void stereo_mdcst_112(const float* x, float* a, float* b) {
+    fft_require_tables("stereo_mdcst_112");
+    forward<112>(short_tables(), x, a, b);
+}
+
+void stereo_imdcst_112(const float* a, const float* b, float* y) {
+    fft_require_tables("stereo_imdcst_112");
+    inverse<112>(short_tables(), a, b, y);
+}
