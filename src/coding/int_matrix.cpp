@@ -1,0 +1,56 @@
+#include "coding/int_matrix.h"
+
+#include <algorithm>
+
+#include "coding/zn_codes.h"
+#include "pipeline/queue_item.h"
+
+da_IntMatrix::da_IntMatrix(da_Queue_GetFace* q, int rows, int cols)
+    : rows_(std::max(rows, 0)), cols_(std::max(cols, 0)) {
+    m_.reserve(rows_);
+    for (int i = 0; i < rows_; ++i) {
+        int* row = static_cast<int*>(q->get_data());
+        // A short queue is the owner's mistake; a zero row keeps it harmless.
+        m_.push_back(row ? row : item_alloc_zeroed<int>(cols_));
+    }
+}
+
+da_IntMatrix::da_IntMatrix(const int* seq, int rows, int cols)
+    : rows_(std::max(rows, 0)), cols_(std::max(cols, 0)) {
+    alloc_data();
+    for (int i = 0; i < rows_; ++i) std::copy(seq + i * cols_, seq + (i + 1) * cols_, m_[i]);
+}
+
+da_IntMatrix::da_IntMatrix(const da_IntMatrix& other) : rows_(other.rows_), cols_(other.cols_) {
+    alloc_data();
+    for (int i = 0; i < rows_; ++i) std::copy(other.m_[i], other.m_[i] + cols_, m_[i]);
+}
+
+da_IntMatrix::~da_IntMatrix() {
+    for (int* row : m_) item_free(row);
+}
+
+void da_IntMatrix::alloc_data() {
+    m_.resize(rows_);
+    for (int*& row : m_) row = item_alloc<int>(cols_);
+}
+
+std::vector<int> da_IntMatrix::get_as_seq() const {
+    std::vector<int> seq(static_cast<std::size_t>(rows_) * cols_);
+    for (int i = 0; i < rows_; ++i) std::copy(m_[i], m_[i] + cols_, seq.begin() + i * cols_);
+    return seq;
+}
+
+void da_IntMatrix::rowxmod_zn(int dst, int src, int factor, int n) {
+    for (int j = 0; j < cols_; ++j) add_to_zn(m_[dst][j], factor * m_[src][j], n);
+}
+
+void da_IntMatrix::colxmod_zn(int dst, int src, int factor, int n) {
+    for (int i = 0; i < rows_; ++i) add_to_zn(m_[i][dst], factor * m_[i][src], n);
+}
+
+void da_IntMatrix::put_to_queue(da_Queue_PutFace* q) {
+    for (int* row : m_) q->put_data(row);
+    m_.clear();
+    m_.shrink_to_fit();
+}

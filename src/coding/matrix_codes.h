@@ -1,0 +1,29 @@
+// Codes for matrices of residues: plain, or after modular differences
+// between neighbouring rows and/or columns, whichever is shortest.
+#pragma once
+
+#include <memory>
+
+#include "coding/int_matrix.h"
+#include "coding/zn_codes.h"
+
+// Row-major znseq_write0.
+void znmatrix_write0(da_BinWriter& w, da_IntMatrix& m, int n);
+std::unique_ptr<da_IntMatrix> znmatrix_read0(da_BinReader& r, int rows, int cols, int n);
+
+// Row differences, then column differences, then znseq_write2; m is left
+// holding the differences.
+void znmatrix_write1(da_BinWriter& w, da_IntMatrix& m, int n);
+std::unique_ptr<da_IntMatrix> znmatrix_read1(da_BinReader& r, int rows, int cols, int n);
+
+// Variant number as rng_num(4) (11 plain, 10 row differences, 01 column
+// differences, 00 both), then znseq_write2 of that variant. The variant is
+// chosen by trial encodings in the packet itself; ties go to the lower
+// number. m is left unchanged.
+void znmatrix_write2(da_BinWriter& w, da_IntMatrix& m, int n);
+std::unique_ptr<da_IntMatrix> znmatrix_read2(da_BinReader& r, int rows, int cols, int n);
+
+// Bits that znseq_write2 of m's row-major sequence takes. Measured by
+// writing at the current position and moving back, so it leaves nothing
+// behind but bits above the position.
+int znmatrix_test_mcl(da_BinWriter& w, da_IntMatrix& m, int n);

@@ -1,0 +1,63 @@
+#include "coding/zn_codes.h"
+
+#include <algorithm>
+#include <climits>
+#include <vector>
+
+#include "coding/integer_codes.h"
+
+void add_to_zn(int& x, int d, int n) {
+    long long s = (static_cast<long long>(x) + d) % n;
+    if (s < 0) s += n;
+    x = static_cast<int>(s);
+}
+
+void zn_zton_bij(int* v, int k, int n) {
+    for (int i = 0; i < k; ++i) v[i] = 2 * v[i] < n ? 2 * v[i] : 2 * (n - v[i]) - 1;
+}
+
+void zn_ntoz_bij(int* v, int k, int n) {
+    for (int i = 0; i < k; ++i) v[i] = (v[i] & 1) ? n - (v[i] + 1) / 2 : v[i] / 2;
+}
+
+void znseq_write0(da_BinWriter& w, int const* v, int k, int n) {
+    for (int i = 0; i < k; ++i) write_rng_num(w, n, v[i]);
+}
+
+void znseq_read0(da_BinReader& r, int* v, int k, int n) {
+    for (int i = 0; i < k; ++i) v[i] = read_rng_num(r, n);
+}
+
+namespace {
+
+// Number of possible totals of k residues; no sequence that fits in memory
+// reaches the cap.
+int total_range(int k, int n) {
+    const long long range = static_cast<long long>(k) * (n - 1) + 1;
+    return static_cast<int>(std::min(range, static_cast<long long>(INT_MAX)));
+}
+
+}  // namespace
+
+void znseq_write1(da_BinWriter& w, int const* v, int k, int n) {
+    int total = 0;
+    for (int i = 0; i < k; ++i) total += v[i];
+    write_rng_num(w, total_range(k, n), total);
+    write_n0_seq(w, v, n - 1, k);
+}
+
+void znseq_read1(da_BinReader& r, int* v, int k, int n) {
+    const int total = read_rng_num(r, total_range(k, n));
+    read_n0_seq(r, v, n - 1, k, total);
+}
+
+void znseq_write2(da_BinWriter& w, int const* v, int k, int n) {
+    std::vector<int> folded(v, v + std::max(k, 0));
+    zn_zton_bij(folded.data(), k, n);
+    znseq_write1(w, folded.data(), k, n);
+}
+
+void znseq_read2(da_BinReader& r, int* v, int k, int n) {
+    znseq_read1(r, v, k, n);
+    zn_ntoz_bij(v, k, n);
+}

@@ -1,0 +1,25 @@
+// Residues modulo n (values 0..n-1) and the codes for sequences of them.
+#pragma once
+
+#include "coding/bit_stream.h"
+
+// x = (x + d) mod n, in 0..n-1 also when x + d is negative. n >= 1.
+void add_to_zn(int& x, int d, int n);
+
+// Zigzag fold, in place, so that residues near 0 from either side become
+// small: 0 -> 0, 1 -> 2, n-1 -> 1, n-2 -> 3, ... For n = 8 the images of 0..7
+// are 0, 2, 4, 6, 7, 5, 3, 1.
+void zn_zton_bij(int* v, int k, int n);
+// Its inverse: odd t -> n - (t+1)/2, even t -> t/2.
+void zn_ntoz_bij(int* v, int k, int n);
+
+// Each value as a range number over n.
+void znseq_write0(da_BinWriter& w, int const* v, int k, int n);
+void znseq_read0(da_BinReader& r, int* v, int k, int n);
+// The total as a range number over k*(n-1)+1 values, then its split with
+// n0_seq under the bound n-1.
+void znseq_write1(da_BinWriter& w, int const* v, int k, int n);
+void znseq_read1(da_BinReader& r, int* v, int k, int n);
+// znseq_write1 of the zigzag-folded values; the input is left unchanged.
+void znseq_write2(da_BinWriter& w, int const* v, int k, int n);
+void znseq_read2(da_BinReader& r, int* v, int k, int n);
