@@ -1,0 +1,94 @@
+#include "dsp/cdda_mdcst.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "dsp/mdcst.h"
+#include "dsp/numeric.h"
+
+namespace {
+
+constexpr int frame_floats = 2 * 1764;
+constexpr int half_floats = 1764;  // one block: 882 complex values
+constexpr float sample_scale = 32768.0f;
+
+// Byte-wise little-endian access, so the layout is right on any host.
+float read_sample(const unsigned char* p) {
+    const auto bits = static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+    return static_cast<float>(static_cast<std::int16_t>(bits)) / sample_scale;
+}
+
+void write_sample(unsigned char* p, int s) {
+    const auto bits = static_cast<std::uint16_t>(s);
+    p[0] = static_cast<unsigned char>(bits & 0xff);
+    p[1] = static_cast<unsigned char>(bits >> 8);
+}
+
+}  // namespace
+
+int cdda_sample(float v) {
+    const float s = v * sample_scale;
+    // Comparing before converting keeps the conversion defined: it only ever
+    // sees values that truncate into the 16-bit range.
+    if (s != s) return 0;
+    if (s >= 32767.0f) return 32767;
+    if (s <= -32768.0f) return -32768;
+    return static_cast<int>(s);
+}
+
+da_CDDA_MDCST::da_CDDA_MDCST(const da_DGlobalSettings& settings)
+    : lines_(settings.lines), out_values_(i_max(settings.lines, 882)) {
+    name = "da_CDDA_MDCST";
+}
+
+void da_CDDA_MDCST::work() {
+    while (input->queued() >= 1) {
+        auto* block = static_cast<unsigned char*>(input->get_data());
+        std::memmove(frame_, frame_ + half_floats, half_floats * sizeof(float));
+        for (int i = 0; i < half_floats; ++i) frame_[half_floats + i] = read_sample(block + 2 * i);
+        item_free(block);
+
+        float* a = item_alloc<float>(static_cast<std::size_t>(2 * out_values_));
+        float* b = item_alloc<float>(static_cast<std::size_t>(2 * out_values_));
+        stereo_mdcst_1764(frame_, a, b);
+        for (int i = half_floats; i < 2 * out_values_; ++i) {
+            a[i] = 0.0f;
+            b[i] = 0.0f;
+        }
+        output->put_data(a);
+        output->put_data(b);
+    }
+}
+
+da_CDDA_iMDCST::da_CDDA_iMDCST(const da_DGlobalSettings& settings)
+    : lines_(settings.lines), used_lines_(i_min(settings.lines, 1764)) {
+    name = "da_CDDA_iMDCST";
+}
+
+void da_CDDA_iMDCST::work() {
+    while (input->queued() >= 2) {
+        auto* a = static_cast<float*>(input->get_data());
+        auto* b = static_cast<float*>(input->get_data());
+        float y[frame_floats];
+        if (used_lines_ > 881) {
+            stereo_imdcst_1764(a, b, y);
+        } else {
+            // Lines never coded are decoded as silence.
+            float pa[half_floats] = {};
+            float pb[half_floats] = {};
+            const int used_floats = 2 * i_max(used_lines_, 0);
+            std::memcpy(pa, a, static_cast<std::size_t>(used_floats) * sizeof(float));
+            std::memcpy(pb, b, static_cast<std::size_t>(used_floats) * sizeof(float));
+            stereo_imdcst_1764(pa, pb, y);
+        }
+        item_free(a);
+        item_free(b);
+
+        auto* block = item_alloc<unsigned char>(cdda_block_bytes);
+        std::memmove(buffer_, buffer_ + half_floats, half_floats * sizeof(float));
+        std::memset(buffer_ + half_floats, 0, half_floats * sizeof(float));
+        for (int i = 0; i < frame_floats; ++i) buffer_[i] += y[i];
+        for (int i = 0; i < half_floats; ++i) write_sample(block + 2 * i, cdda_sample(buffer_[i]));
+        output->put_data(block);
+    }
+}

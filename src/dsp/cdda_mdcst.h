@@ -1,0 +1,55 @@
+// The transform modules between CD audio blocks and complex spectra: the
+// forward MDCST of each new block with its predecessor, and the inverse with
+// overlap-add back into blocks.
+#pragma once
+
+#include "app/settings/settings.h"
+#include "pipeline/data_queue.h"
+#include "pipeline/module.h"
+
+// Bytes in one block: 882 stereo frames of two little-endian 16-bit samples.
+constexpr int cdda_block_bytes = 3528;
+
+// A sample at unit scale as a 16-bit value: v·32768 truncated toward zero and
+// limited to −32768 .. 32767. Defined for every float: NaN gives 0, infinities
+// and values beyond the int range clip like any other value out of range.
+int cdda_sample(float v);
+
+// Takes PCM blocks (item_alloc'd bytes, released here) and puts two complex
+// spectra per block, left then right, each of i_max(L, 882) complex values
+// with line k in entry k (lines above 881 are 0). The first block is
+// transformed together with a block of silence.
+class da_CDDA_MDCST final : public da_Module {
+  public:
+    explicit da_CDDA_MDCST(const da_DGlobalSettings& settings);
+    void work() override;
+
+    da_Queue_GetFace* input = nullptr;
+    da_Queue_PutFace* output = nullptr;
+
+  private:
+    int lines_;
+    // 1764 complex values: the previous block, then the newest; left samples
+    // in the real parts, right samples in the imaginary parts.
+    float frame_[2 * 1764] = {};
+    int out_values_;  // complex values per output spectrum
+};
+
+// Takes complex spectra in pairs (left, then right; a single one waits for
+// its partner), releases them, and puts one PCM block per pair: the
+// reconstruction of the block the encoder received one block earlier. Uses
+// the first min(L, 882) lines of each spectrum; the rest count as 0.
+class da_CDDA_iMDCST final : public da_Module {
+  public:
+    explicit da_CDDA_iMDCST(const da_DGlobalSettings& settings);
+    void work() override;
+
+    da_Queue_GetFace* input = nullptr;
+    da_Queue_PutFace* output = nullptr;
+
+  private:
+    int lines_;
+    // Overlap-add accumulator of 1764 complex values (left real, right imaginary).
+    float buffer_[2 * 1764] = {};
+    int used_lines_;  // i_min(L, 1764)
+};

@@ -1,0 +1,38 @@
+// Conversions between the complex spectra of the analysis and the real
+// spectra that are quantised and coded: c = √2·Re X one way, (√2·c, 0) back,
+// which together rebuild the signal at unit gain through the overlap-add.
+#pragma once
+
+#include "app/settings/settings.h"
+#include "pipeline/data_queue.h"
+#include "pipeline/module.h"
+
+// Complex spectrum in (at least L complex values); passes it on unchanged on
+// output1 and puts L floats √2·Re s[k] on output2.
+class da_CRSpecsTransform final : public da_Module {
+  public:
+    explicit da_CRSpecsTransform(const da_DGlobalSettings& settings);
+    void work() override;
+
+    da_Queue_GetFace* input = nullptr;
+    da_Queue_PutFace* output1 = nullptr;  // receives the input item unchanged
+    da_Queue_PutFace* output2 = nullptr;  // receives the converted item
+
+  private:
+    int lines_;
+};
+
+// Real spectrum in (L floats); passes it on unchanged on output1 and puts L
+// complex values (√2·r[k], 0) on output2.
+class da_RCSpecsTransform final : public da_Module {
+  public:
+    explicit da_RCSpecsTransform(const da_DGlobalSettings& settings);
+    void work() override;
+
+    da_Queue_GetFace* input = nullptr;
+    da_Queue_PutFace* output1 = nullptr;  // receives the input item unchanged
+    da_Queue_PutFace* output2 = nullptr;  // receives the converted item
+
+  private:
+    int lines_;
+};

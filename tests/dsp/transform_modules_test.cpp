@@ -1,0 +1,204 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include "dsp/cdda_mdcst.h"
+#include "dsp/numeric.h"
+#include "dsp/spectrum_converters.h"
+#include "dsp_test_support.h"
+#include "pipeline/data_queue.h"
+
+namespace {
+
+using Block = std::vector<int>;  // 1764 interleaved samples
+
+unsigned char* make_block(const Block& s) {
+    auto* p = item_alloc<unsigned char>(cdda_block_bytes);
+    for (int i = 0; i < 1764; ++i) {
+        const auto bits = static_cast<std::uint16_t>(s[static_cast<std::size_t>(i)]);
+        p[2 * i] = static_cast<unsigned char>(bits & 0xff);
+        p[2 * i + 1] = static_cast<unsigned char>(bits >> 8);
+    }
+    return p;
+}
+
+Block read_block(void* item) {
+    const auto* p = static_cast<const unsigned char*>(item);
+    Block s(1764);
+    for (int i = 0; i < 1764; ++i)
+        s[static_cast<std::size_t>(i)] =
+            static_cast<std::int16_t>(static_cast<std::uint16_t>(p[2 * i] | (p[2 * i + 1] << 8)));
+    item_free(item);
+    return s;
+}
+
+// The whole transform chain of encoder and decoder without quantisation.
+class Chain {
+  public:
+    explicit Chain(int lines)
+        : settings_{lines}, fwd_(settings_), crs_(settings_), rcs_(settings_), inv_(settings_) {
+        fwd_.input = &blocks_;
+        fwd_.output = &complex_;
+        crs_.input = &complex_;
+        crs_.output1 = &discard_;
+        crs_.output2 = &real_;
+        rcs_.input = &real_;
+        rcs_.output1 = &discard_;
+        rcs_.output2 = &rebuilt_;
+        inv_.input = &rebuilt_;
+        inv_.output = &pcm_;
+    }
+
+    Block run(const Block& in) {
+        blocks_.put_data(make_block(in));
+        fwd_.work_t();
+        crs_.work_t();
+        rcs_.work_t();
+        inv_.work_t();
+        while (discard_.queued() > 0) item_free(discard_.get_data());
+        EXPECT_EQ(pcm_.queued(), 1);
+        return read_block(pcm_.get_data());
+    }
+
+  private:
+    da_DGlobalSettings settings_;
+    da_PDataQueue blocks_{4}, complex_{4}, real_{4}, rebuilt_{4}, pcm_{4}, discard_{8};
+    da_CDDA_MDCST fwd_;
+    da_CRSpecsTransform crs_;
+    da_RCSpecsTransform rcs_;
+    da_CDDA_iMDCST inv_;
+};
+
+TEST(CddaMdcstTest, SilenceGivesTwoZeroSpectraOfPaddedLength) {
+    da_PDataQueue in(4), out(4);
+    da_CDDA_MDCST m(da_DGlobalSettings{1000});
+    EXPECT_STREQ(m.name, "da_CDDA_MDCST");
+    m.input = &in;
+    m.output = &out;
+    for (int round = 0; round < 2; ++round) in.put_data(make_block(Block(1764, 0)));
+    m.work();
+    EXPECT_EQ(in.queued(), 0);
+    ASSERT_EQ(out.queued(), 4);
+    while (out.queued() > 0) {
+        auto* s = static_cast<float*>(out.get_data());
+        for (int i = 0; i < 2 * 1000; ++i) ASSERT_EQ(s[i], 0.0f) << i;
+        item_free(s);
+    }
+}
+
+TEST(CddaMdcstTest, ChainWithAllLinesReturnsInputOneBlockLate) {
+    const auto seed = dsp_test::test_seed();
+    SCOPED_TRACE(dsp_test::seed_text(seed));
+    std::mt19937 rng(seed);
+    std::uniform_int_distribution<int> sample(-32768, 32767);
+    Chain chain(882);
+    Block previous(1764, 0);
+    for (int j = 0; j < 6; ++j) {
+        Block in(1764);
+        for (int& s : in) s = sample(rng);
+        in[0] = -32768;
+        in[1] = 32767;
+        const Block out = chain.run(in);
+        for (int i = 0; i < 1764; ++i)
+            ASSERT_LE(
+                std::abs(out[static_cast<std::size_t>(i)] - previous[static_cast<std::size_t>(i)]),
+                1)
+                << "block " << j << " sample " << i;
+        previous = in;
+    }
+}
+
+TEST(CddaMdcstTest, ChainWith800LinesKeepsContentBelow20kHz) {
+    Chain chain(800);
+    Block previous(1764, 0);
+    int worst = 0;
+    for (int j = 0; j < 6; ++j) {
+        Block in(1764);
+        for (int f = 0; f < 882; ++f) {
+            const double t = (882.0 * j + f) / 44100.0;
+            in[static_cast<std::size_t>(2 * f)] =
+                static_cast<int>(12000.0 * std::sin(2 * dsp_test::pi * 440.0 * t));
+            in[static_cast<std::size_t>(2 * f + 1)] =
+                static_cast<int>(9000.0 * std::cos(2 * dsp_test::pi * 3100.0 * t));
+        }
+        const Block out = chain.run(in);
+        if (j >= 2)  // the start-up from silence is not band limited
+            for (int i = 0; i < 1764; ++i)
+                worst = std::max(worst, std::abs(out[static_cast<std::size_t>(i)] -
+                                                 previous[static_cast<std::size_t>(i)]));
+        previous = in;
+    }
+    EXPECT_LE(worst, 2);
+}
+
+TEST(CddaMdcstTest, SampleConversionTruncatesAndClipsEveryFloat) {
+    EXPECT_EQ(cdda_sample(0.99999f), 32767);
+    EXPECT_EQ(cdda_sample(-0.00001f), 0);
+    EXPECT_EQ(cdda_sample(1.5f), 32767);
+    EXPECT_EQ(cdda_sample(-1.5f), -32768);
+    EXPECT_EQ(cdda_sample(-1.0f), -32768);
+    EXPECT_EQ(cdda_sample(0.5f / 32768.0f), 0);
+    EXPECT_EQ(cdda_sample(-1.9f / 32768.0f), -1);
+    EXPECT_EQ(cdda_sample(std::numeric_limits<float>::quiet_NaN()), 0);
+    EXPECT_EQ(cdda_sample(std::numeric_limits<float>::infinity()), 32767);
+    EXPECT_EQ(cdda_sample(-std::numeric_limits<float>::infinity()), -32768);
+    EXPECT_EQ(cdda_sample(3e38f), 32767);
+    EXPECT_EQ(cdda_sample(-3e38f), -32768);
+}
+
+TEST(CddaIMdcstTest, SingleSpectrumWaitsForItsPartner) {
+    da_PDataQueue in(4), out(4);
+    da_CDDA_iMDCST m(da_DGlobalSettings{800});
+    EXPECT_STREQ(m.name, "da_CDDA_iMDCST");
+    m.input = &in;
+    m.output = &out;
+    in.put_data(item_alloc_zeroed<float>(2 * 800));
+    m.work();
+    EXPECT_EQ(out.queued(), 0);
+    EXPECT_EQ(in.queued(), 1);
+    in.put_data(item_alloc_zeroed<float>(2 * 800));
+    m.work();
+    EXPECT_EQ(in.queued(), 0);
+    ASSERT_EQ(out.queued(), 1);
+    EXPECT_EQ(read_block(out.get_data()), Block(1764, 0));
+}
+
+TEST(SpectrumConvertersTest, RealPartsScaledOneWayAndBack) {
+    const int lines = 5;
+    da_PDataQueue in(4), keep(4), out(4);
+    da_CRSpecsTransform cr(da_DGlobalSettings{lines});
+    EXPECT_STREQ(cr.name, "da_CRSpecsTransform");
+    cr.input = &in;
+    cr.output1 = &keep;
+    cr.output2 = &out;
+    float* s = item_alloc<float>(2 * 882);
+    for (int i = 0; i < 2 * 882; ++i) s[i] = static_cast<float>(i) - 3.5f;
+    in.put_data(s);
+    cr.work();
+    ASSERT_EQ(keep.queued(), 1);
+    EXPECT_EQ(keep.get_data(), s);
+    auto* r = static_cast<float*>(out.get_data());
+    for (int i = 0; i < lines; ++i) EXPECT_EQ(r[i], s[2 * i] * r_sqrt_two);
+    item_free(s);
+
+    da_RCSpecsTransform rc(da_DGlobalSettings{lines});
+    EXPECT_STREQ(rc.name, "da_RCSpecsTransform");
+    rc.input = &in;
+    rc.output1 = &keep;
+    rc.output2 = &out;
+    in.put_data(r);
+    rc.work();
+    EXPECT_EQ(keep.get_data(), r);
+    auto* c = static_cast<float*>(out.get_data());
+    for (int i = 0; i < lines; ++i) {
+        EXPECT_EQ(c[2 * i], r[i] * r_sqrt_two);
+        EXPECT_EQ(c[2 * i + 1], 0.0f);
+    }
+    item_free(r);
+    item_free(c);
+}
+
+}  // namespace
