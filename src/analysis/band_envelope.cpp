@@ -1,0 +1,207 @@
+#include "analysis/band_envelope.h"
+
+#include <cmath>
+
+#include "dsp/numeric.h"
+
+namespace {
+
+// Centre frequency of line i; exact in float for every line count in use.
+float line_centre(int i) {
+    return 25.0f * static_cast<float>(i) + 12.5f;
+}
+
+// How one line's unit weight is split: 1 − w to `slot`, w to `slot` + 1.
+struct Share {
+    int slot;
+    float w;
+};
+
+// For positions in [0, bands + 1) this is floor and smooth step, nothing
+// else. Other positions cannot come from an arranged table and are pinned to
+// an end so that slot + 1 never passes bands + 1.
+Share share_of(float position, int bands) {
+    const int k = r_floor(position);
+    if (position == position && k >= 0 && k <= bands) {
+        const float w = env_overlap(position - static_cast<float>(k));
+        return {k, w};
+    }
+    if (position > 0.0f) return {bands, 1.0f};
+    return {0, 0.0f};
+}
+
+// Adds each line's shares (scaled by values[i], or 1 without values) into
+// slots[0 .. bands + 1], then folds the two outer slots into the first and the
+// last band: lines below the first centre or above the last count fully there.
+void accumulate(const float* itab, int count, int bands, const float* values, float* slots) {
+    for (int j = 0; j < bands + 2; ++j) slots[j] = 0.0f;
+    for (int i = 0; i < count; ++i) {
+        const Share s = share_of(itab[i], bands);
+        if (values) {
+            slots[s.slot] += (1.0f - s.w) * values[i];
+            slots[s.slot + 1] += s.w * values[i];
+        } else {
+            slots[s.slot] += 1.0f - s.w;
+            slots[s.slot + 1] += s.w;
+        }
+    }
+    slots[1] += slots[0];
+    slots[bands] += slots[bands + 1];
+}
+
+}  // namespace
+
+std::vector<float> env_bark_itab(int count) {
+    std::vector<float> t(count > 0 ? count : 0);
+    for (int i = 0; i < count; ++i) t[i] = freq_to_bark(line_centre(i));
+    return t;
+}
+
+std::vector<float> env_quad_itab(int count) {
+    std::vector<float> t(count > 0 ? count : 0);
+    for (int i = 0; i < count; ++i)
+        t[i] = static_cast<float>(std::sqrt(static_cast<double>(line_centre(i))));
+    return t;
+}
+
+std::vector<float> env_log_itab(int count) {
+    std::vector<float> t(count > 0 ? count : 0);
+    for (int i = 0; i < count; ++i) t[i] = std::log10(line_centre(i));
+    return t;
+}
+
+int env_inctable_rangeset(float* table, int count, float a, float b) {
+    if (count <= 0) return count;
+    const float first = table[0];
+    const float last = table[count - 1];
+    const float span = last - first;
+    const float factor = (b - a) / span;
+    if (std::isfinite(span) && span != 0.0f && std::isfinite(factor)) {
+        for (int i = 0; i < count; ++i) table[i] = a + (table[i] - first) * factor;
+        return count;
+    }
+    // No slope to rescale (flat, infinite or NaN ends): lay the positions out
+    // evenly instead of producing NaN, still from a to b.
+    if (count == 1) {
+        table[0] = a;
+        return count;
+    }
+    const float denominator = static_cast<float>(count - 1);
+    for (int i = 0; i < count; ++i) table[i] = a + (b - a) * (static_cast<float>(i) / denominator);
+    return count;
+}
+
+void env_itable_arange(float* table, int count, int bands, float step) {
+    if (count <= 0) return;
+    env_inctable_rangeset(table, count, 0.75f, static_cast<float>(bands) + 0.25f);
+    // Limit the slope from below, then from above: no neighbouring positions
+    // more than `step` apart, so no band is skipped even where the scale is
+    // steep (the square-root and Bark scales at low frequencies).
+    float prev = table[0];
+    for (int i = 1; i < count - 1; ++i) {
+        const float limit = prev + step;
+        if (table[i] > limit) {
+            table[i] = limit;
+            prev = limit;
+        } else {
+            prev = table[i];
+        }
+    }
+    float next = table[count - 1];
+    for (int i = count - 2; i >= 0; --i) {
+        const float limit = next - step;
+        if (limit > table[i]) {
+            table[i] = limit;
+            next = limit;
+        } else {
+            next = table[i];
+        }
+    }
+}
+
+float env_overlap(float t) {
+    return (3.0f - 2.0f * t) * r_sqr(t);
+}
+
+void ra_copy(const float* src, float* dst, int count) {
+    for (int i = 0; i < count; ++i) dst[i] = src[i];
+}
+
+void env_iweights_to(const float* itab, int count, int bands, float* weights, float* slots) {
+    accumulate(itab, count, bands, nullptr, slots);
+    ra_copy(slots + 1, weights, bands);
+}
+
+void env_lowres_to(const float* itab, int count, int bands, const float* weights,
+                   const float* values, float* out, float* slots) {
+    accumulate(itab, count, bands, values, slots);
+    for (int j = 0; j < bands; ++j) out[j] = slots[j + 1] / weights[j];
+}
+
+void env_highres_to(const float* itab, int count, int bands, const float* lowres, float* out,
+                    float* slots) {
+    // Outer slots repeat the end bands, so lines beyond the first or last
+    // centre take that band's value.
+    ra_copy(lowres, slots + 1, bands);
+    slots[0] = lowres[0];
+    slots[bands + 1] = lowres[bands - 1];
+    for (int i = 0; i < count; ++i) {
+        const Share s = share_of(itab[i], bands);
+        out[i] = (1.0f - s.w) * slots[s.slot] + s.w * slots[s.slot + 1];
+    }
+}
+
+env_Scratch::env_Scratch(int count, int bands)
+    : slots(bands + 2 > 2 ? bands + 2 : 2),
+      residual(count > 0 ? count : 0),
+      update(bands > 0 ? bands : 0) {}
+
+void env_lowres_iter_to(const float* itab, int count, int bands, const float* weights,
+                        const float* values, float lo, float hi, int iterations, float* out,
+                        env_Scratch& scratch) {
+    float* slots = scratch.slots.data();
+    float* residual = scratch.residual.data();
+    float* update = scratch.update.data();
+    env_lowres_to(itab, count, bands, weights, values, out, slots);
+    for (int j = 0; j < bands; ++j) out[j] = r_min(hi, r_max(lo, out[j]));
+    for (int pass = 0; pass < iterations; ++pass) {
+        env_highres_to(itab, count, bands, out, residual, slots);
+        for (int i = 0; i < count; ++i) residual[i] = values[i] - residual[i];
+        env_lowres_to(itab, count, bands, weights, residual, update, slots);
+        for (int j = 0; j < bands; ++j) out[j] = r_min(hi, r_max(lo, out[j] + update[j]));
+    }
+}
+
+// --- allocating forms ----------------------------------------------------------
+
+std::vector<float> env_iweights(const float* itab, int count, int bands) {
+    if (bands <= 0) return {};
+    std::vector<float> slots(bands + 2), weights(bands);
+    env_iweights_to(itab, count, bands, weights.data(), slots.data());
+    return weights;
+}
+
+std::vector<float> env_lowres(const float* itab, int count, int bands, const float* weights,
+                              const float* values) {
+    if (bands <= 0) return {};
+    std::vector<float> slots(bands + 2), out(bands);
+    env_lowres_to(itab, count, bands, weights, values, out.data(), slots.data());
+    return out;
+}
+
+std::vector<float> env_highres(const float* itab, int count, int bands, const float* lowres) {
+    if (bands <= 0 || count <= 0) return std::vector<float>(count > 0 ? count : 0, 0.0f);
+    std::vector<float> slots(bands + 2), out(count);
+    env_highres_to(itab, count, bands, lowres, out.data(), slots.data());
+    return out;
+}
+
+std::vector<float> env_lowres_iter(const float* itab, int count, int bands, const float* weights,
+                                   const float* values, float lo, float hi, int iterations) {
+    if (bands <= 0) return {};
+    env_Scratch scratch(count, bands);
+    std::vector<float> out(bands);
+    env_lowres_iter_to(itab, count, bands, weights, values, lo, hi, iterations, out.data(),
+                       scratch);
+    return out;
+}

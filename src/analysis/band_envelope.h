@@ -1,0 +1,70 @@
+// Band envelopes: per-line fractional band positions, band weights, and the
+// conversions between per-line values and a few smoothly overlapping bands.
+//
+// An index table gives every line a position; band j is centred at position
+// j + 1, and a line between two centres is shared by both bands with the
+// smooth-step weight env_overlap. Encoder and decoder rebuild the masking
+// curve and the side-stereo map through these functions, so they are written
+// in plain float arithmetic, one rounding per operation, in a fixed order.
+//
+// Positions outside [0, bands + 1] cannot come from a table built by
+// env_itable_arange, but a damaged stream can make one (NaN or infinite
+// envelope values). Such positions are pinned to the nearest end: a position
+// below 0 or NaN counts wholly towards slot 0, one above bands + 1 wholly
+// towards slot bands + 1. Nothing is ever read or written outside the scratch.
+#pragma once
+
+#include <vector>
+
+// Per-line scales, line i centred at 25·i + 12.5 Hz.
+std::vector<float> env_bark_itab(int count);  // Bark value of the centre
+std::vector<float> env_quad_itab(int count);  // square root of the centre (in double)
+std::vector<float> env_log_itab(int count);   // decimal logarithm of the centre
+
+// Affine rescale in place so that the first entry becomes a and the last b.
+// A table whose ends coincide (or that holds no finite scale) has no usable
+// slope: its entries are then spread evenly from a to b by line number.
+// Returns count.
+int env_inctable_rangeset(float* table, int count, float a, float b);
+
+// Turns a monotone scale table into an index table: positions from 0.75 to
+// bands + 0.25, neighbours at most `step` apart.
+void env_itable_arange(float* table, int count, int bands, float step);
+
+// Smooth-step share (3 − 2t)·t² of the upper slot for fractional part t.
+float env_overlap(float t);
+
+void ra_copy(const float* src, float* dst, int count);
+
+// Band weights (bands values): the total share every band receives.
+std::vector<float> env_iweights(const float* itab, int count, int bands);
+// Weighted band means of per-line values (bands values).
+std::vector<float> env_lowres(const float* itab, int count, int bands, const float* weights,
+                              const float* values);
+// Per-line interpolation of band values (count values).
+std::vector<float> env_highres(const float* itab, int count, int bands, const float* lowres);
+// Band values clamped to [lo, hi] and refined `iterations` times so that
+// their interpolation fits the per-line values.
+std::vector<float> env_lowres_iter(const float* itab, int count, int bands, const float* weights,
+                                   const float* values, float lo, float hi, int iterations);
+
+// --- allocation-free forms for the per-frame modules -------------------------
+// `slots` must hold bands + 2 floats. Results are identical to the forms above.
+
+void env_iweights_to(const float* itab, int count, int bands, float* weights, float* slots);
+void env_lowres_to(const float* itab, int count, int bands, const float* weights,
+                   const float* values, float* out, float* slots);
+void env_highres_to(const float* itab, int count, int bands, const float* lowres, float* out,
+                    float* slots);
+
+// Scratch for env_lowres_iter_to, sized once per module.
+struct env_Scratch {
+    env_Scratch(int count, int bands);
+    std::vector<float> slots;     // bands + 2
+    std::vector<float> residual;  // count
+    std::vector<float> update;    // bands
+};
+
+void env_lowres_iter_to(const float* itab, int count, int bands, const float* weights,
+                        const float* values, float lo, float hi, int iterations, float* out,
+                        env_Scratch& scratch);

@@ -1,0 +1,93 @@
+#include "analysis/intensity.h"
+
+#include <cmath>
+
+#include "dsp/numeric.h"
+#include "pipeline/queue_item.h"
+
+int intensity_index(float d, const da_DIntensitySetup& setup) {
+    const float scaled =
+        static_cast<float>(static_cast<double>(d) * static_cast<double>(setup.steps) /
+                           static_cast<double>(setup.range));
+    const int s = r_round(scaled);
+    // d >= −range keeps s >= −steps; the guard only keeps −s defined.
+    const int negated = s == -2147483647 - 1 ? 2147483647 : -s;
+    return i_max(-100000, i_min(negated, setup.steps - 1));
+}
+
+float intensity_amplitude(int index, const da_DIntensitySetup& setup) {
+    // Indices outside 0 .. steps − 1 (only from a damaged stream) follow the
+    // same formula; far ones just give 0 or infinity.
+    const double step_db = -static_cast<double>(setup.range) / static_cast<double>(setup.steps);
+    const float d = static_cast<float>(step_db * static_cast<double>(index));
+    return db_to_amplify(d);
+}
+
+da_IntensityTables::da_IntensityTables(da_DGlobalSettings global, da_DIntensitySetup setup)
+    : index_table(env_quad_itab(global.lines)) {
+    env_itable_arange(index_table.data(), global.lines, setup.bands, 1.0f);
+    band_weights = env_iweights(index_table.data(), global.lines, setup.bands);
+}
+
+da_IntensityMeasure::da_IntensityMeasure(const da_DGlobalSettings& global,
+                                         const da_DIntensitySetup& setup,
+                                         const da_IntensityTables& tables)
+    : n_(global.lines),
+      setup_(setup),
+      tables_(tables),
+      magnitude_(global.lines),
+      envelope_(setup.bands),
+      scratch_(global.lines, setup.bands) {
+    name = "da_IntensityMeasure";
+}
+
+void da_IntensityMeasure::work() {
+    const int bands = setup_.bands;
+    const float floor_db = static_cast<float>(-setup_.range);
+    while (input->queued() >= 2) {
+        auto* left = static_cast<float*>(input->get_data());
+        auto* right = static_cast<float*>(input->get_data());
+
+        // RMS of the two channels' line magnitudes.
+        for (int i = 0; i < n_; ++i) {
+            const float l2 = r_sqr(c_abs(left + 2 * i));
+            const float r2 = r_sqr(c_abs(right + 2 * i));
+            const double mean = (static_cast<double>(l2) + static_cast<double>(r2)) / 2.0;
+            magnitude_[i] = static_cast<float>(std::sqrt(mean));
+        }
+        env_lowres_iter_to(tables_.index_table.data(), n_, bands, tables_.band_weights.data(),
+                           magnitude_.data(), 0.0f, 1.0f, 4, envelope_.data(), scratch_);
+
+        int* index = item_alloc<int>(bands);
+        for (int j = 0; j < bands; ++j)
+            index[j] = intensity_index(amplify_to_db(envelope_[j], floor_db), setup_);
+
+        output1->put_data(left);
+        output1->put_data(right);
+        output2->put_data(index);
+    }
+}
+
+da_IntensityEnvCreation::da_IntensityEnvCreation(const da_DGlobalSettings& global,
+                                                 const da_DIntensitySetup& setup,
+                                                 const da_IntensityTables& tables)
+    : n_(global.lines),
+      setup_(setup),
+      tables_(tables),
+      amplitude_(setup.bands),
+      slots_(setup.bands + 2) {
+    name = "da_IntensityEnvCreation";
+}
+
+void da_IntensityEnvCreation::work() {
+    const int bands = setup_.bands;
+    while (input->queued() >= 1) {
+        auto* index = static_cast<int*>(input->get_data());
+        for (int j = 0; j < bands; ++j) amplitude_[j] = intensity_amplitude(index[j], setup_);
+        float* envelope = item_alloc<float>(n_);
+        env_highres_to(tables_.index_table.data(), n_, bands, amplitude_.data(), envelope,
+                       slots_.data());
+        output1->put_data(index);
+        output2->put_data(envelope);
+    }
+}

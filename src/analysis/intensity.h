@@ -1,0 +1,72 @@
+// Intensity stereo: the coarse band envelope common to both channels, its
+// quantised transmission form, and the per-line envelope rebuilt from it.
+#pragma once
+
+#include <vector>
+
+#include "analysis/band_envelope.h"
+#include "app/settings/settings.h"
+#include "pipeline/data_queue.h"
+#include "pipeline/module.h"
+
+// Band layout on a square-root frequency scale, built once per encoder or
+// decoder and shared by reference with both intensity modules.
+class da_IntensityTables {
+  public:
+    da_IntensityTables(da_DGlobalSettings global, da_DIntensitySetup setup);
+
+    std::vector<float> index_table;   // per line: fractional band position
+    std::vector<float> band_weights;  // per band
+};
+
+// Attenuation index of a band level d in level units (−range .. 0 for band
+// values in [0, 1]): the nearest multiple of range/steps, halves rounding
+// towards the louder index, clamped to steps − 1 at the floor.
+int intensity_index(float d, const da_DIntensitySetup& setup);
+// Band amplitude of an attenuation index: 2^(−range·index/(6·steps)).
+float intensity_amplitude(int index, const da_DIntensitySetup& setup);
+
+// Encoder: measures the RMS band envelope of the left/right pair and
+// quantises it to attenuation indices 0 (full scale) .. steps − 1 (floor).
+// Takes 2 complex spectra (left first); puts them unchanged on output1 and a
+// new int[bands] index array on output2.
+class da_IntensityMeasure final : public da_Module {
+  public:
+    da_IntensityMeasure(const da_DGlobalSettings& global, const da_DIntensitySetup& setup,
+                        const da_IntensityTables& tables);
+    void work() override;
+
+    da_Queue_GetFace* input = nullptr;
+    da_Queue_PutFace* output1 = nullptr;  // the 2 spectra
+    da_Queue_PutFace* output2 = nullptr;  // index array
+
+  private:
+    int n_;
+    da_DIntensitySetup setup_;
+    const da_IntensityTables& tables_;
+    std::vector<float> magnitude_;
+    std::vector<float> envelope_;
+    env_Scratch scratch_;
+};
+
+// Encoder and decoder: rebuilds the per-line envelope from an index array.
+// Both sides run this same code on the same integers, so their envelopes
+// agree bit for bit. Takes an int[bands] array; puts it unchanged on output1
+// and a new float[n] envelope on output2.
+class da_IntensityEnvCreation final : public da_Module {
+  public:
+    da_IntensityEnvCreation(const da_DGlobalSettings& global, const da_DIntensitySetup& setup,
+                            const da_IntensityTables& tables);
+    void work() override;
+
+    da_Queue_GetFace* input = nullptr;
+    da_Queue_PutFace* output1 = nullptr;  // index array pass-through
+    da_Queue_PutFace* output2 = nullptr;  // envelope
+
+  private:
+    int n_;
+    da_DIntensitySetup setup_;
+    const da_IntensityTables& tables_;
+    std::vector<float> amplitude_;
+    std::vector<float> slots_;
+};

@@ -1,0 +1,135 @@
+#include "analysis/side_stereo.h"
+
+#include <cmath>
+
+#include "dsp/numeric.h"
+#include "pipeline/queue_item.h"
+#include "quant/scalar_quantizers.h"
+
+da_StereoMapCreator::da_StereoMapCreator(const da_DGlobalSettings& global,
+                                         const da_DSideStereoSetup& setup)
+    : n_(global.lines), bands_(setup.bands), levels_(setup.levels) {
+    name = "da_StereoMapCreator";
+}
+
+void da_StereoMapCreator::work() {
+    while (input->queued() >= 1) {
+        auto* envelope = static_cast<float*>(input->get_data());
+        float* map = item_alloc<float>(n_);
+        float sum = 0.0f;
+        for (int i = 0; i < n_; ++i) {
+            sum = sum + std::sqrt(envelope[i]);
+            map[i] = sum;
+        }
+        // About one part in bands + 1 of the scale spread evenly over the
+        // lines; the int product stays below 2^22 for any line count in use.
+        const float slope = sum / static_cast<float>(bands_ * n_);
+        for (int i = 0; i < n_; ++i) map[i] = map[i] + static_cast<float>(i) * slope;
+        env_itable_arange(map, n_, bands_, 1.0f);
+        output1->put_data(envelope);
+        output2->put_data(map);
+    }
+}
+
+da_StereoSideMeasure::da_StereoSideMeasure(const da_DGlobalSettings& global,
+                                           const da_DIntensitySetup& intensity,
+                                           const da_DSideStereoSetup& setup)
+    : n_(global.lines),
+      intensity_bands_(intensity.bands),
+      intensity_steps_(intensity.steps),
+      range_(intensity.range),
+      bands_(setup.bands),
+      levels_(setup.levels),
+      weights_(setup.bands),
+      magnitude_left_(global.lines),
+      magnitude_right_(global.lines),
+      band_left_(setup.bands),
+      band_right_(setup.bands),
+      scratch_(global.lines, setup.bands) {
+    name = "da_StereoSideMeasure";
+}
+
+void da_StereoSideMeasure::work() {
+    while (input1->queued() >= 2 && input2->queued() >= 1) {
+        auto* left = static_cast<float*>(input1->get_data());
+        auto* right = static_cast<float*>(input1->get_data());
+        auto* map = static_cast<float*>(input2->get_data());
+
+        env_iweights_to(map, n_, bands_, weights_.data(), scratch_.slots.data());
+        for (int i = 0; i < n_; ++i) {
+            magnitude_left_[i] = c_abs(left + 2 * i);
+            magnitude_right_[i] = c_abs(right + 2 * i);
+        }
+        env_lowres_iter_to(map, n_, bands_, weights_.data(), magnitude_left_.data(), 0.0f, 1.0f, 0,
+                           band_left_.data(), scratch_);
+        env_lowres_iter_to(map, n_, bands_, weights_.data(), magnitude_right_.data(), 0.0f, 1.0f, 0,
+                           band_right_.data(), scratch_);
+
+        // The floor keeps the quotient finite in silent bands, where it
+        // gives the middle level.
+        const float floor = db_to_amplify(static_cast<float>(-range_));
+        int* index = item_alloc<int>(bands_);
+        for (int j = 0; j < bands_; ++j) {
+            const float balance =
+                (band_left_[j] - band_right_[j]) / (band_left_[j] + band_right_[j] + floor);
+            index[j] = _range_to_zn(balance, -1.0f, 1.0f, levels_);
+        }
+
+        output1->put_data(left);
+        output1->put_data(right);
+        output2->put_data(map);
+        output3->put_data(index);
+    }
+}
+
+da_StereoSideTransform::da_StereoSideTransform(const da_DGlobalSettings& global,
+                                               const da_DSideStereoSetup& setup, int direction,
+                                               int unused)
+    : n_(global.lines),
+      bands_(setup.bands),
+      levels_(setup.levels),
+      direction_(direction),
+      unused_(unused),
+      balance_(setup.bands),
+      line_balance_(global.lines),
+      slots_(setup.bands + 2) {
+    name = "da_StereoSideTransform";
+}
+
+void da_StereoSideTransform::work() {
+    const float direction = static_cast<float>(direction_);
+    while (input1->queued() >= 2 && input2->queued() >= 1 && input3->queued() >= 1) {
+        auto* left = static_cast<float*>(input1->get_data());
+        auto* right = static_cast<float*>(input1->get_data());
+        auto* index = static_cast<int*>(input3->get_data());
+        auto* map = static_cast<float*>(input2->get_data());
+
+        // Indices outside 0 .. levels − 1 (a damaged stream) give balances
+        // outside [0, 1]; the rotation below stays a finite rotation.
+        for (int j = 0; j < bands_; ++j) balance_[j] = _zn_to_range(index[j], 0.0f, 1.0f, levels_);
+        env_highres_to(map, n_, bands_, balance_.data(), line_balance_.data(), slots_.data());
+
+        for (int i = 0; i < n_; ++i) {
+            // Unit vector of angle atan(direction·(1 − h)/h): h = 1 leaves
+            // the pair alone, h = ½ gives the sum and difference over √2.
+            const float h = line_balance_[i];
+            float c[2] = {h, direction * (1.0f - h)};
+            c_mulequ_r(c, 1.0f / c_abs(c));
+            const float cr = c[0];
+            const float ci = c[1];
+            float* l = left + 2 * i;
+            float* r = right + 2 * i;
+            for (int part = 0; part < 2; ++part) {
+                const float old_l = l[part];
+                const float old_r = r[part];
+                l[part] = cr * old_l + ci * old_r;
+                r[part] = cr * old_r - ci * old_l;
+            }
+        }
+
+        output2->put_data(map);
+        output3->put_data(index);
+        output1->put_data(left);
+        output1->put_data(right);
+    }
+}

@@ -1,0 +1,153 @@
+#include "quant/scalar_quantizers.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <vector>
+
+#include "dsp/numeric.h"
+
+namespace {
+
+// Truncation towards zero without undefined behaviour: NaN gives 0 and values
+// beyond int saturate. Only damaged or absurd inputs reach the limits.
+int trunc_to_int(double v) {
+    if (!(v == v)) return 0;
+    if (v >= 2147483647.0) return INT_MAX;
+    if (v <= -2147483648.0) return INT_MIN;
+    return static_cast<int>(v);
+}
+
+// Argument of the level logarithm: (b − 1)·x + 1, rounded once to float.
+float level_argument(double b_minus_1, float x) {
+    return static_cast<float>(b_minus_1 * static_cast<double>(x) + 1.0);
+}
+
+}  // namespace
+
+float rn_pow(float x, int k) {
+    float result = 1.0f;
+    while (k > 0) {
+        if (k & 1) result = result * x;
+        x = x * x;
+        k >>= 1;
+    }
+    return result;
+}
+
+double log_dequant_aux(int k, float b) {
+    return (static_cast<double>(rn_pow(b, k)) - 1.0) / (static_cast<double>(b) - 1.0);
+}
+
+float log_dequant(int k, float b) {
+    if (k >= 0) return static_cast<float>(log_dequant_aux(k, b));
+    // −INT_MIN does not exist; its level is beyond float range for any usable
+    // base, so INT_MAX's serves.
+    const int magnitude = k == INT_MIN ? INT_MAX : -k;
+    return -static_cast<float>(log_dequant_aux(magnitude, b));
+}
+
+int log_quant_aux(float x, float b, float r) {
+    const double b_minus_1 = static_cast<double>(b) - 1.0;
+    const float u = r_logb(b, level_argument(b_minus_1, x));
+    const float u_r = r_logb(b, level_argument(b_minus_1, r));
+    // The comparison is against r itself, not u_r: it decides only whether
+    // x leaves level 0, and for 0 <= r < 1 agrees with the offset below.
+    if (u > r) return trunc_to_int(static_cast<double>(u) - static_cast<double>(u_r) + 1.0);
+    return 0;
+}
+
+int log_quant(float x, float b, float r) {
+    if (0.0f > x) return -log_quant_aux(-x, b, r);
+    return log_quant_aux(x, b, r);
+}
+
+da_LogQuantizer::da_LogQuantizer(float b, float r)
+    : r_(r),
+      b_minus_1_(static_cast<double>(b) - 1.0),
+      ln_b_(std::log(b)),
+      u_r_(static_cast<double>(r_logb(b, level_argument(b_minus_1_, r)))) {}
+
+int da_LogQuantizer::magnitude(float x) const {
+    // r_logb(b, y) is the float quotient of two float logarithms; keeping
+    // ln b and u_r from the constructor leaves every rounding as it was.
+    // ln 1 is exactly 0, which spares the logarithm for exact zeros.
+    const float y = level_argument(b_minus_1_, x);
+    const float u = y == 1.0f ? 0.0f / ln_b_ : std::log(y) / ln_b_;
+    if (u > r_) return trunc_to_int(static_cast<double>(u) - u_r_ + 1.0);
+    return 0;
+}
+
+int lin_quant_value(float x, float step) {
+    return energy_round(x / step);
+}
+
+float lin_dequant_value(int k, float step) {
+    return static_cast<float>(static_cast<double>(k) * static_cast<double>(step));
+}
+
+int range_to_zn(float x, float lo, float hi, int n) {
+    const float cell = static_cast<float>(static_cast<double>(n) *
+                                          (static_cast<double>(x) - static_cast<double>(lo)) /
+                                          (static_cast<double>(hi) - static_cast<double>(lo)));
+    return r_floor(cell);
+}
+
+float zn_to_range(int k, float lo, float hi, int n) {
+    return static_cast<float>(static_cast<double>(lo) +
+                              (static_cast<double>(k) + 0.5) / static_cast<double>(n) *
+                                  (static_cast<double>(hi) - static_cast<double>(lo)));
+}
+
+int _range_to_zn(float x, float lo, float hi, int n) {
+    const float level = static_cast<float>(static_cast<double>(n - 1) *
+                                           (static_cast<double>(x) - static_cast<double>(lo)) /
+                                           (static_cast<double>(hi) - static_cast<double>(lo)));
+    return r_round(level);
+}
+
+float _zn_to_range(int k, float lo, float hi, int n) {
+    return static_cast<float>(static_cast<double>(lo) +
+                              static_cast<double>(k) / static_cast<double>(n - 1) *
+                                  (static_cast<double>(hi) - static_cast<double>(lo)));
+}
+
+float kth_largest(const float* a, int count, int k) {
+    if (count <= 0) return 0.0f;
+    k = std::clamp(k, 0, count - 1);
+    std::vector<float> set(a, a + count);
+    std::vector<float> greater, lesser;
+    while (set.size() > 1) {
+        const int size = static_cast<int>(set.size());
+        const float mean = ra_avg(set.data(), size);
+        greater.clear();
+        lesser.clear();
+        for (float v : set) {
+            if (v > mean)
+                greater.push_back(v);
+            else if (v < mean)
+                lesser.push_back(v);
+        }
+        // Whatever is neither greater nor less counts as equal to the mean:
+        // this also ends a NaN mean at once.
+        const int g = static_cast<int>(greater.size());
+        const int s = static_cast<int>(lesser.size());
+        const int e = size - g - s;
+        if (g == size || s == size) {
+            // The float mean fell outside the values (rounding or overflow):
+            // partitioning would not shrink the set, so finish by sorting.
+            // No NaN can be here, since a NaN would have made the mean NaN.
+            std::sort(set.begin(), set.end(), [](float p, float q) { return p > q; });
+            return set[k];
+        }
+        if (k < g) {
+            set.swap(greater);
+        } else if (k >= g + e) {
+            k -= g + e;
+            set.swap(lesser);
+        } else {
+            return mean;
+        }
+    }
+    return set[0];
+}

@@ -1,0 +1,49 @@
+// Scalar quantisers: one float to one integer index and back.
+//
+// The logarithmic pair codes every spectral coefficient: level k sits at
+// D(k) = (b^k − 1)/(b − 1), so the gap between levels k and k + 1 is b^k.
+// The _range_to_zn pair codes the side-stereo balances. Unless a comment says
+// a value is kept as float, intermediate arithmetic runs in double.
+#pragma once
+
+float rn_pow(float x, int k);  // x^k by square-and-multiply in float; 1 for k <= 0
+
+double log_dequant_aux(int k, float b);  // D(k) before rounding, k >= 0
+float log_dequant(int k, float b);       // D(k) as float, mirrored for k < 0
+
+int log_quant_aux(float x, float b, float r);  // index of x >= 0
+// Index of x: the threshold between levels k and k + 1 lies at D(k) + r·b^k.
+// Symmetric; NaN gives 0, infinities saturate to the largest int.
+int log_quant(float x, float b, float r);
+
+// log_quant with its per-setting constants (ln b and the rounding offset)
+// computed once: the same index for every float input, at a quarter of the
+// logarithms.
+class da_LogQuantizer {
+  public:
+    da_LogQuantizer(float b, float r);
+    int operator()(float x) const { return 0.0f > x ? -magnitude(-x) : magnitude(x); }
+
+  private:
+    int magnitude(float x) const;
+
+    float r_;
+    double b_minus_1_;
+    float ln_b_;
+    double u_r_;
+};
+
+int lin_quant_value(float x, float step);
+float lin_dequant_value(int k, float step);
+
+// n equal cells of [lo, hi): cell index (not clamped) and cell centre.
+int range_to_zn(float x, float lo, float hi, int n);
+float zn_to_range(int k, float lo, float hi, int n);
+
+// n levels from lo to hi inclusive: nearest level (not clamped) and its value.
+int _range_to_zn(float x, float lo, float hi, int n);
+float _zn_to_range(int k, float lo, float hi, int n);
+
+// Element k of the descending order of a[0 .. count − 1] (0 = largest); a is
+// not changed. k is clamped into range; an empty array gives 0.
+float kth_largest(const float* a, int count, int k);

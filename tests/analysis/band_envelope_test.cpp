@@ -1,0 +1,201 @@
+#include "analysis/band_envelope.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "analysis/test_seed.h"
+#include "dsp/numeric.h"
+
+namespace {
+
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+constexpr float kInf = std::numeric_limits<float>::infinity();
+
+double sum(const std::vector<float>& v) {
+    double s = 0;
+    for (float x : v) s += x;
+    return s;
+}
+
+TEST(EnvOverlapTest, SmoothStepValues) {
+    EXPECT_EQ(env_overlap(0.0f), 0.0f);
+    EXPECT_EQ(env_overlap(0.5f), 0.5f);
+    EXPECT_EQ(env_overlap(0.75f), 0.84375f);
+    EXPECT_EQ(env_overlap(1.0f), 1.0f);
+}
+
+TEST(EnvItabTest, ScalesAtLineCentres) {
+    const auto quad = env_quad_itab(4);
+    EXPECT_EQ(quad[0], static_cast<float>(std::sqrt(12.5)));
+    EXPECT_EQ(quad[3], static_cast<float>(std::sqrt(87.5)));
+    const auto bark = env_bark_itab(41);
+    EXPECT_EQ(bark[0], freq_to_bark(12.5f));
+    EXPECT_EQ(bark[40], freq_to_bark(1012.5f));
+    const auto lg = env_log_itab(1);
+    EXPECT_NEAR(lg[0], std::log10(12.5f), 1e-6f);
+}
+
+TEST(EnvRangesetTest, MapsEndsToTargets) {
+    std::vector<float> t = {2.0f, 3.0f, 6.0f};
+    EXPECT_EQ(env_inctable_rangeset(t.data(), 3, 0.0f, 1.0f), 3);
+    EXPECT_EQ(t[0], 0.0f);
+    EXPECT_EQ(t[1], 0.25f);
+    EXPECT_EQ(t[2], 1.0f);
+}
+
+TEST(EnvRangesetTest, FlatTableIsSpreadEvenlyInsteadOfNaN) {
+    std::vector<float> t(5, 7.0f);
+    env_inctable_rangeset(t.data(), 5, 1.0f, 3.0f);
+    EXPECT_EQ(t, (std::vector<float>{1.0f, 1.5f, 2.0f, 2.5f, 3.0f}));
+    std::vector<float> one = {4.0f};
+    env_inctable_rangeset(one.data(), 1, 1.0f, 3.0f);
+    EXPECT_EQ(one[0], 1.0f);
+}
+
+TEST(EnvRangesetTest, NonFiniteEndsAreSpreadEvenly) {
+    for (float end : {kNaN, kInf, -kInf}) {
+        std::vector<float> t = {end, 1.0f, 2.0f};
+        env_inctable_rangeset(t.data(), 3, 0.0f, 2.0f);
+        EXPECT_EQ(t, (std::vector<float>{0.0f, 1.0f, 2.0f})) << end;
+    }
+}
+
+TEST(EnvItableArangeTest, EndsAndSlopeLimit) {
+    auto t = env_quad_itab(800);
+    env_itable_arange(t.data(), 800, 32, 1.0f);
+    EXPECT_EQ(t.front(), 0.75f);
+    EXPECT_EQ(t.back(), 32.25f);
+    for (int i = 1; i < 800; ++i) {
+        EXPECT_LE(t[i] - t[i - 1], 1.0f + 1e-5f) << i;
+        EXPECT_GE(t[i], t[i - 1]) << i;
+    }
+}
+
+TEST(EnvItableArangeTest, ForwardPassKeepsLastBackwardPassMayRaiseFirst) {
+    // A steep end on too few lines: the backward pass pulls the first
+    // entries up towards the fixed last one.
+    std::vector<float> t = {0.0f, 0.1f, 10.0f};
+    env_itable_arange(t.data(), 3, 3, 1.0f);
+    EXPECT_EQ(t, (std::vector<float>{1.25f, 2.25f, 3.25f}));
+    // A steep start: the forward pass flattens it and leaves the last alone.
+    std::vector<float> u = {0.0f, 10.0f, 10.5f, 11.0f};
+    env_itable_arange(u.data(), 4, 3, 1.0f);
+    EXPECT_EQ(u.front(), 0.75f);
+    EXPECT_EQ(u[1], 1.75f);
+    EXPECT_EQ(u[2], 2.75f);
+    EXPECT_EQ(u.back(), 3.25f);
+}
+
+TEST(EnvIweightsTest, OuterLinesCountFullyAndWeightsSumToCount) {
+    // Positions 0.75 and bands + 0.25 fall into the outer slots, which fold
+    // into the first and the last band.
+    std::vector<float> t = {0.75f, 3.25f};
+    auto w = env_iweights(t.data(), 2, 3);
+    EXPECT_EQ(w[0], 1.0f);
+    EXPECT_EQ(w[1], 0.0f);
+    EXPECT_EQ(w[2], 1.0f);
+
+    auto itab = env_quad_itab(800);
+    env_itable_arange(itab.data(), 800, 32, 1.0f);
+    auto weights = env_iweights(itab.data(), 800, 32);
+    EXPECT_NEAR(sum(weights), 800.0, 1e-3);
+    for (float x : weights) EXPECT_GT(x, 0.0f);
+}
+
+TEST(EnvIweightsTest, IntegerPositionGoesToOneSlot) {
+    std::vector<float> t = {2.0f};
+    auto w = env_iweights(t.data(), 1, 3);
+    EXPECT_EQ(w, (std::vector<float>{0.0f, 1.0f, 0.0f}));
+}
+
+TEST(EnvLowHighresTest, ConstantsSurviveBothDirections) {
+    auto itab = env_bark_itab(800);
+    env_itable_arange(itab.data(), 800, 24, 1.0f);
+    auto weights = env_iweights(itab.data(), 800, 24);
+    std::vector<float> bands(24, 0.375f);
+    for (float v : env_highres(itab.data(), 800, 24, bands.data())) EXPECT_FLOAT_EQ(v, 0.375f);
+    std::vector<float> lines(800, 0.625f);
+    // Band sums of up to a hundred lines: a few ulps of rounding per band.
+    for (float v : env_lowres(itab.data(), 800, 24, weights.data(), lines.data()))
+        EXPECT_NEAR(v, 0.625f, 1e-5f);
+}
+
+TEST(EnvLowresIterTest, ZeroPassesIsClampedLowres) {
+    auto itab = env_quad_itab(200);
+    env_itable_arange(itab.data(), 200, 10, 1.0f);
+    auto weights = env_iweights(itab.data(), 200, 10);
+    std::vector<float> values(200);
+    for (int i = 0; i < 200; ++i) values[i] = 1.5f * std::sin(0.05f * i);
+    auto plain = env_lowres(itab.data(), 200, 10, weights.data(), values.data());
+    auto clamped =
+        env_lowres_iter(itab.data(), 200, 10, weights.data(), values.data(), 0.0f, 1.0f, 0);
+    for (int j = 0; j < 10; ++j)
+        EXPECT_EQ(clamped[j], std::min(1.0f, std::max(0.0f, plain[j]))) << j;
+}
+
+TEST(EnvLowresIterTest, RefinementFitsTheDataBetter) {
+    const std::uint32_t seed = test_seed(1234);
+    SCOPED_TRACE(::testing::Message() << "seed " << seed);
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<float> u(0.05f, 0.95f);
+    auto itab = env_quad_itab(800);
+    env_itable_arange(itab.data(), 800, 32, 1.0f);
+    auto weights = env_iweights(itab.data(), 800, 32);
+    std::vector<float> band_truth(32);
+    for (float& b : band_truth) b = u(rng);
+    const auto values = env_highres(itab.data(), 800, 32, band_truth.data());
+    auto misfit = [&](int passes) {
+        auto env = env_lowres_iter(itab.data(), 800, 32, weights.data(), values.data(), 0.0f, 1.0f,
+                                   passes);
+        auto h = env_highres(itab.data(), 800, 32, env.data());
+        double e = 0;
+        for (int i = 0; i < 800; ++i) e += (h[i] - values[i]) * (h[i] - values[i]);
+        return e;
+    };
+    EXPECT_LT(misfit(4), 0.5 * misfit(0));
+}
+
+// Tables not built by env_itable_arange: every position, NaN and infinities
+// included, must stay inside the scratch (ASan checks the accesses).
+TEST(EnvHostileTableTest, OutOfRangeAndNaNPositionsArePinned) {
+    std::vector<float> t = {kNaN, -kInf, -5.0f, 0.0f, 1.5f, 4.0f, 4.5f, 1e30f, kInf};
+    const int n = static_cast<int>(t.size());
+    const int bands = 3;
+    auto w = env_iweights(t.data(), n, bands);
+    EXPECT_NEAR(sum(w), n, 1e-5);
+    for (float x : w) EXPECT_TRUE(std::isfinite(x));
+    std::vector<float> values(n, 2.0f);
+    for (float x : env_lowres(t.data(), n, bands, w.data(), values.data()))
+        EXPECT_FLOAT_EQ(x, 2.0f);
+    std::vector<float> low = {1.0f, 2.0f, 3.0f};
+    auto h = env_highres(t.data(), n, bands, low.data());
+    EXPECT_EQ(h[0], 1.0f);      // NaN: the lower end
+    EXPECT_EQ(h[1], 1.0f);      // −inf
+    EXPECT_EQ(h[n - 1], 3.0f);  // +inf: the upper end
+    EXPECT_EQ(h[n - 2], 3.0f);
+    auto iter = env_lowres_iter(t.data(), n, bands, w.data(), values.data(), 0.0f, 1.0f, 4);
+    for (float x : iter) EXPECT_EQ(x, 1.0f);
+}
+
+TEST(EnvHostileTableTest, NaNValuesClampToLowerBound) {
+    std::vector<float> t = {0.75f, 1.5f, 2.5f, 3.25f};
+    auto w = env_iweights(t.data(), 4, 3);
+    std::vector<float> values = {kNaN, kNaN, kNaN, kNaN};
+    for (float x : env_lowres_iter(t.data(), 4, 3, w.data(), values.data(), 0.0f, 1.0f, 2))
+        EXPECT_EQ(x, 0.0f);
+}
+
+TEST(EnvHostileTableTest, ArangeOfNaNTableGivesUsablePositions) {
+    std::vector<float> t(50, kNaN);
+    env_itable_arange(t.data(), 50, 12, 1.0f);
+    for (float x : t) {
+        EXPECT_GE(x, 0.75f);
+        EXPECT_LE(x, 12.25f);
+    }
+}
+
+}  // namespace
