@@ -1,0 +1,145 @@
+#include "quant/quantizers.h"
+
+#include "dsp/block_transforms.h"
+#include "dsp/numeric.h"
+#include "pipeline/queue_item.h"
+
+namespace {
+
+// Levels beyond this index overflow float for the default base already; the
+// table covers everything a real stream holds, larger indices are computed.
+constexpr int kLevelTableSize = 1024;
+
+void copy_block(const float* src, float* dst) {
+    for (int i = 0; i < 56; ++i) dst[i] = src[i];
+}
+
+}  // namespace
+
+da_QuantizeBaseClass::da_QuantizeBaseClass(const da_DGlobalSettings& global,
+                                           const da_IQuantizeSetup& setup)
+    : n_(global.lines), b_(setup.base), levels_(kLevelTableSize) {
+    for (int k = 0; k < kLevelTableSize; ++k) levels_[k] = log_dequant(k, b_);
+}
+
+da_ArraySetup da_QuantizeBaseClass::rots_as() const {
+    return da_ArraySetup{2 * blocks(), 2};
+}
+
+float da_QuantizeBaseClass::level(int k) const {
+    // log_dequant mirrors negative indices by flipping the sign of the float,
+    // so the table serves both signs exactly.
+    if (k >= 0 && k < kLevelTableSize) return levels_[k];
+    if (k < 0 && k > -kLevelTableSize) return -levels_[-k];
+    return log_dequant(k, b_);
+}
+
+da_Quantizator::da_Quantizator(const da_DGlobalSettings& global, const da_IQuantizeSetup& setup,
+                               da_EQuantizeSetup encoder)
+    : da_QuantizeBaseClass(global, setup),
+      setup_(encoder),
+      quantizer_(setup.base, encoder.rounding_point) {
+    name = "da_Quantizator";
+}
+
+void da_Quantizator::choose_block_forms(float* left, float* right, int* flags) const {
+    float a[kBlock];
+    float b[kBlock];
+    for (int e = 0; e < blocks(); ++e) {
+        float* l = left + kBlock * e;
+        float* r = right + kBlock * e;
+        // Both channels are transformed before either block is replaced.
+        hvst56(l, r, a, b);
+        // The lowest block holds the tonal bass, where the plain form is
+        // usually right: it must win by more before it is replaced.
+        const float t = e == 0 ? setup_.first_block_threshold : setup_.block_threshold;
+        const float limit_l = t * ra_amplitude(l, kBlock);
+        flags[2 * e] = ra_amplitude(a, kBlock) < limit_l ? 1 : 0;
+        if (flags[2 * e]) copy_block(a, l);
+        const float limit_r = t * ra_amplitude(r, kBlock);
+        flags[2 * e + 1] = ra_amplitude(b, kBlock) < limit_r ? 1 : 0;
+        if (flags[2 * e + 1]) copy_block(b, r);
+    }
+}
+
+void da_Quantizator::work() {
+    while (spectrum_input->queued() >= 2 && curve_input->queued() >= 1) {
+        auto* curve = static_cast<float*>(curve_input->get_data());
+        auto* left = static_cast<float*>(spectrum_input->get_data());
+        auto* right = static_cast<float*>(spectrum_input->get_data());
+
+        for (int i = 0; i < n_; ++i) left[i] = left[i] / curve[i];
+        for (int i = 0; i < n_; ++i) right[i] = right[i] / curve[i];
+        // Rotations across the block boundaries soften the block edges
+        // before the sine transform sees them.
+        for (int d = kHalfBlock; d + kBlock <= n_; d += kBlock) {
+            overlap56(left + d, left + d);
+            overlap56(right + d, right + d);
+        }
+        int* flags = item_alloc<int>(2 * blocks());
+        choose_block_forms(left, right, flags);
+
+        int* index_left = item_alloc<int>(n_);
+        int* index_right = item_alloc<int>(n_);
+        for (int i = 0; i < n_; ++i) {
+            index_left[i] = quantizer_(left[i]);
+            left[i] = level(index_left[i]);
+        }
+        for (int i = 0; i < n_; ++i) {
+            index_right[i] = quantizer_(right[i]);
+            right[i] = level(index_right[i]);
+        }
+
+        curve_output->put_data(curve);
+        spectrum_output->put_data(left);
+        spectrum_output->put_data(right);
+        index_output->put_data(index_left);
+        index_output->put_data(index_right);
+        flag_output->put_data(flags);
+    }
+}
+
+da_DeQuantizator::da_DeQuantizator(const da_DGlobalSettings& global, const da_IQuantizeSetup& setup)
+    : da_QuantizeBaseClass(global, setup) {
+    name = "da_DeQuantizator";
+}
+
+void da_DeQuantizator::work() {
+    while (flag_input->queued() >= 1 && index_input->queued() >= 2 && curve_input->queued() >= 1) {
+        auto* index_left = static_cast<int*>(index_input->get_data());
+        auto* index_right = static_cast<int*>(index_input->get_data());
+        auto* curve = static_cast<float*>(curve_input->get_data());
+        auto* flags = static_cast<int*>(flag_input->get_data());
+
+        float* left = item_alloc<float>(n_);
+        float* right = item_alloc<float>(n_);
+        for (int i = 0; i < n_; ++i) left[i] = level(index_left[i]);
+        for (int i = 0; i < n_; ++i) right[i] = level(index_right[i]);
+
+        float a[kBlock];
+        float b[kBlock];
+        for (int e = 0; e < blocks(); ++e) {
+            // Summed in 64 bits: flags from a damaged stream may be any int.
+            const long long flag_sum = static_cast<long long>(flags[2 * e]) + flags[2 * e + 1];
+            if (flag_sum <= 0) continue;
+            float* l = left + kBlock * e;
+            float* r = right + kBlock * e;
+            ihvst56(l, r, a, b);
+            if (flags[2 * e] == 1) copy_block(a, l);
+            if (flags[2 * e + 1] == 1) copy_block(b, r);
+        }
+        for (int d = kHalfBlock; d + kBlock <= n_; d += kBlock) {
+            ioverlap56(left + d, left + d);
+            ioverlap56(right + d, right + d);
+        }
+        for (int i = 0; i < n_; ++i) left[i] = left[i] * curve[i];
+        for (int i = 0; i < n_; ++i) right[i] = right[i] * curve[i];
+
+        flag_output->put_data(flags);
+        index_output->put_data(index_left);
+        index_output->put_data(index_right);
+        curve_output->put_data(curve);
+        spectrum_output->put_data(left);
+        spectrum_output->put_data(right);
+    }
+}

@@ -1,0 +1,82 @@
+// Quantiser and dequantiser modules: spectra relative to the masking curve,
+// with an optional 56-line sine transform per block where that is sparser.
+#pragma once
+
+#include <vector>
+
+#include "app/settings/settings.h"
+#include "pipeline/data_queue.h"
+#include "pipeline/module.h"
+#include "quant/scalar_quantizers.h"
+
+// What encoder and decoder share: the line count, the base of the
+// logarithmic levels and the block layout. Line block e covers lines
+// 56·e .. 56·e + 55; boundary rotations cover lines 28 + 56·k .. 83 + 56·k for
+// every k that fits below the line count.
+class da_QuantizeBaseClass : public da_Module {
+  public:
+    // Flag array layout for the array coder: {2·⌊n/56⌋ flags, alphabet 2}.
+    da_ArraySetup rots_as() const;
+
+  protected:
+    da_QuantizeBaseClass(const da_DGlobalSettings& global, const da_IQuantizeSetup& setup);
+    ~da_QuantizeBaseClass() = default;
+
+    // log_dequant(k, b), from a table for the indices that occur in practice.
+    float level(int k) const;
+    int blocks() const { return n_ / kBlock; }
+
+    static constexpr int kBlock = 56;
+    static constexpr int kHalfBlock = 28;
+
+    int n_;
+    float b_;
+
+  private:
+    std::vector<float> levels_;  // log_dequant(k, b) for 0 <= k < size
+};
+
+// Encoder. Per step takes 1 curve (curve_input) and 2 real spectra, left then
+// right (spectrum_input). Puts the curve on curve_output, the two spectra on
+// spectrum_output (now holding the reconstructed levels, in the normalised
+// and possibly block-transformed domain), 2 new int[n] index arrays on
+// index_output and 1 new int[2·⌊n/56⌋] flag array on flag_output.
+class da_Quantizator final : public da_QuantizeBaseClass {
+  public:
+    da_Quantizator(const da_DGlobalSettings& global, const da_IQuantizeSetup& setup,
+                   da_EQuantizeSetup encoder);
+    ~da_Quantizator() = default;
+    void work() override;
+
+    da_Queue_GetFace* curve_input = nullptr;
+    da_Queue_PutFace* curve_output = nullptr;
+    da_Queue_GetFace* spectrum_input = nullptr;
+    da_Queue_PutFace* spectrum_output = nullptr;
+    da_Queue_PutFace* index_output = nullptr;
+    da_Queue_PutFace* flag_output = nullptr;
+
+  private:
+    void choose_block_forms(float* left, float* right, int* flags) const;
+
+    da_EQuantizeSetup setup_;
+    da_LogQuantizer quantizer_;
+};
+
+// Decoder. Per step takes 2 index arrays (left first), 1 curve and 1 flag
+// array; puts each on its pass-through output and 2 new float[n] spectra,
+// left first, on spectrum_output. Damaged indices, flags or curves give wrong
+// audio (infinite or NaN values included) but never undefined behaviour.
+class da_DeQuantizator final : public da_QuantizeBaseClass {
+  public:
+    da_DeQuantizator(const da_DGlobalSettings& global, const da_IQuantizeSetup& setup);
+    ~da_DeQuantizator() = default;
+    void work() override;
+
+    da_Queue_GetFace* flag_input = nullptr;
+    da_Queue_PutFace* flag_output = nullptr;
+    da_Queue_GetFace* index_input = nullptr;
+    da_Queue_PutFace* index_output = nullptr;
+    da_Queue_GetFace* curve_input = nullptr;
+    da_Queue_PutFace* curve_output = nullptr;
+    da_Queue_PutFace* spectrum_output = nullptr;
+};

@@ -1,0 +1,82 @@
+// da_LogQuantizer must give exactly log_quant's index for every float: the
+// encoder's choice of level must not depend on which form computed it.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+
+#include "quant/scalar_quantizers.h"
+
+namespace {
+
+float from_bits(std::uint32_t u) {
+    float f;
+    std::memcpy(&f, &u, sizeof f);
+    return f;
+}
+
+class LogQuantIdentityTest : public ::testing::TestWithParam<float> {
+  protected:
+    // Checks x and its `radius` float neighbours on each side, both signs.
+    void check_around(const da_LogQuantizer& fast, float x, float r, int radius) {
+        float lo = x, hi = x;
+        for (int i = 0; i <= radius; ++i) {
+            for (float v : {lo, hi, -lo, -hi}) {
+                ASSERT_EQ(fast(v), log_quant(v, GetParam(), r)) << "x=" << v << " r=" << r;
+            }
+            lo = std::nextafter(lo, 0.0f);
+            hi = std::nextafter(hi, std::numeric_limits<float>::infinity());
+        }
+        ++checked_;
+    }
+    int checked_ = 0;
+};
+
+TEST_P(LogQuantIdentityTest, LevelBoundariesAndTheirNeighbours) {
+    const float b = GetParam();
+    for (float r : {0.5f, 0.25f, 0.8f}) {
+        const da_LogQuantizer fast(b, r);
+        const double bd = b;
+        // Thresholds D(k) + r·b^k and the levels D(k) themselves, until
+        // they leave float range.
+        for (int k = 0;; ++k) {
+            const double power = std::pow(bd, k);
+            const double level = (power - 1.0) / (bd - 1.0);
+            const double threshold = level + r * power;
+            if (threshold > 3e38) break;
+            check_around(fast, static_cast<float>(threshold), r, 48);
+            check_around(fast, static_cast<float>(level), r, 4);
+            check_around(fast, log_dequant(k, b), r, 4);
+        }
+    }
+    EXPECT_GT(checked_, 100);
+}
+
+TEST_P(LogQuantIdentityTest, DenseAroundTheFirstThreshold) {
+    const float b = GetParam();
+    const da_LogQuantizer fast(b, 0.5f);
+    // Every float within 2^16 ulps of 0.5, where most coefficients decide
+    // between levels 0 and 1.
+    check_around(fast, 0.5f, 0.5f, 1 << 16);
+}
+
+TEST_P(LogQuantIdentityTest, StridedSweepOfAllFloats) {
+    const float b = GetParam();
+    const da_LogQuantizer fast(b, 0.5f);
+    for (std::uint64_t bits = 0; bits <= 0xFFFFFFFFull; bits += 4099) {
+        const float x = from_bits(static_cast<std::uint32_t>(bits));
+        ASSERT_EQ(fast(x), log_quant(x, b, 0.5f)) << "bits=" << bits;
+    }
+    for (float x :
+         {0.0f, -0.0f, std::numeric_limits<float>::denorm_min(), std::numeric_limits<float>::min(),
+          std::numeric_limits<float>::max(), std::numeric_limits<float>::infinity(),
+          -std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN()})
+        EXPECT_EQ(fast(x), log_quant(x, b, 0.5f)) << x;
+}
+
+INSTANTIATE_TEST_SUITE_P(Bases, LogQuantIdentityTest,
+                         ::testing::Values(1.1f, 1.21f, 1.0488088f, 2.59f));
+
+}  // namespace

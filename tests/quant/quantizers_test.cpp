@@ -1,0 +1,256 @@
+#include "quant/quantizers.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "analysis/module_harness.h"
+#include "analysis/test_seed.h"
+#include "app/settings/settings.h"
+#include "dsp/block_transforms.h"
+#include "quant/fft_tables_environment.h"
+
+namespace {
+
+struct QuantizatorRig {
+    explicit QuantizatorRig(int lines) : qz({lines}, is.quantize, es.quantize), n(lines) {
+        qz.curve_input = &curves;
+        qz.curve_output = &curve_pass;
+        qz.spectrum_input = &spectra;
+        qz.spectrum_output = &spectrum_pass;
+        qz.index_output = &indices;
+        qz.flag_output = &flags;
+    }
+    da_Quantizator qz;
+    int n;
+    da_PDataQueue curves{4}, curve_pass{4}, spectra{4}, spectrum_pass{4}, indices{4}, flags{4};
+};
+
+struct DeQuantizatorRig {
+    DeQuantizatorRig(int lines, float base) : dq({lines}, {base}), n(lines) {
+        dq.flag_input = &flags;
+        dq.flag_output = &flag_pass;
+        dq.index_input = &indices;
+        dq.index_output = &index_pass;
+        dq.curve_input = &curves;
+        dq.curve_output = &curve_pass;
+        dq.spectrum_output = &spectra;
+    }
+    explicit DeQuantizatorRig(int lines) : DeQuantizatorRig(lines, is.quantize.base) {}
+    void put(const std::vector<int>& left, const std::vector<int>& right,
+             const std::vector<float>& curve, const std::vector<int>& flag) {
+        indices.put_data(make_item(left));
+        indices.put_data(make_item(right));
+        curves.put_data(make_item(curve));
+        flags.put_data(make_item(flag));
+    }
+    da_DeQuantizator dq;
+    int n;
+    da_PDataQueue flags{4}, flag_pass{4}, indices{4}, index_pass{4}, curves{4}, curve_pass{4},
+        spectra{4};
+};
+
+TEST(QuantizerLayoutTest, FlagArraySetup) {
+    EXPECT_EQ(QuantizatorRig(800).qz.rots_as().cols, 28);
+    EXPECT_EQ(QuantizatorRig(800).qz.rots_as().modulus, 2);
+    EXPECT_EQ(DeQuantizatorRig(800).dq.rots_as().cols, 28);
+    EXPECT_EQ(DeQuantizatorRig(56).dq.rots_as().cols, 2);
+    EXPECT_EQ(DeQuantizatorRig(1764).dq.rots_as().cols, 62);
+}
+
+// With all flags 0 the decoder's output is the levels, inverse-rotated at the
+// block boundaries, times the curve: the rotations must sit exactly at
+// 28 + 56·k for every k with 28 + 56·k + 56 <= n.
+TEST(DeQuantizatorTest, BoundaryRotationsWithoutBlockTransforms) {
+    struct Case {
+        int lines;
+        std::vector<int> offsets;
+    };
+    std::vector<int> offsets800;
+    for (int d = 28; d <= 700; d += 56) offsets800.push_back(d);
+    ASSERT_EQ(offsets800.size(), 13u);
+    const std::vector<Case> cases = {{56, {}},         {84, {28}},      {112, {28}},
+                                     {140, {28, 84}},  {168, {28, 84}}, {196, {28, 84, 140}},
+                                     {800, offsets800}};
+    std::mt19937 rng(test_seed(12));
+    std::uniform_int_distribution<int> idx(-30, 30);
+    for (const Case& c : cases) {
+        DeQuantizatorRig rig(c.lines);
+        std::vector<int> left(c.lines), right(c.lines);
+        for (int& k : left) k = idx(rng);
+        for (int& k : right) k = idx(rng);
+        std::vector<float> curve(c.lines);
+        for (int i = 0; i < c.lines; ++i) curve[i] = 0.5f + 0.001f * i;
+        rig.put(left, right, curve, std::vector<int>(2 * (c.lines / 56), 0));
+        rig.dq.work();
+        ASSERT_EQ(rig.spectra.queued(), 2);
+        const auto out_l = take_item<float>(rig.spectra, c.lines);
+        const auto out_r = take_item<float>(rig.spectra, c.lines);
+
+        std::vector<float> el(c.lines), er(c.lines);
+        for (int i = 0; i < c.lines; ++i) {
+            el[i] = log_dequant(left[i], is.quantize.base);
+            er[i] = log_dequant(right[i], is.quantize.base);
+        }
+        for (int d : c.offsets) {
+            ioverlap56(el.data() + d, el.data() + d);
+            ioverlap56(er.data() + d, er.data() + d);
+        }
+        for (int i = 0; i < c.lines; ++i) {
+            el[i] *= curve[i];
+            er[i] *= curve[i];
+        }
+        EXPECT_EQ(out_l, el) << c.lines;
+        EXPECT_EQ(out_r, er) << c.lines;
+        EXPECT_EQ(rig.flag_pass.queued(), 1);
+        EXPECT_EQ(rig.index_pass.queued(), 2);
+        EXPECT_EQ(rig.curve_pass.queued(), 1);
+    }
+}
+
+class QuantizeRoundTripTest : public ::testing::Test {
+  protected:
+    // One frame of noisy, partly tonal spectra and a smooth curve.
+    void make_frame(std::mt19937& rng) {
+        std::normal_distribution<float> g(0.0f, 1.0f);
+        left.assign(n, 0.0f);
+        right.assign(n, 0.0f);
+        curve.assign(n, 0.0f);
+        for (int i = 0; i < n; ++i) {
+            curve[i] = 0.01f * (1.0f + 0.5f * std::sin(0.01f * i));
+            left[i] = curve[i] * (20.0f * g(rng) + 200.0f * std::sin(0.9f * i));
+            right[i] = curve[i] * 5.0f * g(rng);
+        }
+    }
+    const int n = 800;
+    std::vector<float> left, right, curve;
+};
+
+TEST_F(QuantizeRoundTripTest, DecoderRebuildsTheEncodersLevels) {
+    const std::uint32_t seed = test_seed(8080);
+    SCOPED_TRACE(::testing::Message() << "seed " << seed);
+    std::mt19937 rng(seed);
+    const float b = is.quantize.base;
+    QuantizatorRig enc(n);
+    DeQuantizatorRig dec(n);
+    int flagged = 0;
+    for (int frame = 0; frame < 4; ++frame) {
+        make_frame(rng);
+        enc.curves.put_data(make_item(curve));
+        enc.spectra.put_data(make_item(left));
+        enc.spectra.put_data(make_item(right));
+        enc.qz.work();
+        ASSERT_EQ(enc.curve_pass.queued(), 1);
+        ASSERT_EQ(enc.spectrum_pass.queued(), 2);
+        ASSERT_EQ(enc.indices.queued(), 2);
+        ASSERT_EQ(enc.flags.queued(), 1);
+        item_free(enc.curve_pass.get_data());
+        auto level_l = take_item<float>(enc.spectrum_pass, n);
+        auto level_r = take_item<float>(enc.spectrum_pass, n);
+        const auto index_l = take_item<int>(enc.indices, n);
+        const auto index_r = take_item<int>(enc.indices, n);
+        const auto flags = take_item<int>(enc.flags, 28);
+
+        // The encoder keeps exactly the levels it sent.
+        for (int i = 0; i < n; ++i) {
+            ASSERT_EQ(level_l[i], log_dequant(index_l[i], b)) << i;
+            ASSERT_EQ(level_r[i], log_dequant(index_r[i], b)) << i;
+        }
+        for (int f : flags) {
+            ASSERT_TRUE(f == 0 || f == 1);
+            flagged += f;
+        }
+
+        dec.put(index_l, index_r, curve, flags);
+        dec.dq.work();
+        ASSERT_EQ(dec.spectra.queued(), 2);
+        const auto out_l = take_item<float>(dec.spectra, n);
+        const auto out_r = take_item<float>(dec.spectra, n);
+        for (auto* q : {&dec.flag_pass, &dec.index_pass, &dec.index_pass, &dec.curve_pass})
+            item_free(q->get_data());
+
+        // The decoder undoes the encoder's steps on exactly those levels.
+        float a[56], bb[56];
+        for (int e = 0; e < n / 56; ++e) {
+            if (flags[2 * e] + flags[2 * e + 1] == 0) continue;
+            ihvst56(&level_l[56 * e], &level_r[56 * e], a, bb);
+            if (flags[2 * e]) std::memcpy(&level_l[56 * e], a, sizeof a);
+            if (flags[2 * e + 1]) std::memcpy(&level_r[56 * e], bb, sizeof bb);
+        }
+        for (int d = 28; d + 56 <= n; d += 56) {
+            ioverlap56(&level_l[d], &level_l[d]);
+            ioverlap56(&level_r[d], &level_r[d]);
+        }
+        double error = 0, energy = 0;
+        for (int i = 0; i < n; ++i) {
+            ASSERT_EQ(out_l[i], level_l[i] * curve[i]) << i;
+            ASSERT_EQ(out_r[i], level_r[i] * curve[i]) << i;
+            error += std::pow(out_l[i] - left[i], 2) + std::pow(out_r[i] - right[i], 2);
+            energy += std::pow(left[i], 2) + std::pow(right[i], 2);
+        }
+        EXPECT_GT(10 * std::log10(energy / error), 25.0) << frame;
+    }
+    EXPECT_GT(flagged, 0);
+}
+
+TEST(QuantizatorTest, OneStepTakesOneCurveAndTwoSpectra) {
+    QuantizatorRig rig(800);
+    for (int k = 0; k < 2; ++k) rig.curves.put_data(make_item(std::vector<float>(800, 1.0f)));
+    for (int k = 0; k < 3; ++k) rig.spectra.put_data(make_item(std::vector<float>(800, 0.25f)));
+    rig.qz.work();
+    EXPECT_EQ(rig.curves.queued(), 1);
+    EXPECT_EQ(rig.spectra.queued(), 1);
+    EXPECT_EQ(rig.indices.queued(), 2);
+    EXPECT_EQ(rig.flags.queued(), 1);
+    EXPECT_EQ(rig.curve_pass.queued(), 1);
+    EXPECT_EQ(rig.spectrum_pass.queued(), 2);
+}
+
+TEST(QuantizatorTest, ZeroAndNonFiniteCurveValuesGiveDefinedIndices) {
+    QuantizatorRig rig(800);
+    std::vector<float> curve(800, 1.0f);
+    curve[0] = 0.0f;
+    curve[100] = std::numeric_limits<float>::infinity();
+    curve[200] = std::numeric_limits<float>::quiet_NaN();
+    rig.curves.put_data(make_item(curve));
+    rig.spectra.put_data(make_item(std::vector<float>(800, 3.0f)));
+    rig.spectra.put_data(make_item(std::vector<float>(800, -3.0f)));
+    rig.qz.work();
+    EXPECT_EQ(rig.indices.queued(), 2);
+}
+
+// A damaged stream may carry any int as index or flag and any float as a
+// curve value; the decoder must keep going without undefined behaviour.
+TEST(DeQuantizatorTest, HostileIndicesFlagsAndCurves) {
+    const std::uint32_t seed = test_seed(666);
+    SCOPED_TRACE(::testing::Message() << "seed " << seed);
+    std::mt19937 rng(seed);
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const std::vector<int> specials = {1 << 30, -(1 << 30), INT_MAX, INT_MIN, 0,
+                                       1,       -1,         1023,    1024,    -1024};
+    const std::vector<float> curve_values = {inf, 0.0f, nan, -inf, 1e30f, 1e-30f, 1.0f};
+    for (int lines : {56, 57, 83, 84, 140, 800, 1763, 1764}) {
+        for (float base : {1.0000001f, 1.1f, 1000.0f}) {
+            DeQuantizatorRig rig(lines, base);
+            std::vector<int> l(lines), r(lines), flags(2 * (lines / 56));
+            std::vector<float> curve(lines);
+            for (int i = 0; i < lines; ++i) {
+                l[i] = specials[rng() % specials.size()];
+                r[i] = static_cast<int>(rng());
+                curve[i] = curve_values[rng() % curve_values.size()];
+            }
+            for (int& f : flags) f = rng() % 3 ? specials[rng() % specials.size()] : 1;
+            rig.put(l, r, curve, flags);
+            rig.dq.work();
+            ASSERT_EQ(rig.spectra.queued(), 2) << lines << " " << base;
+        }
+    }
+}
+
+}  // namespace
