@@ -1,0 +1,17 @@
+// File-name helpers of the command line: suffix test and output names.
+#pragma once
+
+#include <string>
+
+// True when str ends with text, compared exactly and case-sensitively; an
+// empty text matches every string.
+bool suffix(std::string str, std::string text);
+
+// Names ending in ".wav" are encoded, names ending in ".x91" decoded.
+bool is_wave_name(const std::string& name);
+bool is_x91_name(const std::string& name);
+
+// song.wav -> song.x91 (".wav" alone gives ".x91"). Expects is_wave_name(name).
+std::string x91_output_name(const std::string& wave_name);
+// song.x91 -> song.x91.wav: the input name is kept whole.
+std::string wave_output_name(const std::string& x91_name);

@@ -1,0 +1,217 @@
+#include "storage/wave_reader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+enum class Search { found, absent, cut_short };
+
+// Walks the top-level chunks from pos until one carries the wanted id,
+// honouring the pad byte behind odd-sized chunks. "absent" means the walk
+// ended cleanly at the end of the file; "cut_short" that a chunk header or a
+// skipped chunk runs past it.
+Search find_chunk(FileReader& file, std::int64_t pos, std::int64_t file_size, Id4 id,
+                  ReadBlockInfo& found) {
+    for (;;) {
+        if (pos == file_size) return Search::absent;
+        if (pos + 8 > file_size || file.seek(pos) != pos) return Search::cut_short;
+        const ReadBlockInfo info = read_block_header(file);
+        if (!file) return Search::cut_short;
+        if (info.id == id) {
+            found = info;
+            return Search::found;
+        }
+        const std::int64_t end = info.start + info.size;
+        // A last chunk of odd size may lack its pad byte: that is still a
+        // clean end.
+        if (end >= file_size) return end == file_size ? Search::absent : Search::cut_short;
+        pos = next_block_position(info);
+    }
+}
+
+std::uint32_t le32(const unsigned char* p) {
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+std::string tag_text(std::uint32_t tag) {
+    std::string text = "format tag " + std::to_string(tag);
+    if (tag == 3) text += " (float)";
+    return text;
+}
+
+// What the format is instead of CD audio, one phrase per difference. Block
+// align and byte rate follow from the other fields, so they are named only
+// when those fields are right and the record still disagrees with itself.
+std::string differences(const std::string& tag_difference, const da_PcmWaveFormat& f) {
+    std::vector<std::string> parts;
+    if (!tag_difference.empty()) parts.push_back(tag_difference);
+    if (f.channels != 2) {
+        parts.push_back(std::to_string(f.channels) + (f.channels == 1 ? " channel" : " channels"));
+    }
+    if (f.samples_per_second != 44100)
+        parts.push_back(std::to_string(f.samples_per_second) + " Hz");
+    if (f.bits_per_sample != 16) parts.push_back(std::to_string(f.bits_per_sample) + " bits");
+    if (f.channels == 2 && f.bits_per_sample == 16 && f.block_align != 4) {
+        parts.push_back("block align " + std::to_string(f.block_align));
+    }
+    if (f.samples_per_second == 44100 && f.block_align == 4 && f.bytes_per_second != 176400) {
+        parts.push_back(std::to_string(f.bytes_per_second) + " bytes per second");
+    }
+    std::string joined;
+    for (const std::string& part : parts) {
+        if (!joined.empty()) joined += ", ";
+        joined += part;
+    }
+    return joined;
+}
+
+constexpr const char* kNotCd = "not 16-bit stereo 44100 Hz PCM: ";
+constexpr const char* kCutShort = "WAV header cut short";
+
+// Extensible format: 16-byte record, then cbSize, valid bits, channel mask
+// and the 16-byte subformat GUID. Every standard subformat shares this tail
+// and carries its plain format tag in the first four bytes.
+constexpr std::uint16_t kExtensibleTag = 0xFFFE;
+constexpr std::uint32_t kExtensibleBytes = 40;
+constexpr unsigned char kGuidTail[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
+                                         0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
+// A data size of all ones is what streaming writers leave when they cannot
+// go back to fix the header: the data runs to the end of the file.
+constexpr std::uint32_t kSizeUnknown = 0xFFFFFFFF;
+
+}  // namespace
+
+da_WaveReader::da_WaveReader(const char* name) : file_(name) {
+    parse();
+}
+
+void da_WaveReader::refuse(std::string reason) {
+    problem_ = std::move(reason);
+    format_ = da_PcmWaveFormat();
+    data_bytes_ = 0;
+}
+
+void da_WaveReader::parse() {
+    if (!file_) {
+        refuse(std::string("cannot open: ") + std::strerror(file_.error()));
+        return;
+    }
+    const std::int64_t file_size = file_.size();
+    if (file_size < 0) {
+        refuse(std::string("cannot open: ") + std::strerror(file_.error()));
+        return;
+    }
+
+    // "RIFF", form size, "WAVE". Whatever part of it is present must match.
+    unsigned char head[12];
+    const int head_bytes = static_cast<int>(std::min<std::int64_t>(12, file_size));
+    if (file_.read(reinterpret_cast<char*>(head), head_bytes) != head_bytes) {
+        refuse(kCutShort);
+        return;
+    }
+    for (int i = 0; i < head_bytes; ++i) {
+        if ((i < 4 && head[i] != static_cast<unsigned char>(ID4_RIFF.c[i])) ||
+            (i >= 8 && head[i] != static_cast<unsigned char>(ID4_WAVE.c[i - 8]))) {
+            refuse("not a WAV file");
+            return;
+        }
+    }
+    if (head_bytes < 12) {
+        refuse(kCutShort);
+        return;
+    }
+    // The form size is used only to tell a file that ends too early from one
+    // that lacks a chunk; files from aborted runs carry 0 there.
+    const std::int64_t riff_end = std::int64_t{8} + le32(head + 4);
+    auto missing = [&](const char* what) { refuse(riff_end > file_size ? kCutShort : what); };
+
+    ReadBlockInfo fmt;
+    switch (find_chunk(file_, 12, file_size, ID4_FMT, fmt)) {
+        case Search::found:
+            break;
+        case Search::absent:
+            missing("no fmt chunk");
+            return;
+        case Search::cut_short:
+            refuse(kCutShort);
+            return;
+    }
+    if (fmt.size < 16) {
+        refuse(kNotCd + std::string("format record of ") + std::to_string(fmt.size) + " bytes");
+        return;
+    }
+    da_PcmWaveFormat format;
+    if (fmt.start + 16 > file_size || file_.seek(fmt.start) != fmt.start || !(file_ >= format)) {
+        refuse(kCutShort);
+        return;
+    }
+
+    std::string tag_difference;
+    if (format.format_tag == kExtensibleTag) {
+        unsigned char ext[24];
+        if (fmt.size < kExtensibleBytes) {
+            tag_difference = "format tag 65534 (no subformat)";
+        } else if (fmt.start + kExtensibleBytes > file_size ||
+                   file_.read(reinterpret_cast<char*>(ext), 24) != 24) {
+            refuse(kCutShort);
+            return;
+        } else if (static_cast<unsigned>(ext[0] | ext[1] << 8) < 22) {
+            tag_difference = "format tag 65534 (no subformat)";
+        } else if (std::memcmp(ext + 12, kGuidTail, sizeof kGuidTail) != 0) {
+            tag_difference = "format tag 65534 (unknown subformat)";
+        } else if (const std::uint32_t sub = le32(ext + 8); sub != 1) {
+            tag_difference = tag_text(sub);
+        }
+    } else if (format.format_tag != 1) {
+        tag_difference = tag_text(format.format_tag);
+    }
+    if (const std::string diff = differences(tag_difference, format); !diff.empty()) {
+        refuse(kNotCd + diff);
+        return;
+    }
+
+    ReadBlockInfo data;
+    switch (find_chunk(file_, 12, file_size, ID4_DATA, data)) {
+        case Search::found:
+            break;
+        case Search::absent:
+            missing("no data chunk");
+            return;
+        case Search::cut_short:
+            refuse(kCutShort);
+            return;
+    }
+    const std::int64_t available = file_size - data.start;
+    std::int64_t bytes = data.size;
+    if (data.size == kSizeUnknown) {
+        bytes = available;
+    } else if (bytes > available) {
+        bytes = available;
+        cut_short_ = true;
+    }
+    if (file_.seek(data.start) != data.start) {
+        refuse(kCutShort);
+        return;
+    }
+    format_ = FORMAT_CDDA;
+    data_ = data;
+    // Only whole frames are audio; a stray partial frame at the end is not.
+    data_bytes_ = bytes - bytes % FORMAT_CDDA.block_align;
+}
+
+int da_WaveReader::rawread(char* buf, int n) {
+    if (n <= 0) return 0;
+    const int want = static_cast<int>(std::min<std::int64_t>(n, data_bytes_ - consumed_));
+    int got = 0;
+    if (want > 0) {
+        got = file_.read(buf, want);
+        consumed_ += got;
+        if (got < want) cut_short_ = true;  // the file shrank under us
+    }
+    std::memset(buf + got, 0, static_cast<std::size_t>(n - got));
+    return got;
+}

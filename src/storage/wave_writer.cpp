@@ -1,0 +1,52 @@
+#include "storage/wave_writer.h"
+
+#include <cstring>
+
+da_WaveWriter::da_WaveWriter(const char* name, da_PcmWaveFormat format)
+    : file_(name), format_(format) {
+    if (!file_) {
+        problem_ = std::string("cannot create: ") + std::strerror(file_.error());
+        return;
+    }
+    riff_ = prepare_block_header(file_, ID4_RIFF);
+    file_ <= ID4_WAVE;
+    const WriteBlockInfo fmt = prepare_block_header(file_, ID4_FMT);
+    file_ <= format_;
+    finish_block__fix_header(file_, fmt);
+    data_ = prepare_block_header(file_, ID4_DATA);
+    note_failure();
+}
+
+da_WaveWriter::~da_WaveWriter() {
+    finish();
+}
+
+void da_WaveWriter::note_failure() {
+    if (!file_ && problem_.empty()) {
+        problem_ = "write failed";
+        if (file_.error() != 0) problem_ += std::string(": ") + std::strerror(file_.error());
+    }
+}
+
+int da_WaveWriter::rawwrite(const char* buf, int n) {
+    const int written = file_.write(buf, n);
+    note_failure();
+    return written;
+}
+
+bool da_WaveWriter::finish() {
+    if (finished_) return finish_result_;
+    finished_ = true;
+    if (!file_) {
+        file_.close();
+        return finish_result_ = false;
+    }
+    const bool data_fits = finish_block__fix_header(file_, data_);
+    const bool riff_fits = finish_block__fix_header(file_, riff_);
+    const bool closed = file_.close();
+    note_failure();
+    if (closed && !(data_fits && riff_fits) && problem_.empty()) {
+        problem_ = "WAV data too large for its 32-bit size fields";
+    }
+    return finish_result_ = problem_.empty();
+}

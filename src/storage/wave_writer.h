@@ -1,0 +1,48 @@
+// Writes a WAV file in the canonical 44-byte layout and fixes its sizes at the end.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "storage/file_stream.h"
+#include "storage/riff.h"
+
+// Layout: "RIFF" size "WAVE", "fmt " 16 and the format record, "data" size,
+// then the sample bytes in the order of the rawwrite() calls. Both sizes are
+// written as 0 at first and fixed by finish().
+class da_WaveWriter final {
+  public:
+    // Creates (or truncates) name and writes the header.
+    da_WaveWriter(const char* name, da_PcmWaveFormat format);
+    // Runs finish() if it has not run; its result is then lost.
+    ~da_WaveWriter();
+
+    da_WaveWriter(const da_WaveWriter&) = delete;
+    da_WaveWriter& operator=(const da_WaveWriter&) = delete;
+
+    // Appends n sample bytes and returns the count written.
+    int rawwrite(const char* buf, int n);
+
+    // Fixes both sizes and closes the file. True only if every write, seek and
+    // the close succeeded and the sizes fit their 32-bit fields (data up to
+    // 4 GiB minus the header). Later calls return the same result.
+    bool finish();
+
+    // True once any create, write, seek or close has failed.
+    bool failed() const { return !file_ || !problem_.empty(); }
+
+    // Empty while all is well, otherwise what went wrong, e.g.
+    // "cannot create: Permission denied" or "write failed: No space left on device".
+    const std::string& problem() const { return problem_; }
+
+  private:
+    void note_failure();
+
+    FileWriter file_;
+    da_PcmWaveFormat format_;
+    WriteBlockInfo riff_;
+    WriteBlockInfo data_;
+    bool finished_ = false;
+    bool finish_result_ = false;
+    std::string problem_;
+};
