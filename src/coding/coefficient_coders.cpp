@@ -1,0 +1,79 @@
+#include "coding/coefficient_coders.h"
+
+#include <vector>
+
+#include "coding/layered_codes.h"
+#include "coding/matrix_codes.h"
+#include "pipeline/queue_item.h"
+
+da_ArrayEncoder::da_ArrayEncoder(const da_DGroupCodingSetup& group, const da_ArraySetup& array)
+    : rows(group.frames), cols(array.cols), modulus(array.modulus) {
+    name = "da_ArrayEncoder";
+}
+
+void da_ArrayEncoder::work() {
+    while (packet_input->queued() >= 1 && row_input->queued() >= rows) {
+        da_BinRWBase* packet = as_packet(packet_input->get_data());
+        da_IntMatrix matrix(row_input, rows, cols);
+        da_BinWriter w(*packet);
+        znmatrix_write2(w, matrix, modulus);
+        // The trial encodings leave bits above the end; a packet handed on
+        // is always clean there, whichever coder is the last.
+        packet->finish();
+        matrix.put_to_queue(row_output);
+        packet_output->put_data(packet);
+    }
+}
+
+da_ArrayDecoder::da_ArrayDecoder(const da_DGroupCodingSetup& group, const da_ArraySetup& array)
+    : rows(group.frames), cols(array.cols), modulus(array.modulus) {
+    name = "da_ArrayDecoder";
+}
+
+void da_ArrayDecoder::work() {
+    while (packet_input->queued() >= 1) {
+        da_BinRWBase* packet = as_packet(packet_input->get_data());
+        da_BinReader r(*packet);
+        znmatrix_read2(r, rows, cols, modulus)->put_to_queue(row_output);
+        packet_output->put_data(packet);
+    }
+}
+
+da_QSpecsEncoder::da_QSpecsEncoder(const da_DGlobalSettings& global,
+                                   const da_DGroupCodingSetup& group)
+    : groups(group.frames), lines(global.lines) {
+    name = "da_QSpecsEncoder";
+}
+
+void da_QSpecsEncoder::work() {
+    const int count = 2 * groups;
+    std::vector<int*> arrays(count > 0 ? count : 0);
+    while (packet_input->queued() >= 1 && array_input->queued() >= count) {
+        da_BinRWBase* packet = as_packet(packet_input->get_data());
+        for (int*& a : arrays) a = static_cast<int*>(array_input->get_data());
+        da_BinWriter w(*packet);
+        for (int* a : arrays) write_z_seq(w, a, lines);
+        packet->finish();
+        for (int* a : arrays) array_output->put_data(a);
+        packet_output->put_data(packet);
+    }
+}
+
+da_QSpecsDecoder::da_QSpecsDecoder(const da_DGlobalSettings& global,
+                                   const da_DGroupCodingSetup& group)
+    : groups(group.frames), lines(global.lines) {
+    name = "da_QSpecsDecoder ";
+}
+
+void da_QSpecsDecoder::work() {
+    while (packet_input->queued() >= 1) {
+        da_BinRWBase* packet = as_packet(packet_input->get_data());
+        da_BinReader r(*packet);
+        for (int i = 0; i < 2 * groups; ++i) {
+            int* a = item_alloc<int>(lines > 0 ? lines : 0);
+            read_z_seq(r, a, lines);
+            array_output->put_data(a);
+        }
+        packet_output->put_data(packet);
+    }
+}
