@@ -11,6 +11,7 @@
 //   k = L + 36·(j4 + 7·k4) with L = j + 4·j2 and j2 = j3 + 3·k3
 // Passes: radix 4 over m (lanes i), radix 3 over m3 then over i3 (lanes i2),
 // a transpose that makes L the lane index, radix 7 over m4 then over i4 (lanes L).
+// The result is interleaved into the output only at the end.
 #include <cstddef>
 
 #include "dsp/fft.h"
@@ -28,7 +29,7 @@ constexpr int N = 1764;
 // fetches input m, `store(k, r, i)` receives output k; the arithmetic mirrors
 // ifft_3 and ifft_7 operation for operation.
 template <class Load, class Store>
-inline void radix3(const float wr, const float wi, Load load, Store store) {
+X91_PASS void radix3(const float wr, const float wi, Load load, Store store) {
     float x0r, x0i, x1r, x1i, x2r, x2i;
     load(0, x0r, x0i);
     load(1, x1r, x1i);
@@ -48,7 +49,7 @@ struct Radix7Factors {
 };
 
 template <class Load, class Store>
-inline void radix7(const Radix7Factors& w, Load load, Store store) {
+X91_PASS void radix7(const Radix7Factors& w, Load load, Store store) {
     float xr[7], xi[7];
     for (int m = 0; m < 7; ++m) load(m, xr[m], xi[m]);
     float sr[4], si[4], tr[4], ti[4];
@@ -75,7 +76,7 @@ inline void radix7(const Radix7Factors& w, Load load, Store store) {
 }
 
 // Product with a twiddle, rounded as cmul.
-inline void twiddle(float& r, float& i, float xr, float xi, float wr, float wi) {
+X91_PASS void twiddle(float& r, float& i, float xr, float xi, float wr, float wi) {
     r = xr * wr - xi * wi;
     i = xr * wi + xi * wr;
 }
@@ -86,7 +87,7 @@ struct alignas(64) Planes {
 };
 
 // Radix 4 over m for the 441 columns i, then the W_1764^(i·j) twiddles.
-void pass_radix4(const Planes& x, Planes& y, const Twiddles& tw) {
+X91_PASS void pass_radix4(const Planes& x, Planes& y, const Twiddles& tw) {
     const float* __restrict xr = x.re;
     const float* __restrict xi = x.im;
     float* __restrict yr = y.re;
@@ -111,7 +112,7 @@ void pass_radix4(const Planes& x, Planes& y, const Twiddles& tw) {
 
 // First radix-3 stage of each 9-point column transform: radix 3 over m3 for
 // each (j, i3), lanes i2, then W_9^(i3·j3).
-void pass_radix3_first(const Planes& x, Planes& y) {
+X91_PASS void pass_radix3_first(const Planes& x, Planes& y) {
     const float w3r = circle_i_3[2], w3i = circle_i_3[3];
     for (int j = 0; j < 4; ++j)
         for (int i3 = 0; i3 < 3; ++i3) {
@@ -141,7 +142,7 @@ void pass_radix3_first(const Planes& x, Planes& y) {
 
 // Second radix-3 stage: radix 3 over i3 for each (j, j3), lanes i2, then the
 // W_441^(i2·j2) twiddles.
-void pass_radix3_second(const Planes& x, Planes& y, const Twiddles& tw) {
+X91_PASS void pass_radix3_second(const Planes& x, Planes& y, const Twiddles& tw) {
     const float w3r = circle_i_3[2], w3i = circle_i_3[3];
     for (int j = 0; j < 4; ++j)
         for (int j3 = 0; j3 < 3; ++j3) {
@@ -168,7 +169,7 @@ void pass_radix3_second(const Planes& x, Planes& y, const Twiddles& tw) {
 
 // Rows (j, j2) of 49 values become columns: the 36 rows L = j + 4·j2 end up
 // side by side, which is also their order in the output.
-void pass_transpose(const Planes& x, Planes& y) {
+X91_PASS void pass_transpose(const Planes& x, Planes& y) {
     for (int i2 = 0; i2 < 49; ++i2)
         for (int j2 = 0; j2 < 9; ++j2)
             for (int j = 0; j < 4; ++j) {
@@ -177,7 +178,7 @@ void pass_transpose(const Planes& x, Planes& y) {
             }
 }
 
-Radix7Factors radix7_factors() {
+X91_PASS Radix7Factors radix7_factors() {
     Radix7Factors w{};
     for (int e = 1; e <= 3; ++e)
         for (int m = 1; m <= 3; ++m) {
@@ -189,7 +190,7 @@ Radix7Factors radix7_factors() {
 
 // First radix-7 stage of each 49-point row transform: radix 7 over m4 for each
 // i4, lanes L, then W_49^(i4·j4).
-void pass_radix7_first(const Planes& x, Planes& y, const Radix7Factors& w7) {
+X91_PASS void pass_radix7_first(const Planes& x, Planes& y, const Radix7Factors& w7) {
     for (int i4 = 0; i4 < 7; ++i4) {
         float t49r[7], t49i[7];
         for (int j4 = 0; j4 < 7; ++j4) {
@@ -213,12 +214,14 @@ void pass_radix7_first(const Planes& x, Planes& y, const Radix7Factors& w7) {
     }
 }
 
-// Last stage: radix 7 over i4 for each j4, lanes L, straight into the output.
-void pass_radix7_last(const Planes& x, float* out, ptrdiff_t b, const Radix7Factors& w7) {
+// Last stage: radix 7 over i4 for each j4, lanes L; the planes then hold the
+// outputs in natural order.
+X91_PASS void pass_radix7_last(const Planes& x, Planes& y, const Radix7Factors& w7) {
     for (int j4 = 0; j4 < 7; ++j4) {
         const float* __restrict xr = x.re + 252 * j4;
         const float* __restrict xi = x.im + 252 * j4;
-        float* __restrict o = out + b * 36 * j4;
+        float* __restrict yr = y.re + 36 * j4;
+        float* __restrict yi = y.im + 36 * j4;
         for (int l = 0; l < 36; ++l)
             radix7(
                 w7,
@@ -227,18 +230,15 @@ void pass_radix7_last(const Planes& x, float* out, ptrdiff_t b, const Radix7Fact
                     i = xi[36 * m + l];
                 },
                 [&](int k, float r, float i) {
-                    float* dst = o + b * (252 * k + l);
-                    dst[0] = r;
-                    dst[1] = i;
+                    yr[252 * k + l] = r;
+                    yi[252 * k + l] = i;
                 });
     }
 }
 
-}  // namespace
-
-void ifft_1764(const float* in, float* out, ptrdiff_t a, ptrdiff_t b, bool forward) {
-    Planes p, q;
+X91_PASS void load_planes(const float* in, ptrdiff_t a, bool forward, Planes& p) {
     if (forward) {
+        // Reversed index order and 1/N turn the kernel into the forward transform.
         const float scale = 1.0f / 1764.0f;
         p.re[0] = in[0] * scale;
         p.im[0] = in[1] * scale;
@@ -247,20 +247,48 @@ void ifft_1764(const float* in, float* out, ptrdiff_t a, ptrdiff_t b, bool forwa
             p.re[i] = src[0] * scale;
             p.im[i] = src[1] * scale;
         }
+    } else if (a == 2) {
+        for (int n = 0; n < N; ++n) {
+            p.re[n] = in[2 * n];
+            p.im[n] = in[2 * n + 1];
+        }
     } else {
         for (int n = 0; n < N; ++n) {
             p.re[n] = in[a * n];
             p.im[n] = in[a * n + 1];
         }
     }
+}
+
+X91_PASS void store_planes(const Planes& p, float* out, ptrdiff_t b) {
+    if (b == 2) {
+        for (int k = 0; k < N; ++k) {
+            out[2 * k] = p.re[k];
+            out[2 * k + 1] = p.im[k];
+        }
+    } else {
+        for (int k = 0; k < N; ++k) {
+            out[b * k] = p.re[k];
+            out[b * k + 1] = p.im[k];
+        }
+    }
+}
+
+}  // namespace
+
+// The passes are inlined into one function, built per instruction set.
+X91_DISPATCH void ifft_1764(const float* in, float* out, ptrdiff_t a, ptrdiff_t b, bool forward) {
+    Planes p, q;
     const Twiddles& tw = *twiddles;
     const Radix7Factors w7 = radix7_factors();
+    load_planes(in, a, forward, p);
     pass_radix4(p, q, tw);
     pass_radix3_first(q, p);
     pass_radix3_second(p, q, tw);
     pass_transpose(q, p);
     pass_radix7_first(p, q, w7);
-    pass_radix7_last(q, out, b, w7);
+    pass_radix7_last(q, p, w7);
+    store_planes(p, out, b);
 }
 
 }  // namespace fft_detail

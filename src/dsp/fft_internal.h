@@ -5,6 +5,21 @@
 #include <cstddef>
 #include <vector>
 
+// Hot transform code is also built for AVX2 where the compiler can dispatch
+// on the CPU. Without contraction into fused multiply-add (the build forbids
+// it) wider lanes round exactly as the scalar code does, so results do not
+// depend on the machine.
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__)
+#define X91_DISPATCH __attribute__((target_clones("avx2", "default")))
+#else
+#define X91_DISPATCH
+#endif
+#if defined(__GNUC__)
+#define X91_PASS [[gnu::always_inline]] inline
+#else
+#define X91_PASS inline
+#endif
+
 namespace fft_detail {
 
 // Twiddles of each composite kernel, copied from its circle table in the order
@@ -17,6 +32,19 @@ struct Twiddles {
     // w1764_*[j·441 + i] = W_1764^(i·j), w441_*[j·49 + i] = W_441^(i·j).
     std::vector<float> w1764_re, w1764_im, w441_re, w441_im;
 };
+
+// MDCST twiddles of one frame size M (N = M/2 lines), interleaved complex, in
+// the order the transform steps through them: odd_*[k] = F4/I4[2k + 1] for
+// k < M, line_*[k] = F4/I4[(M·k + N) mod 4M] for k < N.
+struct MdcstTwiddles {
+    std::vector<float> odd_f, odd_i, line_f, line_i;
+};
+
+struct MdcstTables {
+    MdcstTwiddles long_frame, short_frame;  // M = 1764 and M = 112
+};
+
+extern const MdcstTables* mdcst_tables;
 
 // Null outside da_fft_init .. da_fft_finit.
 extern const Twiddles* twiddles;

@@ -30,7 +30,8 @@ const float* window_112 = nullptr;
 
 namespace fft_detail {
 const Twiddles* twiddles = nullptr;
-}
+const MdcstTables* mdcst_tables = nullptr;
+}  // namespace fft_detail
 
 namespace {
 
@@ -45,6 +46,7 @@ constexpr int table_count = sizeof(table_slots) / sizeof(table_slots[0]);
 
 std::unique_ptr<float[]> owned_tables[table_count];
 std::unique_ptr<fft_detail::Twiddles> owned_twiddles;
+std::unique_ptr<fft_detail::MdcstTables> owned_mdcst_tables;
 
 // Copies of W_N^((i·j) mod N) in the order a composite kernel with N = P·Q uses them.
 std::vector<float> sequential_twiddles(const float* circle, int p, int q) {
@@ -71,6 +73,24 @@ void split_twiddles(const float* circle, int p, int q, std::vector<float>& re,
             re[static_cast<std::size_t>(j * p + i)] = circle[2 * m];
             im[static_cast<std::size_t>(j * p + i)] = circle[2 * m + 1];
         }
+}
+
+fft_detail::MdcstTwiddles mdcst_twiddles(const float* f4, const float* i4, int m) {
+    const int n = m / 2;
+    fft_detail::MdcstTwiddles t;
+    auto pick = [](std::vector<float>& dst, const float* table, int entry) {
+        dst.push_back(table[2 * entry]);
+        dst.push_back(table[2 * entry + 1]);
+    };
+    for (int k = 0; k < m; ++k) {
+        pick(t.odd_f, f4, 2 * k + 1);
+        pick(t.odd_i, i4, 2 * k + 1);
+    }
+    for (int k = 0; k < n; ++k) {
+        pick(t.line_f, f4, (m * k + n) % (4 * m));
+        pick(t.line_i, i4, (m * k + n) % (4 * m));
+    }
+    return t;
 }
 
 }  // namespace
@@ -123,6 +143,11 @@ void da_fft_init() {
     tw->seq441 = sequential_twiddles(circle_i_441, 49, 9);
     split_twiddles(circle_i_1764, 441, 4, tw->w1764_re, tw->w1764_im);
     split_twiddles(circle_i_441, 49, 9, tw->w441_re, tw->w441_im);
+    auto md = std::make_unique<fft_detail::MdcstTables>();
+    md->long_frame = mdcst_twiddles(circle_f_7056, circle_i_7056, 1764);
+    md->short_frame = mdcst_twiddles(circle_f_448, circle_i_448, 112);
+    owned_mdcst_tables = std::move(md);
+    fft_detail::mdcst_tables = owned_mdcst_tables.get();
     owned_twiddles = std::move(tw);
     fft_detail::twiddles = owned_twiddles.get();
 }
@@ -130,6 +155,8 @@ void da_fft_init() {
 void da_fft_finit() {
     fft_detail::twiddles = nullptr;
     owned_twiddles.reset();
+    fft_detail::mdcst_tables = nullptr;
+    owned_mdcst_tables.reset();
     for (int i = 0; i < table_count; ++i) {
         *table_slots[i] = nullptr;
         owned_tables[i].reset();

@@ -9,31 +9,28 @@ namespace {
 
 using fft_detail::cmul;
 
-// The tables one frame size needs: F2 = e^(+jπn/M), I2 its conjugate,
-// F4 = e^(+jπn/(2M)), I4 its conjugate.
-struct MdcstTables {
+// The tables of one frame size: F2 = e^(+jπn/M) and its conjugate I2, the
+// window, and the quarter-resolution twiddles in the order they are used.
+struct FrameTables {
     const float* f2;
     const float* i2;
-    const float* f4;
-    const float* i4;
     const float* window;
+    const fft_detail::MdcstTwiddles* tw;
 };
 
-// Post-twiddle of the forward transform and pre-twiddle of the inverse:
-// table entry (M·k + N) mod 4M takes only four values, e^(∓jπ(2k+1)/4),
-// so they are picked once and cycled.
-void post_twiddles(const float* table, int m, float out[4][2]) {
-    const int n = m / 2;
-    for (int k = 0; k < 4; ++k) {
-        const int e = (m * k + n) % (4 * m);
-        out[k][0] = table[2 * e];
-        out[k][1] = table[2 * e + 1];
-    }
+FrameTables long_tables() {
+    return {circle_f_3528, circle_i_3528, window_1764, &fft_detail::mdcst_tables->long_frame};
 }
 
-// u (M complex values) is scratch of the caller's frame size.
+FrameTables short_tables() {
+    return {circle_f_224, circle_i_224, window_112, &fft_detail::mdcst_tables->short_frame};
+}
+
+// The forward and inverse transforms as a few sequential passes around the
+// FFT; fused steps keep each value's operations and their order. Scratch
+// lives on the stack, so concurrent calls share nothing but the tables.
 template <int M>
-void forward(const MdcstTables& t, const float* x, float* a, float* b) {
+X91_PASS void forward(const FrameTables& t, const float* x, float* a, float* b) {
     constexpr int n = M / 2;
     float u[2 * M];
     float spec[2 * M];
@@ -46,30 +43,30 @@ void forward(const MdcstTables& t, const float* x, float* a, float* b) {
         fft_detail::ifft_1764(u, spec, 2, 2, true);
     else
         fft_112_dd(u, spec, 1, 1);
-    for (int k = 0; k < M; ++k) cmul(spec + 2 * k, spec + 2 * k, t.f4 + 2 * (2 * k + 1));
+    const float* odd = t.tw->odd_f.data();
+    for (int k = 0; k < M; ++k) cmul(spec + 2 * k, spec + 2 * k, odd + 2 * k);
     mdcst_separate_n(spec, a, b, M);
-    float post[4][2];
-    post_twiddles(t.i4, M, post);
+    const float* line = t.tw->line_i.data();
     for (int k = 0; k < n; ++k) {
-        cmul(a + 2 * k, a + 2 * k, post[k & 3]);
-        cmul(b + 2 * k, b + 2 * k, post[k & 3]);
+        cmul(a + 2 * k, a + 2 * k, line + 2 * k);
+        cmul(b + 2 * k, b + 2 * k, line + 2 * k);
     }
 }
 
 template <int M>
-void inverse(const MdcstTables& t, const float* a, const float* b, float* y) {
+X91_PASS void inverse(const FrameTables& t, const float* a, const float* b, float* y) {
     constexpr int n = M / 2;
-    float pre[4][2];
-    post_twiddles(t.f4, M, pre);
+    const float* line = t.tw->line_f.data();
     float at[2 * n];
     float bt[2 * n];
     for (int k = 0; k < n; ++k) {
-        cmul(at + 2 * k, a + 2 * k, pre[k & 3]);
-        cmul(bt + 2 * k, b + 2 * k, pre[k & 3]);
+        cmul(at + 2 * k, a + 2 * k, line + 2 * k);
+        cmul(bt + 2 * k, b + 2 * k, line + 2 * k);
     }
     float z[2 * M];
     mdcst_combine_n(at, bt, z, M);
-    for (int k = 0; k < M; ++k) cmul(z + 2 * k, z + 2 * k, t.i4 + 2 * (2 * k + 1));
+    const float* odd = t.tw->odd_i.data();
+    for (int k = 0; k < M; ++k) cmul(z + 2 * k, z + 2 * k, odd + 2 * k);
     float v[2 * M];
     if constexpr (M == 1764)
         fft_detail::ifft_1764(z, v, 2, 2, false);
@@ -84,12 +81,12 @@ void inverse(const MdcstTables& t, const float* a, const float* b, float* y) {
     }
 }
 
-MdcstTables long_tables() {
-    return {circle_f_3528, circle_i_3528, circle_f_7056, circle_i_7056, window_1764};
+X91_DISPATCH void forward_long(const float* x, float* a, float* b) {
+    forward<1764>(long_tables(), x, a, b);
 }
 
-MdcstTables short_tables() {
-    return {circle_f_224, circle_i_224, circle_f_448, circle_i_448, window_112};
+X91_DISPATCH void inverse_long(const float* a, const float* b, float* y) {
+    inverse<1764>(long_tables(), a, b, y);
 }
 
 }  // namespace
@@ -126,12 +123,12 @@ void mdcst_combine_n(const float* a, const float* b, float* z, int m) {
 
 void stereo_mdcst_1764(const float* x, float* a, float* b) {
     fft_require_tables("stereo_mdcst_1764");
-    forward<1764>(long_tables(), x, a, b);
+    forward_long(x, a, b);
 }
 
 void stereo_imdcst_1764(const float* a, const float* b, float* y) {
     fft_require_tables("stereo_imdcst_1764");
-    inverse<1764>(long_tables(), a, b, y);
+    inverse_long(a, b, y);
 }
 
 void stereo_mdcst_112(const float* x, float* a, float* b) {
