@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "dsp/fft.h"
@@ -197,6 +198,38 @@ TEST(MdcstDeathTest, RefusesToRunWithoutTables) {
             stereo_imdcst_112(a.data(), b.data(), x.data());
         },
         "stereo_imdcst_112 called while");
+}
+
+}  // namespace
+
+namespace {
+
+// Scratch is per call, tables are shared read only: transforms on several
+// threads at once give exactly the single-threaded results.
+TEST(MdcstTest, ConcurrentCallsMatchSingleThreadedResults) {
+    std::mt19937 rng(dsp_test::test_seed());
+    std::vector<std::vector<float>> inputs, expected;
+    for (int t = 0; t < 2; ++t) {
+        inputs.push_back(dsp_test::random_floats(rng, 2 * 1764));
+        std::vector<float> a(1764), b(1764), y(2 * 1764);
+        stereo_mdcst_1764(inputs.back().data(), a.data(), b.data());
+        stereo_imdcst_1764(a.data(), b.data(), y.data());
+        expected.push_back(y);
+    }
+    int mismatches[2] = {0, 0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 2; ++t)
+        threads.emplace_back([&, t] {
+            std::vector<float> a(1764), b(1764), y(2 * 1764);
+            for (int round = 0; round < 200; ++round) {
+                stereo_mdcst_1764(inputs[static_cast<std::size_t>(t)].data(), a.data(), b.data());
+                stereo_imdcst_1764(a.data(), b.data(), y.data());
+                if (y != expected[static_cast<std::size_t>(t)]) ++mismatches[t];
+            }
+        });
+    for (auto& th : threads) th.join();
+    EXPECT_EQ(mismatches[0], 0);
+    EXPECT_EQ(mismatches[1], 0);
 }
 
 }  // namespace
