@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "dsp/numeric.h"
@@ -62,18 +63,40 @@ int log_quant(float x, float b, float r) {
     return log_quant_aux(x, b, r);
 }
 
+namespace {
+
+// Upper limit of the constructor's scan, about a millisecond of logarithms.
+constexpr int kZeroScanLimit = 1 << 20;
+
+}  // namespace
+
 da_LogQuantizer::da_LogQuantizer(float b, float r)
     : r_(r),
       b_minus_1_(static_cast<double>(b) - 1.0),
       ln_b_(std::log(b)),
-      u_r_(static_cast<double>(r_logb(b, level_argument(b_minus_1_, r)))) {}
+      u_r_(static_cast<double>(r_logb(b, level_argument(b_minus_1_, r)))),
+      zero_below_(1.0f) {
+    // Most normalised coefficients stay at level 0. Trying every float level
+    // argument upwards from 1 until the first that leaves level 0 proves the
+    // shortcut in magnitude() exact, without assuming that the logarithm is
+    // monotone.
+    const float infinity = std::numeric_limits<float>::infinity();
+    float y = 1.0f;
+    for (int tried = 0; tried < kZeroScanLimit && !above_first_threshold(y); ++tried)
+        y = std::nextafter(y, infinity);
+    zero_below_ = y;
+}
+
+bool da_LogQuantizer::above_first_threshold(float y) const {
+    // r_logb(b, y) is the float quotient of two float logarithms; keeping
+    // ln b from the constructor leaves every rounding as it was.
+    return std::log(y) / ln_b_ > r_;
+}
 
 int da_LogQuantizer::magnitude(float x) const {
-    // r_logb(b, y) is the float quotient of two float logarithms; keeping
-    // ln b and u_r from the constructor leaves every rounding as it was.
-    // ln 1 is exactly 0, which spares the logarithm for exact zeros.
     const float y = level_argument(b_minus_1_, x);
-    const float u = y == 1.0f ? 0.0f / ln_b_ : std::log(y) / ln_b_;
+    if (y < zero_below_) return 0;
+    const float u = std::log(y) / ln_b_;
     if (u > r_) return trunc_to_int(static_cast<double>(u) - u_r_ + 1.0);
     return 0;
 }

@@ -16,9 +16,9 @@ int log_quant_aux(float x, float b, float r);  // index of x >= 0
 // Symmetric; NaN gives 0, infinities saturate to the largest int.
 int log_quant(float x, float b, float r);
 
-// log_quant with its per-setting constants (ln b and the rounding offset)
-// computed once: the same index for every float input, at a quarter of the
-// logarithms.
+// log_quant with its per-setting constants computed once: the same index for
+// every float input, with one logarithm per value instead of four, and none
+// for the values that stay at level 0.
 class da_LogQuantizer {
   public:
     da_LogQuantizer(float b, float r);
@@ -26,11 +26,15 @@ class da_LogQuantizer {
 
   private:
     int magnitude(float x) const;
+    bool above_first_threshold(float y) const;
 
     float r_;
     double b_minus_1_;
     float ln_b_;
     double u_r_;
+    // Every level argument below this one was tried in the constructor and
+    // stays at level 0.
+    float zero_below_;
 };
 
 int lin_quant_value(float x, float step);

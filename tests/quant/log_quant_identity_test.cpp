@@ -56,10 +56,15 @@ TEST_P(LogQuantIdentityTest, LevelBoundariesAndTheirNeighbours) {
 
 TEST_P(LogQuantIdentityTest, DenseAroundTheFirstThreshold) {
     const float b = GetParam();
-    const da_LogQuantizer fast(b, 0.5f);
-    // Every float within 2^16 ulps of 0.5, where most coefficients decide
-    // between levels 0 and 1.
-    check_around(fast, 0.5f, 0.5f, 1 << 16);
+    // Every float within 2^16 ulps of the first threshold, where most
+    // coefficients decide between levels 0 and 1, and around the end of the
+    // range the quantiser settles in advance for large bases.
+    for (float r : {0.5f, 0.25f}) {
+        const da_LogQuantizer fast(b, r);
+        check_around(fast, r, r, 1 << 16);
+        const float scan_end = static_cast<float>(std::ldexp(1.0, -3) / (b - 1.0));
+        check_around(fast, scan_end, r, 1 << 12);
+    }
 }
 
 TEST_P(LogQuantIdentityTest, StridedSweepOfAllFloats) {

@@ -1,0 +1,1 @@
+x91_bench(quant SOURCES quant.cpp)

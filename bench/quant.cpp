@@ -1,0 +1,99 @@
+// Cost of the coefficient quantiser: plain and precomputed log_quant per
+// value, and one whole quantiser step on a frame of 800 lines.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "app/settings/settings.h"
+#include "dsp/fft.h"
+#include "pipeline/data_queue.h"
+#include "pipeline/queue_item.h"
+#include "quant/quantizers.h"
+#include "quant/scalar_quantizers.h"
+
+namespace {
+
+// Coefficients divided by the masking curve: mostly below one level, a
+// few far above.
+std::vector<float> normalised_coefficients(int n) {
+    std::mt19937 rng(1);
+    std::normal_distribution<float> g(0.0f, 1.0f);
+    std::vector<float> v(n);
+    for (int i = 0; i < n; ++i) v[i] = g(rng) * (i % 16 == 0 ? 40.0f : 0.8f);
+    return v;
+}
+
+void BM_LogQuantPlain(benchmark::State& state) {
+    const auto v = normalised_coefficients(800);
+    for (auto _ : state) {
+        int sum = 0;
+        for (float x : v) sum += log_quant(x, 1.1f, 0.5f);
+        benchmark::DoNotOptimize(sum);
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(v.size()));
+}
+BENCHMARK(BM_LogQuantPlain);
+
+void BM_LogQuantFast(benchmark::State& state) {
+    const auto v = normalised_coefficients(800);
+    const da_LogQuantizer quantizer(1.1f, 0.5f);
+    for (auto _ : state) {
+        int sum = 0;
+        for (float x : v) sum += quantizer(x);
+        benchmark::DoNotOptimize(sum);
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(v.size()));
+}
+BENCHMARK(BM_LogQuantFast);
+
+// Once per encoder: the constructor settles which inputs stay at level 0.
+void BM_LogQuantizerSetup(benchmark::State& state) {
+    for (auto _ : state) {
+        const da_LogQuantizer quantizer(1.1f, 0.5f);
+        benchmark::DoNotOptimize(quantizer(0.3f));
+    }
+}
+BENCHMARK(BM_LogQuantizerSetup)->Unit(benchmark::kMillisecond);
+
+void BM_QuantizatorStep(benchmark::State& state) {
+    da_fft_init();
+    {
+        const int n = ds.global.lines;
+        da_Quantizator qz(ds.global, is.quantize, es.quantize);
+        da_PDataQueue curves(4), spectra(4), discard(16), indices(4), flags(4);
+        qz.curve_input = &curves;
+        qz.curve_output = &discard;
+        qz.spectrum_input = &spectra;
+        qz.spectrum_output = &discard;
+        qz.index_output = &indices;
+        qz.flag_output = &flags;
+        const auto coefficients = normalised_coefficients(n);
+        std::vector<float> curve(n);
+        for (int i = 0; i < n; ++i) curve[i] = 0.01f * (1.0f + 0.5f * std::sin(0.01f * i));
+        std::vector<float> spectrum(n);
+        for (int i = 0; i < n; ++i) spectrum[i] = coefficients[i] * curve[i];
+        auto put = [n](da_PDataQueue& q, const std::vector<float>& values) {
+            float* item = item_alloc<float>(n);
+            std::memcpy(item, values.data(), n * sizeof(float));
+            q.put_data(item);
+        };
+        for (auto _ : state) {
+            put(curves, curve);
+            put(spectra, spectrum);
+            put(spectra, spectrum);
+            qz.work();
+            while (discard.queued() > 0) item_free(discard.get_data());
+            while (indices.queued() > 0) item_free(indices.get_data());
+            while (flags.queued() > 0) item_free(flags.get_data());
+        }
+    }
+    da_fft_finit();
+}
+BENCHMARK(BM_QuantizatorStep)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
