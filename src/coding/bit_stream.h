@@ -12,7 +12,9 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 int get_bit(const unsigned char* buf, int p);
 void set_bit(unsigned char* buf, int p, bool value);
@@ -90,14 +92,18 @@ inline std::uint32_t reverse_bits(std::uint32_t v, int n) {
     return r >> (32 - n);
 }
 
+// Little-endian 64-bit words at any byte address; one plain load or store
+// on little-endian machines.
 inline std::uint64_t load_le64(const unsigned char* p) {
-    std::uint64_t v = 0;
-    for (int i = 7; i >= 0; --i) v = (v << 8) | p[i];
+    std::uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
     return v;
 }
 
 inline void store_le64(unsigned char* p, std::uint64_t v) {
-    for (int i = 0; i < 8; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
+    if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
+    std::memcpy(p, &v, sizeof v);
 }
 
 }  // namespace bit_stream_detail

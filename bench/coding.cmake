@@ -1,0 +1,1 @@
+x91_bench(coding SOURCES coding.cpp)
