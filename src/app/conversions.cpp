@@ -38,8 +38,9 @@ std::int64_t blocks_to_feed(std::int64_t frames, int frames_per_packet) {
 
 }  // namespace
 
-bool WaveToXFile(std::string in, std::string out, const da_ESettings& es, const da_ISettings& is,
-                 const da_DSettings& ds, const da_CodeFeatures& cf, const Console& console) {
+bool WaveToXFile(std::string in, std::string out, const da_ESettings& esettings,
+                 const da_ISettings& isettings, const da_DSettings& dsettings,
+                 const da_CodeFeatures& cf, const Console& console) {
     da_WaveReader reader(in.c_str());
     if (!reader.problem().empty()) {
         console.problem(in, reader.problem());
@@ -51,20 +52,20 @@ bool WaveToXFile(std::string in, std::string out, const da_ESettings& es, const 
         return false;
     }
     FileWriter writer(temp.path().c_str());
-    write_x91_header(writer, cf, ds, is);
+    write_x91_header(writer, cf, dsettings, isettings);
 
     std::int64_t time_count = 0;
     std::int64_t byte_count = 0;
     bool input_failed = false;
     {
-        EncodeChain chain(es, is, ds, cf);
+        EncodeChain chain(esettings, isettings, dsettings, cf);
         if (console.progress)
             *console.progress << "encoding : '" << in << "' to : '" << out << "'" << std::endl;
 
         const std::int64_t frames = reader.samples();
         const std::int64_t input_blocks =
             (frames + EncodeChain::kBlockFrames - 1) / EncodeChain::kBlockFrames;
-        const std::int64_t total_blocks = blocks_to_feed(frames, ds.group.frames);
+        const std::int64_t total_blocks = blocks_to_feed(frames, dsettings.group.frames);
         std::vector<unsigned char> block(EncodeChain::kBlockBytes);
         for (std::int64_t i = 0; i < total_blocks && writer; ++i) {
             if (i < input_blocks) {
@@ -86,7 +87,7 @@ bool WaveToXFile(std::string in, std::string out, const da_ESettings& es, const 
                 writer << n;
                 writer.write(reinterpret_cast<const char*>(packet->data()), n);
                 byte_count += n;
-                time_count += ds.group.frames;
+                time_count += dsettings.group.frames;
             }
             if (time_count > 0 && console.progress)
                 print_progress_line(*console.progress, time_count, byte_count);
@@ -179,7 +180,7 @@ bool XFileToWave(std::string in, std::string out, const Console& console) {
     }
 
     if (!writer.finish()) {
-        console.problem(out, "cannot write: " + writer.problem());
+        console.problem(out, writer.problem());
         return false;
     }
     if (!temp.commit()) {

@@ -11,8 +11,8 @@
 // existing file of the output's name is untouched). A damaged input that
 // still gave output (a cut-short WAV, a damaged x91 file) keeps the output
 // and returns false after a warning.
-bool WaveToXFile(std::string in, std::string out, const da_ESettings& es, const da_ISettings& is,
-                 const da_DSettings& ds, const da_CodeFeatures& cf,
+bool WaveToXFile(std::string in, std::string out, const da_ESettings& esettings,
+                 const da_ISettings& isettings, const da_DSettings& dsettings, const da_CodeFeatures& cf,
                  const Console& console = Console::standard());
 bool XFileToWave(std::string in, std::string out, const Console& console = Console::standard());
 

@@ -1,3 +1,4 @@
+#include <csignal>
 #include <cstdlib>
 #include <iostream>
 
@@ -7,6 +8,9 @@
 
 int main(int argc, char** argv) {
     install_interrupt_cleanup();
+    // A file size limit then shows as a failed write, reported like a full
+    // disk, instead of killing the process mid-file.
+    std::signal(SIGXFSZ, SIG_IGN);
     const int status = arg_process(argc, argv);
     if (DebugMsgsOn) {
         // Debug builds keep the console open for a look at the timings.
