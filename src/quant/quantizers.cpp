@@ -50,8 +50,9 @@ void da_Quantizator::choose_block_forms(float* left, float* right, int* flags) c
         float* r = right + kBlock * e;
         // Both channels are transformed before either block is replaced.
         hvst56(l, r, a, b);
-        // The lowest block holds the tonal bass, where the plain form is
-        // usually right: it must win by more before it is replaced.
+        // The sine form must be sparser by a margin (the sum of magnitudes
+        // is the cost proxy); ties keep the plain form. Block 0 has its own
+        // margin.
         const float t = e == 0 ? setup_.first_block_threshold : setup_.block_threshold;
         const float limit_l = t * ra_amplitude(l, kBlock);
         flags[2 * e] = ra_amplitude(a, kBlock) < limit_l ? 1 : 0;
