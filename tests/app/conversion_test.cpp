@@ -104,7 +104,9 @@ TEST(ConversionTest, PacketCountAndDecodedLengthKeepEveryInputSample) {
             tail += std::abs(static_cast<double>(decoded[2 * (kBlock + i)]));
             input_tail += std::abs(static_cast<double>(input[2 * i]));
         }
-        if (input_tail > 0.0) EXPECT_GT(tail, 0.0);
+        if (input_tail > 0.0) {
+            EXPECT_GT(tail, 0.0);
+        }
     }
 }
 
