@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <random>
 
 namespace x91test {
 
@@ -27,10 +26,17 @@ Pcm tone_signal(int frames, double hz, double amplitude) {
 }
 
 Pcm noise_signal(int frames, double amplitude, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<double> uniform(-amplitude, amplitude);
+    // A fixed generator rather than a standard distribution, whose output
+    // differs between standard libraries: checksums of encodes depend on it.
+    std::uint64_t state = 0x9E3779B97F4A7C15ull ^ seed;
     Pcm pcm;
-    for (int n = 0; n < 2 * frames; ++n) pcm.push_back(to_sample(uniform(rng)));
+    for (int n = 0; n < 2 * frames; ++n) {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        const double unit = static_cast<double>(state >> 11) / 9007199254740992.0;
+        pcm.push_back(to_sample(amplitude * (2.0 * unit - 1.0)));
+    }
     return pcm;
 }
 
