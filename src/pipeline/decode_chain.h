@@ -23,6 +23,10 @@ public:
     // damaged packet, decoded as far as it goes).
     bool feed_packet(std::unique_ptr<da_BinRWBase> packet);
 
+    // Packets decoded so far that left a whole byte or more unread at their
+    // end. Each packet is read whole in the call that feeds it.
+    int under_read_packets() const { return decoder_->under_read_packets(); }
+
     // PCM blocks of 3528 bytes ready for writing, oldest first.
     bool has_block() { return pcm_.queued() > 0; }
     struct BlockDeleter {

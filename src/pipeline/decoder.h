@@ -27,6 +27,8 @@ public:
 
     // Packets whose bits ran past their end so far: damage in the file.
     int damaged_packets() const { return pg_.damaged_packets(); }
+    // Packets decoded with whole bytes left unread at their end.
+    int under_read_packets() const { return pg_.under_read_packets(); }
 
 private:
     da_ISettings is_;

@@ -33,13 +33,14 @@ int da_PacketInProcess::destroy_input_packerts() {
     return dispose_input_packets(nullptr);
 }
 
-int da_PacketInProcess::dispose_input_packets(int* overran) {
+int da_PacketInProcess::dispose_input_packets(int* overran, int* under_read) {
     int sum = 0;
     if (!packet_input) return sum;
     while (packet_input->queued() > 0) {
         da_BinRWBase* packet = as_packet(packet_input->get_data());
         sum += packet->possition();
         if (overran && packet->overran()) ++*overran;
+        if (under_read && !packet->overran() && packet->bytes() < packet->capacity()) ++*under_read;
         delete packet;
     }
     return sum;
@@ -54,5 +55,5 @@ da_PacketsGarbage::~da_PacketsGarbage() {
 }
 
 void da_PacketsGarbage::work() {
-    total_bits += dispose_input_packets(&damaged_);
+    total_bits += dispose_input_packets(&damaged_, &under_read_);
 }

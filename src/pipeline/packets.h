@@ -50,8 +50,9 @@ class da_PacketInProcess : public da_Module {
     ~da_PacketInProcess();
 
     // destroy_input_packerts that also counts the packets whose reading ran
-    // past their end into *overran.
-    int dispose_input_packets(int* overran);
+    // past their end into *overran, and into *under_read those whose reading
+    // stopped before their last byte (a whole byte or more never read).
+    int dispose_input_packets(int* overran, int* under_read = nullptr);
 };
 
 // The decoder's last packet module: disposes of spent packets and keeps
@@ -63,10 +64,14 @@ class da_PacketsGarbage final : public da_PacketInProcess {
     void work() override;
 
     int damaged_packets() const { return damaged_; }
+    // Packets that kept at least one whole unread byte: intact files never
+    // have them, since the encoder writes a packet's bits and nothing more.
+    int under_read_packets() const { return under_read_; }
 
     // 64-bit: the bits of a long file overflow an int.
     long long total_bits = 0;
 
   private:
     int damaged_ = 0;
+    int under_read_ = 0;
 };

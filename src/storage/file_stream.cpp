@@ -1,7 +1,9 @@
 #include "storage/file_stream.h"
 
 #include <sys/types.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace {
@@ -40,6 +42,14 @@ FileReader::FileReader(std::FILE* stream) : file_(stream), owns_(false) {
     }
 }
 
+FileReader::FileReader(std::FILE* stream, const char* taken, int n) : FileReader(stream) {
+    if (n > 0) {
+        taken_.assign(taken, static_cast<std::size_t>(n));
+        had_taken_ = true;
+        pos_ = std::max<std::int64_t>(0, pos_ - n);
+    }
+}
+
 FileReader::~FileReader() {
     if (file_ != nullptr && owns_) std::fclose(file_);
 }
@@ -55,11 +65,39 @@ int FileReader::read(char* buf, int n) {
         return 0;
     }
     if (n == 0) return 0;
+    int from_taken = 0;
+    if (taken_next_ < taken_.size()) {
+        from_taken = static_cast<int>(
+            std::min<std::size_t>(static_cast<std::size_t>(n), taken_.size() - taken_next_));
+        std::copy_n(taken_.data() + taken_next_, from_taken, buf);
+        taken_next_ += static_cast<std::size_t>(from_taken);
+        pos_ += from_taken;
+        if (from_taken == n) return n;
+    }
     errno = 0;
-    std::size_t got = std::fread(buf, 1, static_cast<std::size_t>(n), file_);
+    const std::size_t want = static_cast<std::size_t>(n - from_taken);
+    std::size_t got = std::fread(buf + from_taken, 1, want, file_);
     pos_ += static_cast<std::int64_t>(got);
-    if (got < static_cast<std::size_t>(n)) fail(std::ferror(file_) ? errno : 0);
-    return static_cast<int>(got);
+    if (got < want) fail(std::ferror(file_) ? errno : 0);
+    return from_taken + static_cast<int>(got);
+}
+
+bool FileReader::seekable() const {
+    if (file_ == nullptr || had_taken_) return false;
+    const int fd = fileno(file_);
+    return fd >= 0 && lseek(fd, 0, SEEK_CUR) >= 0;
+}
+
+std::int64_t FileReader::skip(std::int64_t n) {
+    char scratch[4096];
+    std::int64_t done = 0;
+    while (done < n) {
+        const int chunk = static_cast<int>(std::min<std::int64_t>(n - done, sizeof scratch));
+        const int got = read(scratch, chunk);
+        done += got;
+        if (got < chunk) break;
+    }
+    return done;
 }
 
 std::int64_t FileReader::possition() {
@@ -68,6 +106,11 @@ std::int64_t FileReader::possition() {
 
 std::int64_t FileReader::seek(std::int64_t pos) {
     if (failed_) return -1;
+    if (had_taken_) {
+        // The taken bytes are no longer in the stream to seek back to.
+        fail(ESPIPE);
+        return -1;
+    }
     if (pos < 0) {
         fail(EINVAL);
         return -1;
@@ -82,6 +125,10 @@ std::int64_t FileReader::seek(std::int64_t pos) {
 
 std::int64_t FileReader::size() {
     if (failed_) return -1;
+    if (had_taken_) {
+        fail(ESPIPE);
+        return -1;
+    }
     std::int64_t s = stream_size(file_, pos_);
     if (s < 0) fail(errno);
     return s;

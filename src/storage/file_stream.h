@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "storage/storage_stream.h"
 
@@ -17,6 +18,9 @@ class FileReader final : public StorageReader {
     // Reads from an already open stream (for example standard input); the
     // stream is not closed by this reader.
     explicit FileReader(std::FILE* stream);
+    // The same for a stream whose first n bytes were already taken from it
+    // (to see what it holds): they are delivered again before the rest.
+    FileReader(std::FILE* stream, const char* taken, int n);
     ~FileReader();
 
     FileReader(const FileReader&) = delete;
@@ -34,11 +38,23 @@ class FileReader final : public StorageReader {
     // errno of the first failure, 0 if none or if it was the end of the file.
     int error() const { return error_; }
 
+    // True when seek() and size() can work: a file, not a pipe or terminal,
+    // and no bytes were taken from it before this reader got it. Asking does
+    // not fail the reader.
+    bool seekable() const;
+
+    // Reads and drops up to n bytes (skips forward without seeking); returns
+    // the count dropped, less than n only at the end or on failure.
+    std::int64_t skip(std::int64_t n);
+
   private:
     void fail(int err);
 
     std::FILE* file_ = nullptr;
     bool owns_ = false;
+    std::string taken_;  // bytes delivered again before the stream's own
+    std::size_t taken_next_ = 0;
+    bool had_taken_ = false;
     bool failed_ = false;
     int error_ = 0;
     std::int64_t pos_ = 0;

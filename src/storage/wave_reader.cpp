@@ -83,10 +83,62 @@ constexpr unsigned char kGuidTail[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
 // go back to fix the header: the data runs to the end of the file.
 constexpr std::uint32_t kSizeUnknown = 0xFFFFFFFF;
 
+// Bytes of the "fmt " chunk that decide the format: the 16-byte record, or
+// 40 for an extensible record that is long enough to carry its subformat.
+int format_bytes_needed(const unsigned char* record, std::uint32_t fmt_size) {
+    const unsigned tag = static_cast<unsigned>(record[0] | record[1] << 8);
+    return tag == kExtensibleTag && fmt_size >= kExtensibleBytes
+               ? static_cast<int>(kExtensibleBytes)
+               : 16;
+}
+
+// Empty when the record (format_bytes_needed bytes of it) is CD audio,
+// otherwise why not.
+std::string format_problem(const unsigned char* record, std::uint32_t fmt_size) {
+    da_PcmWaveFormat format(record[0] | record[1] << 8, record[2] | record[3] << 8,
+                            static_cast<int>(le32(record + 4)), static_cast<int>(le32(record + 8)),
+                            record[12] | record[13] << 8, record[14] | record[15] << 8);
+    std::string tag_difference;
+    if (format.format_tag == kExtensibleTag) {
+        const unsigned char* ext = record + 16;
+        if (fmt_size < kExtensibleBytes) {
+            tag_difference = "format tag 65534 (no subformat)";
+        } else if (static_cast<unsigned>(ext[0] | ext[1] << 8) < 22) {
+            tag_difference = "format tag 65534 (no subformat)";
+        } else if (std::memcmp(ext + 12, kGuidTail, sizeof kGuidTail) != 0) {
+            tag_difference = "format tag 65534 (unknown subformat)";
+        } else if (const std::uint32_t sub = le32(ext + 8); sub != 1) {
+            tag_difference = tag_text(sub);
+        }
+    } else if (format.format_tag != 1) {
+        tag_difference = tag_text(format.format_tag);
+    }
+    const std::string diff = differences(tag_difference, format);
+    return diff.empty() ? diff : kNotCd + diff;
+}
+
+// "RIFF" and "WAVE" at their places in the first bytes of a file; only the
+// part present is compared, so a short file of the right start is "cut
+// short" rather than "not a WAV file".
+bool riff_wave_start(const unsigned char* head, int n) {
+    for (int i = 0; i < n && i < 12; ++i) {
+        if ((i < 4 && head[i] != static_cast<unsigned char>(ID4_RIFF.c[i])) ||
+            (i >= 8 && head[i] != static_cast<unsigned char>(ID4_WAVE.c[i - 8]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 da_WaveReader::da_WaveReader(const char* name) : file_(name) {
     parse();
+}
+
+da_WaveReader::da_WaveReader(std::FILE* stream, const char* taken, int n)
+    : file_(stream, taken, n), streaming_(true) {
+    parse_stream();
 }
 
 void da_WaveReader::refuse(std::string reason) {
@@ -113,12 +165,9 @@ void da_WaveReader::parse() {
         refuse(kCutShort);
         return;
     }
-    for (int i = 0; i < head_bytes; ++i) {
-        if ((i < 4 && head[i] != static_cast<unsigned char>(ID4_RIFF.c[i])) ||
-            (i >= 8 && head[i] != static_cast<unsigned char>(ID4_WAVE.c[i - 8]))) {
-            refuse("not a WAV file");
-            return;
-        }
+    if (!riff_wave_start(head, head_bytes)) {
+        refuse("not a WAV file");
+        return;
     }
     if (head_bytes < 12) {
         refuse(kCutShort);
@@ -144,33 +193,20 @@ void da_WaveReader::parse() {
         refuse(kNotCd + std::string("format record of ") + std::to_string(fmt.size) + " bytes");
         return;
     }
-    da_PcmWaveFormat format;
-    if (fmt.start + 16 > file_size || file_.seek(fmt.start) != fmt.start || !(file_ >= format)) {
+    unsigned char record[kExtensibleBytes];
+    if (fmt.start + 16 > file_size || file_.seek(fmt.start) != fmt.start ||
+        file_.read(reinterpret_cast<char*>(record), 16) != 16) {
         refuse(kCutShort);
         return;
     }
-
-    std::string tag_difference;
-    if (format.format_tag == kExtensibleTag) {
-        unsigned char ext[24];
-        if (fmt.size < kExtensibleBytes) {
-            tag_difference = "format tag 65534 (no subformat)";
-        } else if (fmt.start + kExtensibleBytes > file_size ||
-                   file_.read(reinterpret_cast<char*>(ext), 24) != 24) {
-            refuse(kCutShort);
-            return;
-        } else if (static_cast<unsigned>(ext[0] | ext[1] << 8) < 22) {
-            tag_difference = "format tag 65534 (no subformat)";
-        } else if (std::memcmp(ext + 12, kGuidTail, sizeof kGuidTail) != 0) {
-            tag_difference = "format tag 65534 (unknown subformat)";
-        } else if (const std::uint32_t sub = le32(ext + 8); sub != 1) {
-            tag_difference = tag_text(sub);
-        }
-    } else if (format.format_tag != 1) {
-        tag_difference = tag_text(format.format_tag);
+    const int needed = format_bytes_needed(record, fmt.size);
+    if (fmt.start + needed > file_size ||
+        file_.read(reinterpret_cast<char*>(record + 16), needed - 16) != needed - 16) {
+        refuse(kCutShort);
+        return;
     }
-    if (const std::string diff = differences(tag_difference, format); !diff.empty()) {
-        refuse(kNotCd + diff);
+    if (std::string problem = format_problem(record, fmt.size); !problem.empty()) {
+        refuse(std::move(problem));
         return;
     }
 
@@ -203,14 +239,119 @@ void da_WaveReader::parse() {
     data_bytes_ = bytes - bytes % FORMAT_CDDA.block_align;
 }
 
+// The same checks as parse(), done in one forward pass for inputs that
+// cannot seek: chunks are skipped by reading them, and the sample data must
+// come after "fmt " since there is no going back to it.
+void da_WaveReader::parse_stream() {
+    if (!file_) {
+        refuse(std::string("cannot open: ") + std::strerror(file_.error()));
+        return;
+    }
+    unsigned char head[12];
+    const int head_bytes = file_.read(reinterpret_cast<char*>(head), 12);
+    if (!riff_wave_start(head, head_bytes)) {
+        refuse("not a WAV file");
+        return;
+    }
+    if (head_bytes < 12) {
+        refuse(kCutShort);
+        return;
+    }
+    const std::uint32_t riff_size = le32(head + 4);
+    // At a clean end the form size tells a stream that stopped too early from
+    // one that lacks a chunk; streaming writers leave it unknown.
+    auto missing = [&](const char* what) {
+        const bool early =
+            riff_size != kSizeUnknown && std::int64_t{8} + riff_size > file_.possition();
+        refuse(early ? kCutShort : what);
+    };
+
+    bool have_format = false;
+    for (;;) {
+        unsigned char header[8];
+        const int got = file_.read(reinterpret_cast<char*>(header), 8);
+        if (got == 0) {
+            missing(have_format ? "no data chunk" : "no fmt chunk");
+            return;
+        }
+        if (got < 8) {
+            refuse(kCutShort);
+            return;
+        }
+        const Id4 id(reinterpret_cast<const char*>(header));
+        const std::uint32_t size = le32(header + 4);
+        const std::int64_t pad = size % 2;
+        if (id == ID4_DATA) {
+            if (!have_format) {
+                refuse("data chunk before the fmt chunk, which a stream cannot go back to");
+                return;
+            }
+            format_ = FORMAT_CDDA;
+            data_.id = id;
+            data_.start = file_.possition();
+            data_.size = size;
+            length_known_ = size != kSizeUnknown;
+            if (length_known_) data_bytes_ = size - size % FORMAT_CDDA.block_align;
+            return;
+        }
+        std::int64_t to_skip = size;
+        if (id == ID4_FMT && !have_format) {
+            if (size < 16) {
+                refuse(kNotCd + std::string("format record of ") + std::to_string(size) + " bytes");
+                return;
+            }
+            unsigned char record[kExtensibleBytes];
+            if (file_.read(reinterpret_cast<char*>(record), 16) != 16) {
+                refuse(kCutShort);
+                return;
+            }
+            const int needed = format_bytes_needed(record, size);
+            if (file_.read(reinterpret_cast<char*>(record + 16), needed - 16) != needed - 16) {
+                refuse(kCutShort);
+                return;
+            }
+            if (std::string problem = format_problem(record, size); !problem.empty()) {
+                refuse(std::move(problem));
+                return;
+            }
+            have_format = true;
+            to_skip = size - needed;
+        }
+        if (file_.skip(to_skip) != to_skip) {
+            refuse(kCutShort);
+            return;
+        }
+        // A last chunk of odd size may lack its pad byte: that is still a
+        // clean end, found by the next header read.
+        if (pad != 0 && file_.skip(pad) != pad) {
+            missing(have_format ? "no data chunk" : "no fmt chunk");
+            return;
+        }
+    }
+}
+
 int da_WaveReader::rawread(char* buf, int n) {
     if (n <= 0) return 0;
-    const int want = static_cast<int>(std::min<std::int64_t>(n, data_bytes_ - consumed_));
+    std::int64_t limit = n;
+    if (length_known_) limit = std::min<std::int64_t>(n, data_bytes_ - consumed_);
+    if (format_ != FORMAT_CDDA || ended_) limit = 0;
+    const int want = static_cast<int>(std::max<std::int64_t>(0, limit));
     int got = 0;
     if (want > 0) {
         got = file_.read(buf, want);
+        if (got < want) {
+            ended_ = true;
+            if (streaming_) {
+                // Data of unknown length ends with the stream; one that
+                // claimed more ends early. Only whole frames are audio.
+                if (length_known_) cut_short_ = true;
+                got -= got % FORMAT_CDDA.block_align;
+            } else {
+                cut_short_ = true;
+                shrank_ = true;
+            }
+        }
         consumed_ += got;
-        if (got < want) cut_short_ = true;  // the file shrank under us
     }
     std::memset(buf + got, 0, static_cast<std::size_t>(n - got));
     return got;

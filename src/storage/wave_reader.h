@@ -12,9 +12,18 @@
 // stand before "fmt " and between "fmt " and "data"; they are skipped.
 // Anything else is refused with a reason in problem(); a refused reader has
 // an all-zero format(), no samples, and rawread() delivers only zeros.
+//
+// A reader on a stream that cannot seek (a pipe) works in one forward pass:
+// chunks are skipped by reading, "data" must follow "fmt ", and a data size
+// of 0xFFFFFFFF (what streaming writers put there) means "to the end of the
+// stream", so the length is known only once the stream has ended.
 class da_WaveReader final {
   public:
     explicit da_WaveReader(const char* name);
+    // Reads from an open stream, forward only, whose first n bytes were
+    // already taken from it (to see what it holds); they are read again
+    // first. The stream is not closed by the reader.
+    da_WaveReader(std::FILE* stream, const char* taken, int n);
 
     da_WaveReader(const da_WaveReader&) = delete;
     da_WaveReader& operator=(const da_WaveReader&) = delete;
@@ -22,8 +31,12 @@ class da_WaveReader final {
     // FORMAT_CDDA for an accepted file, all zero otherwise.
     da_PcmWaveFormat format() const { return format_; }
 
-    // Whole sample frames present in the data chunk.
-    std::int64_t samples() const { return data_bytes_ / 4; }
+    // Whole sample frames present in the data chunk; -1 while not known (a
+    // stream whose data runs to its end).
+    std::int64_t samples() const { return length_known_ ? data_bytes_ / 4 : -1; }
+
+    // Whole sample frames delivered by rawread() so far.
+    std::int64_t frames_read() const { return consumed_ / 4; }
 
     // Reads n bytes of sample data at the current position; what lies past
     // the end of the sample data is delivered as zero. Returns the number of
@@ -38,8 +51,14 @@ class da_WaveReader final {
     // file shrank while being read): the audio ends early.
     bool cut_short() const { return cut_short_; }
 
+    // True when a file delivered less than its size promised when it was
+    // opened: it shrank, or a read failed. Never true for a stream, where an
+    // early end is only cut_short().
+    bool read_failed() const { return shrank_; }
+
   private:
     void parse();
+    void parse_stream();
     void refuse(std::string reason);
 
     FileReader file_;
@@ -47,6 +66,10 @@ class da_WaveReader final {
     ReadBlockInfo data_;
     std::int64_t data_bytes_ = 0;  // whole frames only, within the file
     std::int64_t consumed_ = 0;    // sample bytes delivered so far
+    bool streaming_ = false;
+    bool length_known_ = true;
+    bool ended_ = false;
     bool cut_short_ = false;
+    bool shrank_ = false;
     std::string problem_;
 };

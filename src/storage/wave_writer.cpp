@@ -17,6 +17,21 @@ da_WaveWriter::da_WaveWriter(const char* name, da_PcmWaveFormat format)
     note_failure();
 }
 
+da_WaveWriter::da_WaveWriter(std::FILE* stream, da_PcmWaveFormat format)
+    : file_(stream), format_(format), streaming_(true) {
+    if (!file_) {
+        problem_ = std::string("cannot write: ") + std::strerror(file_.error());
+        return;
+    }
+    constexpr std::uint32_t kUnknown = 0xFFFFFFFF;
+    file_ <= BlockHeader(ID4_RIFF, kUnknown);
+    file_ <= ID4_WAVE;
+    file_ <= BlockHeader(ID4_FMT, 16);
+    file_ <= format_;
+    file_ <= BlockHeader(ID4_DATA, kUnknown);
+    note_failure();
+}
+
 da_WaveWriter::~da_WaveWriter() {
     finish();
 }
@@ -40,6 +55,11 @@ bool da_WaveWriter::finish() {
     if (!file_) {
         file_.close();
         return finish_result_ = false;
+    }
+    if (streaming_) {
+        file_.close();
+        note_failure();
+        return finish_result_ = problem_.empty();
     }
     const bool data_fits = finish_block__fix_header(file_, data_);
     const bool riff_fits = finish_block__fix_header(file_, riff_);

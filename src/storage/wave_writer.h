@@ -14,6 +14,11 @@ class da_WaveWriter final {
   public:
     // Creates (or truncates) name and writes the header.
     da_WaveWriter(const char* name, da_PcmWaveFormat format);
+    // Writes to an open stream that may not seek (standard output, a pipe):
+    // both sizes are 0xFFFFFFFF from the start, as streaming writers leave
+    // them, meaning "to the end of the file", and finish() only flushes.
+    // The stream is not closed.
+    da_WaveWriter(std::FILE* stream, da_PcmWaveFormat format);
     // Runs finish() if it has not run; its result is then lost.
     ~da_WaveWriter();
 
@@ -42,6 +47,7 @@ class da_WaveWriter final {
     da_PcmWaveFormat format_;
     WriteBlockInfo riff_;
     WriteBlockInfo data_;
+    bool streaming_ = false;
     bool finished_ = false;
     bool finish_result_ = false;
     std::string problem_;
