@@ -15,7 +15,13 @@ float line_centre(int i) {
 struct Share {
     int slot;
     float w;
+    float lower;  // 1 − w
 };
+
+void fold_outer(int bands, float* slots) {
+    slots[1] += slots[0];
+    slots[bands] += slots[bands + 1];
+}
 
 // For positions in [0, bands + 1) this is floor and smooth step, nothing
 // else. Other positions cannot come from an arranged table and are pinned to
@@ -24,29 +30,76 @@ Share share_of(float position, int bands) {
     const int k = r_floor(position);
     if (position == position && k >= 0 && k <= bands) {
         const float w = env_overlap(position - static_cast<float>(k));
-        return {k, w};
+        return {k, w, 1.0f - w};
     }
-    if (position > 0.0f) return {bands, 1.0f};
-    return {0, 0.0f};
+    if (position > 0.0f) return {bands, 1.0f, 0.0f};
+    return {0, 0.0f, 1.0f};
 }
 
 // Adds each line's shares (scaled by values[i], or 1 without values) into
 // slots[0 .. bands + 1], then folds the two outer slots into the first and the
 // last band: lines below the first centre or above the last count fully there.
-void accumulate(const float* itab, int count, int bands, const float* values, float* slots) {
+// The two slots in use are kept in registers while consecutive lines share
+// them; every slot still receives the same additions in line order.
+template <typename ShareOf, typename Value>
+void accumulate(int count, int bands, ShareOf share, Value value, float* slots) {
     for (int j = 0; j < bands + 2; ++j) slots[j] = 0.0f;
+    if (count <= 0) return fold_outer(bands, slots);
+    int k = share(0).slot;
+    float lo_acc = 0.0f;
+    float hi_acc = 0.0f;
     for (int i = 0; i < count; ++i) {
-        const Share s = share_of(itab[i], bands);
-        if (values) {
-            slots[s.slot] += (1.0f - s.w) * values[i];
-            slots[s.slot + 1] += s.w * values[i];
-        } else {
-            slots[s.slot] += 1.0f - s.w;
-            slots[s.slot + 1] += s.w;
+        const Share s = share(i);
+        if (s.slot != k) {
+            slots[k] = lo_acc;
+            slots[k + 1] = hi_acc;
+            k = s.slot;
+            lo_acc = slots[k];
+            hi_acc = slots[k + 1];
         }
+        const float v = value(i);
+        lo_acc += s.lower * v;
+        hi_acc += s.w * v;
     }
-    slots[1] += slots[0];
-    slots[bands] += slots[bands + 1];
+    slots[k] = lo_acc;
+    slots[k + 1] = hi_acc;
+    fold_outer(bands, slots);
+}
+
+// Lines without values contribute their bare shares.
+struct Unit {
+    float operator()(int) const { return 1.0f; }
+};
+
+struct Values {
+    const float* v;
+    float operator()(int i) const { return v[i]; }
+};
+
+struct FromTable {
+    const float* itab;
+    int bands;
+    Share operator()(int i) const { return share_of(itab[i], bands); }
+};
+
+struct FromShares {
+    const env_Shares& s;
+    Share operator()(int i) const { return {s.slot[i], s.upper[i], s.lower[i]}; }
+};
+
+// The line's interpolation between its two slots.
+template <typename ShareOf>
+void interpolate(int count, int bands, ShareOf share, const float* lowres, float* out,
+                 float* slots) {
+    // Outer slots repeat the end bands, so lines beyond the first or last
+    // centre take that band's value.
+    ra_copy(lowres, slots + 1, bands);
+    slots[0] = lowres[0];
+    slots[bands + 1] = lowres[bands - 1];
+    for (int i = 0; i < count; ++i) {
+        const Share s = share(i);
+        out[i] = s.lower * slots[s.slot] + s.w * slots[s.slot + 1];
+    }
 }
 
 }  // namespace
@@ -128,27 +181,48 @@ void ra_copy(const float* src, float* dst, int count) {
 }
 
 void env_iweights_to(const float* itab, int count, int bands, float* weights, float* slots) {
-    accumulate(itab, count, bands, nullptr, slots);
+    accumulate(count, bands, FromTable{itab, bands}, Unit{}, slots);
     ra_copy(slots + 1, weights, bands);
 }
 
 void env_lowres_to(const float* itab, int count, int bands, const float* weights,
                    const float* values, float* out, float* slots) {
-    accumulate(itab, count, bands, values, slots);
+    accumulate(count, bands, FromTable{itab, bands}, Values{values}, slots);
     for (int j = 0; j < bands; ++j) out[j] = slots[j + 1] / weights[j];
 }
 
 void env_highres_to(const float* itab, int count, int bands, const float* lowres, float* out,
                     float* slots) {
-    // Outer slots repeat the end bands, so lines beyond the first or last
-    // centre take that band's value.
-    ra_copy(lowres, slots + 1, bands);
-    slots[0] = lowres[0];
-    slots[bands + 1] = lowres[bands - 1];
+    interpolate(count, bands, FromTable{itab, bands}, lowres, out, slots);
+}
+
+void env_Shares::prepare(const float* itab, int line_count, int band_count) {
+    count = line_count > 0 ? line_count : 0;
+    bands = band_count;
+    slot.resize(count);
+    lower.resize(count);
+    upper.resize(count);
     for (int i = 0; i < count; ++i) {
         const Share s = share_of(itab[i], bands);
-        out[i] = (1.0f - s.w) * slots[s.slot] + s.w * slots[s.slot + 1];
+        slot[i] = s.slot;
+        lower[i] = s.lower;
+        upper[i] = s.w;
     }
+}
+
+void env_iweights_to(const env_Shares& shares, float* weights, float* slots) {
+    accumulate(shares.count, shares.bands, FromShares{shares}, Unit{}, slots);
+    ra_copy(slots + 1, weights, shares.bands);
+}
+
+void env_lowres_to(const env_Shares& shares, const float* weights, const float* values, float* out,
+                   float* slots) {
+    accumulate(shares.count, shares.bands, FromShares{shares}, Values{values}, slots);
+    for (int j = 0; j < shares.bands; ++j) out[j] = slots[j + 1] / weights[j];
+}
+
+void env_highres_to(const env_Shares& shares, const float* lowres, float* out, float* slots) {
+    interpolate(shares.count, shares.bands, FromShares{shares}, lowres, out, slots);
 }
 
 env_Scratch::env_Scratch(int count, int bands)
@@ -156,20 +230,28 @@ env_Scratch::env_Scratch(int count, int bands)
       residual(count > 0 ? count : 0),
       update(bands > 0 ? bands : 0) {}
 
-void env_lowres_iter_to(const float* itab, int count, int bands, const float* weights,
-                        const float* values, float lo, float hi, int iterations, float* out,
-                        env_Scratch& scratch) {
+void env_lowres_iter_to(const env_Shares& shares, const float* weights, const float* values,
+                        float lo, float hi, int iterations, float* out, env_Scratch& scratch) {
+    const int count = shares.count;
+    const int bands = shares.bands;
     float* slots = scratch.slots.data();
     float* residual = scratch.residual.data();
     float* update = scratch.update.data();
-    env_lowres_to(itab, count, bands, weights, values, out, slots);
+    env_lowres_to(shares, weights, values, out, slots);
     for (int j = 0; j < bands; ++j) out[j] = r_min(hi, r_max(lo, out[j]));
     for (int pass = 0; pass < iterations; ++pass) {
-        env_highres_to(itab, count, bands, out, residual, slots);
+        env_highres_to(shares, out, residual, slots);
         for (int i = 0; i < count; ++i) residual[i] = values[i] - residual[i];
-        env_lowres_to(itab, count, bands, weights, residual, update, slots);
+        env_lowres_to(shares, weights, residual, update, slots);
         for (int j = 0; j < bands; ++j) out[j] = r_min(hi, r_max(lo, out[j] + update[j]));
     }
+}
+
+void env_lowres_iter_to(const float* itab, int count, int bands, const float* weights,
+                        const float* values, float lo, float hi, int iterations, float* out,
+                        env_Scratch& scratch) {
+    scratch.shares.prepare(itab, count, bands);
+    env_lowres_iter_to(scratch.shares, weights, values, lo, hi, iterations, out, scratch);
 }
 
 // --- allocating forms ----------------------------------------------------------

@@ -57,14 +57,35 @@ void env_lowres_to(const float* itab, int count, int bands, const float* weights
 void env_highres_to(const float* itab, int count, int bands, const float* lowres, float* out,
                     float* slots);
 
+// Every line's split between its two slots, worked out once per index table:
+// the envelope functions run several times per frame over the same table, and
+// the floor and smooth step are most of their cost. The shares are the very
+// values the per-line forms compute, so results do not change.
+struct env_Shares {
+    void prepare(const float* itab, int count, int bands);
+    int count = 0;
+    int bands = 0;
+    std::vector<int> slot;     // lower slot, in 0 .. bands
+    std::vector<float> lower;  // 1 − env_overlap(t), the lower slot's share
+    std::vector<float> upper;  // env_overlap(t), the upper slot's share
+};
+
+void env_iweights_to(const env_Shares& shares, float* weights, float* slots);
+void env_lowres_to(const env_Shares& shares, const float* weights, const float* values, float* out,
+                   float* slots);
+void env_highres_to(const env_Shares& shares, const float* lowres, float* out, float* slots);
+
 // Scratch for env_lowres_iter_to, sized once per module.
 struct env_Scratch {
     env_Scratch(int count, int bands);
     std::vector<float> slots;     // bands + 2
     std::vector<float> residual;  // count
     std::vector<float> update;    // bands
+    env_Shares shares;            // for the forms that take a bare index table
 };
 
 void env_lowres_iter_to(const float* itab, int count, int bands, const float* weights,
                         const float* values, float lo, float hi, int iterations, float* out,
                         env_Scratch& scratch);
+void env_lowres_iter_to(const env_Shares& shares, const float* weights, const float* values,
+                        float lo, float hi, int iterations, float* out, env_Scratch& scratch);

@@ -27,6 +27,7 @@ da_IntensityTables::da_IntensityTables(da_DGlobalSettings global, da_DIntensityS
     : index_table(env_quad_itab(global.lines)) {
     env_itable_arange(index_table.data(), global.lines, setup.bands, 1.0f);
     band_weights = env_iweights(index_table.data(), global.lines, setup.bands);
+    shares.prepare(index_table.data(), global.lines, setup.bands);
 }
 
 da_IntensityMeasure::da_IntensityMeasure(const da_DGlobalSettings& global,
@@ -55,8 +56,8 @@ void da_IntensityMeasure::work() {
             const double mean = (static_cast<double>(l2) + static_cast<double>(r2)) / 2.0;
             magnitude_[i] = static_cast<float>(std::sqrt(mean));
         }
-        env_lowres_iter_to(tables_.index_table.data(), n_, bands, tables_.band_weights.data(),
-                           magnitude_.data(), 0.0f, 1.0f, 4, envelope_.data(), scratch_);
+        env_lowres_iter_to(tables_.shares, tables_.band_weights.data(), magnitude_.data(), 0.0f,
+                           1.0f, 4, envelope_.data(), scratch_);
 
         int* index = item_alloc<int>(bands);
         for (int j = 0; j < bands; ++j)
@@ -85,8 +86,7 @@ void da_IntensityEnvCreation::work() {
         auto* index = static_cast<int*>(input->get_data());
         for (int j = 0; j < bands; ++j) amplitude_[j] = intensity_amplitude(index[j], setup_);
         float* envelope = item_alloc<float>(n_);
-        env_highres_to(tables_.index_table.data(), n_, bands, amplitude_.data(), envelope,
-                       slots_.data());
+        env_highres_to(tables_.shares, amplitude_.data(), envelope, slots_.data());
         output1->put_data(index);
         output2->put_data(envelope);
     }

@@ -17,6 +17,7 @@ class da_IntensityTables {
 
     std::vector<float> index_table;   // per line: fractional band position
     std::vector<float> band_weights;  // per band
+    env_Shares shares;                // the index table's per-line split
 };
 
 // Attenuation index of a band level d in level units (−range .. 0 for band

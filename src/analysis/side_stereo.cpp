@@ -55,14 +55,17 @@ void da_StereoSideMeasure::work() {
         auto* right = static_cast<float*>(input1->get_data());
         auto* map = static_cast<float*>(input2->get_data());
 
-        env_iweights_to(map, n_, bands_, weights_.data(), scratch_.slots.data());
+        // One map serves the weights and both channels' band values.
+        env_Shares& shares = scratch_.shares;
+        shares.prepare(map, n_, bands_);
+        env_iweights_to(shares, weights_.data(), scratch_.slots.data());
         for (int i = 0; i < n_; ++i) {
             magnitude_left_[i] = c_abs(left + 2 * i);
             magnitude_right_[i] = c_abs(right + 2 * i);
         }
-        env_lowres_iter_to(map, n_, bands_, weights_.data(), magnitude_left_.data(), 0.0f, 1.0f, 0,
+        env_lowres_iter_to(shares, weights_.data(), magnitude_left_.data(), 0.0f, 1.0f, 0,
                            band_left_.data(), scratch_);
-        env_lowres_iter_to(map, n_, bands_, weights_.data(), magnitude_right_.data(), 0.0f, 1.0f, 0,
+        env_lowres_iter_to(shares, weights_.data(), magnitude_right_.data(), 0.0f, 1.0f, 0,
                            band_right_.data(), scratch_);
 
         // The floor keeps the quotient finite in silent bands, where it

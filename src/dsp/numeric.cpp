@@ -14,30 +14,6 @@ const float r_two = 2.0f;
 const float r_sqrt_two = 1.41421356237309504880f;
 const unsigned char BITS[8] = {1, 2, 4, 8, 16, 32, 64, 128};
 
-float r_sqr(float x) {
-    return x * x;
-}
-float r_cub(float x) {
-    return x * x * x;
-}
-float r_abs(float x) {
-    return std::sqrt(r_sqr(x));
-}
-float r_max(float a, float b) {
-    return b > a ? b : a;
-}
-float r_min(float a, float b) {
-    return b > a ? a : b;
-}
-int i_max(int a, int b) {
-    return a >= b ? a : b;
-}
-int i_min(int a, int b) {
-    return a < b ? a : b;
-}
-int i_abs(int a) {
-    return a < 0 ? -a : a;
-}
 float r_log2(float x) {
     return std::log(x) / std::log(2.0f);
 }
@@ -52,15 +28,6 @@ static int to_int_saturated(float integral) {
     if (integral >= 2147483648.0f) return 2147483647;
     if (integral < -2147483648.0f) return -2147483647 - 1;
     return static_cast<int>(integral);
-}
-
-int r_floor(float x) {
-    return to_int_saturated(std::floor(x));
-}
-
-int r_round(float x) {
-    const float shifted = x + 0.5f;
-    return to_int_saturated(std::floor(shifted));
 }
 
 int energy_round(float x) {
@@ -125,64 +92,4 @@ float ra_amplitude(const float* values, int count) {
     float sum = 0.0f;
     for (int i = 0; i < count; ++i) sum += r_abs(values[i]);
     return sum;
-}
-
-void c_equ_c(float* d, const float* s) {
-    d[0] = s[0];
-    d[1] = s[1];
-}
-
-void c_addequ_c(float* d, const float* s) {
-    d[0] += s[0];
-    d[1] += s[1];
-}
-
-void c_mulequ_c(float* d, const float* s) {
-    // s may alias d (squaring in place): read both parts of s first.
-    const float sre = s[0], sim = s[1];
-    const float re = d[0] * sre - d[1] * sim;
-    d[1] = d[0] * sim + d[1] * sre;
-    d[0] = re;
-}
-
-void c_mulequ_r(float* d, float r) {
-    d[0] *= r;
-    d[1] *= r;
-}
-
-void c_equ_c_mul_c(float* d, const float* a, const float* b) {
-    const float re = a[0] * b[0] - a[1] * b[1];
-    const float im = a[0] * b[1] + a[1] * b[0];
-    d[0] = re;
-    d[1] = im;
-}
-
-void c_equ_c_mul_r(float* d, const float* a, float r) {
-    d[0] = a[0] * r;
-    d[1] = a[1] * r;
-}
-
-void c_addequ_c_mul_c(float* d, const float* a, const float* b) {
-    const float re = a[0] * b[0] - a[1] * b[1];
-    const float im = a[0] * b[1] + a[1] * b[0];
-    d[0] += re;
-    d[1] += im;
-}
-
-void cc_equ_cc_mul_rr(float* d, const float* a, const float* w) {
-    d[0] += a[0] * w[0];
-    d[1] += a[1] * w[0];
-    d[2] += a[2] * w[1];
-    d[3] += a[3] * w[1];
-}
-
-void ifft_odd_aux(float* o1, float* o2, const float* x0, const float* t) {
-    o1[0] = t[0] + t[2] - x0[0];
-    o1[1] = t[1] + t[3] - x0[1];
-    o2[0] = t[0] - t[2] + x0[0];
-    o2[1] = t[1] - t[3] + x0[1];
-}
-
-float c_abs(const float* c) {
-    return std::sqrt(r_sqr(c[0]) + r_sqr(c[1]));
 }
