@@ -2,7 +2,9 @@
 
 #include <iostream>
 
-Console Console::standard() { return Console{&std::cout, &std::cerr}; }
+Console Console::standard() {
+    return Console{&std::cout, &std::cerr};
+}
 
 void Console::problem(const std::string& file, const std::string& reason) const {
     *errors << "x91: " << file << ": " << reason << std::endl;

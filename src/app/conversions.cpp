@@ -1,6 +1,7 @@
 #include "app/conversions.h"
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -8,188 +9,339 @@
 #include <ostream>
 #include <vector>
 
+#include "app/library/api_internal.h"
 #include "app/progress_line.h"
-#include "app/settings/settings_io.h"
 #include "app/temp_output.h"
-#include "pipeline/decode_chain.h"
-#include "pipeline/encode_chain.h"
 #include "storage/file_stream.h"
 #include "storage/wave_reader.h"
 #include "storage/wave_writer.h"
+#include "x91/x91.h"
 
 namespace {
+
+constexpr int kBlockBytes = x91::kBlockFrames * 4;
 
 std::string system_reason(int error) {
     return error != 0 ? std::string(std::strerror(error)) : std::string("input/output error");
 }
 
-// Blocks fed to the encoder for an input of `frames` sample frames. Every
-// input frame must reach a packet: the blocks of the input (the last one
-// zero-filled), then silence until the packet holding the last input block
-// has left the encoder. Its packet leaves one frame after its group is full,
-// and decoding rebuilds a block one frame late, so P = ceil((B + 2) / 16)
-// packets hold all B input blocks; they need 16·P + 1 blocks fed.
-std::int64_t blocks_to_feed(std::int64_t frames, int frames_per_packet) {
-    if (frames <= 0) return 0;
-    const std::int64_t blocks = (frames + EncodeChain::kBlockFrames - 1) / EncodeChain::kBlockFrames;
-    const std::int64_t packets = (blocks + 2 + frames_per_packet - 1) / frames_per_packet;
-    return packets * frames_per_packet + 1;
+bool is_std_stream(const std::string& name) {
+    return name == kStdStreamName;
+}
+
+std::unique_ptr<FileReader> open_reader(const Source& in) {
+    if (in.stream != nullptr)
+        return std::make_unique<FileReader>(in.stream, in.taken.data(),
+                                            static_cast<int>(in.taken.size()));
+    return std::make_unique<FileReader>(in.name.c_str());
+}
+
+// Interleaved little-endian 16-bit samples as they stand in WAV data, to
+// and from sample values.
+void samples_from_bytes(const unsigned char* bytes, int count, std::int16_t* samples) {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(samples, bytes, 2 * static_cast<std::size_t>(count));
+    } else {
+        for (int k = 0; k < count; ++k)
+            samples[k] = static_cast<std::int16_t>(bytes[2 * k] | bytes[2 * k + 1] << 8);
+    }
+}
+
+void bytes_from_samples(const std::int16_t* samples, std::size_t count, std::vector<char>& bytes) {
+    bytes.resize(2 * count);
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(bytes.data(), samples, 2 * count);
+    } else {
+        for (std::size_t k = 0; k < count; ++k) {
+            const auto v = static_cast<std::uint16_t>(samples[k]);
+            bytes[2 * k] = static_cast<char>(v & 0xFF);
+            bytes[2 * k + 1] = static_cast<char>(v >> 8);
+        }
+    }
+}
+
+// Reads the packets of an x91 file one by one behind its header. Each count
+// is checked against what the file can still hold before anything is
+// allocated for it.
+class PacketFile {
+  public:
+    enum class Next { packet, end, damaged };
+
+    PacketFile(FileReader& reader, std::int64_t file_size)
+        : reader_(reader), file_size_(file_size) {}
+
+    // Reads the next count and, for a positive one, the packet's bytes. A
+    // count of 0 or less is the end (last_count() tells which).
+    Next next(std::unique_ptr<unsigned char[]>& bytes, int& n) {
+        if (!read(reader_, n)) {
+            reason_ = reader_.error() != 0 ? "read failed: " + system_reason(reader_.error())
+                                           : std::string("ends without its end marker");
+            return Next::damaged;
+        }
+        count_ = n;
+        if (n <= 0) return Next::end;
+        ++number_;
+        const std::string which = "packet " + std::to_string(number_);
+        const std::int64_t remaining = file_size_ - reader_.possition();
+        if (n > kMaxPacketBytes || (file_size_ >= 0 && n > remaining)) {
+            reason_ = which + " claims " + std::to_string(n) + " bytes, more than the file holds";
+            return Next::damaged;
+        }
+        bytes.reset(new unsigned char[static_cast<std::size_t>(n)]);
+        if (reader_.read(reinterpret_cast<char*>(bytes.get()), n) != n) {
+            reason_ = which + " is cut short";
+            return Next::damaged;
+        }
+        return Next::packet;
+    }
+
+    const std::string& reason() const { return reason_; }
+    int number() const { return number_; }
+    int last_count() const { return count_; }
+
+  private:
+    FileReader& reader_;
+    std::int64_t file_size_;
+    std::string reason_;
+    int number_ = 0;
+    int count_ = 0;
+};
+
+// Reads and checks the header from the reader's current position.
+x91::Result read_header(FileReader& reader, x91::Header& header) {
+    unsigned char bytes[x91::kHeaderBytes];
+    const int got =
+        reader.read(reinterpret_cast<char*>(bytes), static_cast<int>(x91::kHeaderBytes));
+    return x91::Header::parse(bytes, static_cast<std::size_t>(std::max(got, 0)), header);
 }
 
 }  // namespace
 
-bool WaveToXFile(std::string in, std::string out, const da_ESettings& esettings,
+bool WaveToXFile(const Source& in, std::string out, const da_ESettings& esettings,
                  const da_ISettings& isettings, const da_DSettings& dsettings,
-                 const da_CodeFeatures& cf, const Console& console) {
-    da_WaveReader reader(in.c_str());
-    if (!reader.problem().empty()) {
-        console.problem(in, reader.problem());
+                 const da_CodeFeatures& cf, const Console& console, ConversionStats* stats) {
+    std::unique_ptr<da_WaveReader> reader =
+        in.stream != nullptr ? std::make_unique<da_WaveReader>(in.stream, in.taken.data(),
+                                                               static_cast<int>(in.taken.size()))
+                             : std::make_unique<da_WaveReader>(in.name.c_str());
+    if (!reader->problem().empty()) {
+        console.problem(in.name, reader->problem());
         return false;
     }
-    TempOutput temp(out);
-    if (!temp.ok()) {
-        console.problem(out, "cannot write: " + temp.problem());
+    x91::Encoder encoder =
+        x91::EncoderAccess::make(esettings, x91::header_from(cf, dsettings, isettings));
+    if (!encoder.status()) {
+        console.problem(in.name, encoder.status().message);
         return false;
     }
-    FileWriter writer(temp.path().c_str());
-    write_x91_header(writer, cf, dsettings, isettings);
+    const bool to_stdout = is_std_stream(out);
+    std::unique_ptr<TempOutput> temp;
+    if (!to_stdout) {
+        temp = std::make_unique<TempOutput>(out);
+        if (!temp->ok()) {
+            console.problem(out, "cannot write: " + temp->problem());
+            return false;
+        }
+    }
+    const std::unique_ptr<FileWriter> writer_owner =
+        to_stdout ? std::make_unique<FileWriter>(stdout)
+                  : std::make_unique<FileWriter>(temp->path().c_str());
+    FileWriter& writer = *writer_owner;
+    const std::vector<std::uint8_t> header = encoder.header().bytes();
+    writer.write(reinterpret_cast<const char*>(header.data()), static_cast<int>(header.size()));
 
     std::int64_t time_count = 0;
     std::int64_t byte_count = 0;
-    bool input_failed = false;
-    {
-        EncodeChain chain(esettings, isettings, dsettings, cf);
-        if (console.progress)
-            *console.progress << "encoding : '" << in << "' to : '" << out << "'" << std::endl;
-
-        const std::int64_t frames = reader.samples();
-        const std::int64_t input_blocks =
-            (frames + EncodeChain::kBlockFrames - 1) / EncodeChain::kBlockFrames;
-        const std::int64_t total_blocks = blocks_to_feed(frames, dsettings.group.frames);
-        std::vector<unsigned char> block(EncodeChain::kBlockBytes);
-        for (std::int64_t i = 0; i < total_blocks && writer; ++i) {
-            if (i < input_blocks) {
-                const std::int64_t left = (frames - i * EncodeChain::kBlockFrames) * 4;
-                const int expected = static_cast<int>(std::min<std::int64_t>(EncodeChain::kBlockBytes, left));
-                // rawread zero-fills what lies beyond the audio.
-                if (reader.rawread(reinterpret_cast<char*>(block.data()), EncodeChain::kBlockBytes) <
-                    expected) {
-                    input_failed = true;
-                    break;
-                }
-            } else if (i == input_blocks) {
-                std::fill(block.begin(), block.end(), 0);
-            }
-            chain.feed_block(block.data());
-            while (chain.has_packet()) {
-                const auto packet = chain.take_packet();
-                const int n = packet->bytes();
-                writer << n;
-                writer.write(reinterpret_cast<const char*>(packet->data()), n);
-                byte_count += n;
-                time_count += dsettings.group.frames;
-            }
-            if (time_count > 0 && console.progress)
-                print_progress_line(*console.progress, time_count, byte_count);
+    std::vector<std::uint8_t> packet;
+    // Writes every packet the encoder has ready, as its count and bytes.
+    auto write_packets = [&]() {
+        bool any = false;
+        while (encoder.next_packet(packet)) {
+            const int n = static_cast<int>(packet.size());
+            write(writer, n);
+            writer.write(reinterpret_cast<const char*>(packet.data()), n);
+            byte_count += n;
+            time_count += dsettings.group.frames;
+            any = true;
         }
-        if (console.progress) *console.progress << '\n' << "done." << '\n' << std::flush;
-    }
-    writer << 0;
+        return any;
+    };
+    auto show_progress = [&]() {
+        if (time_count > 0 && console.progress)
+            print_progress_line(*console.progress, time_count, byte_count);
+    };
 
+    if (console.progress)
+        *console.progress << "encoding : '" << in.name << "' to : '" << out << "'" << std::endl;
+    std::vector<unsigned char> block(kBlockBytes);
+    std::vector<std::int16_t> samples(kBlockBytes / 2);
+    bool input_failed = false;
+    // Blocks are read until the audio ends; its length need not be known
+    // in advance, so a stream of unknown length encodes like a file.
+    while (writer) {
+        const int got = reader->rawread(reinterpret_cast<char*>(block.data()), kBlockBytes);
+        if (reader->read_failed()) {
+            input_failed = true;
+            break;
+        }
+        if (got > 0) {
+            samples_from_bytes(block.data(), got / 2, samples.data());
+            encoder.push(samples.data(), static_cast<std::size_t>(got / 4));
+            write_packets();
+            show_progress();
+        }
+        if (got < kBlockBytes) break;
+    }
+    if (!input_failed && writer) {
+        encoder.finish();
+        write_packets();
+        show_progress();
+    }
+    if (console.progress) *console.progress << '\n' << "done." << '\n' << std::flush;
+    write(writer, 0);
+
+    if (stats) *stats = ConversionStats{time_count, byte_count};
     if (input_failed) {
-        console.problem(in, "read failed: the file was cut short while it was read");
+        console.problem(in.name, "read failed: the file was cut short while it was read");
         return false;
     }
     if (!writer.close()) {
         console.problem(out, "cannot write: " + system_reason(writer.error()));
         return false;
     }
-    if (!temp.commit()) {
-        console.problem(out, "cannot write: " + temp.problem());
+    if (temp && !temp->commit()) {
+        console.problem(out, "cannot write: " + temp->problem());
         return false;
     }
-    if (reader.cut_short()) {
-        console.warning(in, "WAV data cut short; encoded the " + std::to_string(reader.samples()) +
-                                " sample frames present");
+    if (reader->cut_short()) {
+        console.warning(in.name, "WAV data cut short; encoded the " +
+                                     std::to_string(reader->frames_read()) +
+                                     " sample frames present");
         return false;
     }
     return true;
 }
 
-bool XFileToWave(std::string in, std::string out, const Console& console) {
-    FileReader reader(in.c_str());
-    if (!reader) {
-        console.problem(in, "cannot open: " + system_reason(reader.error()));
+bool XFileToWave(const Source& in, std::string out, const Console& console,
+                 ConversionStats* stats) {
+    const std::unique_ptr<FileReader> reader = open_reader(in);
+    if (!*reader) {
+        console.problem(in.name, "cannot open: " + system_reason(reader->error()));
         return false;
     }
-    da_CodeFeatures features{};
-    da_DSettings dsettings{};
-    da_ISettings isettings{};
-    const X91HeaderRead header = read_x91_header(reader, features, dsettings, isettings);
-    if (!header.ok()) {
-        console.problem(in, header.problem);
+    x91::Header header;
+    if (const x91::Result read = read_header(*reader, header); !read) {
+        console.problem(in.name, read.message);
         return false;
     }
-    TempOutput temp(out);
-    if (!temp.ok()) {
-        console.problem(out, "cannot write: " + temp.problem());
-        return false;
+    const bool to_stdout = is_std_stream(out);
+    std::unique_ptr<TempOutput> temp;
+    if (!to_stdout) {
+        temp = std::make_unique<TempOutput>(out);
+        if (!temp->ok()) {
+            console.problem(out, "cannot write: " + temp->problem());
+            return false;
+        }
     }
-    da_WaveWriter writer(temp.path().c_str(), FORMAT_CDDA);
+    da_WaveWriter writer = to_stdout ? da_WaveWriter(stdout, FORMAT_CDDA)
+                                     : da_WaveWriter(temp->path().c_str(), FORMAT_CDDA);
 
-    const std::int64_t file_size = reader.size();
+    // A stream has no size to check counts against; the bound on a packet's
+    // size still holds.
+    const std::int64_t file_size = reader->seekable() ? reader->size() : -1;
     std::int64_t time_count = 0;
     std::int64_t byte_count = 0;
     std::string damage;
     {
-        DecodeChain chain(isettings, dsettings, features);
+        x91::Decoder decoder(header);
+        PacketFile packets(*reader, file_size);
+        std::vector<std::int16_t> pcm;
+        std::vector<char> bytes_out;
         if (console.progress)
-            *console.progress << "decoding : '" << in << "' to : '" << out << "'" << std::endl;
+            *console.progress << "decoding : '" << in.name << "' to : '" << out << "'" << std::endl;
 
-        for (std::int64_t packet_number = 1; !writer.failed(); ++packet_number) {
+        while (!writer.failed()) {
+            std::unique_ptr<unsigned char[]> bytes;
             int n = 0;
-            if (!read(reader, n)) {
-                damage = "ends without its end marker";
-                break;
-            }
-            if (n <= 0) break;
-            const std::string which = "packet " + std::to_string(packet_number);
-            const std::int64_t remaining = file_size - reader.possition();
-            if (n > kMaxPacketBytes || (file_size >= 0 && n > remaining)) {
-                damage = which + " claims " + std::to_string(n) + " bytes, more than the file holds";
-                break;
-            }
-            std::unique_ptr<unsigned char[]> bytes(new unsigned char[n]);
-            if (reader.read(reinterpret_cast<char*>(bytes.get()), n) != n) {
-                damage = which + " is cut short";
+            const PacketFile::Next next = packets.next(bytes, n);
+            if (next == PacketFile::Next::end) break;
+            if (next == PacketFile::Next::damaged) {
+                damage = packets.reason();
                 break;
             }
             byte_count += n;
-            time_count += dsettings.group.frames;
-            auto packet = std::make_unique<da_BinRWBase>(bytes.release(), n, true);
-            if (!chain.feed_packet(std::move(packet)) && damage.empty())
-                damage = which + " is damaged: its bits run past its end";
-            while (chain.has_block()) {
-                const auto pcm = chain.take_block();
-                writer.rawwrite(reinterpret_cast<const char*>(pcm.get()), DecodeChain::kBlockBytes);
-            }
+            time_count += header.frames_per_packet;
+            const x91::Result fed = decoder.push_packet(bytes.get(), static_cast<std::size_t>(n));
+            if (fed.status == x91::Status::packet_overrun && damage.empty())
+                damage =
+                    "packet " + std::to_string(packets.number()) + " is damaged: " + fed.message;
+            pcm.clear();
+            decoder.pull(pcm);
+            bytes_from_samples(pcm.data(), pcm.size(), bytes_out);
+            for (std::size_t at = 0; at < bytes_out.size(); at += kBlockBytes)
+                writer.rawwrite(bytes_out.data() + at, kBlockBytes);
             if (time_count > 0 && console.progress)
                 print_progress_line(*console.progress, time_count, byte_count);
         }
         if (console.progress) *console.progress << '\n' << "done." << '\n' << std::flush;
     }
 
+    if (stats) *stats = ConversionStats{time_count, byte_count};
     if (!writer.finish()) {
         console.problem(out, writer.problem());
         return false;
     }
-    if (!temp.commit()) {
-        console.problem(out, "cannot write: " + temp.problem());
+    if (temp && !temp->commit()) {
+        console.problem(out, "cannot write: " + temp->problem());
         return false;
     }
     if (!damage.empty()) {
-        console.warning(in, damage + "; kept the audio that could be rebuilt");
+        console.warning(in.name, damage + "; kept the audio that could be rebuilt");
         return false;
     }
     return true;
+}
+
+XFileVerdict TestXFile(const Source& in) {
+    using Kind = XFileVerdict::Kind;
+    const std::unique_ptr<FileReader> reader = open_reader(in);
+    if (!*reader) return {Kind::unreadable, "cannot open: " + system_reason(reader->error())};
+    x91::Header header;
+    if (const x91::Result read = read_header(*reader, header); !read) {
+        if (reader->error() != 0)
+            return {Kind::unreadable, "read failed: " + system_reason(reader->error())};
+        return {read.status == x91::Status::not_x91 ? Kind::unreadable : Kind::damaged,
+                read.message};
+    }
+    const std::int64_t file_size = reader->seekable() ? reader->size() : -1;
+    x91::Decoder decoder(header);
+    PacketFile packets(*reader, file_size);
+    std::vector<std::int16_t> pcm;
+    for (;;) {
+        std::unique_ptr<unsigned char[]> bytes;
+        int n = 0;
+        const PacketFile::Next next = packets.next(bytes, n);
+        if (next == PacketFile::Next::damaged) {
+            const bool read_error = reader->error() != 0;
+            return {read_error ? Kind::unreadable : Kind::damaged, packets.reason()};
+        }
+        if (next == PacketFile::Next::end) break;
+        const x91::Result fed = decoder.push_packet(bytes.get(), static_cast<std::size_t>(n));
+        if (!fed)
+            return {Kind::damaged,
+                    "packet " + std::to_string(packets.number()) + " is damaged: " + fed.message};
+        pcm.clear();
+        decoder.pull(pcm);
+    }
+    if (packets.last_count() < 0) {
+        return {Kind::damaged, "packet " + std::to_string(packets.number() + 1) +
+                                   " has a negative byte count, " +
+                                   std::to_string(packets.last_count())};
+    }
+    const std::int64_t trailing = reader->skip(INT64_MAX);
+    if (reader->error() != 0)
+        return {Kind::unreadable, "read failed: " + system_reason(reader->error())};
+    if (trailing > 0)
+        return {Kind::damaged, std::to_string(trailing) + " bytes follow the end marker"};
+    return {};
 }

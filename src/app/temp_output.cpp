@@ -57,6 +57,17 @@ std::string base_name_of(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// Reading the umask means setting it; done once, before conversions run on
+// several threads, so no thread ever sees the temporary value.
+mode_t process_umask() {
+    static const mode_t mask = [] {
+        const mode_t m = umask(0);
+        umask(m);
+        return m;
+    }();
+    return mask;
+}
+
 }  // namespace
 
 TempOutput::TempOutput(const std::string& target) : target_(target) {
@@ -71,9 +82,7 @@ TempOutput::TempOutput(const std::string& target) : target_(target) {
     }
     // mkstemp creates the file private to the user; give it the permissions
     // an ordinary new file would get.
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
+    fchmod(fd, 0666 & ~process_umask());
     close(fd);
     path_ = buffer;
     slot_ = claim_slot(path_);
@@ -101,6 +110,7 @@ bool TempOutput::commit() {
 }
 
 void install_interrupt_cleanup() {
+    process_umask();
     struct sigaction action {};
     action.sa_handler = remove_temporaries_and_exit;
     sigemptyset(&action.sa_mask);

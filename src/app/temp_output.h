@@ -6,7 +6,7 @@
 #include <string>
 
 class TempOutput {
-public:
+  public:
     // Creates the temporary file in the target's directory (same file
     // system, so the final rename is atomic). ok() tells whether it worked;
     // problem() then says why not.
@@ -23,7 +23,7 @@ public:
     // (and removes the temporary file) if the rename fails.
     bool commit();
 
-private:
+  private:
     std::string target_;
     std::string path_;
     std::string problem_;

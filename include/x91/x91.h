@@ -1,0 +1,171 @@
+// The x91 codec as a library: CD audio in, x91 packets out, and back.
+//
+// An x91 file is the 62-byte header (Header::bytes()), then each packet as a
+// little-endian int32 byte count followed by its bytes, then a count of 0.
+// The Encoder turns interleaved 16-bit stereo PCM at 44100 Hz into packets;
+// the Decoder turns packets back into PCM. Bad input is reported through
+// Status values, never through exceptions; only running out of memory throws.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace x91 {
+
+inline constexpr int kSampleRate = 44100;
+inline constexpr int kChannels = 2;
+// The codec works on blocks of this many stereo frames (1/50 s).
+inline constexpr int kBlockFrames = 882;
+inline constexpr std::size_t kHeaderBytes = 62;
+// The largest packet a decoder accepts; encoders stay far below it.
+inline constexpr std::size_t kMaxPacketBytes = std::size_t{8} << 20;
+
+// The library's version, e.g. "0.1.0".
+const char* version();
+
+enum class Status {
+    ok,
+    invalid_argument,     // an argument no call can work with (a quality out of range, ...)
+    invalid_state,        // the call does not fit the object's state (push after finish, ...)
+    not_x91,              // the data does not start with "x91"
+    cut_short,            // the data ends inside a header, a count or a packet
+    header_damaged,       // a stored setting the codec cannot run with
+    packet_too_large,     // a packet count beyond kMaxPacketBytes, or negative
+    packet_overrun,       // decoding ran past the packet's end: damaged, decoded as far as it goes
+    packet_unread_bytes,  // decoding left whole bytes of the packet unread: the audio is
+                          // there, but the packet is not what the encoder wrote
+};
+
+// The outcome of a call: a status, and for anything but ok a message for
+// people, e.g. "x91 header damaged: line count 0".
+struct Result {
+    Status status = Status::ok;
+    std::string message;
+
+    bool ok() const { return status == Status::ok; }
+    explicit operator bool() const { return ok(); }
+};
+
+// The x91 file header as a value: every setting the decoder needs, as
+// stored in each file. A default Header holds the codec's defaults.
+struct Header {
+    std::uint8_t features[3];  // reserved, 0
+    std::int32_t lines;        // spectral lines coded per channel (800)
+    std::int32_t intensity_bands;
+    std::int32_t intensity_steps;
+    std::int32_t level_range;
+    std::int32_t side_stereo_bands;
+    std::int32_t side_stereo_levels;
+    std::int32_t frames_per_packet;  // blocks per packet (16)
+    float masking_level;             // lower values give larger, more faithful files
+    float masking_downward;
+    float masking_upward;
+    float masking_reserved[3];
+    float quantizer_base;
+
+    Header();
+
+    // Rescales the two quality settings by percent (10 to 400; 100 leaves
+    // them): the masking level is divided by percent/100 and the quantiser
+    // base raised to the power 100/percent. Applied to a default Header this
+    // is what the x91 command's quality does. invalid_argument, and no
+    // change, outside the range.
+    Result apply_quality(float percent);
+
+    // ok when a decoder can run with these settings; header_damaged names the
+    // first value it cannot.
+    Result check() const;
+
+    // The 62 header bytes that start an x91 file.
+    std::vector<std::uint8_t> bytes() const;
+
+    // Reads and checks the header at the start of data. On ok, out holds it
+    // and the packets start kHeaderBytes into data; otherwise out is left as
+    // it was (not_x91, cut_short or header_damaged).
+    static Result parse(const std::uint8_t* data, std::size_t size, Header& out);
+};
+
+// Appends a packet to an x91 file being built in memory: its byte count as a
+// little-endian int32, then its bytes.
+void append_packet(std::vector<std::uint8_t>& file, const std::vector<std::uint8_t>& packet);
+// Appends the count of 0 that ends an x91 file.
+void append_end(std::vector<std::uint8_t>& file);
+
+// Reads the packet at offset in an x91 file held in memory (offset starts at
+// kHeaderBytes) and moves offset past it. At the end marker it returns ok
+// with an empty packet and offset just behind the marker; cut_short or
+// packet_too_large when the file is damaged there.
+Result read_packet(const std::uint8_t* file, std::size_t size, std::size_t& offset,
+                   std::vector<std::uint8_t>& packet);
+
+// Encodes one stream. Push PCM in any amounts, take packets as they are
+// ready, call finish() at the end of the audio, then take the last packets.
+class Encoder {
+  public:
+    // status() tells whether the settings are usable (check(), and at most 882
+    // lines, the number the transform gives).
+    explicit Encoder(const Header& header = Header());
+    ~Encoder();
+    Encoder(Encoder&&) noexcept;
+    Encoder& operator=(Encoder&&) noexcept;
+    Encoder(const Encoder&) = delete;
+    Encoder& operator=(const Encoder&) = delete;
+
+    const Result& status() const;
+    const Header& header() const;
+
+    // Interleaved samples, left first: 2 * frames values.
+    Result push(const std::int16_t* samples, std::size_t frames);
+
+    // Ends the stream: pads it with silence so that every pushed sample
+    // reaches a packet. Decoding gives one block of silence, then every
+    // pushed sample, then silence to the end of the last packet.
+    Result finish();
+
+    // Moves the oldest ready packet into packet; false when none is ready.
+    bool next_packet(std::vector<std::uint8_t>& packet);
+
+    std::uint64_t frames_pushed() const;
+
+  private:
+    struct Impl;
+    explicit Encoder(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl_;
+    friend struct EncoderAccess;
+};
+
+// Decodes one stream from its header's settings. A file of P packets gives
+// 16·P − 1 blocks of 882 frames (with the default frames per packet).
+class Decoder {
+  public:
+    // status() is header_damaged when the settings are not usable.
+    explicit Decoder(const Header& header);
+    ~Decoder();
+    Decoder(Decoder&&) noexcept;
+    Decoder& operator=(Decoder&&) noexcept;
+    Decoder(const Decoder&) = delete;
+    Decoder& operator=(const Decoder&) = delete;
+
+    const Result& status() const;
+    const Header& header() const;
+
+    // Decodes one packet (its bytes, without the count). packet_overrun and
+    // packet_unread_bytes still deliver the audio decoded from it.
+    Result push_packet(const std::uint8_t* data, std::size_t size);
+
+    // Appends every decoded sample ready (interleaved, left first) to pcm and
+    // returns the number of frames appended.
+    std::size_t pull(std::vector<std::int16_t>& pcm);
+
+    // Frames waiting for pull().
+    std::size_t frames_ready() const;
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace x91

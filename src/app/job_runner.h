@@ -1,0 +1,26 @@
+// Runs a list of conversions in argument order, or on several threads with
+// each one that touches a file an earlier one writes (or reads) waiting for it.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+struct Job {
+    // Files the job reads and writes; empty for standard input and output,
+    // which no other job names.
+    std::string input;
+    std::string output;
+    // Runs the conversion; true when it succeeded.
+    std::function<bool()> run;
+};
+
+// For each job, the earlier jobs it must wait for: those that write its
+// input, read its output, or write its output (so the later write still
+// wins). Names are compared as absolute paths, lexically normalised.
+std::vector<std::vector<int>> job_dependencies(const std::vector<Job>& jobs);
+
+// Runs every job and returns true when all succeeded. With one thread they
+// run one after another in order; with more, a job starts once every job it
+// depends on has finished.
+bool run_jobs(std::vector<Job>& jobs, int threads);
