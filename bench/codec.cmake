@@ -1,0 +1,1 @@
+x91_bench(codec SOURCES codec.cpp)

@@ -1,0 +1,121 @@
+// Whole-codec speed: N seconds of generated stereo music through the encode
+// chain, and the packets it made through the decode chain, all in memory.
+// The rate counter "x_realtime" is seconds of audio per second of work.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdint>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "app/settings/settings.h"
+#include "dsp/fft.h"
+#include "pipeline/decode_chain.h"
+#include "pipeline/encode_chain.h"
+
+namespace {
+
+constexpr int kBlocksPerSecond = 50;
+
+// A few drifting partials with vibrato, a slow tremolo and a little noise in
+// each channel: tonal lines, a noise floor and changing envelopes, so every
+// stage of the encoder (block forms, stereo map, masking) has work to do.
+std::vector<unsigned char> music_pcm(int seconds) {
+    const int frames = seconds * kBlocksPerSecond * EncodeChain::kBlockFrames;
+    std::vector<unsigned char> pcm(static_cast<std::size_t>(frames) * 4);
+    std::mt19937 rng(91);
+    std::normal_distribution<double> noise(0.0, 0.01);
+    const double partials[] = {110.0, 220.5, 331.0, 441.0, 662.0, 1323.0, 2650.0, 5290.0};
+    for (int n = 0; n < frames; ++n) {
+        const double t = n / 44100.0;
+        double left = 0.0, right = 0.0;
+        for (int p = 0; p < 8; ++p) {
+            const double f = partials[p] * (1.0 + 0.003 * std::sin(2 * M_PI * 5.0 * t));
+            const double a = 0.09 / (1 + p) * (1.2 + std::sin(2 * M_PI * (0.3 + 0.1 * p) * t));
+            const double s = a * std::sin(2 * M_PI * f * t + p);
+            left += s * (p % 2 ? 0.6 : 1.0);
+            right += s * (p % 2 ? 1.0 : 0.7);
+        }
+        const auto to16 = [](double v) {
+            const double c = std::fmax(-1.0, std::fmin(1.0, v));
+            return static_cast<std::int16_t>(std::lround(c * 32767.0));
+        };
+        const std::int16_t l = to16(left + noise(rng)), r = to16(right + noise(rng));
+        pcm[4 * n + 0] = static_cast<unsigned char>(l & 0xff);
+        pcm[4 * n + 1] = static_cast<unsigned char>((l >> 8) & 0xff);
+        pcm[4 * n + 2] = static_cast<unsigned char>(r & 0xff);
+        pcm[4 * n + 3] = static_cast<unsigned char>((r >> 8) & 0xff);
+    }
+    return pcm;
+}
+
+struct Packet {
+    std::vector<unsigned char> bytes;
+};
+
+std::vector<Packet> encode(const std::vector<unsigned char>& pcm, std::int64_t* bytes_out) {
+    EncodeChain chain(es, is, ds, da_CodeFeatures{});
+    std::vector<Packet> packets;
+    std::int64_t total = 0;
+    const std::size_t blocks = pcm.size() / EncodeChain::kBlockBytes;
+    for (std::size_t b = 0; b < blocks; ++b) {
+        chain.feed_block(pcm.data() + b * EncodeChain::kBlockBytes);
+        while (chain.has_packet()) {
+            const auto packet = chain.take_packet();
+            const auto* data = static_cast<const unsigned char*>(packet->data());
+            packets.push_back(Packet{{data, data + packet->bytes()}});
+            total += packet->bytes();
+        }
+    }
+    if (bytes_out) *bytes_out = total;
+    return packets;
+}
+
+std::int64_t decode(const std::vector<Packet>& packets) {
+    DecodeChain chain(is, ds, da_CodeFeatures{});
+    std::int64_t blocks = 0;
+    for (const Packet& p : packets) {
+        const int n = static_cast<int>(p.bytes.size());
+        std::unique_ptr<unsigned char[]> bytes(new unsigned char[n]);
+        std::copy(p.bytes.begin(), p.bytes.end(), bytes.get());
+        chain.feed_packet(std::make_unique<da_BinRWBase>(bytes.release(), n, true));
+        while (chain.has_block()) {
+            chain.take_block();
+            ++blocks;
+        }
+    }
+    return blocks;
+}
+
+struct Tables {
+    Tables() { da_fft_init(); }
+    ~Tables() { da_fft_finit(); }
+};
+
+void BM_Encode(benchmark::State& state) {
+    const Tables tables;
+    const int seconds = static_cast<int>(state.range(0));
+    const auto pcm = music_pcm(seconds);
+    std::int64_t bytes = 0;
+    for (auto _ : state) benchmark::DoNotOptimize(encode(pcm, &bytes));
+    state.counters["x_realtime"] = benchmark::Counter(
+        static_cast<double>(seconds) * state.iterations(), benchmark::Counter::kIsRate);
+    state.counters["kbit_s"] = static_cast<double>(bytes) * 8.0 / seconds / 1000.0;
+}
+
+void BM_Decode(benchmark::State& state) {
+    const Tables tables;
+    const int seconds = static_cast<int>(state.range(0));
+    const auto packets = encode(music_pcm(seconds), nullptr);
+    for (auto _ : state) benchmark::DoNotOptimize(decode(packets));
+    state.counters["x_realtime"] = benchmark::Counter(
+        static_cast<double>(seconds) * state.iterations(), benchmark::Counter::kIsRate);
+}
+
+}  // namespace
+
+BENCHMARK(BM_Encode)->Arg(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Decode)->Arg(10)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();
