@@ -37,37 +37,67 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    std::FILE* f = std::fopen(temp_path.c_str(), "wb");
-    if (!f) std::abort();
-    if (size > 0 && std::fwrite(data, 1, size, f) != size) std::abort();
-    std::fclose(f);
+namespace {
 
-    da_WaveReader reader(temp_path.c_str());
-    const bool accepted = reader.problem().empty();
-    if (accepted && !same_format(reader.format(), FORMAT_CDDA)) std::abort();
-    if (!accepted && (reader.samples() != 0 || reader.format().channels != 0)) std::abort();
-    const std::int64_t frames = reader.samples();
-    if (frames < 0 || frames * 4 > static_cast<std::int64_t>(size)) std::abort();
-
-    // Odd read sizes, so frames straddle calls; the data must come out whole.
+// Reads all sample data in odd-sized pieces, so frames straddle calls, and
+// checks what rawread reports; returns the bytes delivered.
+std::int64_t drain(da_WaveReader& reader) {
     std::vector<char> buf(4099);
     std::int64_t delivered = 0;
-    for (int want : {1, 3, 4099, 2, 4099}) {
+    constexpr int kFirstSizes[5] = {1, 3, 4099, 2, 4099};
+    for (int round = 0;; ++round) {
+        const int want = round < 5 ? kFirstSizes[round] : 4099;
         std::memset(buf.data(), 0x55, buf.size());
         const int got = reader.rawread(buf.data(), want);
         if (got < 0 || got > want) std::abort();
         for (int i = got; i < want; ++i)
             if (buf[i] != 0) std::abort();
         delivered += got;
+        if (round >= 5 && got == 0) break;
     }
-    for (;;) {
-        const int got = reader.rawread(buf.data(), static_cast<int>(buf.size()));
-        if (got < 0 || got > static_cast<int>(buf.size())) std::abort();
-        if (got == 0) break;
-        delivered += got;
-    }
-    if (delivered != frames * 4) std::abort();
     if (reader.rawread(buf.data(), 16) != 0) std::abort();
+    return delivered;
+}
+
+void check(da_WaveReader& reader, std::size_t size, bool stream) {
+    const bool accepted = reader.problem().empty();
+    if (accepted && !same_format(reader.format(), FORMAT_CDDA)) std::abort();
+    if (!accepted && (reader.samples() != 0 || reader.format().channels != 0)) std::abort();
+    const std::int64_t frames = reader.samples();
+    // Only a stream whose data runs to its end may not know its length, and
+    // only a stream may declare more than it holds: a file counts what it has.
+    if (frames < (stream ? -1 : 0)) std::abort();
+    if (!stream && frames * 4 > static_cast<std::int64_t>(size)) std::abort();
+    const std::int64_t delivered = drain(reader);
+    if (delivered % 4 != 0 || delivered > static_cast<std::int64_t>(size)) std::abort();
+    if (delivered != reader.frames_read() * 4) std::abort();
+    // A stream knows only the length its header declares; less may come.
+    if (frames >= 0 && delivered > frames * 4) std::abort();
+    if (frames >= 0 && delivered < frames * 4 && !reader.cut_short()) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    std::FILE* f = std::fopen(temp_path.c_str(), "wb");
+    if (!f) std::abort();
+    if (size > 0 && std::fwrite(data, 1, size, f) != size) std::abort();
+    std::fclose(f);
+    {
+        da_WaveReader reader(temp_path.c_str());
+        check(reader, size, false);
+    }
+
+    // The same bytes as a stream read forward only, its first bytes already
+    // taken to see what it holds, as for standard input.
+    std::FILE* stream = std::fopen(temp_path.c_str(), "rb");
+    if (!stream) std::abort();
+    char taken[4] = {};
+    const int n = static_cast<int>(std::fread(taken, 1, sizeof taken, stream));
+    {
+        da_WaveReader reader(stream, taken, n);
+        check(reader, size, true);
+    }
+    std::fclose(stream);
     return 0;
 }
