@@ -11,6 +11,10 @@ int main(int argc, char** argv) {
     // A file size limit then shows as a failed write, reported like a full
     // disk, instead of killing the process mid-file.
     std::signal(SIGXFSZ, SIG_IGN);
+    // A reader that goes away (x91 -o - song.x91 | head) shows as a failed
+    // write, reported and cleaned up like any other, instead of killing the
+    // process with temporary files of other conversions left behind.
+    std::signal(SIGPIPE, SIG_IGN);
     const int status = arg_process(argc, argv);
     if (DebugMsgsOn) {
         // Debug builds keep the console open for a look at the timings.

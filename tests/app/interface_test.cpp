@@ -1,0 +1,501 @@
+// The command's options, pipes, file checks and parallel conversions, run
+// through the real binary in a scratch directory.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "support/command_runner.h"
+#include "support/test_signals.h"
+
+using namespace x91test;
+
+namespace {
+
+constexpr int kBlock = 882;
+constexpr std::size_t kHeader = 62;
+using Bytes = std::vector<unsigned char>;
+
+std::string quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Runs `cat stdin_file | x91 args | cat > stdout_file` in dir, so that both
+// standard streams are real pipes that cannot seek. An empty stdin_file
+// gives an empty standard input.
+RunResult run_piped(const std::string& dir, const std::vector<std::string>& args,
+                    const std::string& stdin_file, const std::string& stdout_file) {
+    // Built by appending only: GCC 12 warns falsely about "literal" + string.
+    std::string command = "set -o pipefail; cd ";
+    command.append(quote(dir)).append(" && ");
+    if (stdin_file.empty()) {
+        command.append("true");
+    } else {
+        command.append("cat ").append(quote(stdin_file));
+    }
+    command.append(" | ").append(quote(X91_BINARY));
+    for (const auto& a : args) command.append(" ").append(quote(a));
+    command.append(" 2>.stderr | cat > ").append(quote(stdout_file));
+    const std::string shell = std::string("bash -c ").append(quote(command));
+    const int raw = std::system(shell.c_str());
+    RunResult r;
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.out = slurp(dir + "/" + stdout_file);
+    r.err = slurp(dir + "/.stderr");
+    std::remove((dir + "/.stderr").c_str());
+    return r;
+}
+
+void put32(Bytes& v, std::uint32_t x) {
+    for (int i = 0; i < 4; ++i) v.push_back(static_cast<unsigned char>(x >> (8 * i)));
+}
+
+// The header a streaming tool writes: RIFF and data sizes unknown
+// (0xFFFFFFFF), a LIST chunk before "fmt ", and an odd-sized chunk with its
+// pad byte between "fmt " and "data".
+Bytes streaming_wav(const Pcm& samples) {
+    const Bytes canonical = make_wav(samples);
+    Bytes v = {'R', 'I', 'F', 'F'};
+    put32(v, 0xFFFFFFFF);
+    v.insert(v.end(), {'W', 'A', 'V', 'E', 'L', 'I', 'S', 'T'});
+    const std::string info("INFOISFT\x0e\0\0\0Lavf60.3.100\0\0", 26);
+    put32(v, static_cast<std::uint32_t>(info.size()));
+    v.insert(v.end(), info.begin(), info.end());
+    v.insert(v.end(), canonical.begin() + 12, canonical.begin() + 36);  // "fmt " chunk
+    v.insert(v.end(), {'n', 'o', 't', 'e'});
+    put32(v, 3);
+    v.insert(v.end(), {'a', 'b', 'c', 0});
+    v.insert(v.end(), {'d', 'a', 't', 'a'});
+    put32(v, 0xFFFFFFFF);
+    v.insert(v.end(), canonical.begin() + 44, canonical.end());
+    return v;
+}
+
+struct Framing {
+    std::vector<std::size_t> offsets;  // of each packet's count
+    std::vector<std::uint32_t> sizes;
+};
+
+Framing framing(const Bytes& x91) {
+    Framing f;
+    for (std::size_t at = kHeader; at + 4 <= x91.size();) {
+        const std::uint32_t n = le32(x91, at);
+        if (n == 0) break;
+        f.offsets.push_back(at);
+        f.sizes.push_back(n);
+        at += 4 + n;
+    }
+    return f;
+}
+
+void put_le32_at(Bytes& v, std::size_t at, std::uint32_t x) {
+    for (int i = 0; i < 4; ++i) v[at + i] = static_cast<unsigned char>(x >> (8 * i));
+}
+
+// --- options ------------------------------------------------------------------
+
+TEST(OptionsTest, HelpAndVersionGoToStandardOutput) {
+    ScratchDir dir;
+    for (const char* flag : {"-h", "--help"}) {
+        const RunResult r = run_x91(dir.path(), {flag, "ignored.wav"});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out.rfind("usage: x91 ", 0), 0u) << r.out;
+        EXPECT_NE(r.out.find("--quality"), std::string::npos);
+        EXPECT_EQ(r.err, "");
+    }
+    for (const char* flag : {"-V", "--version"}) {
+        const RunResult r = run_x91(dir.path(), {flag});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, std::string("x91 ") + X91_VERSION + "\n");
+    }
+    EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{});
+}
+
+TEST(OptionsTest, UsageErrorsGiveTheReasonAndTheUsageOnStandardError) {
+    ScratchDir dir;
+    write_file(dir.file("a.wav"), make_wav(tone_signal(2000, 440.0, 0.3)));
+    write_file(dir.file("b.wav"), make_wav(tone_signal(2000, 440.0, 0.3)));
+    const struct {
+        std::vector<std::string> args;
+        std::string reason;
+    } cases[] = {
+        {{"-x", "a.wav"}, "x91: unknown option '-x'\n"},
+        {{"--frobnicate", "a.wav"}, "x91: unknown option '--frobnicate'\n"},
+        {{"-o", "out.x91", "a.wav", "b.wav"}, "x91: -o takes exactly one input file\n"},
+        {{"-o"}, "x91: -o needs a file name\n"},
+        {{"-j", "0", "a.wav"}, "x91: -j needs a number of jobs from 1 to 64\n"},
+        {{"-jx", "a.wav"}, "x91: -j needs a number of jobs from 1 to 64\n"},
+        {{"--quiet"}, "x91: no files given\n"},
+        {{"-t", "-o", "x", "a.x91"}, "x91: -t writes nothing, so it takes no -o\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[0]);
+        const RunResult r = run_x91(dir.path(), c.args);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err.rfind(c.reason, 0), 0u) << r.err;
+        EXPECT_NE(r.err.find("usage: x91 "), std::string::npos);
+    }
+    EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"a.wav", "b.wav"}));
+}
+
+TEST(OptionsTest, DoubleDashLetsANameStartWithADash) {
+    ScratchDir dir;
+    write_file(dir.file("-x.wav"), make_wav(tone_signal(3000, 440.0, 0.3)));
+    const RunResult r = run_x91(dir.path(), {"--", "-x.wav"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(file_exists(dir.file("-x.x91")));
+    // Once a file name has come, later arguments are names too.
+    write_file(dir.file("a.wav"), make_wav(tone_signal(3000, 440.0, 0.3)));
+    EXPECT_EQ(run_x91(dir.path(), {"a.wav", "-x.wav"}).status, 0);
+}
+
+TEST(OptionsTest, QualityOptionMatchesTheQualityFileAndOverridesIt) {
+    ScratchDir dir;
+    write_file(dir.file("a.wav"), make_wav(music_like_signal(2 * 14112, 3)));
+    write_file(dir.file("enc_quality.ini"), {'5', '0'});
+    RunResult r = run_x91(dir.path(), {"a.wav"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Bytes from_file = read_file(dir.file("a.x91"));
+
+    // The file now says 200; -q 50 must win and the file must not be read.
+    write_file(dir.file("enc_quality.ini"), {'2', '0', '0'});
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"-q", "50", "a.wav"}, {"-q50", "a.wav"}, {"--quality=50", "a.wav"},
+          {"--quality", "50", "a.wav"}}) {
+        SCOPED_TRACE(args[0]);
+        r = run_x91(dir.path(), args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out.rfind("Encoding Quality : 50 %\n\nencoding : 'a.wav' to : 'a.x91'\n", 0), 0u) << r.out;
+        EXPECT_EQ(read_file(dir.file("a.x91")), from_file);
+    }
+}
+
+TEST(OptionsTest, WrongQualityIsRefusedWithoutFallingBack) {
+    ScratchDir dir;
+    write_file(dir.file("a.wav"), make_wav(tone_signal(3000, 440.0, 0.3)));
+    for (const std::string value : {"5", "400.5", "abc", "50x", "", "nan", "inf"}) {
+        SCOPED_TRACE(value);
+        const RunResult r = run_x91(dir.path(), {"-q", value, "a.wav"});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "x91: -q: the quality must be a number from 10 to 400, not '" + value + "'\n");
+        EXPECT_FALSE(file_exists(dir.file("a.x91")));
+    }
+    EXPECT_EQ(run_x91(dir.path(), {"-q", "10", "a.wav"}).status, 0);
+    EXPECT_EQ(run_x91(dir.path(), {"-q", "400", "a.wav"}).status, 0);
+}
+
+TEST(OptionsTest, OutputNameAndContentDetectionForUnknownSuffixes) {
+    ScratchDir dir;
+    write_file(dir.file("a.wav"), make_wav(tone_signal(20000, 440.0, 0.3)));
+    ASSERT_EQ(run_x91(dir.path(), {"a.wav", "a.x91"}).status, 0);
+    RunResult r = run_x91(dir.path(), {"-o", "other.bin", "a.wav"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.find("encoding : 'a.wav' to : 'other.bin'\n"), 0u) << r.out;
+    EXPECT_EQ(read_file(dir.file("other.bin")), read_file(dir.file("a.x91")));
+    // With -o, a name without a known suffix is taken by its content.
+    r = run_x91(dir.path(), {"-o", "back.wav", "other.bin"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(read_file(dir.file("back.wav")), read_file(dir.file("a.x91.wav")));
+    write_file(dir.file("text.bin"), {'h', 'i'});
+    r = run_x91(dir.path(), {"-o", "x.wav", "text.bin"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "x91: text.bin: not a .wav or .x91 name, nor WAV or x91 data\n");
+}
+
+TEST(OptionsTest, QuietKeepsOnlyProblems) {
+    ScratchDir dir;
+    write_file(dir.file("a.wav"), make_wav(music_like_signal(2 * 14112, 3)));
+    write_file(dir.file("enc_quality.ini"), {'5', '0'});
+    RunResult r = run_x91(dir.path(), {"--quiet", "a.wav", "a.x91"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "");
+    EXPECT_TRUE(file_exists(dir.file("a.x91.wav")));
+    r = run_x91(dir.path(), {"--quiet", "missing.wav"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.rfind("x91: missing.wav: cannot open", 0), 0u);
+}
+
+// --- pipes --------------------------------------------------------------------
+
+TEST(PipeTest, EncodingFromAPipeMatchesEncodingTheFile) {
+    for (int frames : {0, 1000, 14112, 3 * 14112 + 17}) {
+        SCOPED_TRACE("frames = " + std::to_string(frames));
+        ScratchDir dir;
+        const Pcm audio = music_like_signal(frames, 5);
+        write_file(dir.file("a.wav"), make_wav(audio));
+        write_file(dir.file("stream.wav"), streaming_wav(audio));
+        ASSERT_EQ(run_x91(dir.path(), {"a.wav"}).status, 0);
+        const Bytes expected = read_file(dir.file("a.x91"));
+
+        // A streaming header of unknown length, read to the end of the pipe.
+        RunResult r = run_piped(dir.path(), {"-o", "p.x91", "-"}, "stream.wav", "out");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out.rfind("encoding : '-' to : 'p.x91'\n", 0), 0u) << r.out;
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(read_file(dir.file("p.x91")), expected);
+
+        // The canonical header through a pipe, the x91 data to standard output.
+        r = run_piped(dir.path(), {"-"}, "a.wav", "q.x91");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(read_file(dir.file("q.x91")), expected);
+        // Progress goes to standard error, never into the data.
+        EXPECT_NE(r.err.find("encoding : '-' to : '-'\n"), std::string::npos) << r.err;
+    }
+}
+
+TEST(PipeTest, DecodingToAPipeGivesTheStreamingHeaderAndTheSameSamples) {
+    ScratchDir dir;
+    write_file(dir.file("a.wav"), make_wav(music_like_signal(3 * 14112, 2)));
+    ASSERT_EQ(run_x91(dir.path(), {"a.wav", "a.x91"}).status, 0);
+    const Bytes file_decode = read_file(dir.file("a.x91.wav"));
+
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"-o", "-", "a.x91"}, std::vector<std::string>{"-"}}) {
+        SCOPED_TRACE(args.size());
+        const RunResult r = run_piped(dir.path(), args, args.size() == 1 ? "a.x91" : "", "piped.wav");
+        ASSERT_EQ(r.status, 0) << r.err;
+        const Bytes piped = read_file(dir.file("piped.wav"));
+        ASSERT_EQ(piped.size(), file_decode.size());
+        EXPECT_EQ(le32(piped, 4), 0xFFFFFFFFu);
+        EXPECT_EQ(le32(piped, 40), 0xFFFFFFFFu);
+        EXPECT_TRUE(std::equal(piped.begin(), piped.begin() + 4, file_decode.begin()));
+        EXPECT_TRUE(std::equal(piped.begin() + 8, piped.begin() + 40, file_decode.begin() + 8));
+        EXPECT_TRUE(std::equal(piped.begin() + 44, piped.end(), file_decode.begin() + 44));
+        EXPECT_NE(r.err.find("decoding : '"), std::string::npos);
+    }
+    // What was written to a pipe reads back, through a pipe, as the same audio.
+    const RunResult r = run_piped(dir.path(), {"-o", "again.x91", "-"}, "piped.wav", "out");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(file_exists(dir.file("again.x91")));
+}
+
+TEST(PipeTest, X91FromAPipeDecodesLikeTheFile) {
+    ScratchDir dir;
+    write_file(dir.file("a.wav"), make_wav(music_like_signal(2 * 14112, 4)));
+    ASSERT_EQ(run_x91(dir.path(), {"a.wav", "a.x91"}).status, 0);
+    const RunResult r = run_piped(dir.path(), {"-o", "p.wav", "-"}, "a.x91", "out");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(read_file(dir.file("p.wav")), read_file(dir.file("a.x91.wav")));
+}
+
+TEST(PipeTest, StreamProblemsAreReported) {
+    ScratchDir dir;
+    const Pcm audio = tone_signal(5000, 440.0, 0.3);
+    write_file(dir.file("junk"), {'j', 'u', 'n', 'k', '!'});
+    RunResult r = run_piped(dir.path(), {"-o", "x.x91", "-"}, "junk", "out");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "x91: -: standard input holds neither WAV nor x91 data\n");
+    r = run_piped(dir.path(), {"-o", "x.x91", "-"}, "", "out");
+    EXPECT_EQ(r.status, 1);
+
+    // "data" before "fmt " cannot be read without going back.
+    Bytes backwards = make_wav(audio);
+    Bytes reordered(backwards.begin(), backwards.begin() + 12);
+    reordered.insert(reordered.end(), backwards.begin() + 36, backwards.end());
+    reordered.insert(reordered.end(), backwards.begin() + 12, backwards.begin() + 36);
+    write_file(dir.file("backwards.wav"), reordered);
+    r = run_piped(dir.path(), {"-o", "x.x91", "-"}, "backwards.wav", "out");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("data chunk before the fmt chunk"), std::string::npos) << r.err;
+    EXPECT_FALSE(file_exists(dir.file("x.x91")));
+
+    // A data chunk that claims more than the stream holds: what is there is
+    // encoded, as from a file, with a warning.
+    Bytes cut = make_wav(audio);
+    cut.resize(cut.size() - 1000);
+    write_file(dir.file("cut.wav"), cut);
+    ASSERT_EQ(run_x91(dir.path(), {"cut.wav"}).status, 1);
+    r = run_piped(dir.path(), {"-o", "cut_piped.x91", "-"}, "cut.wav", "out");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("x91: -: warning: WAV data cut short; encoded the 4750 sample frames present"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(read_file(dir.file("cut_piped.x91")), read_file(dir.file("cut.x91")));
+
+    // Standard input can be read once only.
+    write_file(dir.file("a.wav"), make_wav(audio));
+    r = run_piped(dir.path(), {"-", "-"}, "a.wav", "out.x91");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("x91: -: standard input can be read only once"), std::string::npos);
+}
+
+// --- -t -----------------------------------------------------------------------
+
+class TestModeTest : public testing::Test {
+protected:
+    void SetUp() override {
+        write_file(dir_.file("a.wav"), make_wav(music_like_signal(4 * 14112, 6)));
+        ASSERT_EQ(run_x91(dir_.path(), {"--quiet", "a.wav"}).status, 0);
+        good_ = read_file(dir_.file("a.x91"));
+        f_ = framing(good_);
+        ASSERT_GE(f_.sizes.size(), 3u);
+    }
+
+    // Runs x91 -t on the bytes stored as name; returns the stdout line.
+    RunResult check(const std::string& name, const Bytes& bytes, std::vector<std::string> extra = {}) {
+        write_file(dir_.file(name), bytes);
+        extra.push_back(name);
+        extra.insert(extra.begin(), "-t");
+        const auto before = list_dir(dir_.path());
+        RunResult r = run_x91(dir_.path(), extra);
+        EXPECT_EQ(list_dir(dir_.path()), before) << "-t must write nothing";
+        return r;
+    }
+
+    ScratchDir dir_;
+    Bytes good_;
+    Framing f_;
+};
+
+TEST_F(TestModeTest, IntactFileIsOk) {
+    const RunResult r = check("good.x91", good_);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "good.x91: ok\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(run_x91(dir_.path(), {"-t", "--quiet", "good.x91"}).out, "");
+    EXPECT_EQ(run_piped(dir_.path(), {"-t", "-"}, "good.x91", "out").out, "-: ok\n");
+}
+
+TEST_F(TestModeTest, TruncatedFilesAreDamaged) {
+    Bytes cut = good_;
+    cut.resize(f_.offsets[1] + 4 + f_.sizes[1] / 2);
+    RunResult r = check("cut.x91", cut);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "cut.x91: damaged: packet 2 claims " + std::to_string(f_.sizes[1]) +
+                         " bytes, more than the file holds\n");
+    // Through a pipe the size is not known beforehand: the read comes short.
+    r = run_piped(dir_.path(), {"-t", "-"}, "cut.x91", "out");
+    EXPECT_EQ(r.out, "-: damaged: packet 2 is cut short\n");
+
+    Bytes no_end = good_;
+    no_end.resize(good_.size() - 4);
+    r = check("noend.x91", no_end);
+    EXPECT_EQ(r.out, "noend.x91: damaged: ends without its end marker\n");
+
+    r = check("head.x91", Bytes(good_.begin(), good_.begin() + 40));
+    EXPECT_EQ(r.out, "head.x91: damaged: x91 header cut short\n");
+}
+
+TEST_F(TestModeTest, CorruptedPacketsAreDamaged) {
+    // A packet two bytes short: the decoders run past its end.
+    Bytes overrun(good_.begin(), good_.begin() + static_cast<long>(f_.offsets[1]));
+    const std::uint32_t short_size = f_.sizes[1] - 2;
+    put32(overrun, short_size);
+    overrun.insert(overrun.end(), good_.begin() + static_cast<long>(f_.offsets[1] + 4),
+                   good_.begin() + static_cast<long>(f_.offsets[1] + 4 + short_size));
+    overrun.insert(overrun.end(), good_.begin() + static_cast<long>(f_.offsets[2]), good_.end());
+    RunResult r = check("over.x91", overrun);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "over.x91: damaged: packet 2 is damaged: its bits run past its end\n");
+
+    // A packet with a byte too many: it decodes, but was not written so.
+    Bytes padded(good_.begin(), good_.begin() + static_cast<long>(f_.offsets[0]));
+    put32(padded, f_.sizes[0] + 1);
+    padded.insert(padded.end(), good_.begin() + static_cast<long>(f_.offsets[0] + 4),
+                  good_.begin() + static_cast<long>(f_.offsets[1]));
+    padded.push_back(0);
+    padded.insert(padded.end(), good_.begin() + static_cast<long>(f_.offsets[1]), good_.end());
+    r = check("pad.x91", padded);
+    EXPECT_EQ(r.out, "pad.x91: damaged: packet 1 is damaged: whole bytes at its end are left unread\n");
+    // An ordinary decode takes such a packet without complaint.
+    EXPECT_EQ(run_x91(dir_.path(), {"pad.x91"}).status, 0);
+
+    Bytes trailing = good_;
+    trailing.insert(trailing.end(), {1, 2, 3});
+    r = check("tail.x91", trailing);
+    EXPECT_EQ(r.out, "tail.x91: damaged: 3 bytes follow the end marker\n");
+
+    Bytes negative = good_;
+    put_le32_at(negative, f_.offsets[2], 0xFFFFFFF0u);
+    r = check("neg.x91", negative);
+    EXPECT_EQ(r.out, "neg.x91: damaged: packet 3 has a negative byte count, -16\n");
+
+    Bytes header = good_;
+    put_le32_at(header, 6, 0);  // line count 0
+    r = check("hdr.x91", header);
+    EXPECT_EQ(r.out, "hdr.x91: damaged: x91 header damaged: line count 0\n");
+}
+
+TEST_F(TestModeTest, SeveralFilesOneLineEachAndStatusOneIfAnyIsBad) {
+    write_file(dir_.file("good.x91"), good_);
+    write_file(dir_.file("b.x91"), Bytes(good_.begin(), good_.end() - 4));
+    const RunResult r = run_x91(dir_.path(), {"-t", "good.x91", "b.x91", "a.wav", "none.x91"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out,
+              "good.x91: ok\n"
+              "b.x91: damaged: ends without its end marker\n"
+              "a.wav: unreadable: not an x91 file\n"
+              "none.x91: unreadable: cannot open: No such file or directory\n");
+    EXPECT_EQ(r.err, "");
+    const RunResult quiet = run_x91(dir_.path(), {"-t", "--quiet", "good.x91", "b.x91"});
+    EXPECT_EQ(quiet.out, "b.x91: damaged: ends without its end marker\n");
+}
+
+// --- -j -----------------------------------------------------------------------
+
+TEST(JobsTest, ParallelRunGivesTheSequentialOutputs) {
+    ScratchDir seq, par;
+    std::vector<std::string> args;
+    for (int k = 0; k < 4; ++k) {
+        const std::string name = std::string("f").append(std::to_string(k)).append(".wav");
+        const Bytes wav = make_wav(music_like_signal((k + 1) * 14112 + 100 * k, 20 + k));
+        write_file(seq.file(name), wav);
+        write_file(par.file(name), wav);
+        args.push_back(name);
+    }
+    // Arguments that depend on earlier ones: the encoded f0 is decoded, and
+    // f1.wav is encoded a second time over its own earlier output.
+    args.insert(args.end(), {"f0.x91", "f1.wav"});
+    const RunResult s = run_x91(seq.path(), args);
+    ASSERT_EQ(s.status, 0) << s.err;
+    std::vector<std::string> par_args = {"-j", "2"};
+    par_args.insert(par_args.end(), args.begin(), args.end());
+    const RunResult p = run_x91(par.path(), par_args);
+    ASSERT_EQ(p.status, 0) << p.err;
+
+    const auto names = list_dir(seq.path());
+    ASSERT_EQ(list_dir(par.path()), names);
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(read_file(par.file(name)), read_file(seq.file(name)));
+    }
+    // One line per finished conversion, no progress redraws.
+    EXPECT_EQ(p.out.find('\r'), std::string::npos);
+    EXPECT_EQ(std::count(p.out.begin(), p.out.end(), '\n'), 6) << p.out;
+    EXPECT_NE(p.out.find("encoding : 'f2.wav' to : 'f2.x91' done.  1 seconds  [ avg bitrate : "),
+              std::string::npos)
+        << p.out;
+    EXPECT_NE(p.out.find("decoding : 'f0.x91' to : 'f0.x91.wav' done."), std::string::npos);
+}
+
+TEST(JobsTest, FailuresInAParallelRunAreReportedWhole) {
+    ScratchDir dir;
+    write_file(dir.file("a.wav"), make_wav(tone_signal(3000, 440.0, 0.3)));
+    const RunResult r = run_x91(dir.path(), {"-j", "3", "missing.wav", "a.wav", "notes.txt"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(file_exists(dir.file("a.x91")));
+    EXPECT_NE(r.err.find("x91: missing.wav: cannot open: No such file or directory\n"), std::string::npos);
+    EXPECT_NE(r.err.find("x91: notes.txt: not a .wav or .x91 name, skipped\n"), std::string::npos);
+    EXPECT_EQ(r.out.rfind("encoding : 'a.wav' to : 'a.x91' done.  0 seconds  [ avg bitrate : ", 0), 0u)
+        << r.out;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1);
+}
+
+}  // namespace
