@@ -40,7 +40,37 @@ void release_slot(int slot) {
     slot_claimed[slot].store(false);
 }
 
+// Temporary files being created whose slot is not yet ready. Between
+// mkstemp and the slot a file exists that the handler cannot name: the
+// creating thread blocks the signals meanwhile, and a handler running on any
+// other thread waits the few microseconds until the slot is ready.
+std::atomic<int> creating{0};
+
+// Holds the interrupt signals off the calling thread and makes the handler
+// wait, for as long as it lives.
+class CreationGuard {
+  public:
+    CreationGuard() {
+        sigset_t signals;
+        sigemptyset(&signals);
+        for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&signals, signal_number);
+        pthread_sigmask(SIG_BLOCK, &signals, &saved_);
+        creating.fetch_add(1);
+    }
+    ~CreationGuard() {
+        creating.fetch_sub(1);
+        pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
+    }
+    CreationGuard(const CreationGuard&) = delete;
+    CreationGuard& operator=(const CreationGuard&) = delete;
+
+  private:
+    sigset_t saved_;
+};
+
 extern "C" void remove_temporaries_and_exit(int signal_number) {
+    while (creating.load() > 0) {
+    }
     for (int i = 0; i < kSlots; ++i)
         if (slot_ready[i].load()) unlink(slot_paths[i]);
     _exit(128 + signal_number);
@@ -75,6 +105,7 @@ TempOutput::TempOutput(const std::string& target) : target_(target) {
     // and never crosses file systems.
     std::string pattern = directory_of(target) + "." + base_name_of(target) + ".XXXXXX";
     std::string buffer = pattern;
+    const CreationGuard guard;
     const int fd = mkstemp(buffer.data());
     if (fd < 0) {
         problem_ = std::strerror(errno);
