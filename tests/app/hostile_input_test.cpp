@@ -61,12 +61,6 @@ void put32(Bytes& b, std::size_t at, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) b[at + i] = static_cast<unsigned char>(v >> (8 * i));
 }
 
-void put_float(Bytes& b, std::size_t at, float v) {
-    std::uint32_t bits;
-    std::memcpy(&bits, &v, sizeof bits);
-    put32(b, at, bits);
-}
-
 std::string numbered(const char* stem, std::size_t k, const char* suffix) {
     std::ostringstream name;
     name << stem << k << suffix;
