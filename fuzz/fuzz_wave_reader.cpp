@@ -39,14 +39,13 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 namespace {
 
-// Reads all sample data in odd-sized pieces, so frames straddle calls, and
-// checks what rawread reports; returns the bytes delivered.
-std::int64_t drain(da_WaveReader& reader) {
-    std::vector<char> buf(4099);
+// Reads all sample data in pieces of the given sizes, then in pieces of the
+// last one, and checks what rawread reports; returns the bytes delivered.
+std::int64_t drain(da_WaveReader& reader, const int (&sizes)[5]) {
+    std::vector<char> buf(4100);
     std::int64_t delivered = 0;
-    constexpr int kFirstSizes[5] = {1, 3, 4099, 2, 4099};
     for (int round = 0;; ++round) {
-        const int want = round < 5 ? kFirstSizes[round] : 4099;
+        const int want = sizes[round < 5 ? round : 4];
         std::memset(buf.data(), 0x55, buf.size());
         const int got = reader.rawread(buf.data(), want);
         if (got < 0 || got > want) std::abort();
@@ -68,7 +67,12 @@ void check(da_WaveReader& reader, std::size_t size, bool stream) {
     // only a stream may declare more than it holds: a file counts what it has.
     if (frames < (stream ? -1 : 0)) std::abort();
     if (!stream && frames * 4 > static_cast<std::int64_t>(size)) std::abort();
-    const std::int64_t delivered = drain(reader);
+    // A file is read in odd pieces, so frames straddle calls. A stream can
+    // tell that its data ended inside a frame only when the read that meets
+    // the end asks for whole frames, as the encoder's block reads do.
+    constexpr int kOdd[5] = {1, 3, 4099, 2, 4099};
+    constexpr int kFrames[5] = {4, 12, 4096, 8, 4100};
+    const std::int64_t delivered = drain(reader, stream ? kFrames : kOdd);
     if (delivered % 4 != 0 || delivered > static_cast<std::int64_t>(size)) std::abort();
     if (delivered != reader.frames_read() * 4) std::abort();
     // A stream knows only the length its header declares; less may come.
