@@ -5,6 +5,9 @@
 // The Encoder turns interleaved 16-bit stereo PCM at 44100 Hz into packets;
 // the Decoder turns packets back into PCM. Bad input is reported through
 // Status values, never through exceptions; only running out of memory throws.
+// Encoders and decoders may run on several threads at once, each object on
+// one thread at a time. The first one built also builds the codec's shared
+// transform tables, which then stay until the process ends.
 #pragma once
 
 #include <cstddef>

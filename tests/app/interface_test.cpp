@@ -173,13 +173,16 @@ TEST(OptionsTest, QualityOptionMatchesTheQualityFileAndOverridesIt) {
 
     // The file now says 200; -q 50 must win and the file must not be read.
     write_file(dir.file("enc_quality.ini"), {'2', '0', '0'});
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"-q", "50", "a.wav"}, {"-q50", "a.wav"}, {"--quality=50", "a.wav"},
-          {"--quality", "50", "a.wav"}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"-q", "50", "a.wav"},
+                                                 {"-q50", "a.wav"},
+                                                 {"--quality=50", "a.wav"},
+                                                 {"--quality", "50", "a.wav"}}) {
         SCOPED_TRACE(args[0]);
         r = run_x91(dir.path(), args);
         ASSERT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(r.out.rfind("Encoding Quality : 50 %\n\nencoding : 'a.wav' to : 'a.x91'\n", 0), 0u) << r.out;
+        EXPECT_EQ(r.out.rfind("Encoding Quality : 50 %\n\nencoding : 'a.wav' to : 'a.x91'\n", 0),
+                  0u)
+            << r.out;
         EXPECT_EQ(read_file(dir.file("a.x91")), from_file);
     }
 }
@@ -192,7 +195,8 @@ TEST(OptionsTest, WrongQualityIsRefusedWithoutFallingBack) {
         const RunResult r = run_x91(dir.path(), {"-q", value, "a.wav"});
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.out, "");
-        EXPECT_EQ(r.err, "x91: -q: the quality must be a number from 10 to 400, not '" + value + "'\n");
+        EXPECT_EQ(r.err,
+                  "x91: -q: the quality must be a number from 10 to 400, not '" + value + "'\n");
         EXPECT_FALSE(file_exists(dir.file("a.x91")));
     }
     EXPECT_EQ(run_x91(dir.path(), {"-q", "10", "a.wav"}).status, 0);
@@ -269,7 +273,8 @@ TEST(PipeTest, DecodingToAPipeGivesTheStreamingHeaderAndTheSameSamples) {
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"-o", "-", "a.x91"}, std::vector<std::string>{"-"}}) {
         SCOPED_TRACE(args.size());
-        const RunResult r = run_piped(dir.path(), args, args.size() == 1 ? "a.x91" : "", "piped.wav");
+        const RunResult r =
+            run_piped(dir.path(), args, args.size() == 1 ? "a.x91" : "", "piped.wav");
         ASSERT_EQ(r.status, 0) << r.err;
         const Bytes piped = read_file(dir.file("piped.wav"));
         ASSERT_EQ(piped.size(), file_decode.size());
@@ -324,8 +329,9 @@ TEST(PipeTest, StreamProblemsAreReported) {
     ASSERT_EQ(run_x91(dir.path(), {"cut.wav"}).status, 1);
     r = run_piped(dir.path(), {"-o", "cut_piped.x91", "-"}, "cut.wav", "out");
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("x91: -: warning: WAV data cut short; encoded the 4750 sample frames present"),
-              std::string::npos)
+    EXPECT_NE(
+        r.err.find("x91: -: warning: WAV data cut short; encoded the 4750 sample frames present"),
+        std::string::npos)
         << r.err;
     EXPECT_EQ(read_file(dir.file("cut_piped.x91")), read_file(dir.file("cut.x91")));
 
@@ -339,7 +345,7 @@ TEST(PipeTest, StreamProblemsAreReported) {
 // --- -t -----------------------------------------------------------------------
 
 class TestModeTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         write_file(dir_.file("a.wav"), make_wav(music_like_signal(4 * 14112, 6)));
         ASSERT_EQ(run_x91(dir_.path(), {"--quiet", "a.wav"}).status, 0);
@@ -349,7 +355,8 @@ protected:
     }
 
     // Runs x91 -t on the bytes stored as name; returns the stdout line.
-    RunResult check(const std::string& name, const Bytes& bytes, std::vector<std::string> extra = {}) {
+    RunResult check(const std::string& name, const Bytes& bytes,
+                    std::vector<std::string> extra = {}) {
         write_file(dir_.file(name), bytes);
         extra.push_back(name);
         extra.insert(extra.begin(), "-t");
@@ -413,7 +420,8 @@ TEST_F(TestModeTest, CorruptedPacketsAreDamaged) {
     padded.push_back(0);
     padded.insert(padded.end(), good_.begin() + static_cast<long>(f_.offsets[1]), good_.end());
     r = check("pad.x91", padded);
-    EXPECT_EQ(r.out, "pad.x91: damaged: packet 1 is damaged: whole bytes at its end are left unread\n");
+    EXPECT_EQ(r.out,
+              "pad.x91: damaged: packet 1 is damaged: whole bytes at its end are left unread\n");
     // An ordinary decode takes such a packet without complaint.
     EXPECT_EQ(run_x91(dir_.path(), {"pad.x91"}).status, 0);
 
@@ -491,9 +499,11 @@ TEST(JobsTest, FailuresInAParallelRunAreReportedWhole) {
     const RunResult r = run_x91(dir.path(), {"-j", "3", "missing.wav", "a.wav", "notes.txt"});
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(file_exists(dir.file("a.x91")));
-    EXPECT_NE(r.err.find("x91: missing.wav: cannot open: No such file or directory\n"), std::string::npos);
+    EXPECT_NE(r.err.find("x91: missing.wav: cannot open: No such file or directory\n"),
+              std::string::npos);
     EXPECT_NE(r.err.find("x91: notes.txt: not a .wav or .x91 name, skipped\n"), std::string::npos);
-    EXPECT_EQ(r.out.rfind("encoding : 'a.wav' to : 'a.x91' done.  0 seconds  [ avg bitrate : ", 0), 0u)
+    EXPECT_EQ(r.out.rfind("encoding : 'a.wav' to : 'a.x91' done.  0 seconds  [ avg bitrate : ", 0),
+              0u)
         << r.out;
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1);
 }

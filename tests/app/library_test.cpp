@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "dsp/fft.h"
 #include "support/test_signals.h"
 #include "x91/x91.h"
 
@@ -18,11 +17,8 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-class LibraryTest : public testing::Test {
-protected:
-    static void SetUpTestSuite() { da_fft_init(); }
-    static void TearDownTestSuite() { da_fft_finit(); }
-};
+// The library builds the transform tables it needs by itself.
+class LibraryTest : public testing::Test {};
 
 unsigned test_seed() {
     const char* env = std::getenv("X91_TEST_SEED");
@@ -31,7 +27,8 @@ unsigned test_seed() {
 
 // A whole x91 file from pcm, pushed in pieces of the given frame counts
 // (cycled); an empty list pushes everything at once.
-Bytes encode(const Pcm& pcm, const std::vector<std::size_t>& pieces, const x91::Header& header = {}) {
+Bytes encode(const Pcm& pcm, const std::vector<std::size_t>& pieces,
+             const x91::Header& header = {}) {
     x91::Encoder encoder(header);
     EXPECT_TRUE(encoder.status().ok()) << encoder.status().message;
     Bytes file = encoder.header().bytes();
@@ -39,7 +36,8 @@ Bytes encode(const Pcm& pcm, const std::vector<std::size_t>& pieces, const x91::
     const std::size_t frames = pcm.size() / 2;
     std::size_t at = 0;
     for (std::size_t k = 0; at < frames; ++k) {
-        const std::size_t n = pieces.empty() ? frames : std::min(pieces[k % pieces.size()], frames - at);
+        const std::size_t n =
+            pieces.empty() ? frames : std::min(pieces[k % pieces.size()], frames - at);
         EXPECT_TRUE(encoder.push(pcm.data() + 2 * at, n).ok());
         at += n;
         while (encoder.next_packet(packet)) x91::append_packet(file, packet);
@@ -73,7 +71,8 @@ TEST_F(LibraryTest, DefaultHeaderBytesAndParseRoundTrip) {
     const x91::Header h;
     const Bytes bytes = h.bytes();
     ASSERT_EQ(bytes.size(), x91::kHeaderBytes);
-    EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 10), (Bytes{'x', '9', '1', 0, 0, 0, 0x20, 0x03, 0, 0}));
+    EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 10),
+              (Bytes{'x', '9', '1', 0, 0, 0, 0x20, 0x03, 0, 0}));
     EXPECT_EQ(h.lines, 800);
     EXPECT_EQ(h.frames_per_packet, 16);
     EXPECT_FLOAT_EQ(h.quantizer_base, 1.1f);
@@ -123,7 +122,8 @@ TEST_F(LibraryTest, PiecesOfAnySizeGiveTheSameFile) {
     const Bytes whole = encode(pcm, {});
     std::mt19937 rng(seed);
     std::vector<std::size_t> pieces;
-    for (int k = 0; k < 50; ++k) pieces.push_back(std::uniform_int_distribution<std::size_t>(0, 3000)(rng));
+    for (int k = 0; k < 50; ++k)
+        pieces.push_back(std::uniform_int_distribution<std::size_t>(0, 3000)(rng));
     pieces.push_back(1);
     EXPECT_EQ(encode(pcm, pieces), whole);
     EXPECT_EQ(encode(pcm, {1, 881, 882, 883}), whole);
@@ -181,14 +181,16 @@ TEST_F(LibraryTest, DecoderStatusesForDamagedPackets) {
     x91::Decoder decoder{x91::Header()};
     Bytes padded = first;
     padded.push_back(0);
-    EXPECT_EQ(decoder.push_packet(padded.data(), padded.size()).status, x91::Status::packet_unread_bytes);
+    EXPECT_EQ(decoder.push_packet(padded.data(), padded.size()).status,
+              x91::Status::packet_unread_bytes);
     const std::size_t frames = decoder.frames_ready();
     EXPECT_EQ(frames, 15u * 882);
     std::vector<std::int16_t> pcm;
     EXPECT_EQ(decoder.pull(pcm), frames);
     EXPECT_EQ(decoder.frames_ready(), 0u);
     const Bytes shortened(first.begin(), first.end() - 2);
-    EXPECT_EQ(decoder.push_packet(shortened.data(), shortened.size()).status, x91::Status::packet_overrun);
+    EXPECT_EQ(decoder.push_packet(shortened.data(), shortened.size()).status,
+              x91::Status::packet_overrun);
     EXPECT_EQ(decoder.push_packet(first.data(), 0).status, x91::Status::packet_too_large);
 
     x91::Header bad;
@@ -205,9 +207,11 @@ TEST_F(LibraryTest, ReadPacketFindsDamage) {
     Bytes packet;
     EXPECT_TRUE(x91::read_packet(file.data(), file.size(), offset, packet).ok());
     EXPECT_EQ(packet, (Bytes{1, 2, 3}));
-    EXPECT_EQ(x91::read_packet(file.data(), file.size(), offset, packet).status, x91::Status::cut_short);
+    EXPECT_EQ(x91::read_packet(file.data(), file.size(), offset, packet).status,
+              x91::Status::cut_short);
     offset = x91::kHeaderBytes;
-    EXPECT_EQ(x91::read_packet(file.data(), file.size() - 1, offset, packet).status, x91::Status::cut_short);
+    EXPECT_EQ(x91::read_packet(file.data(), file.size() - 1, offset, packet).status,
+              x91::Status::cut_short);
     EXPECT_EQ(offset, x91::kHeaderBytes);
     Bytes negative = x91::Header().bytes();
     negative.insert(negative.end(), {0xF0, 0xFF, 0xFF, 0xFF});
@@ -215,6 +219,8 @@ TEST_F(LibraryTest, ReadPacketFindsDamage) {
               x91::Status::packet_too_large);
 }
 
-TEST_F(LibraryTest, VersionIsTheProjects) { EXPECT_STREQ(x91::version(), X91_VERSION); }
+TEST_F(LibraryTest, VersionIsTheProjects) {
+    EXPECT_STREQ(x91::version(), X91_VERSION);
+}
 
 }  // namespace

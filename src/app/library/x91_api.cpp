@@ -2,11 +2,13 @@
 #include <bit>
 #include <cstring>
 #include <deque>
+#include <mutex>
 #include <utility>
 
 #include "app/library/api_internal.h"
 #include "app/quality_file.h"
 #include "app/settings/settings_io.h"
+#include "dsp/fft.h"
 #include "pipeline/decode_chain.h"
 #include "pipeline/encode_chain.h"
 #include "pipeline/packets.h"
@@ -72,6 +74,16 @@ std::uint64_t blocks_to_feed(std::uint64_t frames, int frames_per_packet) {
     const std::uint64_t blocks = (frames + kBlockFrames - 1) / kBlockFrames;
     const std::uint64_t packets = (blocks + 2 + f - 1) / f;
     return packets * f + 1;
+}
+
+// The transform tables every encoder and decoder reads. The command builds
+// them around its whole run; a program using the library gets them with its
+// first encoder or decoder, for the rest of the process. Building them again
+// after a release is allowed, so the lock is taken on every construction.
+void ensure_transform_tables() {
+    static std::mutex mutex;
+    std::lock_guard lock(mutex);
+    if (!da_fft_ready()) da_fft_init();
 }
 
 Result settings_result(const Header& header, Status status) {
@@ -245,6 +257,7 @@ struct Encoder::Impl {
             da_DSettings d;
             da_ISettings i;
             settings_from(h, f, d, i);
+            ensure_transform_tables();
             chain = std::make_unique<EncodeChain>(e, i, d, f);
         }
     }
@@ -350,6 +363,7 @@ struct Decoder::Impl {
         da_DSettings d;
         da_ISettings i;
         settings_from(h, f, d, i);
+        ensure_transform_tables();
         chain = std::make_unique<DecodeChain>(i, d, f);
     }
 };

@@ -1,0 +1,27 @@
+# cmake --install: the command and its man page, the codec library with its
+# public header, a CMake package (find_package(x91) gives x91::x91) and a
+# pkg-config file (x91.pc).
+include(CMakePackageConfigHelpers)
+
+install(TARGETS x91 RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/man/x91.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+install(TARGETS x91codec EXPORT x91Targets
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/x91 DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+
+set(X91_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/x91)
+install(EXPORT x91Targets NAMESPACE x91:: DESTINATION ${X91_CMAKE_DIR})
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/x91Config.cmake.in
+  ${PROJECT_BINARY_DIR}/x91Config.cmake INSTALL_DESTINATION ${X91_CMAKE_DIR})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/x91ConfigVersion.cmake
+  COMPATIBILITY SameMinorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/x91Config.cmake ${PROJECT_BINARY_DIR}/x91ConfigVersion.cmake
+  DESTINATION ${X91_CMAKE_DIR})
+
+# Relative to the .pc file's own place, so that an install under any
+# --prefix finds its library and header.
+file(RELATIVE_PATH X91_PC_TO_PREFIX /root/${CMAKE_INSTALL_LIBDIR}/pkgconfig /root)
+configure_file(${PROJECT_SOURCE_DIR}/cmake/x91.pc.in ${PROJECT_BINARY_DIR}/x91.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/x91.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
