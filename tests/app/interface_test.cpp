@@ -244,7 +244,10 @@ TEST(PipeTest, EncodingFromAPipeMatchesEncodingTheFile) {
         ScratchDir dir;
         const Pcm audio = music_like_signal(frames, 5);
         write_file(dir.file("a.wav"), make_wav(audio));
-        write_file(dir.file("stream.wav"), streaming_wav(audio));
+        // Two stray bytes after the last frame: not audio, in a file or a pipe.
+        Bytes stream = streaming_wav(audio);
+        stream.insert(stream.end(), {0x11, 0x22});
+        write_file(dir.file("stream.wav"), stream);
         ASSERT_EQ(run_x91(dir.path(), {"a.wav"}).status, 0);
         const Bytes expected = read_file(dir.file("a.x91"));
 
@@ -254,6 +257,9 @@ TEST(PipeTest, EncodingFromAPipeMatchesEncodingTheFile) {
         EXPECT_EQ(r.out.rfind("encoding : '-' to : 'p.x91'\n", 0), 0u) << r.out;
         EXPECT_EQ(r.err, "");
         EXPECT_EQ(read_file(dir.file("p.x91")), expected);
+        // The same streaming header read from a file.
+        ASSERT_EQ(run_x91(dir.path(), {"stream.wav"}).status, 0);
+        EXPECT_EQ(read_file(dir.file("stream.x91")), expected);
 
         // The canonical header through a pipe, the x91 data to standard output.
         r = run_piped(dir.path(), {"-"}, "a.wav", "q.x91");
