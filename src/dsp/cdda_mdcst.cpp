@@ -73,12 +73,18 @@ void da_CDDA_iMDCST::work() {
         if (used_lines_ > 881) {
             stereo_imdcst_1764(a, b, y);
         } else {
-            // Lines never coded are decoded as silence.
-            float pa[half_floats] = {};
-            float pb[half_floats] = {};
+            // Lines never coded are decoded as silence; only they are
+            // cleared, the coded ones are copied over once.
+            float pa[half_floats];
+            float pb[half_floats];
             const int used_floats = 2 * i_max(used_lines_, 0);
-            std::memcpy(pa, a, static_cast<std::size_t>(used_floats) * sizeof(float));
-            std::memcpy(pb, b, static_cast<std::size_t>(used_floats) * sizeof(float));
+            const auto used_bytes = static_cast<std::size_t>(used_floats) * sizeof(float);
+            const auto rest_bytes =
+                (half_floats - static_cast<std::size_t>(used_floats)) * sizeof(float);
+            std::memcpy(pa, a, used_bytes);
+            std::memcpy(pb, b, used_bytes);
+            std::memset(pa + used_floats, 0, rest_bytes);
+            std::memset(pb + used_floats, 0, rest_bytes);
             stereo_imdcst_1764(pa, pb, y);
         }
         item_free(a);
