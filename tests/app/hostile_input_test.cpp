@@ -148,6 +148,7 @@ std::size_t wav_data_bytes(const std::string& path) {
 
 TEST(HostileX91Test, CutAtEveryOffsetIsRefusedOrDecodedAsFarAsItGoes) {
     const Bytes& whole = one_packet_file();
+    ASSERT_GT(whole.size(), kHeader + 8) << "the encode this starts from failed";
     const std::uint32_t packet = first_packet_bytes(whole);
     ASSERT_EQ(whole.size(), kHeader + 4 + packet + 4);
     ScratchDir dir;
@@ -182,6 +183,7 @@ TEST(HostileX91Test, CutAtEveryOffsetIsRefusedOrDecodedAsFarAsItGoes) {
 
 TEST(HostileX91Test, FlippedBitsNeverCrashAndKeepTheFraming) {
     const Bytes& whole = two_packet_file();
+    ASSERT_GT(whole.size(), kHeader + 8) << "the encode this starts from failed";
     const std::uint32_t seed = seed_from_environment(20240601);
     SCOPED_TRACE("X91_TEST_SEED=" + std::to_string(seed));
     std::mt19937 rng(seed);
@@ -256,6 +258,8 @@ TEST(HostileX91Test, HeaderFieldsAtTheirExtremesAreRefusedOrDecodedSafely) {
             cases.push_back({f.offset, f.field, true, float_bits(v)});
 
     const Bytes& whole = one_packet_file();
+
+    ASSERT_GT(whole.size(), kHeader + 8) << "the encode this starts from failed";
     ScratchDir dir;
     std::vector<std::string> names;
     for (std::size_t k = 0; k < cases.size(); ++k) {
@@ -294,6 +298,7 @@ TEST(HostileX91Test, LargestHeaderSettingsStayWithinTimeAndMemory) {
     // The most lines and frames a header may ask for, over a packet far too
     // small for them: the decoder reads zeros past its end and says so.
     Bytes x91 = one_packet_file();
+    ASSERT_GT(x91.size(), kHeader + 8) << "the encode this starts from failed";
     put32(x91, 6, 1764);
     put32(x91, 30, 256);
     ScratchDir dir;
@@ -311,6 +316,7 @@ TEST(HostileX91Test, PacketCountOfTwoToTheThirtyFirstMinusOneIsDamageNotAnAlloca
     for (std::size_t packet : {0u, 1u}) {
         SCOPED_TRACE("packet " + std::to_string(packet + 1));
         Bytes x91 = two_packet_file();
+        ASSERT_GT(x91.size(), kHeader + 8) << "the encode this starts from failed";
         const std::size_t at = packet == 0 ? kHeader : kHeader + 4 + first_packet_bytes(x91);
         put32(x91, at, 0x7FFFFFFF);
         ScratchDir dir;
