@@ -211,6 +211,8 @@ TEST(OptionsTest, OutputNameAndContentDetectionForUnknownSuffixes) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.find("encoding : 'a.wav' to : 'other.bin'\n"), 0u) << r.out;
     EXPECT_EQ(read_file(dir.file("other.bin")), read_file(dir.file("a.x91")));
+    ASSERT_EQ(run_x91(dir.path(), {"--output=long.bin", "--jobs", "2", "a.wav"}).status, 0);
+    EXPECT_EQ(read_file(dir.file("long.bin")), read_file(dir.file("a.x91")));
     // With -o, a name without a known suffix is taken by its content.
     r = run_x91(dir.path(), {"-o", "back.wav", "other.bin"});
     ASSERT_EQ(r.status, 0) << r.err;
