@@ -39,7 +39,8 @@ int main(int argc, char** argv) {
 
     if (argc > 1) {
         std::FILE* out = std::fopen(argv[1], "wb");
-        if (!out || std::fwrite(file.data(), 1, file.size(), out) != file.size() || std::fclose(out) != 0) {
+        if (!out || std::fwrite(file.data(), 1, file.size(), out) != file.size() ||
+            std::fclose(out) != 0) {
             std::fprintf(stderr, "cannot write %s\n", argv[1]);
             return 1;
         }
@@ -79,7 +80,7 @@ int main(int argc, char** argv) {
         noise += d * d;
     }
     const double snr = 10 * std::log10(signal / (noise > 0 ? noise : 1));
-    std::printf("x91 %s: %zu frames -> %zu bytes -> %zu frames, SNR %.1f dB\n", x91::version(), frames,
-                file.size(), decoded.size() / 2, snr);
+    std::printf("x91 %s: %zu frames -> %zu bytes -> %zu frames, SNR %.1f dB\n", x91::version(),
+                frames, file.size(), decoded.size() / 2, snr);
     return snr > 10 ? 0 : 1;
 }
