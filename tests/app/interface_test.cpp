@@ -320,9 +320,13 @@ TEST(PipeTest, StreamProblemsAreReported) {
 
     // "data" before "fmt " cannot be read without going back.
     Bytes backwards = make_wav(audio);
-    Bytes reordered(backwards.begin(), backwards.begin() + 12);
-    reordered.insert(reordered.end(), backwards.begin() + 36, backwards.end());
-    reordered.insert(reordered.end(), backwards.begin() + 12, backwards.begin() + 36);
+    Bytes reordered;
+    const auto append = [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i) reordered.push_back(backwards[i]);
+    };
+    append(0, 12);
+    append(36, backwards.size());
+    append(12, 36);
     write_file(dir.file("backwards.wav"), reordered);
     r = run_piped(dir.path(), {"-o", "x.x91", "-"}, "backwards.wav", "out");
     EXPECT_EQ(r.status, 1);
