@@ -23,8 +23,11 @@ inline constexpr int kChannels = 2;
 // The codec works on blocks of this many stereo frames (1/50 s).
 inline constexpr int kBlockFrames = 882;
 inline constexpr std::size_t kHeaderBytes = 62;
-// The largest packet a decoder accepts; encoders stay far below it.
-inline constexpr std::size_t kMaxPacketBytes = std::size_t{8} << 20;
+// The largest packet a decoder accepts. The encoder's packets stay far below
+// it (loud noise at the highest quality gives about 12 KB); a larger count
+// can only come from a damaged file, and refusing it keeps a decoder, which
+// holds a packet while copying it in, well under 16 MiB.
+inline constexpr std::size_t kMaxPacketBytes = std::size_t{4} << 20;
 
 // The library's version, e.g. "0.1.0".
 const char* version();

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+#include "x91/x91.h"
+
 #include "app/console.h"
 #include "app/settings/settings.h"
 
@@ -55,7 +57,5 @@ struct XFileVerdict {
 };
 XFileVerdict TestXFile(const Source& in);
 
-// The largest packet a decoder accepts. The encoder's packets stay far below
-// it; a count beyond it can only come from a damaged file, and refusing it
-// bounds what one packet may make us allocate.
-inline constexpr int kMaxPacketBytes = 8 << 20;
+// The largest packet the drivers read (see the library's limit).
+inline constexpr int kMaxPacketBytes = static_cast<int>(x91::kMaxPacketBytes);
