@@ -17,8 +17,8 @@ void da_ArrayEncoder::work() {
         da_IntMatrix matrix(row_input, rows, cols);
         da_BinWriter w(*packet);
         znmatrix_write2(w, matrix, modulus);
-        // The trial encodings leave bits above the end; a packet handed on
-        // is always clean there, whichever coder is the last.
+        // A packet handed on is always clean above its end, whatever the
+        // buffer held before, whichever coder is the last.
         packet->finish();
         matrix.put_to_queue(row_output);
         packet_output->put_data(packet);

@@ -4,30 +4,7 @@
 #include <climits>
 #include <vector>
 
-int bin_size(int x) {
-    if (x <= 0) return 0;
-    return 32 - __builtin_clz(static_cast<unsigned>(x));
-}
-
-int i_exp2(int k) {
-    return 1 << k;
-}
-
 // --- range numbers -------------------------------------------------------------
-
-void write_rng_num(da_BinWriter& w, int n, int v) {
-    if (n < 2) return;
-    const int s = bin_size(n);
-    const int h = i_exp2(s - 1);
-    const int u = n - 1 - v;
-    const int low = u & (h - 1);  // u mod h
-    // n mod h is n - h, since h <= n < 2h. The optional bit (u div h) follows
-    // the low bits, so both go out as one s-bit word.
-    if (low < n - h)
-        w.write((low << 1) | (u >> (s - 1)), s);
-    else
-        w.write(low, s - 1);
-}
 
 int read_rng_num(da_BinReader& r, int n) {
     if (n < 2) return n - 1;
@@ -117,18 +94,50 @@ void read_known_set_2(da_BinReader& r, int* p, int lo, int hi, int k) {
 
 // --- sequences with a known total -----------------------------------------------
 
-void write_n0_seq(da_BinWriter& w, int const* v, int M, int k) {
+namespace {
+
+// Walks the writer's splits over prefix sums (prefix[i] = v[0] + ... + v[i-1]),
+// so each half's total costs one subtraction instead of a pass over the
+// values; `emit` receives every range number (n, value) in writing order.
+template <class Emit>
+void n0_seq_splits(const long long* prefix, int M, int k, Emit& emit) {
     if (k <= 1) return;
+    const long long S = prefix[k] - prefix[0];
+    // An empty or a full run forces every split below it (each range has
+    // one value and takes no bits), so the walk can stop here.
+    if (S == 0 || S == static_cast<long long>(M) * k) return;
     const int h = k / 2;
-    long long SL = 0, SR = 0;
-    for (int i = 0; i < h; ++i) SL += v[i];
-    for (int i = h; i < k; ++i) SR += v[i];
-    const long long S = SL + SR;
+    const long long SL = prefix[h] - prefix[0];
     const long long hi = std::min(S, static_cast<long long>(M) * h);
     const long long lo = std::max(0LL, S - static_cast<long long>(M) * (k - h));
-    write_rng_num(w, static_cast<int>(hi - lo + 1), static_cast<int>(SL - lo));
-    write_n0_seq(w, v, M, h);
-    write_n0_seq(w, v + h, M, k - h);
+    emit(static_cast<int>(hi - lo + 1), static_cast<int>(SL - lo));
+    n0_seq_splits(prefix, M, h, emit);
+    n0_seq_splits(prefix + h, M, k - h, emit);
+}
+
+std::vector<long long> prefix_sums(int const* v, int k) {
+    std::vector<long long> prefix(static_cast<std::size_t>(k) + 1);
+    prefix[0] = 0;
+    for (int i = 0; i < k; ++i) prefix[i + 1] = prefix[i] + v[i];
+    return prefix;
+}
+
+}  // namespace
+
+void write_n0_seq(da_BinWriter& w, int const* v, int M, int k) {
+    if (k <= 1) return;
+    const std::vector<long long> prefix = prefix_sums(v, k);
+    auto emit = [&w](int n, int value) { write_rng_num(w, n, value); };
+    n0_seq_splits(prefix.data(), M, k, emit);
+}
+
+long long n0_seq_bits(int const* v, int M, int k) {
+    if (k <= 1) return 0;
+    const std::vector<long long> prefix = prefix_sums(v, k);
+    long long bits = 0;
+    auto emit = [&bits](int n, int value) { bits += rng_num_bits(n, value); };
+    n0_seq_splits(prefix.data(), M, k, emit);
+    return bits;
 }
 
 namespace {

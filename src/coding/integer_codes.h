@@ -10,9 +10,14 @@
 #include "coding/bit_stream.h"
 
 // Number of significant bits of x; 0 for x <= 0.
-int bin_size(int x);
+inline int bin_size(int x) {
+    if (x <= 0) return 0;
+    return 32 - __builtin_clz(static_cast<unsigned>(x));
+}
 // 2 to the power k, k in 0..30.
-int i_exp2(int k);
+inline int i_exp2(int k) {
+    return 1 << k;
+}
 
 // Shape of the set coders that the layered codes take: (stream, set, lo, hi, k).
 using SetWriterFn = void (*)(da_BinWriter&, int const*, int, int, int);
@@ -22,7 +27,27 @@ using SetReaderFn = void (*)(da_BinReader&, int*, int, int, int);
 // largest power of two not above n, values n-h..h-1 take bin_size(n)-1 bits
 // and the others one more. n < 2 writes nothing. For n = 5 the codewords of
 // v = 0..4 are 001, 11, 10, 01, 000.
-void write_rng_num(da_BinWriter& w, int n, int v);
+inline void write_rng_num(da_BinWriter& w, int n, int v) {
+    if (n < 2) return;
+    const int s = bin_size(n);
+    const int h = i_exp2(s - 1);
+    const int u = n - 1 - v;
+    const int low = u & (h - 1);  // u mod h
+    // n mod h is n - h, since h <= n < 2h. The optional bit (u div h) follows
+    // the low bits, so both go out as one s-bit word.
+    if (low < n - h)
+        w.write((low << 1) | (u >> (s - 1)), s);
+    else
+        w.write(low, s - 1);
+}
+// The number of bits write_rng_num(w, n, v) writes, found without writing.
+inline int rng_num_bits(int n, int v) {
+    if (n < 2) return 0;
+    const int s = bin_size(n);
+    const int h = i_exp2(s - 1);
+    const int low = (n - 1 - v) & (h - 1);
+    return low < n - h ? s : s - 1;
+}
 // 0..n-1 for any bits when n >= 1; n - 1 for n <= 0 (no value exists).
 int read_rng_num(da_BinReader& r, int n);
 
@@ -40,6 +65,8 @@ void read_known_set_2(da_BinReader& r, int* p, int lo, int hi, int k);
 // k values in 0..M whose total S the reader knows, by splitting the total
 // between the two halves recursively. k <= 1 or S = 0 cost nothing.
 void write_n0_seq(da_BinWriter& w, int const* v, int M, int k);
+// The number of bits write_n0_seq(w, v, M, k) writes, found without writing.
+long long n0_seq_bits(int const* v, int M, int k);
 // S outside 0..M*k is taken as the nearest total that is possible.
 void read_n0_seq(da_BinReader& r, int* v, int M, int k, int S);
 

@@ -18,12 +18,12 @@ std::unique_ptr<da_IntMatrix> znmatrix_read1(da_BinReader& r, int rows, int cols
 
 // Variant number as rng_num(4) (11 plain, 10 row differences, 01 column
 // differences, 00 both), then znseq_write2 of that variant. The variant is
-// chosen by trial encodings in the packet itself; ties go to the lower
-// number. m is left unchanged.
+// chosen by the lengths of the four codes (znmatrix_test_mcl); ties go to
+// the lower number. m is left unchanged; only the chosen variant is written.
 void znmatrix_write2(da_BinWriter& w, da_IntMatrix& m, int n);
 std::unique_ptr<da_IntMatrix> znmatrix_read2(da_BinReader& r, int rows, int cols, int n);
 
-// Bits that znseq_write2 of m's row-major sequence takes. Measured by
-// writing at the current position and moving back, so it leaves nothing
-// behind but bits above the position.
+// Bits that znseq_write2 of m's row-major sequence takes. Every code length
+// follows from the values alone, so the count is worked out without writing:
+// w is neither moved nor written to.
 int znmatrix_test_mcl(da_BinWriter& w, da_IntMatrix& m, int n);

@@ -57,6 +57,14 @@ void znseq_write2(da_BinWriter& w, int const* v, int k, int n) {
     znseq_write1(w, folded.data(), k, n);
 }
 
+long long znseq_bits2(int const* v, int k, int n) {
+    std::vector<int> folded(v, v + std::max(k, 0));
+    zn_zton_bij(folded.data(), k, n);
+    int total = 0;
+    for (int i = 0; i < k; ++i) total += folded[i];
+    return rng_num_bits(total_range(k, n), total) + n0_seq_bits(folded.data(), n - 1, k);
+}
+
 void znseq_read2(da_BinReader& r, int* v, int k, int n) {
     znseq_read1(r, v, k, n);
     zn_ntoz_bij(v, k, n);

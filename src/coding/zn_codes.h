@@ -22,4 +22,6 @@ void znseq_write1(da_BinWriter& w, int const* v, int k, int n);
 void znseq_read1(da_BinReader& r, int* v, int k, int n);
 // znseq_write1 of the zigzag-folded values; the input is left unchanged.
 void znseq_write2(da_BinWriter& w, int const* v, int k, int n);
+// The number of bits znseq_write2(w, v, k, n) writes, found without writing.
+long long znseq_bits2(int const* v, int k, int n);
 void znseq_read2(da_BinReader& r, int* v, int k, int n);

@@ -67,6 +67,7 @@ TEST(RangeNumberTest, EveryValueRoundTripsInTheFewestBits) {
             write_rng_num(w, n, v);
             const int len = p->possition();
             ASSERT_EQ(len, (v >= n - h && v <= h - 1) ? s - 1 : s) << n << " " << v;
+            ASSERT_EQ(rng_num_bits(n, v), len) << n << " " << v;
             p->set_possition(0);
             da_BinReader r(*p);
             ASSERT_EQ(read_rng_num(r, n), v);
@@ -240,6 +241,7 @@ TEST(BoundedSequenceTest, RandomSequencesRoundTrip) {
         da_BinWriter w(*p);
         write_n0_seq(w, v.data(), M, k);
         const int end = p->possition();
+        ASSERT_EQ(n0_seq_bits(v.data(), M, k), end);
         p->set_possition(0);
         da_BinReader r(*p);
         std::vector<int> out(k);

@@ -163,6 +163,27 @@ TEST(MatrixCodeTest, EveryCodeRoundTripsOverShapesAndModuli) {
     for (int v = 0; v < 4; ++v) EXPECT_GT(variants_seen[v], 0) << "variant " << v;
 }
 
+// The variant choice rests on counted lengths: each count must be exactly the
+// length znseq_write2 produces, or the file would change.
+TEST(MatrixCodeTest, CountedLengthIsTheWrittenLength) {
+    const unsigned seed = coding_test::test_seed();
+    SCOPED_TRACE(coding_test::seed_note(seed));
+    std::mt19937 rng(seed);
+    for (int round = 0; round < 500; ++round) {
+        const int rows = uniform(rng, 0, 17), cols = uniform(rng, 0, 33);
+        const int n = uniform(rng, 0, 3) ? 32 : uniform(rng, 1, 300);
+        const std::vector<int> seq = test_matrix(rng, rows, cols, n);
+        da_IntMatrix m(seq.data(), rows, cols);
+        auto p = scratch_packet(16);
+        da_BinWriter w(*p);
+        w.write(5, 3);
+        const int counted = znmatrix_test_mcl(w, m, n);
+        ASSERT_EQ(p->possition(), 3) << "counting does not move the writer";
+        znseq_write2(w, seq.data(), static_cast<int>(seq.size()), n);
+        ASSERT_EQ(p->possition() - 3, counted) << rows << "x" << cols << " mod " << n;
+    }
+}
+
 TEST(MatrixCodeTest, ForeignBitsGiveAMatrixOfResidues) {
     const unsigned seed = coding_test::test_seed();
     SCOPED_TRACE(coding_test::seed_note(seed));
