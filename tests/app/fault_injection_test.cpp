@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -163,7 +164,11 @@ std::vector<std::string> hidden_files(const std::string& dir) {
 }
 
 // The byte offset the process has reached in the open file `path`.
-long long read_offset(pid_t pid, const std::string& path) {
+long long read_offset(pid_t pid, const std::string& file) {
+    // The links under /proc name files by their resolved path.
+    char resolved[PATH_MAX];
+    if (!realpath(file.c_str(), resolved)) return -1;
+    const std::string path = resolved;
     const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
     for (const std::string& fd : list_dir(fds)) {
         char target[4096];
