@@ -3,6 +3,8 @@
 #include <cmath>
 
 #include "dsp/fft.h"
+#include "dsp/fft_internal.h"
+#include "dsp/fft_lanes.h"
 #include "dsp/mdcst.h"
 #include "dsp/numeric.h"
 
@@ -52,6 +54,132 @@ void ihvst56(const float* ta, const float* tb, float* a, float* b) {
         a[i] = y[2 * (28 + i)] / d;
         b[i] = y[2 * (28 + i) + 1] / d;
     }
+}
+
+namespace {
+
+using fft_detail::cmul_lanes;
+using fft_detail::f32x8;
+constexpr int kLanes = 8;
+constexpr int kM = 112;  // short frame
+constexpr int kN = 56;   // its lines, and the block length
+
+// hvst56 for eight pairs in lanes: the window division, the forward short
+// MDCST (its input pass, the reversed and scaled FFT input, the FFT, the odd
+// twiddles, the split into lines and the line twiddles) and the gain, each
+// step as in the one-pair code.
+X91_DISPATCH void hvst56_lanes(const f32x8* a, const f32x8* b, f32x8* ta, f32x8* tb) {
+    const float g = dst_gain();
+    const float* window = window_112;
+    const fft_detail::MdcstTwiddles& tw = fft_detail::mdcst_tables->short_frame;
+    f32x8 z[2 * kM] = {};
+    for (int i = 0; i < kN; ++i) {
+        const float w = window[28 + i];
+        z[2 * (28 + i)] = a[i] / w;
+        z[2 * (28 + i) + 1] = b[i] / w;
+    }
+    f32x8 u[2 * kM];
+    for (int i = 0; i < kM; ++i) {
+        const float w = window[i];
+        const f32x8 p[2] = {z[2 * i] * w, z[2 * i + 1] * w};
+        cmul_lanes(u + 2 * i, p, circle_f_224 + 2 * i);
+    }
+    const float scale = 1.0f / 112.0f;
+    f32x8 reversed[2 * kM];
+    for (int i = 0; i < kM; ++i) {
+        const f32x8* src = u + 2 * ((kM - i) % kM);
+        reversed[2 * i] = src[0] * scale;
+        reversed[2 * i + 1] = src[1] * scale;
+    }
+    f32x8 spec[2 * kM];
+    fft_detail::ifft_112_lanes(reversed, spec, 2, 2);
+    const float* odd = tw.odd_f.data();
+    for (int k = 0; k < kM; ++k) cmul_lanes(spec + 2 * k, spec + 2 * k, odd + 2 * k);
+    const float* line = tw.line_i.data();
+    for (int i = 0; i < kN; ++i) {
+        const f32x8* p = spec + 2 * i;
+        const f32x8* q = spec + 2 * (kM - 1 - i);
+        const f32x8 sa[2] = {(p[1] + q[1]) / 2.0f, (q[0] - p[0]) / 2.0f};
+        const f32x8 sb[2] = {-(p[0] + q[0]) / 2.0f, (q[1] - p[1]) / 2.0f};
+        f32x8 la[2], lb[2];
+        cmul_lanes(la, sa, line + 2 * i);
+        cmul_lanes(lb, sb, line + 2 * i);
+        ta[i] = 2.0f * la[0] * g;
+        tb[i] = 2.0f * lb[0] * g;
+    }
+}
+
+// ihvst56 for eight pairs in lanes: the inverse short MDCST of (t, 0) lines
+// (line twiddles, combination, odd twiddles, FFT, output twiddles, window)
+// and the division by window times gain, each step as in the one-pair code.
+X91_DISPATCH void ihvst56_lanes(const f32x8* ta, const f32x8* tb, f32x8* a, f32x8* b) {
+    const float g = dst_gain();
+    const float* window = window_112;
+    const fft_detail::MdcstTwiddles& tw = fft_detail::mdcst_tables->short_frame;
+    const float* line = tw.line_f.data();
+    f32x8 z[2 * kM];
+    for (int i = 0; i < kN; ++i) {
+        const f32x8 zero = {};
+        const f32x8 pa[2] = {ta[i], zero};
+        const f32x8 pb[2] = {tb[i], zero};
+        f32x8 at[2], bt[2];
+        cmul_lanes(at, pa, line + 2 * i);
+        cmul_lanes(bt, pb, line + 2 * i);
+        // Z[i] = j·a − b, Z[M−1−i] = −conj(j·a + b)
+        z[2 * i] = -bt[0] - at[1];
+        z[2 * i + 1] = at[0] - bt[1];
+        z[2 * (kM - 1 - i)] = at[1] - bt[0];
+        z[2 * (kM - 1 - i) + 1] = at[0] + bt[1];
+    }
+    const float* odd = tw.odd_i.data();
+    for (int k = 0; k < kM; ++k) cmul_lanes(z + 2 * k, z + 2 * k, odd + 2 * k);
+    f32x8 v[2 * kM];
+    fft_detail::ifft_112_lanes(z, v, 2, 2);
+    for (int i = 0; i < kN; ++i) {
+        f32x8 p[2];
+        cmul_lanes(p, v + 2 * (28 + i), circle_i_224 + 2 * (28 + i));
+        const float w = window[28 + i];
+        const float d = window[28 + i] * g;
+        a[i] = (p[0] * w) / d;
+        b[i] = (p[1] * w) / d;
+    }
+}
+
+using LaneKernel = void (*)(const f32x8*, const f32x8*, f32x8*, f32x8*);
+
+// Eight pairs at a time; lanes without a pair run on zeros and are dropped.
+void run_in_lanes(LaneKernel kernel, int count, const float* const* x, const float* const* y,
+                  float* const* tx, float* const* ty) {
+    for (int first = 0; first < count; first += kLanes) {
+        const int used = count - first < kLanes ? count - first : kLanes;
+        f32x8 in_x[kN] = {}, in_y[kN] = {};
+        for (int lane = 0; lane < used; ++lane)
+            for (int i = 0; i < kN; ++i) {
+                in_x[i][lane] = x[first + lane][i];
+                in_y[i][lane] = y[first + lane][i];
+            }
+        f32x8 out_x[kN], out_y[kN];
+        kernel(in_x, in_y, out_x, out_y);
+        for (int lane = 0; lane < used; ++lane)
+            for (int i = 0; i < kN; ++i) {
+                tx[first + lane][i] = out_x[i][lane];
+                ty[first + lane][i] = out_y[i][lane];
+            }
+    }
+}
+
+}  // namespace
+
+void hvst56_many(int count, const float* const* a, const float* const* b, float* const* ta,
+                 float* const* tb) {
+    fft_require_tables("hvst56_many");
+    run_in_lanes(hvst56_lanes, count, a, b, ta, tb);
+}
+
+void ihvst56_many(int count, const float* const* ta, const float* const* tb, float* const* a,
+                  float* const* b) {
+    fft_require_tables("ihvst56_many");
+    run_in_lanes(ihvst56_lanes, count, ta, tb, a, b);
 }
 
 void overlap56(const float* src, float* dst) {

@@ -1,5 +1,7 @@
 #include "quant/quantizers.h"
 
+#include <vector>
+
 #include "dsp/block_transforms.h"
 #include "dsp/numeric.h"
 #include "pipeline/queue_item.h"
@@ -43,13 +45,24 @@ da_Quantizator::da_Quantizator(const da_DGlobalSettings& global, const da_IQuant
 }
 
 void da_Quantizator::choose_block_forms(float* left, float* right, int* flags) const {
-    float a[kBlock];
-    float b[kBlock];
-    for (int e = 0; e < blocks(); ++e) {
+    // Each block's sine form depends on that block alone, so all of them are
+    // computed in one batch before any block is replaced.
+    const int count = blocks();
+    std::vector<float> sine(2 * static_cast<std::size_t>(count) * kBlock);
+    std::vector<const float*> in_l(count), in_r(count);
+    std::vector<float*> out_l(count), out_r(count);
+    for (int e = 0; e < count; ++e) {
+        in_l[e] = left + kBlock * e;
+        in_r[e] = right + kBlock * e;
+        out_l[e] = sine.data() + 2 * kBlock * e;
+        out_r[e] = out_l[e] + kBlock;
+    }
+    hvst56_many(count, in_l.data(), in_r.data(), out_l.data(), out_r.data());
+    for (int e = 0; e < count; ++e) {
         float* l = left + kBlock * e;
         float* r = right + kBlock * e;
-        // Both channels are transformed before either block is replaced.
-        hvst56(l, r, a, b);
+        const float* a = out_l[e];
+        const float* b = out_r[e];
         // The sine form must be sparser by a margin (the sum of magnitudes
         // is the cost proxy); ties keep the plain form. Block 0 has its own
         // margin.
@@ -117,17 +130,28 @@ void da_DeQuantizator::work() {
         for (int i = 0; i < n_; ++i) left[i] = level(index_left[i]);
         for (int i = 0; i < n_; ++i) right[i] = level(index_right[i]);
 
-        float a[kBlock];
-        float b[kBlock];
+        // Blocks with a sine form are transformed back together in one batch.
+        std::vector<int> sine_blocks;
         for (int e = 0; e < blocks(); ++e) {
             // Summed in 64 bits: flags from a damaged stream may be any int.
             const long long flag_sum = static_cast<long long>(flags[2 * e]) + flags[2 * e + 1];
-            if (flag_sum <= 0) continue;
-            float* l = left + kBlock * e;
-            float* r = right + kBlock * e;
-            ihvst56(l, r, a, b);
-            if (flags[2 * e] == 1) copy_block(a, l);
-            if (flags[2 * e + 1] == 1) copy_block(b, r);
+            if (flag_sum > 0) sine_blocks.push_back(e);
+        }
+        const int count = static_cast<int>(sine_blocks.size());
+        std::vector<float> plain(2 * static_cast<std::size_t>(count) * kBlock);
+        std::vector<const float*> in_l(count), in_r(count);
+        std::vector<float*> out_l(count), out_r(count);
+        for (int j = 0; j < count; ++j) {
+            in_l[j] = left + kBlock * sine_blocks[j];
+            in_r[j] = right + kBlock * sine_blocks[j];
+            out_l[j] = plain.data() + 2 * kBlock * j;
+            out_r[j] = out_l[j] + kBlock;
+        }
+        ihvst56_many(count, in_l.data(), in_r.data(), out_l.data(), out_r.data());
+        for (int j = 0; j < count; ++j) {
+            const int e = sine_blocks[j];
+            if (flags[2 * e] == 1) copy_block(out_l[j], left + kBlock * e);
+            if (flags[2 * e + 1] == 1) copy_block(out_r[j], right + kBlock * e);
         }
         for (int d = kHalfBlock; d + kBlock <= n_; d += kBlock) {
             ioverlap56(left + d, left + d);

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <string>
 #include <vector>
 
 #include "dsp/fft.h"
@@ -79,6 +82,60 @@ TEST(Hvst56Test, InverseUndoesForward) {
     for (std::size_t i = 0; i < 56; ++i) {
         EXPECT_NEAR(a2[i], a[i], 3e-6f) << i;
         EXPECT_NEAR(b2[i], b[i], 3e-6f) << i;
+    }
+}
+
+// Blocks over a wide range of magnitudes, subnormals and zeros included, so
+// that a lane rounding differently from the one-pair code would show.
+std::vector<float> varied_block(std::mt19937& rng) {
+    std::vector<float> x = dsp_test::random_floats(rng, 56);
+    const int kind = static_cast<int>(rng() % 4);
+    const float scale = kind == 0 ? 1e-40f : kind == 1 ? 1e30f : std::ldexp(1.0f, rng() % 40 - 20);
+    for (float& v : x) v = rng() % 7 == 0 ? 0.0f : v * scale;
+    return x;
+}
+
+std::vector<std::uint32_t> bits_of(const std::vector<float>& v) {
+    std::vector<std::uint32_t> out(v.size());
+    std::memcpy(out.data(), v.data(), v.size() * sizeof(float));
+    return out;
+}
+
+TEST(Hvst56Test, BatchesGiveTheOnePairResultsBitForBit) {
+    const auto seed = dsp_test::test_seed();
+    SCOPED_TRACE(dsp_test::seed_text(seed));
+    std::mt19937 rng(seed);
+    for (int count : {0, 1, 7, 8, 9, 14, 17}) {
+        SCOPED_TRACE("count " + std::to_string(count));
+        std::vector<std::vector<float>> a, b, ta(count, std::vector<float>(56)),
+            tb(count, std::vector<float>(56)), ia(ta), ib(ta);
+        std::vector<const float*> pa, pb, pta, ptb;
+        std::vector<float*> qta, qtb, qia, qib;
+        for (int e = 0; e < count; ++e) {
+            a.push_back(varied_block(rng));
+            b.push_back(varied_block(rng));
+        }
+        for (int e = 0; e < count; ++e) {
+            pa.push_back(a[e].data());
+            pb.push_back(b[e].data());
+            qta.push_back(ta[e].data());
+            qtb.push_back(tb[e].data());
+            pta.push_back(ta[e].data());
+            ptb.push_back(tb[e].data());
+            qia.push_back(ia[e].data());
+            qib.push_back(ib[e].data());
+        }
+        hvst56_many(count, pa.data(), pb.data(), qta.data(), qtb.data());
+        ihvst56_many(count, pta.data(), ptb.data(), qia.data(), qib.data());
+        for (int e = 0; e < count; ++e) {
+            std::vector<float> one_a(56), one_b(56), back_a(56), back_b(56);
+            hvst56(a[e].data(), b[e].data(), one_a.data(), one_b.data());
+            ASSERT_EQ(bits_of(ta[e]), bits_of(one_a)) << "pair " << e;
+            ASSERT_EQ(bits_of(tb[e]), bits_of(one_b)) << "pair " << e;
+            ihvst56(one_a.data(), one_b.data(), back_a.data(), back_b.data());
+            ASSERT_EQ(bits_of(ia[e]), bits_of(back_a)) << "pair " << e;
+            ASSERT_EQ(bits_of(ib[e]), bits_of(back_b)) << "pair " << e;
+        }
     }
 }
 
