@@ -4,19 +4,6 @@
 #include <climits>
 #include <vector>
 
-// --- range numbers -------------------------------------------------------------
-
-int read_rng_num(da_BinReader& r, int n) {
-    if (n < 2) return n - 1;
-    const int s = bin_size(n);
-    const int h = i_exp2(s - 1);
-    int c = r.read(s - 1);  // c < h
-    // The extra bit only follows c < n - h, so c + h stays below n and the
-    // result below n: no bit pattern can leave the range.
-    if (c < n - h) c += h * r.read(1);
-    return n - 1 - c;
-}
-
 // --- increasing sets -------------------------------------------------------------
 
 namespace {

@@ -49,7 +49,16 @@ inline int rng_num_bits(int n, int v) {
     return low < n - h ? s : s - 1;
 }
 // 0..n-1 for any bits when n >= 1; n - 1 for n <= 0 (no value exists).
-int read_rng_num(da_BinReader& r, int n);
+inline int read_rng_num(da_BinReader& r, int n) {
+    if (n < 2) return n - 1;
+    const int s = bin_size(n);
+    const int h = i_exp2(s - 1);
+    int c = r.read(s - 1);  // c < h
+    // The extra bit only follows c < n - h, so c + h stays below n and the
+    // result below n: no bit pattern can leave the range.
+    if (c < n - h) c += h * r.read(1);
+    return n - 1 - c;
+}
 
 // A strictly increasing set p[0..k-1] within [lo, hi], by median splits: the
 // middle element as a range number, then the left part, then the right part.
