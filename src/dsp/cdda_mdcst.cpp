@@ -1,8 +1,10 @@
 #include "dsp/cdda_mdcst.h"
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
+#include "dsp/fft_internal.h"
 #include "dsp/mdcst.h"
 #include "dsp/numeric.h"
 
@@ -18,22 +20,40 @@ float read_sample(const unsigned char* p) {
     return static_cast<float>(static_cast<std::int16_t>(bits)) / sample_scale;
 }
 
-void write_sample(unsigned char* p, int s) {
-    const auto bits = static_cast<std::uint16_t>(s);
-    p[0] = static_cast<unsigned char>(bits & 0xff);
-    p[1] = static_cast<unsigned char>(bits >> 8);
+// Limiting before converting keeps the conversion defined: it only ever sees
+// values that truncate into the 16-bit range. Written as selects rather than
+// branches so that a loop of them runs in vector lanes.
+X91_PASS int limited_sample(float v) {
+    const float s = v * sample_scale;
+    float c = s >= 32767.0f ? 32767.0f : s;
+    c = c <= -32768.0f ? -32768.0f : c;
+    c = s != s ? 0.0f : c;
+    return static_cast<int>(c);
+}
+
+// The block's samples are the held tail plus the first half of the new frame;
+// the second half, added to silence as the accumulator always did, becomes
+// the new tail.
+X91_DISPATCH void overlap_add_block(float* tail, const float* y, unsigned char* block) {
+    std::int16_t samples[half_floats];
+    for (int i = 0; i < half_floats; ++i)
+        samples[i] = static_cast<std::int16_t>(limited_sample(tail[i] + y[i]));
+    for (int i = 0; i < half_floats; ++i) tail[i] = 0.0f + y[half_floats + i];
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(block, samples, sizeof samples);
+    } else {
+        for (int i = 0; i < half_floats; ++i) {
+            const auto bits = static_cast<std::uint16_t>(samples[i]);
+            block[2 * i] = static_cast<unsigned char>(bits & 0xff);
+            block[2 * i + 1] = static_cast<unsigned char>(bits >> 8);
+        }
+    }
 }
 
 }  // namespace
 
 int cdda_sample(float v) {
-    const float s = v * sample_scale;
-    // Comparing before converting keeps the conversion defined: it only ever
-    // sees values that truncate into the 16-bit range.
-    if (s != s) return 0;
-    if (s >= 32767.0f) return 32767;
-    if (s <= -32768.0f) return -32768;
-    return static_cast<int>(s);
+    return limited_sample(v);
 }
 
 da_CDDA_MDCST::da_CDDA_MDCST(const da_DGlobalSettings& settings)
@@ -91,10 +111,7 @@ void da_CDDA_iMDCST::work() {
         item_free(b);
 
         auto* block = item_alloc<unsigned char>(cdda_block_bytes);
-        std::memmove(buffer_, buffer_ + half_floats, half_floats * sizeof(float));
-        std::memset(buffer_ + half_floats, 0, half_floats * sizeof(float));
-        for (int i = 0; i < frame_floats; ++i) buffer_[i] += y[i];
-        for (int i = 0; i < half_floats; ++i) write_sample(block + 2 * i, cdda_sample(buffer_[i]));
+        overlap_add_block(tail_, y, block);
         output->put_data(block);
     }
 }

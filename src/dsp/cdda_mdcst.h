@@ -49,7 +49,8 @@ class da_CDDA_iMDCST final : public da_Module {
 
   private:
     int lines_;
-    // Overlap-add accumulator of 1764 complex values (left real, right imaginary).
-    float buffer_[2 * 1764] = {};
+    // The second half of the last inverse frame, 882 complex values (left
+    // real, right imaginary), waiting for the next frame's first half.
+    float tail_[1764] = {};
     int used_lines_;  // i_min(L, 1764)
 };

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <vector>
 
 #include "dsp/cdda_mdcst.h"
+#include "dsp/mdcst.h"
 #include "dsp/numeric.h"
 #include "dsp/spectrum_converters.h"
 #include "dsp_test_support.h"
@@ -164,6 +166,46 @@ TEST(CddaIMdcstTest, SingleSpectrumWaitsForItsPartner) {
     EXPECT_EQ(in.queued(), 0);
     ASSERT_EQ(out.queued(), 1);
     EXPECT_EQ(read_block(out.get_data()), Block(1764, 0));
+}
+
+// Damaged spectra reach the inverse unchecked: NaN, overflowing and merely
+// loud lines must come out sample by sample as cdda_sample of the overlap-add
+// sum (NaN as silence, the rest clipped), and the frames after them clean.
+TEST(CddaIMdcstTest, DamagedLinesGiveTheOverlapAddSumConverted) {
+    da_PDataQueue in(16), out(16);
+    da_CDDA_iMDCST m(da_DGlobalSettings{882});
+    m.input = &in;
+    m.output = &out;
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    const float frames[][2] = {{nan, 0.0f},  {0.0f, 0.0f},  {3e38f, -3e38f}, {inf, 0.0f},
+                               {0.0f, 0.0f}, {2e2f, -5e1f}, {0.0f, 0.0f},    {0.0f, 0.0f}};
+    std::vector<float> held(1764, 0.0f);
+    std::vector<Block> expected;
+    for (const auto& f : frames) {
+        std::vector<float> a(2 * 882, 0.0f), b(2 * 882, 0.0f), y(2 * 1764);
+        a[6] = f[0];
+        b[3] = f[1];
+        float* sa = item_alloc<float>(a.size());
+        float* sb = item_alloc<float>(b.size());
+        std::copy(a.begin(), a.end(), sa);
+        std::copy(b.begin(), b.end(), sb);
+        in.put_data(sa);
+        in.put_data(sb);
+        stereo_imdcst_1764(a.data(), b.data(), y.data());
+        Block block(1764);
+        for (int i = 0; i < 1764; ++i) {
+            block[i] = cdda_sample(held[i] + y[i]);
+            held[i] = 0.0f + y[1764 + i];
+        }
+        expected.push_back(block);
+    }
+    m.work();
+    ASSERT_EQ(out.queued(), static_cast<int>(expected.size()));
+    for (std::size_t j = 0; j < expected.size(); ++j)
+        EXPECT_EQ(read_block(out.get_data()), expected[j]) << "frame " << j;
+    EXPECT_EQ(expected[0], Block(1764, 0));
+    EXPECT_EQ(expected.back(), Block(1764, 0));
 }
 
 TEST(SpectrumConvertersTest, RealPartsScaledOneWayAndBack) {
