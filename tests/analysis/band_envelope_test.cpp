@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <iterator>
 #include <limits>
 #include <random>
 #include <vector>
@@ -199,3 +202,53 @@ TEST(EnvHostileTableTest, ArangeOfNaNTableGivesUsablePositions) {
 }
 
 }  // namespace
+
+namespace {
+
+std::uint32_t bits_of(float x) {
+    std::uint32_t b;
+    std::memcpy(&b, &x, sizeof b);
+    return b;
+}
+
+}  // namespace
+
+// The prepared shares are computed several lines at a time; interpolation and
+// band means through them must match the per-line forms bit for bit, also for
+// positions a damaged stream can produce and for a tail shorter than a batch.
+TEST(EnvSharesTest, PreparedSharesMatchTheTableFormsBitForBit) {
+    const std::uint32_t seed = test_seed(7);
+    SCOPED_TRACE(::testing::Message() << "seed " << seed);
+    std::mt19937 rng(seed);
+    const int bands = 12;
+    const float top = static_cast<float>(bands + 1);
+    const float specials[] = {kNaN,    kInf, -kInf, -0.0f,
+                              0.0f,    1.0f, top,   std::nextafter(top, 0.0f),
+                              -1e-30f, 3e9f, -3e9f, std::nextafter(0.0f, -1.0f),
+                              0.5f};
+    std::uniform_real_distribution<float> position(-1.0f, top + 1.0f);
+    std::uniform_real_distribution<float> value(0.0f, 1.0f);
+    for (int count : {1, 7, 8, 803}) {
+        std::vector<float> itab(count), values(count), lowres(bands);
+        for (int i = 0; i < count; ++i) {
+            itab[i] = rng() % 4 == 0 ? specials[rng() % std::size(specials)] : position(rng);
+            values[i] = value(rng);
+        }
+        for (float& v : lowres) v = value(rng);
+        env_Shares shares;
+        shares.prepare(itab.data(), count, bands);
+        std::vector<float> slots(bands + 2), by_table(count), by_shares(count);
+        env_highres_to(itab.data(), count, bands, lowres.data(), by_table.data(), slots.data());
+        env_highres_to(shares, lowres.data(), by_shares.data(), slots.data());
+        for (int i = 0; i < count; ++i)
+            ASSERT_EQ(bits_of(by_table[i]), bits_of(by_shares[i]))
+                << "line " << i << " at " << itab[i];
+        const std::vector<float> weights(bands, 1.0f);
+        std::vector<float> low_table(bands), low_shares(bands);
+        env_lowres_to(itab.data(), count, bands, weights.data(), values.data(), low_table.data(),
+                      slots.data());
+        env_lowres_to(shares, weights.data(), values.data(), low_shares.data(), slots.data());
+        for (int j = 0; j < bands; ++j)
+            ASSERT_EQ(bits_of(low_table[j]), bits_of(low_shares[j])) << "band " << j;
+    }
+}
