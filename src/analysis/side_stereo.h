@@ -87,4 +87,5 @@ class da_StereoSideTransform final : public da_Module {
     std::vector<float> balance_;
     std::vector<float> line_balance_;
     std::vector<float> slots_;
+    env_Shares shares_;  // this frame's map, split per line
 };
