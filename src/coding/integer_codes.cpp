@@ -17,28 +17,85 @@ void fill_range(int* p, int lo, int hi, int k) {
 
 }  // namespace
 
-void write_known_set_1(da_BinWriter& w, int const* p, int lo, int hi, int k) {
-    const int n = hi - lo + 1;
-    if (k <= 0 || n - k <= 0) return;
-    const int m = k / 2;
-    write_rng_num(w, n - k + 1, p[m] - lo - m);
-    write_known_set_1(w, p, lo, p[m] - 1, m);
-    write_known_set_1(w, p + m + 1, p[m] + 1, hi, k - m - 1);
+namespace {
+
+// A part of a set still to be coded: elements p[0..k-1] within [lo, hi].
+template <typename Int>
+struct SetPart {
+    Int* p;
+    int lo;
+    int hi;
+    int k;
+};
+
+// Median splits go at most 32 levels deep (k at least halves per level), and
+// each level leaves at most one right part waiting: 64 entries always suffice.
+constexpr int kSetStack = 64;
+
+}  // namespace
+
+// The median splits in preorder (median, left part, right part), with the
+// waiting right parts on a small stack instead of the call stack; parts that
+// cost nothing are never pushed. Same bits in the same order as the recursion
+// the header describes.
+void write_known_set_1(da_BinWriter& out, int const* p, int lo, int hi, int k) {
+    da_BitBatch w(out);
+    SetPart<const int> stack[kSetStack];
+    int top = 0;
+    const auto push = [&](const int* q, int l, int h, int c) {
+        if (c > 0 && h - l + 1 - c > 0) stack[top++] = {q, l, h, c};
+    };
+    push(p, lo, hi, k);
+    while (top > 0) {
+        SetPart<const int> part = stack[--top];
+        // Walk down the left parts directly; only right parts wait.
+        for (;;) {
+            const int n = part.hi - part.lo + 1;
+            const int m = part.k / 2;
+            const int median = part.p[m];
+            write_rng_num(w, n - part.k + 1, median - part.lo - m);
+            push(part.p + m + 1, median + 1, part.hi, part.k - m - 1);
+            const int left_hi = median - 1;
+            if (m <= 0 || left_hi - part.lo + 1 - m <= 0) break;
+            part = {part.p, part.lo, left_hi, m};
+        }
+    }
+    w.flush();
 }
 
 void read_known_set_1(da_BinReader& r, int* p, int lo, int hi, int k) {
-    const int n = hi - lo + 1;
-    if (k <= 0) return;
-    if (n - k <= 0) {
-        fill_range(p, lo, hi, k);
-        return;
+    SetPart<int> stack[kSetStack];
+    int top = 0;
+    // Empty parts cost nothing; full ones are filled without bits.
+    const auto push = [&](int* q, int l, int h, int c) {
+        if (c <= 0) return;
+        if (h - l + 1 - c <= 0) {
+            fill_range(q, l, h, c);
+            return;
+        }
+        stack[top++] = {q, l, h, c};
+    };
+    push(p, lo, hi, k);
+    while (top > 0) {
+        SetPart<int> part = stack[--top];
+        for (;;) {
+            const int n = part.hi - part.lo + 1;
+            // p[m] lands in [lo + m, hi - (k - 1 - m)], which leaves exactly
+            // room for the m elements below it and the k - 1 - m above it,
+            // whatever the bits.
+            const int m = part.k / 2;
+            const int median = part.lo + m + read_rng_num(r, n - part.k + 1);
+            part.p[m] = median;
+            push(part.p + m + 1, median + 1, part.hi, part.k - m - 1);
+            const int left_hi = median - 1;
+            if (m <= 0) break;
+            if (left_hi - part.lo + 1 - m <= 0) {
+                fill_range(part.p, part.lo, left_hi, m);
+                break;
+            }
+            part = {part.p, part.lo, left_hi, m};
+        }
     }
-    // p[m] lands in [lo + m, hi - (k - 1 - m)], which leaves exactly room for
-    // the m elements below it and the k - 1 - m above it, whatever the bits.
-    const int m = k / 2;
-    p[m] = lo + m + read_rng_num(r, n - k + 1);
-    read_known_set_1(r, p, lo, p[m] - 1, m);
-    read_known_set_1(r, p + m + 1, p[m] + 1, hi, k - m - 1);
 }
 
 void write_known_set_2(da_BinWriter& w, int const* p, int lo, int hi, int k) {

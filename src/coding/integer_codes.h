@@ -7,6 +7,8 @@
 // allocates nothing beyond its output; it never fails.
 #pragma once
 
+#include <cstdint>
+
 #include "coding/bit_stream.h"
 
 // Number of significant bits of x; 0 for x <= 0.
@@ -19,6 +21,36 @@ inline int i_exp2(int k) {
     return 1 << k;
 }
 
+// Collects codes of up to 31 bits in a word and hands them to the packet 24
+// bits at a time: the stream gets the same bits in the same order, with far
+// fewer writes for codes of a few bits. The packet's position lags until
+// flush(), which must come before anything else writes or reads the position.
+class da_BitBatch {
+  public:
+    explicit da_BitBatch(da_BinWriter& w) : w_(&w) {}
+
+    void write(int value, int nbits) {
+        if (nbits <= 0) return;
+        acc_ = (acc_ << nbits) | (static_cast<std::uint64_t>(static_cast<std::uint32_t>(value)) &
+                                  ((std::uint64_t{1} << nbits) - 1));
+        count_ += nbits;  // at most 23 + 31 bits pending
+        if (count_ >= 24) {
+            count_ -= 24;
+            w_->write(static_cast<int>((acc_ >> count_) & 0xFFFFFF), 24);
+        }
+    }
+    void flush() {
+        if (count_ > 0)
+            w_->write(static_cast<int>(acc_ & ((std::uint64_t{1} << count_) - 1)), count_);
+        count_ = 0;
+    }
+
+  private:
+    da_BinWriter* w_;
+    std::uint64_t acc_ = 0;
+    int count_ = 0;
+};
+
 // Shape of the set coders that the layered codes take: (stream, set, lo, hi, k).
 using SetWriterFn = void (*)(da_BinWriter&, int const*, int, int, int);
 using SetReaderFn = void (*)(da_BinReader&, int*, int, int, int);
@@ -27,7 +59,8 @@ using SetReaderFn = void (*)(da_BinReader&, int*, int, int, int);
 // largest power of two not above n, values n-h..h-1 take bin_size(n)-1 bits
 // and the others one more. n < 2 writes nothing. For n = 5 the codewords of
 // v = 0..4 are 001, 11, 10, 01, 000.
-inline void write_rng_num(da_BinWriter& w, int n, int v) {
+template <typename Writer>
+inline void write_rng_num(Writer& w, int n, int v) {
     if (n < 2) return;
     const int s = bin_size(n);
     const int h = i_exp2(s - 1);

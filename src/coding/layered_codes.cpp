@@ -74,8 +74,10 @@ void write_z_seq(da_BinWriter& w, int const* v, int k) {
     std::vector<int> magnitude(k);
     for (int i = 0; i < k; ++i) magnitude[i] = v[i] < 0 ? -v[i] : v[i];
     write_n0_seq_3(w, magnitude.data(), k, write_known_set_1);
+    da_BitBatch signs(w);
     for (int i = 0; i < k; ++i)
-        if (v[i] != 0) w.write(v[i] < 0 ? 1 : 0, 1);
+        if (v[i] != 0) signs.write(v[i] < 0 ? 1 : 0, 1);
+    signs.flush();
 }
 
 void read_z_seq(da_BinReader& r, int* v, int k) {

@@ -342,4 +342,61 @@ TEST(StarsAndBarsTest, ForeignBitsGiveNonNegativeValuesWithTheTotal) {
     }
 }
 
+// The median-split coder written as the plain recursion its definition
+// states; the library walks the same splits without recursing.
+void reference_write_set(da_BinWriter& w, const int* p, int lo, int hi, int k) {
+    const int n = hi - lo + 1;
+    if (k <= 0 || n - k <= 0) return;
+    const int m = k / 2;
+    write_rng_num(w, n - k + 1, p[m] - lo - m);
+    reference_write_set(w, p, lo, p[m] - 1, m);
+    reference_write_set(w, p + m + 1, p[m] + 1, hi, k - m - 1);
+}
+
+void reference_read_set(da_BinReader& r, int* p, int lo, int hi, int k) {
+    const int n = hi - lo + 1;
+    if (k <= 0) return;
+    if (n - k <= 0) {
+        for (int i = 0; i < k; ++i) p[i] = std::min(lo + i, hi);
+        return;
+    }
+    const int m = k / 2;
+    p[m] = lo + m + read_rng_num(r, n - k + 1);
+    reference_read_set(r, p, lo, p[m] - 1, m);
+    reference_read_set(r, p + m + 1, p[m] + 1, hi, k - m - 1);
+}
+
+TEST(KnownSetTest, MedianSplitsMatchTheRecursionBitForBit) {
+    const unsigned seed = coding_test::test_seed();
+    SCOPED_TRACE(coding_test::seed_note(seed));
+    std::mt19937 rng(seed);
+    for (int round = 0; round < 300; ++round) {
+        const int lo = uniform(rng, -50, 50);
+        const int n = uniform(rng, 1, round < 100 ? 16 : 2000);
+        const int k = uniform(rng, 0, n);
+        const std::vector<int> set = random_set(rng, lo, lo + n - 1, k);
+        auto ours = scratch_packet(4096);
+        auto theirs = scratch_packet(4096);
+        da_BinWriter w_ours(*ours), w_theirs(*theirs);
+        write_known_set_1(w_ours, set.data(), lo, lo + n - 1, k);
+        reference_write_set(w_theirs, set.data(), lo, lo + n - 1, k);
+        ASSERT_EQ(ours->possition(), theirs->possition());
+        ASSERT_EQ(bit_string(*ours, 0, ours->possition()),
+                  bit_string(*theirs, 0, theirs->possition()));
+
+        // Foreign bits, including sets that overfill their range.
+        const int k_read = uniform(rng, 0, n + 3);
+        auto bits = random_packet(rng, uniform(rng, 0, 300));
+        std::vector<int> out_ours(k_read, -7), out_theirs(k_read, -7);
+        da_BinReader r_ours(*bits);
+        read_known_set_1(r_ours, out_ours.data(), lo, lo + n - 1, k_read);
+        const int end = r_ours.possition();
+        bits->set_possition(0);
+        da_BinReader r_theirs(*bits);
+        reference_read_set(r_theirs, out_theirs.data(), lo, lo + n - 1, k_read);
+        ASSERT_EQ(out_ours, out_theirs);
+        ASSERT_EQ(end, r_theirs.possition());
+    }
+}
+
 }  // namespace
