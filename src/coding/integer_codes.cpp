@@ -63,7 +63,8 @@ void write_known_set_1(da_BinWriter& out, int const* p, int lo, int hi, int k) {
     w.flush();
 }
 
-void read_known_set_1(da_BinReader& r, int* p, int lo, int hi, int k) {
+void read_known_set_1(da_BinReader& in, int* p, int lo, int hi, int k) {
+    da_BitWindow r(in);
     SetPart<int> stack[kSetStack];
     int top = 0;
     // Empty parts cost nothing; full ones are filled without bits.
@@ -96,6 +97,7 @@ void read_known_set_1(da_BinReader& r, int* p, int lo, int hi, int k) {
             part = {part.p, part.lo, left_hi, m};
         }
     }
+    r.release();
 }
 
 void write_known_set_2(da_BinWriter& w, int const* p, int lo, int hi, int k) {

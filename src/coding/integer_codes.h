@@ -51,6 +51,42 @@ class da_BitBatch {
     int count_ = 0;
 };
 
+// Takes bits from the packet 24 at a time ahead of the codes that use them:
+// each read returns exactly what the packet's own read would. Only bits
+// inside the buffer are taken ahead; near its end the window gives back what
+// it holds and reads straight from the packet, so running past the end is
+// seen just as before. The position runs ahead until release(), which must
+// come before anything else reads or looks at the position.
+class da_BitWindow {
+  public:
+    explicit da_BitWindow(da_BinReader& r) : r_(&r) {}
+
+    int read(int nbits) {  // 0..31 bits
+        if (nbits <= 0) return 0;
+        while (count_ < nbits) {
+            const long long left =
+                static_cast<long long>(r_->packet().capacity()) * 8 - r_->possition();
+            if (left < 24) {
+                release();
+                return r_->read(nbits);
+            }
+            acc_ = (acc_ << 24) | static_cast<std::uint32_t>(r_->read(24));
+            count_ += 24;  // at most 30 + 24 bits held
+        }
+        count_ -= nbits;
+        return static_cast<int>((acc_ >> count_) & ((std::uint64_t{1} << nbits) - 1));
+    }
+    void release() {
+        if (count_ > 0) r_->packet().set_possition(r_->possition() - count_);
+        count_ = 0;
+    }
+
+  private:
+    da_BinReader* r_;
+    std::uint64_t acc_ = 0;
+    int count_ = 0;
+};
+
 // Shape of the set coders that the layered codes take: (stream, set, lo, hi, k).
 using SetWriterFn = void (*)(da_BinWriter&, int const*, int, int, int);
 using SetReaderFn = void (*)(da_BinReader&, int*, int, int, int);
@@ -82,7 +118,8 @@ inline int rng_num_bits(int n, int v) {
     return low < n - h ? s : s - 1;
 }
 // 0..n-1 for any bits when n >= 1; n - 1 for n <= 0 (no value exists).
-inline int read_rng_num(da_BinReader& r, int n) {
+template <typename Reader>
+inline int read_rng_num(Reader& r, int n) {
     if (n < 2) return n - 1;
     const int s = bin_size(n);
     const int h = i_exp2(s - 1);

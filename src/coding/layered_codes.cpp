@@ -83,6 +83,8 @@ void write_z_seq(da_BinWriter& w, int const* v, int k) {
 void read_z_seq(da_BinReader& r, int* v, int k) {
     if (k <= 0) return;
     read_n0_seq_3(r, v, k, read_known_set_1);
+    da_BitWindow signs(r);
     for (int i = 0; i < k; ++i)
-        if (v[i] != 0 && r.read(1) == 1) v[i] = -v[i];
+        if (v[i] != 0 && signs.read(1) == 1) v[i] = -v[i];
+    signs.release();
 }
