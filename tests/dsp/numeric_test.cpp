@@ -3,7 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
+#include <random>
+#include <vector>
+
+#include "dsp_test_support.h"
 
 namespace {
 
@@ -91,6 +96,29 @@ TEST(ArrayReductionTest, Reductions) {
     EXPECT_EQ(ra_max(v, 4), 3.0f);
     EXPECT_EQ(ra_energy(v, 4), 30.0f);
     EXPECT_EQ(ra_amplitude(v, 4), 10.0f);
+}
+
+// The magnitudes may be taken several at a time; the sum must still be
+// sqrt(x²) added in index order, bit for bit, tiny, huge and NaN values too.
+TEST(ArrayReductionTest, AmplitudeIsTheIndexOrderSumOfSquareRootedSquares) {
+    const std::uint32_t seed = dsp_test::test_seed();
+    SCOPED_TRACE(dsp_test::seed_text(seed));
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<float> mantissa(-1.0f, 1.0f);
+    std::uniform_int_distribution<int> exponent(-70, 70);
+    for (int count = 0; count < 70; ++count) {
+        std::vector<float> v(count);
+        for (float& x : v) x = std::ldexp(mantissa(rng), exponent(rng));
+        if (count > 5 && count % 7 == 0) v[count / 2] = std::numeric_limits<float>::quiet_NaN();
+        float expected = 0.0f;
+        for (float x : v) expected += std::sqrt(x * x);
+        const float got = ra_amplitude(v.data(), count);
+        if (std::isnan(expected)) {
+            EXPECT_TRUE(std::isnan(got)) << count;
+        } else {
+            EXPECT_EQ(got, expected) << count;
+        }
+    }
 }
 
 TEST(ComplexTest, ProductsAndInPlaceSquaring) {
