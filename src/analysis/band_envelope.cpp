@@ -126,9 +126,10 @@ typedef int i32x8 __attribute__((vector_size(32)));
 // truncation is its floor; outside positions take the pinned shares. `top` is
 // bands + 1, exact in float (the caller checks). Each lane does the float
 // operations of share_of in its order.
-ENV_DISPATCH void shares_of(const float* itab, int count, int bands, float top, int* slot,
-                            float* lower, float* upper) {
+ENV_DISPATCH int shares_of(const float* itab, int count, int bands, float top, int* slot,
+                           float* lower, float* upper, int* starts) {
     int i = 0;
+    int runs = 0;
 #ifdef ENV_LANES
     const f32x8 zero = {};
     const f32x8 one = zero + 1.0f;
@@ -151,6 +152,18 @@ ENV_DISPATCH void shares_of(const float* itab, int count, int bands, float top, 
         __builtin_memcpy(slot + i, &s, sizeof s);
         __builtin_memcpy(upper + i, &u, sizeof u);
         __builtin_memcpy(lower + i, &l, sizeof l);
+        // Runs start where a slot differs from the line before; most groups
+        // of eight lie inside one run and need no look line by line.
+        if (i > 0) {
+            i32x8 before;
+            __builtin_memcpy(&before, slot + i - 1, sizeof before);
+            const i32x8 change = s != before;
+            unsigned long long words[4];
+            __builtin_memcpy(words, &change, sizeof words);
+            if ((words[0] | words[1] | words[2] | words[3]) == 0) continue;
+        }
+        for (int j = i > 0 ? i : 1; j < i + 8; ++j)
+            if (slot[j] != slot[j - 1]) starts[runs++] = j;
     }
 #endif
     for (; i < count; ++i) {
@@ -158,7 +171,10 @@ ENV_DISPATCH void shares_of(const float* itab, int count, int bands, float top, 
         slot[i] = s.slot;
         lower[i] = s.lower;
         upper[i] = s.w;
+        if (i > 0 && slot[i] != slot[i - 1]) starts[runs++] = i;
     }
+    starts[runs] = count;
+    return runs;
 }
 
 // The interpolation of prepared shares: two table look-ups and two products
@@ -198,8 +214,9 @@ ENV_DISPATCH void share_products(int count, const float* lower, const float* upp
 }
 
 // accumulate for prepared shares and values. The products are formed in
-// blocks ahead of the sums, and every slot still receives the same additions
-// in line order.
+// blocks ahead of the sums, and the sums run over whole runs of lines that
+// share their slots; every slot still receives the same additions in line
+// order.
 void accumulate_values(const env_Shares& shares, const float* values, float* slots) {
     const int count = shares.count;
     const int bands = shares.bands;
@@ -209,24 +226,29 @@ void accumulate_values(const env_Shares& shares, const float* values, float* slo
     float lo_part[kBlock];
     float hi_part[kBlock];
     const int* slot = shares.slot.data();
+    const int* next_run = shares.run_starts.data();  // ends with count
     int k = slot[0];
     float lo_acc = 0.0f;
     float hi_acc = 0.0f;
     for (int start = 0; start < count; start += kBlock) {
-        const int n = count - start < kBlock ? count - start : kBlock;
-        share_products(n, shares.lower.data() + start, shares.upper.data() + start, values + start,
-                       lo_part, hi_part);
-        for (int i = 0; i < n; ++i) {
-            const int s = slot[start + i];
-            if (s != k) {
+        const int end = count - start < kBlock ? count : start + kBlock;
+        share_products(end - start, shares.lower.data() + start, shares.upper.data() + start,
+                       values + start, lo_part, hi_part);
+        int line = start;
+        while (line < end) {
+            if (line == *next_run) {
                 slots[k] = lo_acc;
                 slots[k + 1] = hi_acc;
-                k = s;
+                k = slot[line];
                 lo_acc = slots[k];
                 hi_acc = slots[k + 1];
+                ++next_run;
             }
-            lo_acc += lo_part[i];
-            hi_acc += hi_part[i];
+            const int stop = *next_run < end ? *next_run : end;
+            for (; line < stop; ++line) {
+                lo_acc += lo_part[line - start];
+                hi_acc += hi_part[line - start];
+            }
         }
     }
     slots[k] = lo_acc;
@@ -334,19 +356,23 @@ void env_Shares::prepare(const float* itab, int line_count, int band_count) {
     slot.resize(count);
     lower.resize(count);
     upper.resize(count);
+    run_starts.resize(count + 1);
     // Beyond 2^24 bands the float bands + 1 is not exact; no layout in use
     // comes near, but such a table still gets its shares line by line.
     if (bands >= 0 && bands < (1 << 24)) {
         shares_of(itab, count, bands, static_cast<float>(bands + 1), slot.data(), lower.data(),
-                  upper.data());
+                  upper.data(), run_starts.data());
         return;
     }
+    int runs = 0;
     for (int i = 0; i < count; ++i) {
         const Share s = share_of(itab[i], bands);
         slot[i] = s.slot;
         lower[i] = s.lower;
         upper[i] = s.w;
+        if (i > 0 && slot[i] != slot[i - 1]) run_starts[runs++] = i;
     }
+    run_starts[runs] = count;
 }
 
 void env_iweights_to(const env_Shares& shares, float* weights, float* slots) {

@@ -68,6 +68,10 @@ struct env_Shares {
     std::vector<int> slot;     // lower slot, in 0 .. bands
     std::vector<float> lower;  // 1 − env_overlap(t), the lower slot's share
     std::vector<float> upper;  // env_overlap(t), the upper slot's share
+    // The lines where the lower slot changes from the line before, then
+    // count: the runs of lines that add into the same two slots. Entries
+    // after the one holding count are scratch.
+    std::vector<int> run_starts;
 };
 
 void env_iweights_to(const env_Shares& shares, float* weights, float* slots);
