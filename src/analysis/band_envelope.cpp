@@ -95,11 +95,6 @@ struct FromTable {
     Share operator()(int i) const { return share_of(itab[i], bands); }
 };
 
-struct FromShares {
-    const env_Shares& s;
-    Share operator()(int i) const { return {s.slot[i], s.upper[i], s.lower[i]}; }
-};
-
 // The line's interpolation between its two slots.
 template <typename ShareOf>
 void interpolate(int count, int bands, ShareOf share, const float* lowres, float* out,
@@ -217,7 +212,10 @@ ENV_DISPATCH void share_products(int count, const float* lower, const float* upp
 // blocks ahead of the sums, and the sums run over whole runs of lines that
 // share their slots; every slot still receives the same additions in line
 // order.
-void accumulate_values(const env_Shares& shares, const float* values, float* slots) {
+// Without values the lines add their bare shares (a product with 1 would not
+// change them).
+template <bool kValues>
+void accumulate_runs(const env_Shares& shares, const float* values, float* slots) {
     const int count = shares.count;
     const int bands = shares.bands;
     for (int j = 0; j < bands + 2; ++j) slots[j] = 0.0f;
@@ -232,8 +230,9 @@ void accumulate_values(const env_Shares& shares, const float* values, float* slo
     float hi_acc = 0.0f;
     for (int start = 0; start < count; start += kBlock) {
         const int end = count - start < kBlock ? count : start + kBlock;
-        share_products(end - start, shares.lower.data() + start, shares.upper.data() + start,
-                       values + start, lo_part, hi_part);
+        if constexpr (kValues)
+            share_products(end - start, shares.lower.data() + start, shares.upper.data() + start,
+                           values + start, lo_part, hi_part);
         int line = start;
         while (line < end) {
             if (line == *next_run) {
@@ -245,9 +244,16 @@ void accumulate_values(const env_Shares& shares, const float* values, float* slo
                 ++next_run;
             }
             const int stop = *next_run < end ? *next_run : end;
-            for (; line < stop; ++line) {
-                lo_acc += lo_part[line - start];
-                hi_acc += hi_part[line - start];
+            if constexpr (kValues) {
+                for (; line < stop; ++line) {
+                    lo_acc += lo_part[line - start];
+                    hi_acc += hi_part[line - start];
+                }
+            } else {
+                for (; line < stop; ++line) {
+                    lo_acc += shares.lower[line];
+                    hi_acc += shares.upper[line];
+                }
             }
         }
     }
@@ -376,13 +382,13 @@ void env_Shares::prepare(const float* itab, int line_count, int band_count) {
 }
 
 void env_iweights_to(const env_Shares& shares, float* weights, float* slots) {
-    accumulate(shares.count, shares.bands, FromShares{shares}, Unit{}, slots);
+    accumulate_runs<false>(shares, nullptr, slots);
     ra_copy(slots + 1, weights, shares.bands);
 }
 
 void env_lowres_to(const env_Shares& shares, const float* weights, const float* values, float* out,
                    float* slots) {
-    accumulate_values(shares, values, slots);
+    accumulate_runs<true>(shares, values, slots);
     for (int j = 0; j < shares.bands; ++j) out[j] = slots[j + 1] / weights[j];
 }
 

@@ -243,6 +243,11 @@ TEST(EnvSharesTest, PreparedSharesMatchTheTableFormsBitForBit) {
         for (int i = 0; i < count; ++i)
             ASSERT_EQ(bits_of(by_table[i]), bits_of(by_shares[i]))
                 << "line " << i << " at " << itab[i];
+        std::vector<float> weights_table(bands), weights_shares(bands);
+        env_iweights_to(itab.data(), count, bands, weights_table.data(), slots.data());
+        env_iweights_to(shares, weights_shares.data(), slots.data());
+        for (int j = 0; j < bands; ++j)
+            ASSERT_EQ(bits_of(weights_table[j]), bits_of(weights_shares[j])) << "band " << j;
         const std::vector<float> weights(bands, 1.0f);
         std::vector<float> low_table(bands), low_shares(bands);
         env_lowres_to(itab.data(), count, bands, weights.data(), values.data(), low_table.data(),
