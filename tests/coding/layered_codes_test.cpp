@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "coding_test_util.h"
@@ -115,6 +117,75 @@ TEST(LayeredSequenceTest, ForeignBitsEndWithinTheirOwnLength) {
         const int bound = bytes * 8 + k;
         for (int x : out) ASSERT_TRUE(x >= -bound && x <= bound) << x;
         ASSERT_LE(r.possition(), bytes * 8 + 32 + k * (bin_size(k) + 2));
+    }
+}
+
+// A set coder that reads a proper set, then on every other call spoils it:
+// a repeat, a position past the list, one below it, or the order reversed.
+int spoil_calls = 0;
+void spoiled_set_reader(da_BinReader& r, int* p, int lo, int hi, int k) {
+    read_known_set_1(r, p, lo, hi, k);
+    const int call = spoil_calls++;
+    if (call % 2 == 0 || k < 2) return;
+    switch (call / 2 % 4) {
+        case 0:
+            p[1] = p[0];
+            break;
+        case 1:
+            p[k - 1] = hi + 3;
+            break;
+        case 2:
+            p[0] = -1;
+            break;
+        default:
+            std::reverse(p, p + k);
+            break;
+    }
+}
+
+// Removal by marking, as the layered reader worked before it moved values
+// between in-order positions: the outcome must not change.
+void marking_read(da_BinReader& r, int* v, int k, SetReaderFn set_coder) {
+    std::vector<int> index(k), positions(k);
+    for (int i = 0; i < k; ++i) index[i] = i;
+    int c = k;
+    for (int layer = 0; c > 0; ++layer) {
+        const int z = read_rng_num(r, c + 1);
+        if (z == 0) continue;
+        set_coder(r, positions.data(), 0, c - 1, z);
+        for (int i = 0; i < z; ++i) {
+            const int q = positions[i];
+            if (q < 0 || q >= c || index[q] < 0) continue;
+            v[index[q]] = layer;
+            index[q] = -1;
+        }
+        int kept = 0;
+        for (int j = 0; j < c; ++j)
+            if (index[j] >= 0) index[kept++] = index[j];
+        c = kept;
+    }
+}
+
+TEST(LayeredSequenceTest, InOrderAndSpoiledPositionsRemoveAsMarkingDoes) {
+    const unsigned seed = coding_test::test_seed();
+    SCOPED_TRACE(coding_test::seed_note(seed));
+    std::mt19937 rng(seed);
+    for (int round = 0; round < 200; ++round) {
+        const int bytes = uniform(rng, 1, 400), k = uniform(rng, 1, 800);
+        const std::uint32_t state = static_cast<std::uint32_t>(rng());
+        std::mt19937 same_a(state), same_b(state);
+        auto ours = random_packet(same_a, bytes);
+        auto theirs = random_packet(same_b, bytes);
+        const SetReaderFn coder = round % 2 ? spoiled_set_reader : read_known_set_1;
+        std::vector<int> out_ours(k, -1), out_theirs(k, -1);
+        spoil_calls = 0;
+        da_BinReader r_ours(*ours);
+        read_n0_seq_3(r_ours, out_ours.data(), k, coder);
+        spoil_calls = 0;
+        da_BinReader r_theirs(*theirs);
+        marking_read(r_theirs, out_theirs.data(), k, coder);
+        ASSERT_EQ(out_ours, out_theirs);
+        ASSERT_EQ(r_ours.possition(), r_theirs.possition());
     }
 }
 
