@@ -1,6 +1,7 @@
 #include "analysis/masking.h"
 
 #include <cmath>
+#include <vector>
 
 #include "analysis/band_envelope.h"
 #include "dsp/numeric.h"
@@ -26,17 +27,21 @@ da_MaskingEffectEvolve::da_MaskingEffectEvolve(const da_DGlobalSettings& global,
 
 void da_MaskingEffectEvolve::stat_mask_to(const float* values, float* out) const {
     const float scale = setup_.level_scale;
+    // Each line's energy, worked out once in a flat loop that vectorises; the
+    // two spreads below are recurrences and take it from here.
+    std::vector<float> energy(n_);
+    for (int i = 0; i < n_; ++i) energy[i] = r_sqr(values[i] * scale);
     // Upward spread: each line's energy reaches the lines above it only.
     float forward = 0.0f;
     for (int i = 0; i < n_; ++i) {
         out[i] = upward_[i] * forward;
-        forward = r_sqr(values[i] * scale) + out[i];
+        forward = energy[i] + out[i];
     }
     // Downward spread, which also adds each line's own energy.
     float backward = 0.0f;
     for (int j = n_ - 1; j >= 0; --j) {
         const float decayed = downward_[j] * backward;
-        backward = r_sqr(values[j] * scale) + decayed;
+        backward = energy[j] + decayed;
         out[j] = out[j] + backward;
     }
     for (int k = 0; k < n_; ++k) out[k] = std::sqrt(out[k]);
