@@ -16,9 +16,12 @@ void da_StereoMapCreator::work() {
     while (input->queued() >= 1) {
         auto* envelope = static_cast<float*>(input->get_data());
         float* map = item_alloc<float>(n_);
+        // Square roots first (a flat loop that vectorises), then their
+        // running sum in line order.
+        for (int i = 0; i < n_; ++i) map[i] = std::sqrt(envelope[i]);
         float sum = 0.0f;
         for (int i = 0; i < n_; ++i) {
-            sum = sum + std::sqrt(envelope[i]);
+            sum = sum + map[i];
             map[i] = sum;
         }
         // About one part in bands + 1 of the scale spread evenly over the
