@@ -8,10 +8,6 @@
 
 namespace {
 
-// Levels beyond this index overflow float for the default base already; the
-// table covers everything a real stream holds, larger indices are computed.
-constexpr int kLevelTableSize = 1024;
-
 void copy_block(const float* src, float* dst) {
     for (int i = 0; i < 56; ++i) dst[i] = src[i];
 }
@@ -28,11 +24,7 @@ da_ArraySetup da_QuantizeBaseClass::rots_as() const {
     return da_ArraySetup{2 * blocks(), 2};
 }
 
-float da_QuantizeBaseClass::level(int k) const {
-    // log_dequant mirrors negative indices by flipping the sign of the float,
-    // so the table serves both signs exactly.
-    if (k >= 0 && k < kLevelTableSize) return levels_[k];
-    if (k < 0 && k > -kLevelTableSize) return -levels_[-k];
+float da_QuantizeBaseClass::level_beyond_table(int k) const {
     return log_dequant(k, b_);
 }
 

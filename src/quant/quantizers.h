@@ -22,10 +22,20 @@ class da_QuantizeBaseClass : public da_Module {
     da_QuantizeBaseClass(const da_DGlobalSettings& global, const da_IQuantizeSetup& setup);
     ~da_QuantizeBaseClass() = default;
 
-    // log_dequant(k, b), from a table for the indices that occur in practice.
-    float level(int k) const;
+    // log_dequant(k, b), from a table for the indices that occur in practice
+    // (inline: it runs once per line).
+    float level(int k) const {
+        // log_dequant mirrors negative indices by flipping the sign of the
+        // float, so the table serves both signs exactly.
+        if (k >= 0 && k < kLevelTableSize) return levels_[k];
+        if (k < 0 && k > -kLevelTableSize) return -levels_[-k];
+        return level_beyond_table(k);
+    }
     int blocks() const { return n_ / kBlock; }
 
+    // Levels beyond this index overflow float for the default base already; the
+    // table covers everything a real stream holds, larger indices are computed.
+    static constexpr int kLevelTableSize = 1024;
     static constexpr int kBlock = 56;
     static constexpr int kHalfBlock = 28;
 
@@ -33,6 +43,7 @@ class da_QuantizeBaseClass : public da_Module {
     float b_;
 
   private:
+    float level_beyond_table(int k) const;
     std::vector<float> levels_;  // log_dequant(k, b) for 0 <= k < size
 };
 

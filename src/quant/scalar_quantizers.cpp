@@ -93,9 +93,7 @@ bool da_LogQuantizer::above_first_threshold(float y) const {
     return std::log(y) / ln_b_ > r_;
 }
 
-int da_LogQuantizer::magnitude(float x) const {
-    const float y = level_argument(b_minus_1_, x);
-    if (y < zero_below_) return 0;
+int da_LogQuantizer::magnitude_above(float y) const {
     const float u = std::log(y) / ln_b_;
     if (u > r_) return trunc_to_int(static_cast<double>(u) - u_r_ + 1.0);
     return 0;

@@ -25,7 +25,14 @@ class da_LogQuantizer {
     int operator()(float x) const { return 0.0f > x ? -magnitude(-x) : magnitude(x); }
 
   private:
-    int magnitude(float x) const;
+    // Inline so that the common level-0 case costs no call; the level
+    // argument is (b − 1)·x + 1 rounded once to float, as everywhere.
+    int magnitude(float x) const {
+        const float y = static_cast<float>(b_minus_1_ * static_cast<double>(x) + 1.0);
+        if (y < zero_below_) return 0;
+        return magnitude_above(y);
+    }
+    int magnitude_above(float y) const;  // index of a level argument not below zero_below_
     bool above_first_threshold(float y) const;
 
     float r_;
