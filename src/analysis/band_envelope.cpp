@@ -172,6 +172,12 @@ ENV_DISPATCH int shares_of(const float* itab, int count, int bands, float top, i
     return runs;
 }
 
+}  // namespace
+
+// Outside the unnamed namespace: its two versions are chosen by the CPU at
+// load time, which some compilers do not count as a use.
+namespace env_detail {
+
 // The interpolation of prepared shares: two table look-ups and two products
 // per line; with AVX2 the look-ups are gathers, eight lines at a time.
 #ifdef ENV_LANES
@@ -197,6 +203,10 @@ void interpolate_shares(int count, const int* slot, const float* lower, const fl
     for (int i = 0; i < count; ++i)
         out[i] = lower[i] * slots[slot[i]] + upper[i] * slots[slot[i] + 1];
 }
+
+}  // namespace env_detail
+
+namespace {
 
 // Both products of each line's value with its two shares, ahead of the
 // sequential sums that take them in line order.
@@ -398,8 +408,8 @@ void env_highres_to(const env_Shares& shares, const float* lowres, float* out, f
     ra_copy(lowres, slots + 1, bands);
     slots[0] = lowres[0];
     slots[bands + 1] = lowres[bands - 1];
-    interpolate_shares(shares.count, shares.slot.data(), shares.lower.data(), shares.upper.data(),
-                       slots, out);
+    env_detail::interpolate_shares(shares.count, shares.slot.data(), shares.lower.data(),
+                                   shares.upper.data(), slots, out);
 }
 
 env_Scratch::env_Scratch(int count, int bands)
