@@ -1,5 +1,6 @@
 #include "quant/quantizers.h"
 
+#include <memory>
 #include <vector>
 
 #include "dsp/block_transforms.h"
@@ -40,13 +41,15 @@ void da_Quantizator::choose_block_forms(float* left, float* right, int* flags) c
     // Each block's sine form depends on that block alone, so all of them are
     // computed in one batch before any block is replaced.
     const int count = blocks();
-    std::vector<float> sine(2 * static_cast<std::size_t>(count) * kBlock);
+    // Every value is written by the transform: no zero fill first.
+    const auto sine =
+        std::make_unique_for_overwrite<float[]>(2 * static_cast<std::size_t>(count) * kBlock);
     std::vector<const float*> in_l(count), in_r(count);
     std::vector<float*> out_l(count), out_r(count);
     for (int e = 0; e < count; ++e) {
         in_l[e] = left + kBlock * e;
         in_r[e] = right + kBlock * e;
-        out_l[e] = sine.data() + 2 * kBlock * e;
+        out_l[e] = sine.get() + 2 * kBlock * e;
         out_r[e] = out_l[e] + kBlock;
     }
     hvst56_many(count, in_l.data(), in_r.data(), out_l.data(), out_r.data());
