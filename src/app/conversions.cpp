@@ -252,6 +252,7 @@ bool XFileToWave(const Source& in, std::string out, const Console& console,
     std::int64_t time_count = 0;
     std::int64_t byte_count = 0;
     std::string damage;
+    int damaged_in_a_row = 0;
     {
         x91::Decoder decoder(header);
         PacketFile packets(*reader, file_size);
@@ -272,9 +273,11 @@ bool XFileToWave(const Source& in, std::string out, const Console& console,
             byte_count += n;
             time_count += header.frames_per_packet;
             const x91::Result fed = decoder.push_packet(bytes.get(), static_cast<std::size_t>(n));
-            if (fed.status == x91::Status::packet_overrun && damage.empty())
+            const bool overran = fed.status == x91::Status::packet_overrun;
+            if (overran && damage.empty())
                 damage =
                     "packet " + std::to_string(packets.number()) + " is damaged: " + fed.message;
+            damaged_in_a_row = overran ? damaged_in_a_row + 1 : 0;
             pcm.clear();
             decoder.pull(pcm);
             bytes_from_samples(pcm.data(), pcm.size(), bytes_out);
@@ -282,6 +285,16 @@ bool XFileToWave(const Source& in, std::string out, const Console& console,
                 writer.rawwrite(bytes_out.data() + at, kBlockBytes);
             if (time_count > 0 && console.progress)
                 print_progress_line(*console.progress, time_count, byte_count);
+            // One damaged packet is decoded and the next ones still count:
+            // framing keeps them independent. A long run of them is no
+            // longer a file with a flaw but noise, and since every packet
+            // yields its frames whatever its size, going on would let a
+            // small file write an enormous one.
+            if (damaged_in_a_row == kMaxDamagedInARow) {
+                damage += "; stopped after " + std::to_string(kMaxDamagedInARow) +
+                          " damaged packets in a row";
+                break;
+            }
         }
         if (console.progress) *console.progress << '\n' << "done." << '\n' << std::flush;
     }

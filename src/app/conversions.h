@@ -57,5 +57,9 @@ struct XFileVerdict {
 };
 XFileVerdict TestXFile(const Source& in);
 
+// Decoding stops after this many consecutive packets whose bits ran past
+// their end.
+inline constexpr int kMaxDamagedInARow = 8;
+
 // The largest packet the drivers read (see the library's limit).
 inline constexpr int kMaxPacketBytes = static_cast<int>(x91::kMaxPacketBytes);

@@ -198,6 +198,24 @@ TEST(ConversionTest, CorruptedX91DecodesWithWarningAndStatusOne) {
     EXPECT_EQ(wav_samples(read_file(dir.file("a.x91.wav"))).size(), 15u * kBlock * 2);
 }
 
+TEST(ConversionTest, ARunOfDamagedPacketsEndsTheDecode) {
+    // A header followed by many one-byte packets: each one decodes to 16
+    // frames of whatever its zero bits say, so without a stop a tiny file
+    // would write an enormous one.
+    ScratchDir dir;
+    write_file(dir.file("short.wav"), make_wav(Pcm{}));
+    ASSERT_EQ(run_x91(dir.path(), {"short.wav"}).status, 0);
+    auto x91 = read_file(dir.file("short.x91"));
+    x91.resize(kHeader);
+    for (int i = 0; i < 1000; ++i) x91.insert(x91.end(), {1, 0, 0, 0, 0xFF});
+    x91.insert(x91.end(), {0, 0, 0, 0});
+    write_file(dir.file("noise.x91"), x91);
+    const RunResult r = run_x91(dir.path(), {"noise.x91"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("stopped after 8 damaged packets in a row"), std::string::npos) << r.err;
+    EXPECT_EQ(wav_samples(read_file(dir.file("noise.x91.wav"))).size(), (8u * 16 - 1) * kBlock * 2);
+}
+
 TEST(ConversionTest, OutputThatCannotBeWrittenIsReportedAndLeavesNothing) {
     ScratchDir dir;
     write_file(dir.file("a.wav"), make_wav(tone_signal(20000, 440.0, 0.3)));
