@@ -56,8 +56,10 @@ TEST(FidelityTest, GeneratedSignalsSurviveTheRoundTripAtEveryQuality) {
         const Measure low = round_trip(c.signal, "50");
         const Measure mid = round_trip(c.signal, nullptr);
         const Measure high = round_trip(c.signal, "200");
-        std::printf("%-11s q50 %6.2f dB %7.1f kbit/s | q100 %6.2f dB %7.1f kbit/s | q200 %6.2f dB %7.1f kbit/s\n",
-                    c.name, low.snr, low.kbps, mid.snr, mid.kbps, high.snr, high.kbps);
+        std::printf(
+            "%-11s q50 %6.2f dB %7.1f kbit/s | q100 %6.2f dB %7.1f kbit/s | q200 %6.2f dB %7.1f "
+            "kbit/s\n",
+            c.name, low.snr, low.kbps, mid.snr, mid.kbps, high.snr, high.kbps);
         EXPECT_GT(mid.snr, c.min_snr_default);
         EXPECT_GT(high.snr, mid.snr);
         EXPECT_GT(mid.snr, low.snr);

@@ -39,9 +39,15 @@ struct Golden {
     const char* wav_hash;
 };
 
-Pcm music() { return music_like_signal(5 * 14112, 11); }
-Pcm loud_noise() { return noise_signal(2 * 14112, 0.9, 4); }
-Pcm transients() { return transient_signal(3 * 14112); }
+Pcm music() {
+    return music_like_signal(5 * 14112, 11);
+}
+Pcm loud_noise() {
+    return noise_signal(2 * 14112, 0.9, 4);
+}
+Pcm transients() {
+    return transient_signal(3 * 14112);
+}
 
 TEST(GoldenTest, EncodesAndDecodesMatchPinnedChecksums) {
     const Golden cases[] = {
