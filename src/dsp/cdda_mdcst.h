@@ -28,7 +28,7 @@ class da_CDDA_MDCST final : public da_Module {
     da_Queue_PutFace* output = nullptr;
 
   private:
-    int lines_;
+    [[maybe_unused]] int lines_;  // the line count, kept for inspection
     // 1764 complex values: the previous block, then the newest; left samples
     // in the real parts, right samples in the imaginary parts.
     float frame_[2 * 1764] = {};
@@ -48,7 +48,7 @@ class da_CDDA_iMDCST final : public da_Module {
     da_Queue_PutFace* output = nullptr;
 
   private:
-    int lines_;
+    [[maybe_unused]] int lines_;  // the line count, kept for inspection
     // The second half of the last inverse frame, 882 complex values (left
     // real, right imaginary), waiting for the next frame's first half.
     float tail_[1764] = {};

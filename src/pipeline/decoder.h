@@ -33,7 +33,7 @@ public:
 private:
     da_ISettings is_;
     da_DSettings ds_;
-    da_CodeFeatures cf_;
+    [[maybe_unused]] da_CodeFeatures cf_;  // kept with the settings; nothing reads it
     da_IntensityTables tables_;
     da_ArrayDecoder ad1_;
     da_ArrayDecoder ad2_;

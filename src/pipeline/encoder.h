@@ -30,7 +30,7 @@ private:
     da_ESettings es_;
     da_ISettings is_;
     da_DSettings ds_;
-    da_CodeFeatures cf_;
+    [[maybe_unused]] da_CodeFeatures cf_;  // kept with the settings; nothing reads it
     da_IntensityTables tables_;
     da_IntensityMeasure im_;
     da_IntensityEnvCreation iec_;

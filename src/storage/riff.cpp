@@ -47,7 +47,7 @@ WriteBlockInfo prepare_block_header(StorageWriter& w, Id4 id) {
     WriteBlockInfo info;
     info.id = id;
     info.header_position = w.possition();
-    w <= BlockHeader(id, 0);
+    static_cast<void>(w <= BlockHeader(id, 0));  // failure stays in the stream's state
     info.start = w.possition();
     return info;
 }

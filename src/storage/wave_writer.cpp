@@ -8,10 +8,12 @@ da_WaveWriter::da_WaveWriter(const char* name, da_PcmWaveFormat format)
         problem_ = std::string("cannot create: ") + std::strerror(file_.error());
         return;
     }
+    // Each write's own result is not needed: the file's failure state is
+    // sticky and note_failure() reads it once at the end.
     riff_ = prepare_block_header(file_, ID4_RIFF);
-    file_ <= ID4_WAVE;
+    static_cast<void>(file_ <= ID4_WAVE);
     const WriteBlockInfo fmt = prepare_block_header(file_, ID4_FMT);
-    file_ <= format_;
+    static_cast<void>(file_ <= format_);
     finish_block__fix_header(file_, fmt);
     data_ = prepare_block_header(file_, ID4_DATA);
     note_failure();
@@ -24,11 +26,11 @@ da_WaveWriter::da_WaveWriter(std::FILE* stream, da_PcmWaveFormat format)
         return;
     }
     constexpr std::uint32_t kUnknown = 0xFFFFFFFF;
-    file_ <= BlockHeader(ID4_RIFF, kUnknown);
-    file_ <= ID4_WAVE;
-    file_ <= BlockHeader(ID4_FMT, 16);
-    file_ <= format_;
-    file_ <= BlockHeader(ID4_DATA, kUnknown);
+    static_cast<void>(file_ <= BlockHeader(ID4_RIFF, kUnknown));
+    static_cast<void>(file_ <= ID4_WAVE);
+    static_cast<void>(file_ <= BlockHeader(ID4_FMT, 16));
+    static_cast<void>(file_ <= format_);
+    static_cast<void>(file_ <= BlockHeader(ID4_DATA, kUnknown));
     note_failure();
 }
 
