@@ -115,6 +115,16 @@ x91::Result read_header(FileReader& reader, x91::Header& header) {
     return x91::Header::parse(bytes, static_cast<std::size_t>(std::max(got, 0)), header);
 }
 
+// Outputs other than standard output go to a temporary file beside the
+// target, renamed into place only when complete.
+bool open_temp_output(const std::string& out, const Console& console,
+                      std::unique_ptr<TempOutput>& temp) {
+    temp = std::make_unique<TempOutput>(out);
+    if (temp->ok()) return true;
+    console.problem(out, "cannot write: " + temp->problem());
+    return false;
+}
+
 }  // namespace
 
 bool WaveToXFile(const Source& in, std::string out, const da_ESettings& esettings,
@@ -136,13 +146,7 @@ bool WaveToXFile(const Source& in, std::string out, const da_ESettings& esetting
     }
     const bool to_stdout = is_std_stream(out);
     std::unique_ptr<TempOutput> temp;
-    if (!to_stdout) {
-        temp = std::make_unique<TempOutput>(out);
-        if (!temp->ok()) {
-            console.problem(out, "cannot write: " + temp->problem());
-            return false;
-        }
-    }
+    if (!to_stdout && !open_temp_output(out, console, temp)) return false;
     const std::unique_ptr<FileWriter> writer_owner =
         to_stdout ? std::make_unique<FileWriter>(stdout)
                   : std::make_unique<FileWriter>(temp->path().c_str());
@@ -236,13 +240,7 @@ bool XFileToWave(const Source& in, std::string out, const Console& console,
     }
     const bool to_stdout = is_std_stream(out);
     std::unique_ptr<TempOutput> temp;
-    if (!to_stdout) {
-        temp = std::make_unique<TempOutput>(out);
-        if (!temp->ok()) {
-            console.problem(out, "cannot write: " + temp->problem());
-            return false;
-        }
-    }
+    if (!to_stdout && !open_temp_output(out, console, temp)) return false;
     da_WaveWriter writer = to_stdout ? da_WaveWriter(stdout, FORMAT_CDDA)
                                      : da_WaveWriter(temp->path().c_str(), FORMAT_CDDA);
 
