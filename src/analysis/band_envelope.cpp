@@ -121,7 +121,7 @@ typedef int i32x8 __attribute__((vector_size(32)));
 // truncation is its floor; outside positions take the pinned shares. `top` is
 // bands + 1, exact in float (the caller checks). Each lane does the float
 // operations of share_of in its order.
-ENV_DISPATCH int shares_of(const float* itab, int count, int bands, float top, int* slot,
+ENV_DISPATCH int shares_of(const float* itab, int count, int bands, [[maybe_unused]] float top, int* slot,
                            float* lower, float* upper, int* starts) {
     int i = 0;
     int runs = 0;

@@ -66,11 +66,24 @@ ScratchDir::~ScratchDir() { remove_tree(path_); }
 
 RunResult run_x91(const std::string& dir, const std::vector<std::string>& args,
                   const std::string& shell_prefix) {
-    std::string command = "cd " + shell_quote(dir) + " && " + shell_prefix + shell_quote(X91_BINARY);
-    for (const auto& a : args) command += " " + shell_quote(a);
+    // Appended piece by piece: GCC 12 misreads `"literal" + std::string&&`
+    // as an overlapping copy and warns.
+    std::string command = "cd ";
+    command += shell_quote(dir);
+    command += " && ";
+    command += shell_prefix;
+    command += shell_quote(X91_BINARY);
+    for (const auto& a : args) {
+        command += ' ';
+        command += shell_quote(a);
+    }
     const std::string out_path = dir + "/.stdout";
     const std::string err_path = dir + "/.stderr";
-    command += " >" + shell_quote(out_path) + " 2>" + shell_quote(err_path) + " </dev/null";
+    command += " >";
+    command += shell_quote(out_path);
+    command += " 2>";
+    command += shell_quote(err_path);
+    command += " </dev/null";
     const int raw = std::system(command.c_str());
     RunResult result;
     if (WIFEXITED(raw))
