@@ -91,14 +91,14 @@ X91_DISPATCH void hvst56_lanes(const f32x8* a, const f32x8* b, f32x8* ta, f32x8*
         reversed[2 * i] = src[0] * scale;
         reversed[2 * i + 1] = src[1] * scale;
     }
-    f32x8 spec[2 * kM];
-    fft_detail::ifft_112_lanes(reversed, spec, 2, 2);
+    f32x8 spectrum[2 * kM];
+    fft_detail::ifft_112_lanes(reversed, spectrum, 2, 2);
     const float* odd = tw.odd_f.data();
-    for (int k = 0; k < kM; ++k) cmul_lanes(spec + 2 * k, spec + 2 * k, odd + 2 * k);
+    for (int k = 0; k < kM; ++k) cmul_lanes(spectrum + 2 * k, spectrum + 2 * k, odd + 2 * k);
     const float* line = tw.line_i.data();
     for (int i = 0; i < kN; ++i) {
-        const f32x8* p = spec + 2 * i;
-        const f32x8* q = spec + 2 * (kM - 1 - i);
+        const f32x8* p = spectrum + 2 * i;
+        const f32x8* q = spectrum + 2 * (kM - 1 - i);
         const f32x8 sa[2] = {(p[1] + q[1]) / 2.0f, (q[0] - p[0]) / 2.0f};
         const f32x8 sb[2] = {-(p[0] + q[0]) / 2.0f, (q[1] - p[1]) / 2.0f};
         f32x8 la[2], lb[2];

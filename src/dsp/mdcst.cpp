@@ -33,19 +33,19 @@ template <int M>
 X91_PASS void forward(const FrameTables& t, const float* x, float* a, float* b) {
     constexpr int n = M / 2;
     float u[2 * M];
-    float spec[2 * M];
+    float spectrum[2 * M];
     for (int i = 0; i < M; ++i) {
         const float w = t.window[i];
         const float p[2] = {x[2 * i] * w, x[2 * i + 1] * w};
         cmul(u + 2 * i, p, t.f2 + 2 * i);
     }
     if constexpr (M == 1764)
-        fft_detail::ifft_1764(u, spec, 2, 2, true);
+        fft_detail::ifft_1764(u, spectrum, 2, 2, true);
     else
-        fft_112_dd(u, spec, 1, 1);
+        fft_112_dd(u, spectrum, 1, 1);
     const float* odd = t.tw->odd_f.data();
-    for (int k = 0; k < M; ++k) cmul(spec + 2 * k, spec + 2 * k, odd + 2 * k);
-    mdcst_separate_n(spec, a, b, M);
+    for (int k = 0; k < M; ++k) cmul(spectrum + 2 * k, spectrum + 2 * k, odd + 2 * k);
+    mdcst_separate_n(spectrum, a, b, M);
     const float* line = t.tw->line_i.data();
     for (int k = 0; k < n; ++k) {
         cmul(a + 2 * k, a + 2 * k, line + 2 * k);

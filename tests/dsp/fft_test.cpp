@@ -105,9 +105,9 @@ TEST(FftKernelTest, InverseOfForwardReturnsInput) {
     } pairs[] = {{112, fft_112_dd, ifft_112_dd}, {1764, fft_1764_dd, ifft_1764_dd}};
     for (const auto& p : pairs) {
         const auto x = dsp_test::random_floats(rng, static_cast<std::size_t>(2 * p.n));
-        std::vector<float> spec(x.size()), back(x.size());
-        p.fwd(x.data(), spec.data(), 1, 1);
-        p.inv(spec.data(), back.data(), 1, 1);
+        std::vector<float> spectrum(x.size()), back(x.size());
+        p.fwd(x.data(), spectrum.data(), 1, 1);
+        p.inv(spectrum.data(), back.data(), 1, 1);
         for (std::size_t i = 0; i < x.size(); ++i)
             ASSERT_NEAR(back[i], x[i], 2e-6) << "N " << p.n << " at " << i;
     }
