@@ -11,8 +11,8 @@
 #include "pipeline/decoder.h"
 
 class DecodeChain {
-public:
-    static constexpr int kBlockBytes = 3528;
+  public:
+    static constexpr int kBlockBytes = cdda_block_bytes;
 
     DecodeChain(const da_ISettings& i, const da_DSettings& d, const da_CodeFeatures& cf);
     ~DecodeChain();
@@ -34,7 +34,7 @@ public:
     };
     std::unique_ptr<unsigned char, BlockDeleter> take_block();
 
-private:
+  private:
     // Declared so that destruction runs decoder, transform, then the queues.
     da_PDataQueue pcm_;
     da_PDataQueue spectra_;

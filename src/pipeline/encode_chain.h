@@ -11,9 +11,10 @@
 #include "pipeline/encoder.h"
 
 class EncodeChain {
-public:
+  public:
     static constexpr int kBlockFrames = 882;
-    static constexpr int kBlockBytes = kBlockFrames * 4;
+    static constexpr int kBlockBytes = cdda_block_bytes;
+    static_assert(kBlockBytes == kBlockFrames * 4);
 
     EncodeChain(const da_ESettings& e, const da_ISettings& i, const da_DSettings& d,
                 const da_CodeFeatures& cf);
@@ -29,7 +30,7 @@ public:
     bool has_packet() { return packets_.queued() > 0; }
     std::unique_ptr<da_BinRWBase> take_packet();
 
-private:
+  private:
     // Declared so that destruction runs encoder, transform, then the queues.
     da_PDataQueue blocks_;
     da_PDataQueue spectra_;

@@ -26,6 +26,12 @@ std::int64_t stream_size(std::FILE* f, std::int64_t here) {
     return static_cast<std::int64_t>(end);
 }
 
+// An absolute seek; 0 on success, else the error to record.
+int seek_absolute(std::FILE* f, std::int64_t pos) {
+    if (pos < 0) return EINVAL;
+    return fseeko(f, static_cast<off_t>(pos), SEEK_SET) == 0 ? 0 : errno;
+}
+
 }  // namespace
 
 // --- FileReader -------------------------------------------------------------
@@ -111,12 +117,8 @@ std::int64_t FileReader::seek(std::int64_t pos) {
         fail(ESPIPE);
         return -1;
     }
-    if (pos < 0) {
-        fail(EINVAL);
-        return -1;
-    }
-    if (fseeko(file_, static_cast<off_t>(pos), SEEK_SET) != 0) {
-        fail(errno);
+    if (const int err = seek_absolute(file_, pos); err != 0) {
+        fail(err);
         return -1;
     }
     pos_ = pos;
@@ -178,14 +180,10 @@ std::int64_t FileWriter::seek(std::int64_t pos) {
         fail(EBADF);
         return -1;
     }
-    if (pos < 0) {
-        fail(EINVAL);
-        return -1;
-    }
-    // fseeko first hands buffered bytes to the system; a full disk may be
+    // The seek first hands buffered bytes to the system; a full disk may be
     // reported here.
-    if (fseeko(file_, static_cast<off_t>(pos), SEEK_SET) != 0) {
-        fail(errno);
+    if (const int err = seek_absolute(file_, pos); err != 0) {
+        fail(err);
         return -1;
     }
     pos_ = pos;

@@ -176,19 +176,23 @@ void da_WaveReader::parse() {
     // The form size is used only to tell a file that ends too early from one
     // that lacks a chunk; files from aborted runs carry 0 there.
     const std::int64_t riff_end = std::int64_t{8} + le32(head + 4);
-    auto missing = [&](const char* what) { refuse(riff_end > file_size ? kCutShort : what); };
+    // Finds a chunk behind the form type, or refuses the file saying why not.
+    auto locate = [&](const Id4& id, const char* missing, ReadBlockInfo& info) {
+        switch (find_chunk(file_, 12, file_size, id, info)) {
+            case Search::found:
+                return true;
+            case Search::absent:
+                refuse(riff_end > file_size ? kCutShort : missing);
+                return false;
+            case Search::cut_short:
+                break;
+        }
+        refuse(kCutShort);
+        return false;
+    };
 
     ReadBlockInfo fmt;
-    switch (find_chunk(file_, 12, file_size, ID4_FMT, fmt)) {
-        case Search::found:
-            break;
-        case Search::absent:
-            missing("no fmt chunk");
-            return;
-        case Search::cut_short:
-            refuse(kCutShort);
-            return;
-    }
+    if (!locate(ID4_FMT, "no fmt chunk", fmt)) return;
     if (fmt.size < 16) {
         refuse(kNotCd + std::string("format record of ") + std::to_string(fmt.size) + " bytes");
         return;
@@ -211,16 +215,7 @@ void da_WaveReader::parse() {
     }
 
     ReadBlockInfo data;
-    switch (find_chunk(file_, 12, file_size, ID4_DATA, data)) {
-        case Search::found:
-            break;
-        case Search::absent:
-            missing("no data chunk");
-            return;
-        case Search::cut_short:
-            refuse(kCutShort);
-            return;
-    }
+    if (!locate(ID4_DATA, "no data chunk", data)) return;
     const std::int64_t available = file_size - data.start;
     std::int64_t bytes = data.size;
     if (data.size == kSizeUnknown) {
