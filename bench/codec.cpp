@@ -9,10 +9,10 @@
 #include <random>
 #include <vector>
 
-#include "app/settings/settings.h"
+#include "format/settings.h"
 #include "dsp/fft.h"
-#include "pipeline/decode_chain.h"
-#include "pipeline/encode_chain.h"
+#include "graphs/decode_chain.h"
+#include "graphs/encode_chain.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "coding/coefficient_coders.h"
-#include "pipeline/queue_item.h"
+#include "framework/queue_item.h"
 
 namespace {
 

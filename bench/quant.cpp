@@ -7,10 +7,10 @@
 #include <random>
 #include <vector>
 
-#include "app/settings/settings.h"
+#include "format/settings.h"
 #include "dsp/fft.h"
-#include "pipeline/data_queue.h"
-#include "pipeline/queue_item.h"
+#include "framework/data_queue.h"
+#include "framework/queue_item.h"
 #include "quant/quantizers.h"
 #include "quant/scalar_quantizers.h"
 

@@ -11,7 +11,7 @@
 #include <memory>
 #include <vector>
 
-#include "coding/bit_stream.h"
+#include "framework/bit_stream.h"
 #include "coding/layered_codes.h"
 #include "coding/matrix_codes.h"
 

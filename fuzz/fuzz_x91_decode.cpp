@@ -7,12 +7,12 @@
 #include <cstdlib>
 #include <memory>
 
-#include "app/conversions.h"
-#include "app/settings/settings_io.h"
+#include "command/conversions.h"
+#include "format/settings_io.h"
 #include "dsp/fft.h"
 #include "fuzz/memory_input.h"
-#include "pipeline/decode_chain.h"
-#include "pipeline/packets.h"
+#include "graphs/decode_chain.h"
+#include "framework/packets.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     da_fft_init();

@@ -17,10 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "app/conversions.h"
-#include "app/settings/settings.h"
-#include "app/settings/settings_io.h"
-#include "coding/bit_stream.h"
+#include "command/conversions.h"
+#include "format/settings.h"
+#include "format/settings_io.h"
+#include "framework/bit_stream.h"
 #include "coding/matrix_codes.h"
 #include "dsp/fft.h"
 #include "storage/wave_writer.h"

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "dsp/numeric.h"
-#include "pipeline/queue_item.h"
+#include "framework/queue_item.h"
 
 int intensity_index(float d, const da_DIntensitySetup& setup) {
     const float scaled =

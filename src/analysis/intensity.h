@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "analysis/band_envelope.h"
-#include "app/settings/settings.h"
-#include "pipeline/data_queue.h"
-#include "pipeline/module.h"
+#include "format/settings.h"
+#include "framework/data_queue.h"
+#include "framework/module.h"
 
 // Band layout on a square-root frequency scale, built once per encoder or
 // decoder and shared by reference with both intensity modules.

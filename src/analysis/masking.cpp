@@ -5,7 +5,7 @@
 
 #include "analysis/band_envelope.h"
 #include "dsp/numeric.h"
-#include "pipeline/queue_item.h"
+#include "framework/queue_item.h"
 
 da_MaskingEffectEvolve::da_MaskingEffectEvolve(const da_DGlobalSettings& global,
                                                const da_IMaskingSetup& setup)

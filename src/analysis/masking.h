@@ -4,9 +4,9 @@
 
 #include <vector>
 
-#include "app/settings/settings.h"
-#include "pipeline/data_queue.h"
-#include "pipeline/module.h"
+#include "format/settings.h"
+#include "framework/data_queue.h"
+#include "framework/module.h"
 
 // Energy spreads from every line to higher lines (decaying by the upward base
 // per Bark) and to lower lines (by the downward base per Bark). The curve is

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "dsp/numeric.h"
-#include "pipeline/queue_item.h"
+#include "framework/queue_item.h"
 #include "quant/scalar_quantizers.h"
 
 da_StereoMapCreator::da_StereoMapCreator(const da_DGlobalSettings& global,

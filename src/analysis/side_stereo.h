@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "analysis/band_envelope.h"
-#include "app/settings/settings.h"
-#include "pipeline/data_queue.h"
-#include "pipeline/module.h"
+#include "format/settings.h"
+#include "framework/data_queue.h"
+#include "framework/module.h"
 
 // Encoder and decoder: builds the side-stereo index table (the map) from the
 // per-line intensity envelope. The bands divide the cumulative square-root

@@ -4,7 +4,7 @@
 
 #include "coding/layered_codes.h"
 #include "coding/matrix_codes.h"
-#include "pipeline/queue_item.h"
+#include "framework/queue_item.h"
 
 da_ArrayEncoder::da_ArrayEncoder(const da_DGroupCodingSetup& group, const da_ArraySetup& array)
     : rows(group.frames), cols(array.cols), modulus(array.modulus) {

@@ -2,8 +2,8 @@
 // read them back; their order in a graph is the packet's layout.
 #pragma once
 
-#include "app/settings/settings.h"
-#include "pipeline/packets.h"
+#include "format/settings.h"
+#include "framework/packets.h"
 
 // Codes `rows` rows (one per frame of a group) of `cols` residues mod
 // `modulus` as one matrix; the rows go on unchanged.

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "coding/zn_codes.h"
-#include "pipeline/queue_item.h"
+#include "framework/queue_item.h"
 
 da_IntMatrix::da_IntMatrix(da_Queue_GetFace* q, int rows, int cols)
     : rows_(std::max(rows, 0)), cols_(std::max(cols, 0)) {

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "pipeline/data_queue.h"
+#include "framework/data_queue.h"
 
 // Each row is a queue item of cols ints (item_alloc<int>), so a row can leave
 // the matrix for a queue and be freed by whoever ends up holding it.

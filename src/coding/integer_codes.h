@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "coding/bit_stream.h"
+#include "framework/bit_stream.h"
 
 // Number of significant bits of x; 0 for x <= 0.
 inline int bin_size(int x) {

@@ -1,7 +1,7 @@
 // Residues modulo n (values 0..n-1) and the codes for sequences of them.
 #pragma once
 
-#include "coding/bit_stream.h"
+#include "framework/bit_stream.h"
 
 // x = (x + d) mod n, in 0..n-1 also when x + d is negative. n >= 1.
 void add_to_zn(int& x, int d, int n);

@@ -3,9 +3,9 @@
 // overlap-add back into blocks.
 #pragma once
 
-#include "app/settings/settings.h"
-#include "pipeline/data_queue.h"
-#include "pipeline/module.h"
+#include "format/settings.h"
+#include "framework/data_queue.h"
+#include "framework/module.h"
 
 // Bytes in one block: 882 stereo frames of two little-endian 16-bit samples.
 constexpr int cdda_block_bytes = 3528;

@@ -3,9 +3,9 @@
 // which together rebuild the signal at unit gain through the overlap-add.
 #pragma once
 
-#include "app/settings/settings.h"
-#include "pipeline/data_queue.h"
-#include "pipeline/module.h"
+#include "format/settings.h"
+#include "framework/data_queue.h"
+#include "framework/module.h"
 
 // Complex spectrum in (at least L complex values); passes it on unchanged on
 // output1 and puts L floats √2·Re s[k] on output2.

@@ -5,7 +5,7 @@
 
 #include "dsp/block_transforms.h"
 #include "dsp/numeric.h"
-#include "pipeline/queue_item.h"
+#include "framework/queue_item.h"
 
 namespace {
 

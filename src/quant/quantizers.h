@@ -4,9 +4,9 @@
 
 #include <vector>
 
-#include "app/settings/settings.h"
-#include "pipeline/data_queue.h"
-#include "pipeline/module.h"
+#include "format/settings.h"
+#include "framework/data_queue.h"
+#include "framework/module.h"
 #include "quant/scalar_quantizers.h"
 
 // What encoder and decoder share: the line count, the base of the

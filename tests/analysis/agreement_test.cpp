@@ -9,10 +9,10 @@
 
 #include "analysis/intensity.h"
 #include "analysis/masking.h"
-#include "analysis/module_harness.h"
+#include "support/module_harness.h"
 #include "analysis/side_stereo.h"
-#include "analysis/test_seed.h"
-#include "app/settings/settings.h"
+#include "support/test_seed.h"
+#include "format/settings.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <cmath>
 #include <vector>
 
-#include "analysis/module_harness.h"
-#include "app/settings/settings.h"
+#include "support/module_harness.h"
+#include "format/settings.h"
 #include "dsp/numeric.h"
 
 namespace {

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "analysis/band_envelope.h"
-#include "analysis/module_harness.h"
-#include "analysis/test_seed.h"
-#include "app/settings/settings.h"
+#include "support/module_harness.h"
+#include "support/test_seed.h"
+#include "format/settings.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <set>
 #include <vector>
 
-#include "coding_test_util.h"
+#include "support/coding_test_util.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "coding_test_util.h"
+#include "support/coding_test_util.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "coding/integer_codes.h"
-#include "coding_test_util.h"
-#include "pipeline/queue_item.h"
+#include "support/coding_test_util.h"
+#include "framework/queue_item.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "coding_test_util.h"
+#include "support/coding_test_util.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "dsp/numeric.h"
 #include "dsp/spectrum_converters.h"
 #include "dsp_test_support.h"
-#include "pipeline/data_queue.h"
+#include "framework/data_queue.h"
 
 namespace {
 

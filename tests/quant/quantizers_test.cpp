@@ -9,11 +9,11 @@
 #include <random>
 #include <vector>
 
-#include "analysis/module_harness.h"
-#include "analysis/test_seed.h"
-#include "app/settings/settings.h"
+#include "support/module_harness.h"
+#include "support/test_seed.h"
+#include "format/settings.h"
 #include "dsp/block_transforms.h"
-#include "quant/fft_tables_environment.h"
+#include "support/fft_tables_environment.h"
 
 namespace {
 

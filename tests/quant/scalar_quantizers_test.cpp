@@ -10,7 +10,7 @@
 #include <random>
 #include <vector>
 
-#include "analysis/test_seed.h"
+#include "support/test_seed.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "storage/temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "storage/memory_storage.h"
+#include "support/memory_storage.h"
 
 namespace {
 

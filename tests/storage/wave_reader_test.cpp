@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "storage/temp_dir.h"
+#include "support/temp_dir.h"
 #include "storage/wav_bytes.h"
 
 namespace {

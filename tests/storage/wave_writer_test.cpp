@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "storage/temp_dir.h"
+#include "support/temp_dir.h"
 #include "storage/wav_bytes.h"
 #include "storage/wave_reader.h"
 

@@ -1,0 +1,233 @@
+#include "command/arg_process.h"
+
+#include <unistd.h>
+
+#include <iostream>
+#include <memory>
+#include <mutex>
+#include <sstream>
+#include <string>
+
+#include "command/conversions.h"
+#include "command/file_names.h"
+#include "command/input_kind.h"
+#include "command/job_runner.h"
+#include "command/options.h"
+#include "command/progress_line.h"
+#include "command/quality_file.h"
+#include "format/settings.h"
+#include "dsp/fft.h"
+#include "x91/x91.h"
+
+namespace {
+
+bool is_std_stream(const std::string& name) {
+    return name == kStdStreamName;
+}
+
+// The settings every encoding of the run uses.
+struct RunSettings {
+    da_ESettings es;
+    da_ISettings is;
+    da_DSettings ds;
+    da_CodeFeatures features;
+};
+
+// Where the messages of the whole run go, and the lock that keeps the lines
+// of conversions running at once from mixing.
+struct RunConsole {
+    std::ostream* progress;  // null with --quiet
+    bool parallel;
+    std::mutex mutex;
+
+    // The console of one conversion: itself when conversions run one after
+    // another; with several at once, no progress and problems collected in
+    // `errors` to be printed whole when the conversion ends.
+    Console for_job(std::ostringstream& errors) const {
+        if (!parallel) return Console{progress, &std::cerr};
+        return Console{nullptr, &errors};
+    }
+
+    void finish_job(const std::ostringstream& errors, const std::string& line) {
+        if (!parallel) return;
+        std::lock_guard lock(mutex);
+        if (progress && !line.empty()) *progress << line << std::flush;
+        std::cerr << errors.str() << std::flush;
+    }
+};
+
+// "encoding : 'a.wav' to : 'a.x91' done.  12 seconds  [ avg bitrate : N bits/sec ]"
+std::string finished_line(const char* verb, const std::string& in, const std::string& out,
+                          const ConversionStats& stats) {
+    std::ostringstream line;
+    line << verb << " : '" << in << "' to : '" << out << "' done.";
+    if (stats.time_count > 0) {
+        line << "  ";
+        print_progress_line(line, stats.time_count, stats.byte_count);
+        std::string text = line.str();
+        text.pop_back();  // the carriage return that redraws a progress line
+        while (!text.empty() && text.back() == ' ') text.pop_back();
+        return text + '\n';
+    }
+    return line.str() + '\n';
+}
+
+Job encode_job(const Source& in, const std::string& out, const RunSettings& s,
+               RunConsole& console) {
+    return Job{
+        in.stream ? "" : in.name, is_std_stream(out) ? "" : out, [in, out, &s, &console] {
+            std::ostringstream errors;
+            ConversionStats stats;
+            const bool ok =
+                WaveToXFile(in, out, s.es, s.is, s.ds, s.features, console.for_job(errors), &stats);
+            console.finish_job(errors, ok ? finished_line("encoding", in.name, out, stats) : "");
+            return ok;
+        }};
+}
+
+Job decode_job(const Source& in, const std::string& out, RunConsole& console) {
+    return Job{in.stream ? "" : in.name, is_std_stream(out) ? "" : out, [in, out, &console] {
+                   std::ostringstream errors;
+                   ConversionStats stats;
+                   const bool ok = XFileToWave(in, out, console.for_job(errors), &stats);
+                   console.finish_job(errors,
+                                      ok ? finished_line("decoding", in.name, out, stats) : "");
+                   return ok;
+               }};
+}
+
+Job failing_job(const std::string& name, const std::string& reason, RunConsole& console) {
+    return Job{"", "", [name, reason, &console] {
+                   std::ostringstream errors;
+                   console.for_job(errors).problem(name, reason);
+                   console.finish_job(errors, "");
+                   return false;
+               }};
+}
+
+// -t: one verdict line per file on standard output; with --quiet only the
+// files that are not intact.
+Job test_job(const Source& in, bool quiet, RunConsole& console) {
+    return Job{"", "", [in, quiet, &console] {
+                   const XFileVerdict verdict = TestXFile(in);
+                   std::string line = in.name + ": ";
+                   switch (verdict.kind) {
+                       case XFileVerdict::Kind::intact:
+                           line += "ok";
+                           break;
+                       case XFileVerdict::Kind::damaged:
+                           line += "damaged: " + verdict.reason;
+                           break;
+                       case XFileVerdict::Kind::unreadable:
+                           line += "unreadable: " + verdict.reason;
+                           break;
+                   }
+                   const bool intact = verdict.kind == XFileVerdict::Kind::intact;
+                   if (!intact || !quiet) {
+                       std::lock_guard lock(console.mutex);
+                       std::cout << line << '\n' << std::flush;
+                   }
+                   return intact;
+               }};
+}
+
+// The job for one input: by its suffix, or, for standard input and for a
+// name without a known suffix given with -o, by its first bytes.
+Job job_for(const std::string& name, const Options& o, const RunSettings& s, RunConsole& console,
+            bool& stdin_used) {
+    if (is_std_stream(name)) {
+        if (stdin_used) return failing_job(name, "standard input can be read only once", console);
+        stdin_used = true;
+        if (o.test) return test_job(Source(name, stdin, ""), o.quiet, console);
+        const std::string out = o.output_given ? o.output : kStdStreamName;
+        const std::string start = take_start(stdin);
+        switch (input_kind(start)) {
+            case InputKind::wave:
+                return encode_job(Source(name, stdin, start), out, s, console);
+            case InputKind::x91:
+                return decode_job(Source(name, stdin, start), out, console);
+            case InputKind::unknown:
+                break;
+        }
+        return failing_job(name, "standard input holds neither WAV nor x91 data", console);
+    }
+    if (o.test) return test_job(Source(name), o.quiet, console);
+    if (is_wave_name(name))
+        return encode_job(name, o.output_given ? o.output : x91_output_name(name), s, console);
+    if (is_x91_name(name))
+        return decode_job(name, o.output_given ? o.output : wave_output_name(name), console);
+    if (o.output_given) {
+        std::FILE* file = std::fopen(name.c_str(), "rb");
+        if (file != nullptr) {
+            const InputKind kind = input_kind(take_start(file));
+            std::fclose(file);
+            if (kind == InputKind::wave) return encode_job(name, o.output, s, console);
+            if (kind == InputKind::x91) return decode_job(name, o.output, console);
+        }
+        return failing_job(name, "not a .wav or .x91 name, nor WAV or x91 data", console);
+    }
+    // Doing nothing in silence would look like success.
+    return failing_job(name, "not a .wav or .x91 name, skipped", console);
+}
+
+bool writes_stdout(const Options& o) {
+    if (o.test) return false;
+    if (o.output_given) return is_std_stream(o.output);
+    for (const std::string& name : o.files)
+        if (is_std_stream(name)) return true;
+    return false;
+}
+
+}  // namespace
+
+int arg_process(int argc, char** argv) {
+    if (argc < 2) return 0;
+
+    const ParsedOptions parsed = parse_options(argc, argv);
+    if (!parsed.error.empty()) {
+        std::cerr << "x91: " << parsed.error << '\n';
+        if (parsed.show_usage) std::cerr << usage_text();
+        return 1;
+    }
+    const Options& o = parsed.options;
+    if (o.help) {
+        std::cout << usage_text();
+        return 0;
+    }
+    if (o.version) {
+        std::cout << "x91 " << x91::version() << '\n';
+        return 0;
+    }
+    const bool audio_to_stdout = writes_stdout(o);
+    if (audio_to_stdout && isatty(STDOUT_FILENO)) {
+        std::cerr
+            << "x91: will not write audio to a terminal; redirect standard output or use -o FILE\n";
+        return 1;
+    }
+
+    // Progress never goes into audio on standard output.
+    std::ostream* const progress_stream = audio_to_stdout ? &std::cerr : &std::cout;
+    RunConsole console{o.quiet ? nullptr : progress_stream, o.jobs > 1 && o.files.size() > 1, {}};
+
+    da_fft_init();
+    RunSettings settings{es, is, ds, da_CodeFeatures{}};
+    if (!o.test) {
+        std::ostream null_stream(nullptr);
+        std::ostream& quality_out = console.progress ? *console.progress : null_stream;
+        if (o.quality_given) {
+            // An explicit quality replaces the quality file, which is then not read.
+            settings.is = apply_quality(settings.is, o.quality);
+            print_quality_line(quality_out, o.quality);
+        } else {
+            use_quality_file(QUALITY_FILE, settings.is, quality_out, std::cerr);
+        }
+    }
+
+    std::vector<Job> jobs;
+    bool stdin_used = false;
+    for (const std::string& name : o.files)
+        jobs.push_back(job_for(name, o, settings, console, stdin_used));
+    const bool all_ok = run_jobs(jobs, o.jobs);
+    da_fft_finit();
+    return all_ok ? 0 : 1;
+}

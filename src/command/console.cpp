@@ -1,0 +1,15 @@
+#include "command/console.h"
+
+#include <iostream>
+
+Console Console::standard() {
+    return Console{&std::cout, &std::cerr};
+}
+
+void Console::problem(const std::string& file, const std::string& reason) const {
+    *errors << "x91: " << file << ": " << reason << std::endl;
+}
+
+void Console::warning(const std::string& file, const std::string& reason) const {
+    *errors << "x91: " << file << ": warning: " << reason << std::endl;
+}

@@ -1,0 +1,358 @@
+#include "command/conversions.h"
+
+#include <algorithm>
+#include <bit>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <ostream>
+#include <vector>
+
+#include "library/api_internal.h"
+#include "command/progress_line.h"
+#include "command/temp_output.h"
+#include "storage/file_stream.h"
+#include "storage/wave_reader.h"
+#include "storage/wave_writer.h"
+#include "x91/x91.h"
+
+namespace {
+
+constexpr int kBlockBytes = x91::kBlockFrames * 4;
+
+std::string system_reason(int error) {
+    return error != 0 ? std::string(std::strerror(error)) : std::string("input/output error");
+}
+
+bool is_std_stream(const std::string& name) {
+    return name == kStdStreamName;
+}
+
+std::unique_ptr<FileReader> open_reader(const Source& in) {
+    if (in.stream != nullptr)
+        return std::make_unique<FileReader>(in.stream, in.taken.data(),
+                                            static_cast<int>(in.taken.size()));
+    return std::make_unique<FileReader>(in.name.c_str());
+}
+
+// Interleaved little-endian 16-bit samples as they stand in WAV data, to
+// and from sample values.
+void samples_from_bytes(const unsigned char* bytes, int count, std::int16_t* samples) {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(samples, bytes, 2 * static_cast<std::size_t>(count));
+    } else {
+        for (int k = 0; k < count; ++k)
+            samples[k] = static_cast<std::int16_t>(bytes[2 * k] | bytes[2 * k + 1] << 8);
+    }
+}
+
+void bytes_from_samples(const std::int16_t* samples, std::size_t count, std::vector<char>& bytes) {
+    bytes.resize(2 * count);
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(bytes.data(), samples, 2 * count);
+    } else {
+        for (std::size_t k = 0; k < count; ++k) {
+            const auto v = static_cast<std::uint16_t>(samples[k]);
+            bytes[2 * k] = static_cast<char>(v & 0xFF);
+            bytes[2 * k + 1] = static_cast<char>(v >> 8);
+        }
+    }
+}
+
+// Reads the packets of an x91 file one by one behind its header. Each count
+// is checked against what the file can still hold before anything is
+// allocated for it.
+class PacketFile {
+  public:
+    enum class Next { packet, end, damaged };
+
+    PacketFile(FileReader& reader, std::int64_t file_size)
+        : reader_(reader), file_size_(file_size) {}
+
+    // Reads the next count and, for a positive one, the packet's bytes. A
+    // count of 0 or less is the end (last_count() tells which).
+    Next next(std::unique_ptr<unsigned char[]>& bytes, int& n) {
+        if (!read(reader_, n)) {
+            reason_ = reader_.error() != 0 ? "read failed: " + system_reason(reader_.error())
+                                           : std::string("ends without its end marker");
+            return Next::damaged;
+        }
+        count_ = n;
+        if (n <= 0) return Next::end;
+        ++number_;
+        const std::string which = "packet " + std::to_string(number_);
+        const std::int64_t remaining = file_size_ - reader_.possition();
+        if (n > kMaxPacketBytes || (file_size_ >= 0 && n > remaining)) {
+            reason_ = which + " claims " + std::to_string(n) + " bytes, more than the file holds";
+            return Next::damaged;
+        }
+        bytes.reset(new unsigned char[static_cast<std::size_t>(n)]);
+        if (reader_.read(reinterpret_cast<char*>(bytes.get()), n) != n) {
+            reason_ = which + " is cut short";
+            return Next::damaged;
+        }
+        return Next::packet;
+    }
+
+    const std::string& reason() const { return reason_; }
+    int number() const { return number_; }
+    int last_count() const { return count_; }
+
+  private:
+    FileReader& reader_;
+    std::int64_t file_size_;
+    std::string reason_;
+    int number_ = 0;
+    int count_ = 0;
+};
+
+// Reads and checks the header from the reader's current position.
+x91::Result read_header(FileReader& reader, x91::Header& header) {
+    unsigned char bytes[x91::kHeaderBytes];
+    const int got =
+        reader.read(reinterpret_cast<char*>(bytes), static_cast<int>(x91::kHeaderBytes));
+    return x91::Header::parse(bytes, static_cast<std::size_t>(std::max(got, 0)), header);
+}
+
+// Outputs other than standard output go to a temporary file beside the
+// target, renamed into place only when complete.
+bool open_temp_output(const std::string& out, const Console& console,
+                      std::unique_ptr<TempOutput>& temp) {
+    temp = std::make_unique<TempOutput>(out);
+    if (temp->ok()) return true;
+    console.problem(out, "cannot write: " + temp->problem());
+    return false;
+}
+
+}  // namespace
+
+bool WaveToXFile(const Source& in, std::string out, const da_ESettings& esettings,
+                 const da_ISettings& isettings, const da_DSettings& dsettings,
+                 const da_CodeFeatures& cf, const Console& console, ConversionStats* stats) {
+    std::unique_ptr<da_WaveReader> reader =
+        in.stream != nullptr ? std::make_unique<da_WaveReader>(in.stream, in.taken.data(),
+                                                               static_cast<int>(in.taken.size()))
+                             : std::make_unique<da_WaveReader>(in.name.c_str());
+    if (!reader->problem().empty()) {
+        console.problem(in.name, reader->problem());
+        return false;
+    }
+    x91::Encoder encoder =
+        x91::EncoderAccess::make(esettings, x91::header_from(cf, dsettings, isettings));
+    if (!encoder.status()) {
+        console.problem(in.name, encoder.status().message);
+        return false;
+    }
+    const bool to_stdout = is_std_stream(out);
+    std::unique_ptr<TempOutput> temp;
+    if (!to_stdout && !open_temp_output(out, console, temp)) return false;
+    const std::unique_ptr<FileWriter> writer_owner =
+        to_stdout ? std::make_unique<FileWriter>(stdout)
+                  : std::make_unique<FileWriter>(temp->path().c_str());
+    FileWriter& writer = *writer_owner;
+    const std::vector<std::uint8_t> header = encoder.header().bytes();
+    writer.write(reinterpret_cast<const char*>(header.data()), static_cast<int>(header.size()));
+
+    std::int64_t time_count = 0;
+    std::int64_t byte_count = 0;
+    std::vector<std::uint8_t> packet;
+    // Writes every packet the encoder has ready, as its count and bytes.
+    auto write_packets = [&]() {
+        bool any = false;
+        while (encoder.next_packet(packet)) {
+            const int n = static_cast<int>(packet.size());
+            write(writer, n);
+            writer.write(reinterpret_cast<const char*>(packet.data()), n);
+            byte_count += n;
+            time_count += dsettings.group.frames;
+            any = true;
+        }
+        return any;
+    };
+    auto show_progress = [&]() {
+        if (time_count > 0 && console.progress)
+            print_progress_line(*console.progress, time_count, byte_count);
+    };
+
+    if (console.progress)
+        *console.progress << "encoding : '" << in.name << "' to : '" << out << "'" << std::endl;
+    std::vector<unsigned char> block(kBlockBytes);
+    std::vector<std::int16_t> samples(kBlockBytes / 2);
+    bool input_failed = false;
+    // Blocks are read until the audio ends; its length need not be known
+    // in advance, so a stream of unknown length encodes like a file.
+    while (writer) {
+        const int got = reader->rawread(reinterpret_cast<char*>(block.data()), kBlockBytes);
+        if (reader->read_failed()) {
+            input_failed = true;
+            break;
+        }
+        if (got > 0) {
+            samples_from_bytes(block.data(), got / 2, samples.data());
+            encoder.push(samples.data(), static_cast<std::size_t>(got / 4));
+            write_packets();
+            show_progress();
+        }
+        if (got < kBlockBytes) break;
+    }
+    if (!input_failed && writer) {
+        encoder.finish();
+        write_packets();
+        show_progress();
+    }
+    if (console.progress) *console.progress << '\n' << "done." << '\n' << std::flush;
+    write(writer, 0);
+
+    if (stats) *stats = ConversionStats{time_count, byte_count};
+    if (input_failed) {
+        console.problem(in.name, "read failed: the file was cut short while it was read");
+        return false;
+    }
+    if (!writer.close()) {
+        console.problem(out, "cannot write: " + system_reason(writer.error()));
+        return false;
+    }
+    if (temp && !temp->commit()) {
+        console.problem(out, "cannot write: " + temp->problem());
+        return false;
+    }
+    if (reader->cut_short()) {
+        console.warning(in.name, "WAV data cut short; encoded the " +
+                                     std::to_string(reader->frames_read()) +
+                                     " sample frames present");
+        return false;
+    }
+    return true;
+}
+
+bool XFileToWave(const Source& in, std::string out, const Console& console,
+                 ConversionStats* stats) {
+    const std::unique_ptr<FileReader> reader = open_reader(in);
+    if (!*reader) {
+        console.problem(in.name, "cannot open: " + system_reason(reader->error()));
+        return false;
+    }
+    x91::Header header;
+    if (const x91::Result read = read_header(*reader, header); !read) {
+        console.problem(in.name, read.message);
+        return false;
+    }
+    const bool to_stdout = is_std_stream(out);
+    std::unique_ptr<TempOutput> temp;
+    if (!to_stdout && !open_temp_output(out, console, temp)) return false;
+    da_WaveWriter writer = to_stdout ? da_WaveWriter(stdout, FORMAT_CDDA)
+                                     : da_WaveWriter(temp->path().c_str(), FORMAT_CDDA);
+
+    // A stream has no size to check counts against; the bound on a packet's
+    // size still holds.
+    const std::int64_t file_size = reader->seekable() ? reader->size() : -1;
+    std::int64_t time_count = 0;
+    std::int64_t byte_count = 0;
+    std::string damage;
+    int damaged_in_a_row = 0;
+    {
+        x91::Decoder decoder(header);
+        PacketFile packets(*reader, file_size);
+        std::vector<std::int16_t> pcm;
+        std::vector<char> bytes_out;
+        if (console.progress)
+            *console.progress << "decoding : '" << in.name << "' to : '" << out << "'" << std::endl;
+
+        while (!writer.failed()) {
+            std::unique_ptr<unsigned char[]> bytes;
+            int n = 0;
+            const PacketFile::Next next = packets.next(bytes, n);
+            if (next == PacketFile::Next::end) break;
+            if (next == PacketFile::Next::damaged) {
+                damage = packets.reason();
+                break;
+            }
+            byte_count += n;
+            time_count += header.frames_per_packet;
+            const x91::Result fed = decoder.push_packet(bytes.get(), static_cast<std::size_t>(n));
+            const bool overran = fed.status == x91::Status::packet_overrun;
+            if (overran && damage.empty())
+                damage =
+                    "packet " + std::to_string(packets.number()) + " is damaged: " + fed.message;
+            damaged_in_a_row = overran ? damaged_in_a_row + 1 : 0;
+            pcm.clear();
+            decoder.pull(pcm);
+            bytes_from_samples(pcm.data(), pcm.size(), bytes_out);
+            for (std::size_t at = 0; at < bytes_out.size(); at += kBlockBytes)
+                writer.rawwrite(bytes_out.data() + at, kBlockBytes);
+            if (time_count > 0 && console.progress)
+                print_progress_line(*console.progress, time_count, byte_count);
+            // One damaged packet is decoded and the next ones still count:
+            // framing keeps them independent. A long run of them is no
+            // longer a file with a flaw but noise, and since every packet
+            // yields its frames whatever its size, going on would let a
+            // small file write an enormous one.
+            if (damaged_in_a_row == kMaxDamagedInARow) {
+                damage += "; stopped after " + std::to_string(kMaxDamagedInARow) +
+                          " damaged packets in a row";
+                break;
+            }
+        }
+        if (console.progress) *console.progress << '\n' << "done." << '\n' << std::flush;
+    }
+
+    if (stats) *stats = ConversionStats{time_count, byte_count};
+    if (!writer.finish()) {
+        console.problem(out, writer.problem());
+        return false;
+    }
+    if (temp && !temp->commit()) {
+        console.problem(out, "cannot write: " + temp->problem());
+        return false;
+    }
+    if (!damage.empty()) {
+        console.warning(in.name, damage + "; kept the audio that could be rebuilt");
+        return false;
+    }
+    return true;
+}
+
+XFileVerdict TestXFile(const Source& in) {
+    using Kind = XFileVerdict::Kind;
+    const std::unique_ptr<FileReader> reader = open_reader(in);
+    if (!*reader) return {Kind::unreadable, "cannot open: " + system_reason(reader->error())};
+    x91::Header header;
+    if (const x91::Result read = read_header(*reader, header); !read) {
+        if (reader->error() != 0)
+            return {Kind::unreadable, "read failed: " + system_reason(reader->error())};
+        return {read.status == x91::Status::not_x91 ? Kind::unreadable : Kind::damaged,
+                read.message};
+    }
+    const std::int64_t file_size = reader->seekable() ? reader->size() : -1;
+    x91::Decoder decoder(header);
+    PacketFile packets(*reader, file_size);
+    std::vector<std::int16_t> pcm;
+    for (;;) {
+        std::unique_ptr<unsigned char[]> bytes;
+        int n = 0;
+        const PacketFile::Next next = packets.next(bytes, n);
+        if (next == PacketFile::Next::damaged) {
+            const bool read_error = reader->error() != 0;
+            return {read_error ? Kind::unreadable : Kind::damaged, packets.reason()};
+        }
+        if (next == PacketFile::Next::end) break;
+        const x91::Result fed = decoder.push_packet(bytes.get(), static_cast<std::size_t>(n));
+        if (!fed)
+            return {Kind::damaged,
+                    "packet " + std::to_string(packets.number()) + " is damaged: " + fed.message};
+        pcm.clear();
+        decoder.pull(pcm);
+    }
+    if (packets.last_count() < 0) {
+        return {Kind::damaged, "packet " + std::to_string(packets.number() + 1) +
+                                   " has a negative byte count, " +
+                                   std::to_string(packets.last_count())};
+    }
+    const std::int64_t trailing = reader->skip(INT64_MAX);
+    if (reader->error() != 0)
+        return {Kind::unreadable, "read failed: " + system_reason(reader->error())};
+    if (trailing > 0)
+        return {Kind::damaged, std::to_string(trailing) + " bytes follow the end marker"};
+    return {};
+}

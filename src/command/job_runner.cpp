@@ -1,0 +1,89 @@
+#include "command/job_runner.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+std::string normal_path(const std::string& name) {
+    if (name.empty()) return name;
+    std::error_code error;
+    std::filesystem::path path = std::filesystem::absolute(name, error);
+    if (error) path = name;
+    return path.lexically_normal().string();
+}
+
+}  // namespace
+
+std::vector<std::vector<int>> job_dependencies(const std::vector<Job>& jobs) {
+    std::vector<std::string> in, out;
+    for (const Job& job : jobs) {
+        in.push_back(normal_path(job.input));
+        out.push_back(normal_path(job.output));
+    }
+    std::vector<std::vector<int>> deps(jobs.size());
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        for (std::size_t j = 0; j < i; ++j) {
+            const bool reads_its_output = !in[i].empty() && in[i] == out[j];
+            const bool writes_its_input = !out[i].empty() && out[i] == in[j];
+            const bool writes_its_output = !out[i].empty() && out[i] == out[j];
+            if (reads_its_output || writes_its_input || writes_its_output)
+                deps[i].push_back(static_cast<int>(j));
+        }
+    }
+    return deps;
+}
+
+bool run_jobs(std::vector<Job>& jobs, int threads) {
+    bool all_ok = true;
+    if (threads <= 1 || jobs.size() <= 1) {
+        for (Job& job : jobs) all_ok &= job.run();
+        return all_ok;
+    }
+
+    const std::vector<std::vector<int>> deps = job_dependencies(jobs);
+    enum class State { waiting, running, done };
+    std::vector<State> state(jobs.size(), State::waiting);
+    std::mutex mutex;
+    std::condition_variable changed;
+
+    // The first waiting job in argument order whose dependencies are done;
+    // -1 when none can start now.
+    auto next_ready = [&]() -> int {
+        for (std::size_t i = 0; i < jobs.size(); ++i) {
+            if (state[i] != State::waiting) continue;
+            if (std::all_of(deps[i].begin(), deps[i].end(), [&](int j) {
+                    return state[static_cast<std::size_t>(j)] == State::done;
+                }))
+                return static_cast<int>(i);
+        }
+        return -1;
+    };
+    auto any_waiting = [&]() {
+        return std::find(state.begin(), state.end(), State::waiting) != state.end();
+    };
+
+    auto worker = [&]() {
+        std::unique_lock lock(mutex);
+        for (;;) {
+            int i = -1;
+            changed.wait(lock, [&] { return !any_waiting() || (i = next_ready()) >= 0; });
+            if (i < 0) return;
+            state[static_cast<std::size_t>(i)] = State::running;
+            lock.unlock();
+            const bool ok = jobs[static_cast<std::size_t>(i)].run();
+            lock.lock();
+            all_ok &= ok;
+            state[static_cast<std::size_t>(i)] = State::done;
+            changed.notify_all();
+        }
+    };
+    const int count = std::min<int>(threads, static_cast<int>(jobs.size()));
+    std::vector<std::thread> pool;
+    for (int t = 0; t < count; ++t) pool.emplace_back(worker);
+    for (std::thread& t : pool) t.join();
+    return all_ok;
+}

@@ -1,0 +1,26 @@
+#include <csignal>
+#include <cstdlib>
+#include <iostream>
+
+#include "command/arg_process.h"
+#include "command/temp_output.h"
+#include "framework/debug_messages.h"
+
+int main(int argc, char** argv) {
+    install_interrupt_cleanup();
+    // A file size limit then shows as a failed write, reported like a full
+    // disk, instead of killing the process mid-file.
+    std::signal(SIGXFSZ, SIG_IGN);
+    // A reader that goes away (x91 -o - song.x91 | head) shows as a failed
+    // write, reported and cleaned up like any other, instead of killing the
+    // process with temporary files of other conversions left behind.
+    std::signal(SIGPIPE, SIG_IGN);
+    const int status = arg_process(argc, argv);
+    if (DebugMsgsOn) {
+        // Debug builds keep the console open for a look at the timings.
+        std::cout << "press Enter to continue" << std::flush;
+        std::cin.get();
+        std::cout << '\n';
+    }
+    return status;
+}

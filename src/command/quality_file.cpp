@@ -1,0 +1,47 @@
+#include "command/quality_file.h"
+
+#include <cmath>
+#include <fstream>
+#include <ostream>
+
+bool quality_in_range(float q) {
+    return q >= QUALITY_MIN && q <= QUALITY_MAX;
+}
+
+float read_quality_file(const std::string& path) {
+    std::ifstream file(path);
+    float q = 0.0f;
+    if (file) file >> q;
+    // A failed extraction stores 0 already; NaN cannot come from it but must
+    // never pass as a quality either.
+    return std::isnan(q) ? 0.0f : q;
+}
+
+da_ISettings apply_quality(const da_ISettings& settings, float q) {
+    da_ISettings scaled = settings;
+    // Both quotients are formed in double with the constant 100 and stored
+    // as float; the exponent is rounded to float before the power is taken,
+    // so encoders on every host write the same header bytes.
+    scaled.masking.level_scale = static_cast<float>(settings.masking.level_scale / (q / 100.0));
+    const float exponent = static_cast<float>(100.0 / q);
+    scaled.quantize.base = static_cast<float>(std::pow(settings.quantize.base, exponent));
+    return scaled;
+}
+
+void print_quality_line(std::ostream& out, float q) {
+    out << "Encoding Quality : " << q << " %" << '\n' << '\n';
+}
+
+float use_quality_file(const std::string& path, da_ISettings& settings, std::ostream& out,
+                       std::ostream& err) {
+    const float q = read_quality_file(path);
+    if (!(q > 0.0f)) return 0.0f;
+    if (!quality_in_range(q)) {
+        err << "x91: " << path << ": quality " << q << " outside " << QUALITY_MIN << " to "
+            << QUALITY_MAX << ", using the default\n";
+        return 0.0f;
+    }
+    settings = apply_quality(settings, q);
+    print_quality_line(out, q);
+    return q;
+}

@@ -1,0 +1,36 @@
+// The optional quality file: one percentage that rescales two stored settings.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+
+#include "format/settings.h"
+
+inline constexpr const char* QUALITY_FILE = "./enc_quality.ini";
+
+// Usable quality percentages. Below 10 the quantiser base explodes towards
+// infinity; above 400 it comes so close to 1 that indices, and coding time,
+// grow without any gain.
+inline constexpr float QUALITY_MIN = 10.0f;
+inline constexpr float QUALITY_MAX = 400.0f;
+
+bool quality_in_range(float q);
+
+// The number at the start of the file (after white space), read with the
+// ordinary formatted extraction; 0 when the file does not open or holds no
+// readable number.
+float read_quality_file(const std::string& path);
+
+// A copy of settings rescaled by q percent: the masking level scale divided
+// by q/100, the quantiser base raised to the power 100/q. q must be > 0.
+da_ISettings apply_quality(const da_ISettings& settings, float q);
+
+// "Encoding Quality : <q> %" and an empty line.
+void print_quality_line(std::ostream& out, float q);
+
+// The whole start-up step: reads the quality file at path and, for a q in
+// range, rescales settings and prints the quality line to out. A q of 0 or
+// less (or no number) keeps the settings silently; a positive q out of range
+// keeps them with one line on err. Returns the q applied, 0 if none.
+float use_quality_file(const std::string& path, da_ISettings& settings, std::ostream& out,
+                       std::ostream& err);

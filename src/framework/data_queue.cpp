@@ -1,0 +1,33 @@
+#include "framework/data_queue.h"
+
+da_PDataQueue::da_PDataQueue(int capacity, ItemDisposer dispose)
+    : capacity_(capacity > 0 ? capacity : 1), slots_(new void*[capacity_]), dispose_(dispose) {}
+
+da_PDataQueue::~da_PDataQueue() {
+    while (queued() > 0) dispose_(get_data());
+    delete[] slots_;
+}
+
+int da_PDataQueue::queued() { return static_cast<int>(put_count_ - get_count_); }
+
+void da_PDataQueue::put_data(void* item) {
+    if (queued() == capacity_) sizeup();
+    slots_[put_count_ % capacity_] = item;
+    ++put_count_;
+}
+
+void* da_PDataQueue::get_data() {
+    if (queued() <= 0) return nullptr;
+    void* item = slots_[get_count_ % capacity_];
+    ++get_count_;
+    return item;
+}
+
+void da_PDataQueue::sizeup() {
+    const int grown = 2 * capacity_;
+    void** larger = new void*[grown];
+    for (long long k = get_count_; k < put_count_; ++k) larger[k % grown] = slots_[k % capacity_];
+    delete[] slots_;
+    slots_ = larger;
+    capacity_ = grown;
+}

@@ -1,0 +1,44 @@
+// The whole decode chain for one stream: decoder graph plus inverse
+// transform, joined by their three queues. Packets in, PCM blocks out.
+#pragma once
+
+#include <memory>
+
+#include "format/settings.h"
+#include "framework/bit_stream.h"
+#include "dsp/cdda_mdcst.h"
+#include "framework/data_queue.h"
+#include "graphs/decoder.h"
+
+class DecodeChain {
+  public:
+    static constexpr int kBlockBytes = cdda_block_bytes;
+
+    DecodeChain(const da_ISettings& i, const da_DSettings& d, const da_CodeFeatures& cf);
+    ~DecodeChain();
+    DecodeChain(const DecodeChain&) = delete;
+    DecodeChain& operator=(const DecodeChain&) = delete;
+
+    // Decodes one packet. Returns false when its bits ran past its end (a
+    // damaged packet, decoded as far as it goes).
+    bool feed_packet(std::unique_ptr<da_BinRWBase> packet);
+
+    // Packets decoded so far that left a whole byte or more unread at their
+    // end. Each packet is read whole in the call that feeds it.
+    int under_read_packets() const { return decoder_->under_read_packets(); }
+
+    // PCM blocks of 3528 bytes ready for writing, oldest first.
+    bool has_block() { return pcm_.queued() > 0; }
+    struct BlockDeleter {
+        void operator()(unsigned char* p) const { item_free(p); }
+    };
+    std::unique_ptr<unsigned char, BlockDeleter> take_block();
+
+  private:
+    // Declared so that destruction runs decoder, transform, then the queues.
+    da_PDataQueue pcm_;
+    da_PDataQueue spectra_;
+    da_PDataQueue packets_;
+    da_CDDA_iMDCST transform_;
+    std::unique_ptr<da_Decoder> decoder_;
+};

@@ -1,0 +1,50 @@
+// The decoder graph: packets in, complex spectra out.
+#pragma once
+
+#include <memory>
+
+#include "analysis/intensity.h"
+#include "analysis/masking.h"
+#include "analysis/side_stereo.h"
+#include "format/settings.h"
+#include "coding/coefficient_coders.h"
+#include "dsp/spectrum_converters.h"
+#include "graphs/endecoder_base.h"
+#include "framework/packets.h"
+#include "quant/quantizers.h"
+
+// Mirrors the encoder: rebuilds the intensity envelope from the decoded
+// indices, derives the side-stereo map and the masking curve from it with the
+// same modules and settings as the encoder, then undoes quantisation and
+// stereo rotation.
+class da_Decoder final : public da_EnDeCoderBase {
+public:
+    da_Decoder(const da_ISettings& i, const da_DSettings& d, const da_CodeFeatures& cf);
+    ~da_Decoder();
+
+    void connect_inout() override;
+    void work() override;
+
+    // Packets whose bits ran past their end so far: damage in the file.
+    int damaged_packets() const { return pg_.damaged_packets(); }
+    // Packets decoded with whole bytes left unread at their end.
+    int under_read_packets() const { return pg_.under_read_packets(); }
+
+private:
+    da_ISettings is_;
+    da_DSettings ds_;
+    [[maybe_unused]] da_CodeFeatures cf_;  // kept with the settings; nothing reads it
+    da_IntensityTables tables_;
+    da_ArrayDecoder ad1_;
+    da_ArrayDecoder ad2_;
+    // Built last: its setup (the flag count) comes from the dequantiser.
+    std::unique_ptr<da_ArrayDecoder> ad3_;
+    da_QSpecsDecoder qsd_;
+    da_PacketsGarbage pg_;
+    da_IntensityEnvCreation iec_;
+    da_StereoMapCreator smc_;
+    da_MaskingEffectEvolve mee_;
+    da_DeQuantizator dq_;
+    da_RCSpecsTransform rcs_;
+    da_StereoSideTransform sst_;
+};

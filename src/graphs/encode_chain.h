@@ -1,0 +1,40 @@
+// The whole encode chain for one stream: forward transform plus encoder
+// graph, joined by their three queues. PCM blocks in, finished packets out.
+#pragma once
+
+#include <memory>
+
+#include "format/settings.h"
+#include "framework/bit_stream.h"
+#include "dsp/cdda_mdcst.h"
+#include "framework/data_queue.h"
+#include "graphs/encoder.h"
+
+class EncodeChain {
+  public:
+    static constexpr int kBlockFrames = 882;
+    static constexpr int kBlockBytes = cdda_block_bytes;
+    static_assert(kBlockBytes == kBlockFrames * 4);
+
+    EncodeChain(const da_ESettings& e, const da_ISettings& i, const da_DSettings& d,
+                const da_CodeFeatures& cf);
+    ~EncodeChain();
+    EncodeChain(const EncodeChain&) = delete;
+    EncodeChain& operator=(const EncodeChain&) = delete;
+
+    // Runs one block of 882 interleaved little-endian stereo frames
+    // (3528 bytes) through the transform and the encoder.
+    void feed_block(const unsigned char* pcm);
+
+    // Packets the encoder has released, oldest first.
+    bool has_packet() { return packets_.queued() > 0; }
+    std::unique_ptr<da_BinRWBase> take_packet();
+
+  private:
+    // Declared so that destruction runs encoder, transform, then the queues.
+    da_PDataQueue blocks_;
+    da_PDataQueue spectra_;
+    da_PDataQueue packets_;
+    da_CDDA_MDCST transform_;
+    std::unique_ptr<da_Encoder> encoder_;
+};

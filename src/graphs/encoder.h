@@ -1,0 +1,49 @@
+// The encoder graph: complex spectra in, finished packets out.
+#pragma once
+
+#include <memory>
+
+#include "analysis/intensity.h"
+#include "analysis/masking.h"
+#include "analysis/side_stereo.h"
+#include "format/settings.h"
+#include "coding/coefficient_coders.h"
+#include "dsp/spectrum_converters.h"
+#include "graphs/endecoder_base.h"
+#include "framework/packets.h"
+#include "quant/quantizers.h"
+
+// Everything the decoder needs to mirror the encoder's decisions is in the
+// packet or computed from it: the masking curve and the side-stereo map are
+// derived from the transmitted (quantised) intensity envelope, exactly as the
+// decoder will derive them.
+class da_Encoder final : public da_EnDeCoderBase {
+public:
+    da_Encoder(const da_ESettings& e, const da_ISettings& i, const da_DSettings& d,
+               const da_CodeFeatures& cf);
+    ~da_Encoder();
+
+    void connect_inout() override;
+    void work() override;
+
+private:
+    da_ESettings es_;
+    da_ISettings is_;
+    da_DSettings ds_;
+    [[maybe_unused]] da_CodeFeatures cf_;  // kept with the settings; nothing reads it
+    da_IntensityTables tables_;
+    da_IntensityMeasure im_;
+    da_IntensityEnvCreation iec_;
+    da_StereoMapCreator smc_;
+    da_StereoSideMeasure ssm_;
+    da_StereoSideTransform sst_;
+    da_MaskingEffectEvolve mee_;
+    da_CRSpecsTransform crs_;
+    da_Quantizator qz_;
+    da_PacketCreator pc_;
+    da_ArrayEncoder ae1_;
+    da_ArrayEncoder ae2_;
+    // Built last: its setup (the flag count) comes from the quantiser.
+    std::unique_ptr<da_ArrayEncoder> ae3_;
+    da_QSpecsEncoder qse_;
+};

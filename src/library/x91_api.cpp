@@ -1,0 +1,428 @@
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <utility>
+
+#include "library/api_internal.h"
+#include "command/quality_file.h"
+#include "format/settings_io.h"
+#include "dsp/fft.h"
+#include "graphs/decode_chain.h"
+#include "graphs/encode_chain.h"
+#include "framework/packets.h"
+#include "x91/x91.h"
+
+namespace x91 {
+
+namespace {
+
+static_assert(kHeaderBytes == X91_HEADER_BYTES);
+static_assert(kBlockFrames == EncodeChain::kBlockFrames);
+
+// The transform gives 882 lines per channel; an encoder cannot code more.
+constexpr int kMaxEncoderLines = 882;
+
+Result failure(Status status, std::string message) {
+    return Result{status, std::move(message)};
+}
+
+class MemoryInput final : public InputStream {
+  public:
+    MemoryInput(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+    int read(char* buf, int n) override {
+        const std::size_t count =
+            std::min<std::size_t>(static_cast<std::size_t>(std::max(n, 0)), size_ - at_);
+        if (count > 0) std::memcpy(buf, data_ + at_, count);
+        at_ += count;
+        return static_cast<int>(count);
+    }
+
+  private:
+    const std::uint8_t* data_;
+    std::size_t size_;
+    std::size_t at_ = 0;
+};
+
+class MemoryOutput final : public OutputStream {
+  public:
+    explicit MemoryOutput(std::vector<std::uint8_t>& bytes) : bytes_(bytes) {}
+    int write(const char* buf, int n) override {
+        if (n <= 0) return 0;
+        bytes_.insert(bytes_.end(), buf, buf + n);
+        return n;
+    }
+
+  private:
+    std::vector<std::uint8_t>& bytes_;
+};
+
+void put_le32(std::vector<std::uint8_t>& out, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+// Blocks an encoder must be fed for an input of `frames` sample frames so
+// that every frame reaches a packet: the input's blocks (the last one
+// zero-filled), then silence until the packet holding the last input block
+// has left the encoder. That packet leaves one frame after its group is
+// full, and decoding rebuilds a block one frame late, so P = ceil((B + 2) / F)
+// packets hold all B input blocks; they need F·P + 1 blocks fed.
+std::uint64_t blocks_to_feed(std::uint64_t frames, int frames_per_packet) {
+    if (frames == 0) return 0;
+    const std::uint64_t f = static_cast<std::uint64_t>(frames_per_packet);
+    const std::uint64_t blocks = (frames + kBlockFrames - 1) / kBlockFrames;
+    const std::uint64_t packets = (blocks + 2 + f - 1) / f;
+    return packets * f + 1;
+}
+
+// The transform tables every encoder and decoder reads. The command builds
+// them around its whole run; a program using the library gets them with its
+// first encoder or decoder, for the rest of the process. Building them again
+// after a release is allowed, so the lock is taken on every construction.
+void ensure_transform_tables() {
+    static std::mutex mutex;
+    std::lock_guard lock(mutex);
+    if (!da_fft_ready()) da_fft_init();
+}
+
+Result settings_result(const Header& header, Status status) {
+    da_CodeFeatures f;
+    da_DSettings d;
+    da_ISettings i;
+    settings_from(header, f, d, i);
+    if (std::string problem = x91_settings_problem(d, i); !problem.empty())
+        return failure(status, "x91 header damaged: " + problem);
+    return {};
+}
+
+}  // namespace
+
+const char* version() {
+    return X91_VERSION;
+}
+
+namespace {
+
+void fill_header(Header& h, const da_CodeFeatures& features, const da_DSettings& d,
+                 const da_ISettings& i) {
+    std::memcpy(h.features, features.reserved, sizeof h.features);
+    h.lines = d.global.lines;
+    h.intensity_bands = d.intensity.bands;
+    h.intensity_steps = d.intensity.steps;
+    h.level_range = d.intensity.range;
+    h.side_stereo_bands = d.side_stereo.bands;
+    h.side_stereo_levels = d.side_stereo.levels;
+    h.frames_per_packet = d.group.frames;
+    h.masking_level = i.masking.level_scale;
+    h.masking_downward = i.masking.downward_base;
+    h.masking_upward = i.masking.upward_base;
+    h.masking_reserved[0] = i.masking.reserved4;
+    h.masking_reserved[1] = i.masking.reserved5;
+    h.masking_reserved[2] = i.masking.reserved6;
+    h.quantizer_base = i.quantize.base;
+}
+
+}  // namespace
+
+Header header_from(const da_CodeFeatures& features, const da_DSettings& d, const da_ISettings& i) {
+    Header h;
+    fill_header(h, features, d, i);
+    return h;
+}
+
+void settings_from(const Header& h, da_CodeFeatures& features, da_DSettings& d, da_ISettings& i) {
+    std::memcpy(features.reserved, h.features, sizeof h.features);
+    d.global.lines = h.lines;
+    d.intensity.bands = h.intensity_bands;
+    d.intensity.steps = h.intensity_steps;
+    d.intensity.range = h.level_range;
+    d.side_stereo.bands = h.side_stereo_bands;
+    d.side_stereo.levels = h.side_stereo_levels;
+    d.group.frames = h.frames_per_packet;
+    i.masking.level_scale = h.masking_level;
+    i.masking.downward_base = h.masking_downward;
+    i.masking.upward_base = h.masking_upward;
+    i.masking.reserved4 = h.masking_reserved[0];
+    i.masking.reserved5 = h.masking_reserved[1];
+    i.masking.reserved6 = h.masking_reserved[2];
+    i.quantize.base = h.quantizer_base;
+}
+
+// --- Header ------------------------------------------------------------------
+
+Header::Header() {
+    fill_header(*this, da_CodeFeatures{}, ds, is);
+}
+
+Result Header::apply_quality(float percent) {
+    if (!quality_in_range(percent)) {
+        return failure(Status::invalid_argument, "quality must be from 10 to 400 percent");
+    }
+    da_CodeFeatures f;
+    da_DSettings d;
+    da_ISettings i;
+    settings_from(*this, f, d, i);
+    *this = header_from(f, d, ::apply_quality(i, percent));
+    return {};
+}
+
+Result Header::check() const {
+    return settings_result(*this, Status::header_damaged);
+}
+
+std::vector<std::uint8_t> Header::bytes() const {
+    da_CodeFeatures f;
+    da_DSettings d;
+    da_ISettings i;
+    settings_from(*this, f, d, i);
+    std::vector<std::uint8_t> out;
+    out.reserve(kHeaderBytes);
+    MemoryOutput stream(out);
+    write_x91_header(stream, f, d, i);
+    return out;
+}
+
+Result Header::parse(const std::uint8_t* data, std::size_t size, Header& out) {
+    MemoryInput in(data, data ? size : 0);
+    da_CodeFeatures f;
+    da_DSettings d;
+    da_ISettings i;
+    const X91HeaderRead read = read_x91_header(in, f, d, i);
+    switch (read.state) {
+        case X91HeaderState::ok:
+            out = header_from(f, d, i);
+            return {};
+        case X91HeaderState::not_x91:
+            return failure(Status::not_x91, read.problem);
+        case X91HeaderState::cut_short:
+            return failure(Status::cut_short, read.problem);
+        case X91HeaderState::damaged:
+            break;
+    }
+    return failure(Status::header_damaged, read.problem);
+}
+
+void append_packet(std::vector<std::uint8_t>& file, const std::vector<std::uint8_t>& packet) {
+    put_le32(file, static_cast<std::uint32_t>(packet.size()));
+    file.insert(file.end(), packet.begin(), packet.end());
+}
+
+void append_end(std::vector<std::uint8_t>& file) {
+    put_le32(file, 0);
+}
+
+Result read_packet(const std::uint8_t* file, std::size_t size, std::size_t& offset,
+                   std::vector<std::uint8_t>& packet) {
+    packet.clear();
+    if (file == nullptr || offset > size || size - offset < 4)
+        return failure(Status::cut_short, "ends without its end marker");
+    std::int32_t n = 0;
+    storage_detail::from_bytes(file + offset, n);
+    if (n == 0) {
+        offset += 4;
+        return {};
+    }
+    if (n < 0 || static_cast<std::size_t>(n) > kMaxPacketBytes)
+        return failure(Status::packet_too_large, "packet count " + std::to_string(n));
+    if (size - offset - 4 < static_cast<std::size_t>(n))
+        return failure(Status::cut_short, "packet of " + std::to_string(n) + " bytes is cut short");
+    packet.assign(file + offset + 4, file + offset + 4 + n);
+    offset += 4 + static_cast<std::size_t>(n);
+    return {};
+}
+
+// --- Encoder -----------------------------------------------------------------
+
+struct Encoder::Impl {
+    Header header;
+    Result status;
+    std::unique_ptr<EncodeChain> chain;
+    std::vector<unsigned char> block = std::vector<unsigned char>(EncodeChain::kBlockBytes);
+    int block_fill = 0;  // bytes of the block holding samples
+    std::uint64_t frames = 0;
+    std::uint64_t blocks_fed = 0;
+    bool finished = false;
+    std::deque<std::vector<std::uint8_t>> ready;
+
+    Impl(const da_ESettings& e, const Header& h) : header(h) {
+        status = h.check();
+        if (!status) {
+            status.status = Status::invalid_argument;
+        } else if (h.lines > kMaxEncoderLines) {
+            status = failure(Status::invalid_argument,
+                             "an encoder codes at most 882 lines, not " + std::to_string(h.lines));
+        } else {
+            da_CodeFeatures f;
+            da_DSettings d;
+            da_ISettings i;
+            settings_from(h, f, d, i);
+            ensure_transform_tables();
+            chain = std::make_unique<EncodeChain>(e, i, d, f);
+        }
+    }
+
+    void feed() {
+        chain->feed_block(block.data());
+        ++blocks_fed;
+        while (chain->has_packet()) {
+            const auto packet = chain->take_packet();
+            const unsigned char* bytes = packet->data();
+            ready.emplace_back(bytes, bytes + packet->bytes());
+        }
+    }
+};
+
+Encoder::Encoder(const Header& header) : impl_(std::make_unique<Impl>(es, header)) {}
+Encoder::~Encoder() = default;
+Encoder::Encoder(Encoder&&) noexcept = default;
+Encoder& Encoder::operator=(Encoder&&) noexcept = default;
+
+Encoder::Encoder(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+
+Encoder EncoderAccess::make(const da_ESettings& esettings, const Header& header) {
+    return Encoder(std::make_unique<Encoder::Impl>(esettings, header));
+}
+
+const Result& Encoder::status() const {
+    return impl_->status;
+}
+const Header& Encoder::header() const {
+    return impl_->header;
+}
+std::uint64_t Encoder::frames_pushed() const {
+    return impl_->frames;
+}
+
+Result Encoder::push(const std::int16_t* samples, std::size_t frames) {
+    Impl& m = *impl_;
+    if (!m.status) return m.status;
+    if (m.finished) return failure(Status::invalid_state, "push after finish");
+    if (frames > 0 && samples == nullptr) return failure(Status::invalid_argument, "no samples");
+    std::size_t at = 0;
+    const std::size_t values = 2 * frames;
+    while (at < values) {
+        const std::size_t room =
+            static_cast<std::size_t>(EncodeChain::kBlockBytes - m.block_fill) / 2;
+        const std::size_t count = std::min(room, values - at);
+        unsigned char* out = m.block.data() + m.block_fill;
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(out, samples + at, 2 * count);
+        } else {
+            for (std::size_t k = 0; k < count; ++k) {
+                const auto v = static_cast<std::uint16_t>(samples[at + k]);
+                out[2 * k] = static_cast<unsigned char>(v & 0xFF);
+                out[2 * k + 1] = static_cast<unsigned char>(v >> 8);
+            }
+        }
+        at += count;
+        m.block_fill += static_cast<int>(2 * count);
+        if (m.block_fill == EncodeChain::kBlockBytes) {
+            m.feed();
+            m.block_fill = 0;
+        }
+    }
+    m.frames += frames;
+    return {};
+}
+
+Result Encoder::finish() {
+    Impl& m = *impl_;
+    if (!m.status) return m.status;
+    if (m.finished) return failure(Status::invalid_state, "finish called twice");
+    m.finished = true;
+    const std::uint64_t total = blocks_to_feed(m.frames, m.header.frames_per_packet);
+    if (m.block_fill > 0) {
+        std::fill(m.block.begin() + m.block_fill, m.block.end(), 0);
+        m.feed();
+        m.block_fill = 0;
+    }
+    std::fill(m.block.begin(), m.block.end(), 0);
+    while (m.blocks_fed < total) m.feed();
+    return {};
+}
+
+bool Encoder::next_packet(std::vector<std::uint8_t>& packet) {
+    if (impl_->ready.empty()) return false;
+    packet = std::move(impl_->ready.front());
+    impl_->ready.pop_front();
+    return true;
+}
+
+// --- Decoder -----------------------------------------------------------------
+
+struct Decoder::Impl {
+    Header header;
+    Result status;
+    std::unique_ptr<DecodeChain> chain;
+    std::vector<std::int16_t> pcm;
+
+    explicit Impl(const Header& h) : header(h), status(h.check()) {
+        if (!status) return;
+        da_CodeFeatures f;
+        da_DSettings d;
+        da_ISettings i;
+        settings_from(h, f, d, i);
+        ensure_transform_tables();
+        chain = std::make_unique<DecodeChain>(i, d, f);
+    }
+};
+
+Decoder::Decoder(const Header& header) : impl_(std::make_unique<Impl>(header)) {}
+Decoder::~Decoder() = default;
+Decoder::Decoder(Decoder&&) noexcept = default;
+Decoder& Decoder::operator=(Decoder&&) noexcept = default;
+
+const Result& Decoder::status() const {
+    return impl_->status;
+}
+const Header& Decoder::header() const {
+    return impl_->header;
+}
+std::size_t Decoder::frames_ready() const {
+    return impl_->pcm.size() / 2;
+}
+
+Result Decoder::push_packet(const std::uint8_t* data, std::size_t size) {
+    Impl& m = *impl_;
+    if (!m.status) return m.status;
+    if (size == 0 || size > kMaxPacketBytes || data == nullptr) {
+        return failure(Status::packet_too_large, "a packet holds 1 to " +
+                                                     std::to_string(kMaxPacketBytes) +
+                                                     " bytes, not " + std::to_string(size));
+    }
+    const int n = static_cast<int>(size);
+    std::unique_ptr<unsigned char[]> bytes(new unsigned char[size]);
+    std::memcpy(bytes.get(), data, size);
+    const int under_read_before = m.chain->under_read_packets();
+    const bool whole = m.chain->feed_packet(packet_from_bytes(std::move(bytes), n));
+    while (m.chain->has_block()) {
+        const auto block = m.chain->take_block();
+        const std::size_t at = m.pcm.size();
+        m.pcm.resize(at + DecodeChain::kBlockBytes / 2);
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(m.pcm.data() + at, block.get(), DecodeChain::kBlockBytes);
+        } else {
+            for (int k = 0; k < DecodeChain::kBlockBytes / 2; ++k)
+                m.pcm[at + static_cast<std::size_t>(k)] =
+                    static_cast<std::int16_t>(block.get()[2 * k] | block.get()[2 * k + 1] << 8);
+        }
+    }
+    if (!whole) return failure(Status::packet_overrun, "its bits run past its end");
+    if (m.chain->under_read_packets() != under_read_before)
+        return failure(Status::packet_unread_bytes, "whole bytes at its end are left unread");
+    return {};
+}
+
+std::size_t Decoder::pull(std::vector<std::int16_t>& pcm) {
+    const std::size_t frames = impl_->pcm.size() / 2;
+    if (pcm.empty()) {
+        pcm.swap(impl_->pcm);
+    } else {
+        pcm.insert(pcm.end(), impl_->pcm.begin(), impl_->pcm.end());
+    }
+    impl_->pcm.clear();
+    return frames;
+}
+
+}  // namespace x91

@@ -1,0 +1,233 @@
+#include "format/settings_io.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "support/memory_storage.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// The header every default encode starts with.
+const Bytes kDefaultHeader = {
+    0x78, 0x39, 0x31, 0x00, 0x00, 0x00,                          // "x91", code features
+    0x20, 0x03, 0x00, 0x00, 0x20, 0x00, 0x00, 0x00, 0x20, 0x00,  // 800, 32, 32
+    0x00, 0x00, 0x64, 0x00, 0x00, 0x00, 0x0C, 0x00, 0x00, 0x00,  // 100, 12
+    0x20, 0x00, 0x00, 0x00, 0x10, 0x00, 0x00, 0x00,              // 32, 16
+    0xCD, 0xCC, 0x4C, 0x3E, 0xCD, 0xCC, 0x4C, 0x3E,              // 0.2, 0.2
+    0x9A, 0x99, 0x19, 0x3E, 0x00, 0x00, 0x00, 0x00,              // 0.15, 0
+    0x66, 0x66, 0x66, 0x3F, 0x66, 0x66, 0x66, 0x3F,              // 0.9, 0.9
+    0xCD, 0xCC, 0x8C, 0x3F,                                      // 1.1
+};
+
+const da_CodeFeatures kNoFeatures = {{0, 0, 0}};
+
+TEST(SettingsIoTest, DefaultHeaderBytes) {
+    MemoryStorage m;
+    EXPECT_TRUE(write_x91_header(m, kNoFeatures, ds, is));
+    EXPECT_EQ(m.bytes, kDefaultHeader);
+    ASSERT_EQ(kDefaultHeader.size(), static_cast<std::size_t>(X91_HEADER_BYTES));
+}
+
+TEST(SettingsIoTest, OperatorsWriteTheSameImageAsTheHeader) {
+    MemoryStorage m;
+    m.write("x91", 3);
+    m << kNoFeatures << ds << is << 0x01020304;
+    Bytes expected = kDefaultHeader;
+    for (std::uint8_t b : {0x04, 0x03, 0x02, 0x01}) expected.push_back(b);
+    EXPECT_EQ(m.bytes, expected);
+}
+
+TEST(SettingsIoTest, RoundTripThroughTheOperators) {
+    const da_DSettings d = {{882}, {7, 3, 600}, {881, 1024}, {256}};
+    const da_ISettings i = {
+        {1.5f, 0.25f, 1.0f, -3.0f, std::numeric_limits<float>::quiet_NaN(), 7.0f}, {1000.0f}};
+    const da_CodeFeatures f = {{1, 2, 255}};
+    MemoryStorage m;
+    m << f << d << i << -7;
+    m.seek(0);
+    da_CodeFeatures f2{};
+    da_DSettings d2{};
+    da_ISettings i2{};
+    int n = 0;
+    m >> f2 >> d2 >> i2 >> n;
+    EXPECT_FALSE(m.failed);
+    EXPECT_EQ(std::memcmp(&f, &f2, sizeof f), 0);
+    EXPECT_EQ(std::memcmp(&d, &d2, sizeof d), 0);
+    EXPECT_EQ(std::memcmp(&i, &i2, sizeof i), 0);
+    EXPECT_EQ(n, -7);
+}
+
+TEST(SettingsIoTest, ShortReadLeavesUnreachedBytesAsTheyWere) {
+    MemoryStorage m(Bytes{0xAA, 0xBB});
+    int n = 0x11223344;
+    m >> n;
+    EXPECT_TRUE(m.failed);
+    EXPECT_EQ(n, 0x1122BBAA);
+
+    MemoryStorage settings(Bytes{0x40, 0x01, 0x00, 0x00, 0x05});
+    da_DSettings d = ds;
+    settings >> d;
+    EXPECT_EQ(d.global.lines, 320);
+    EXPECT_EQ(d.intensity.bands, 5);  // low byte replaced, the rest kept (32 = 0x20)
+    EXPECT_EQ(d.intensity.steps, ds.intensity.steps);
+    EXPECT_EQ(d.group.frames, ds.group.frames);
+}
+
+X91HeaderRead read_header(const Bytes& bytes, da_DSettings* d_out = nullptr,
+                          da_ISettings* i_out = nullptr) {
+    MemoryStorage m(bytes);
+    da_CodeFeatures f{};
+    da_DSettings d{};
+    da_ISettings i{};
+    X91HeaderRead r = read_x91_header(m, f, d, i);
+    if (d_out) *d_out = d;
+    if (i_out) *i_out = i;
+    return r;
+}
+
+TEST(X91HeaderTest, DefaultHeaderIsAcceptedAndLeavesThePositionAtTheFirstCount) {
+    Bytes file = kDefaultHeader;
+    for (int k = 0; k < 4; ++k) file.push_back(0);
+    MemoryStorage m(file);
+    da_CodeFeatures f = {{9, 9, 9}};
+    da_DSettings d{};
+    da_ISettings i{};
+    const X91HeaderRead r = read_x91_header(m, f, d, i);
+    EXPECT_TRUE(r.ok());
+    EXPECT_EQ(r.problem, "");
+    EXPECT_EQ(m.possition(), X91_HEADER_BYTES);
+    EXPECT_EQ(std::memcmp(&d, &ds, sizeof d), 0);
+    EXPECT_EQ(std::memcmp(&i, &is, sizeof i), 0);
+    EXPECT_EQ(f.reserved[0] | f.reserved[1] | f.reserved[2], 0);
+}
+
+TEST(X91HeaderTest, FilesWithoutTheIdentifier) {
+    for (const Bytes& b : {Bytes{}, Bytes{'x'}, Bytes{'x', '9'}, Bytes{'x', '9', '2'},
+                           Bytes{'X', '9', '1', 0, 0, 0}, Bytes{'R', 'I', 'F', 'F'}}) {
+        const X91HeaderRead r = read_header(b);
+        EXPECT_EQ(r.state, X91HeaderState::not_x91);
+        EXPECT_EQ(r.problem, "not an x91 file");
+    }
+}
+
+TEST(X91HeaderTest, HeaderCutShortAtEveryLength) {
+    for (std::size_t len = 3; len < kDefaultHeader.size(); ++len) {
+        SCOPED_TRACE("length " + std::to_string(len));
+        da_DSettings d{};
+        const X91HeaderRead r = read_header(
+            Bytes(kDefaultHeader.begin(), kDefaultHeader.begin() + static_cast<long>(len)), &d);
+        EXPECT_EQ(r.state, X91HeaderState::cut_short);
+        EXPECT_EQ(r.problem, "x91 header cut short");
+        EXPECT_EQ(d.global.lines, 0) << "a refused header fills nothing";
+    }
+}
+
+// Each bound, just inside (accepted) and just outside (refused with the
+// field's name and value).
+struct Bound {
+    const char* name;
+    void (*set)(da_DSettings&, da_ISettings&, float);
+    float inside;
+    float outside;
+    const char* problem;
+};
+
+const Bound kBounds[] = {
+    {"lines low", [](da_DSettings& d, da_ISettings&, float v) { d.global.lines = int(v); }, 56, 55,
+     "line count 55"},
+    {"lines high", [](da_DSettings& d, da_ISettings&, float v) { d.global.lines = int(v); }, 1764,
+     1765, "line count 1765"},
+    {"ibands low", [](da_DSettings& d, da_ISettings&, float v) { d.intensity.bands = int(v); }, 1,
+     0, "intensity band count 0"},
+    {"ibands high", [](da_DSettings& d, da_ISettings&, float v) { d.intensity.bands = int(v); },
+     799, 800, "intensity band count 800"},
+    {"steps low", [](da_DSettings& d, da_ISettings&, float v) { d.intensity.steps = int(v); }, 2, 1,
+     "intensity step count 1"},
+    {"steps high", [](da_DSettings& d, da_ISettings&, float v) { d.intensity.steps = int(v); },
+     1024, 1025, "intensity step count 1025"},
+    {"range low", [](da_DSettings& d, da_ISettings&, float v) { d.intensity.range = int(v); }, 1, 0,
+     "level range 0"},
+    {"range high", [](da_DSettings& d, da_ISettings&, float v) { d.intensity.range = int(v); }, 600,
+     601, "level range 601"},
+    {"sbands low", [](da_DSettings& d, da_ISettings&, float v) { d.side_stereo.bands = int(v); }, 1,
+     0, "side-stereo band count 0"},
+    {"sbands high", [](da_DSettings& d, da_ISettings&, float v) { d.side_stereo.bands = int(v); },
+     799, 800, "side-stereo band count 800"},
+    {"levels low", [](da_DSettings& d, da_ISettings&, float v) { d.side_stereo.levels = int(v); },
+     2, 1, "side-stereo level count 1"},
+    {"levels high", [](da_DSettings& d, da_ISettings&, float v) { d.side_stereo.levels = int(v); },
+     1024, 1025, "side-stereo level count 1025"},
+    {"frames low", [](da_DSettings& d, da_ISettings&, float v) { d.group.frames = int(v); }, 1, 0,
+     "frames per packet 0"},
+    {"frames high", [](da_DSettings& d, da_ISettings&, float v) { d.group.frames = int(v); }, 256,
+     257, "frames per packet 257"},
+    {"scale", [](da_DSettings&, da_ISettings& i, float v) { i.masking.level_scale = v; }, 1e-30f,
+     0.0f, "masking level scale 0"},
+    {"scale inf", [](da_DSettings&, da_ISettings& i, float v) { i.masking.level_scale = v; }, 1e30f,
+     INFINITY, "masking level scale inf"},
+    {"down low", [](da_DSettings&, da_ISettings& i, float v) { i.masking.downward_base = v; },
+     1e-30f, -0.5f, "downward base -0.5"},
+    {"down high", [](da_DSettings&, da_ISettings& i, float v) { i.masking.downward_base = v; },
+     1.0f, 1.0000001f, "downward base 1.0000001"},
+    {"up low", [](da_DSettings&, da_ISettings& i, float v) { i.masking.upward_base = v; }, 1e-30f,
+     0.0f, "upward base 0"},
+    {"up nan", [](da_DSettings&, da_ISettings& i, float v) { i.masking.upward_base = v; }, 1.0f,
+     NAN, "upward base nan"},
+    {"base low", [](da_DSettings&, da_ISettings& i, float v) { i.quantize.base = v; }, 1.0000001f,
+     1.0f, "quantiser base 1"},
+    {"base high", [](da_DSettings&, da_ISettings& i, float v) { i.quantize.base = v; }, 1000.0f,
+     1000.0001f, "quantiser base 1000.0001"},
+};
+
+Bytes header_with(const Bound& b, float value) {
+    da_DSettings d = ds;
+    da_ISettings i = is;
+    b.set(d, i, value);
+    MemoryStorage m;
+    write_x91_header(m, kNoFeatures, d, i);
+    return m.bytes;
+}
+
+TEST(X91HeaderTest, EachBoundJustInsideAndJustOutside) {
+    for (const Bound& b : kBounds) {
+        SCOPED_TRACE(b.name);
+        EXPECT_TRUE(read_header(header_with(b, b.inside)).ok());
+        const X91HeaderRead r = read_header(header_with(b, b.outside));
+        EXPECT_EQ(r.state, X91HeaderState::damaged);
+        EXPECT_EQ(r.problem, std::string("x91 header damaged: ") + b.problem);
+    }
+}
+
+TEST(X91HeaderTest, BandBoundsFollowTheLineCount) {
+    da_DSettings d = ds;
+    d.global.lines = 56;
+    d.intensity.bands = 55;
+    d.side_stereo.bands = 56;
+    EXPECT_EQ(x91_settings_problem(d, is), "side-stereo band count 56");
+    d.side_stereo.bands = 55;
+    EXPECT_EQ(x91_settings_problem(d, is), "");
+    d.global.lines = std::numeric_limits<int>::min();
+    EXPECT_EQ(x91_settings_problem(d, is), "line count -2147483648");
+}
+
+TEST(X91HeaderTest, ReservedValuesAndCodeFeaturesAreNotChecked) {
+    da_ISettings i = is;
+    i.masking.reserved4 = NAN;
+    i.masking.reserved5 = -INFINITY;
+    i.masking.reserved6 = 1e38f;
+    MemoryStorage m;
+    write_x91_header(m, da_CodeFeatures{{0xFF, 0x80, 0x01}}, ds, i);
+    m.seek(0);
+    da_CodeFeatures f{};
+    da_DSettings d{};
+    da_ISettings i2{};
+    EXPECT_TRUE(read_x91_header(m, f, d, i2).ok());
+    EXPECT_EQ(f.reserved[0], 0xFF);
+    EXPECT_TRUE(std::isnan(i2.masking.reserved4));
+}
+
+}  // namespace
