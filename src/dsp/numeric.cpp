@@ -16,7 +16,6 @@ const float r_two = 2.0f;
 // literal is that value). A constant rather than a start-up computation, so
 // tables that other files build during static initialisation never see 0.
 const float r_sqrt_two = 1.41421356237309504880f;
-const unsigned char BITS[8] = {1, 2, 4, 8, 16, 32, 64, 128};
 
 float r_log2(float x) {
     return std::log(x) / std::log(2.0f);

@@ -17,7 +17,6 @@ extern const float r_zero;
 extern const float r_one;
 extern const float r_two;
 extern const float r_sqrt_two;
-extern const unsigned char BITS[8];
 
 // --- float and int scalars ---------------------------------------------------
 // The small helpers are defined here so that every per-line loop inlines them;

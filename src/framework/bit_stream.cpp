@@ -5,7 +5,7 @@
 #include <cstring>
 #include <new>
 
-#include "dsp/numeric.h"
+const unsigned char BITS[8] = {1, 2, 4, 8, 16, 32, 64, 128};
 
 int get_bit(const unsigned char* buf, int p) {
     return (buf[p >> 3] & BITS[p & 7]) ? 1 : 0;

@@ -16,6 +16,9 @@
 #include <cstdint>
 #include <cstring>
 
+// Entry i is the mask of bit i of a byte: 1, 2, 4, ... 128.
+extern const unsigned char BITS[8];
+
 int get_bit(const unsigned char* buf, int p);
 void set_bit(unsigned char* buf, int p, bool value);
 

@@ -158,6 +158,7 @@ TEST(BitRWBaseTest, FinishClearsOnlyTheBitsAboveThePosition) {
 }
 
 TEST(BitFunctionsTest, GetAndSetBitUseTheByteMasks) {
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(BITS[i], 1u << i);
     unsigned char buf[2] = {0, 0};
     set_bit(buf, 9, true);
     EXPECT_EQ(buf[1], 0x02);
