@@ -4,10 +4,6 @@
 #include <fstream>
 #include <ostream>
 
-bool quality_in_range(float q) {
-    return q >= QUALITY_MIN && q <= QUALITY_MAX;
-}
-
 float read_quality_file(const std::string& path) {
     std::ifstream file(path);
     float q = 0.0f;
@@ -15,17 +11,6 @@ float read_quality_file(const std::string& path) {
     // A failed extraction stores 0 already; NaN cannot come from it but must
     // never pass as a quality either.
     return std::isnan(q) ? 0.0f : q;
-}
-
-da_ISettings apply_quality(const da_ISettings& settings, float q) {
-    da_ISettings scaled = settings;
-    // Both quotients are formed in double with the constant 100 and stored
-    // as float; the exponent is rounded to float before the power is taken,
-    // so encoders on every host write the same header bytes.
-    scaled.masking.level_scale = static_cast<float>(settings.masking.level_scale / (q / 100.0));
-    const float exponent = static_cast<float>(100.0 / q);
-    scaled.quantize.base = static_cast<float>(std::pow(settings.quantize.base, exponent));
-    return scaled;
 }
 
 void print_quality_line(std::ostream& out, float q) {

@@ -4,26 +4,15 @@
 #include <iosfwd>
 #include <string>
 
+#include "format/quality.h"
 #include "format/settings.h"
 
 inline constexpr const char* QUALITY_FILE = "./enc_quality.ini";
-
-// Usable quality percentages. Below 10 the quantiser base explodes towards
-// infinity; above 400 it comes so close to 1 that indices, and coding time,
-// grow without any gain.
-inline constexpr float QUALITY_MIN = 10.0f;
-inline constexpr float QUALITY_MAX = 400.0f;
-
-bool quality_in_range(float q);
 
 // The number at the start of the file (after white space), read with the
 // ordinary formatted extraction; 0 when the file does not open or holds no
 // readable number.
 float read_quality_file(const std::string& path);
-
-// A copy of settings rescaled by q percent: the masking level scale divided
-// by q/100, the quantiser base raised to the power 100/q. q must be > 0.
-da_ISettings apply_quality(const da_ISettings& settings, float q);
 
 // "Encoding Quality : <q> %" and an empty line.
 void print_quality_line(std::ostream& out, float q);

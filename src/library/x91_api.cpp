@@ -5,13 +5,13 @@
 #include <mutex>
 #include <utility>
 
-#include "library/api_internal.h"
-#include "command/quality_file.h"
-#include "format/settings_io.h"
 #include "dsp/fft.h"
+#include "format/quality.h"
+#include "format/settings_io.h"
+#include "framework/packets.h"
 #include "graphs/decode_chain.h"
 #include "graphs/encode_chain.h"
-#include "framework/packets.h"
+#include "library/api_internal.h"
 #include "x91/x91.h"
 
 namespace x91 {

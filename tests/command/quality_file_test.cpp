@@ -111,14 +111,6 @@ TEST_F(QualityFileTest, QualityOutsideTheRangeIsRefusedWithOneLine) {
     }
 }
 
-TEST(QualityTest, RangeCheck) {
-    EXPECT_FALSE(quality_in_range(9.999f));
-    EXPECT_TRUE(quality_in_range(10.0f));
-    EXPECT_TRUE(quality_in_range(400.0f));
-    EXPECT_FALSE(quality_in_range(400.001f));
-    EXPECT_FALSE(quality_in_range(NAN));
-}
-
 TEST(QualityTest, ReadingTheFile) {
     TempDir dir;
     const std::string path = dir.file("q.ini");

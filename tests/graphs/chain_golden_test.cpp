@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "command/quality_file.h"
-#include "format/settings.h"
 #include "dsp/fft.h"
+#include "format/quality.h"
+#include "format/settings.h"
 #include "graphs/decode_chain.h"
 #include "graphs/encode_chain.h"
 #include "support/test_signals.h"
