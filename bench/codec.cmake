@@ -1,1 +1,1 @@
-x91_bench(codec SOURCES codec.cpp)
+x91_bench(codec SOURCES codec.cpp LAYERS graphs)

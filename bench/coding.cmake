@@ -1,1 +1,1 @@
-x91_bench(coding SOURCES coding.cpp)
+x91_bench(coding SOURCES coding.cpp LAYERS coding)

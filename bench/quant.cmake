@@ -1,1 +1,1 @@
-x91_bench(quant SOURCES quant.cpp)
+x91_bench(quant SOURCES quant.cpp LAYERS quant dsp)

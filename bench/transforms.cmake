@@ -1,6 +1,6 @@
 # Transform timings; with FFTW's single-precision library installed the run
 # also times its 1764-point transform as a yardstick.
-x91_bench(transforms SOURCES transforms.cpp)
+x91_bench(transforms SOURCES transforms.cpp LAYERS dsp)
 
 find_path(FFTW3_INCLUDE_DIR fftw3.h)
 find_library(FFTW3F_LIBRARY fftw3f)

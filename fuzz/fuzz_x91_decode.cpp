@@ -2,17 +2,18 @@
 // first, then each length-prefixed packet through the decode chain. Whatever
 // the bytes, decoding must end, stay in bounds and rebuild exactly one block
 // per frame the packets carry, less the transform's lead-in.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
 
-#include "command/conversions.h"
-#include "format/settings_io.h"
 #include "dsp/fft.h"
+#include "format/settings_io.h"
+#include "framework/packets.h"
 #include "fuzz/memory_input.h"
 #include "graphs/decode_chain.h"
-#include "framework/packets.h"
+#include "x91/x91.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     da_fft_init();
@@ -38,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         int n = 0;
         if (!read(in, n) || n <= 0) break;
         const std::size_t remaining = in.size() - in.position();
-        if (n > kMaxPacketBytes || static_cast<std::size_t>(n) > remaining) break;
+        if (static_cast<std::size_t>(n) > std::min(x91::kMaxPacketBytes, remaining)) break;
         std::unique_ptr<unsigned char[]> bytes(new unsigned char[n]);
         if (in.read(reinterpret_cast<char*>(bytes.get()), n) != n) std::abort();
         chain.feed_packet(packet_from_bytes(std::move(bytes), n));
