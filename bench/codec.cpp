@@ -9,10 +9,12 @@
 #include <random>
 #include <vector>
 
-#include "format/settings.h"
 #include "dsp/fft.h"
+#include "format/settings.h"
 #include "graphs/decode_chain.h"
 #include "graphs/encode_chain.h"
+
+namespace x91 {
 
 namespace {
 
@@ -117,5 +119,7 @@ void BM_Decode(benchmark::State& state) {
 
 BENCHMARK(BM_Encode)->Arg(10)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Decode)->Arg(10)->Unit(benchmark::kMillisecond);
+
+}  // namespace x91
 
 BENCHMARK_MAIN();

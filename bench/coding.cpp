@@ -9,6 +9,8 @@
 #include "coding/coefficient_coders.h"
 #include "framework/queue_item.h"
 
+namespace x91 {
+
 namespace {
 
 constexpr int kFrames = 16, kLines = 800;
@@ -161,5 +163,7 @@ void BM_DecodeGroup(benchmark::State& state) {
 BENCHMARK(BM_DecodeGroup);
 
 }  // namespace
+
+}  // namespace x91
 
 BENCHMARK_MAIN();

@@ -7,12 +7,14 @@
 #include <random>
 #include <vector>
 
-#include "format/settings.h"
 #include "dsp/fft.h"
+#include "format/settings.h"
 #include "framework/data_queue.h"
 #include "framework/queue_item.h"
 #include "quant/quantizers.h"
 #include "quant/scalar_quantizers.h"
+
+namespace x91 {
 
 namespace {
 
@@ -95,5 +97,7 @@ void BM_QuantizatorStep(benchmark::State& state) {
 BENCHMARK(BM_QuantizatorStep)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
+
+}  // namespace x91
 
 BENCHMARK_MAIN();

@@ -16,6 +16,8 @@
 #include <fftw3.h>
 #endif
 
+namespace x91 {
+
 namespace {
 
 std::vector<float> noise(std::size_t n) {
@@ -108,10 +110,12 @@ class RecordingReporter final : public benchmark::ConsoleReporter {
 
 }  // namespace
 
+}  // namespace x91
+
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    da_fft_init();
-    RecordingReporter reporter;
+    x91::da_fft_init();
+    x91::RecordingReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     const auto ours = reporter.times.find("BM_ifft_1764");
     const auto fftw = reporter.times.find("BM_fftw_1764");
@@ -120,7 +124,7 @@ int main(int argc, char** argv) {
                     ours->second / fftw->second);
     else
         std::printf("no FFTW comparison in this run\n");
-    da_fft_finit();
+    x91::da_fft_finit();
     benchmark::Shutdown();
     return 0;
 }

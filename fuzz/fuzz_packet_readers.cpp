@@ -11,9 +11,11 @@
 #include <memory>
 #include <vector>
 
-#include "framework/bit_stream.h"
 #include "coding/layered_codes.h"
 #include "coding/matrix_codes.h"
+#include "framework/bit_stream.h"
+
+using namespace x91;
 
 namespace {
 

@@ -13,6 +13,8 @@
 
 #include "storage/wave_reader.h"
 
+using namespace x91;
+
 namespace {
 
 std::string temp_path;

@@ -15,6 +15,8 @@
 #include "graphs/decode_chain.h"
 #include "x91/x91.h"
 
+using namespace x91;
+
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     da_fft_init();
     return 0;

@@ -17,13 +17,16 @@
 #include <string>
 #include <vector>
 
+#include "coding/matrix_codes.h"
 #include "command/conversions.h"
+#include "dsp/fft.h"
 #include "format/settings.h"
 #include "format/settings_io.h"
 #include "framework/bit_stream.h"
-#include "coding/matrix_codes.h"
-#include "dsp/fft.h"
 #include "storage/wave_writer.h"
+
+using namespace x91;
+using namespace x91::cli;
 
 namespace {
 

@@ -9,6 +9,8 @@
 
 #include "storage/storage_stream.h"
 
+namespace x91 {
+
 class MemoryInput final : public InputStream {
   public:
     MemoryInput(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
@@ -29,3 +31,5 @@ class MemoryInput final : public InputStream {
     std::size_t size_;
     std::size_t pos_ = 0;
 };
+
+}  // namespace x91

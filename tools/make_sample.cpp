@@ -32,13 +32,14 @@ int main(int argc, char** argv) {
         const double left = tone * (1.0 - pan) + hiss + click;
         const double right = tone * pan + hiss + click;
         for (double v : {left, right}) {
-            const auto s = static_cast<std::int16_t>(std::lround(std::fmax(-1.0, std::fmin(1.0, v)) * 32767.0));
+            const auto s = static_cast<std::int16_t>(
+                std::lround(std::fmax(-1.0, std::fmin(1.0, v)) * 32767.0));
             const auto u = static_cast<std::uint16_t>(s);
             pcm.push_back(static_cast<unsigned char>(u & 0xFF));
             pcm.push_back(static_cast<unsigned char>(u >> 8));
         }
     }
-    da_WaveWriter writer(argv[1], FORMAT_CDDA);
+    x91::da_WaveWriter writer(argv[1], x91::FORMAT_CDDA);
     writer.rawwrite(reinterpret_cast<char*>(pcm.data()), static_cast<int>(pcm.size()));
     if (!writer.finish()) {
         std::fprintf(stderr, "x91-sample: %s: cannot write\n", argv[1]);

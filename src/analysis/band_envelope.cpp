@@ -17,6 +17,8 @@
 #define ENV_DISPATCH
 #endif
 
+namespace x91 {
+
 namespace {
 
 // Centre frequency of line i; exact in float for every line count in use.
@@ -121,8 +123,8 @@ typedef int i32x8 __attribute__((vector_size(32)));
 // truncation is its floor; outside positions take the pinned shares. `top` is
 // bands + 1, exact in float (the caller checks). Each lane does the float
 // operations of share_of in its order.
-ENV_DISPATCH int shares_of(const float* itab, int count, int bands, [[maybe_unused]] float top, int* slot,
-                           float* lower, float* upper, int* starts) {
+ENV_DISPATCH int shares_of(const float* itab, int count, int bands, [[maybe_unused]] float top,
+                           int* slot, float* lower, float* upper, int* starts) {
     int i = 0;
     int runs = 0;
 #ifdef ENV_LANES
@@ -474,3 +476,5 @@ std::vector<float> env_lowres_iter(const float* itab, int count, int bands, cons
                        scratch);
     return out;
 }
+
+}  // namespace x91

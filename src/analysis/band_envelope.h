@@ -16,6 +16,8 @@
 
 #include <vector>
 
+namespace x91 {
+
 // Per-line scales, line i centred at 25·i + 12.5 Hz.
 std::vector<float> env_bark_itab(int count);  // Bark value of the centre
 std::vector<float> env_quad_itab(int count);  // square root of the centre (in double)
@@ -93,3 +95,5 @@ void env_lowres_iter_to(const float* itab, int count, int bands, const float* we
                         env_Scratch& scratch);
 void env_lowres_iter_to(const env_Shares& shares, const float* weights, const float* values,
                         float lo, float hi, int iterations, float* out, env_Scratch& scratch);
+
+}  // namespace x91

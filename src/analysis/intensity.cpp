@@ -5,6 +5,8 @@
 #include "dsp/numeric.h"
 #include "framework/queue_item.h"
 
+namespace x91 {
+
 int intensity_index(float d, const da_DIntensitySetup& setup) {
     const float scaled =
         static_cast<float>(static_cast<double>(d) * static_cast<double>(setup.steps) /
@@ -91,3 +93,5 @@ void da_IntensityEnvCreation::work() {
         output2->put_data(envelope);
     }
 }
+
+}  // namespace x91

@@ -9,6 +9,8 @@
 #include "framework/data_queue.h"
 #include "framework/module.h"
 
+namespace x91 {
+
 // Band layout on a square-root frequency scale, built once per encoder or
 // decoder and shared by reference with both intensity modules.
 class da_IntensityTables {
@@ -71,3 +73,5 @@ class da_IntensityEnvCreation final : public da_Module {
     std::vector<float> amplitude_;
     std::vector<float> slots_;
 };
+
+}  // namespace x91

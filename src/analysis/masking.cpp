@@ -7,6 +7,8 @@
 #include "dsp/numeric.h"
 #include "framework/queue_item.h"
 
+namespace x91 {
+
 da_MaskingEffectEvolve::da_MaskingEffectEvolve(const da_DGlobalSettings& global,
                                                const da_IMaskingSetup& setup)
     : n_(global.lines),
@@ -69,3 +71,5 @@ void da_MaskingEffectEvolve::work() {
         output1->put_data(envelope);
     }
 }
+
+}  // namespace x91

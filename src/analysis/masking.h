@@ -8,6 +8,8 @@
 #include "framework/data_queue.h"
 #include "framework/module.h"
 
+namespace x91 {
+
 // Energy spreads from every line to higher lines (decaying by the upward base
 // per Bark) and to lower lines (by the downward base per Bark). The curve is
 // computed from the transmitted envelope only, so encoder and decoder derive
@@ -39,3 +41,5 @@ class da_MaskingEffectEvolve final : public da_Module {
     std::vector<float> previous_;  // curve of the last envelope taken
     int counter_ = -1;
 };
+
+}  // namespace x91

@@ -6,6 +6,8 @@
 #include "framework/queue_item.h"
 #include "quant/scalar_quantizers.h"
 
+namespace x91 {
+
 da_StereoMapCreator::da_StereoMapCreator(const da_DGlobalSettings& global,
                                          const da_DSideStereoSetup& setup)
     : n_(global.lines), bands_(setup.bands), levels_(setup.levels) {
@@ -157,3 +159,5 @@ void da_StereoSideTransform::work() {
         output1->put_data(right);
     }
 }
+
+}  // namespace x91

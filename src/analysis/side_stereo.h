@@ -9,6 +9,8 @@
 #include "framework/data_queue.h"
 #include "framework/module.h"
 
+namespace x91 {
+
 // Encoder and decoder: builds the side-stereo index table (the map) from the
 // per-line intensity envelope. The bands divide the cumulative square-root
 // envelope evenly, with a linear share so that silent stretches keep some
@@ -89,3 +91,5 @@ class da_StereoSideTransform final : public da_Module {
     std::vector<float> slots_;
     env_Shares shares_;  // this frame's map, split per line
 };
+
+}  // namespace x91

@@ -6,6 +6,8 @@
 #include "coding/matrix_codes.h"
 #include "framework/queue_item.h"
 
+namespace x91 {
+
 da_ArrayEncoder::da_ArrayEncoder(const da_DGroupCodingSetup& group, const da_ArraySetup& array)
     : rows(group.frames), cols(array.cols), modulus(array.modulus) {
     name = "da_ArrayEncoder";
@@ -77,3 +79,5 @@ void da_QSpecsDecoder::work() {
         packet_output->put_data(packet);
     }
 }
+
+}  // namespace x91

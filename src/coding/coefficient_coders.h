@@ -5,6 +5,8 @@
 #include "format/settings.h"
 #include "framework/packets.h"
 
+namespace x91 {
+
 // Codes `rows` rows (one per frame of a group) of `cols` residues mod
 // `modulus` as one matrix; the rows go on unchanged.
 class da_ArrayEncoder final : public da_PacketInProcess {
@@ -59,3 +61,5 @@ class da_QSpecsDecoder final : public da_PacketInProcess {
     da_Queue_PutFace* array_output = nullptr;
     da_Queue_PutFace* packet_output = nullptr;
 };
+
+}  // namespace x91

@@ -5,6 +5,8 @@
 #include "coding/zn_codes.h"
 #include "framework/queue_item.h"
 
+namespace x91 {
+
 da_IntMatrix::da_IntMatrix(da_Queue_GetFace* q, int rows, int cols)
     : rows_(std::max(rows, 0)), cols_(std::max(cols, 0)) {
     m_.reserve(rows_);
@@ -54,3 +56,5 @@ void da_IntMatrix::put_to_queue(da_Queue_PutFace* q) {
     m_.clear();
     m_.shrink_to_fit();
 }
+
+}  // namespace x91

@@ -5,6 +5,8 @@
 
 #include "framework/data_queue.h"
 
+namespace x91 {
+
 // Each row is a queue item of cols ints (item_alloc<int>), so a row can leave
 // the matrix for a queue and be freed by whoever ends up holding it.
 class da_IntMatrix {
@@ -41,3 +43,5 @@ class da_IntMatrix {
     int rows_;
     int cols_;
 };
+
+}  // namespace x91

@@ -4,6 +4,8 @@
 #include <climits>
 #include <vector>
 
+namespace x91 {
+
 // --- increasing sets -------------------------------------------------------------
 
 namespace {
@@ -267,3 +269,5 @@ void read_n0_seq_v2(da_BinReader& r, int* v, int /*unused*/, int k, SetReaderFn 
     for (int i = 1; i < k - 1; ++i) v[i] = bars[i] - bars[i - 1] - 1;
     v[k - 1] = S + k - 2 - bars[k - 2];
 }
+
+}  // namespace x91

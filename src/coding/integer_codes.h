@@ -11,6 +11,8 @@
 
 #include "framework/bit_stream.h"
 
+namespace x91 {
+
 // Number of significant bits of x; 0 for x <= 0.
 inline int bin_size(int x) {
     if (x <= 0) return 0;
@@ -159,3 +161,5 @@ int read_nat0_num(da_BinReader& r, int m);
 // 0..S+k-2 coded by set_coder. The unused int is part of the interface.
 void write_n0_seq_v2(da_BinWriter& w, int const* v, int unused, int k, SetWriterFn set_coder);
 void read_n0_seq_v2(da_BinReader& r, int* v, int unused, int k, SetReaderFn set_coder, int S);
+
+}  // namespace x91

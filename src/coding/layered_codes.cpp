@@ -6,6 +6,8 @@
 #include <numeric>
 #include <vector>
 
+namespace x91 {
+
 void write_n0_seq_3(da_BinWriter& w, int const* v, int k, SetWriterFn set_coder) {
     if (k <= 0) return;
     // Instead of lowering every value by one per layer, compare with the
@@ -122,3 +124,5 @@ void read_z_seq(da_BinReader& r, int* v, int k) {
         if (v[i] != 0 && signs.read(1) == 1) v[i] = -v[i];
     signs.release();
 }
+
+}  // namespace x91

@@ -4,6 +4,8 @@
 
 #include "coding/integer_codes.h"
 
+namespace x91 {
+
 // k values >= 0 in layers. Layer L removes the positions (within the list of
 // values still present) whose value is L: it writes their count z as a range
 // number over c + 1 values, c being the count still present, and then the
@@ -20,3 +22,5 @@ void read_n0_seq_3(da_BinReader& r, int* v, int k, SetReaderFn set_coder);
 // 1 0 1 1 0 0 0 1; a single 0 as 0; (1) as 1 0 0.
 void write_z_seq(da_BinWriter& w, int const* v, int k);
 void read_z_seq(da_BinReader& r, int* v, int k);
+
+}  // namespace x91

@@ -4,6 +4,8 @@
 
 #include "coding/integer_codes.h"
 
+namespace x91 {
+
 namespace {
 
 // Row i-1 becomes row(i-1) - row(i); the last row stays.
@@ -124,3 +126,5 @@ std::unique_ptr<da_IntMatrix> znmatrix_read2(da_BinReader& r, int rows, int cols
     if (variant == 1 || variant == 3) undo_row_differences(*m, n);
     return m;
 }
+
+}  // namespace x91

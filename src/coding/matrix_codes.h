@@ -7,6 +7,8 @@
 #include "coding/int_matrix.h"
 #include "coding/zn_codes.h"
 
+namespace x91 {
+
 // Row-major znseq_write0.
 void znmatrix_write0(da_BinWriter& w, da_IntMatrix& m, int n);
 std::unique_ptr<da_IntMatrix> znmatrix_read0(da_BinReader& r, int rows, int cols, int n);
@@ -27,3 +29,5 @@ std::unique_ptr<da_IntMatrix> znmatrix_read2(da_BinReader& r, int rows, int cols
 // follows from the values alone, so the count is worked out without writing:
 // w is neither moved nor written to.
 int znmatrix_test_mcl(da_BinWriter& w, da_IntMatrix& m, int n);
+
+}  // namespace x91

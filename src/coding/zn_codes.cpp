@@ -6,6 +6,8 @@
 
 #include "coding/integer_codes.h"
 
+namespace x91 {
+
 void add_to_zn(int& x, int d, int n) {
     long long s = (static_cast<long long>(x) + d) % n;
     if (s < 0) s += n;
@@ -69,3 +71,5 @@ void znseq_read2(da_BinReader& r, int* v, int k, int n) {
     znseq_read1(r, v, k, n);
     zn_ntoz_bij(v, k, n);
 }
+
+}  // namespace x91

@@ -3,6 +3,8 @@
 
 #include "framework/bit_stream.h"
 
+namespace x91 {
+
 // x = (x + d) mod n, in 0..n-1 also when x + d is negative. n >= 1.
 void add_to_zn(int& x, int d, int n);
 
@@ -25,3 +27,5 @@ void znseq_write2(da_BinWriter& w, int const* v, int k, int n);
 // The number of bits znseq_write2(w, v, k, n) writes, found without writing.
 long long znseq_bits2(int const* v, int k, int n);
 void znseq_read2(da_BinReader& r, int* v, int k, int n);
+
+}  // namespace x91

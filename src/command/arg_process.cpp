@@ -15,9 +15,11 @@
 #include "command/options.h"
 #include "command/progress_line.h"
 #include "command/quality_file.h"
-#include "format/settings.h"
 #include "dsp/fft.h"
+#include "format/settings.h"
 #include "x91/x91.h"
+
+namespace x91::cli {
 
 namespace {
 
@@ -231,3 +233,5 @@ int arg_process(int argc, char** argv) {
     da_fft_finit();
     return all_ok ? 0 : 1;
 }
+
+}  // namespace x91::cli

@@ -2,6 +2,8 @@
 
 #include <iostream>
 
+namespace x91::cli {
+
 Console Console::standard() {
     return Console{&std::cout, &std::cerr};
 }
@@ -13,3 +15,5 @@ void Console::problem(const std::string& file, const std::string& reason) const 
 void Console::warning(const std::string& file, const std::string& reason) const {
     *errors << "x91: " << file << ": warning: " << reason << std::endl;
 }
+
+}  // namespace x91::cli

@@ -6,6 +6,8 @@
 #include <iosfwd>
 #include <string>
 
+namespace x91::cli {
+
 struct Console {
     std::ostream* progress;  // null: no progress or conversion lines at all
     std::ostream* errors;
@@ -18,3 +20,5 @@ struct Console {
     // The same for damage that still let the conversion produce output.
     void warning(const std::string& file, const std::string& reason) const;
 };
+
+}  // namespace x91::cli

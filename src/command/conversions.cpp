@@ -9,13 +9,15 @@
 #include <ostream>
 #include <vector>
 
-#include "library/api_internal.h"
 #include "command/progress_line.h"
 #include "command/temp_output.h"
+#include "library/api_internal.h"
 #include "storage/file_stream.h"
 #include "storage/wave_reader.h"
 #include "storage/wave_writer.h"
 #include "x91/x91.h"
+
+namespace x91::cli {
 
 namespace {
 
@@ -356,3 +358,5 @@ XFileVerdict TestXFile(const Source& in) {
         return {Kind::damaged, std::to_string(trailing) + " bytes follow the end marker"};
     return {};
 }
+
+}  // namespace x91::cli

@@ -6,10 +6,11 @@
 #include <cstdio>
 #include <string>
 
-#include "x91/x91.h"
-
 #include "command/console.h"
 #include "format/settings.h"
+#include "x91/x91.h"
+
+namespace x91::cli {
 
 // The name that stands for standard input as an input and for standard
 // output as an output.
@@ -63,3 +64,5 @@ inline constexpr int kMaxDamagedInARow = 8;
 
 // The largest packet the drivers read (see the library's limit).
 inline constexpr int kMaxPacketBytes = static_cast<int>(x91::kMaxPacketBytes);
+
+}  // namespace x91::cli

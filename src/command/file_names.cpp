@@ -2,6 +2,8 @@
 
 #include "format/settings.h"
 
+namespace x91::cli {
+
 namespace {
 
 const char* const kWaveSuffix = ".wav";
@@ -33,3 +35,5 @@ std::string x91_output_name(const std::string& wave_name) {
 std::string wave_output_name(const std::string& x91_name) {
     return x91_name + kWaveSuffix;
 }
+
+}  // namespace x91::cli

@@ -3,6 +3,8 @@
 
 #include <string>
 
+namespace x91::cli {
+
 // True when str ends with text, compared exactly and case-sensitively; an
 // empty text matches every string.
 bool suffix(std::string str, std::string text);
@@ -15,3 +17,5 @@ bool is_x91_name(const std::string& name);
 std::string x91_output_name(const std::string& wave_name);
 // song.x91 -> song.x91.wav: the input name is kept whole.
 std::string wave_output_name(const std::string& x91_name);
+
+}  // namespace x91::cli

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+namespace x91::cli {
+
 enum class InputKind { wave, x91, unknown };
 
 // "RIFF" is a WAV file, "x91" an x91 file.
@@ -13,3 +15,5 @@ InputKind input_kind(const std::string& start);
 // Takes up to 4 bytes from the start of stream, to be read again through a
 // reader that is handed them (see Source).
 std::string take_start(std::FILE* stream);
+
+}  // namespace x91::cli

@@ -6,6 +6,8 @@
 #include <mutex>
 #include <thread>
 
+namespace x91::cli {
+
 namespace {
 
 std::string normal_path(const std::string& name) {
@@ -87,3 +89,5 @@ bool run_jobs(std::vector<Job>& jobs, int threads) {
     for (std::thread& t : pool) t.join();
     return all_ok;
 }
+
+}  // namespace x91::cli

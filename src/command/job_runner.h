@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace x91::cli {
+
 struct Job {
     // Files the job reads and writes; empty for standard input and output,
     // which no other job names.
@@ -24,3 +26,5 @@ std::vector<std::vector<int>> job_dependencies(const std::vector<Job>& jobs);
 // run one after another in order; with more, a job starts once every job it
 // depends on has finished.
 bool run_jobs(std::vector<Job>& jobs, int threads);
+
+}  // namespace x91::cli

@@ -7,7 +7,7 @@
 #include "framework/debug_messages.h"
 
 int main(int argc, char** argv) {
-    install_interrupt_cleanup();
+    x91::cli::install_interrupt_cleanup();
     // A file size limit then shows as a failed write, reported like a full
     // disk, instead of killing the process mid-file.
     std::signal(SIGXFSZ, SIG_IGN);
@@ -15,8 +15,8 @@ int main(int argc, char** argv) {
     // write, reported and cleaned up like any other, instead of killing the
     // process with temporary files of other conversions left behind.
     std::signal(SIGPIPE, SIG_IGN);
-    const int status = arg_process(argc, argv);
-    if (DebugMsgsOn) {
+    const int status = x91::cli::arg_process(argc, argv);
+    if (x91::DebugMsgsOn) {
         // Debug builds keep the console open for a look at the timings.
         std::cout << "press Enter to continue" << std::flush;
         std::cin.get();

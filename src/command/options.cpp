@@ -6,6 +6,8 @@
 
 #include "command/quality_file.h"
 
+namespace x91::cli {
+
 namespace {
 
 // The value of an option: attached ("-q50", "--quality=50") or the next
@@ -138,3 +140,5 @@ std::string usage_text() {
            "\n"
            "Exit status: 0 when every file was converted (or found intact), 1 otherwise.\n";
 }
+
+}  // namespace x91::cli

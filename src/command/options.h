@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace x91::cli {
+
 struct Options {
     bool help = false;
     bool version = false;
@@ -36,3 +38,5 @@ struct ParsedOptions {
 ParsedOptions parse_options(int argc, const char* const* argv);
 
 std::string usage_text();
+
+}  // namespace x91::cli

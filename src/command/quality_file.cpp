@@ -4,6 +4,8 @@
 #include <fstream>
 #include <ostream>
 
+namespace x91::cli {
+
 float read_quality_file(const std::string& path) {
     std::ifstream file(path);
     float q = 0.0f;
@@ -30,3 +32,5 @@ float use_quality_file(const std::string& path, da_ISettings& settings, std::ost
     print_quality_line(out, q);
     return q;
 }
+
+}  // namespace x91::cli

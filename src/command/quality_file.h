@@ -7,6 +7,8 @@
 #include "format/quality.h"
 #include "format/settings.h"
 
+namespace x91::cli {
+
 inline constexpr const char* QUALITY_FILE = "./enc_quality.ini";
 
 // The number at the start of the file (after white space), read with the
@@ -23,3 +25,5 @@ void print_quality_line(std::ostream& out, float q);
 // keeps them with one line on err. Returns the q applied, 0 if none.
 float use_quality_file(const std::string& path, da_ISettings& settings, std::ostream& out,
                        std::ostream& err);
+
+}  // namespace x91::cli

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
+namespace x91::cli {
+
 namespace {
 
 // The signal handler may only use async-signal-safe calls, so the names of
@@ -147,3 +149,5 @@ void install_interrupt_cleanup() {
     sigemptyset(&action.sa_mask);
     for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal_number, &action, nullptr);
 }
+
+}  // namespace x91::cli

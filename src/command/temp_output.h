@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace x91::cli {
+
 class TempOutput {
   public:
     // Creates the temporary file in the target's directory (same file
@@ -34,3 +36,5 @@ class TempOutput {
 // Removes every temporary output still open and ends the process with the
 // conventional status for the signal; installed for SIGINT, SIGTERM, SIGHUP.
 void install_interrupt_cleanup();
+
+}  // namespace x91::cli

@@ -8,6 +8,8 @@
 #include "dsp/mdcst.h"
 #include "dsp/numeric.h"
 
+namespace x91 {
+
 namespace {
 
 // The short MDCST of a frame holding the block in its middle half is a DST-IV
@@ -201,3 +203,5 @@ void ioverlap56(const float* src, float* dst) {
         dst[55 - i] = s * c + p * d;
     }
 }
+
+}  // namespace x91

@@ -2,6 +2,8 @@
 // vectors at once and the orthogonal window rotation between neighbours.
 #pragma once
 
+namespace x91 {
+
 // ta = DST-IV(a), tb = DST-IV(b), with
 // ta[k] = √(2/56)·Σᵢ a[i]·sin((π/56)·(i + ½)·(k + ½)). 56 values each.
 void hvst56(const float* a, const float* b, float* ta, float* tb);
@@ -23,3 +25,5 @@ void ihvst56_many(int count, const float* const* ta, const float* const* tb, flo
 void overlap56(const float* src, float* dst);
 // Inverse of overlap56; dst may be src.
 void ioverlap56(const float* src, float* dst);
+
+}  // namespace x91

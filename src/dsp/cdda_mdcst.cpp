@@ -8,6 +8,8 @@
 #include "dsp/mdcst.h"
 #include "dsp/numeric.h"
 
+namespace x91 {
+
 namespace {
 
 constexpr int frame_floats = 2 * 1764;
@@ -115,3 +117,5 @@ void da_CDDA_iMDCST::work() {
         output->put_data(block);
     }
 }
+
+}  // namespace x91

@@ -7,6 +7,8 @@
 #include "framework/data_queue.h"
 #include "framework/module.h"
 
+namespace x91 {
+
 // Bytes in one block: 882 stereo frames of two little-endian 16-bit samples.
 constexpr int cdda_block_bytes = 3528;
 
@@ -54,3 +56,5 @@ class da_CDDA_iMDCST final : public da_Module {
     float tail_[1764] = {};
     int used_lines_;  // i_min(L, 1764)
 };
+
+}  // namespace x91

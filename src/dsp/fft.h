@@ -7,6 +7,8 @@
 // pairs; strides and lengths count complex values.
 #pragma once
 
+namespace x91 {
+
 // --- tables ---------------------------------------------------------------------
 // Built by da_fft_init, released by da_fft_finit, read only in between and
 // shared by every thread. They are null outside that interval, and every
@@ -86,3 +88,5 @@ void dft_combine_n(const float* a, const float* b, float* z, int n);
 void stereo_fft_1764(const float* x, float* a, float* b);
 // y = ifft_1764_dd of the spectrum combined from a and b (883 bins each).
 void stereo_ifft_1764(const float* a, const float* b, float* y);
+
+}  // namespace x91

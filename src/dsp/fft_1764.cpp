@@ -17,6 +17,8 @@
 #include "dsp/fft.h"
 #include "dsp/fft_internal.h"
 
+namespace x91 {
+
 namespace fft_detail {
 
 namespace {
@@ -292,3 +294,5 @@ X91_DISPATCH void ifft_1764(const float* in, float* out, ptrdiff_t a, ptrdiff_t 
 }
 
 }  // namespace fft_detail
+
+}  // namespace x91

@@ -20,6 +20,8 @@
 #define X91_PASS inline
 #endif
 
+namespace x91 {
+
 namespace fft_detail {
 
 // Twiddles of each composite kernel, copied from its circle table in the order
@@ -73,3 +75,5 @@ inline void cmul(float* d, const float* x, const float* w) {
 }
 
 }  // namespace fft_detail
+
+}  // namespace x91

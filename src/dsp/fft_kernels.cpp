@@ -8,6 +8,8 @@
 #include "dsp/fft_internal.h"
 #include "dsp/fft_lanes.h"
 
+namespace x91 {
+
 namespace fft_detail {
 
 using std::ptrdiff_t;
@@ -101,3 +103,5 @@ void fft_112_dd(const float* in, float* out, int a, int b) {
     }
     ifft_112(reversed, out, 2, 2 * ptrdiff_t{b});
 }
+
+}  // namespace x91

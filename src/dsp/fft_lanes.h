@@ -15,6 +15,8 @@
 #include "dsp/fft.h"
 #include "dsp/fft_internal.h"
 
+namespace x91 {
+
 namespace fft_detail {
 
 // Eight floats, one per lane.
@@ -136,3 +138,5 @@ X91_PASS void ifft_112_lanes(const T* in, T* out, std::ptrdiff_t a, std::ptrdiff
 }
 
 }  // namespace fft_detail
+
+}  // namespace x91

@@ -5,6 +5,8 @@
 #include "dsp/fft.h"
 #include "dsp/numeric.h"
 
+namespace x91 {
+
 namespace {
 
 // out[i] = Σⱼ in[j]·circle[(i·j) mod n].
@@ -78,3 +80,5 @@ void stereo_ifft_1764(const float* a, const float* b, float* y) {
     dft_combine_n(a, b, z, 1764);
     ifft_1764_dd(z, y, 1, 1);
 }
+
+}  // namespace x91

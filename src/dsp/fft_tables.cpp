@@ -8,6 +8,8 @@
 #include "dsp/numeric.h"
 #include "dsp/windows.h"
 
+namespace x91 {
+
 const float* c_zero = nullptr;
 const float* circle_i_3 = nullptr;
 const float* circle_i_7 = nullptr;
@@ -176,3 +178,5 @@ void fft_require_tables(const char* what) {
                  what);
     std::abort();
 }
+
+}  // namespace x91

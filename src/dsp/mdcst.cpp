@@ -5,6 +5,8 @@
 #include "dsp/fft.h"
 #include "dsp/fft_internal.h"
 
+namespace x91 {
+
 namespace {
 
 using fft_detail::cmul;
@@ -140,3 +142,5 @@ void stereo_imdcst_112(const float* a, const float* b, float* y) {
     fft_require_tables("stereo_imdcst_112");
     inverse<112>(short_tables(), a, b, y);
 }
+
+}  // namespace x91

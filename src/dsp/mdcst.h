@@ -10,6 +10,8 @@
 // c = √2·Re X.
 #pragma once
 
+namespace x91 {
+
 // x: 1764 complex values (read only); a, b: 882 complex values each.
 void stereo_mdcst_1764(const float* x, float* a, float* b);
 // a, b: 882 complex values each (read only); y: 1764 complex values.
@@ -23,3 +25,5 @@ void stereo_imdcst_112(const float* a, const float* b, float* y);
 void mdcst_separate_n(const float* v, float* a, float* b, int m);
 // Inverse of mdcst_separate_n: builds all M values of z from N lines of a and b.
 void mdcst_combine_n(const float* a, const float* b, float* z, int m);
+
+}  // namespace x91

@@ -6,6 +6,8 @@
 #include <immintrin.h>
 #endif
 
+namespace x91 {
+
 const float r_pi = 3.14159265358979323846f;
 const float r_2pi = 6.28318530717958647692f;
 const float r_half = 0.5f;
@@ -110,3 +112,5 @@ float ra_amplitude(const float* values, int count) {
     for (; i < count; ++i) sum += r_abs(values[i]);
     return sum;
 }
+
+}  // namespace x91

@@ -10,6 +10,8 @@
 #error "x91 must not be built with fast-math: encoder and decoder would disagree"
 #endif
 
+namespace x91 {
+
 extern const float r_pi;
 extern const float r_2pi;
 extern const float r_half;
@@ -131,3 +133,5 @@ inline void ifft_odd_aux(float* o1, float* o2, const float* x0, const float* t) 
 inline float c_abs(const float* c) {
     return std::sqrt(r_sqr(c[0]) + r_sqr(c[1]));
 }
+
+}  // namespace x91

@@ -4,6 +4,8 @@
 
 #include "dsp/numeric.h"
 
+namespace x91 {
+
 // A negative line count (only a damaged setting could give one) converts no
 // lines instead of asking for an impossible allocation.
 da_CRSpecsTransform::da_CRSpecsTransform(const da_DGlobalSettings& settings)
@@ -38,3 +40,5 @@ void da_RCSpecsTransform::work() {
         output2->put_data(s);
     }
 }
+
+}  // namespace x91

@@ -7,6 +7,8 @@
 #include "framework/data_queue.h"
 #include "framework/module.h"
 
+namespace x91 {
+
 // Complex spectrum in (at least L complex values); passes it on unchanged on
 // output1 and puts L floats √2·Re s[k] on output2.
 class da_CRSpecsTransform final : public da_Module {
@@ -36,3 +38,5 @@ class da_RCSpecsTransform final : public da_Module {
   private:
     int lines_;
 };
+
+}  // namespace x91

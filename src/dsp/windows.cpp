@@ -5,6 +5,8 @@
 
 #include "dsp/numeric.h"
 
+namespace x91 {
+
 namespace {
 
 float* new_window(int n) {
@@ -84,3 +86,5 @@ void powering_window_n(float* w, int n) {
         w[3 * q - 1 - i] = std::sqrt(1.0f - r_sqr(w[3 * q + i]));
     }
 }
+
+}  // namespace x91

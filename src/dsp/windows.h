@@ -2,6 +2,8 @@
 // (w[n]² + w[n + M/2]² = 1) windows of even length M.
 #pragma once
 
+namespace x91 {
+
 // Each generator returns a new float[n]; the caller delete[]s it.
 float* sine_window_n(int n);
 float* cosinsine_window_n(int n);
@@ -15,3 +17,5 @@ float* def_window_n(int n);
 // Reshapes a window in place: the outer quarters become √2·w², and the inner
 // quarters are recomputed to keep the window power complementary.
 void powering_window_n(float* w, int n);
+
+}  // namespace x91

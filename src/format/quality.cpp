@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace x91 {
+
 bool quality_in_range(float q) {
     return q >= QUALITY_MIN && q <= QUALITY_MAX;
 }
@@ -16,3 +18,5 @@ da_ISettings apply_quality(const da_ISettings& settings, float q) {
     scaled.quantize.base = static_cast<float>(std::pow(settings.quantize.base, exponent));
     return scaled;
 }
+
+}  // namespace x91

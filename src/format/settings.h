@@ -5,6 +5,8 @@
 // in every x91 header so that the decoder builds itself as the encoder was.
 #pragma once
 
+namespace x91 {
+
 // --- Parts of da_DSettings (stored in the header) ---------------------------
 
 struct da_DGlobalSettings {
@@ -89,3 +91,5 @@ extern const da_ESettings es;
 extern const da_ISettings is;
 extern const da_DSettings ds;
 extern const char* const XFileExt;
+
+}  // namespace x91

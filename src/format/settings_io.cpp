@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 
+namespace x91 {
+
 namespace {
 
 constexpr int kRecordBytes = 28;
@@ -211,3 +213,5 @@ std::string x91_settings_problem(const da_DSettings& d, const da_ISettings& i) {
     }
     return {};
 }
+
+}  // namespace x91

@@ -6,6 +6,8 @@
 #include "format/settings.h"
 #include "storage/storage_stream.h"
 
+namespace x91 {
+
 // Each operator moves one record's byte image (its fields in order, every
 // 4-byte value little-endian) with a single stream call and returns the
 // stream. A short read leaves the bytes it did not reach as they were; the
@@ -50,3 +52,5 @@ X91HeaderRead read_x91_header(InputStream& in, da_CodeFeatures& features, da_DSe
 // The first stored value the decoder cannot run safely with, as
 // "<field> <value>" (e.g. "line count 0"); empty when all are usable.
 std::string x91_settings_problem(const da_DSettings& dsettings, const da_ISettings& isettings);
+
+}  // namespace x91

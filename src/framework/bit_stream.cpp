@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+namespace x91 {
+
 const unsigned char BITS[8] = {1, 2, 4, 8, 16, 32, 64, 128};
 
 int get_bit(const unsigned char* buf, int p) {
@@ -62,3 +64,5 @@ std::uint32_t da_BinRWBase::read_slow(int nbits) {
     }
     return stream_bits;
 }
+
+}  // namespace x91

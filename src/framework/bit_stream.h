@@ -16,6 +16,8 @@
 #include <cstdint>
 #include <cstring>
 
+namespace x91 {
+
 // Entry i is the mask of bit i of a byte: 1, 2, 4, ... 128.
 extern const unsigned char BITS[8];
 
@@ -181,3 +183,5 @@ class da_BinReader {
   private:
     da_BinRWBase* p_;
 };
+
+}  // namespace x91

@@ -1,5 +1,7 @@
 #include "framework/data_queue.h"
 
+namespace x91 {
+
 da_PDataQueue::da_PDataQueue(int capacity, ItemDisposer dispose)
     : capacity_(capacity > 0 ? capacity : 1), slots_(new void*[capacity_]), dispose_(dispose) {}
 
@@ -8,7 +10,9 @@ da_PDataQueue::~da_PDataQueue() {
     delete[] slots_;
 }
 
-int da_PDataQueue::queued() { return static_cast<int>(put_count_ - get_count_); }
+int da_PDataQueue::queued() {
+    return static_cast<int>(put_count_ - get_count_);
+}
 
 void da_PDataQueue::put_data(void* item) {
     if (queued() == capacity_) sizeup();
@@ -31,3 +35,5 @@ void da_PDataQueue::sizeup() {
     slots_ = larger;
     capacity_ = grown;
 }
+
+}  // namespace x91

@@ -3,29 +3,31 @@
 
 #include "framework/queue_item.h"
 
+namespace x91 {
+
 // Producer side of a queue. put_data hands the item (and its ownership) over.
 class da_Queue_PutFace {
-public:
+  public:
     virtual void put_data(void* item) = 0;
 
-protected:
+  protected:
     ~da_Queue_PutFace() = default;
 };
 
 // Consumer side of a queue. get_data hands the oldest item over, or null.
 class da_Queue_GetFace {
-public:
+  public:
     virtual int queued() = 0;
     virtual void* get_data() = 0;
 
-protected:
+  protected:
     ~da_Queue_GetFace() = default;
 };
 
 // A ring of slots that doubles when full, so it never refuses or loses an
 // item. Item k (counting puts from 0) lives in slot k mod capacity.
 class da_PDataQueue final : public da_Queue_PutFace, public da_Queue_GetFace {
-public:
+  public:
     // dispose releases the items still queued at destruction; plain arrays
     // by default, packet objects where a queue carries packets.
     explicit da_PDataQueue(int capacity, ItemDisposer dispose = item_free);
@@ -40,7 +42,7 @@ public:
     int capacity() const { return capacity_; }
     void set_disposer(ItemDisposer dispose) { dispose_ = dispose; }
 
-private:
+  private:
     void sizeup();
 
     int capacity_;
@@ -50,3 +52,5 @@ private:
     void** slots_;
     ItemDisposer dispose_;
 };
+
+}  // namespace x91

@@ -6,6 +6,8 @@
 
 #include "framework/debug_messages.h"
 
+namespace x91 {
+
 bool DebugMsgsOn = false;
 
 int get_millis() {
@@ -18,11 +20,15 @@ int get_millis() {
 }
 
 void da_Module::work_t() {
-    work_time = static_cast<int>(static_cast<unsigned>(work_time) - static_cast<unsigned>(get_millis()));
+    work_time =
+        static_cast<int>(static_cast<unsigned>(work_time) - static_cast<unsigned>(get_millis()));
     work();
-    work_time = static_cast<int>(static_cast<unsigned>(work_time) + static_cast<unsigned>(get_millis()));
+    work_time =
+        static_cast<int>(static_cast<unsigned>(work_time) + static_cast<unsigned>(get_millis()));
 }
 
 da_Module::~da_Module() {
     if (DebugMsgsOn) std::cout << " WorkTime: " << work_time << " @ " << name << '\n';
 }
+
+}  // namespace x91

@@ -2,10 +2,12 @@
 // its input queues hold and appends results to its output queues.
 #pragma once
 
+namespace x91 {
+
 int get_millis();
 
 class da_Module {
-public:
+  public:
     da_Module() = default;
     da_Module(const da_Module&) = delete;
     da_Module& operator=(const da_Module&) = delete;
@@ -20,7 +22,9 @@ public:
     int work_time = 0;
     const char* name = "<unknown>";
 
-protected:
+  protected:
     // Modules are destroyed through their own class, never through this base.
     ~da_Module();
 };
+
+}  // namespace x91

@@ -4,6 +4,8 @@
 
 #include "framework/debug_messages.h"
 
+namespace x91 {
+
 void packet_dispose(void* item) {
     delete as_packet(item);
 }
@@ -57,3 +59,5 @@ da_PacketsGarbage::~da_PacketsGarbage() {
 void da_PacketsGarbage::work() {
     total_bits += dispose_input_packets(&damaged_, &under_read_);
 }
+
+}  // namespace x91

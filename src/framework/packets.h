@@ -9,6 +9,8 @@
 #include "framework/data_queue.h"
 #include "framework/module.h"
 
+namespace x91 {
+
 // Queue items that are packets are da_BinRWBase objects put as void*.
 inline da_BinRWBase* as_packet(void* item) {
     return static_cast<da_BinRWBase*>(item);
@@ -75,3 +77,5 @@ class da_PacketsGarbage final : public da_PacketInProcess {
     int damaged_ = 0;
     int under_read_ = 0;
 };
+
+}  // namespace x91

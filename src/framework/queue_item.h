@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <new>
 
+namespace x91 {
+
 // Array items are raw storage of trivially destructible values, so any holder
 // can release one without knowing its element type: item_free(p) matches
 // item_alloc<T>(n) exactly.
@@ -116,3 +118,5 @@ inline void item_free(void* item) {
 
 // Disposes of an item still queued when its queue is destroyed.
 using ItemDisposer = void (*)(void*);
+
+}  // namespace x91

@@ -3,6 +3,8 @@
 #include "framework/packets.h"
 #include "framework/queue_item.h"
 
+namespace x91 {
+
 DecodeChain::DecodeChain(const da_ISettings& i, const da_DSettings& d, const da_CodeFeatures& cf)
     : pcm_(16), spectra_(16), packets_(16, packet_dispose), transform_(d.global) {
     decoder_ = std::make_unique<da_Decoder>(i, d, cf);
@@ -13,7 +15,9 @@ DecodeChain::DecodeChain(const da_ISettings& i, const da_DSettings& d, const da_
     transform_.output = &pcm_;
 }
 
-DecodeChain::~DecodeChain() { decoder_.reset(); }
+DecodeChain::~DecodeChain() {
+    decoder_.reset();
+}
 
 bool DecodeChain::feed_packet(std::unique_ptr<da_BinRWBase> packet) {
     packets_.put_data(packet.release());
@@ -24,5 +28,8 @@ bool DecodeChain::feed_packet(std::unique_ptr<da_BinRWBase> packet) {
 }
 
 std::unique_ptr<unsigned char, DecodeChain::BlockDeleter> DecodeChain::take_block() {
-    return std::unique_ptr<unsigned char, BlockDeleter>(static_cast<unsigned char*>(pcm_.get_data()));
+    return std::unique_ptr<unsigned char, BlockDeleter>(
+        static_cast<unsigned char*>(pcm_.get_data()));
 }
+
+}  // namespace x91

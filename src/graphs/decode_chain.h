@@ -4,11 +4,13 @@
 
 #include <memory>
 
+#include "dsp/cdda_mdcst.h"
 #include "format/settings.h"
 #include "framework/bit_stream.h"
-#include "dsp/cdda_mdcst.h"
 #include "framework/data_queue.h"
 #include "graphs/decoder.h"
+
+namespace x91 {
 
 class DecodeChain {
   public:
@@ -42,3 +44,5 @@ class DecodeChain {
     da_CDDA_iMDCST transform_;
     std::unique_ptr<da_Decoder> decoder_;
 };
+
+}  // namespace x91

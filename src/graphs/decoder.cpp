@@ -1,5 +1,7 @@
 #include "graphs/decoder.h"
 
+namespace x91 {
+
 da_Decoder::da_Decoder(const da_ISettings& i, const da_DSettings& d, const da_CodeFeatures& cf)
     : is_(i),
       ds_(d),
@@ -18,7 +20,9 @@ da_Decoder::da_Decoder(const da_ISettings& i, const da_DSettings& d, const da_Co
     ad3_ = std::make_unique<da_ArrayDecoder>(ds_.group, dq_.rots_as());
 }
 
-da_Decoder::~da_Decoder() { ad3_.reset(); }
+da_Decoder::~da_Decoder() {
+    ad3_.reset();
+}
 
 void da_Decoder::connect_inout() {
     da_PDataQueue& discard = queue(kDiscardQueue);
@@ -91,3 +95,5 @@ void da_Decoder::work() {
     sst_.work_t();
     drain_discard_queue();
 }
+
+}  // namespace x91

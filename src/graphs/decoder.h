@@ -6,19 +6,21 @@
 #include "analysis/intensity.h"
 #include "analysis/masking.h"
 #include "analysis/side_stereo.h"
-#include "format/settings.h"
 #include "coding/coefficient_coders.h"
 #include "dsp/spectrum_converters.h"
-#include "graphs/endecoder_base.h"
+#include "format/settings.h"
 #include "framework/packets.h"
+#include "graphs/endecoder_base.h"
 #include "quant/quantizers.h"
+
+namespace x91 {
 
 // Mirrors the encoder: rebuilds the intensity envelope from the decoded
 // indices, derives the side-stereo map and the masking curve from it with the
 // same modules and settings as the encoder, then undoes quantisation and
 // stereo rotation.
 class da_Decoder final : public da_EnDeCoderBase {
-public:
+  public:
     da_Decoder(const da_ISettings& i, const da_DSettings& d, const da_CodeFeatures& cf);
     ~da_Decoder();
 
@@ -30,7 +32,7 @@ public:
     // Packets decoded with whole bytes left unread at their end.
     int under_read_packets() const { return pg_.under_read_packets(); }
 
-private:
+  private:
     da_ISettings is_;
     da_DSettings ds_;
     [[maybe_unused]] da_CodeFeatures cf_;  // kept with the settings; nothing reads it
@@ -48,3 +50,5 @@ private:
     da_RCSpecsTransform rcs_;
     da_StereoSideTransform sst_;
 };
+
+}  // namespace x91

@@ -5,6 +5,8 @@
 #include "framework/packets.h"
 #include "framework/queue_item.h"
 
+namespace x91 {
+
 EncodeChain::EncodeChain(const da_ESettings& e, const da_ISettings& i, const da_DSettings& d,
                          const da_CodeFeatures& cf)
     : blocks_(16), spectra_(16), packets_(16, packet_dispose), transform_(d.global) {
@@ -16,7 +18,9 @@ EncodeChain::EncodeChain(const da_ESettings& e, const da_ISettings& i, const da_
     encoder_->connect_inout();
 }
 
-EncodeChain::~EncodeChain() { encoder_.reset(); }
+EncodeChain::~EncodeChain() {
+    encoder_.reset();
+}
 
 void EncodeChain::feed_block(const unsigned char* pcm) {
     auto* block = item_alloc<unsigned char>(kBlockBytes);
@@ -29,3 +33,5 @@ void EncodeChain::feed_block(const unsigned char* pcm) {
 std::unique_ptr<da_BinRWBase> EncodeChain::take_packet() {
     return std::unique_ptr<da_BinRWBase>(static_cast<da_BinRWBase*>(packets_.get_data()));
 }
+
+}  // namespace x91

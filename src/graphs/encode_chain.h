@@ -4,11 +4,13 @@
 
 #include <memory>
 
+#include "dsp/cdda_mdcst.h"
 #include "format/settings.h"
 #include "framework/bit_stream.h"
-#include "dsp/cdda_mdcst.h"
 #include "framework/data_queue.h"
 #include "graphs/encoder.h"
+
+namespace x91 {
 
 class EncodeChain {
   public:
@@ -38,3 +40,5 @@ class EncodeChain {
     da_CDDA_MDCST transform_;
     std::unique_ptr<da_Encoder> encoder_;
 };
+
+}  // namespace x91

@@ -1,5 +1,7 @@
 #include "graphs/encoder.h"
 
+namespace x91 {
+
 da_Encoder::da_Encoder(const da_ESettings& e, const da_ISettings& i, const da_DSettings& d,
                        const da_CodeFeatures& cf)
     : es_(e),
@@ -25,7 +27,9 @@ da_Encoder::da_Encoder(const da_ESettings& e, const da_ISettings& i, const da_DS
 
 // The flag coder goes first; the members then follow in reverse order of
 // construction while the base's queues still exist.
-da_Encoder::~da_Encoder() { ae3_.reset(); }
+da_Encoder::~da_Encoder() {
+    ae3_.reset();
+}
 
 void da_Encoder::connect_inout() {
     da_PDataQueue& discard = queue(kDiscardQueue);
@@ -113,3 +117,5 @@ void da_Encoder::work() {
     qse_.work_t();
     drain_discard_queue();
 }
+
+}  // namespace x91

@@ -6,19 +6,21 @@
 #include "analysis/intensity.h"
 #include "analysis/masking.h"
 #include "analysis/side_stereo.h"
-#include "format/settings.h"
 #include "coding/coefficient_coders.h"
 #include "dsp/spectrum_converters.h"
-#include "graphs/endecoder_base.h"
+#include "format/settings.h"
 #include "framework/packets.h"
+#include "graphs/endecoder_base.h"
 #include "quant/quantizers.h"
+
+namespace x91 {
 
 // Everything the decoder needs to mirror the encoder's decisions is in the
 // packet or computed from it: the masking curve and the side-stereo map are
 // derived from the transmitted (quantised) intensity envelope, exactly as the
 // decoder will derive them.
 class da_Encoder final : public da_EnDeCoderBase {
-public:
+  public:
     da_Encoder(const da_ESettings& e, const da_ISettings& i, const da_DSettings& d,
                const da_CodeFeatures& cf);
     ~da_Encoder();
@@ -26,7 +28,7 @@ public:
     void connect_inout() override;
     void work() override;
 
-private:
+  private:
     da_ESettings es_;
     da_ISettings is_;
     da_DSettings ds_;
@@ -47,3 +49,5 @@ private:
     std::unique_ptr<da_ArrayEncoder> ae3_;
     da_QSpecsEncoder qse_;
 };
+
+}  // namespace x91

@@ -2,6 +2,8 @@
 
 #include "framework/packets.h"
 
+namespace x91 {
+
 da_EnDeCoderBase::da_EnDeCoderBase() {
     for (auto& q : queues_) q = std::make_unique<da_PDataQueue>(16);
 }
@@ -17,4 +19,8 @@ void da_EnDeCoderBase::drain_discard_queue() {
     while (discard.queued() > 0) item_free(discard.get_data());
 }
 
-void da_EnDeCoderBase::mark_packet_queue(int number) { queue(number).set_disposer(packet_dispose); }
+void da_EnDeCoderBase::mark_packet_queue(int number) {
+    queue(number).set_disposer(packet_dispose);
+}
+
+}  // namespace x91

@@ -8,8 +8,10 @@
 #include "framework/data_queue.h"
 #include "framework/module.h"
 
+namespace x91 {
+
 class da_EnDeCoderBase : public da_Module {
-public:
+  public:
     static constexpr int kQueueCount = 100;
     // Queue 0 collects every item the graph's modules have finished with; the
     // graph frees them all at the end of each work() call.
@@ -22,7 +24,7 @@ public:
 
     da_PDataQueue& queue(int number) { return *queues_[number]; }
 
-protected:
+  protected:
     da_EnDeCoderBase();
     ~da_EnDeCoderBase();
 
@@ -33,6 +35,8 @@ protected:
     // so whatever is left on it at destruction is disposed of as packets.
     void mark_packet_queue(int number);
 
-private:
+  private:
     std::array<std::unique_ptr<da_PDataQueue>, kQueueCount> queues_;
 };
+
+}  // namespace x91

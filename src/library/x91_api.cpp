@@ -163,7 +163,7 @@ Result Header::apply_quality(float percent) {
     da_DSettings d;
     da_ISettings i;
     settings_from(*this, f, d, i);
-    *this = header_from(f, d, ::apply_quality(i, percent));
+    *this = header_from(f, d, x91::apply_quality(i, percent));
     return {};
 }
 

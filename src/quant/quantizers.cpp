@@ -7,6 +7,8 @@
 #include "dsp/numeric.h"
 #include "framework/queue_item.h"
 
+namespace x91 {
+
 namespace {
 
 void copy_block(const float* src, float* dst) {
@@ -163,3 +165,5 @@ void da_DeQuantizator::work() {
         spectrum_output->put_data(right);
     }
 }
+
+}  // namespace x91

@@ -9,6 +9,8 @@
 #include "framework/module.h"
 #include "quant/scalar_quantizers.h"
 
+namespace x91 {
+
 // What encoder and decoder share: the line count, the base of the
 // logarithmic levels and the block layout. Line block e covers lines
 // 56·e .. 56·e + 55; boundary rotations cover lines 28 + 56·k .. 83 + 56·k for
@@ -91,3 +93,5 @@ class da_DeQuantizator final : public da_QuantizeBaseClass {
     da_Queue_PutFace* curve_output = nullptr;
     da_Queue_PutFace* spectrum_output = nullptr;
 };
+
+}  // namespace x91

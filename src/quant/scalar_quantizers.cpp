@@ -8,6 +8,8 @@
 
 #include "dsp/numeric.h"
 
+namespace x91 {
+
 namespace {
 
 // Truncation towards zero without undefined behaviour: NaN gives 0 and values
@@ -172,3 +174,5 @@ float kth_largest(const float* a, int count, int k) {
     }
     return set[0];
 }
+
+}  // namespace x91

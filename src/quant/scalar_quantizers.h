@@ -6,6 +6,8 @@
 // a value is kept as float, intermediate arithmetic runs in double.
 #pragma once
 
+namespace x91 {
+
 float rn_pow(float x, int k);  // x^k by square-and-multiply in float; 1 for k <= 0
 
 double log_dequant_aux(int k, float b);  // D(k) before rounding, k >= 0
@@ -58,3 +60,5 @@ float _zn_to_range(int k, float lo, float hi, int n);
 // Element k of the descending order of a[0 .. count − 1] (0 = largest); a is
 // not changed. k is clamped into range; an empty array gives 0.
 float kth_largest(const float* a, int count, int k);
+
+}  // namespace x91

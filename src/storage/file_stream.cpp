@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 
+namespace x91 {
+
 namespace {
 
 // fseeko/ftello take off_t, which is 64-bit on the hosts we build for; the
@@ -204,3 +206,5 @@ bool FileWriter::close() {
     file_ = nullptr;
     return !failed_;
 }
+
+}  // namespace x91

@@ -7,6 +7,8 @@
 
 #include "storage/storage_stream.h"
 
+namespace x91 {
+
 // Failure is sticky: after the first failed open, short read, failed write,
 // flush or seek, the object stays failed, every position reads -1 and further
 // transfers move nothing. Both classes track the position themselves, so
@@ -100,3 +102,5 @@ class FileWriter final : public StorageWriter {
     int error_ = 0;
     std::int64_t pos_ = 0;
 };
+
+}  // namespace x91

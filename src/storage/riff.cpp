@@ -1,5 +1,7 @@
 #include "storage/riff.h"
 
+namespace x91 {
+
 bool operator<=(OutputStream& out, Id4 id) {
     for (char ch : id.c) {
         if (!write(out, ch)) return false;
@@ -75,3 +77,5 @@ std::int64_t seek_end_of_block(StorageSpace& s, const ReadBlockInfo& info) {
 std::int64_t next_block_position(const ReadBlockInfo& info) {
     return info.start + info.size + (info.size & 1u);
 }
+
+}  // namespace x91

@@ -6,6 +6,8 @@
 
 #include "storage/storage_stream.h"
 
+namespace x91 {
+
 struct Id4 {
     char c[4] = {0, 0, 0, 0};
 
@@ -99,3 +101,5 @@ std::int64_t seek_end_of_block(StorageSpace& s, const ReadBlockInfo& info);
 // Offset of the next chunk's header: the chunk's end plus RIFF's pad byte
 // when the size is odd.
 std::int64_t next_block_position(const ReadBlockInfo& info);
+
+}  // namespace x91

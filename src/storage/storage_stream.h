@@ -7,6 +7,8 @@
 #include <cstring>
 #include <type_traits>
 
+namespace x91 {
+
 class InputStream {
   public:
     // Moves up to n bytes from the stream into buf and returns the count
@@ -124,3 +126,5 @@ bool write(OutputStream& out, const T& value) {
     return out.write(reinterpret_cast<const char*>(bytes), static_cast<int>(sizeof(T))) ==
            static_cast<int>(sizeof(T));
 }
+
+}  // namespace x91

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <vector>
 
+namespace x91 {
+
 namespace {
 
 enum class Search { found, absent, cut_short };
@@ -351,3 +353,5 @@ int da_WaveReader::rawread(char* buf, int n) {
     std::memset(buf + got, 0, static_cast<std::size_t>(n - got));
     return got;
 }
+
+}  // namespace x91

@@ -7,6 +7,8 @@
 #include "storage/file_stream.h"
 #include "storage/riff.h"
 
+namespace x91 {
+
 // Accepts CD audio only: 16-bit stereo PCM at 44100 Hz, in a plain "fmt "
 // record or in the extensible one with the PCM subformat. Other chunks may
 // stand before "fmt " and between "fmt " and "data"; they are skipped.
@@ -73,3 +75,5 @@ class da_WaveReader final {
     bool shrank_ = false;
     std::string problem_;
 };
+
+}  // namespace x91

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace x91 {
+
 da_WaveWriter::da_WaveWriter(const char* name, da_PcmWaveFormat format)
     : file_(name), format_(format) {
     if (!file_) {
@@ -72,3 +74,5 @@ bool da_WaveWriter::finish() {
     }
     return finish_result_ = problem_.empty();
 }
+
+}  // namespace x91

@@ -7,6 +7,8 @@
 #include "storage/file_stream.h"
 #include "storage/riff.h"
 
+namespace x91 {
+
 // Layout: "RIFF" size "WAVE", "fmt " 16 and the format record, "data" size,
 // then the sample bytes in the order of the rawwrite() calls. Both sizes are
 // written as 0 at first and fixed by finish().
@@ -52,3 +54,5 @@ class da_WaveWriter final {
     bool finish_result_ = false;
     std::string problem_;
 };
+
+}  // namespace x91

@@ -9,10 +9,12 @@
 
 #include "analysis/intensity.h"
 #include "analysis/masking.h"
-#include "support/module_harness.h"
 #include "analysis/side_stereo.h"
-#include "support/test_seed.h"
 #include "format/settings.h"
+#include "support/module_harness.h"
+#include "support/test_seed.h"
+
+namespace x91 {
 
 namespace {
 
@@ -99,3 +101,5 @@ TEST(EncoderDecoderAgreementTest, EnvelopeMapAndCurveAreBitIdentical) {
 }
 
 }  // namespace
+
+}  // namespace x91

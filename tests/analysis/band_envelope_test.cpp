@@ -10,8 +10,10 @@
 #include <random>
 #include <vector>
 
-#include "support/test_seed.h"
 #include "dsp/numeric.h"
+#include "support/test_seed.h"
+
+namespace x91 {
 
 namespace {
 
@@ -257,3 +259,5 @@ TEST(EnvSharesTest, PreparedSharesMatchTheTableFormsBitForBit) {
             ASSERT_EQ(bits_of(low_table[j]), bits_of(low_shares[j])) << "band " << j;
     }
 }
+
+}  // namespace x91

@@ -11,11 +11,13 @@
 
 #include "analysis/intensity.h"
 #include "analysis/masking.h"
-#include "support/module_harness.h"
 #include "analysis/side_stereo.h"
-#include "support/test_seed.h"
-#include "support/fft_tables_environment.h"
 #include "quant/quantizers.h"
+#include "support/fft_tables_environment.h"
+#include "support/module_harness.h"
+#include "support/test_seed.h"
+
+namespace x91 {
 
 namespace {
 
@@ -168,3 +170,5 @@ TEST(DecoderRobustnessTest, AnyHeaderInBoundsAndAnyIntegers) {
 }
 
 }  // namespace
+
+}  // namespace x91

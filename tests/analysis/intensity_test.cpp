@@ -6,9 +6,11 @@
 #include <cmath>
 #include <vector>
 
-#include "support/module_harness.h"
-#include "format/settings.h"
 #include "dsp/numeric.h"
+#include "format/settings.h"
+#include "support/module_harness.h"
+
+namespace x91 {
 
 namespace {
 
@@ -127,3 +129,5 @@ TEST_F(IntensityModulesTest, DamagedIndicesStillGiveAnEnvelope) {
 }
 
 }  // namespace
+
+}  // namespace x91

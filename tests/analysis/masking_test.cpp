@@ -9,9 +9,11 @@
 #include <vector>
 
 #include "analysis/band_envelope.h"
+#include "format/settings.h"
 #include "support/module_harness.h"
 #include "support/test_seed.h"
-#include "format/settings.h"
+
+namespace x91 {
 
 namespace {
 
@@ -119,3 +121,5 @@ TEST(MaskingModelTest, HostileEnvelopesAndSettingsDoNotFail) {
 }
 
 }  // namespace
+
+}  // namespace x91

@@ -9,9 +9,11 @@
 #include <random>
 #include <vector>
 
+#include "format/settings.h"
 #include "support/module_harness.h"
 #include "support/test_seed.h"
-#include "format/settings.h"
+
+namespace x91 {
 
 namespace {
 
@@ -235,3 +237,5 @@ TEST(StereoSideTransformTest, WaitsForAllThreeInputs) {
 }
 
 }  // namespace
+
+}  // namespace x91

@@ -6,8 +6,10 @@
 #include <vector>
 
 #include "coding/integer_codes.h"
-#include "support/coding_test_util.h"
 #include "framework/queue_item.h"
+#include "support/coding_test_util.h"
+
+namespace x91 {
 
 namespace {
 
@@ -285,3 +287,5 @@ TEST(CoefficientCoderTest, DamagedPacketsDecodeSafely) {
 }
 
 }  // namespace
+
+}  // namespace x91

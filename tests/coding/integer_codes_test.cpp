@@ -11,6 +11,8 @@
 
 #include "support/coding_test_util.h"
 
+namespace x91 {
+
 namespace {
 
 using coding_test::bit_string;
@@ -404,3 +406,5 @@ TEST(KnownSetTest, MedianSplitsMatchTheRecursionBitForBit) {
 }
 
 }  // namespace
+
+}  // namespace x91

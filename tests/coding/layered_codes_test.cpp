@@ -8,6 +8,8 @@
 
 #include "support/coding_test_util.h"
 
+namespace x91 {
+
 namespace {
 
 using coding_test::bit_string;
@@ -190,3 +192,5 @@ TEST(LayeredSequenceTest, InOrderAndSpoiledPositionsRemoveAsMarkingDoes) {
 }
 
 }  // namespace
+
+}  // namespace x91

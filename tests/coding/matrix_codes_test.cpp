@@ -5,8 +5,10 @@
 #include <vector>
 
 #include "coding/integer_codes.h"
-#include "support/coding_test_util.h"
 #include "framework/queue_item.h"
+#include "support/coding_test_util.h"
+
+namespace x91 {
 
 namespace {
 
@@ -198,3 +200,5 @@ TEST(MatrixCodeTest, ForeignBitsGiveAMatrixOfResidues) {
 }
 
 }  // namespace
+
+}  // namespace x91

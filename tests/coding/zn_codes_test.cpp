@@ -6,6 +6,8 @@
 
 #include "support/coding_test_util.h"
 
+namespace x91 {
+
 namespace {
 
 using coding_test::random_packet;
@@ -115,3 +117,5 @@ TEST(ResidueSequenceTest, ForeignBitsGiveResidues) {
 }
 
 }  // namespace
+
+}  // namespace x91

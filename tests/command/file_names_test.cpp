@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace x91::cli {
+
 namespace {
 
 TEST(SuffixTest, ExactCaseSensitiveEndings) {
@@ -35,3 +37,5 @@ TEST(FileNamesTest, OutputNames) {
 }
 
 }  // namespace
+
+}  // namespace x91::cli

@@ -12,6 +12,8 @@
 #include "support/memory_storage.h"
 #include "support/temp_dir.h"
 
+namespace x91::cli {
+
 namespace {
 
 std::uint32_t bits(float f) {
@@ -120,3 +122,5 @@ TEST(QualityTest, ReadingTheFile) {
 }
 
 }  // namespace
+
+}  // namespace x91::cli

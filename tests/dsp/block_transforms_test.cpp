@@ -12,6 +12,8 @@
 #include "dsp/numeric.h"
 #include "dsp_test_support.h"
 
+namespace x91 {
+
 namespace {
 
 // Orthonormal DST-IV in double.
@@ -182,3 +184,5 @@ TEST(BlockTransformsDeathTest, RefuseToRunWithoutTables) {
 }
 
 }  // namespace
+
+}  // namespace x91

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace x91 {
+
 namespace dsp_test {
 
 // Seed from X91_TEST_SEED when set, else a fixed default; tests print it
@@ -33,3 +35,5 @@ inline std::vector<float> random_floats(std::mt19937& rng, std::size_t n) {
 constexpr double pi = 3.14159265358979323846;
 
 }  // namespace dsp_test
+
+}  // namespace x91

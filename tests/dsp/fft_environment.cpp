@@ -3,6 +3,8 @@
 
 #include "dsp/fft.h"
 
+namespace x91 {
+
 namespace {
 
 class FftEnvironment final : public testing::Environment {
@@ -14,3 +16,5 @@ class FftEnvironment final : public testing::Environment {
 testing::Environment* const fft_environment = testing::AddGlobalTestEnvironment(new FftEnvironment);
 
 }  // namespace
+
+}  // namespace x91

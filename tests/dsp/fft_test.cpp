@@ -9,6 +9,8 @@
 #include "dsp/numeric.h"
 #include "dsp_test_support.h"
 
+namespace x91 {
+
 namespace {
 
 using Kernel = void (*)(const float*, float*, int, int);
@@ -293,3 +295,5 @@ TEST(FftTablesDeathTest, TransformsRefuseToRunWithoutTables) {
 }
 
 }  // namespace
+
+}  // namespace x91

@@ -12,6 +12,8 @@
 #include "dsp/windows.h"
 #include "dsp_test_support.h"
 
+namespace x91 {
+
 namespace {
 
 using Forward = void (*)(const float*, float*, float*);
@@ -233,3 +235,5 @@ TEST(MdcstTest, ConcurrentCallsMatchSingleThreadedResults) {
 }
 
 }  // namespace
+
+}  // namespace x91

@@ -10,6 +10,8 @@
 
 #include "dsp_test_support.h"
 
+namespace x91 {
+
 namespace {
 
 TEST(NumericConstantsTest, ValuesAreTheFloatRoundings) {
@@ -154,3 +156,5 @@ TEST(ComplexTest, OddRadixHelpers) {
 }
 
 }  // namespace
+
+}  // namespace x91

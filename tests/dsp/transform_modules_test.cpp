@@ -13,6 +13,8 @@
 #include "dsp_test_support.h"
 #include "framework/data_queue.h"
 
+namespace x91 {
+
 namespace {
 
 using Block = std::vector<int>;  // 1764 interleaved samples
@@ -244,3 +246,5 @@ TEST(SpectrumConvertersTest, RealPartsScaledOneWayAndBack) {
 }
 
 }  // namespace
+
+}  // namespace x91

@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+namespace x91 {
+
 namespace {
 
 TEST(QualityTest, RangeCheck) {
@@ -15,3 +17,5 @@ TEST(QualityTest, RangeCheck) {
 }
 
 }  // namespace
+
+}  // namespace x91

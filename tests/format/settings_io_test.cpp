@@ -7,6 +7,8 @@
 
 #include "support/memory_storage.h"
 
+namespace x91 {
+
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -231,3 +233,5 @@ TEST(X91HeaderTest, ReservedValuesAndCodeFeaturesAreNotChecked) {
 }
 
 }  // namespace
+
+}  // namespace x91

@@ -6,6 +6,8 @@
 
 #include "support/coding_test_util.h"
 
+namespace x91 {
+
 namespace {
 
 using coding_test::scratch_packet;
@@ -169,3 +171,5 @@ TEST(BitFunctionsTest, GetAndSetBitUseTheByteMasks) {
 }
 
 }  // namespace
+
+}  // namespace x91

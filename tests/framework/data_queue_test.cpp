@@ -4,9 +4,13 @@
 
 #include <vector>
 
+namespace x91 {
+
 namespace {
 
-void* tag(long n) { return reinterpret_cast<void*>(n); }
+void* tag(long n) {
+    return reinterpret_cast<void*>(n);
+}
 
 void ignore_item(void*) {}
 
@@ -53,7 +57,9 @@ TEST(DataQueueTest, RepeatedGrowthWithInterleavedTakesStaysOrdered) {
 }
 
 std::vector<void*> disposed;
-void record_disposal(void* item) { disposed.push_back(item); }
+void record_disposal(void* item) {
+    disposed.push_back(item);
+}
 
 TEST(DataQueueTest, DestructionDisposesOfQueuedItemsInOrder) {
     disposed.clear();
@@ -73,3 +79,5 @@ TEST(DataQueueTest, DefaultDisposalFreesArrayItems) {
 }
 
 }  // namespace
+
+}  // namespace x91

@@ -2,27 +2,29 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <iostream>
+#include <sstream>
 
 #include "framework/debug_messages.h"
+
+namespace x91 {
 
 namespace {
 
 class CountingModule final : public da_Module {
-public:
+  public:
     CountingModule() { name = "CountingModule"; }
     void work() override { ++calls; }
     int calls = 0;
 };
 
 class CoutCapture {
-public:
+  public:
     CoutCapture() : old_(std::cout.rdbuf(captured.rdbuf())) {}
     ~CoutCapture() { std::cout.rdbuf(old_); }
     std::ostringstream captured;
 
-private:
+  private:
     std::streambuf* old_;
 };
 
@@ -58,3 +60,5 @@ TEST(ModuleTest, MillisecondClockAdvances) {
 }
 
 }  // namespace
+
+}  // namespace x91

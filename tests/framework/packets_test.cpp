@@ -6,6 +6,8 @@
 
 #include "framework/debug_messages.h"
 
+namespace x91 {
+
 namespace {
 
 da_BinRWBase* packet_at(int bit_pos, int capacity = 32) {
@@ -104,3 +106,5 @@ TEST(PacketFromBytesTest, OwnsTheBytesAndStartsAtZero) {
 }
 
 }  // namespace
+
+}  // namespace x91

@@ -19,6 +19,8 @@
 #include "graphs/encode_chain.h"
 #include "support/test_signals.h"
 
+namespace x91 {
+
 using namespace x91test;
 
 namespace {
@@ -125,3 +127,5 @@ TEST_F(ChainGoldenTest, ExtremeQualitiesOnLoudAndFullBandSignals) {
 }
 
 }  // namespace
+
+}  // namespace x91

@@ -9,6 +9,8 @@
 
 #include "quant/scalar_quantizers.h"
 
+namespace x91 {
+
 namespace {
 
 float from_bits(std::uint32_t u) {
@@ -85,3 +87,5 @@ INSTANTIATE_TEST_SUITE_P(Bases, LogQuantIdentityTest,
                          ::testing::Values(1.1f, 1.21f, 1.0488088f, 2.59f));
 
 }  // namespace
+
+}  // namespace x91

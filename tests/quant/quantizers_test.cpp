@@ -9,11 +9,13 @@
 #include <random>
 #include <vector>
 
+#include "dsp/block_transforms.h"
+#include "format/settings.h"
+#include "support/fft_tables_environment.h"
 #include "support/module_harness.h"
 #include "support/test_seed.h"
-#include "format/settings.h"
-#include "dsp/block_transforms.h"
-#include "support/fft_tables_environment.h"
+
+namespace x91 {
 
 namespace {
 
@@ -254,3 +256,5 @@ TEST(DeQuantizatorTest, HostileIndicesFlagsAndCurves) {
 }
 
 }  // namespace
+
+}  // namespace x91

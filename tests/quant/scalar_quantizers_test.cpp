@@ -12,6 +12,8 @@
 
 #include "support/test_seed.h"
 
+namespace x91 {
+
 namespace {
 
 constexpr float kInf = std::numeric_limits<float>::infinity();
@@ -152,3 +154,5 @@ TEST(KthLargestTest, EndsWhenTheMeanLeavesTheValues) {
 }
 
 }  // namespace
+
+}  // namespace x91

@@ -9,6 +9,8 @@
 
 #include "support/temp_dir.h"
 
+namespace x91 {
+
 namespace {
 
 TEST(FileReaderTest, TemplateReadWithThreeBytesLeftFailsAndStaysFailed) {
@@ -222,3 +224,5 @@ TEST(FileReaderTest, BorrowedStreamStartsAtItsPosition) {
 }
 
 }  // namespace
+
+}  // namespace x91

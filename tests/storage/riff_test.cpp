@@ -4,6 +4,8 @@
 
 #include "support/memory_storage.h"
 
+namespace x91 {
+
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -100,3 +102,5 @@ TEST(RiffTest, BlockSeeksAndThePadByte) {
 }
 
 }  // namespace
+
+}  // namespace x91

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace x91 {
+
 using Bytes = std::vector<std::uint8_t>;
 
 inline void put16(Bytes& b, std::uint32_t v) {
@@ -93,3 +95,5 @@ inline Bytes riff(const std::vector<Bytes>& chunks, std::int64_t riff_size = -1)
 inline Bytes canonical_wav(const Bytes& samples) {
     return riff({chunk("fmt ", cd_fmt_body()), chunk("data", samples)});
 }
+
+}  // namespace x91

@@ -6,8 +6,10 @@
 #include <cerrno>
 #include <cstring>
 
-#include "support/temp_dir.h"
 #include "storage/wav_bytes.h"
+#include "support/temp_dir.h"
+
+namespace x91 {
 
 namespace {
 
@@ -289,3 +291,5 @@ TEST_F(WaveReaderTest, FilesBetweenTwoAndFourGibibytes) {
 }
 
 }  // namespace
+
+}  // namespace x91

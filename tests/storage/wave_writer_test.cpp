@@ -5,9 +5,11 @@
 #include <cerrno>
 #include <cstring>
 
-#include "support/temp_dir.h"
 #include "storage/wav_bytes.h"
 #include "storage/wave_reader.h"
+#include "support/temp_dir.h"
+
+namespace x91 {
 
 namespace {
 
@@ -97,3 +99,5 @@ TEST(WaveWriterTest, FullDiskIsReportedByFinish) {
 }
 
 }  // namespace
+
+}  // namespace x91

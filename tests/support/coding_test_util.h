@@ -8,6 +8,8 @@
 
 #include "framework/bit_stream.h"
 
+namespace x91 {
+
 namespace coding_test {
 
 // X91_TEST_SEED overrides the default so a failure can be replayed.
@@ -54,3 +56,5 @@ inline int uniform(std::mt19937& rng, int lo, int hi) {
 }
 
 }  // namespace coding_test
+
+}  // namespace x91

@@ -5,6 +5,8 @@
 
 #include "dsp/fft.h"
 
+namespace x91 {
+
 class FftTablesEnvironment : public ::testing::Environment {
   public:
     void SetUp() override { da_fft_init(); }
@@ -14,3 +16,5 @@ class FftTablesEnvironment : public ::testing::Environment {
 // Registers the environment at static initialisation, before main runs the tests.
 inline ::testing::Environment* const fft_tables_environment =
     ::testing::AddGlobalTestEnvironment(new FftTablesEnvironment);
+
+}  // namespace x91

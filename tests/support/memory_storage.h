@@ -10,6 +10,8 @@
 
 #include "storage/storage_stream.h"
 
+namespace x91 {
+
 class MemoryStorage final : public StorageReader, public StorageWriter {
   public:
     MemoryStorage() = default;
@@ -53,3 +55,5 @@ class MemoryStorage final : public StorageReader, public StorageWriter {
     std::int64_t pos = 0;
     bool failed = false;
 };
+
+}  // namespace x91

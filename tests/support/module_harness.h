@@ -7,6 +7,8 @@
 #include "framework/data_queue.h"
 #include "framework/queue_item.h"
 
+namespace x91 {
+
 template <typename T>
 T* make_item(const std::vector<T>& values) {
     T* item = item_alloc<T>(values.size());
@@ -31,3 +33,5 @@ inline float* make_spectrum(const std::vector<float>& interleaved, int n) {
     std::memcpy(item, interleaved.data(), interleaved.size() * sizeof(float));
     return item;
 }
+
+}  // namespace x91
