@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "dsp/fft.h"
+#include "format/checked_settings.h"
 #include "format/settings.h"
 #include "graphs/decode_chain.h"
 #include "graphs/encode_chain.h"
@@ -52,12 +53,17 @@ std::vector<unsigned char> music_pcm(int seconds) {
     return pcm;
 }
 
+// The default settings, as every default encode writes them.
+CheckedSettings default_settings() {
+    return check_settings({da_CodeFeatures{}, ds, is}).settings.value();
+}
+
 struct Packet {
     std::vector<unsigned char> bytes;
 };
 
 std::vector<Packet> encode(const std::vector<unsigned char>& pcm, std::int64_t* bytes_out) {
-    EncodeChain chain(es, is, ds, da_CodeFeatures{});
+    EncodeChain chain(es, default_settings());
     std::vector<Packet> packets;
     std::int64_t total = 0;
     const std::size_t blocks = pcm.size() / EncodeChain::kBlockBytes;
@@ -75,7 +81,7 @@ std::vector<Packet> encode(const std::vector<unsigned char>& pcm, std::int64_t* 
 }
 
 std::int64_t decode(const std::vector<Packet>& packets) {
-    DecodeChain chain(is, ds, da_CodeFeatures{});
+    DecodeChain chain(default_settings());
     std::int64_t blocks = 0;
     for (const Packet& p : packets) {
         const int n = static_cast<int>(p.bytes.size());

@@ -24,12 +24,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     MemoryInput in(data, size);
-    da_CodeFeatures features{};
-    da_DSettings dsettings{};
-    da_ISettings isettings{};
-    if (!read_x91_header(in, features, dsettings, isettings).ok()) return 0;
+    const X91HeaderRead header = read_x91_header(in);
+    if (!header.ok()) return 0;
+    const int frames_per_packet = header.settings->dsettings().group.frames;
 
-    DecodeChain chain(isettings, dsettings, features);
+    DecodeChain chain(*header.settings);
     std::int64_t packets = 0;
     std::int64_t blocks = 0;
     // Every packet yields its frames whatever it holds, so a file of tiny
@@ -37,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // frames, not the bytes. Beyond a few thousand frames nothing new is
     // reached, so each input stops there.
     constexpr std::int64_t kMaxFrames = 4096;
-    for (; packets * dsettings.group.frames < kMaxFrames;) {
+    for (; packets * frames_per_packet < kMaxFrames;) {
         int n = 0;
         if (!read(in, n) || n <= 0) break;
         const std::size_t remaining = in.size() - in.position();
@@ -52,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             ++blocks;
         }
         // Every packet is decoded whole in the call that brings it.
-        if (blocks != packets * dsettings.group.frames - 1) std::abort();
+        if (blocks != packets * frames_per_packet - 1) std::abort();
     }
     return 0;
 }

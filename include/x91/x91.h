@@ -171,7 +171,9 @@ class Decoder {
 
   private:
     struct Impl;
+    explicit Decoder(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;
+    friend struct DecoderAccess;
 };
 
 }  // namespace x91

@@ -49,7 +49,7 @@ da_QSpecsEncoder::da_QSpecsEncoder(const da_DGlobalSettings& global,
 
 void da_QSpecsEncoder::work() {
     const int count = 2 * groups;
-    std::vector<int*> arrays(count > 0 ? count : 0);
+    std::vector<int*> arrays(count);
     while (packet_input->queued() >= 1 && array_input->queued() >= count) {
         da_BinRWBase* packet = as_packet(packet_input->get_data());
         for (int*& a : arrays) a = static_cast<int*>(array_input->get_data());
@@ -72,7 +72,7 @@ void da_QSpecsDecoder::work() {
         da_BinRWBase* packet = as_packet(packet_input->get_data());
         da_BinReader r(*packet);
         for (int i = 0; i < 2 * groups; ++i) {
-            int* a = item_alloc<int>(lines > 0 ? lines : 0);
+            int* a = item_alloc<int>(lines);
             read_z_seq(r, a, lines);
             array_output->put_data(a);
         }

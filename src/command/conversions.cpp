@@ -1,6 +1,5 @@
 #include "command/conversions.h"
 
-#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cstdint>
@@ -11,6 +10,7 @@
 
 #include "command/progress_line.h"
 #include "command/temp_output.h"
+#include "format/settings_io.h"
 #include "library/api_internal.h"
 #include "storage/file_stream.h"
 #include "storage/wave_reader.h"
@@ -109,14 +109,6 @@ class PacketFile {
     int count_ = 0;
 };
 
-// Reads and checks the header from the reader's current position.
-x91::Result read_header(FileReader& reader, x91::Header& header) {
-    unsigned char bytes[x91::kHeaderBytes];
-    const int got =
-        reader.read(reinterpret_cast<char*>(bytes), static_cast<int>(x91::kHeaderBytes));
-    return x91::Header::parse(bytes, static_cast<std::size_t>(std::max(got, 0)), header);
-}
-
 // Outputs other than standard output go to a temporary file beside the
 // target, renamed into place only when complete.
 bool open_temp_output(const std::string& out, const Console& console,
@@ -141,7 +133,7 @@ bool WaveToXFile(const Source& in, std::string out, const da_ESettings& esetting
         return false;
     }
     x91::Encoder encoder =
-        x91::EncoderAccess::make(esettings, x91::header_from(cf, dsettings, isettings));
+        x91::EncoderAccess::make(esettings, HeaderSettings{cf, dsettings, isettings});
     if (!encoder.status()) {
         console.problem(in.name, encoder.status().message);
         return false;
@@ -235,11 +227,12 @@ bool XFileToWave(const Source& in, std::string out, const Console& console,
         console.problem(in.name, "cannot open: " + system_reason(reader->error()));
         return false;
     }
-    x91::Header header;
-    if (const x91::Result read = read_header(*reader, header); !read) {
-        console.problem(in.name, read.message);
+    const X91HeaderRead header = read_x91_header(*reader);
+    if (!header.ok()) {
+        console.problem(in.name, header.problem);
         return false;
     }
+    const int frames_per_packet = header.settings->dsettings().group.frames;
     const bool to_stdout = is_std_stream(out);
     std::unique_ptr<TempOutput> temp;
     if (!to_stdout && !open_temp_output(out, console, temp)) return false;
@@ -254,7 +247,7 @@ bool XFileToWave(const Source& in, std::string out, const Console& console,
     std::string damage;
     int damaged_in_a_row = 0;
     {
-        x91::Decoder decoder(header);
+        x91::Decoder decoder = x91::DecoderAccess::make(*header.settings);
         PacketFile packets(*reader, file_size);
         std::vector<std::int16_t> pcm;
         std::vector<char> bytes_out;
@@ -271,7 +264,7 @@ bool XFileToWave(const Source& in, std::string out, const Console& console,
                 break;
             }
             byte_count += n;
-            time_count += header.frames_per_packet;
+            time_count += frames_per_packet;
             const x91::Result fed = decoder.push_packet(bytes.get(), static_cast<std::size_t>(n));
             const bool overran = fed.status == x91::Status::packet_overrun;
             if (overran && damage.empty())
@@ -319,15 +312,15 @@ XFileVerdict TestXFile(const Source& in) {
     using Kind = XFileVerdict::Kind;
     const std::unique_ptr<FileReader> reader = open_reader(in);
     if (!*reader) return {Kind::unreadable, "cannot open: " + system_reason(reader->error())};
-    x91::Header header;
-    if (const x91::Result read = read_header(*reader, header); !read) {
+    const X91HeaderRead header = read_x91_header(*reader);
+    if (!header.ok()) {
         if (reader->error() != 0)
             return {Kind::unreadable, "read failed: " + system_reason(reader->error())};
-        return {read.status == x91::Status::not_x91 ? Kind::unreadable : Kind::damaged,
-                read.message};
+        return {header.state == X91HeaderState::not_x91 ? Kind::unreadable : Kind::damaged,
+                header.problem};
     }
     const std::int64_t file_size = reader->seekable() ? reader->size() : -1;
-    x91::Decoder decoder(header);
+    x91::Decoder decoder = x91::DecoderAccess::make(*header.settings);
     PacketFile packets(*reader, file_size);
     std::vector<std::int16_t> pcm;
     for (;;) {

@@ -1,6 +1,7 @@
 #include "dsp/cdda_mdcst.h"
 
 #include <bit>
+#include <cassert>
 #include <cstdint>
 #include <cstring>
 
@@ -83,7 +84,10 @@ void da_CDDA_MDCST::work() {
 }
 
 da_CDDA_iMDCST::da_CDDA_iMDCST(const da_DGlobalSettings& settings)
-    : lines_(settings.lines), used_lines_(i_min(settings.lines, 1764)) {
+    : lines_(settings.lines), used_lines_(settings.lines) {
+    // The checked settings keep the line count positive: the copy of the
+    // coded lines below relies on it.
+    assert(used_lines_ > 0);
     name = "da_CDDA_iMDCST";
 }
 
@@ -99,7 +103,7 @@ void da_CDDA_iMDCST::work() {
             // cleared, the coded ones are copied over once.
             float pa[half_floats];
             float pb[half_floats];
-            const int used_floats = 2 * i_max(used_lines_, 0);
+            const int used_floats = 2 * used_lines_;
             const auto used_bytes = static_cast<std::size_t>(used_floats) * sizeof(float);
             const auto rest_bytes =
                 (half_floats - static_cast<std::size_t>(used_floats)) * sizeof(float);

@@ -54,7 +54,7 @@ class da_CDDA_iMDCST final : public da_Module {
     // The second half of the last inverse frame, 882 complex values (left
     // real, right imaginary), waiting for the next frame's first half.
     float tail_[1764] = {};
-    int used_lines_;  // i_min(L, 1764)
+    int used_lines_;  // L
 };
 
 }  // namespace x91

@@ -6,10 +6,8 @@
 
 namespace x91 {
 
-// A negative line count (only a damaged setting could give one) converts no
-// lines instead of asking for an impossible allocation.
 da_CRSpecsTransform::da_CRSpecsTransform(const da_DGlobalSettings& settings)
-    : lines_(i_max(settings.lines, 0)) {
+    : lines_(settings.lines) {
     name = "da_CRSpecsTransform";
 }
 
@@ -24,7 +22,7 @@ void da_CRSpecsTransform::work() {
 }
 
 da_RCSpecsTransform::da_RCSpecsTransform(const da_DGlobalSettings& settings)
-    : lines_(i_max(settings.lines, 0)) {
+    : lines_(settings.lines) {
     name = "da_RCSpecsTransform";
 }
 

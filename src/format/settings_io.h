@@ -1,8 +1,10 @@
 // Byte serialisation of the settings records and the x91 file header.
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include "format/checked_settings.h"
 #include "format/settings.h"
 #include "storage/storage_stream.h"
 
@@ -25,8 +27,7 @@ InputStream& operator>>(InputStream& in, int& value);
 inline constexpr int X91_HEADER_BYTES = 62;
 
 // Writes the whole header; true only if all 62 bytes were accepted.
-bool write_x91_header(OutputStream& out, const da_CodeFeatures& features,
-                      const da_DSettings& dsettings, const da_ISettings& isettings);
+bool write_x91_header(OutputStream& out, const HeaderSettings& settings);
 
 enum class X91HeaderState {
     ok,
@@ -40,17 +41,15 @@ struct X91HeaderRead {
     // Empty when ok, otherwise "not an x91 file", "x91 header cut short" or
     // "x91 header damaged: <field> <value>".
     std::string problem;
+    // The settings read, set exactly when ok.
+    std::optional<CheckedSettings> settings;
 
     bool ok() const { return state == X91HeaderState::ok; }
 };
 
-// Reads and checks the header. The three records are filled only when it is
-// accepted; the stream is then positioned at the first packet count.
-X91HeaderRead read_x91_header(InputStream& in, da_CodeFeatures& features, da_DSettings& dsettings,
-                              da_ISettings& isettings);
-
-// The first stored value the decoder cannot run safely with, as
-// "<field> <value>" (e.g. "line count 0"); empty when all are usable.
-std::string x91_settings_problem(const da_DSettings& dsettings, const da_ISettings& isettings);
+// Reads the header and checks its settings with check_settings: the one way
+// from the bytes of a file to settings a decoder is built from. When it is
+// accepted the stream is positioned at the first packet count.
+X91HeaderRead read_x91_header(InputStream& in);
 
 }  // namespace x91

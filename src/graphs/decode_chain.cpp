@@ -5,9 +5,9 @@
 
 namespace x91 {
 
-DecodeChain::DecodeChain(const da_ISettings& i, const da_DSettings& d, const da_CodeFeatures& cf)
-    : pcm_(16), spectra_(16), packets_(16, packet_dispose), transform_(d.global) {
-    decoder_ = std::make_unique<da_Decoder>(i, d, cf);
+DecodeChain::DecodeChain(const CheckedSettings& s)
+    : pcm_(16), spectra_(16), packets_(16, packet_dispose), transform_(s.dsettings().global) {
+    decoder_ = std::make_unique<da_Decoder>(s);
     decoder_->input = &packets_;
     decoder_->output = &spectra_;
     decoder_->connect_inout();

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "dsp/cdda_mdcst.h"
-#include "format/settings.h"
+#include "format/checked_settings.h"
 #include "framework/bit_stream.h"
 #include "framework/data_queue.h"
 #include "graphs/decoder.h"
@@ -16,7 +16,7 @@ class DecodeChain {
   public:
     static constexpr int kBlockBytes = cdda_block_bytes;
 
-    DecodeChain(const da_ISettings& i, const da_DSettings& d, const da_CodeFeatures& cf);
+    explicit DecodeChain(const CheckedSettings& s);
     ~DecodeChain();
     DecodeChain(const DecodeChain&) = delete;
     DecodeChain& operator=(const DecodeChain&) = delete;

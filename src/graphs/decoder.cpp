@@ -2,10 +2,10 @@
 
 namespace x91 {
 
-da_Decoder::da_Decoder(const da_ISettings& i, const da_DSettings& d, const da_CodeFeatures& cf)
-    : is_(i),
-      ds_(d),
-      cf_(cf),
+da_Decoder::da_Decoder(const CheckedSettings& s)
+    : is_(s.isettings()),
+      ds_(s.dsettings()),
+      cf_(s.features()),
       tables_(ds_.global, ds_.intensity),
       ad1_(ds_.group, da_ArraySetup{ds_.intensity.bands, ds_.intensity.steps}),
       ad2_(ds_.group, da_ArraySetup{ds_.side_stereo.bands, ds_.side_stereo.levels}),

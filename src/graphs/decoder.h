@@ -8,6 +8,7 @@
 #include "analysis/side_stereo.h"
 #include "coding/coefficient_coders.h"
 #include "dsp/spectrum_converters.h"
+#include "format/checked_settings.h"
 #include "format/settings.h"
 #include "framework/packets.h"
 #include "graphs/endecoder_base.h"
@@ -21,7 +22,7 @@ namespace x91 {
 // stereo rotation.
 class da_Decoder final : public da_EnDeCoderBase {
   public:
-    da_Decoder(const da_ISettings& i, const da_DSettings& d, const da_CodeFeatures& cf);
+    explicit da_Decoder(const CheckedSettings& s);
     ~da_Decoder();
 
     void connect_inout() override;

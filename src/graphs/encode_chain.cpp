@@ -7,10 +7,9 @@
 
 namespace x91 {
 
-EncodeChain::EncodeChain(const da_ESettings& e, const da_ISettings& i, const da_DSettings& d,
-                         const da_CodeFeatures& cf)
-    : blocks_(16), spectra_(16), packets_(16, packet_dispose), transform_(d.global) {
-    encoder_ = std::make_unique<da_Encoder>(e, i, d, cf);
+EncodeChain::EncodeChain(const da_ESettings& e, const CheckedSettings& s)
+    : blocks_(16), spectra_(16), packets_(16, packet_dispose), transform_(s.dsettings().global) {
+    encoder_ = std::make_unique<da_Encoder>(e, s);
     transform_.input = &blocks_;
     transform_.output = &spectra_;
     encoder_->input = &spectra_;

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "dsp/cdda_mdcst.h"
+#include "format/checked_settings.h"
 #include "format/settings.h"
 #include "framework/bit_stream.h"
 #include "framework/data_queue.h"
@@ -18,8 +19,7 @@ class EncodeChain {
     static constexpr int kBlockBytes = cdda_block_bytes;
     static_assert(kBlockBytes == kBlockFrames * 4);
 
-    EncodeChain(const da_ESettings& e, const da_ISettings& i, const da_DSettings& d,
-                const da_CodeFeatures& cf);
+    EncodeChain(const da_ESettings& e, const CheckedSettings& s);
     ~EncodeChain();
     EncodeChain(const EncodeChain&) = delete;
     EncodeChain& operator=(const EncodeChain&) = delete;

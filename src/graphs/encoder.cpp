@@ -2,12 +2,11 @@
 
 namespace x91 {
 
-da_Encoder::da_Encoder(const da_ESettings& e, const da_ISettings& i, const da_DSettings& d,
-                       const da_CodeFeatures& cf)
+da_Encoder::da_Encoder(const da_ESettings& e, const CheckedSettings& s)
     : es_(e),
-      is_(i),
-      ds_(d),
-      cf_(cf),
+      is_(s.isettings()),
+      ds_(s.dsettings()),
+      cf_(s.features()),
       tables_(ds_.global, ds_.intensity),
       im_(ds_.global, ds_.intensity, tables_),
       iec_(ds_.global, ds_.intensity, tables_),

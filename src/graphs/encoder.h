@@ -8,6 +8,7 @@
 #include "analysis/side_stereo.h"
 #include "coding/coefficient_coders.h"
 #include "dsp/spectrum_converters.h"
+#include "format/checked_settings.h"
 #include "format/settings.h"
 #include "framework/packets.h"
 #include "graphs/endecoder_base.h"
@@ -21,8 +22,7 @@ namespace x91 {
 // decoder will derive them.
 class da_Encoder final : public da_EnDeCoderBase {
   public:
-    da_Encoder(const da_ESettings& e, const da_ISettings& i, const da_DSettings& d,
-               const da_CodeFeatures& cf);
+    da_Encoder(const da_ESettings& e, const CheckedSettings& s);
     ~da_Encoder();
 
     void connect_inout() override;

@@ -1,20 +1,26 @@
 // What the x91 command needs of the library beyond its public interface:
-// conversions between the public Header and the codec's settings records,
-// and an encoder built from encoder-only settings other than the defaults.
+// conversions between the public Header and the codec's header settings, an
+// encoder built from encoder-only settings other than the defaults, and a
+// decoder built from settings already read and checked.
 #pragma once
 
+#include "format/checked_settings.h"
 #include "format/settings.h"
 #include "x91/x91.h"
 
 namespace x91 {
 
-Header header_from(const da_CodeFeatures& features, const da_DSettings& dsettings,
-                   const da_ISettings& isettings);
-void settings_from(const Header& header, da_CodeFeatures& features, da_DSettings& dsettings,
-                   da_ISettings& isettings);
+Header header_from(const HeaderSettings& settings);
+HeaderSettings settings_from(const Header& header);
 
 struct EncoderAccess {
-    static Encoder make(const da_ESettings& esettings, const Header& header);
+    // The encoder's status() tells whether the settings are usable, as for
+    // the public constructor.
+    static Encoder make(const da_ESettings& esettings, const HeaderSettings& settings);
+};
+
+struct DecoderAccess {
+    static Decoder make(const CheckedSettings& settings);
 };
 
 }  // namespace x91

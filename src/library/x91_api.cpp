@@ -86,16 +86,6 @@ void ensure_transform_tables() {
     if (!da_fft_ready()) da_fft_init();
 }
 
-Result settings_result(const Header& header, Status status) {
-    da_CodeFeatures f;
-    da_DSettings d;
-    da_ISettings i;
-    settings_from(header, f, d, i);
-    if (std::string problem = x91_settings_problem(d, i); !problem.empty())
-        return failure(status, "x91 header damaged: " + problem);
-    return {};
-}
-
 }  // namespace
 
 const char* version() {
@@ -104,9 +94,10 @@ const char* version() {
 
 namespace {
 
-void fill_header(Header& h, const da_CodeFeatures& features, const da_DSettings& d,
-                 const da_ISettings& i) {
-    std::memcpy(h.features, features.reserved, sizeof h.features);
+void fill_header(Header& h, const HeaderSettings& s) {
+    const da_DSettings& d = s.dsettings;
+    const da_ISettings& i = s.isettings;
+    std::memcpy(h.features, s.features.reserved, sizeof h.features);
     h.lines = d.global.lines;
     h.intensity_bands = d.intensity.bands;
     h.intensity_steps = d.intensity.steps;
@@ -125,14 +116,17 @@ void fill_header(Header& h, const da_CodeFeatures& features, const da_DSettings&
 
 }  // namespace
 
-Header header_from(const da_CodeFeatures& features, const da_DSettings& d, const da_ISettings& i) {
+Header header_from(const HeaderSettings& settings) {
     Header h;
-    fill_header(h, features, d, i);
+    fill_header(h, settings);
     return h;
 }
 
-void settings_from(const Header& h, da_CodeFeatures& features, da_DSettings& d, da_ISettings& i) {
-    std::memcpy(features.reserved, h.features, sizeof h.features);
+HeaderSettings settings_from(const Header& h) {
+    HeaderSettings s;
+    da_DSettings& d = s.dsettings;
+    da_ISettings& i = s.isettings;
+    std::memcpy(s.features.reserved, h.features, sizeof h.features);
     d.global.lines = h.lines;
     d.intensity.bands = h.intensity_bands;
     d.intensity.steps = h.intensity_steps;
@@ -147,51 +141,45 @@ void settings_from(const Header& h, da_CodeFeatures& features, da_DSettings& d, 
     i.masking.reserved5 = h.masking_reserved[1];
     i.masking.reserved6 = h.masking_reserved[2];
     i.quantize.base = h.quantizer_base;
+    return s;
 }
 
 // --- Header ------------------------------------------------------------------
 
 Header::Header() {
-    fill_header(*this, da_CodeFeatures{}, ds, is);
+    fill_header(*this, HeaderSettings{da_CodeFeatures{}, ds, is});
 }
 
 Result Header::apply_quality(float percent) {
     if (!quality_in_range(percent)) {
         return failure(Status::invalid_argument, "quality must be from 10 to 400 percent");
     }
-    da_CodeFeatures f;
-    da_DSettings d;
-    da_ISettings i;
-    settings_from(*this, f, d, i);
-    *this = header_from(f, d, x91::apply_quality(i, percent));
+    HeaderSettings s = settings_from(*this);
+    s.isettings = x91::apply_quality(s.isettings, percent);
+    *this = header_from(s);
     return {};
 }
 
 Result Header::check() const {
-    return settings_result(*this, Status::header_damaged);
+    SettingsCheck check = check_settings(settings_from(*this));
+    if (!check.settings) return failure(Status::header_damaged, std::move(check.problem));
+    return {};
 }
 
 std::vector<std::uint8_t> Header::bytes() const {
-    da_CodeFeatures f;
-    da_DSettings d;
-    da_ISettings i;
-    settings_from(*this, f, d, i);
     std::vector<std::uint8_t> out;
     out.reserve(kHeaderBytes);
     MemoryOutput stream(out);
-    write_x91_header(stream, f, d, i);
+    write_x91_header(stream, settings_from(*this));
     return out;
 }
 
 Result Header::parse(const std::uint8_t* data, std::size_t size, Header& out) {
     MemoryInput in(data, data ? size : 0);
-    da_CodeFeatures f;
-    da_DSettings d;
-    da_ISettings i;
-    const X91HeaderRead read = read_x91_header(in, f, d, i);
+    const X91HeaderRead read = read_x91_header(in);
     switch (read.state) {
         case X91HeaderState::ok:
-            out = header_from(f, d, i);
+            out = header_from(read.settings->header());
             return {};
         case X91HeaderState::not_x91:
             return failure(Status::not_x91, read.problem);
@@ -245,20 +233,17 @@ struct Encoder::Impl {
     bool finished = false;
     std::deque<std::vector<std::uint8_t>> ready;
 
-    Impl(const da_ESettings& e, const Header& h) : header(h) {
-        status = h.check();
-        if (!status) {
-            status.status = Status::invalid_argument;
-        } else if (h.lines > kMaxEncoderLines) {
+    Impl(const da_ESettings& e, const HeaderSettings& s) : header(header_from(s)) {
+        SettingsCheck check = check_settings(s);
+        if (!check.settings) {
+            status = failure(Status::invalid_argument, std::move(check.problem));
+        } else if (const int lines = check.settings->dsettings().global.lines;
+                   lines > kMaxEncoderLines) {
             status = failure(Status::invalid_argument,
-                             "an encoder codes at most 882 lines, not " + std::to_string(h.lines));
+                             "an encoder codes at most 882 lines, not " + std::to_string(lines));
         } else {
-            da_CodeFeatures f;
-            da_DSettings d;
-            da_ISettings i;
-            settings_from(h, f, d, i);
             ensure_transform_tables();
-            chain = std::make_unique<EncodeChain>(e, i, d, f);
+            chain = std::make_unique<EncodeChain>(e, *check.settings);
         }
     }
 
@@ -273,15 +258,15 @@ struct Encoder::Impl {
     }
 };
 
-Encoder::Encoder(const Header& header) : impl_(std::make_unique<Impl>(es, header)) {}
+Encoder::Encoder(const Header& header) : impl_(std::make_unique<Impl>(es, settings_from(header))) {}
 Encoder::~Encoder() = default;
 Encoder::Encoder(Encoder&&) noexcept = default;
 Encoder& Encoder::operator=(Encoder&&) noexcept = default;
 
 Encoder::Encoder(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 
-Encoder EncoderAccess::make(const da_ESettings& esettings, const Header& header) {
-    return Encoder(std::make_unique<Encoder::Impl>(esettings, header));
+Encoder EncoderAccess::make(const da_ESettings& esettings, const HeaderSettings& settings) {
+    return Encoder(std::make_unique<Encoder::Impl>(esettings, settings));
 }
 
 const Result& Encoder::status() const {
@@ -357,14 +342,20 @@ struct Decoder::Impl {
     std::unique_ptr<DecodeChain> chain;
     std::vector<std::int16_t> pcm;
 
-    explicit Impl(const Header& h) : header(h), status(h.check()) {
-        if (!status) return;
-        da_CodeFeatures f;
-        da_DSettings d;
-        da_ISettings i;
-        settings_from(h, f, d, i);
+    explicit Impl(const Header& h) : header(h) {
+        SettingsCheck check = check_settings(settings_from(h));
+        if (!check.settings) {
+            status = failure(Status::header_damaged, std::move(check.problem));
+            return;
+        }
+        build(*check.settings);
+    }
+
+    explicit Impl(const CheckedSettings& s) : header(header_from(s.header())) { build(s); }
+
+    void build(const CheckedSettings& s) {
         ensure_transform_tables();
-        chain = std::make_unique<DecodeChain>(i, d, f);
+        chain = std::make_unique<DecodeChain>(s);
     }
 };
 
@@ -372,6 +363,12 @@ Decoder::Decoder(const Header& header) : impl_(std::make_unique<Impl>(header)) {
 Decoder::~Decoder() = default;
 Decoder::Decoder(Decoder&&) noexcept = default;
 Decoder& Decoder::operator=(Decoder&&) noexcept = default;
+
+Decoder::Decoder(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+
+Decoder DecoderAccess::make(const CheckedSettings& settings) {
+    return Decoder(std::make_unique<Decoder::Impl>(settings));
+}
 
 const Result& Decoder::status() const {
     return impl_->status;

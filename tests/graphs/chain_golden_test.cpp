@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "dsp/fft.h"
+#include "format/checked_settings.h"
 #include "format/quality.h"
 #include "format/settings.h"
 #include "graphs/decode_chain.h"
@@ -60,7 +61,8 @@ Pcm sweep_signal(int frames) {
 }
 
 Result round_trip(const Pcm& pcm, float quality) {
-    const da_ISettings isettings = apply_quality(is, quality);
+    const CheckedSettings settings =
+        check_settings({da_CodeFeatures{}, ds, apply_quality(is, quality)}).settings.value();
     std::vector<unsigned char> bytes(pcm.size() * 2);
     for (std::size_t i = 0; i < pcm.size(); ++i) {
         const auto u = static_cast<std::uint16_t>(pcm[i]);
@@ -71,8 +73,8 @@ Result round_trip(const Pcm& pcm, float quality) {
     bytes.resize((bytes.size() / EncodeChain::kBlockBytes + 34) * EncodeChain::kBlockBytes, 0);
 
     Hash packet_hash, pcm_hash;
-    EncodeChain encoder(es, isettings, ds, da_CodeFeatures{});
-    DecodeChain decoder(isettings, ds, da_CodeFeatures{});
+    EncodeChain encoder(es, settings);
+    DecodeChain decoder(settings);
     for (std::size_t at = 0; at < bytes.size(); at += EncodeChain::kBlockBytes) {
         encoder.feed_block(bytes.data() + at);
         while (encoder.has_packet()) {
