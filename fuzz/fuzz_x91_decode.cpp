@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "dsp/fft.h"
+#include "format/packet_framing.h"
 #include "format/settings_io.h"
 #include "framework/packets.h"
 #include "fuzz/memory_input.h"
@@ -38,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     constexpr std::int64_t kMaxFrames = 4096;
     for (; packets * frames_per_packet < kMaxFrames;) {
         int n = 0;
-        if (!read(in, n) || n <= 0) break;
+        if (!read_packet_count(in, n) || n <= 0) break;
         const std::size_t remaining = in.size() - in.position();
         if (static_cast<std::size_t>(n) > std::min(x91::kMaxPacketBytes, remaining)) break;
         std::unique_ptr<unsigned char[]> bytes(new unsigned char[n]);

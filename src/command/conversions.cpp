@@ -10,6 +10,7 @@
 
 #include "command/progress_line.h"
 #include "command/temp_output.h"
+#include "format/packet_framing.h"
 #include "format/settings_io.h"
 #include "library/api_internal.h"
 #include "storage/file_stream.h"
@@ -75,7 +76,7 @@ class PacketFile {
     // Reads the next count and, for a positive one, the packet's bytes. A
     // count of 0 or less is the end (last_count() tells which).
     Next next(std::unique_ptr<unsigned char[]>& bytes, int& n) {
-        if (!read(reader_, n)) {
+        if (!read_packet_count(reader_, n)) {
             reason_ = reader_.error() != 0 ? "read failed: " + system_reason(reader_.error())
                                            : std::string("ends without its end marker");
             return Next::damaged;
@@ -156,7 +157,7 @@ bool WaveToXFile(const Source& in, std::string out, const da_ESettings& esetting
         bool any = false;
         while (encoder.next_packet(packet)) {
             const int n = static_cast<int>(packet.size());
-            write(writer, n);
+            write_packet_count(writer, n);
             writer.write(reinterpret_cast<const char*>(packet.data()), n);
             byte_count += n;
             time_count += dsettings.group.frames;
@@ -196,7 +197,7 @@ bool WaveToXFile(const Source& in, std::string out, const da_ESettings& esetting
         show_progress();
     }
     if (console.progress) *console.progress << '\n' << "done." << '\n' << std::flush;
-    write(writer, 0);
+    write_packet_count(writer, kEndMarker);
 
     if (stats) *stats = ConversionStats{time_count, byte_count};
     if (input_failed) {

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "dsp/fft.h"
+#include "format/packet_framing.h"
 #include "format/quality.h"
 #include "format/settings_io.h"
 #include "framework/packets.h"
@@ -57,10 +58,6 @@ class MemoryOutput final : public OutputStream {
   private:
     std::vector<std::uint8_t>& bytes_;
 };
-
-void put_le32(std::vector<std::uint8_t>& out, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-}
 
 // Blocks an encoder must be fed for an input of `frames` sample frames so
 // that every frame reaches a packet: the input's blocks (the last one
@@ -192,31 +189,34 @@ Result Header::parse(const std::uint8_t* data, std::size_t size, Header& out) {
 }
 
 void append_packet(std::vector<std::uint8_t>& file, const std::vector<std::uint8_t>& packet) {
-    put_le32(file, static_cast<std::uint32_t>(packet.size()));
+    MemoryOutput out(file);
+    write_packet_count(out, static_cast<std::int32_t>(packet.size()));
     file.insert(file.end(), packet.begin(), packet.end());
 }
 
 void append_end(std::vector<std::uint8_t>& file) {
-    put_le32(file, 0);
+    MemoryOutput out(file);
+    write_packet_count(out, kEndMarker);
 }
 
 Result read_packet(const std::uint8_t* file, std::size_t size, std::size_t& offset,
                    std::vector<std::uint8_t>& packet) {
     packet.clear();
-    if (file == nullptr || offset > size || size - offset < 4)
-        return failure(Status::cut_short, "ends without its end marker");
+    const std::size_t left = file != nullptr && offset <= size ? size - offset : 0;
+    MemoryInput in(left > 0 ? file + offset : file, left);
     std::int32_t n = 0;
-    storage_detail::from_bytes(file + offset, n);
-    if (n == 0) {
-        offset += 4;
+    if (!read_packet_count(in, n)) return failure(Status::cut_short, "ends without its end marker");
+    const std::size_t start = offset + kPacketCountBytes;
+    if (n == kEndMarker) {
+        offset = start;
         return {};
     }
     if (n < 0 || static_cast<std::size_t>(n) > kMaxPacketBytes)
         return failure(Status::packet_too_large, "packet count " + std::to_string(n));
-    if (size - offset - 4 < static_cast<std::size_t>(n))
+    if (size - start < static_cast<std::size_t>(n))
         return failure(Status::cut_short, "packet of " + std::to_string(n) + " bytes is cut short");
-    packet.assign(file + offset + 4, file + offset + 4 + n);
-    offset += 4 + static_cast<std::size_t>(n);
+    packet.assign(file + start, file + start + n);
+    offset = start + static_cast<std::size_t>(n);
     return {};
 }
 
