@@ -1,8 +1,9 @@
-# Installs the build into a scratch prefix, then configures, builds and runs
-# the examples against it the way another project would: find_package(x91),
-# and pkg-config when it is there.
-# Expects BUILD_DIR, SOURCE_DIR, WORK_DIR, CXX, and optionally CXX_FLAGS and
-# LINKER_FLAGS (a sanitizer build needs its runtime in the example too).
+# Installs the build into a scratch prefix, checks that the installed library
+# keeps every symbol of ours in namespace x91, then configures, builds and
+# runs the examples against it the way another project would:
+# find_package(x91), and pkg-config when it is there.
+# Expects BUILD_DIR, SOURCE_DIR, WORK_DIR, CXX, NM, and optionally CXX_FLAGS
+# and LINKER_FLAGS (a sanitizer build needs its runtime in the example too).
 file(REMOVE_RECURSE ${WORK_DIR})
 set(prefix ${WORK_DIR}/prefix)
 
@@ -25,6 +26,17 @@ file(GLOB_RECURSE config_files ${prefix}/*/x91Config.cmake)
 if(NOT pc_files OR NOT config_files)
   message(FATAL_ERROR "x91.pc or x91Config.cmake not installed")
 endif()
+
+# The library holds the codec alone, all of it inside namespace x91.
+file(GLOB_RECURSE archives ${prefix}/*/libx91codec.a)
+if(NOT archives)
+  message(FATAL_ERROR "libx91codec.a not installed")
+endif()
+list(GET archives 0 archive)
+run(${CMAKE_COMMAND} -DNM=${NM} -DARCHIVE=${archive}
+    -P ${CMAKE_CURRENT_LIST_DIR}/library_symbols.cmake)
+string(REGEX REPLACE "^-- |\n$" "" symbols_verdict "${last_output}")
+message(STATUS "${symbols_verdict}")
 
 run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/examples -B ${WORK_DIR}/build -G Ninja
     -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_CXX_COMPILER=${CXX} -DCMAKE_BUILD_TYPE=Release

@@ -1,0 +1,46 @@
+# Fails when an archive defines a symbol of ours outside namespace x91.
+# Symbols of namespace std (templates instantiated with our types) and those
+# the compiler and the sanitizers make up for themselves are not ours.
+#   cmake -DNM=<nm> -DARCHIVE=<lib.a> -P library_symbols.cmake
+execute_process(COMMAND ${NM} --defined-only ${ARCHIVE}
+  RESULT_VARIABLE status OUTPUT_VARIABLE listing ERROR_VARIABLE errors)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "${NM} ${ARCHIVE} failed: ${errors}")
+endif()
+
+# Mangled names: special prefixes (vtable, typeinfo, guard variable, TLS
+# helpers, thunks), then the outermost scope of the name, which for ours is
+# always x91 (3x91); for function-local names the enclosing function's.
+set(special "(T[VISTCHW]|GV|GR|Th[n0-9]+_|Tv[n0-9]+_[n0-9]+_)*")
+set(scope "Z?N?[rVKRO]*(3x91|St|9__gnu_cxx|Sa|Sb|Ss|Si|So|Sd)")
+# A function cloned for several instruction sets gets a resolver named
+# after the function it serves.
+set(resolver "_Z[0-9]+_ZN?[rVKRO]*3x91")
+set(made_up "\\.L|DW\\.ref\\.|__tcf_|_GLOBAL__|__cxx_global_var_init|__clang_call_terminate|asan\\.|___asan_|__odr_asan|__asan_|sancov\\.|__sancov_|__ubsan_")
+
+string(REPLACE "\n" ";" lines "${listing}")
+set(foreign)
+set(count 0)
+foreach(line IN LISTS lines)
+  # "<address> <type> <name>"; member headings ("file.o:") and blanks skipped.
+  if(NOT line MATCHES "^[0-9a-fA-F]* *[A-Za-z] (.+)$")
+    continue()
+  endif()
+  set(name "${CMAKE_MATCH_1}")
+  math(EXPR count "${count} + 1")
+  if(name MATCHES "^_Z${special}${scope}" OR name MATCHES "^${resolver}"
+     OR name MATCHES "^(${made_up})")
+    continue()
+  endif()
+  list(APPEND foreign "${name}")
+endforeach()
+
+if(count EQUAL 0)
+  message(FATAL_ERROR "${ARCHIVE} defines no symbols")
+endif()
+if(foreign)
+  list(REMOVE_DUPLICATES foreign)
+  list(JOIN foreign "\n  " text)
+  message(FATAL_ERROR "${ARCHIVE} defines symbols outside namespace x91:\n  ${text}")
+endif()
+message(STATUS "${count} symbols of ${ARCHIVE}, all in namespace x91 or made by the compiler")
