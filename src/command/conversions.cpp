@@ -133,8 +133,8 @@ bool WaveToXFile(const Source& in, std::string out, const da_ESettings& esetting
         console.problem(in.name, reader->problem());
         return false;
     }
-    x91::Encoder encoder =
-        x91::EncoderAccess::make(esettings, HeaderSettings{cf, dsettings, isettings});
+    const HeaderSettings settings{cf, dsettings, isettings};
+    x91::Encoder encoder = x91::EncoderAccess::make(esettings, settings);
     if (!encoder.status()) {
         console.problem(in.name, encoder.status().message);
         return false;
@@ -146,8 +146,7 @@ bool WaveToXFile(const Source& in, std::string out, const da_ESettings& esetting
         to_stdout ? std::make_unique<FileWriter>(stdout)
                   : std::make_unique<FileWriter>(temp->path().c_str());
     FileWriter& writer = *writer_owner;
-    const std::vector<std::uint8_t> header = encoder.header().bytes();
-    writer.write(reinterpret_cast<const char*>(header.data()), static_cast<int>(header.size()));
+    write_x91_header(writer, settings);
 
     std::int64_t time_count = 0;
     std::int64_t byte_count = 0;
