@@ -1,5 +1,4 @@
-// What the x91 command needs of the library beyond its public interface:
-// conversions between the public Header and the codec's header settings, an
+// What the x91 command needs of the library beyond its public interface: an
 // encoder built from encoder-only settings other than the defaults, and a
 // decoder built from settings already read and checked.
 #pragma once
@@ -9,9 +8,6 @@
 #include "x91/x91.h"
 
 namespace x91 {
-
-Header header_from(const HeaderSettings& settings);
-HeaderSettings settings_from(const Header& header);
 
 struct EncoderAccess {
     // The encoder's status() tells whether the settings are usable, as for

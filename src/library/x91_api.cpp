@@ -111,8 +111,7 @@ void fill_header(Header& h, const HeaderSettings& s) {
     h.quantizer_base = i.quantize.base;
 }
 
-}  // namespace
-
+// The public Header and the codec's header settings hold the same values.
 Header header_from(const HeaderSettings& settings) {
     Header h;
     fill_header(h, settings);
@@ -140,6 +139,8 @@ HeaderSettings settings_from(const Header& h) {
     i.quantize.base = h.quantizer_base;
     return s;
 }
+
+}  // namespace
 
 // --- Header ------------------------------------------------------------------
 
