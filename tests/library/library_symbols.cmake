@@ -16,7 +16,12 @@ set(scope "Z?N?[rVKRO]*(3x91|St|9__gnu_cxx|Sa|Sb|Ss|Si|So|Sd)")
 # A function cloned for several instruction sets gets a resolver named
 # after the function it serves.
 set(resolver "_Z[0-9]+_ZN?[rVKRO]*3x91")
-set(made_up "\\.L|DW\\.ref\\.|__tcf_|_GLOBAL__|__cxx_global_var_init|__clang_call_terminate|asan\\.|___asan_|__odr_asan|__asan_|sancov\\.|__sancov_|__ubsan_")
+set(made_up "\\.L|\\.str|DW\\.ref\\.|GCC_except_table|__unnamed_|__tcf_|_GLOBAL__|_sub_[ID]_")
+string(APPEND made_up "|__cxx_global_var_init|__cxx_global_array_dtor|__clang_call_terminate")
+string(APPEND made_up "|asan\\.|___asan_|__odr_asan|__asan_|sancov\\.|__sancov_|__ubsan_")
+# Type descriptors of function and pointer types, which sanitizers check
+# calls against, belong to no namespace.
+string(APPEND made_up "|_ZT[IS][FPK]")
 
 string(REPLACE "\n" ";" lines "${listing}")
 set(foreign)
