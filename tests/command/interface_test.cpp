@@ -18,7 +18,6 @@ using namespace x91test;
 
 namespace {
 
-constexpr int kBlock = 882;
 constexpr std::size_t kHeader = 62;
 using Bytes = std::vector<unsigned char>;
 
