@@ -1,8 +1,35 @@
 #include "coding/integer_codes.h"
 
 #include <algorithm>
+#include <bit>
 #include <climits>
 #include <vector>
+
+#include "coding/known_set_reader.h"
+
+// --- bit window ------------------------------------------------------------------
+
+std::uint64_t da_BitWindow::word_at_end(long long byte) const {
+    std::uint64_t word = 0;
+    for (int i = 0; i < 8; ++i)
+        if (byte + i < capacity_) word |= std::uint64_t{buffer_[byte + i]} << (8 * i);
+    return word;
+}
+
+void da_BitWindow::release() {
+    const long long pos = possition();
+    const long long end = static_cast<long long>(capacity_) * 8;
+    if (pos <= end) {
+        r_->packet().set_possition(static_cast<int>(pos));
+    } else {
+        // The packet's own reads past the end mark it as overran.
+        r_->packet().set_possition(static_cast<int>(end));
+        for (long long left = pos - end; left > 0; left -= 31)
+            r_->read(static_cast<int>(std::min(left, 31LL)));
+    }
+    base_ = pos - kWordBits;
+    count_ = 0;
+}
 
 // --- increasing sets -------------------------------------------------------------
 
@@ -63,40 +90,33 @@ void write_known_set_1(da_BinWriter& out, int const* p, int lo, int hi, int k) {
     w.flush();
 }
 
-void read_known_set_1(da_BinReader& in, int* p, int lo, int hi, int k) {
-    da_BitWindow r(in);
-    SetPart<int> stack[kSetStack];
-    int top = 0;
-    // Empty parts cost nothing; full ones are filled without bits.
-    const auto push = [&](int* q, int l, int h, int c) {
-        if (c <= 0) return;
-        if (h - l + 1 - c <= 0) {
-            fill_range(q, l, h, c);
-            return;
-        }
-        stack[top++] = {q, l, h, c};
-    };
-    push(p, lo, hi, k);
-    while (top > 0) {
-        SetPart<int> part = stack[--top];
-        for (;;) {
-            const int n = part.hi - part.lo + 1;
-            // p[m] lands in [lo + m, hi - (k - 1 - m)], which leaves exactly
-            // room for the m elements below it and the k - 1 - m above it,
-            // whatever the bits.
-            const int m = part.k / 2;
-            const int median = part.lo + m + read_rng_num(r, n - part.k + 1);
-            part.p[m] = median;
-            push(part.p + m + 1, median + 1, part.hi, part.k - m - 1);
-            const int left_hi = median - 1;
-            if (m <= 0) break;
-            if (left_hi - part.lo + 1 - m <= 0) {
-                fill_range(part.p, part.lo, left_hi, m);
-                break;
-            }
-            part = {part.p, part.lo, left_hi, m};
-        }
+namespace {
+
+// Writes the elements into p, offset by lo.
+struct PositionSink {
+    int* p;
+    int lo;
+    void median(int i, int pos) { p[i] = lo + pos; }
+    void run(int i, int pos, int count) {
+        for (int j = 0; j < count; ++j) p[i + j] = lo + pos + j;
     }
+    void small(int i, int pos, std::uint32_t mask) {
+        for (; mask != 0; mask &= mask - 1) p[i++] = lo + pos + std::countr_zero(mask);
+    }
+};
+
+}  // namespace
+
+void read_known_set_1(da_BinReader& in, int* p, int lo, int hi, int k) {
+    if (k <= 0) return;
+    // Empty and full ranges cost nothing.
+    if (hi - lo + 1 - k <= 0) {
+        fill_range(p, lo, hi, k);
+        return;
+    }
+    da_BitWindow r(in);
+    PositionSink sink{p, lo};
+    read_known_set_parts(r, hi - lo + 1, k, sink);
     r.release();
 }
 

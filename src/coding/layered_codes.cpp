@@ -1,10 +1,14 @@
 #include "coding/layered_codes.h"
 
 #include <algorithm>
+#include <bit>
 #include <climits>
+#include <cstdint>
 #include <memory>
 #include <numeric>
 #include <vector>
+
+#include "coding/known_set_reader.h"
 
 void write_n0_seq_3(da_BinWriter& w, int const* v, int k, SetWriterFn set_coder) {
     if (k <= 0) return;
@@ -114,11 +118,105 @@ void write_z_seq(da_BinWriter& w, int const* v, int k) {
     signs.flush();
 }
 
-void read_z_seq(da_BinReader& r, int* v, int k) {
+namespace {
+
+// A set as bits: position j is bit j % 64 of word j / 64. The word after the
+// last one used must exist (a small part may touch it, with zero bits only).
+struct MaskSink {
+    std::uint64_t* words;
+    void median(int, int pos) { words[pos >> 6] |= std::uint64_t{1} << (pos & 63); }
+    void run(int, int pos, int count) {
+        for (const int end = pos + count; pos < end;) {
+            const int shift = pos & 63;
+            const int bits = std::min(64 - shift, end - pos);
+            const std::uint64_t ones =
+                bits == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bits) - 1;
+            words[pos >> 6] |= ones << shift;
+            pos += bits;
+        }
+    }
+    void small(int, int pos, std::uint32_t mask) {
+        const int shift = pos & 63;
+        words[pos >> 6] |= std::uint64_t{mask} << shift;
+        if (shift > 64 - kSmallSetSpan)
+            words[(pos >> 6) + 1] |= std::uint64_t{mask} >> (64 - shift);
+    }
+};
+
+// Removes the marked values from the c still present (index holds their
+// output slots), giving the removed ones the layer number, and clears the
+// marks for the next layer; returns how many values are left. In layer 0 the
+// slots are the positions themselves, and every value is set to 0 (the ones
+// left get their layer later).
+template <bool kFirstLayer>
+int remove_marked(std::uint64_t* marked, int* index, int c, int* v, int layer) {
+    int kept = 0;
+    for (int base = 0; base < c; base += 64) {
+        std::uint64_t removed = marked[base >> 6];
+        marked[base >> 6] = 0;
+        const int span = std::min(64, c - base);
+        std::uint64_t keep =
+            ~removed & (span == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << span) - 1);
+        if constexpr (kFirstLayer) {
+            std::fill(v + base, v + base + span, 0);
+            for (; keep != 0; keep &= keep - 1) index[kept++] = base + std::countr_zero(keep);
+        } else {
+            for (; removed != 0; removed &= removed - 1)
+                v[index[base + std::countr_zero(removed)]] = layer;
+            for (; keep != 0; keep &= keep - 1)
+                index[kept++] = index[base + std::countr_zero(keep)];
+        }
+    }
+    return kept;
+}
+
+}  // namespace
+
+// read_n0_seq_3 with read_known_set_1 and the sign bits, on one bit window:
+// each layer's set is marked in a bit array and the values left are found
+// from its words. The values still present after layer 0 are the non-zero
+// ones, in order, which is all the sign bits need.
+void read_z_seq(da_BinReader& in, int* v, int k) {
     if (k <= 0) return;
-    read_n0_seq_3(r, v, k, read_known_set_1);
-    da_BitWindow signs(r);
-    for (int i = 0; i < k; ++i)
-        if (v[i] != 0 && signs.read(1) == 1) v[i] = -v[i];
-    signs.release();
+    da_BitWindow r(in);
+    const int words = (k + 63) / 64;
+    const auto marked = std::make_unique<std::uint64_t[]>(words + 1);
+    const auto index = std::make_unique_for_overwrite<int[]>(k);
+    const auto nonzero = std::make_unique_for_overwrite<int[]>(k);
+    int nonzero_count = 0;
+    int c = k;
+    for (int layer = 0; c > 0; ++layer) {
+        const int z = read_rng_num(r, c + 1);
+        if (z == c) {
+            // The last layer: its set is full and takes no bits.
+            if (layer == 0)
+                std::fill(v, v + k, 0);
+            else
+                for (int j = 0; j < c; ++j) v[index[j]] = layer;
+            c = 0;
+        } else if (z > 0) {
+            MaskSink sink{marked.get()};
+            read_known_set_parts(r, c, z, sink);
+            c = layer == 0 ? remove_marked<true>(marked.get(), index.get(), c, v, layer)
+                           : remove_marked<false>(marked.get(), index.get(), c, v, layer);
+        } else if (layer == 0) {
+            std::iota(index.get(), index.get() + k, 0);
+        }
+        if (layer == 0) {
+            nonzero_count = c;
+            std::copy(index.get(), index.get() + c, nonzero.get());
+        }
+    }
+    // One sign bit per non-zero value, 1 for negative, taken 32 at a time.
+    for (int j = 0; j < nonzero_count; j += 32) {
+        const int take = std::min(32, nonzero_count - j);
+        std::uint32_t bits = r.peek(take) << (32 - take);
+        r.skip(take);
+        for (int t = 0; t < take; ++t, bits <<= 1) {
+            const int negative = static_cast<int>(bits >> 31);
+            int& x = v[nonzero[j + t]];
+            x = (x ^ -negative) + negative;
+        }
+    }
+    r.release();
 }

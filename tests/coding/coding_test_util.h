@@ -1,12 +1,13 @@
 // Shared helpers of the coding tests: seeded randomness and scratch packets.
 #pragma once
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <random>
 #include <string>
 
-#include "coding/bit_stream.h"
+#include "coding/integer_codes.h"
 
 namespace coding_test {
 
@@ -47,6 +48,20 @@ inline std::string bit_string(const da_BinRWBase& p, int from, int to) {
     std::string s;
     for (int i = from; i < to; ++i) s += get_bit(p.data(), i) ? '1' : '0';
     return s;
+}
+
+// The median-split set reader as the plain recursion of its definition.
+inline void reference_read_set(da_BinReader& r, int* p, int lo, int hi, int k) {
+    const int n = hi - lo + 1;
+    if (k <= 0) return;
+    if (n - k <= 0) {
+        for (int i = 0; i < k; ++i) p[i] = std::min(lo + i, hi);
+        return;
+    }
+    const int m = k / 2;
+    p[m] = lo + m + read_rng_num(r, n - k + 1);
+    reference_read_set(r, p, lo, p[m] - 1, m);
+    reference_read_set(r, p + m + 1, p[m] + 1, hi, k - m - 1);
 }
 
 inline int uniform(std::mt19937& rng, int lo, int hi) {

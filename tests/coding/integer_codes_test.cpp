@@ -9,6 +9,7 @@
 #include <set>
 #include <vector>
 
+#include "coding/small_set_table.h"
 #include "coding_test_util.h"
 
 namespace {
@@ -344,7 +345,8 @@ TEST(StarsAndBarsTest, ForeignBitsGiveNonNegativeValuesWithTheTotal) {
 }
 
 // The median-split coder written as the plain recursion its definition
-// states; the library walks the same splits without recursing.
+// states; the library walks the same splits without recursing (the reader's
+// recursion is in coding_test_util.h).
 void reference_write_set(da_BinWriter& w, const int* p, int lo, int hi, int k) {
     const int n = hi - lo + 1;
     if (k <= 0 || n - k <= 0) return;
@@ -352,19 +354,6 @@ void reference_write_set(da_BinWriter& w, const int* p, int lo, int hi, int k) {
     write_rng_num(w, n - k + 1, p[m] - lo - m);
     reference_write_set(w, p, lo, p[m] - 1, m);
     reference_write_set(w, p + m + 1, p[m] + 1, hi, k - m - 1);
-}
-
-void reference_read_set(da_BinReader& r, int* p, int lo, int hi, int k) {
-    const int n = hi - lo + 1;
-    if (k <= 0) return;
-    if (n - k <= 0) {
-        for (int i = 0; i < k; ++i) p[i] = std::min(lo + i, hi);
-        return;
-    }
-    const int m = k / 2;
-    p[m] = lo + m + read_rng_num(r, n - k + 1);
-    reference_read_set(r, p, lo, p[m] - 1, m);
-    reference_read_set(r, p + m + 1, p[m] + 1, hi, k - m - 1);
 }
 
 TEST(KnownSetTest, MedianSplitsMatchTheRecursionBitForBit) {
@@ -396,11 +385,40 @@ TEST(KnownSetTest, MedianSplitsMatchTheRecursionBitForBit) {
         std::vector<int> out_ours(k_read, -7), out_theirs(k_read, -7);
         da_BinReader r_ours(*bits_ours), r_theirs(*bits_theirs);
         read_known_set_1(r_ours, out_ours.data(), lo, lo + n - 1, k_read);
-        reference_read_set(r_theirs, out_theirs.data(), lo, lo + n - 1, k_read);
+        coding_test::reference_read_set(r_theirs, out_theirs.data(), lo, lo + n - 1, k_read);
         ASSERT_EQ(out_ours, out_theirs);
         ASSERT_EQ(r_ours.possition(), r_theirs.possition());
         ASSERT_EQ(r_ours.overran(), r_theirs.overran());
     }
+}
+
+// Parts of up to kSmallSetSpan positions are read from a table: every bit
+// pattern longer than their longest code, with zeros past the packet's end
+// after it, gives what the recursion reads, for every set size and offset.
+TEST(KnownSetTest, TableReadPartsMatchTheRecursionForEveryPattern) {
+    constexpr int kPatternBits = [] {
+        int longest = 0;
+        for (const auto& row : small_set_detail::kLongest)
+            for (int bits : row) longest = std::max(longest, bits);
+        return longest + 1;
+    }();
+    for (int n = 1; n <= kSmallSetSpan + 2; ++n)
+        for (int k = 0; k <= n; ++k)
+            for (int pattern = 0; pattern < 1 << kPatternBits; ++pattern) {
+                std::vector<std::unique_ptr<da_BinRWBase>> packets;
+                for (int copy = 0; copy < 2; ++copy) {
+                    packets.push_back(scratch_packet(2, 0));
+                    da_BinWriter w(*packets.back());
+                    w.write(pattern, kPatternBits);
+                }
+                da_BinReader r_ours(*packets[0]), r_theirs(*packets[1]);
+                std::vector<int> ours(k, -7), theirs(k, -7);
+                read_known_set_1(r_ours, ours.data(), 3, 3 + n - 1, k);
+                coding_test::reference_read_set(r_theirs, theirs.data(), 3, 3 + n - 1, k);
+                ASSERT_EQ(ours, theirs) << n << " " << k << " " << pattern;
+                ASSERT_EQ(r_ours.possition(), r_theirs.possition());
+                ASSERT_EQ(r_ours.overran(), r_theirs.overran());
+            }
 }
 
 }  // namespace

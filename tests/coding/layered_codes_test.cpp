@@ -189,4 +189,32 @@ TEST(LayeredSequenceTest, InOrderAndSpoiledPositionsRemoveAsMarkingDoes) {
     }
 }
 
+// The signed sequence on foreign bits, read by the layered reader on a bit
+// array and the signs 32 at a time, gives what the recursion and one sign
+// bit per value give.
+TEST(SignedSequenceTest, ForeignBitsReadAsTheRecursionAndSingleSignBits) {
+    const unsigned seed = coding_test::test_seed();
+    SCOPED_TRACE(coding_test::seed_note(seed));
+    std::mt19937 rng(seed);
+    for (int round = 0; round < 300; ++round) {
+        const int bytes = uniform(rng, 0, 400), k = uniform(rng, 1, 1764);
+        const std::uint32_t state = static_cast<std::uint32_t>(rng());
+        std::mt19937 same_a(state), same_b(state);
+        auto ours = random_packet(same_a, bytes);
+        auto theirs = random_packet(same_b, bytes);
+        if (round % 2 == 0)  // mostly zeros, as in quiet spectra
+            for (int i = 0; i < bytes; ++i) ours->data()[i] = theirs->data()[i] &= 0x11;
+        std::vector<int> out_ours(k, -1), out_theirs(k, -1);
+        da_BinReader r_ours(*ours);
+        read_z_seq(r_ours, out_ours.data(), k);
+        da_BinReader r_theirs(*theirs);
+        marking_read(r_theirs, out_theirs.data(), k, coding_test::reference_read_set);
+        for (int& x : out_theirs)
+            if (x != 0 && r_theirs.read(1) == 1) x = -x;
+        ASSERT_EQ(out_ours, out_theirs);
+        ASSERT_EQ(r_ours.possition(), r_theirs.possition());
+        ASSERT_EQ(r_ours.overran(), r_theirs.overran());
+    }
+}
+
 }  // namespace
