@@ -29,22 +29,25 @@ void da_MaskingEffectEvolve::stat_mask_to(const float* values, float* out) const
     const float scale = setup_.level_scale;
     // Each line's energy, worked out once in a flat loop that vectorises; the
     // two spreads below are recurrences and take it from here.
-    std::vector<float> energy(n_);
+    std::vector<float> scratch(2 * static_cast<std::size_t>(n_));
+    float* energy = scratch.data();
+    float* from_above = energy + n_;
     for (int i = 0; i < n_; ++i) energy[i] = r_sqr(values[i] * scale);
-    // Upward spread: each line's energy reaches the lines above it only.
+    // Upward spread (each line's energy reaches the lines above it only) and
+    // downward spread (which also adds each line's own energy). Neither uses
+    // the other, so they run side by side, one line from each end per step:
+    // two chains of dependent operations overlap instead of following each
+    // other.
     float forward = 0.0f;
-    for (int i = 0; i < n_; ++i) {
+    float backward = 0.0f;
+    for (int i = 0, j = n_ - 1; i < n_; ++i, --j) {
         out[i] = upward_[i] * forward;
         forward = energy[i] + out[i];
-    }
-    // Downward spread, which also adds each line's own energy.
-    float backward = 0.0f;
-    for (int j = n_ - 1; j >= 0; --j) {
         const float decayed = downward_[j] * backward;
         backward = energy[j] + decayed;
-        out[j] = out[j] + backward;
+        from_above[j] = backward;
     }
-    for (int k = 0; k < n_; ++k) out[k] = std::sqrt(out[k]);
+    for (int k = 0; k < n_; ++k) out[k] = std::sqrt(out[k] + from_above[k]);
 }
 
 std::vector<float> da_MaskingEffectEvolve::get_stat_mask(const float* values) const {
