@@ -7,6 +7,54 @@
 #include "dsp/numeric.h"
 #include "pipeline/queue_item.h"
 
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__)
+#include <immintrin.h>
+#define QUANT_LANES 1
+#endif
+
+// Outside the unnamed namespace: its two versions are chosen by the CPU at
+// load time, which some compilers do not count as a use.
+namespace quant_detail {
+
+// out[i] = table[index[i] + middle] for count lines, where every such slot
+// lies in [0, size); false as soon as one does not (out is then unfinished).
+// With AVX2 the look-ups are gathers, eight lines at a time; floats are only
+// copied.
+#ifdef QUANT_LANES
+__attribute__((target("avx2"))) bool table_levels(const float* table, int size, int middle,
+                                                  const int* index, float* out, int count) {
+    int i = 0;
+    const __m256i offset = _mm256_set1_epi32(middle);
+    const __m256i top = _mm256_set1_epi32(size - 1);
+    for (; i + 8 <= count; i += 8) {
+        const __m256i slot = _mm256_add_epi32(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(index + i)), offset);
+        // Unsigned: a slot below 0 (or one that wrapped) is above the top.
+        const __m256i inside = _mm256_cmpeq_epi32(_mm256_min_epu32(slot, top), slot);
+        if (_mm256_movemask_epi8(inside) != -1) return false;
+        _mm256_storeu_ps(out + i, _mm256_i32gather_ps(table, slot, 4));
+    }
+    for (; i < count; ++i) {
+        const unsigned slot = static_cast<unsigned>(index[i]) + static_cast<unsigned>(middle);
+        if (slot >= static_cast<unsigned>(size)) return false;
+        out[i] = table[slot];
+    }
+    return true;
+}
+__attribute__((target("default")))
+#endif
+bool table_levels(const float* table, int size, int middle, const int* index, float* out,
+                  int count) {
+    for (int i = 0; i < count; ++i) {
+        const unsigned slot = static_cast<unsigned>(index[i]) + static_cast<unsigned>(middle);
+        if (slot >= static_cast<unsigned>(size)) return false;
+        out[i] = table[slot];
+    }
+    return true;
+}
+
+}  // namespace quant_detail
+
 namespace {
 
 void copy_block(const float* src, float* dst) {
@@ -17,8 +65,15 @@ void copy_block(const float* src, float* dst) {
 
 da_QuantizeBaseClass::da_QuantizeBaseClass(const da_DGlobalSettings& global,
                                            const da_IQuantizeSetup& setup)
-    : n_(global.lines), b_(setup.base), levels_(kLevelTableSize) {
-    for (int k = 0; k < kLevelTableSize; ++k) levels_[k] = log_dequant(k, b_);
+    : n_(global.lines), b_(setup.base), levels_(2 * kLevelTableSize - 1) {
+    for (int k = 1 - kLevelTableSize; k < kLevelTableSize; ++k)
+        levels_[k + kLevelTableSize - 1] = log_dequant(k, b_);
+}
+
+void da_QuantizeBaseClass::levels_to(const int* index, float* out) const {
+    if (!quant_detail::table_levels(levels_.data(), static_cast<int>(levels_.size()),
+                                    kLevelTableSize - 1, index, out, n_))
+        for (int i = 0; i < n_; ++i) out[i] = level(index[i]);
 }
 
 da_ArraySetup da_QuantizeBaseClass::rots_as() const {
@@ -122,8 +177,8 @@ void da_DeQuantizator::work() {
 
         float* left = item_alloc<float>(n_);
         float* right = item_alloc<float>(n_);
-        for (int i = 0; i < n_; ++i) left[i] = level(index_left[i]);
-        for (int i = 0; i < n_; ++i) right[i] = level(index_right[i]);
+        levels_to(index_left, left);
+        levels_to(index_right, right);
 
         // Blocks with a sine form are transformed back together in one batch.
         std::vector<int> sine_blocks;
