@@ -1,6 +1,7 @@
 #include "analysis/masking.h"
 
 #include <cmath>
+#include <memory>
 #include <vector>
 
 #include "analysis/band_envelope.h"
@@ -29,8 +30,9 @@ void da_MaskingEffectEvolve::stat_mask_to(const float* values, float* out) const
     const float scale = setup_.level_scale;
     // Each line's energy, worked out once in a flat loop that vectorises; the
     // two spreads below are recurrences and take it from here.
-    std::vector<float> scratch(2 * static_cast<std::size_t>(n_));
-    float* energy = scratch.data();
+    // Every entry is written before it is read: no zero fill.
+    const auto scratch = std::make_unique_for_overwrite<float[]>(2 * static_cast<std::size_t>(n_));
+    float* energy = scratch.get();
     float* from_above = energy + n_;
     for (int i = 0; i < n_; ++i) energy[i] = r_sqr(values[i] * scale);
     // Upward spread (each line's energy reaches the lines above it only) and

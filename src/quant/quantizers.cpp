@@ -188,13 +188,15 @@ void da_DeQuantizator::work() {
             if (flag_sum > 0) sine_blocks.push_back(e);
         }
         const int count = static_cast<int>(sine_blocks.size());
-        std::vector<float> plain(2 * static_cast<std::size_t>(count) * kBlock);
+        // Every value is written by the transform: no zero fill first.
+        const auto plain =
+            std::make_unique_for_overwrite<float[]>(2 * static_cast<std::size_t>(count) * kBlock);
         std::vector<const float*> in_l(count), in_r(count);
         std::vector<float*> out_l(count), out_r(count);
         for (int j = 0; j < count; ++j) {
             in_l[j] = left + kBlock * sine_blocks[j];
             in_r[j] = right + kBlock * sine_blocks[j];
-            out_l[j] = plain.data() + 2 * kBlock * j;
+            out_l[j] = plain.get() + 2 * kBlock * j;
             out_r[j] = out_l[j] + kBlock;
         }
         ihvst56_many(count, in_l.data(), in_r.data(), out_l.data(), out_r.data());
