@@ -210,10 +210,16 @@ namespace {
 
 // S is within 0..M*k here, so both halves' totals come out within their own
 // bounds and every leaf is within 0..M.
-void read_n0_seq_within(da_BinReader& r, int* v, int M, int k, int S) {
+void read_n0_seq_within(da_BitWindow& r, int* v, int M, int k, int S) {
     if (k <= 0) return;
     if (k == 1) {
         v[0] = S;
+        return;
+    }
+    // An empty or a full run forces every split below it, as the writer
+    // knows: no bits to read.
+    if (S == 0 || static_cast<long long>(S) == static_cast<long long>(M) * k) {
+        for (int i = 0; i < k; ++i) v[i] = S == 0 ? 0 : M;
         return;
     }
     const int h = k / 2;
@@ -226,12 +232,14 @@ void read_n0_seq_within(da_BinReader& r, int* v, int M, int k, int S) {
 
 }  // namespace
 
-void read_n0_seq(da_BinReader& r, int* v, int M, int k, int S) {
+void read_n0_seq(da_BinReader& in, int* v, int M, int k, int S) {
     if (k <= 0) return;
     M = std::max(M, 0);
     const long long top = std::min(static_cast<long long>(M) * k, static_cast<long long>(INT_MAX));
+    da_BitWindow r(in);
     read_n0_seq_within(r, v, M, k,
                        static_cast<int>(std::clamp(static_cast<long long>(S), 0LL, top)));
+    r.release();
 }
 
 // --- unbounded numbers -------------------------------------------------------------

@@ -253,6 +253,17 @@ TEST(BoundedSequenceTest, RandomSequencesRoundTrip) {
     }
 }
 
+// The total's splits as the plain recursion reads them from the packet.
+void reference_read_n0_seq(da_BinReader& r, int* v, int M, int k, int S) {
+    if (k == 1) v[0] = S;
+    if (k <= 1) return;
+    const int h = k / 2;
+    const int hi = std::min(S, M * h), lo = std::max(0, S - M * (k - h));
+    const int SL = lo + read_rng_num(r, hi - lo + 1);
+    reference_read_n0_seq(r, v, M, h, SL);
+    reference_read_n0_seq(r, v + h, M, k - h, S - SL);
+}
+
 TEST(BoundedSequenceTest, ForeignBitsAndTotalsGiveValuesInBounds) {
     const unsigned seed = coding_test::test_seed();
     SCOPED_TRACE(coding_test::seed_note(seed));
@@ -260,13 +271,22 @@ TEST(BoundedSequenceTest, ForeignBitsAndTotalsGiveValuesInBounds) {
     for (int round = 0; round < 300; ++round) {
         const int k = uniform(rng, 1, 600), M = uniform(rng, 0, 31);
         const int S = uniform(rng, -100, M * k + 100);
-        auto p = random_packet(rng, uniform(rng, 0, 200));
-        da_BinReader r(*p);
-        std::vector<int> out(k);
+        const int bytes = uniform(rng, 0, 200);
+        const std::uint32_t state = static_cast<std::uint32_t>(rng());
+        std::mt19937 same_a(state), same_b(state);
+        auto p = random_packet(same_a, bytes);
+        auto q = random_packet(same_b, bytes);
+        da_BinReader r(*p), r_theirs(*q);
+        std::vector<int> out(k), theirs(k);
         read_n0_seq(r, out.data(), M, k, S);
         const int want = std::clamp(S, 0, M * k);
         ASSERT_EQ(std::accumulate(out.begin(), out.end(), 0), want);
         for (int x : out) ASSERT_TRUE(x >= 0 && x <= M);
+        // The same values, bits and overrun as the recursion.
+        reference_read_n0_seq(r_theirs, theirs.data(), M, k, want);
+        ASSERT_EQ(out, theirs);
+        ASSERT_EQ(r.possition(), r_theirs.possition());
+        ASSERT_EQ(r.overran(), r_theirs.overran());
     }
 }
 
