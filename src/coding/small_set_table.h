@@ -10,7 +10,7 @@
 
 #include "coding/integer_codes.h"
 
-inline constexpr int kSmallSetSpan = 8;
+inline constexpr int kSmallSetSpan = 10;
 
 namespace small_set_detail {
 
