@@ -145,14 +145,10 @@ void da_Quantizator::work() {
 
         int* index_left = item_alloc<int>(n_);
         int* index_right = item_alloc<int>(n_);
-        for (int i = 0; i < n_; ++i) {
-            index_left[i] = quantizer_(left[i]);
-            left[i] = level(index_left[i]);
-        }
-        for (int i = 0; i < n_; ++i) {
-            index_right[i] = quantizer_(right[i]);
-            right[i] = level(index_right[i]);
-        }
+        for (int i = 0; i < n_; ++i) index_left[i] = quantizer_(left[i]);
+        for (int i = 0; i < n_; ++i) index_right[i] = quantizer_(right[i]);
+        levels_to(index_left, left);
+        levels_to(index_right, right);
 
         curve_output->put_data(curve);
         spectrum_output->put_data(left);
