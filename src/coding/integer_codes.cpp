@@ -63,30 +63,48 @@ constexpr int kSetStack = 64;
 
 // The median splits in preorder (median, left part, right part), with the
 // waiting right parts on a small stack instead of the call stack; parts that
-// cost nothing are never pushed. Same bits in the same order as the recursion
-// the header describes.
-void write_known_set_1(da_BinWriter& out, int const* p, int lo, int hi, int k) {
-    da_BitBatch w(out);
+// cost nothing are never pushed, and parts of at most kSmallSetSpan
+// positions take their whole code from a table. Same bits in the same order
+// as the recursion the header describes.
+void write_known_set_1(da_BitBatch& batch, int const* p, int lo, int hi, int k) {
+    if (k <= 0 || hi - lo + 1 - k <= 0) return;
+    // A copy keeps the pending bits in registers through the walk.
+    da_BitBatch w = batch;
     SetPart<const int> stack[kSetStack];
     int top = 0;
-    const auto push = [&](const int* q, int l, int h, int c) {
-        if (c > 0 && h - l + 1 - c > 0) stack[top++] = {q, l, h, c};
-    };
-    push(p, lo, hi, k);
-    while (top > 0) {
-        SetPart<const int> part = stack[--top];
-        // Walk down the left parts directly; only right parts wait.
+    SetPart<const int> part{p, lo, hi, k};
+    for (;;) {
+        // Here 0 < part.k < the part's size: the part needs bits.
         for (;;) {
             const int n = part.hi - part.lo + 1;
+            if (n <= kSmallSetSpan) {
+                std::uint32_t mask = 0;
+                for (int i = 0; i < part.k; ++i) mask |= 1u << ((part.p[i] - part.lo) & 31);
+                const unsigned code =
+                    kSmallSetTable.written[(1u << n) - 4 + (mask & ((1u << n) - 1))];
+                w.write(static_cast<int>(code), static_cast<int>(code >> kSmallSetLengthShift));
+                break;
+            }
             const int m = part.k / 2;
             const int median = part.p[m];
-            write_rng_num(w, n - part.k + 1, median - part.lo - m);
-            push(part.p + m + 1, median + 1, part.hi, part.k - m - 1);
-            const int left_hi = median - 1;
-            if (m <= 0 || left_hi - part.lo + 1 - m <= 0) break;
-            part = {part.p, part.lo, left_hi, m};
+            const int gap = median - part.lo - m;
+            write_rng_num(w, n - part.k + 1, gap);
+            const int right_k = part.k - m - 1;
+            if (right_k > 0 && part.hi - median - right_k > 0)
+                stack[top++] = {part.p + m + 1, median + 1, part.hi, right_k};
+            // The left part is empty, or full when no position was skipped.
+            if (m == 0 || gap <= 0) break;
+            part = {part.p, part.lo, median - 1, m};
         }
+        if (top == 0) break;
+        part = stack[--top];
     }
+    batch = w;
+}
+
+void write_known_set_1(da_BinWriter& out, int const* p, int lo, int hi, int k) {
+    da_BitBatch w(out);
+    write_known_set_1(w, p, lo, hi, k);
     w.flush();
 }
 

@@ -117,7 +117,7 @@ using SetReaderFn = void (*)(da_BinReader&, int*, int, int, int);
 // and the others one more. n < 2 writes nothing. For n = 5 the codewords of
 // v = 0..4 are 001, 11, 10, 01, 000.
 template <typename Writer>
-inline void write_rng_num(Writer& w, int n, int v) {
+constexpr void write_rng_num(Writer& w, int n, int v) {
     if (n < 2) return;
     const int s = bin_size(n);
     const int h = i_exp2(s - 1);
@@ -168,6 +168,8 @@ inline int read_rng_num(da_BitWindow& r, int n) {
 // middle element as a range number, then the left part, then the right part.
 // The empty set and the full range cost nothing. Requires 0 <= k <= hi-lo+1.
 void write_known_set_1(da_BinWriter& w, int const* p, int lo, int hi, int k);
+// The same into a batch that the caller flushes.
+void write_known_set_1(da_BitBatch& w, int const* p, int lo, int hi, int k);
 void read_known_set_1(da_BinReader& r, int* p, int lo, int hi, int k);
 
 // The same set by halving the range: the count below the midpoint, then

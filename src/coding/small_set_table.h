@@ -1,8 +1,10 @@
 // Every median-split code of a set within at most kSmallSetSpan positions,
-// worked out at compile time: for n positions and 0 < k < n elements, the
-// next `bits` stream bits (the length of the longest such code) pick an
-// entry that holds the set as a mask and the length of its own code. The
-// entries come from the bit-by-bit reader itself, so they are its results.
+// worked out at compile time, for both directions. Reading: for n positions
+// and 0 < k < n elements, the next `bits` stream bits (the length of the
+// longest such code) pick an entry that holds the set as a mask and the
+// length of its own code. Writing: the set's mask picks its code and length.
+// The entries come from the bit-by-bit reader and writer themselves, so they
+// are their results.
 #pragma once
 
 #include <array>
@@ -11,6 +13,8 @@
 #include "coding/integer_codes.h"
 
 inline constexpr int kSmallSetSpan = 10;
+// Where the length of a written code starts, above its codeword.
+inline constexpr int kSmallSetLengthShift = 12;
 
 namespace small_set_detail {
 
@@ -67,6 +71,32 @@ constexpr void read_set(PatternBits& in, int lo, int n, int k, std::uint32_t& ma
     read_set(in, lo + m + gap + 1, n - m - gap - 1, k - m - 1, mask);
 }
 
+// The median-split writer, bit by bit, for the set `mask` within positions
+// lo .. lo + n - 1 (k of its bits lie there).
+struct PatternWriter {
+    std::uint32_t bits = 0;
+    int count = 0;
+    constexpr void write(int value, int nbits) {
+        if (nbits <= 0) return;
+        bits = (bits << nbits) | (static_cast<std::uint32_t>(value) & ((1u << nbits) - 1));
+        count += nbits;
+    }
+};
+
+constexpr void write_set(PatternWriter& out, std::uint32_t mask, int lo, int n, int k) {
+    if (k <= 0 || k >= n) return;
+    const int m = k / 2;
+    int median = lo;
+    for (int seen = 0;; ++median)
+        if ((mask >> median) & 1) {
+            if (seen == m) break;
+            ++seen;
+        }
+    write_rng_num(out, n - k + 1, median - lo - m);
+    write_set(out, mask, lo, median - lo, m);
+    write_set(out, mask, median + 1, lo + n - 1 - median, k - m - 1);
+}
+
 struct SmallSetIndex {
     std::uint16_t offset;
     std::uint8_t bits;
@@ -76,6 +106,10 @@ struct SmallSetTable {
     std::array<std::array<SmallSetIndex, kSpan + 1>, kSpan + 1> index{};
     // The mask in the low kSpan bits, the code's length above them.
     std::array<std::uint16_t, table_size()> codes{};
+    // For n positions, the entry of each mask from (1 << n) - 4 on: the
+    // codeword in the low bits, its length from kSmallSetLengthShift on (0 for
+    // an empty or full set).
+    std::array<std::uint16_t, (2 << kSpan) - 4> written{};
 };
 
 constexpr SmallSetTable build_table() {
@@ -92,6 +126,13 @@ constexpr SmallSetTable build_table() {
                 t.codes[offset + pattern] = static_cast<std::uint16_t>(mask | in.taken << kSpan);
             }
             offset += 1 << bits;
+        }
+    for (int n = 2; n <= kSpan; ++n)
+        for (std::uint32_t mask = 0; mask < (1u << n); ++mask) {
+            PatternWriter out;
+            write_set(out, mask, 0, n, __builtin_popcount(mask));
+            t.written[(1u << n) - 4 + mask] =
+                static_cast<std::uint16_t>(out.bits | out.count << kSmallSetLengthShift);
         }
     return t;
 }

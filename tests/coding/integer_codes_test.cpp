@@ -412,6 +412,26 @@ TEST(KnownSetTest, MedianSplitsMatchTheRecursionBitForBit) {
     }
 }
 
+// Parts of up to kSmallSetSpan positions are written from a table: every
+// set within a few more positions than that gives the recursion's bits.
+TEST(KnownSetTest, TableWrittenPartsMatchTheRecursionForEverySet) {
+    for (int n = 1; n <= kSmallSetSpan + 2; ++n)
+        for (int mask = 0; mask < 1 << n; ++mask) {
+            std::vector<int> set;
+            for (int j = 0; j < n; ++j)
+                if ((mask >> j) & 1) set.push_back(-4 + j);
+            const int k = static_cast<int>(set.size());
+            auto ours = scratch_packet(8);
+            auto theirs = scratch_packet(8);
+            da_BinWriter w_ours(*ours), w_theirs(*theirs);
+            write_known_set_1(w_ours, set.data(), -4, -4 + n - 1, k);
+            reference_write_set(w_theirs, set.data(), -4, -4 + n - 1, k);
+            ASSERT_EQ(bit_string(*ours, 0, ours->possition()),
+                      bit_string(*theirs, 0, theirs->possition()))
+                << n << " " << mask;
+        }
+}
+
 // Parts of up to kSmallSetSpan positions are read from a table: every bit
 // pattern longer than their longest code, with zeros past the packet's end
 // after it, gives what the recursion reads, for every set size and offset.
