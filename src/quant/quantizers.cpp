@@ -145,8 +145,8 @@ void da_Quantizator::work() {
 
         int* index_left = item_alloc<int>(n_);
         int* index_right = item_alloc<int>(n_);
-        for (int i = 0; i < n_; ++i) index_left[i] = quantizer_(left[i]);
-        for (int i = 0; i < n_; ++i) index_right[i] = quantizer_(right[i]);
+        quantizer_.indices(left, index_left, n_);
+        quantizer_.indices(right, index_right, n_);
         levels_to(index_left, left);
         levels_to(index_right, right);
 
