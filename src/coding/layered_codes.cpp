@@ -250,6 +250,66 @@ void sign_bits(da_BitBatch& w, const int* v, int k) {
         if (v[i] != 0) w.write(v[i] < 0 ? 1 : 0, 1);
 }
 
+// Reads one bit per non-zero value of v, in order, and negates the value
+// where it is 1. With AVX2 a block of eight values takes its bits at once:
+// lane t takes the bit after as many bits as there are non-zero lanes below
+// it, and zero lanes take none.
+#ifdef LAYER_LANES
+namespace {
+
+// For each mask of non-zero lanes: how far its bits are shifted down for
+// each lane, the first non-zero lane taking the highest; 32 for zero lanes.
+struct SignShifts {
+    std::uint8_t lane[256][8];
+};
+constexpr SignShifts make_sign_shifts() {
+    SignShifts t{};
+    for (int mask = 0; mask < 256; ++mask) {
+        const int count = __builtin_popcount(static_cast<unsigned>(mask));
+        int rank = 0;
+        for (int lane = 0; lane < 8; ++lane)
+            t.lane[mask][lane] =
+                static_cast<std::uint8_t>((mask >> lane) & 1 ? count - 1 - rank++ : 32);
+    }
+    return t;
+}
+constexpr SignShifts kSignShifts = make_sign_shifts();
+
+}  // namespace
+
+__attribute__((target("avx2"))) void read_sign_bits(da_BitWindow& window, int* v, int k) {
+    da_BitWindow r = window;
+    int i = 0;
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i one = _mm256_set1_epi32(1);
+    for (; i + 8 <= k; i += 8) {
+        const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(v + i));
+        const unsigned nonzero = ~static_cast<unsigned>(_mm256_movemask_ps(
+                                     _mm256_castsi256_ps(_mm256_cmpeq_epi32(x, zero)))) &
+                                 0xFFu;
+        if (nonzero == 0) continue;
+        const int count = std::popcount(nonzero);
+        const std::uint32_t bits = r.peek(count);
+        r.skip(count);
+        const __m256i shift = _mm256_cvtepu8_epi32(
+            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kSignShifts.lane[nonzero])));
+        const __m256i negative = _mm256_and_si256(
+            _mm256_srlv_epi32(_mm256_set1_epi32(static_cast<int>(bits)), shift), one);
+        // x or −x: (x xor −1) + 1 where the bit is 1.
+        const __m256i flipped = _mm256_xor_si256(x, _mm256_sub_epi32(zero, negative));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(v + i), _mm256_add_epi32(flipped, negative));
+    }
+    for (; i < k; ++i)
+        if (v[i] != 0 && r.read(1) == 1) v[i] = -v[i];
+    window = r;
+}
+__attribute__((target("default")))
+#endif
+void read_sign_bits(da_BitWindow& r, int* v, int k) {
+    for (int i = 0; i < k; ++i)
+        if (v[i] != 0 && r.read(1) == 1) v[i] = -v[i];
+}
+
 }  // namespace layered_detail
 
 // write_n0_seq_3 with write_known_set_1 and the sign bits, into one batch.
@@ -329,16 +389,13 @@ int remove_marked(std::uint64_t* marked, int* index, int c, int* v, int layer) {
 
 // read_n0_seq_3 with read_known_set_1 and the sign bits, on one bit window:
 // each layer's set is marked in a bit array and the values left are found
-// from its words. The values still present after layer 0 are the non-zero
-// ones, in order, which is all the sign bits need.
+// from its words.
 void read_z_seq(da_BinReader& in, int* v, int k) {
     if (k <= 0) return;
     da_BitWindow r(in);
     const int words = (k + 63) / 64;
     const auto marked = std::make_unique<std::uint64_t[]>(words + 1);
     const auto index = std::make_unique_for_overwrite<int[]>(k);
-    const auto nonzero = std::make_unique_for_overwrite<int[]>(k);
-    int nonzero_count = 0;
     int c = k;
     for (int layer = 0; c > 0; ++layer) {
         const int z = read_rng_num(r, c + 1);
@@ -357,21 +414,8 @@ void read_z_seq(da_BinReader& in, int* v, int k) {
         } else if (layer == 0) {
             std::iota(index.get(), index.get() + k, 0);
         }
-        if (layer == 0) {
-            nonzero_count = c;
-            std::copy(index.get(), index.get() + c, nonzero.get());
-        }
     }
-    // One sign bit per non-zero value, 1 for negative, taken 32 at a time.
-    for (int j = 0; j < nonzero_count; j += 32) {
-        const int take = std::min(32, nonzero_count - j);
-        std::uint32_t bits = r.peek(take) << (32 - take);
-        r.skip(take);
-        for (int t = 0; t < take; ++t, bits <<= 1) {
-            const int negative = static_cast<int>(bits >> 31);
-            int& x = v[nonzero[j + t]];
-            x = (x ^ -negative) + negative;
-        }
-    }
+    // One sign bit per non-zero value, 1 for negative.
+    layered_detail::read_sign_bits(r, v, k);
     r.release();
 }
