@@ -9,10 +9,10 @@
 
 // --- bit window ------------------------------------------------------------------
 
-std::uint64_t da_BitWindow::word_at_end(long long byte) const {
+std::uint64_t da_BitWindow::word_at_end(const unsigned char* buffer, int capacity, long long byte) {
     std::uint64_t word = 0;
     for (int i = 0; i < 8; ++i)
-        if (byte + i < capacity_) word |= std::uint64_t{buffer_[byte + i]} << (8 * i);
+        if (byte + i < capacity) word |= std::uint64_t{buffer[byte + i]} << (8 * i);
     return word;
 }
 

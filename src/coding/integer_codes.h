@@ -92,13 +92,15 @@ class da_BitWindow {
         const long long byte = pos >> 3;
         const std::uint64_t word = byte + 8 <= capacity_
                                        ? bit_stream_detail::load_le64(buffer_ + byte)
-                                       : word_at_end(byte);
+                                       : word_at_end(buffer_, capacity_, byte);
         acc_ = bit_stream_detail::reverse_bits64(word) << (pos & 7);
         base_ = byte * 8;
         count_ = kWordBits - static_cast<int>(pos & 7);
     }
     // The bytes from `byte` on as refill() sees them, zeros past the end.
-    std::uint64_t word_at_end(long long byte) const;
+    // Static, so that a window held in a local variable can live in
+    // registers.
+    static std::uint64_t word_at_end(const unsigned char* buffer, int capacity, long long byte);
 
     da_BinReader* r_;
     const unsigned char* buffer_;

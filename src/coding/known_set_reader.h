@@ -29,7 +29,10 @@ inline std::uint32_t read_small_set(da_BitWindow& r, int n, int k) {
 
 // k elements among positions 0..n-1, 0 < k < n.
 template <class Sink>
-void read_known_set_parts(da_BitWindow& r, int n, int k, Sink& sink) {
+void read_known_set_parts(da_BitWindow& window, int n, int k, Sink sink) {
+    // A copy keeps the window in registers: the sink's stores could
+    // otherwise be taken to change it.
+    da_BitWindow r = window;
     struct Part {
         int lo, n, k, first;  // elements first .. first + k - 1 lie in lo .. lo + n - 1
     };
@@ -67,7 +70,8 @@ void read_known_set_parts(da_BitWindow& r, int n, int k, Sink& sink) {
             part.n = m + gap;
             part.k = m;
         }
-        if (top == 0) return;
+        if (top == 0) break;
         part = stack[--top];
     }
+    window = r;
 }
