@@ -227,25 +227,45 @@ long long n0_seq_bits(int const* v, int M, int k) {
 namespace {
 
 // S is within 0..M*k here, so both halves' totals come out within their own
-// bounds and every leaf is within 0..M.
-void read_n0_seq_within(da_BitWindow& r, int* v, int M, int k, int S) {
-    if (k <= 0) return;
-    if (k == 1) {
-        v[0] = S;
-        return;
+// bounds and every leaf is within 0..M. The splits are read in the writer's
+// order (a run's split, then its left half, then its right half), with the
+// right halves waiting on a small stack and the window in registers.
+void read_n0_seq_within(da_BitWindow& window, int* v, int M, int k, int S) {
+    struct Run {
+        int* v;
+        int k;
+        int S;
+    };
+    // k halves per level and each level leaves one right half waiting.
+    Run stack[64];
+    int top = 0;
+    da_BitWindow r = window;
+    Run run{v, k, S};
+    for (;;) {
+        for (;;) {
+            if (run.k <= 0) break;
+            if (run.k == 1) {
+                run.v[0] = run.S;
+                break;
+            }
+            // An empty or a full run forces every split below it, as the
+            // writer knows: no bits to read.
+            if (run.S == 0 || static_cast<long long>(run.S) == static_cast<long long>(M) * run.k) {
+                for (int i = 0; i < run.k; ++i) run.v[i] = run.S == 0 ? 0 : M;
+                break;
+            }
+            const int h = run.k / 2;
+            const long long hi =
+                std::min(static_cast<long long>(run.S), static_cast<long long>(M) * h);
+            const long long lo = std::max(0LL, run.S - static_cast<long long>(M) * (run.k - h));
+            const int SL = static_cast<int>(lo) + read_rng_num(r, static_cast<int>(hi - lo + 1));
+            stack[top++] = {run.v + h, run.k - h, run.S - SL};
+            run = {run.v, h, SL};
+        }
+        if (top == 0) break;
+        run = stack[--top];
     }
-    // An empty or a full run forces every split below it, as the writer
-    // knows: no bits to read.
-    if (S == 0 || static_cast<long long>(S) == static_cast<long long>(M) * k) {
-        for (int i = 0; i < k; ++i) v[i] = S == 0 ? 0 : M;
-        return;
-    }
-    const int h = k / 2;
-    const long long hi = std::min(static_cast<long long>(S), static_cast<long long>(M) * h);
-    const long long lo = std::max(0LL, S - static_cast<long long>(M) * (k - h));
-    const int SL = static_cast<int>(lo) + read_rng_num(r, static_cast<int>(hi - lo + 1));
-    read_n0_seq_within(r, v, M, h, SL);
-    read_n0_seq_within(r, v + h, M, k - h, S - SL);
+    window = r;
 }
 
 }  // namespace
