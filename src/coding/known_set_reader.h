@@ -28,8 +28,9 @@ inline std::uint32_t read_small_set(da_BitWindow& r, int n, int k) {
 }  // namespace known_set_detail
 
 // k elements among positions 0..n-1, 0 < k < n.
+// Kept out of line: inlined into a caller's loop it has fewer registers.
 template <class Sink>
-void read_known_set_parts(da_BitWindow& window, int n, int k, Sink sink) {
+[[gnu::noinline]] void read_known_set_parts(da_BitWindow& window, int n, int k, Sink sink) {
     // A copy keeps the window in registers: the sink's stores could
     // otherwise be taken to change it.
     da_BitWindow r = window;

@@ -393,9 +393,22 @@ int remove_marked(std::uint64_t* marked, int* index, int c, int* v, int layer) {
 void read_z_seq(da_BinReader& in, int* v, int k) {
     if (k <= 0) return;
     da_BitWindow r(in);
+    // Scratch on the stack for spectra of any line count in use, else on
+    // the heap; the marks start cleared.
+    constexpr int kLocalValues = 1792;
     const int words = (k + 63) / 64;
-    const auto marked = std::make_unique<std::uint64_t[]>(words + 1);
-    const auto index = std::make_unique_for_overwrite<int[]>(k);
+    std::uint64_t local_marked[kLocalValues / 64 + 1] = {};
+    int local_index[kLocalValues];
+    std::unique_ptr<std::uint64_t[]> heap_marked;
+    std::unique_ptr<int[]> heap_index;
+    std::uint64_t* marked = local_marked;
+    int* index = local_index;
+    if (k > kLocalValues) {
+        heap_marked = std::make_unique<std::uint64_t[]>(words + 1);
+        heap_index = std::make_unique_for_overwrite<int[]>(k);
+        marked = heap_marked.get();
+        index = heap_index.get();
+    }
     int c = k;
     for (int layer = 0; c > 0; ++layer) {
         const int z = read_rng_num(r, c + 1);
@@ -407,12 +420,11 @@ void read_z_seq(da_BinReader& in, int* v, int k) {
                 for (int j = 0; j < c; ++j) v[index[j]] = layer;
             c = 0;
         } else if (z > 0) {
-            MaskSink sink{marked.get()};
-            read_known_set_parts(r, c, z, sink);
-            c = layer == 0 ? remove_marked<true>(marked.get(), index.get(), c, v, layer)
-                           : remove_marked<false>(marked.get(), index.get(), c, v, layer);
+            read_known_set_parts(r, c, z, MaskSink{marked});
+            c = layer == 0 ? remove_marked<true>(marked, index, c, v, layer)
+                           : remove_marked<false>(marked, index, c, v, layer);
         } else if (layer == 0) {
-            std::iota(index.get(), index.get() + k, 0);
+            std::iota(index, index + k, 0);
         }
     }
     // One sign bit per non-zero value, 1 for negative.
