@@ -1,5 +1,6 @@
 #include "quant/quantizers.h"
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -171,6 +172,13 @@ void da_Quantizator::work() {
 da_DeQuantizator::da_DeQuantizator(const da_DGlobalSettings& global, const da_IQuantizeSetup& setup)
     : da_QuantizeBaseClass(global, setup) {
     name = "da_DeQuantizator";
+    const auto count = static_cast<std::size_t>(std::max(blocks(), 0));
+    sine_blocks_.reserve(count);
+    plain_.resize(2 * count * kBlock);
+    in_l_.resize(count);
+    in_r_.resize(count);
+    out_l_.resize(count);
+    out_r_.resize(count);
 }
 
 void da_DeQuantizator::work() {
@@ -186,29 +194,24 @@ void da_DeQuantizator::work() {
         levels_to(index_right, right);
 
         // Blocks with a sine form are transformed back together in one batch.
-        std::vector<int> sine_blocks;
+        sine_blocks_.clear();
         for (int e = 0; e < blocks(); ++e) {
             // Summed in 64 bits: flags from a damaged stream may be any int.
             const long long flag_sum = static_cast<long long>(flags[2 * e]) + flags[2 * e + 1];
-            if (flag_sum > 0) sine_blocks.push_back(e);
+            if (flag_sum > 0) sine_blocks_.push_back(e);
         }
-        const int count = static_cast<int>(sine_blocks.size());
-        // Every value is written by the transform: no zero fill first.
-        const auto plain =
-            std::make_unique_for_overwrite<float[]>(2 * static_cast<std::size_t>(count) * kBlock);
-        std::vector<const float*> in_l(count), in_r(count);
-        std::vector<float*> out_l(count), out_r(count);
+        const int count = static_cast<int>(sine_blocks_.size());
         for (int j = 0; j < count; ++j) {
-            in_l[j] = left + kBlock * sine_blocks[j];
-            in_r[j] = right + kBlock * sine_blocks[j];
-            out_l[j] = plain.get() + 2 * kBlock * j;
-            out_r[j] = out_l[j] + kBlock;
+            in_l_[j] = left + kBlock * sine_blocks_[j];
+            in_r_[j] = right + kBlock * sine_blocks_[j];
+            out_l_[j] = plain_.data() + 2 * kBlock * j;
+            out_r_[j] = out_l_[j] + kBlock;
         }
-        ihvst56_many(count, in_l.data(), in_r.data(), out_l.data(), out_r.data());
+        ihvst56_many(count, in_l_.data(), in_r_.data(), out_l_.data(), out_r_.data());
         for (int j = 0; j < count; ++j) {
-            const int e = sine_blocks[j];
-            if (flags[2 * e] == 1) copy_block(out_l[j], left + kBlock * e);
-            if (flags[2 * e + 1] == 1) copy_block(out_r[j], right + kBlock * e);
+            const int e = sine_blocks_[j];
+            if (flags[2 * e] == 1) copy_block(out_l_[j], left + kBlock * e);
+            if (flags[2 * e + 1] == 1) copy_block(out_r_[j], right + kBlock * e);
         }
         for (int d = kHalfBlock; d + kBlock <= n_; d += kBlock) {
             ioverlap56(left + d, left + d);

@@ -92,4 +92,11 @@ class da_DeQuantizator final : public da_QuantizeBaseClass {
     da_Queue_GetFace* curve_input = nullptr;
     da_Queue_PutFace* curve_output = nullptr;
     da_Queue_PutFace* spectrum_output = nullptr;
+
+  private:
+    // Scratch for the blocks with a sine form, sized once for all blocks.
+    std::vector<int> sine_blocks_;
+    std::vector<float> plain_;
+    std::vector<const float*> in_l_, in_r_;
+    std::vector<float*> out_l_, out_r_;
 };
