@@ -1,5 +1,6 @@
 // Cost of the coefficient quantiser: plain and precomputed log_quant per
-// value, and one whole quantiser step on a frame of 800 lines.
+// value, the array form, and one whole quantiser and dequantiser step on a
+// frame of 800 lines.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -51,6 +52,18 @@ void BM_LogQuantFast(benchmark::State& state) {
 }
 BENCHMARK(BM_LogQuantFast);
 
+void BM_LogQuantArray(benchmark::State& state) {
+    const auto v = normalised_coefficients(800);
+    const da_LogQuantizer quantizer(1.1f, 0.5f);
+    std::vector<int> index(v.size());
+    for (auto _ : state) {
+        quantizer.indices(v.data(), index.data(), static_cast<int>(v.size()));
+        benchmark::DoNotOptimize(index.data());
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(v.size()));
+}
+BENCHMARK(BM_LogQuantArray);
+
 // Once per encoder: the constructor settles which inputs stay at level 0.
 void BM_LogQuantizerSetup(benchmark::State& state) {
     for (auto _ : state) {
@@ -95,6 +108,45 @@ void BM_QuantizatorStep(benchmark::State& state) {
     da_fft_finit();
 }
 BENCHMARK(BM_QuantizatorStep)->Unit(benchmark::kMicrosecond);
+
+// Levels from the table, sine forms on one block in ten, boundary rotations
+// and the curve, for both channels of a frame.
+void BM_DeQuantizatorStep(benchmark::State& state) {
+    da_fft_init();
+    {
+        const int n = ds.global.lines;
+        da_DeQuantizator dq(ds.global, is.quantize);
+        da_PDataQueue flags(4), indices(4), curves(4), discard(16);
+        dq.flag_input = &flags;
+        dq.flag_output = &discard;
+        dq.index_input = &indices;
+        dq.index_output = &discard;
+        dq.curve_input = &curves;
+        dq.curve_output = &discard;
+        dq.spectrum_output = &discard;
+        const da_LogQuantizer quantizer(is.quantize.base, es.quantize.rounding_point);
+        const auto coefficients = normalised_coefficients(n);
+        std::vector<int> index(n);
+        quantizer.indices(coefficients.data(), index.data(), n);
+        for (auto _ : state) {
+            int* flag = item_alloc<int>(2 * (n / 56));
+            for (int e = 0; e < 2 * (n / 56); ++e) flag[e] = e % 10 == 0 ? 1 : 0;
+            flags.put_data(flag);
+            for (int channel = 0; channel < 2; ++channel) {
+                int* item = item_alloc<int>(n);
+                std::memcpy(item, index.data(), n * sizeof(int));
+                indices.put_data(item);
+            }
+            float* curve = item_alloc<float>(n);
+            for (int i = 0; i < n; ++i) curve[i] = 0.01f;
+            curves.put_data(curve);
+            dq.work();
+            while (discard.queued() > 0) item_free(discard.get_data());
+        }
+    }
+    da_fft_finit();
+}
+BENCHMARK(BM_DeQuantizatorStep)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -316,30 +316,93 @@ int env_inctable_rangeset(float* table, int count, float a, float b) {
     return count;
 }
 
+namespace {
+
+// Neighbours compared in blocks of this many, in lanes where vector types
+// exist; each lane makes the comparison of the line-by-line pass.
+constexpr int kSlopeBlock = 16;
+
+// Whether t[j] > t[j - 1] + step for some j in [i, i + kSlopeBlock).
+inline bool any_steep_rise(const float* t, int i, float step) {
+#ifdef ENV_LANES
+    i32x8 steep = {};
+    for (int j = i; j < i + kSlopeBlock; j += 8) {
+        f32x8 here, below;
+        __builtin_memcpy(&here, t + j, sizeof here);
+        __builtin_memcpy(&below, t + j - 1, sizeof below);
+        steep |= here > below + step;
+    }
+    return (steep[0] | steep[1] | steep[2] | steep[3] | steep[4] | steep[5] | steep[6] |
+            steep[7]) != 0;
+#else
+    bool steep = false;
+    for (int j = i; j < i + kSlopeBlock; ++j) steep |= t[j] > t[j - 1] + step;
+    return steep;
+#endif
+}
+
+// Whether t[j + 1] - step > t[j] for some j in [i, i + kSlopeBlock).
+inline bool any_steep_fall_from_above(const float* t, int i, float step) {
+#ifdef ENV_LANES
+    i32x8 steep = {};
+    for (int j = i; j < i + kSlopeBlock; j += 8) {
+        f32x8 here, above;
+        __builtin_memcpy(&here, t + j, sizeof here);
+        __builtin_memcpy(&above, t + j + 1, sizeof above);
+        steep |= above - step > here;
+    }
+    return (steep[0] | steep[1] | steep[2] | steep[3] | steep[4] | steep[5] | steep[6] |
+            steep[7]) != 0;
+#else
+    bool steep = false;
+    for (int j = i; j < i + kSlopeBlock; ++j) steep |= t[j + 1] - step > t[j];
+    return steep;
+#endif
+}
+
+// The first i in [from, end) with t[i] > t[i - 1] + step, or end.
+ENV_DISPATCH int first_steep_rise(const float* t, int from, int end, float step) {
+    int i = from;
+    while (i + kSlopeBlock <= end && !any_steep_rise(t, i, step)) i += kSlopeBlock;
+    for (; i < end; ++i)
+        if (t[i] > t[i - 1] + step) return i;
+    return end;
+}
+
+// The last i in [0, from] with t[i + 1] - step > t[i], or -1.
+ENV_DISPATCH int last_steep_rise(const float* t, int from, float step) {
+    int i = from;
+    while (i - kSlopeBlock + 1 >= 0 && !any_steep_fall_from_above(t, i - kSlopeBlock + 1, step))
+        i -= kSlopeBlock;
+    for (; i >= 0; --i)
+        if (t[i + 1] - step > t[i]) return i;
+    return -1;
+}
+
+}  // namespace
+
 void env_itable_arange(float* table, int count, int bands, float step) {
     if (count <= 0) return;
     env_inctable_rangeset(table, count, 0.75f, static_cast<float>(bands) + 0.25f);
     // Limit the slope from below, then from above: no neighbouring positions
     // more than `step` apart, so no band is skipped even where the scale is
-    // steep (the square-root and Bark scales at low frequencies).
-    float prev = table[0];
-    for (int i = 1; i < count - 1; ++i) {
-        const float limit = prev + step;
-        if (table[i] > limit) {
+    // steep (the square-root and Bark scales at low frequencies). Each pass
+    // compares a position with its neighbour as already limited, so it is a
+    // recurrence only where the limit binds; elsewhere the comparisons run in
+    // blocks, and each is the one the line-by-line pass makes.
+    const int end = count - 1;
+    for (int i = first_steep_rise(table, 1, end, step); i < end;
+         i = first_steep_rise(table, i + 1, end, step)) {
+        for (float limit = table[i - 1] + step; i < end && table[i] > limit; ++i) {
             table[i] = limit;
-            prev = limit;
-        } else {
-            prev = table[i];
+            limit = limit + step;
         }
     }
-    float next = table[count - 1];
-    for (int i = count - 2; i >= 0; --i) {
-        const float limit = next - step;
-        if (limit > table[i]) {
+    for (int i = last_steep_rise(table, count - 2, step); i >= 0;
+         i = last_steep_rise(table, i - 1, step)) {
+        for (float limit = table[i + 1] - step; i >= 0 && limit > table[i]; --i) {
             table[i] = limit;
-            next = limit;
-        } else {
-            next = table[i];
+            limit = limit - step;
         }
     }
 }

@@ -77,16 +77,25 @@ da_IntensityEnvCreation::da_IntensityEnvCreation(const da_DGlobalSettings& globa
     : n_(global.lines),
       setup_(setup),
       tables_(tables),
+      step_amplitudes_(setup.steps > 0 ? setup.steps : 0),
       amplitude_(setup.bands),
       slots_(setup.bands + 2) {
     name = "da_IntensityEnvCreation";
+    // A stream's indices lie in 0 .. steps - 1: their amplitudes are worked
+    // out once, by the same function, instead of a power per band and frame.
+    for (int k = 0; k < static_cast<int>(step_amplitudes_.size()); ++k)
+        step_amplitudes_[k] = intensity_amplitude(k, setup_);
 }
 
 void da_IntensityEnvCreation::work() {
     const int bands = setup_.bands;
     while (input->queued() >= 1) {
         auto* index = static_cast<int*>(input->get_data());
-        for (int j = 0; j < bands; ++j) amplitude_[j] = intensity_amplitude(index[j], setup_);
+        const auto steps = static_cast<unsigned>(step_amplitudes_.size());
+        for (int j = 0; j < bands; ++j) {
+            const auto k = static_cast<unsigned>(index[j]);
+            amplitude_[j] = k < steps ? step_amplitudes_[k] : intensity_amplitude(index[j], setup_);
+        }
         float* envelope = item_alloc<float>(n_);
         env_highres_to(tables_.shares, amplitude_.data(), envelope, slots_.data());
         output1->put_data(index);

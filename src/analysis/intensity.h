@@ -70,6 +70,7 @@ class da_IntensityEnvCreation final : public da_Module {
     int n_;
     da_DIntensitySetup setup_;
     const da_IntensityTables& tables_;
+    std::vector<float> step_amplitudes_;  // intensity_amplitude(k) for 0 <= k < steps
     std::vector<float> amplitude_;
     std::vector<float> slots_;
 };

@@ -1,6 +1,7 @@
 #include "analysis/masking.h"
 
 #include <cmath>
+#include <memory>
 #include <vector>
 
 #include "analysis/band_envelope.h"
@@ -8,6 +9,27 @@
 #include "framework/queue_item.h"
 
 namespace x91 {
+
+// The flat per-line loops of the curve, also built for AVX2 where the CPU
+// has it; lanes round as scalar floats do.
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__)
+#define MASK_DISPATCH __attribute__((target_clones("avx2", "default")))
+#else
+#define MASK_DISPATCH
+#endif
+
+namespace {
+
+MASK_DISPATCH void line_energies(const float* values, float scale, float* energy, int count) {
+    for (int i = 0; i < count; ++i) energy[i] = r_sqr(values[i] * scale);
+}
+
+// out[i] = √(out[i] + add[i]).
+MASK_DISPATCH void root_of_sums(float* out, const float* add, int count) {
+    for (int i = 0; i < count; ++i) out[i] = std::sqrt(out[i] + add[i]);
+}
+
+}  // namespace
 
 da_MaskingEffectEvolve::da_MaskingEffectEvolve(const da_DGlobalSettings& global,
                                                const da_IMaskingSetup& setup)
@@ -31,22 +53,26 @@ void da_MaskingEffectEvolve::stat_mask_to(const float* values, float* out) const
     const float scale = setup_.level_scale;
     // Each line's energy, worked out once in a flat loop that vectorises; the
     // two spreads below are recurrences and take it from here.
-    std::vector<float> energy(n_);
-    for (int i = 0; i < n_; ++i) energy[i] = r_sqr(values[i] * scale);
-    // Upward spread: each line's energy reaches the lines above it only.
+    // Every entry is written before it is read: no zero fill.
+    const auto scratch = std::make_unique_for_overwrite<float[]>(2 * static_cast<std::size_t>(n_));
+    float* energy = scratch.get();
+    float* from_above = energy + n_;
+    line_energies(values, scale, energy, n_);
+    // Upward spread (each line's energy reaches the lines above it only) and
+    // downward spread (which also adds each line's own energy). Neither uses
+    // the other, so they run side by side, one line from each end per step:
+    // two chains of dependent operations overlap instead of following each
+    // other.
     float forward = 0.0f;
-    for (int i = 0; i < n_; ++i) {
+    float backward = 0.0f;
+    for (int i = 0, j = n_ - 1; i < n_; ++i, --j) {
         out[i] = upward_[i] * forward;
         forward = energy[i] + out[i];
-    }
-    // Downward spread, which also adds each line's own energy.
-    float backward = 0.0f;
-    for (int j = n_ - 1; j >= 0; --j) {
         const float decayed = downward_[j] * backward;
         backward = energy[j] + decayed;
-        out[j] = out[j] + backward;
+        from_above[j] = backward;
     }
-    for (int k = 0; k < n_; ++k) out[k] = std::sqrt(out[k]);
+    root_of_sums(out, from_above, n_);
 }
 
 std::vector<float> da_MaskingEffectEvolve::get_stat_mask(const float* values) const {

@@ -6,7 +6,27 @@
 #include "framework/queue_item.h"
 #include "quant/scalar_quantizers.h"
 
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__)
+#define SIDE_DISPATCH __attribute__((target_clones("avx2", "default")))
+#else
+#define SIDE_DISPATCH
+#endif
+
 namespace x91 {
+
+namespace {
+
+// Flat per-line loops of the stereo map, also built for AVX2 where the CPU
+// has it; lanes round as scalar floats do.
+SIDE_DISPATCH void square_roots(const float* in, float* out, int count) {
+    for (int i = 0; i < count; ++i) out[i] = std::sqrt(in[i]);
+}
+
+SIDE_DISPATCH void add_slope(float* map, int count, float slope) {
+    for (int i = 0; i < count; ++i) map[i] = map[i] + static_cast<float>(i) * slope;
+}
+
+}  // namespace
 
 da_StereoMapCreator::da_StereoMapCreator(const da_DGlobalSettings& global,
                                          const da_DSideStereoSetup& setup)
@@ -20,7 +40,7 @@ void da_StereoMapCreator::work() {
         float* map = item_alloc<float>(n_);
         // Square roots first (a flat loop that vectorises), then their
         // running sum in line order.
-        for (int i = 0; i < n_; ++i) map[i] = std::sqrt(envelope[i]);
+        square_roots(envelope, map, n_);
         float sum = 0.0f;
         for (int i = 0; i < n_; ++i) {
             sum = sum + map[i];
@@ -28,8 +48,7 @@ void da_StereoMapCreator::work() {
         }
         // About one part in bands + 1 of the scale spread evenly over the
         // lines; the int product stays below 2^22 for any line count in use.
-        const float slope = sum / static_cast<float>(bands_ * n_);
-        for (int i = 0; i < n_; ++i) map[i] = map[i] + static_cast<float>(i) * slope;
+        add_slope(map, n_, sum / static_cast<float>(bands_ * n_));
         env_itable_arange(map, n_, bands_, 1.0f);
         output1->put_data(envelope);
         output2->put_data(map);
@@ -91,12 +110,6 @@ void da_StereoSideMeasure::work() {
 }
 
 namespace {
-
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__)
-#define SIDE_DISPATCH __attribute__((target_clones("avx2", "default")))
-#else
-#define SIDE_DISPATCH
-#endif
 
 // Every line's rotation is independent of the others, so the loop runs in
 // vector lanes (AVX2 where available) with each lane's float operations as

@@ -1,10 +1,37 @@
 #include "coding/integer_codes.h"
 
 #include <algorithm>
+#include <bit>
 #include <climits>
 #include <vector>
 
+#include "coding/known_set_reader.h"
+
 namespace x91 {
+
+// --- bit window ------------------------------------------------------------------
+
+std::uint64_t da_BitWindow::word_at_end(const unsigned char* buffer, int capacity, long long byte) {
+    std::uint64_t word = 0;
+    for (int i = 0; i < 8; ++i)
+        if (byte + i < capacity) word |= std::uint64_t{buffer[byte + i]} << (8 * i);
+    return word;
+}
+
+void da_BitWindow::release() {
+    const long long pos = possition();
+    const long long end = static_cast<long long>(capacity_) * 8;
+    if (pos <= end) {
+        r_->packet().set_possition(static_cast<int>(pos));
+    } else {
+        // The packet's own reads past the end mark it as overran.
+        r_->packet().set_possition(static_cast<int>(end));
+        for (long long left = pos - end; left > 0; left -= 31)
+            r_->read(static_cast<int>(std::min(left, 31LL)));
+    }
+    base_ = pos - kWordBits;
+    count_ = 0;
+}
 
 // --- increasing sets -------------------------------------------------------------
 
@@ -38,67 +65,78 @@ constexpr int kSetStack = 64;
 
 // The median splits in preorder (median, left part, right part), with the
 // waiting right parts on a small stack instead of the call stack; parts that
-// cost nothing are never pushed. Same bits in the same order as the recursion
-// the header describes.
-void write_known_set_1(da_BinWriter& out, int const* p, int lo, int hi, int k) {
-    da_BitBatch w(out);
+// cost nothing are never pushed, and parts of at most kSmallSetSpan
+// positions take their whole code from a table. Same bits in the same order
+// as the recursion the header describes.
+void write_known_set_1(da_BitBatch& batch, int const* p, int lo, int hi, int k) {
+    if (k <= 0 || hi - lo + 1 - k <= 0) return;
+    // A copy keeps the pending bits in registers through the walk.
+    da_BitBatch w = batch;
     SetPart<const int> stack[kSetStack];
     int top = 0;
-    const auto push = [&](const int* q, int l, int h, int c) {
-        if (c > 0 && h - l + 1 - c > 0) stack[top++] = {q, l, h, c};
-    };
-    push(p, lo, hi, k);
-    while (top > 0) {
-        SetPart<const int> part = stack[--top];
-        // Walk down the left parts directly; only right parts wait.
+    SetPart<const int> part{p, lo, hi, k};
+    for (;;) {
+        // Here 0 < part.k < the part's size: the part needs bits.
         for (;;) {
             const int n = part.hi - part.lo + 1;
+            if (n <= kSmallSetSpan) {
+                std::uint32_t mask = 0;
+                for (int i = 0; i < part.k; ++i) mask |= 1u << ((part.p[i] - part.lo) & 31);
+                const unsigned code =
+                    kSmallSetTable.written[(1u << n) - 4 + (mask & ((1u << n) - 1))];
+                w.write(static_cast<int>(code), static_cast<int>(code >> kSmallSetLengthShift));
+                break;
+            }
             const int m = part.k / 2;
             const int median = part.p[m];
-            write_rng_num(w, n - part.k + 1, median - part.lo - m);
-            push(part.p + m + 1, median + 1, part.hi, part.k - m - 1);
-            const int left_hi = median - 1;
-            if (m <= 0 || left_hi - part.lo + 1 - m <= 0) break;
-            part = {part.p, part.lo, left_hi, m};
+            const int gap = median - part.lo - m;
+            write_rng_num(w, n - part.k + 1, gap);
+            const int right_k = part.k - m - 1;
+            if (right_k > 0 && part.hi - median - right_k > 0)
+                stack[top++] = {part.p + m + 1, median + 1, part.hi, right_k};
+            // The left part is empty, or full when no position was skipped.
+            if (m == 0 || gap <= 0) break;
+            part = {part.p, part.lo, median - 1, m};
         }
+        if (top == 0) break;
+        part = stack[--top];
     }
+    batch = w;
+}
+
+void write_known_set_1(da_BinWriter& out, int const* p, int lo, int hi, int k) {
+    da_BitBatch w(out);
+    write_known_set_1(w, p, lo, hi, k);
     w.flush();
 }
 
-void read_known_set_1(da_BinReader& in, int* p, int lo, int hi, int k) {
-    da_BitWindow r(in);
-    SetPart<int> stack[kSetStack];
-    int top = 0;
-    // Empty parts cost nothing; full ones are filled without bits.
-    const auto push = [&](int* q, int l, int h, int c) {
-        if (c <= 0) return;
-        if (h - l + 1 - c <= 0) {
-            fill_range(q, l, h, c);
-            return;
-        }
-        stack[top++] = {q, l, h, c};
-    };
-    push(p, lo, hi, k);
-    while (top > 0) {
-        SetPart<int> part = stack[--top];
-        for (;;) {
-            const int n = part.hi - part.lo + 1;
-            // p[m] lands in [lo + m, hi - (k - 1 - m)], which leaves exactly
-            // room for the m elements below it and the k - 1 - m above it,
-            // whatever the bits.
-            const int m = part.k / 2;
-            const int median = part.lo + m + read_rng_num(r, n - part.k + 1);
-            part.p[m] = median;
-            push(part.p + m + 1, median + 1, part.hi, part.k - m - 1);
-            const int left_hi = median - 1;
-            if (m <= 0) break;
-            if (left_hi - part.lo + 1 - m <= 0) {
-                fill_range(part.p, part.lo, left_hi, m);
-                break;
-            }
-            part = {part.p, part.lo, left_hi, m};
-        }
+namespace {
+
+// Writes the elements into p, offset by lo.
+struct PositionSink {
+    int* p;
+    int lo;
+    void median(int i, int pos) { p[i] = lo + pos; }
+    void run(int i, int pos, int count) {
+        for (int j = 0; j < count; ++j) p[i + j] = lo + pos + j;
     }
+    void small(int i, int pos, std::uint32_t mask) {
+        for (; mask != 0; mask &= mask - 1) p[i++] = lo + pos + std::countr_zero(mask);
+    }
+};
+
+}  // namespace
+
+void read_known_set_1(da_BinReader& in, int* p, int lo, int hi, int k) {
+    if (k <= 0) return;
+    // Empty and full ranges cost nothing.
+    if (hi - lo + 1 - k <= 0) {
+        fill_range(p, lo, hi, k);
+        return;
+    }
+    da_BitWindow r(in);
+    PositionSink sink{p, lo};
+    read_known_set_parts(r, hi - lo + 1, k, sink);
     r.release();
 }
 
@@ -191,29 +229,57 @@ long long n0_seq_bits(int const* v, int M, int k) {
 namespace {
 
 // S is within 0..M*k here, so both halves' totals come out within their own
-// bounds and every leaf is within 0..M.
-void read_n0_seq_within(da_BinReader& r, int* v, int M, int k, int S) {
-    if (k <= 0) return;
-    if (k == 1) {
-        v[0] = S;
-        return;
+// bounds and every leaf is within 0..M. The splits are read in the writer's
+// order (a run's split, then its left half, then its right half), with the
+// right halves waiting on a small stack and the window in registers.
+void read_n0_seq_within(da_BitWindow& window, int* v, int M, int k, int S) {
+    struct Run {
+        int* v;
+        int k;
+        int S;
+    };
+    // k halves per level and each level leaves one right half waiting.
+    Run stack[64];
+    int top = 0;
+    da_BitWindow r = window;
+    Run run{v, k, S};
+    for (;;) {
+        for (;;) {
+            if (run.k <= 0) break;
+            if (run.k == 1) {
+                run.v[0] = run.S;
+                break;
+            }
+            // An empty or a full run forces every split below it, as the
+            // writer knows: no bits to read.
+            if (run.S == 0 || static_cast<long long>(run.S) == static_cast<long long>(M) * run.k) {
+                for (int i = 0; i < run.k; ++i) run.v[i] = run.S == 0 ? 0 : M;
+                break;
+            }
+            const int h = run.k / 2;
+            const long long hi =
+                std::min(static_cast<long long>(run.S), static_cast<long long>(M) * h);
+            const long long lo = std::max(0LL, run.S - static_cast<long long>(M) * (run.k - h));
+            const int SL = static_cast<int>(lo) + read_rng_num(r, static_cast<int>(hi - lo + 1));
+            stack[top++] = {run.v + h, run.k - h, run.S - SL};
+            run = {run.v, h, SL};
+        }
+        if (top == 0) break;
+        run = stack[--top];
     }
-    const int h = k / 2;
-    const long long hi = std::min(static_cast<long long>(S), static_cast<long long>(M) * h);
-    const long long lo = std::max(0LL, S - static_cast<long long>(M) * (k - h));
-    const int SL = static_cast<int>(lo) + read_rng_num(r, static_cast<int>(hi - lo + 1));
-    read_n0_seq_within(r, v, M, h, SL);
-    read_n0_seq_within(r, v + h, M, k - h, S - SL);
+    window = r;
 }
 
 }  // namespace
 
-void read_n0_seq(da_BinReader& r, int* v, int M, int k, int S) {
+void read_n0_seq(da_BinReader& in, int* v, int M, int k, int S) {
     if (k <= 0) return;
     M = std::max(M, 0);
     const long long top = std::min(static_cast<long long>(M) * k, static_cast<long long>(INT_MAX));
+    da_BitWindow r(in);
     read_n0_seq_within(r, v, M, k,
                        static_cast<int>(std::clamp(static_cast<long long>(S), 0LL, top)));
+    r.release();
 }
 
 // --- unbounded numbers -------------------------------------------------------------

@@ -14,12 +14,12 @@
 namespace x91 {
 
 // Number of significant bits of x; 0 for x <= 0.
-inline int bin_size(int x) {
+constexpr int bin_size(int x) {
     if (x <= 0) return 0;
     return 32 - __builtin_clz(static_cast<unsigned>(x));
 }
 // 2 to the power k, k in 0..30.
-inline int i_exp2(int k) {
+constexpr int i_exp2(int k) {
     return 1 << k;
 }
 
@@ -53,40 +53,63 @@ class da_BitBatch {
     int count_ = 0;
 };
 
-// Takes bits from the packet 24 at a time ahead of the codes that use them:
-// each read returns exactly what the packet's own read would. Only bits
-// inside the buffer are taken ahead; near its end the window gives back what
-// it holds and reads straight from the packet, so running past the end is
-// seen just as before. The position runs ahead until release(), which must
-// come before anything else reads or looks at the position.
+// Reads ahead of the codes that use it, holding the next stream bits in one
+// 64-bit word, first bit at the top: a code's bits are a shift away, with no
+// reversal per read, and a range number costs one look and one skip. Bits past
+// the buffer's end read as 0, exactly as the packet's own reads give them; the
+// packet learns the position (and that it ran past its end, if so) only at
+// release(), which must come before anything else reads or looks at it.
 class da_BitWindow {
   public:
-    explicit da_BitWindow(da_BinReader& r) : r_(&r) {}
+    explicit da_BitWindow(da_BinReader& r)
+        : r_(&r),
+          buffer_(r.packet().data()),
+          capacity_(r.packet().capacity()),
+          base_(static_cast<long long>(r.possition()) - kWordBits) {}
 
+    // The next nbits (1..32) bits without taking them.
+    std::uint32_t peek(int nbits) {
+        if (count_ < nbits) refill();
+        return static_cast<std::uint32_t>(acc_ >> (kWordBits - nbits));
+    }
+    void skip(int nbits) {  // at most the bits that were peeked
+        acc_ <<= nbits;
+        count_ -= nbits;
+    }
     int read(int nbits) {  // 0..31 bits
         if (nbits <= 0) return 0;
-        while (count_ < nbits) {
-            const long long left =
-                static_cast<long long>(r_->packet().capacity()) * 8 - r_->possition();
-            if (left < 24) {
-                release();
-                return r_->read(nbits);
-            }
-            acc_ = (acc_ << 24) | static_cast<std::uint32_t>(r_->read(24));
-            count_ += 24;  // at most 30 + 24 bits held
-        }
-        count_ -= nbits;
-        return static_cast<int>((acc_ >> count_) & ((std::uint64_t{1} << nbits) - 1));
+        const std::uint32_t v = peek(nbits);
+        skip(nbits);
+        return static_cast<int>(v);
     }
-    void release() {
-        if (count_ > 0) r_->packet().set_possition(r_->possition() - count_);
-        count_ = 0;
-    }
+    long long possition() const { return base_ + kWordBits - count_; }
+    void release();
 
   private:
+    static constexpr int kWordBits = 64;
+    // Loads the 64 bits from the byte holding the position on, so at least
+    // 57 bits lie ahead afterwards.
+    void refill() {
+        const long long pos = possition();
+        const long long byte = pos >> 3;
+        const std::uint64_t word = byte + 8 <= capacity_
+                                       ? bit_stream_detail::load_le64(buffer_ + byte)
+                                       : word_at_end(buffer_, capacity_, byte);
+        acc_ = bit_stream_detail::reverse_bits64(word) << (pos & 7);
+        base_ = byte * 8;
+        count_ = kWordBits - static_cast<int>(pos & 7);
+    }
+    // The bytes from `byte` on as refill() sees them, zeros past the end.
+    // Static, so that a window held in a local variable can live in
+    // registers.
+    static std::uint64_t word_at_end(const unsigned char* buffer, int capacity, long long byte);
+
     da_BinReader* r_;
+    const unsigned char* buffer_;
+    int capacity_;
+    long long base_;  // stream position of the loaded word's first bit
     std::uint64_t acc_ = 0;
-    int count_ = 0;
+    int count_ = 0;  // bits of acc_ not yet taken
 };
 
 // Shape of the set coders that the layered codes take: (stream, set, lo, hi, k).
@@ -98,7 +121,7 @@ using SetReaderFn = void (*)(da_BinReader&, int*, int, int, int);
 // and the others one more. n < 2 writes nothing. For n = 5 the codewords of
 // v = 0..4 are 001, 11, 10, 01, 000.
 template <typename Writer>
-inline void write_rng_num(Writer& w, int n, int v) {
+constexpr void write_rng_num(Writer& w, int n, int v) {
     if (n < 2) return;
     const int s = bin_size(n);
     const int h = i_exp2(s - 1);
@@ -112,7 +135,7 @@ inline void write_rng_num(Writer& w, int n, int v) {
         w.write(low, s - 1);
 }
 // The number of bits write_rng_num(w, n, v) writes, found without writing.
-inline int rng_num_bits(int n, int v) {
+constexpr int rng_num_bits(int n, int v) {
     if (n < 2) return 0;
     const int s = bin_size(n);
     const int h = i_exp2(s - 1);
@@ -121,7 +144,7 @@ inline int rng_num_bits(int n, int v) {
 }
 // 0..n-1 for any bits when n >= 1; n - 1 for n <= 0 (no value exists).
 template <typename Reader>
-inline int read_rng_num(Reader& r, int n) {
+constexpr int read_rng_num(Reader& r, int n) {
     if (n < 2) return n - 1;
     const int s = bin_size(n);
     const int h = i_exp2(s - 1);
@@ -132,10 +155,25 @@ inline int read_rng_num(Reader& r, int n) {
     return n - 1 - c;
 }
 
+// The same range number from a window: all s bits are looked at once, and the
+// last one is taken only when the shorter codeword does not apply.
+inline int read_rng_num(da_BitWindow& r, int n) {
+    if (n < 2) return n - 1;
+    const int s = bin_size(n);
+    const std::uint32_t w = r.peek(s);
+    std::uint32_t c = w >> 1;
+    const std::uint32_t longer = c < static_cast<std::uint32_t>(n) - (1u << (s - 1)) ? 1 : 0;
+    c |= (w & longer) << (s - 1);
+    r.skip(s - 1 + static_cast<int>(longer));
+    return n - 1 - static_cast<int>(c);
+}
+
 // A strictly increasing set p[0..k-1] within [lo, hi], by median splits: the
 // middle element as a range number, then the left part, then the right part.
 // The empty set and the full range cost nothing. Requires 0 <= k <= hi-lo+1.
 void write_known_set_1(da_BinWriter& w, int const* p, int lo, int hi, int k);
+// The same into a batch that the caller flushes.
+void write_known_set_1(da_BitBatch& w, int const* p, int lo, int hi, int k);
 void read_known_set_1(da_BinReader& r, int* p, int lo, int hi, int k);
 
 // The same set by halving the range: the count below the midpoint, then

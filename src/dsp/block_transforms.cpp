@@ -184,24 +184,43 @@ void ihvst56_many(int count, const float* const* ta, const float* const* tb, flo
     run_in_lanes(ihvst56_lanes, count, ta, tb, a, b);
 }
 
+namespace {
+
+// The boundary rotation of 28 line pairs (i, 55 - i), forward or inverse.
+// The block is copied first, so the result may overwrite it and both halves
+// run as flat loops that vectorise; each line gets the same two products and
+// the same sum or difference as pair by pair.
+template <bool kInverse>
+X91_PASS void rotate_block(const float* src, float* dst) {
+    float in[56];
+    for (int i = 0; i < 56; ++i) in[i] = src[i];
+    const float* p = window_112 + 56;
+    const float* s = window_112;
+    for (int i = 0; i < 28; ++i)
+        dst[i] = kInverse ? p[i] * in[i] - s[i] * in[55 - i] : p[i] * in[i] + s[i] * in[55 - i];
+    for (int i = 0; i < 28; ++i)
+        dst[55 - i] =
+            kInverse ? s[i] * in[i] + p[i] * in[55 - i] : p[i] * in[55 - i] - s[i] * in[i];
+}
+
+X91_DISPATCH void rotate_forward(const float* src, float* dst) {
+    rotate_block<false>(src, dst);
+}
+
+X91_DISPATCH void rotate_inverse(const float* src, float* dst) {
+    rotate_block<true>(src, dst);
+}
+
+}  // namespace
+
 void overlap56(const float* src, float* dst) {
     fft_require_tables("overlap56");
-    for (int i = 0; i < 28; ++i) {
-        const float c = src[i], d = src[55 - i];
-        const float p = window_112[56 + i], s = window_112[i];
-        dst[i] = p * c + s * d;
-        dst[55 - i] = p * d - s * c;
-    }
+    rotate_forward(src, dst);
 }
 
 void ioverlap56(const float* src, float* dst) {
     fft_require_tables("ioverlap56");
-    for (int i = 0; i < 28; ++i) {
-        const float c = src[i], d = src[55 - i];
-        const float p = window_112[56 + i], s = window_112[i];
-        dst[i] = p * c - s * d;
-        dst[55 - i] = s * c + p * d;
-    }
+    rotate_inverse(src, dst);
 }
 
 }  // namespace x91

@@ -59,16 +59,20 @@ template <int M>
 X91_PASS void inverse(const FrameTables& t, const float* a, const float* b, float* y) {
     constexpr int n = M / 2;
     const float* line = t.tw->line_f.data();
-    float at[2 * n];
-    float bt[2 * n];
-    for (int k = 0; k < n; ++k) {
-        cmul(at + 2 * k, a + 2 * k, line + 2 * k);
-        cmul(bt + 2 * k, b + 2 * k, line + 2 * k);
-    }
-    float z[2 * M];
-    mdcst_combine_n(at, bt, z, M);
     const float* odd = t.tw->odd_i.data();
-    for (int k = 0; k < M; ++k) cmul(z + 2 * k, z + 2 * k, odd + 2 * k);
+    // The line twiddles, the combination into Z (as mdcst_combine_n does it)
+    // and the odd twiddles in one pass: each value takes the same operations
+    // in the same order, without the intermediate arrays.
+    float z[2 * M];
+    for (int k = 0; k < n; ++k) {
+        float at[2], bt[2];
+        cmul(at, a + 2 * k, line + 2 * k);
+        cmul(bt, b + 2 * k, line + 2 * k);
+        float low[2], high[2];
+        mdcst_combine_pair(at, bt, low, high);
+        cmul(z + 2 * k, low, odd + 2 * k);
+        cmul(z + 2 * (M - 1 - k), high, odd + 2 * (M - 1 - k));
+    }
     float v[2 * M];
     if constexpr (M == 1764)
         fft_detail::ifft_1764(z, v, 2, 2, false);
@@ -112,15 +116,8 @@ void mdcst_separate_n(const float* v, float* a, float* b, int m) {
 
 void mdcst_combine_n(const float* a, const float* b, float* z, int m) {
     const int n = m / 2;
-    for (int i = 0; i < n; ++i) {
-        const float ar = a[2 * i], ai = a[2 * i + 1];
-        const float br = b[2 * i], bi = b[2 * i + 1];
-        // Z[i] = j·a − b, Z[M−1−i] = −conj(j·a + b)
-        z[2 * i] = -br - ai;
-        z[2 * i + 1] = ar - bi;
-        z[2 * (m - 1 - i)] = ai - br;
-        z[2 * (m - 1 - i) + 1] = ar + bi;
-    }
+    for (int i = 0; i < n; ++i)
+        mdcst_combine_pair(a + 2 * i, b + 2 * i, z + 2 * i, z + 2 * (m - 1 - i));
 }
 
 void stereo_mdcst_1764(const float* x, float* a, float* b) {

@@ -26,4 +26,16 @@ void mdcst_separate_n(const float* v, float* a, float* b, int m);
 // Inverse of mdcst_separate_n: builds all M values of z from N lines of a and b.
 void mdcst_combine_n(const float* a, const float* b, float* z, int m);
 
+// One step of mdcst_combine_n, for line i of a and b: p = z[i] and
+// q = z[M − 1 − i]. The inverse transform takes it inside its twiddle pass.
+inline void mdcst_combine_pair(const float* a, const float* b, float* p, float* q) {
+    const float ar = a[0], ai = a[1];
+    const float br = b[0], bi = b[1];
+    // Z[i] = j·a − b, Z[M−1−i] = −conj(j·a + b)
+    p[0] = -br - ai;
+    p[1] = ar - bi;
+    q[0] = ai - br;
+    q[1] = ar + bi;
+}
+
 }  // namespace x91

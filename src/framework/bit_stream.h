@@ -97,6 +97,15 @@ inline std::uint32_t reverse_bits(std::uint32_t v, int n) {
     return r >> (32 - n);
 }
 
+// All 64 bits of v in reverse order: the bytes swapped, then the bits within
+// each byte.
+inline std::uint64_t reverse_bits64(std::uint64_t v) {
+    v = __builtin_bswap64(v);
+    v = ((v >> 4) & 0x0F0F0F0F0F0F0F0FULL) | ((v & 0x0F0F0F0F0F0F0F0FULL) << 4);
+    v = ((v >> 2) & 0x3333333333333333ULL) | ((v & 0x3333333333333333ULL) << 2);
+    return ((v >> 1) & 0x5555555555555555ULL) | ((v & 0x5555555555555555ULL) << 1);
+}
+
 // Little-endian 64-bit words at any byte address; one plain load or store
 // on little-endian machines.
 inline std::uint64_t load_le64(const unsigned char* p) {

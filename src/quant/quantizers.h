@@ -27,12 +27,13 @@ class da_QuantizeBaseClass : public da_Module {
     // log_dequant(k, b), from a table for the indices that occur in practice
     // (inline: it runs once per line).
     float level(int k) const {
-        // log_dequant mirrors negative indices by flipping the sign of the
-        // float, so the table serves both signs exactly.
-        if (k >= 0 && k < kLevelTableSize) return levels_[k];
-        if (k < 0 && k > -kLevelTableSize) return -levels_[-k];
+        // Unsigned, so that indices on either side of the table fail one test.
+        const unsigned slot = static_cast<unsigned>(k) + (kLevelTableSize - 1);
+        if (slot < levels_.size()) return levels_[slot];
         return level_beyond_table(k);
     }
+    // level(index[i]) for the n_ lines.
+    void levels_to(const int* index, float* out) const;
     int blocks() const { return n_ / kBlock; }
 
     // Levels beyond this index overflow float for the default base already; the
@@ -46,7 +47,8 @@ class da_QuantizeBaseClass : public da_Module {
 
   private:
     float level_beyond_table(int k) const;
-    std::vector<float> levels_;  // log_dequant(k, b) for 0 <= k < size
+    // log_dequant(k, b) for -size < k < size, at k + size - 1.
+    std::vector<float> levels_;
 };
 
 // Encoder. Per step takes 1 curve (curve_input) and 2 real spectra, left then
@@ -92,6 +94,13 @@ class da_DeQuantizator final : public da_QuantizeBaseClass {
     da_Queue_GetFace* curve_input = nullptr;
     da_Queue_PutFace* curve_output = nullptr;
     da_Queue_PutFace* spectrum_output = nullptr;
+
+  private:
+    // Scratch for the blocks with a sine form, sized once for all blocks.
+    std::vector<int> sine_blocks_;
+    std::vector<float> plain_;
+    std::vector<const float*> in_l_, in_r_;
+    std::vector<float*> out_l_, out_r_;
 };
 
 }  // namespace x91

@@ -4,9 +4,14 @@
 #include <climits>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <vector>
 
 #include "dsp/numeric.h"
+
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__)
+#include <immintrin.h>
+#endif
 
 namespace x91 {
 
@@ -93,6 +98,67 @@ bool da_LogQuantizer::above_first_threshold(float y) const {
     // r_logb(b, y) is the float quotient of two float logarithms; keeping
     // ln b from the constructor leaves every rounding as it was.
     return std::log(y) / ln_b_ > r_;
+}
+
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__)
+#define LEVEL_ZERO_LANES 1
+#endif
+
+// Outside the unnamed namespace: its two versions are chosen by the CPU at
+// load time, which some compilers do not count as a use.
+namespace quant_detail {
+
+// Bit j of below[b] is set when line 8·b + j has a level argument below
+// `limit`, computed as magnitude() computes it (of the magnitude); a NaN is
+// never below. With AVX2 four lanes of doubles do the same operations.
+#ifdef LEVEL_ZERO_LANES
+__attribute__((target("avx2"))) void mark_level_zero(const float* x, int blocks, double b_minus_1,
+                                                     float limit, unsigned char* below) {
+    const __m256 magnitude_bits = _mm256_castsi256_ps(_mm256_set1_epi32(0x7FFFFFFF));
+    const __m256d factor = _mm256_set1_pd(b_minus_1);
+    const __m256d one = _mm256_set1_pd(1.0);
+    const __m256 bound = _mm256_set1_ps(limit);
+    for (int b = 0; b < blocks; ++b) {
+        const __m256 m = _mm256_and_ps(_mm256_loadu_ps(x + 8 * b), magnitude_bits);
+        const __m256d lo =
+            _mm256_add_pd(_mm256_mul_pd(factor, _mm256_cvtps_pd(_mm256_castps256_ps128(m))), one);
+        const __m256d hi =
+            _mm256_add_pd(_mm256_mul_pd(factor, _mm256_cvtps_pd(_mm256_extractf128_ps(m, 1))), one);
+        const __m256 y = _mm256_set_m128(_mm256_cvtpd_ps(hi), _mm256_cvtpd_ps(lo));
+        below[b] =
+            static_cast<unsigned char>(_mm256_movemask_ps(_mm256_cmp_ps(y, bound, _CMP_LT_OQ)));
+    }
+}
+__attribute__((target("default")))
+#endif
+void mark_level_zero(const float* x, int blocks, double b_minus_1, float limit,
+                     unsigned char* below) {
+    for (int b = 0; b < blocks; ++b) {
+        unsigned marks = 0;
+        for (int j = 0; j < 8; ++j)
+            if (level_argument(b_minus_1, std::fabs(x[8 * b + j])) < limit) marks |= 1u << j;
+        below[b] = static_cast<unsigned char>(marks);
+    }
+}
+
+}  // namespace quant_detail
+
+void da_LogQuantizer::indices(const float* x, int* index, int count) const {
+    const int blocks = count > 0 ? count / 8 : 0;
+    const auto below = std::make_unique_for_overwrite<unsigned char[]>(blocks > 0 ? blocks : 1);
+    quant_detail::mark_level_zero(x, blocks, b_minus_1_, zero_below_, below.get());
+    for (int b = 0; b < blocks; ++b) {
+        const unsigned marks = below[b];
+        if (marks == 0xFF) {
+            std::fill(index + 8 * b, index + 8 * b + 8, 0);
+            continue;
+        }
+        for (int j = 0; j < 8; ++j) {
+            const int i = 8 * b + j;
+            index[i] = (marks >> j) & 1 ? 0 : (*this)(x[i]);
+        }
+    }
+    for (int i = 8 * blocks; i < count; ++i) index[i] = (*this)(x[i]);
 }
 
 int da_LogQuantizer::magnitude_above(float y) const {

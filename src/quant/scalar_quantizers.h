@@ -25,6 +25,9 @@ class da_LogQuantizer {
   public:
     da_LogQuantizer(float b, float r);
     int operator()(float x) const { return 0.0f > x ? -magnitude(-x) : magnitude(x); }
+    // index[i] = (*this)(x[i]) for count values; the values that stay at
+    // level 0 are found eight at a time.
+    void indices(const float* x, int* index, int count) const;
 
   private:
     // Inline so that the common level-0 case costs no call; the level

@@ -95,6 +95,41 @@ TEST(EnvItableArangeTest, ForwardPassKeepsLastBackwardPassMayRaiseFirst) {
     EXPECT_EQ(u.back(), 3.25f);
 }
 
+// The slope limits as two plain passes over the lines, each position
+// compared with its neighbour as already limited.
+void line_by_line_arange(std::vector<float>& t, int bands, float step) {
+    const int count = static_cast<int>(t.size());
+    env_inctable_rangeset(t.data(), count, 0.75f, static_cast<float>(bands) + 0.25f);
+    for (int i = 1; i < count - 1; ++i)
+        if (t[i] > t[i - 1] + step) t[i] = t[i - 1] + step;
+    for (int i = count - 2; i >= 0; --i)
+        if (t[i + 1] - step > t[i]) t[i] = t[i + 1] - step;
+}
+
+TEST(EnvItableArangeTest, BlockScanGivesTheLineByLinePassesBitForBit) {
+    const std::uint32_t seed = test_seed(31);
+    SCOPED_TRACE(seed);
+    std::mt19937 rng(seed);
+    std::exponential_distribution<float> rise(4.0f);
+    for (int round = 0; round < 400; ++round) {
+        const int count = std::uniform_int_distribution<int>(1, 300)(rng);
+        const float step = round % 3 == 0 ? 0.25f : 1.0f;
+        // Rising tables with rare steep rises, sometimes with plateaus,
+        // falls or non-finite values in them.
+        std::vector<float> t(count);
+        float x = 0.0f;
+        for (float& v : t) {
+            x += rng() % 40 == 0 ? 200.0f * rise(rng) : rise(rng);
+            v = x;
+            if (round % 4 == 1 && rng() % 50 == 0) v = rng() % 2 ? kNaN : -x;
+        }
+        std::vector<float> ours = t, theirs = t;
+        env_itable_arange(ours.data(), count, 1 + round % 40, step);
+        line_by_line_arange(theirs, 1 + round % 40, step);
+        ASSERT_EQ(std::memcmp(ours.data(), theirs.data(), count * sizeof(float)), 0) << round;
+    }
+}
+
 TEST(EnvIweightsTest, OuterLinesCountFullyAndWeightsSumToCount) {
     // Positions 0.75 and bands + 0.25 fall into the outer slots, which fold
     // into the first and the last band.

@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "dsp/numeric.h"
@@ -126,6 +127,26 @@ TEST_F(IntensityModulesTest, DamagedIndicesStillGiveAnEnvelope) {
     envelope = take_item<float>(envelopes, 800);
     item_free(pass.get_data());
     EXPECT_GT(envelope[799], 0.0f);
+}
+
+// The amplitudes of indices 0 .. steps - 1 come from a table; every index,
+// the ones next to the table and damaged ones must give the envelope that
+// intensity_amplitude's values give.
+TEST_F(IntensityModulesTest, EnvelopeOfEveryIndexMatchesTheAmplitudeFormula) {
+    const int bands = ds.intensity.bands;
+    for (int first = -bands; first <= ds.intensity.steps; first += bands) {
+        std::vector<int> frame(bands);
+        for (int j = 0; j < bands; ++j) frame[j] = first + j;
+        frame[0] = first < 0 ? INT_MIN : INT_MAX;
+        indices.put_data(make_item<int>(frame));
+        creation.work();
+        envelope = take_item<float>(envelopes, 800);
+        item_free(pass.get_data());
+        std::vector<float> amplitude(bands), expected(800), slots(bands + 2);
+        for (int j = 0; j < bands; ++j) amplitude[j] = intensity_amplitude(frame[j], ds.intensity);
+        env_highres_to(tables.shares, amplitude.data(), expected.data(), slots.data());
+        ASSERT_EQ(std::memcmp(envelope.data(), expected.data(), sizeof(float) * 800), 0) << first;
+    }
 }
 
 }  // namespace

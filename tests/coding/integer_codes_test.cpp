@@ -9,6 +9,8 @@
 #include <set>
 #include <vector>
 
+#include "coding/small_set_table.h"
+#include "reference_set_reader.h"
 #include "support/coding_test_util.h"
 
 namespace x91 {
@@ -254,6 +256,17 @@ TEST(BoundedSequenceTest, RandomSequencesRoundTrip) {
     }
 }
 
+// The total's splits as the plain recursion reads them from the packet.
+void reference_read_n0_seq(da_BinReader& r, int* v, int M, int k, int S) {
+    if (k == 1) v[0] = S;
+    if (k <= 1) return;
+    const int h = k / 2;
+    const int hi = std::min(S, M * h), lo = std::max(0, S - M * (k - h));
+    const int SL = lo + read_rng_num(r, hi - lo + 1);
+    reference_read_n0_seq(r, v, M, h, SL);
+    reference_read_n0_seq(r, v + h, M, k - h, S - SL);
+}
+
 TEST(BoundedSequenceTest, ForeignBitsAndTotalsGiveValuesInBounds) {
     const unsigned seed = coding_test::test_seed();
     SCOPED_TRACE(coding_test::seed_note(seed));
@@ -261,13 +274,22 @@ TEST(BoundedSequenceTest, ForeignBitsAndTotalsGiveValuesInBounds) {
     for (int round = 0; round < 300; ++round) {
         const int k = uniform(rng, 1, 600), M = uniform(rng, 0, 31);
         const int S = uniform(rng, -100, M * k + 100);
-        auto p = random_packet(rng, uniform(rng, 0, 200));
-        da_BinReader r(*p);
-        std::vector<int> out(k);
+        const int bytes = uniform(rng, 0, 200);
+        const std::uint32_t state = static_cast<std::uint32_t>(rng());
+        std::mt19937 same_a(state), same_b(state);
+        auto p = random_packet(same_a, bytes);
+        auto q = random_packet(same_b, bytes);
+        da_BinReader r(*p), r_theirs(*q);
+        std::vector<int> out(k), theirs(k);
         read_n0_seq(r, out.data(), M, k, S);
         const int want = std::clamp(S, 0, M * k);
         ASSERT_EQ(std::accumulate(out.begin(), out.end(), 0), want);
         for (int x : out) ASSERT_TRUE(x >= 0 && x <= M);
+        // The same values, bits and overrun as the recursion.
+        reference_read_n0_seq(r_theirs, theirs.data(), M, k, want);
+        ASSERT_EQ(out, theirs);
+        ASSERT_EQ(r.possition(), r_theirs.possition());
+        ASSERT_EQ(r.overran(), r_theirs.overran());
     }
 }
 
@@ -346,7 +368,8 @@ TEST(StarsAndBarsTest, ForeignBitsGiveNonNegativeValuesWithTheTotal) {
 }
 
 // The median-split coder written as the plain recursion its definition
-// states; the library walks the same splits without recursing.
+// states; the library walks the same splits without recursing (the reader's
+// recursion is in coding_test_util.h).
 void reference_write_set(da_BinWriter& w, const int* p, int lo, int hi, int k) {
     const int n = hi - lo + 1;
     if (k <= 0 || n - k <= 0) return;
@@ -354,19 +377,6 @@ void reference_write_set(da_BinWriter& w, const int* p, int lo, int hi, int k) {
     write_rng_num(w, n - k + 1, p[m] - lo - m);
     reference_write_set(w, p, lo, p[m] - 1, m);
     reference_write_set(w, p + m + 1, p[m] + 1, hi, k - m - 1);
-}
-
-void reference_read_set(da_BinReader& r, int* p, int lo, int hi, int k) {
-    const int n = hi - lo + 1;
-    if (k <= 0) return;
-    if (n - k <= 0) {
-        for (int i = 0; i < k; ++i) p[i] = std::min(lo + i, hi);
-        return;
-    }
-    const int m = k / 2;
-    p[m] = lo + m + read_rng_num(r, n - k + 1);
-    reference_read_set(r, p, lo, p[m] - 1, m);
-    reference_read_set(r, p + m + 1, p[m] + 1, hi, k - m - 1);
 }
 
 TEST(KnownSetTest, MedianSplitsMatchTheRecursionBitForBit) {
@@ -398,11 +408,60 @@ TEST(KnownSetTest, MedianSplitsMatchTheRecursionBitForBit) {
         std::vector<int> out_ours(k_read, -7), out_theirs(k_read, -7);
         da_BinReader r_ours(*bits_ours), r_theirs(*bits_theirs);
         read_known_set_1(r_ours, out_ours.data(), lo, lo + n - 1, k_read);
-        reference_read_set(r_theirs, out_theirs.data(), lo, lo + n - 1, k_read);
+        coding_test::reference_read_set(r_theirs, out_theirs.data(), lo, lo + n - 1, k_read);
         ASSERT_EQ(out_ours, out_theirs);
         ASSERT_EQ(r_ours.possition(), r_theirs.possition());
         ASSERT_EQ(r_ours.overran(), r_theirs.overran());
     }
+}
+
+// Parts of up to kSmallSetSpan positions are written from a table: every
+// set within a few more positions than that gives the recursion's bits.
+TEST(KnownSetTest, TableWrittenPartsMatchTheRecursionForEverySet) {
+    for (int n = 1; n <= kSmallSetSpan + 2; ++n)
+        for (int mask = 0; mask < 1 << n; ++mask) {
+            std::vector<int> set;
+            for (int j = 0; j < n; ++j)
+                if ((mask >> j) & 1) set.push_back(-4 + j);
+            const int k = static_cast<int>(set.size());
+            auto ours = scratch_packet(8);
+            auto theirs = scratch_packet(8);
+            da_BinWriter w_ours(*ours), w_theirs(*theirs);
+            write_known_set_1(w_ours, set.data(), -4, -4 + n - 1, k);
+            reference_write_set(w_theirs, set.data(), -4, -4 + n - 1, k);
+            ASSERT_EQ(bit_string(*ours, 0, ours->possition()),
+                      bit_string(*theirs, 0, theirs->possition()))
+                << n << " " << mask;
+        }
+}
+
+// Parts of up to kSmallSetSpan positions are read from a table: every bit
+// pattern longer than their longest code, with zeros past the packet's end
+// after it, gives what the recursion reads, for every set size and offset.
+TEST(KnownSetTest, TableReadPartsMatchTheRecursionForEveryPattern) {
+    constexpr int kPatternBits = [] {
+        int longest = 0;
+        for (const auto& row : small_set_detail::kLongest)
+            for (int bits : row) longest = std::max(longest, bits);
+        return longest + 1;
+    }();
+    for (int n = 1; n <= kSmallSetSpan + 2; ++n)
+        for (int k = 0; k <= n; ++k)
+            for (int pattern = 0; pattern < 1 << kPatternBits; ++pattern) {
+                std::vector<std::unique_ptr<da_BinRWBase>> packets;
+                for (int copy = 0; copy < 2; ++copy) {
+                    packets.push_back(scratch_packet(2, 0));
+                    da_BinWriter w(*packets.back());
+                    w.write(pattern, kPatternBits);
+                }
+                da_BinReader r_ours(*packets[0]), r_theirs(*packets[1]);
+                std::vector<int> ours(k, -7), theirs(k, -7);
+                read_known_set_1(r_ours, ours.data(), 3, 3 + n - 1, k);
+                coding_test::reference_read_set(r_theirs, theirs.data(), 3, 3 + n - 1, k);
+                ASSERT_EQ(ours, theirs) << n << " " << k << " " << pattern;
+                ASSERT_EQ(r_ours.possition(), r_theirs.possition());
+                ASSERT_EQ(r_ours.overran(), r_theirs.overran());
+            }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 #include "quant/scalar_quantizers.h"
 
@@ -81,6 +82,38 @@ TEST_P(LogQuantIdentityTest, StridedSweepOfAllFloats) {
           std::numeric_limits<float>::max(), std::numeric_limits<float>::infinity(),
           -std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN()})
         EXPECT_EQ(fast(x), log_quant(x, b, 0.5f)) << x;
+}
+
+// The array form decides level 0 eight values at a time. Every float within
+// 2^17 ulps of r (where level 1 begins) and of (b^r - 1)/(b - 1) (where the
+// shortcut to level 0 ends), both signs, a strided sweep of all floats and
+// the special values, in an array whose length is no multiple of eight, must
+// give the single-value indices.
+TEST_P(LogQuantIdentityTest, ArrayFormGivesTheSingleValueIndices) {
+    const float b = GetParam();
+    const float r = 0.5f;
+    const da_LogQuantizer fast(b, r);
+    const float shortcut_end =
+        static_cast<float>((std::pow(double{b}, double{r}) - 1.0) / (b - 1.0));
+    std::vector<float> x;
+    for (float centre : {r, shortcut_end}) {
+        float lo = centre, hi = centre;
+        for (int i = 0; i < 1 << 17; ++i) {
+            x.insert(x.end(), {lo, hi, -lo, -hi});
+            lo = std::nextafter(lo, 0.0f);
+            hi = std::nextafter(hi, std::numeric_limits<float>::infinity());
+        }
+    }
+    for (std::uint64_t bits = 0; bits <= 0xFFFFFFFFull; bits += 4099)
+        x.push_back(from_bits(static_cast<std::uint32_t>(bits)));
+    x.insert(x.end(),
+             {0.0f, -0.0f, std::numeric_limits<float>::denorm_min(),
+              std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
+              std::numeric_limits<float>::quiet_NaN(), -std::numeric_limits<float>::quiet_NaN()});
+    if (x.size() % 8 == 0) x.push_back(r);
+    std::vector<int> index(x.size());
+    fast.indices(x.data(), index.data(), static_cast<int>(x.size()));
+    for (std::size_t i = 0; i < x.size(); ++i) ASSERT_EQ(index[i], fast(x[i])) << "x=" << x[i];
 }
 
 INSTANTIATE_TEST_SUITE_P(Bases, LogQuantIdentityTest,

@@ -115,6 +115,37 @@ TEST(DeQuantizatorTest, BoundaryRotationsWithoutBlockTransforms) {
     }
 }
 
+// The levels come from a table of the indices in use, eight lines at a time
+// where the CPU allows: every index of the table, its edges, the indices
+// beyond it and the extremes must give log_dequant's floats (infinite and NaN
+// ones included, hence the bitwise comparison).
+TEST(DeQuantizatorTest, LevelsOfEveryTableIndexAndBeyond) {
+    const int n = 1764;
+    DeQuantizatorRig rig(n);
+    std::vector<int> left(n), right(n);
+    for (int i = 0; i < n; ++i) {
+        left[i] = -1100 + i;
+        right[i] = 1100 - i;
+    }
+    left[5] = INT_MIN;
+    right[1000] = INT_MAX;
+    rig.put(left, right, std::vector<float>(n, 1.0f), std::vector<int>(2 * (n / 56), 0));
+    rig.dq.work();
+    const auto out_l = take_item<float>(rig.spectra, n);
+    const auto out_r = take_item<float>(rig.spectra, n);
+    std::vector<float> el(n), er(n);
+    for (int i = 0; i < n; ++i) {
+        el[i] = log_dequant(left[i], is.quantize.base);
+        er[i] = log_dequant(right[i], is.quantize.base);
+    }
+    for (int d = 28; d + 56 <= n; d += 56) {
+        ioverlap56(el.data() + d, el.data() + d);
+        ioverlap56(er.data() + d, er.data() + d);
+    }
+    EXPECT_EQ(std::memcmp(out_l.data(), el.data(), n * sizeof(float)), 0);
+    EXPECT_EQ(std::memcmp(out_r.data(), er.data(), n * sizeof(float)), 0);
+}
+
 class QuantizeRoundTripTest : public ::testing::Test {
   protected:
     // One frame of noisy, partly tonal spectra and a smooth curve.

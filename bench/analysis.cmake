@@ -1,0 +1,1 @@
+x91_bench(analysis SOURCES analysis.cpp LAYERS analysis dsp)
