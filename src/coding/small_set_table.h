@@ -1,5 +1,5 @@
 // Every median-split code of a set within at most kSmallSetSpan positions,
-// worked out at compile time, for both directions. Reading: for n positions
+// worked out once, for both directions. Reading: for n positions
 // and 0 < k < n elements, the next `bits` stream bits (the length of the
 // longest such code) pick an entry that holds the set as a mask and the
 // length of its own code. Writing: the set's mask picks its code and length.
@@ -141,6 +141,8 @@ constexpr SmallSetTable build_table() {
 
 }  // namespace small_set_detail
 
-inline constexpr small_set_detail::SmallSetTable kSmallSetTable = small_set_detail::build_table();
+// Built by build_table() before main: some compilers would stop evaluating
+// it at compile time, as it takes more steps than they allow.
+extern const small_set_detail::SmallSetTable kSmallSetTable;
 
 }  // namespace x91
