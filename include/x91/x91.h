@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "x91/status.h"
+
 namespace x91 {
 
 inline constexpr int kSampleRate = 44100;
@@ -31,29 +33,6 @@ inline constexpr std::size_t kMaxPacketBytes = std::size_t{4} << 20;
 
 // The library's version, e.g. "0.1.0".
 const char* version();
-
-enum class Status {
-    ok,
-    invalid_argument,     // an argument no call can work with (a quality out of range, ...)
-    invalid_state,        // the call does not fit the object's state (push after finish, ...)
-    not_x91,              // the data does not start with "x91"
-    cut_short,            // the data ends inside a header, a count or a packet
-    header_damaged,       // a stored setting the codec cannot run with
-    packet_too_large,     // a packet count beyond kMaxPacketBytes, or negative
-    packet_overrun,       // decoding ran past the packet's end: damaged, decoded as far as it goes
-    packet_unread_bytes,  // decoding left whole bytes of the packet unread: the audio is
-                          // there, but the packet is not what the encoder wrote
-};
-
-// The outcome of a call: a status, and for anything but ok a message for
-// people, e.g. "x91 header damaged: line count 0".
-struct Result {
-    Status status = Status::ok;
-    std::string message;
-
-    bool ok() const { return status == Status::ok; }
-    explicit operator bool() const { return ok(); }
-};
 
 // The x91 file header as a value: every setting the decoder needs, as
 // stored in each file. A default Header holds the codec's defaults.

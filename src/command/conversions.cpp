@@ -174,9 +174,10 @@ bool WaveToXFile(const Source& in, std::string out, const da_ESettings& esetting
     std::vector<unsigned char> block(kBlockBytes);
     std::vector<std::int16_t> samples(kBlockBytes / 2);
     bool input_failed = false;
+    x91::Result encoded;
     // Blocks are read until the audio ends; its length need not be known
     // in advance, so a stream of unknown length encodes like a file.
-    while (writer) {
+    while (writer && encoded) {
         const int got = reader->rawread(reinterpret_cast<char*>(block.data()), kBlockBytes);
         if (reader->read_failed()) {
             input_failed = true;
@@ -184,14 +185,14 @@ bool WaveToXFile(const Source& in, std::string out, const da_ESettings& esetting
         }
         if (got > 0) {
             samples_from_bytes(block.data(), got / 2, samples.data());
-            encoder.push(samples.data(), static_cast<std::size_t>(got / 4));
+            encoded = encoder.push(samples.data(), static_cast<std::size_t>(got / 4));
             write_packets();
             show_progress();
         }
         if (got < kBlockBytes) break;
     }
-    if (!input_failed && writer) {
-        encoder.finish();
+    if (!input_failed && writer && encoded) {
+        encoded = encoder.finish();
         write_packets();
         show_progress();
     }
@@ -201,6 +202,10 @@ bool WaveToXFile(const Source& in, std::string out, const da_ESettings& esetting
     if (stats) *stats = ConversionStats{time_count, byte_count};
     if (input_failed) {
         console.problem(in.name, "read failed: the file was cut short while it was read");
+        return false;
+    }
+    if (!encoded) {
+        console.problem(in.name, encoded.message);
         return false;
     }
     if (!writer.close()) {
