@@ -12,8 +12,8 @@
 #include "format/packet_framing.h"
 #include "format/settings_io.h"
 #include "framework/packets.h"
-#include "fuzz/memory_input.h"
 #include "graphs/decode_chain.h"
+#include "storage/memory_stream.h"
 #include "x91/x91.h"
 
 using namespace x91;
@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    MemoryInput in(data, size);
+    MemoryStream in(data, size);
     const X91HeaderRead header = read_x91_header(in);
     if (!header.ok()) return 0;
     const int frames_per_packet = header.settings->dsettings().group.frames;
@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (; packets * frames_per_packet < kMaxFrames;) {
         int n = 0;
         if (!read_packet_count(in, n) || n <= 0) break;
-        const std::size_t remaining = in.size() - in.position();
+        const std::size_t remaining = static_cast<std::size_t>(in.size() - in.possition());
         if (static_cast<std::size_t>(n) > std::min(x91::kMaxPacketBytes, remaining)) break;
         std::unique_ptr<unsigned char[]> bytes(new unsigned char[n]);
         if (in.read(reinterpret_cast<char*>(bytes.get()), n) != n) std::abort();

@@ -13,6 +13,7 @@
 #include "graphs/decode_chain.h"
 #include "graphs/encode_chain.h"
 #include "library/api_internal.h"
+#include "storage/memory_stream.h"
 #include "x91/x91.h"
 
 namespace x91 {
@@ -28,36 +29,6 @@ constexpr int kMaxEncoderLines = 882;
 Result failure(Status status, std::string message) {
     return Result{status, std::move(message)};
 }
-
-class MemoryInput final : public InputStream {
-  public:
-    MemoryInput(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-    int read(char* buf, int n) override {
-        const std::size_t count =
-            std::min<std::size_t>(static_cast<std::size_t>(std::max(n, 0)), size_ - at_);
-        if (count > 0) std::memcpy(buf, data_ + at_, count);
-        at_ += count;
-        return static_cast<int>(count);
-    }
-
-  private:
-    const std::uint8_t* data_;
-    std::size_t size_;
-    std::size_t at_ = 0;
-};
-
-class MemoryOutput final : public OutputStream {
-  public:
-    explicit MemoryOutput(std::vector<std::uint8_t>& bytes) : bytes_(bytes) {}
-    int write(const char* buf, int n) override {
-        if (n <= 0) return 0;
-        bytes_.insert(bytes_.end(), buf, buf + n);
-        return n;
-    }
-
-  private:
-    std::vector<std::uint8_t>& bytes_;
-};
 
 // Blocks an encoder must be fed for an input of `frames` sample frames so
 // that every frame reaches a packet: the input's blocks (the last one
@@ -165,15 +136,13 @@ Result Header::check() const {
 }
 
 std::vector<std::uint8_t> Header::bytes() const {
-    std::vector<std::uint8_t> out;
-    out.reserve(kHeaderBytes);
-    MemoryOutput stream(out);
+    MemoryStream stream;
     write_x91_header(stream, settings_from(*this));
-    return out;
+    return std::move(stream).take_bytes();
 }
 
 Result Header::parse(const std::uint8_t* data, std::size_t size, Header& out) {
-    MemoryInput in(data, data ? size : 0);
+    MemoryStream in(data, size);
     const X91HeaderRead read = read_x91_header(in);
     switch (read.state) {
         case X91HeaderState::ok:
@@ -190,21 +159,25 @@ Result Header::parse(const std::uint8_t* data, std::size_t size, Header& out) {
 }
 
 void append_packet(std::vector<std::uint8_t>& file, const std::vector<std::uint8_t>& packet) {
-    MemoryOutput out(file);
+    MemoryStream out(std::move(file));
+    out.seek(out.size());
     write_packet_count(out, static_cast<std::int32_t>(packet.size()));
+    file = std::move(out).take_bytes();
     file.insert(file.end(), packet.begin(), packet.end());
 }
 
 void append_end(std::vector<std::uint8_t>& file) {
-    MemoryOutput out(file);
+    MemoryStream out(std::move(file));
+    out.seek(out.size());
     write_packet_count(out, kEndMarker);
+    file = std::move(out).take_bytes();
 }
 
 Result read_packet(const std::uint8_t* file, std::size_t size, std::size_t& offset,
                    std::vector<std::uint8_t>& packet) {
     packet.clear();
     const std::size_t left = file != nullptr && offset <= size ? size - offset : 0;
-    MemoryInput in(left > 0 ? file + offset : file, left);
+    MemoryStream in(left > 0 ? file + offset : file, left);
     std::int32_t n = 0;
     if (!read_packet_count(in, n)) return failure(Status::cut_short, "ends without its end marker");
     const std::size_t start = offset + kPacketCountBytes;

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-#include "support/memory_storage.h"
+#include "storage/memory_stream.h"
 
 namespace x91 {
 
@@ -28,19 +28,19 @@ const Bytes kDefaultHeader = {
 const da_CodeFeatures kNoFeatures = {{0, 0, 0}};
 
 TEST(SettingsIoTest, DefaultHeaderBytes) {
-    MemoryStorage m;
+    MemoryStream m;
     EXPECT_TRUE(write_x91_header(m, {kNoFeatures, ds, is}));
-    EXPECT_EQ(m.bytes, kDefaultHeader);
+    EXPECT_EQ(m.bytes(), kDefaultHeader);
     ASSERT_EQ(kDefaultHeader.size(), static_cast<std::size_t>(X91_HEADER_BYTES));
 }
 
 TEST(SettingsIoTest, OperatorsWriteTheSameImageAsTheHeader) {
-    MemoryStorage m;
+    MemoryStream m;
     m.write("x91", 3);
     m << kNoFeatures << ds << is << 0x01020304;
     Bytes expected = kDefaultHeader;
     for (std::uint8_t b : {0x04, 0x03, 0x02, 0x01}) expected.push_back(b);
-    EXPECT_EQ(m.bytes, expected);
+    EXPECT_EQ(m.bytes(), expected);
 }
 
 TEST(SettingsIoTest, RoundTripThroughTheOperators) {
@@ -48,7 +48,7 @@ TEST(SettingsIoTest, RoundTripThroughTheOperators) {
     const da_ISettings i = {
         {1.5f, 0.25f, 1.0f, -3.0f, std::numeric_limits<float>::quiet_NaN(), 7.0f}, {1000.0f}};
     const da_CodeFeatures f = {{1, 2, 255}};
-    MemoryStorage m;
+    MemoryStream m;
     m << f << d << i << -7;
     m.seek(0);
     da_CodeFeatures f2{};
@@ -56,7 +56,7 @@ TEST(SettingsIoTest, RoundTripThroughTheOperators) {
     da_ISettings i2{};
     int n = 0;
     m >> f2 >> d2 >> i2 >> n;
-    EXPECT_FALSE(m.failed);
+    EXPECT_FALSE(m.failed());
     EXPECT_EQ(std::memcmp(&f, &f2, sizeof f), 0);
     EXPECT_EQ(std::memcmp(&d, &d2, sizeof d), 0);
     EXPECT_EQ(std::memcmp(&i, &i2, sizeof i), 0);
@@ -64,13 +64,13 @@ TEST(SettingsIoTest, RoundTripThroughTheOperators) {
 }
 
 TEST(SettingsIoTest, ShortReadLeavesUnreachedBytesAsTheyWere) {
-    MemoryStorage m(Bytes{0xAA, 0xBB});
+    MemoryStream m(Bytes{0xAA, 0xBB});
     int n = 0x11223344;
     m >> n;
-    EXPECT_TRUE(m.failed);
+    EXPECT_TRUE(m.failed());
     EXPECT_EQ(n, 0x1122BBAA);
 
-    MemoryStorage settings(Bytes{0x40, 0x01, 0x00, 0x00, 0x05});
+    MemoryStream settings(Bytes{0x40, 0x01, 0x00, 0x00, 0x05});
     da_DSettings d = ds;
     settings >> d;
     EXPECT_EQ(d.global.lines, 320);
@@ -80,14 +80,14 @@ TEST(SettingsIoTest, ShortReadLeavesUnreachedBytesAsTheyWere) {
 }
 
 X91HeaderRead read_header(const Bytes& bytes) {
-    MemoryStorage m(bytes);
+    MemoryStream m(bytes);
     return read_x91_header(m);
 }
 
 TEST(X91HeaderTest, DefaultHeaderIsAcceptedAndLeavesThePositionAtTheFirstCount) {
     Bytes file = kDefaultHeader;
     for (int k = 0; k < 4; ++k) file.push_back(0);
-    MemoryStorage m(file);
+    MemoryStream m(file);
     const X91HeaderRead r = read_x91_header(m);
     EXPECT_TRUE(r.ok());
     EXPECT_EQ(r.problem, "");
@@ -181,9 +181,9 @@ Bytes header_with(const Bound& b, float value) {
     da_DSettings d = ds;
     da_ISettings i = is;
     b.set(d, i, value);
-    MemoryStorage m;
+    MemoryStream m;
     write_x91_header(m, {kNoFeatures, d, i});
-    return m.bytes;
+    return m.bytes();
 }
 
 TEST(X91HeaderTest, EachBoundJustInsideAndJustOutside) {
@@ -202,7 +202,7 @@ TEST(X91HeaderTest, ReservedValuesAndCodeFeaturesAreNotChecked) {
     i.masking.reserved4 = NAN;
     i.masking.reserved5 = -INFINITY;
     i.masking.reserved6 = 1e38f;
-    MemoryStorage m;
+    MemoryStream m;
     write_x91_header(m, {da_CodeFeatures{{0xFF, 0x80, 0x01}}, ds, i});
     m.seek(0);
     const X91HeaderRead r = read_x91_header(m);
