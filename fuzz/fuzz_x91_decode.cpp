@@ -25,11 +25,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     MemoryStream in(data, size);
-    const X91HeaderRead header = read_x91_header(in);
-    if (!header.ok()) return 0;
-    const int frames_per_packet = header.settings->dsettings().group.frames;
+    std::optional<CheckedSettings> header;
+    if (!read_x91_header(in, header)) return 0;
+    const int frames_per_packet = header->dsettings().group.frames;
 
-    DecodeChain chain(*header.settings);
+    DecodeChain chain(*header);
     std::int64_t packets = 0;
     std::int64_t blocks = 0;
     // Every packet yields its frames whatever it holds, so a file of tiny

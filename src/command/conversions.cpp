@@ -146,7 +146,9 @@ bool WaveToXFile(const Source& in, std::string out, const da_ESettings& esetting
         to_stdout ? std::make_unique<FileWriter>(stdout)
                   : std::make_unique<FileWriter>(temp->path().c_str());
     FileWriter& writer = *writer_owner;
-    write_x91_header(writer, settings);
+    // A failed write leaves the writer failed, which ends the loop below and
+    // is reported when the writer is closed.
+    static_cast<void>(write_x91_header(writer, settings));
 
     std::int64_t time_count = 0;
     std::int64_t byte_count = 0;
@@ -232,12 +234,12 @@ bool XFileToWave(const Source& in, std::string out, const Console& console,
         console.problem(in.name, "cannot open: " + system_reason(reader->error()));
         return false;
     }
-    const X91HeaderRead header = read_x91_header(*reader);
-    if (!header.ok()) {
-        console.problem(in.name, header.problem);
+    std::optional<CheckedSettings> header;
+    if (const x91::Result read = read_x91_header(*reader, header); !read) {
+        console.problem(in.name, read.message);
         return false;
     }
-    const int frames_per_packet = header.settings->dsettings().group.frames;
+    const int frames_per_packet = header->dsettings().group.frames;
     const bool to_stdout = is_std_stream(out);
     std::unique_ptr<TempOutput> temp;
     if (!to_stdout && !open_temp_output(out, console, temp)) return false;
@@ -252,7 +254,7 @@ bool XFileToWave(const Source& in, std::string out, const Console& console,
     std::string damage;
     int damaged_in_a_row = 0;
     {
-        x91::Decoder decoder = x91::DecoderAccess::make(*header.settings);
+        x91::Decoder decoder = x91::DecoderAccess::make(*header);
         PacketFile packets(*reader, file_size);
         std::vector<std::int16_t> pcm;
         std::vector<char> bytes_out;
@@ -317,15 +319,15 @@ XFileVerdict TestXFile(const Source& in) {
     using Kind = XFileVerdict::Kind;
     const std::unique_ptr<FileReader> reader = open_reader(in);
     if (!*reader) return {Kind::unreadable, "cannot open: " + system_reason(reader->error())};
-    const X91HeaderRead header = read_x91_header(*reader);
-    if (!header.ok()) {
+    std::optional<CheckedSettings> header;
+    if (const x91::Result read = read_x91_header(*reader, header); !read) {
         if (reader->error() != 0)
             return {Kind::unreadable, "read failed: " + system_reason(reader->error())};
-        return {header.state == X91HeaderState::not_x91 ? Kind::unreadable : Kind::damaged,
-                header.problem};
+        return {read.status == x91::Status::not_x91 ? Kind::unreadable : Kind::damaged,
+                read.message};
     }
     const std::int64_t file_size = reader->seekable() ? reader->size() : -1;
-    x91::Decoder decoder = x91::DecoderAccess::make(*header.settings);
+    x91::Decoder decoder = x91::DecoderAccess::make(*header);
     PacketFile packets(*reader, file_size);
     std::vector<std::int16_t> pcm;
     for (;;) {

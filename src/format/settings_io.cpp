@@ -1,7 +1,6 @@
 #include "format/settings_io.h"
 
 #include <cstring>
-#include <utility>
 
 namespace x91 {
 
@@ -105,32 +104,37 @@ InputStream& operator>>(InputStream& in, int& value) {
     return get<4>(in, value);
 }
 
-bool write_x91_header(OutputStream& out, const HeaderSettings& settings) {
-    unsigned char image[X91_HEADER_BYTES];
-    std::memcpy(image, XFileExt, kIdBytes);
-    encode(settings.features, image + kIdBytes);
-    encode(settings.dsettings, image + kIdBytes + kFeatureBytes);
-    encode(settings.isettings, image + kIdBytes + kFeatureBytes + kRecordBytes);
-    return out.write(reinterpret_cast<const char*>(image), X91_HEADER_BYTES) == X91_HEADER_BYTES;
+std::array<unsigned char, X91_HEADER_BYTES> x91_header_image(const HeaderSettings& settings) {
+    std::array<unsigned char, X91_HEADER_BYTES> image;
+    std::memcpy(image.data(), XFileExt, kIdBytes);
+    encode(settings.features, image.data() + kIdBytes);
+    encode(settings.dsettings, image.data() + kIdBytes + kFeatureBytes);
+    encode(settings.isettings, image.data() + kIdBytes + kFeatureBytes + kRecordBytes);
+    return image;
 }
 
-X91HeaderRead read_x91_header(InputStream& in) {
+bool write_x91_header(OutputStream& out, const HeaderSettings& settings) {
+    const auto image = x91_header_image(settings);
+    return out.write(reinterpret_cast<const char*>(image.data()), X91_HEADER_BYTES) ==
+           X91_HEADER_BYTES;
+}
+
+Result read_x91_header(InputStream& in, std::optional<CheckedSettings>& settings) {
+    settings.reset();
     char id[kIdBytes];
     if (in.read(id, kIdBytes) != kIdBytes || std::memcmp(id, XFileExt, kIdBytes) != 0) {
-        return {X91HeaderState::not_x91, "not an x91 file", std::nullopt};
+        return {Status::not_x91, "not an x91 file"};
     }
     constexpr int kRecords = X91_HEADER_BYTES - kIdBytes;
     unsigned char image[kRecords];
     if (in.read(reinterpret_cast<char*>(image), kRecords) != kRecords) {
-        return {X91HeaderState::cut_short, "x91 header cut short", std::nullopt};
+        return {Status::cut_short, "x91 header cut short"};
     }
     HeaderSettings read;
     decode(image, read.features);
     decode(image + kFeatureBytes, read.dsettings);
     decode(image + kFeatureBytes + kRecordBytes, read.isettings);
-    SettingsCheck check = check_settings(read);
-    if (!check.settings) return {X91HeaderState::damaged, std::move(check.problem), std::nullopt};
-    return {X91HeaderState::ok, {}, std::move(check.settings)};
+    return check_settings(read, settings);
 }
 
 }  // namespace x91

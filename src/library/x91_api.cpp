@@ -130,32 +130,21 @@ Result Header::apply_quality(float percent) {
 }
 
 Result Header::check() const {
-    SettingsCheck check = check_settings(settings_from(*this));
-    if (!check.settings) return failure(Status::header_damaged, std::move(check.problem));
-    return {};
+    std::optional<CheckedSettings> checked;
+    return check_settings(settings_from(*this), checked);
 }
 
 std::vector<std::uint8_t> Header::bytes() const {
-    MemoryStream stream;
-    write_x91_header(stream, settings_from(*this));
-    return std::move(stream).take_bytes();
+    const auto image = x91_header_image(settings_from(*this));
+    return std::vector<std::uint8_t>(image.begin(), image.end());
 }
 
 Result Header::parse(const std::uint8_t* data, std::size_t size, Header& out) {
     MemoryStream in(data, size);
-    const X91HeaderRead read = read_x91_header(in);
-    switch (read.state) {
-        case X91HeaderState::ok:
-            out = header_from(read.settings->header());
-            return {};
-        case X91HeaderState::not_x91:
-            return failure(Status::not_x91, read.problem);
-        case X91HeaderState::cut_short:
-            return failure(Status::cut_short, read.problem);
-        case X91HeaderState::damaged:
-            break;
-    }
-    return failure(Status::header_damaged, read.problem);
+    std::optional<CheckedSettings> settings;
+    Result read = read_x91_header(in, settings);
+    if (read) out = header_from(settings->header());
+    return read;
 }
 
 void append_packet(std::vector<std::uint8_t>& file, const std::vector<std::uint8_t>& packet) {
@@ -208,16 +197,16 @@ struct Encoder::Impl {
     std::deque<std::vector<std::uint8_t>> ready;
 
     Impl(const da_ESettings& e, const HeaderSettings& s) : header(header_from(s)) {
-        SettingsCheck check = check_settings(s);
-        if (!check.settings) {
-            status = failure(Status::invalid_argument, std::move(check.problem));
-        } else if (const int lines = check.settings->dsettings().global.lines;
-                   lines > kMaxEncoderLines) {
-            status = failure(Status::invalid_argument,
-                             "an encoder codes at most 882 lines, not " + std::to_string(lines));
+        std::optional<CheckedSettings> checked;
+        if (Result check = check_settings(s, checked); !check) {
+            // Settings an encoder is handed are an argument, not a file read.
+            status = Result{Status::invalid_argument, std::move(check.message)};
+        } else if (const int lines = checked->dsettings().global.lines; lines > kMaxEncoderLines) {
+            status = Result{Status::invalid_argument,
+                            "an encoder codes at most 882 lines, not " + std::to_string(lines)};
         } else {
             ensure_transform_tables();
-            chain = std::make_unique<EncodeChain>(e, *check.settings);
+            chain = std::make_unique<EncodeChain>(e, *checked);
         }
     }
 
@@ -317,12 +306,9 @@ struct Decoder::Impl {
     std::vector<std::int16_t> pcm;
 
     explicit Impl(const Header& h) : header(h) {
-        SettingsCheck check = check_settings(settings_from(h));
-        if (!check.settings) {
-            status = failure(Status::header_damaged, std::move(check.problem));
-            return;
-        }
-        build(*check.settings);
+        std::optional<CheckedSettings> checked;
+        status = check_settings(settings_from(h), checked);
+        if (status) build(*checked);
     }
 
     explicit Impl(const CheckedSettings& s) : header(header_from(s.header())) { build(s); }

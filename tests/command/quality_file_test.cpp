@@ -58,8 +58,8 @@ TEST_F(QualityFileTest, FiftyChangesExactlyTwoFieldsOfTheHeader) {
     run("50");
     MemoryStream plain, scaled;
     const da_CodeFeatures none = {{0, 0, 0}};
-    write_x91_header(plain, {none, ds, is});
-    write_x91_header(scaled, {none, ds, settings_});
+    ASSERT_TRUE(write_x91_header(plain, {none, ds, is}));
+    ASSERT_TRUE(write_x91_header(scaled, {none, ds, settings_}));
     std::vector<std::uint8_t> expected = plain.bytes();
     const std::uint8_t scale[4] = {0xCD, 0xCC, 0xCC, 0x3E};
     const std::uint8_t base[4] = {0x48, 0xE1, 0x9A, 0x3F};

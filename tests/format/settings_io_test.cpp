@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 
 #include "storage/memory_stream.h"
 
@@ -79,18 +80,30 @@ TEST(SettingsIoTest, ShortReadLeavesUnreachedBytesAsTheyWere) {
     EXPECT_EQ(d.group.frames, ds.group.frames);
 }
 
-X91HeaderRead read_header(const Bytes& bytes) {
+// What read_x91_header gives for a stream.
+struct HeaderRead {
+    Result result;
+    std::optional<CheckedSettings> settings;
+};
+
+HeaderRead read_header(InputStream& in) {
+    HeaderRead r;
+    r.result = read_x91_header(in, r.settings);
+    return r;
+}
+
+HeaderRead read_header(const Bytes& bytes) {
     MemoryStream m(bytes);
-    return read_x91_header(m);
+    return read_header(m);
 }
 
 TEST(X91HeaderTest, DefaultHeaderIsAcceptedAndLeavesThePositionAtTheFirstCount) {
     Bytes file = kDefaultHeader;
     for (int k = 0; k < 4; ++k) file.push_back(0);
     MemoryStream m(file);
-    const X91HeaderRead r = read_x91_header(m);
-    EXPECT_TRUE(r.ok());
-    EXPECT_EQ(r.problem, "");
+    const HeaderRead r = read_header(m);
+    EXPECT_TRUE(r.result.ok());
+    EXPECT_EQ(r.result.message, "");
     EXPECT_EQ(m.possition(), X91_HEADER_BYTES);
     ASSERT_TRUE(r.settings);
     EXPECT_EQ(std::memcmp(&r.settings->dsettings(), &ds, sizeof ds), 0);
@@ -102,9 +115,9 @@ TEST(X91HeaderTest, DefaultHeaderIsAcceptedAndLeavesThePositionAtTheFirstCount) 
 TEST(X91HeaderTest, FilesWithoutTheIdentifier) {
     for (const Bytes& b : {Bytes{}, Bytes{'x'}, Bytes{'x', '9'}, Bytes{'x', '9', '2'},
                            Bytes{'X', '9', '1', 0, 0, 0}, Bytes{'R', 'I', 'F', 'F'}}) {
-        const X91HeaderRead r = read_header(b);
-        EXPECT_EQ(r.state, X91HeaderState::not_x91);
-        EXPECT_EQ(r.problem, "not an x91 file");
+        const HeaderRead r = read_header(b);
+        EXPECT_EQ(r.result.status, Status::not_x91);
+        EXPECT_EQ(r.result.message, "not an x91 file");
         EXPECT_FALSE(r.settings);
     }
 }
@@ -112,10 +125,10 @@ TEST(X91HeaderTest, FilesWithoutTheIdentifier) {
 TEST(X91HeaderTest, HeaderCutShortAtEveryLength) {
     for (std::size_t len = 3; len < kDefaultHeader.size(); ++len) {
         SCOPED_TRACE("length " + std::to_string(len));
-        const X91HeaderRead r = read_header(
+        const HeaderRead r = read_header(
             Bytes(kDefaultHeader.begin(), kDefaultHeader.begin() + static_cast<long>(len)));
-        EXPECT_EQ(r.state, X91HeaderState::cut_short);
-        EXPECT_EQ(r.problem, "x91 header cut short");
+        EXPECT_EQ(r.result.status, Status::cut_short);
+        EXPECT_EQ(r.result.message, "x91 header cut short");
         EXPECT_FALSE(r.settings) << "a refused header gives no settings";
     }
 }
@@ -182,17 +195,17 @@ Bytes header_with(const Bound& b, float value) {
     da_ISettings i = is;
     b.set(d, i, value);
     MemoryStream m;
-    write_x91_header(m, {kNoFeatures, d, i});
+    EXPECT_TRUE(write_x91_header(m, {kNoFeatures, d, i}));
     return m.bytes();
 }
 
 TEST(X91HeaderTest, EachBoundJustInsideAndJustOutside) {
     for (const Bound& b : kBounds) {
         SCOPED_TRACE(b.name);
-        EXPECT_TRUE(read_header(header_with(b, b.inside)).ok());
-        const X91HeaderRead r = read_header(header_with(b, b.outside));
-        EXPECT_EQ(r.state, X91HeaderState::damaged);
-        EXPECT_EQ(r.problem, std::string("x91 header damaged: ") + b.problem);
+        EXPECT_TRUE(read_header(header_with(b, b.inside)).result.ok());
+        const HeaderRead r = read_header(header_with(b, b.outside));
+        EXPECT_EQ(r.result.status, Status::header_damaged);
+        EXPECT_EQ(r.result.message, std::string("x91 header damaged: ") + b.problem);
         EXPECT_FALSE(r.settings);
     }
 }
@@ -203,10 +216,10 @@ TEST(X91HeaderTest, ReservedValuesAndCodeFeaturesAreNotChecked) {
     i.masking.reserved5 = -INFINITY;
     i.masking.reserved6 = 1e38f;
     MemoryStream m;
-    write_x91_header(m, {da_CodeFeatures{{0xFF, 0x80, 0x01}}, ds, i});
+    ASSERT_TRUE(write_x91_header(m, {da_CodeFeatures{{0xFF, 0x80, 0x01}}, ds, i}));
     m.seek(0);
-    const X91HeaderRead r = read_x91_header(m);
-    ASSERT_TRUE(r.ok());
+    const HeaderRead r = read_header(m);
+    ASSERT_TRUE(r.result.ok());
     EXPECT_EQ(r.settings->features().reserved[0], 0xFF);
     EXPECT_TRUE(std::isnan(r.settings->isettings().masking.reserved4));
 }
