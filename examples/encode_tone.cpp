@@ -59,9 +59,9 @@ int main(int argc, char** argv) {
     }
     x91::Decoder decoder(read_back);
     std::vector<std::int16_t> decoded;
-    std::size_t offset = x91::kHeaderBytes;
+    x91::PacketReader packets(file.data(), file.size());
     for (;;) {
-        if (x91::Result r = x91::read_packet(file.data(), file.size(), offset, packet); !r) {
+        if (x91::Result r = packets.next(packet); !r) {
             std::fprintf(stderr, "file: %s\n", r.message.c_str());
             return 1;
         }

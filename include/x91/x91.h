@@ -79,12 +79,33 @@ void append_packet(std::vector<std::uint8_t>& file, const std::vector<std::uint8
 // Appends the count of 0 that ends an x91 file.
 void append_end(std::vector<std::uint8_t>& file);
 
-// Reads the packet at offset in an x91 file held in memory (offset starts at
-// kHeaderBytes) and moves offset past it. At the end marker it returns ok
-// with an empty packet and offset just behind the marker; cut_short or
-// packet_too_large when the file is damaged there.
-Result read_packet(const std::uint8_t* file, std::size_t size, std::size_t& offset,
-                   std::vector<std::uint8_t>& packet);
+// Walks the packets of an x91 file held in memory, from just behind its
+// header. The file's bytes must stay valid and unchanged while it is used.
+class PacketReader {
+  public:
+    // size counts the whole file, the header included.
+    PacketReader(const std::uint8_t* file, std::size_t size);
+    ~PacketReader();
+    PacketReader(PacketReader&&) noexcept;
+    PacketReader& operator=(PacketReader&&) noexcept;
+    PacketReader(const PacketReader&) = delete;
+    PacketReader& operator=(const PacketReader&) = delete;
+
+    // Moves the next packet into packet: ok with its bytes, or ok with no
+    // bytes at the end marker. Otherwise the damage found there, named with
+    // the packet's number: cut_short ("packet 3 is cut short", "ends
+    // without its end marker", ...) or packet_too_large ("packet 3 has a
+    // negative byte count, -16", ...).
+    Result next(std::vector<std::uint8_t>& packet);
+
+    // Bytes of the file read so far, the header's included: just behind the
+    // end marker once next() has found it.
+    std::size_t offset() const;
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
 
 // Encodes one stream. Push PCM in any amounts, take packets as they are
 // ready, call finish() at the end of the audio, then take the last packets.

@@ -11,6 +11,7 @@
 #include "command/progress_line.h"
 #include "command/temp_output.h"
 #include "format/packet_framing.h"
+#include "format/packet_walker.h"
 #include "format/settings_io.h"
 #include "library/api_internal.h"
 #include "storage/file_stream.h"
@@ -63,52 +64,22 @@ void bytes_from_samples(const std::int16_t* samples, std::size_t count, std::vec
     }
 }
 
-// Reads the packets of an x91 file one by one behind its header. Each count
-// is checked against what the file can still hold before anything is
-// allocated for it.
-class PacketFile {
-  public:
-    enum class Next { packet, end, damaged };
+// What an x91 file being read holds behind its position: the walker checks
+// each count against it. A stream has no size to check counts against; the
+// bound on a packet's size still holds.
+std::int64_t bytes_left(FileReader& reader) {
+    return reader.seekable() ? reader.size() - reader.possition() : kUnknownLength;
+}
 
-    PacketFile(FileReader& reader, std::int64_t file_size)
-        : reader_(reader), file_size_(file_size) {}
-
-    // Reads the next count and, for a positive one, the packet's bytes. A
-    // count of 0 or less is the end (last_count() tells which).
-    Next next(std::unique_ptr<unsigned char[]>& bytes, int& n) {
-        if (!read_packet_count(reader_, n)) {
-            reason_ = reader_.error() != 0 ? "read failed: " + system_reason(reader_.error())
-                                           : std::string("ends without its end marker");
-            return Next::damaged;
-        }
-        count_ = n;
-        if (n <= 0) return Next::end;
-        ++number_;
-        const std::string which = "packet " + std::to_string(number_);
-        const std::int64_t remaining = file_size_ - reader_.possition();
-        if (n > kMaxPacketBytes || (file_size_ >= 0 && n > remaining)) {
-            reason_ = which + " claims " + std::to_string(n) + " bytes, more than the file holds";
-            return Next::damaged;
-        }
-        bytes.reset(new unsigned char[static_cast<std::size_t>(n)]);
-        if (reader_.read(reinterpret_cast<char*>(bytes.get()), n) != n) {
-            reason_ = which + " is cut short";
-            return Next::damaged;
-        }
-        return Next::packet;
-    }
-
-    const std::string& reason() const { return reason_; }
-    int number() const { return number_; }
-    int last_count() const { return count_; }
-
-  private:
-    FileReader& reader_;
-    std::int64_t file_size_;
-    std::string reason_;
-    int number_ = 0;
-    int count_ = 0;
-};
+// The next packet of an x91 file. A read that fails looks like the end of the
+// file to the walker; it is reported as the failure it is.
+x91::Result next_packet(PacketWalker& packets, const FileReader& reader,
+                        std::vector<std::uint8_t>& packet) {
+    x91::Result next = packets.next(packet);
+    if (!next && reader.error() != 0)
+        return {x91::Status::read_failed, "read failed: " + system_reason(reader.error())};
+    return next;
+}
 
 // Outputs other than standard output go to a temporary file beside the
 // target, renamed into place only when complete.
@@ -157,10 +128,10 @@ bool WaveToXFile(const Source& in, std::string out, const da_ESettings& esetting
     auto write_packets = [&]() {
         bool any = false;
         while (encoder.next_packet(packet)) {
-            const int n = static_cast<int>(packet.size());
-            write_packet_count(writer, n);
-            writer.write(reinterpret_cast<const char*>(packet.data()), n);
-            byte_count += n;
+            // A failed write leaves the writer failed: the loop below ends
+            // and the failure is reported when the writer is closed.
+            static_cast<void>(write_packet(writer, packet));
+            byte_count += static_cast<std::int64_t>(packet.size());
             time_count += dsettings.group.frames;
             any = true;
         }
@@ -199,7 +170,7 @@ bool WaveToXFile(const Source& in, std::string out, const da_ESettings& esetting
         show_progress();
     }
     if (console.progress) *console.progress << '\n' << "done." << '\n' << std::flush;
-    write_packet_count(writer, kEndMarker);
+    static_cast<void>(write_packet_count(writer, kEndMarker));
 
     if (stats) *stats = ConversionStats{time_count, byte_count};
     if (input_failed) {
@@ -246,37 +217,32 @@ bool XFileToWave(const Source& in, std::string out, const Console& console,
     da_WaveWriter writer = to_stdout ? da_WaveWriter(stdout, FORMAT_CDDA)
                                      : da_WaveWriter(temp->path().c_str(), FORMAT_CDDA);
 
-    // A stream has no size to check counts against; the bound on a packet's
-    // size still holds.
-    const std::int64_t file_size = reader->seekable() ? reader->size() : -1;
     std::int64_t time_count = 0;
     std::int64_t byte_count = 0;
     std::string damage;
     int damaged_in_a_row = 0;
     {
         x91::Decoder decoder = x91::DecoderAccess::make(*header);
-        PacketFile packets(*reader, file_size);
+        PacketWalker packets(*reader, bytes_left(*reader));
+        std::vector<std::uint8_t> packet;
         std::vector<std::int16_t> pcm;
         std::vector<char> bytes_out;
         if (console.progress)
             *console.progress << "decoding : '" << in.name << "' to : '" << out << "'" << std::endl;
 
         while (!writer.failed()) {
-            std::unique_ptr<unsigned char[]> bytes;
-            int n = 0;
-            const PacketFile::Next next = packets.next(bytes, n);
-            if (next == PacketFile::Next::end) break;
-            if (next == PacketFile::Next::damaged) {
-                damage = packets.reason();
+            if (const x91::Result next = next_packet(packets, *reader, packet); !next) {
+                damage = next.message;
                 break;
             }
-            byte_count += n;
+            if (packet.empty()) break;
+            byte_count += static_cast<std::int64_t>(packet.size());
             time_count += frames_per_packet;
-            const x91::Result fed = decoder.push_packet(bytes.get(), static_cast<std::size_t>(n));
+            const x91::Result fed = decoder.push_packet(packet.data(), packet.size());
             const bool overran = fed.status == x91::Status::packet_overrun;
             if (overran && damage.empty())
                 damage =
-                    "packet " + std::to_string(packets.number()) + " is damaged: " + fed.message;
+                    "packet " + std::to_string(packets.packets()) + " is damaged: " + fed.message;
             damaged_in_a_row = overran ? damaged_in_a_row + 1 : 0;
             pcm.clear();
             decoder.pull(pcm);
@@ -326,30 +292,22 @@ XFileVerdict TestXFile(const Source& in) {
         return {read.status == x91::Status::not_x91 ? Kind::unreadable : Kind::damaged,
                 read.message};
     }
-    const std::int64_t file_size = reader->seekable() ? reader->size() : -1;
     x91::Decoder decoder = x91::DecoderAccess::make(*header);
-    PacketFile packets(*reader, file_size);
+    PacketWalker packets(*reader, bytes_left(*reader));
+    std::vector<std::uint8_t> packet;
     std::vector<std::int16_t> pcm;
     for (;;) {
-        std::unique_ptr<unsigned char[]> bytes;
-        int n = 0;
-        const PacketFile::Next next = packets.next(bytes, n);
-        if (next == PacketFile::Next::damaged) {
-            const bool read_error = reader->error() != 0;
-            return {read_error ? Kind::unreadable : Kind::damaged, packets.reason()};
+        if (const x91::Result next = next_packet(packets, *reader, packet); !next) {
+            const bool read_error = next.status == x91::Status::read_failed;
+            return {read_error ? Kind::unreadable : Kind::damaged, next.message};
         }
-        if (next == PacketFile::Next::end) break;
-        const x91::Result fed = decoder.push_packet(bytes.get(), static_cast<std::size_t>(n));
+        if (packet.empty()) break;
+        const x91::Result fed = decoder.push_packet(packet.data(), packet.size());
         if (!fed)
             return {Kind::damaged,
-                    "packet " + std::to_string(packets.number()) + " is damaged: " + fed.message};
+                    "packet " + std::to_string(packets.packets()) + " is damaged: " + fed.message};
         pcm.clear();
         decoder.pull(pcm);
-    }
-    if (packets.last_count() < 0) {
-        return {Kind::damaged, "packet " + std::to_string(packets.number() + 1) +
-                                   " has a negative byte count, " +
-                                   std::to_string(packets.last_count())};
     }
     const std::int64_t trailing = reader->skip(INT64_MAX);
     if (reader->error() != 0)

@@ -62,7 +62,4 @@ XFileVerdict TestXFile(const Source& in);
 // their end.
 inline constexpr int kMaxDamagedInARow = 8;
 
-// The largest packet the drivers read (see the library's limit).
-inline constexpr int kMaxPacketBytes = static_cast<int>(x91::kMaxPacketBytes);
-
 }  // namespace x91::cli

@@ -7,6 +7,7 @@
 
 #include "dsp/fft.h"
 #include "format/packet_framing.h"
+#include "format/packet_walker.h"
 #include "format/quality.h"
 #include "format/settings_io.h"
 #include "framework/packets.h"
@@ -21,6 +22,7 @@ namespace x91 {
 namespace {
 
 static_assert(kHeaderBytes == X91_HEADER_BYTES);
+static_assert(kMaxPacketBytes == static_cast<std::size_t>(kMaxPacketCount));
 static_assert(kBlockFrames == EncodeChain::kBlockFrames);
 
 // The transform gives 882 lines per channel; an encoder cannot code more.
@@ -148,39 +150,39 @@ Result Header::parse(const std::uint8_t* data, std::size_t size, Header& out) {
 }
 
 void append_packet(std::vector<std::uint8_t>& file, const std::vector<std::uint8_t>& packet) {
-    MemoryStream out(std::move(file));
-    out.seek(out.size());
-    write_packet_count(out, static_cast<std::int32_t>(packet.size()));
-    file = std::move(out).take_bytes();
+    const auto count = packet_count_image(static_cast<std::int32_t>(packet.size()));
+    file.insert(file.end(), count.begin(), count.end());
     file.insert(file.end(), packet.begin(), packet.end());
 }
 
 void append_end(std::vector<std::uint8_t>& file) {
-    MemoryStream out(std::move(file));
-    out.seek(out.size());
-    write_packet_count(out, kEndMarker);
-    file = std::move(out).take_bytes();
+    const auto count = packet_count_image(kEndMarker);
+    file.insert(file.end(), count.begin(), count.end());
 }
 
-Result read_packet(const std::uint8_t* file, std::size_t size, std::size_t& offset,
-                   std::vector<std::uint8_t>& packet) {
-    packet.clear();
-    const std::size_t left = file != nullptr && offset <= size ? size - offset : 0;
-    MemoryStream in(left > 0 ? file + offset : file, left);
-    std::int32_t n = 0;
-    if (!read_packet_count(in, n)) return failure(Status::cut_short, "ends without its end marker");
-    const std::size_t start = offset + kPacketCountBytes;
-    if (n == kEndMarker) {
-        offset = start;
-        return {};
-    }
-    if (n < 0 || static_cast<std::size_t>(n) > kMaxPacketBytes)
-        return failure(Status::packet_too_large, "packet count " + std::to_string(n));
-    if (size - start < static_cast<std::size_t>(n))
-        return failure(Status::cut_short, "packet of " + std::to_string(n) + " bytes is cut short");
-    packet.assign(file + start, file + start + n);
-    offset = start + static_cast<std::size_t>(n);
-    return {};
+struct PacketReader::Impl {
+    std::size_t start;
+    MemoryStream in;
+    PacketWalker walker;
+
+    Impl(const std::uint8_t* file, std::size_t size)
+        : start(std::min(size, kHeaderBytes)),
+          in(file ? file + start : nullptr, size - start),
+          walker(in, static_cast<std::int64_t>(size - start)) {}
+};
+
+PacketReader::PacketReader(const std::uint8_t* file, std::size_t size)
+    : impl_(std::make_unique<Impl>(file, file ? size : 0)) {}
+PacketReader::~PacketReader() = default;
+PacketReader::PacketReader(PacketReader&&) noexcept = default;
+PacketReader& PacketReader::operator=(PacketReader&&) noexcept = default;
+
+Result PacketReader::next(std::vector<std::uint8_t>& packet) {
+    return impl_->walker.next(packet);
+}
+
+std::size_t PacketReader::offset() const {
+    return impl_->start + static_cast<std::size_t>(impl_->walker.bytes_read());
 }
 
 // --- Encoder -----------------------------------------------------------------
