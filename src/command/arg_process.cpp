@@ -122,7 +122,7 @@ Job job_for(const std::string& name, const Options& o, const EncodeSettings& set
         if (stdin_used) return failing_job(name, "standard input can be read only once", console);
         stdin_used = true;
         if (o.test) return test_job(Source(name, stdin, ""), o.quiet, console);
-        const std::string out = o.output_given ? o.output : kStdStreamName;
+        const std::string out = o.output.value_or(kStdStreamName);
         const std::string start = take_start(stdin);
         switch (input_kind(start)) {
             case InputKind::wave:
@@ -136,17 +136,16 @@ Job job_for(const std::string& name, const Options& o, const EncodeSettings& set
     }
     if (o.test) return test_job(Source(name), o.quiet, console);
     if (is_wave_name(name))
-        return encode_job(name, o.output_given ? o.output : x91_output_name(name), settings,
-                          console);
+        return encode_job(name, o.output.value_or(x91_output_name(name)), settings, console);
     if (is_x91_name(name))
-        return decode_job(name, o.output_given ? o.output : wave_output_name(name), console);
-    if (o.output_given) {
+        return decode_job(name, o.output.value_or(wave_output_name(name)), console);
+    if (o.output) {
         std::FILE* file = std::fopen(name.c_str(), "rb");
         if (file != nullptr) {
             const InputKind kind = input_kind(take_start(file));
             std::fclose(file);
-            if (kind == InputKind::wave) return encode_job(name, o.output, settings, console);
-            if (kind == InputKind::x91) return decode_job(name, o.output, console);
+            if (kind == InputKind::wave) return encode_job(name, *o.output, settings, console);
+            if (kind == InputKind::x91) return decode_job(name, *o.output, console);
         }
         return failing_job(name, "not a .wav or .x91 name, nor WAV or x91 data", console);
     }
@@ -156,7 +155,7 @@ Job job_for(const std::string& name, const Options& o, const EncodeSettings& set
 
 bool writes_stdout(const Options& o) {
     if (o.test) return false;
-    if (o.output_given) return is_std_stream(o.output);
+    if (o.output) return is_std_stream(*o.output);
     for (const std::string& name : o.files)
         if (is_std_stream(name)) return true;
     return false;
@@ -197,10 +196,10 @@ int arg_process(int argc, char** argv) {
     if (!o.test) {
         std::ostream null_stream(nullptr);
         std::ostream& quality_out = console.progress ? *console.progress : null_stream;
-        if (o.quality_given) {
+        if (o.quality) {
             // An explicit quality replaces the quality file, which is then not read.
-            settings.isettings = apply_quality(settings.isettings, o.quality);
-            print_quality_line(quality_out, o.quality);
+            settings.isettings = apply_quality(settings.isettings, *o.quality);
+            print_quality_line(quality_out, *o.quality);
         } else {
             use_quality_file(QUALITY_FILE, settings.isettings, quality_out, std::cerr);
         }
