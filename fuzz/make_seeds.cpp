@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
+#include <initializer_list>
 #include <random>
 #include <string>
 #include <vector>
@@ -27,6 +28,16 @@ using Bytes = std::vector<std::uint8_t>;
 
 void put_le(Bytes& b, std::uint32_t v, int n) {
     for (int i = 0; i < n; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+
+// A little-endian field of a record: its value and its width in bytes.
+struct Field {
+    std::uint32_t value;
+    int bytes;
+};
+
+void put_fields(Bytes& b, std::initializer_list<Field> fields) {
+    for (const Field& f : fields) put_le(b, f.value, f.bytes);
 }
 
 void put_id(Bytes& b, const char* id) {
@@ -85,12 +96,7 @@ Bytes encode(const std::vector<std::int16_t>& pcm) {
 // The CD audio format record (2 channels, 44100 Hz, 16 bits) with a tag.
 Bytes cd_format(std::uint32_t tag) {
     Bytes f;
-    put_le(f, tag, 2);
-    put_le(f, 2, 2);
-    put_le(f, 44100, 4);
-    put_le(f, 176400, 4);
-    put_le(f, 4, 2);
-    put_le(f, 16, 2);
+    put_fields(f, {{tag, 2}, {2, 2}, {44100, 4}, {176400, 4}, {4, 2}, {16, 2}});
     return f;
 }
 
@@ -178,9 +184,9 @@ int main(int argc, char** argv) {
     const Bytes plain = wav_file(cd_format(1), pcm, 36 + data_bytes, data_bytes);
     save(wave_dir + "/plain", plain);
     Bytes extensible_format = cd_format(0xFFFE);
-    put_le(extensible_format, 22, 2);  // bytes of the extension
-    put_le(extensible_format, 16, 2);  // valid bits
-    put_le(extensible_format, 3, 4);   // channel mask: front left and right
+    // The extension's size, the valid bits, the channel mask (front left and
+    // right).
+    put_fields(extensible_format, {{22, 2}, {16, 2}, {3, 4}});
     // The subformat GUID of PCM.
     const std::uint8_t pcm_guid[16] = {1,    0, 0, 0,    0, 0,    0x10, 0,
                                        0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
