@@ -92,8 +92,8 @@ ConversionResult XFileToWave(const Source& in, const std::string& out, std::ostr
         if (progress) *progress << '\n' << "done." << '\n' << std::flush;
     }
 
-    if (!writer.finish()) {
-        done.result = {Status::write_failed, writer.problem()};
+    if (Result finished = writer.finish(); !finished) {
+        done.result = std::move(finished);
     } else if (Result committed = commit_output(temp.get()); !committed) {
         done.result = std::move(committed);
     } else if (!damage.ok()) {
