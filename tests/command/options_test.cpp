@@ -48,6 +48,17 @@ TEST(OptionTableTest, TheManPageListsExactlyTheOptionsOfTheTable) {
     EXPECT_EQ(man_page_option_tags(), expected);
 }
 
+// The parser relies on these: every option has an effect, and exactly the
+// options with a value say what it must be.
+TEST(OptionTableTest, EveryOptionIsComplete) {
+    for (const OptionSpec& o : option_table()) {
+        SCOPED_TRACE(o.long_name);
+        EXPECT_NE(o.apply, nullptr);
+        EXPECT_NE(o.help, nullptr);
+        EXPECT_EQ(o.value_name == nullptr, o.needs == nullptr);
+    }
+}
+
 TEST(OptionTableTest, RefusalsNameTheOptionAsGiven) {
     const struct {
         std::vector<const char*> args;
