@@ -11,6 +11,13 @@ namespace x91::cli {
 
 namespace {
 
+// An option without a value sets its flag.
+template <bool Options::*flag>
+bool set_flag(Options& o, const std::string&) {
+    o.*flag = true;
+    return true;
+}
+
 bool set_quality(Options& o, const std::string& text) {
     if (text.empty()) return false;
     errno = 0;
@@ -66,39 +73,23 @@ const OptionSpec kOptions[] = {
      .long_name = "test",
      .value_name = nullptr,
      .help = "check x91 files whole without writing anything",
-     .apply =
-         [](Options& o, const std::string&) {
-             o.test = true;
-             return true;
-         }},
+     .apply = set_flag<&Options::test>},
     {.short_name = '\0',
      .long_name = "quiet",
      .value_name = nullptr,
      .help = "no progress or conversion lines; problems still shown",
-     .apply =
-         [](Options& o, const std::string&) {
-             o.quiet = true;
-             return true;
-         }},
+     .apply = set_flag<&Options::quiet>},
     {.short_name = 'h',
      .long_name = "help",
      .value_name = nullptr,
      .help = "show this help",
-     .apply =
-         [](Options& o, const std::string&) {
-             o.help = true;
-             return true;
-         },
+     .apply = set_flag<&Options::help>,
      .answers_at_once = true},
     {.short_name = 'V',
      .long_name = "version",
      .value_name = nullptr,
      .help = "show the version",
-     .apply =
-         [](Options& o, const std::string&) {
-             o.version = true;
-             return true;
-         },
+     .apply = set_flag<&Options::version>,
      .answers_at_once = true},
 };
 
