@@ -5,7 +5,9 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -55,7 +57,9 @@ std::vector<unsigned char> music_pcm(int seconds) {
 
 // The default settings, as every default encode writes them.
 CheckedSettings default_settings() {
-    return check_settings({da_CodeFeatures{}, ds, is}).settings.value();
+    std::optional<CheckedSettings> checked;
+    if (!check_settings({da_CodeFeatures{}, ds, is}, checked)) std::abort();
+    return *checked;
 }
 
 struct Packet {

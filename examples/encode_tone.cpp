@@ -30,10 +30,16 @@ int main(int argc, char** argv) {
     // Any amounts will do; a tenth of a second at a time here.
     for (std::size_t at = 0; at < frames; at += 4410) {
         const std::size_t n = frames - at < 4410 ? frames - at : 4410;
-        encoder.push(pcm.data() + 2 * at, n);
+        if (x91::Result r = encoder.push(pcm.data() + 2 * at, n); !r) {
+            std::fprintf(stderr, "encoder: %s\n", r.message.c_str());
+            return 1;
+        }
         while (encoder.next_packet(packet)) x91::append_packet(file, packet);
     }
-    encoder.finish();
+    if (x91::Result r = encoder.finish(); !r) {
+        std::fprintf(stderr, "encoder: %s\n", r.message.c_str());
+        return 1;
+    }
     while (encoder.next_packet(packet)) x91::append_packet(file, packet);
     x91::append_end(file);
 
@@ -53,9 +59,9 @@ int main(int argc, char** argv) {
     }
     x91::Decoder decoder(read_back);
     std::vector<std::int16_t> decoded;
-    std::size_t offset = x91::kHeaderBytes;
+    x91::PacketReader packets(file.data(), file.size());
     for (;;) {
-        if (x91::Result r = x91::read_packet(file.data(), file.size(), offset, packet); !r) {
+        if (x91::Result r = packets.next(packet); !r) {
             std::fprintf(stderr, "file: %s\n", r.message.c_str());
             return 1;
         }

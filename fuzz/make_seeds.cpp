@@ -1,6 +1,7 @@
 // Writes the fuzzers' seed corpora from the codec's own output: a few short
-// generated signals are written as WAV files, encoded by the conversion
-// driver, and the x91 files are split into packets and packet fields.
+// generated signals are encoded through the library, the x91 files are split
+// into packets and packet fields, and a few small WAV files of the layouts
+// the reader meets are added.
 //
 // usage: x91-fuzz-seeds OUTPUT_DIR
 // Creates OUTPUT_DIR/{x91_decode,wave_reader,packet_readers}/.
@@ -10,34 +11,37 @@
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
-#include <iostream>
-#include <iterator>
-#include <memory>
+#include <initializer_list>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "coding/matrix_codes.h"
-#include "command/conversions.h"
-#include "dsp/fft.h"
-#include "format/settings.h"
-#include "format/settings_io.h"
 #include "framework/bit_stream.h"
-#include "storage/wave_writer.h"
+#include "x91/x91.h"
 
 using namespace x91;
-using namespace x91::cli;
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
+using Bytes = std::vector<std::uint8_t>;
 
 void put_le(Bytes& b, std::uint32_t v, int n) {
-    for (int i = 0; i < n; ++i) b.push_back(static_cast<unsigned char>(v >> (8 * i)));
+    for (int i = 0; i < n; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
 }
 
-std::uint32_t get_le32(const Bytes& b, std::size_t at) {
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
+// A little-endian field of a record: its value and its width in bytes.
+struct Field {
+    std::uint32_t value;
+    int bytes;
+};
+
+void put_fields(Bytes& b, std::initializer_list<Field> fields) {
+    for (const Field& f : fields) put_le(b, f.value, f.bytes);
+}
+
+void put_id(Bytes& b, const char* id) {
+    b.insert(b.end(), id, id + 4);
 }
 
 bool save(const std::string& path, const Bytes& bytes) {
@@ -45,11 +49,6 @@ bool save(const std::string& path, const Bytes& bytes) {
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(out);
-}
-
-Bytes load(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // Interleaved 16-bit stereo of one of a few characters.
@@ -83,22 +82,38 @@ std::vector<std::int16_t> signal(int kind, int frames) {
     return pcm;
 }
 
-Bytes canonical_wav(const std::vector<std::int16_t>& pcm) {
+// An x91 file of pcm at the default settings, as the command writes it.
+Bytes encode(const std::vector<std::int16_t>& pcm) {
+    Encoder encoder;
+    Bytes file = encoder.header().bytes();
+    Bytes packet;
+    if (!encoder.push(pcm.data(), pcm.size() / 2) || !encoder.finish()) return {};
+    while (encoder.next_packet(packet)) append_packet(file, packet);
+    append_end(file);
+    return file;
+}
+
+// The CD audio format record (2 channels, 44100 Hz, 16 bits) with a tag.
+Bytes cd_format(std::uint32_t tag) {
+    Bytes f;
+    put_fields(f, {{tag, 2}, {2, 2}, {44100, 4}, {176400, 4}, {4, 2}, {16, 2}});
+    return f;
+}
+
+// "RIFF" "WAVE", the format chunk, then the data chunk holding samples; the
+// two sizes as given, since streaming writers leave them unknown.
+Bytes wav_file(const Bytes& format, const std::vector<std::int16_t>& samples,
+               std::uint32_t riff_size, std::uint32_t data_size) {
     Bytes b;
-    const std::uint32_t data = static_cast<std::uint32_t>(pcm.size() * 2);
-    for (char c : std::string("RIFF")) b.push_back(static_cast<unsigned char>(c));
-    put_le(b, 36 + data, 4);
-    for (char c : std::string("WAVEfmt ")) b.push_back(static_cast<unsigned char>(c));
-    put_le(b, 16, 4);
-    put_le(b, 1, 2);
-    put_le(b, 2, 2);
-    put_le(b, 44100, 4);
-    put_le(b, 176400, 4);
-    put_le(b, 4, 2);
-    put_le(b, 16, 2);
-    for (char c : std::string("data")) b.push_back(static_cast<unsigned char>(c));
-    put_le(b, data, 4);
-    for (std::int16_t s : pcm) put_le(b, static_cast<std::uint16_t>(s), 2);
+    put_id(b, "RIFF");
+    put_le(b, riff_size, 4);
+    put_id(b, "WAVE");
+    put_id(b, "fmt ");
+    put_le(b, static_cast<std::uint32_t>(format.size()), 4);
+    b.insert(b.end(), format.begin(), format.end());
+    put_id(b, "data");
+    put_le(b, data_size, 4);
+    for (std::int16_t v : samples) put_le(b, static_cast<std::uint16_t>(v), 2);
     return b;
 }
 
@@ -129,33 +144,20 @@ int main(int argc, char** argv) {
     const std::string packet_dir = root + "/packet_readers";
     for (const std::string& d : {root, decode_dir, wave_dir, packet_dir}) mkdir(d.c_str(), 0777);
 
-    da_fft_init();
-    const Console quiet{nullptr, &std::cerr};
     int packet_seeds = 0;
     // 14 blocks fill one packet, 30 fill two.
     const int lengths[] = {14 * 882, 30 * 882};
     for (int kind = 0; kind < 4; ++kind) {
         for (int frames : lengths) {
-            const std::string name =
-                root + "/seed" + std::to_string(kind) + "_" + std::to_string(frames);
-            if (!save(name + ".wav", canonical_wav(signal(kind, frames)))) return 1;
-            if (!WaveToXFile(name + ".wav", name + ".x91", es, is, ds, da_CodeFeatures{}, quiet))
-                return 1;
-            const Bytes x91 = load(name + ".x91");
-            std::remove((name + ".wav").c_str());
-            std::remove((name + ".x91").c_str());
+            const Bytes file = encode(signal(kind, frames));
+            if (file.empty()) return 1;
             const std::string tag = std::to_string(kind) + "_" + std::to_string(frames);
-            if (!save(decode_dir + "/enc" + tag, x91)) return 1;
+            if (!save(decode_dir + "/enc" + tag, file)) return 1;
 
             // Each packet whole, and its fields one by one from their own start.
-            std::size_t at = X91_HEADER_BYTES;
-            for (int p = 0; at + 4 <= x91.size(); ++p) {
-                const std::uint32_t n = get_le32(x91, at);
-                at += 4;
-                if (n == 0 || at + n > x91.size()) break;
-                const Bytes packet(x91.begin() + static_cast<long>(at),
-                                   x91.begin() + static_cast<long>(at + n));
-                at += n;
+            PacketReader packets(file.data(), file.size());
+            Bytes packet;
+            for (int p = 0; packets.next(packet) && !packet.empty(); ++p) {
                 const std::string base = packet_dir + "/p" + tag + "_" + std::to_string(p);
                 save(base + "_whole", with_mode(0, packet));
                 Bytes copy = packet;
@@ -173,38 +175,27 @@ int main(int argc, char** argv) {
             }
         }
     }
-    da_fft_finit();
 
-    // Small WAV files: the plain layout, an extensible one, one with an odd
-    // chunk before the data, and one that stops inside its data.
+    // Small WAV files: the plain layout, an extensible one as streaming tools
+    // write it, one with an odd chunk before the data, and one that stops
+    // inside its data.
     const auto pcm = signal(1, 64);
-    const Bytes plain = canonical_wav(pcm);
+    const auto data_bytes = static_cast<std::uint32_t>(2 * pcm.size());
+    const Bytes plain = wav_file(cd_format(1), pcm, 36 + data_bytes, data_bytes);
     save(wave_dir + "/plain", plain);
-    Bytes extensible;
-    for (char c : std::string("RIFF")) extensible.push_back(static_cast<unsigned char>(c));
-    put_le(extensible, 0, 4);
-    for (char c : std::string("WAVEfmt ")) extensible.push_back(static_cast<unsigned char>(c));
-    put_le(extensible, 40, 4);
-    put_le(extensible, 0xFFFE, 2);
-    put_le(extensible, 2, 2);
-    put_le(extensible, 44100, 4);
-    put_le(extensible, 176400, 4);
-    put_le(extensible, 4, 2);
-    put_le(extensible, 16, 2);
-    put_le(extensible, 22, 2);
-    put_le(extensible, 16, 2);
-    put_le(extensible, 3, 4);
-    const unsigned char guid[16] = {1,    0, 0, 0,    0, 0,    0x10, 0,
-                                    0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
-    extensible.insert(extensible.end(), guid, guid + 16);
-    for (char c : std::string("data")) extensible.push_back(static_cast<unsigned char>(c));
-    put_le(extensible, 0xFFFFFFFF, 4);
-    extensible.insert(extensible.end(), plain.begin() + 44, plain.end());
-    save(wave_dir + "/extensible", extensible);
+    Bytes extensible_format = cd_format(0xFFFE);
+    // The extension's size, the valid bits, the channel mask (front left and
+    // right).
+    put_fields(extensible_format, {{22, 2}, {16, 2}, {3, 4}});
+    // The subformat GUID of PCM.
+    const std::uint8_t pcm_guid[16] = {1,    0, 0, 0,    0, 0,    0x10, 0,
+                                       0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+    extensible_format.insert(extensible_format.end(), pcm_guid, pcm_guid + 16);
+    save(wave_dir + "/extensible", wav_file(extensible_format, pcm, 0, 0xFFFFFFFF));
     Bytes listed(plain.begin(), plain.begin() + 36);
-    for (char c : std::string("LIST")) listed.push_back(static_cast<unsigned char>(c));
+    put_id(listed, "LIST");
     put_le(listed, 5, 4);
-    for (char c : std::string("INFOx")) listed.push_back(static_cast<unsigned char>(c));
+    for (char c : std::string("INFOx")) listed.push_back(static_cast<std::uint8_t>(c));
     listed.push_back(0);
     listed.insert(listed.end(), plain.begin() + 36, plain.end());
     save(wave_dir + "/odd_chunk", listed);

@@ -41,8 +41,8 @@ int main(int argc, char** argv) {
     }
     x91::da_WaveWriter writer(argv[1], x91::FORMAT_CDDA);
     writer.rawwrite(reinterpret_cast<char*>(pcm.data()), static_cast<int>(pcm.size()));
-    if (!writer.finish()) {
-        std::fprintf(stderr, "x91-sample: %s: cannot write\n", argv[1]);
+    if (const x91::Result finished = writer.finish(); !finished) {
+        std::fprintf(stderr, "x91-sample: %s: %s\n", argv[1], finished.message.c_str());
         return 1;
     }
     std::printf("wrote %s: %d seconds of generated stereo audio\n", argv[1], kSeconds);

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "x91/status.h"
+
 namespace x91 {
 
 inline constexpr int kSampleRate = 44100;
@@ -31,29 +33,6 @@ inline constexpr std::size_t kMaxPacketBytes = std::size_t{4} << 20;
 
 // The library's version, e.g. "0.1.0".
 const char* version();
-
-enum class Status {
-    ok,
-    invalid_argument,     // an argument no call can work with (a quality out of range, ...)
-    invalid_state,        // the call does not fit the object's state (push after finish, ...)
-    not_x91,              // the data does not start with "x91"
-    cut_short,            // the data ends inside a header, a count or a packet
-    header_damaged,       // a stored setting the codec cannot run with
-    packet_too_large,     // a packet count beyond kMaxPacketBytes, or negative
-    packet_overrun,       // decoding ran past the packet's end: damaged, decoded as far as it goes
-    packet_unread_bytes,  // decoding left whole bytes of the packet unread: the audio is
-                          // there, but the packet is not what the encoder wrote
-};
-
-// The outcome of a call: a status, and for anything but ok a message for
-// people, e.g. "x91 header damaged: line count 0".
-struct Result {
-    Status status = Status::ok;
-    std::string message;
-
-    bool ok() const { return status == Status::ok; }
-    explicit operator bool() const { return ok(); }
-};
 
 // The x91 file header as a value: every setting the decoder needs, as
 // stored in each file. A default Header holds the codec's defaults.
@@ -100,12 +79,33 @@ void append_packet(std::vector<std::uint8_t>& file, const std::vector<std::uint8
 // Appends the count of 0 that ends an x91 file.
 void append_end(std::vector<std::uint8_t>& file);
 
-// Reads the packet at offset in an x91 file held in memory (offset starts at
-// kHeaderBytes) and moves offset past it. At the end marker it returns ok
-// with an empty packet and offset just behind the marker; cut_short or
-// packet_too_large when the file is damaged there.
-Result read_packet(const std::uint8_t* file, std::size_t size, std::size_t& offset,
-                   std::vector<std::uint8_t>& packet);
+// Walks the packets of an x91 file held in memory, from just behind its
+// header. The file's bytes must stay valid and unchanged while it is used.
+class PacketReader {
+  public:
+    // size counts the whole file, the header included.
+    PacketReader(const std::uint8_t* file, std::size_t size);
+    ~PacketReader();
+    PacketReader(PacketReader&&) noexcept;
+    PacketReader& operator=(PacketReader&&) noexcept;
+    PacketReader(const PacketReader&) = delete;
+    PacketReader& operator=(const PacketReader&) = delete;
+
+    // Moves the next packet into packet: ok with its bytes, or ok with no
+    // bytes at the end marker. Otherwise the damage found there, named with
+    // the packet's number: cut_short ("packet 3 is cut short", "ends
+    // without its end marker", ...) or packet_too_large ("packet 3 has a
+    // negative byte count, -16", ...).
+    Result next(std::vector<std::uint8_t>& packet);
+
+    // Bytes of the file read so far, the header's included: just behind the
+    // end marker once next() has found it.
+    std::size_t offset() const;
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
 
 // Encodes one stream. Push PCM in any amounts, take packets as they are
 // ready, call finish() at the end of the audio, then take the last packets.

@@ -2,12 +2,14 @@
 
 #include <unistd.h>
 
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <mutex>
 #include <sstream>
 #include <string>
 
+#include "command/console.h"
 #include "command/conversions.h"
 #include "command/file_names.h"
 #include "command/input_kind.h"
@@ -15,25 +17,12 @@
 #include "command/options.h"
 #include "command/progress_line.h"
 #include "command/quality_file.h"
-#include "dsp/fft.h"
 #include "format/settings.h"
 #include "x91/x91.h"
 
 namespace x91::cli {
 
 namespace {
-
-bool is_std_stream(const std::string& name) {
-    return name == kStdStreamName;
-}
-
-// The settings every encoding of the run uses.
-struct RunSettings {
-    da_ESettings es;
-    da_ISettings is;
-    da_DSettings ds;
-    da_CodeFeatures features;
-};
 
 // Where the messages of the whole run go, and the lock that keeps the lines
 // of conversions running at once from mixing.
@@ -74,28 +63,33 @@ std::string finished_line(const char* verb, const std::string& in, const std::st
     return line.str() + '\n';
 }
 
-Job encode_job(const Source& in, const std::string& out, const RunSettings& s,
+// A job that runs one conversion and reports how it ended.
+Job conversion_job(const char* verb, const Source& in, const std::string& out, RunConsole& console,
+                   std::function<ConversionResult(std::ostream* progress)> convert) {
+    return Job{in.stream ? "" : in.name, is_std_stream(out) ? "" : out,
+               [verb, in, out, &console, convert = std::move(convert)] {
+                   std::ostringstream errors;
+                   const Console job_console = console.for_job(errors);
+                   const ConversionResult done = convert(job_console.progress);
+                   job_console.report(in.name, out, done);
+                   console.finish_job(
+                       errors, done.result ? finished_line(verb, in.name, out, done.stats) : "");
+                   return done.result.ok();
+               }};
+}
+
+Job encode_job(const Source& in, const std::string& out, const EncodeSettings& settings,
                RunConsole& console) {
-    return Job{
-        in.stream ? "" : in.name, is_std_stream(out) ? "" : out, [in, out, &s, &console] {
-            std::ostringstream errors;
-            ConversionStats stats;
-            const bool ok =
-                WaveToXFile(in, out, s.es, s.is, s.ds, s.features, console.for_job(errors), &stats);
-            console.finish_job(errors, ok ? finished_line("encoding", in.name, out, stats) : "");
-            return ok;
-        }};
+    return conversion_job("encoding", in, out, console,
+                          [in, out, &settings](std::ostream* progress) {
+                              return WaveToXFile(in, out, settings, progress);
+                          });
 }
 
 Job decode_job(const Source& in, const std::string& out, RunConsole& console) {
-    return Job{in.stream ? "" : in.name, is_std_stream(out) ? "" : out, [in, out, &console] {
-                   std::ostringstream errors;
-                   ConversionStats stats;
-                   const bool ok = XFileToWave(in, out, console.for_job(errors), &stats);
-                   console.finish_job(errors,
-                                      ok ? finished_line("decoding", in.name, out, stats) : "");
-                   return ok;
-               }};
+    return conversion_job("decoding", in, out, console, [in, out](std::ostream* progress) {
+        return XFileToWave(in, out, progress);
+    });
 }
 
 Job failing_job(const std::string& name, const std::string& reason, RunConsole& console) {
@@ -111,41 +105,28 @@ Job failing_job(const std::string& name, const std::string& reason, RunConsole& 
 // files that are not intact.
 Job test_job(const Source& in, bool quiet, RunConsole& console) {
     return Job{"", "", [in, quiet, &console] {
-                   const XFileVerdict verdict = TestXFile(in);
-                   std::string line = in.name + ": ";
-                   switch (verdict.kind) {
-                       case XFileVerdict::Kind::intact:
-                           line += "ok";
-                           break;
-                       case XFileVerdict::Kind::damaged:
-                           line += "damaged: " + verdict.reason;
-                           break;
-                       case XFileVerdict::Kind::unreadable:
-                           line += "unreadable: " + verdict.reason;
-                           break;
-                   }
-                   const bool intact = verdict.kind == XFileVerdict::Kind::intact;
-                   if (!intact || !quiet) {
+                   const Result check = TestXFile(in);
+                   if (!check || !quiet) {
                        std::lock_guard lock(console.mutex);
-                       std::cout << line << '\n' << std::flush;
+                       std::cout << in.name << ": " << check_verdict(check) << '\n' << std::flush;
                    }
-                   return intact;
+                   return check.ok();
                }};
 }
 
 // The job for one input: by its suffix, or, for standard input and for a
 // name without a known suffix given with -o, by its first bytes.
-Job job_for(const std::string& name, const Options& o, const RunSettings& s, RunConsole& console,
-            bool& stdin_used) {
+Job job_for(const std::string& name, const Options& o, const EncodeSettings& settings,
+            RunConsole& console, bool& stdin_used) {
     if (is_std_stream(name)) {
         if (stdin_used) return failing_job(name, "standard input can be read only once", console);
         stdin_used = true;
         if (o.test) return test_job(Source(name, stdin, ""), o.quiet, console);
-        const std::string out = o.output_given ? o.output : kStdStreamName;
+        const std::string out = o.output.value_or(kStdStreamName);
         const std::string start = take_start(stdin);
         switch (input_kind(start)) {
             case InputKind::wave:
-                return encode_job(Source(name, stdin, start), out, s, console);
+                return encode_job(Source(name, stdin, start), out, settings, console);
             case InputKind::x91:
                 return decode_job(Source(name, stdin, start), out, console);
             case InputKind::unknown:
@@ -155,16 +136,16 @@ Job job_for(const std::string& name, const Options& o, const RunSettings& s, Run
     }
     if (o.test) return test_job(Source(name), o.quiet, console);
     if (is_wave_name(name))
-        return encode_job(name, o.output_given ? o.output : x91_output_name(name), s, console);
+        return encode_job(name, o.output.value_or(x91_output_name(name)), settings, console);
     if (is_x91_name(name))
-        return decode_job(name, o.output_given ? o.output : wave_output_name(name), console);
-    if (o.output_given) {
+        return decode_job(name, o.output.value_or(wave_output_name(name)), console);
+    if (o.output) {
         std::FILE* file = std::fopen(name.c_str(), "rb");
         if (file != nullptr) {
             const InputKind kind = input_kind(take_start(file));
             std::fclose(file);
-            if (kind == InputKind::wave) return encode_job(name, o.output, s, console);
-            if (kind == InputKind::x91) return decode_job(name, o.output, console);
+            if (kind == InputKind::wave) return encode_job(name, *o.output, settings, console);
+            if (kind == InputKind::x91) return decode_job(name, *o.output, console);
         }
         return failing_job(name, "not a .wav or .x91 name, nor WAV or x91 data", console);
     }
@@ -174,7 +155,7 @@ Job job_for(const std::string& name, const Options& o, const RunSettings& s, Run
 
 bool writes_stdout(const Options& o) {
     if (o.test) return false;
-    if (o.output_given) return is_std_stream(o.output);
+    if (o.output) return is_std_stream(*o.output);
     for (const std::string& name : o.files)
         if (is_std_stream(name)) return true;
     return false;
@@ -211,17 +192,16 @@ int arg_process(int argc, char** argv) {
     std::ostream* const progress_stream = audio_to_stdout ? &std::cerr : &std::cout;
     RunConsole console{o.quiet ? nullptr : progress_stream, o.jobs > 1 && o.files.size() > 1, {}};
 
-    da_fft_init();
-    RunSettings settings{es, is, ds, da_CodeFeatures{}};
+    EncodeSettings settings;
     if (!o.test) {
         std::ostream null_stream(nullptr);
         std::ostream& quality_out = console.progress ? *console.progress : null_stream;
-        if (o.quality_given) {
+        if (o.quality) {
             // An explicit quality replaces the quality file, which is then not read.
-            settings.is = apply_quality(settings.is, o.quality);
-            print_quality_line(quality_out, o.quality);
+            settings.isettings = apply_quality(settings.isettings, *o.quality);
+            print_quality_line(quality_out, *o.quality);
         } else {
-            use_quality_file(QUALITY_FILE, settings.is, quality_out, std::cerr);
+            use_quality_file(QUALITY_FILE, settings.isettings, quality_out, std::cerr);
         }
     }
 
@@ -229,9 +209,7 @@ int arg_process(int argc, char** argv) {
     bool stdin_used = false;
     for (const std::string& name : o.files)
         jobs.push_back(job_for(name, o, settings, console, stdin_used));
-    const bool all_ok = run_jobs(jobs, o.jobs);
-    da_fft_finit();
-    return all_ok ? 0 : 1;
+    return run_jobs(jobs, o.jobs) ? 0 : 1;
 }
 
 }  // namespace x91::cli

@@ -1,12 +1,8 @@
 #include "command/console.h"
 
-#include <iostream>
+#include <ostream>
 
 namespace x91::cli {
-
-Console Console::standard() {
-    return Console{&std::cout, &std::cerr};
-}
 
 void Console::problem(const std::string& file, const std::string& reason) const {
     *errors << "x91: " << file << ": " << reason << std::endl;
@@ -14,6 +10,30 @@ void Console::problem(const std::string& file, const std::string& reason) const 
 
 void Console::warning(const std::string& file, const std::string& reason) const {
     *errors << "x91: " << file << ": warning: " << reason << std::endl;
+}
+
+void Console::report(const std::string& in, const std::string& out,
+                     const ConversionResult& conversion) const {
+    const Result& r = conversion.result;
+    if (r) return;
+    const std::string& file = r.status == Status::write_failed ? out : in;
+    if (conversion.output_kept) {
+        warning(file, r.message);
+    } else {
+        problem(file, r.message);
+    }
+}
+
+std::string check_verdict(const Result& check) {
+    switch (check.status) {
+        case Status::ok:
+            return "ok";
+        case Status::not_x91:
+        case Status::read_failed:
+            return "unreadable: " + check.message;
+        default:
+            return "damaged: " + check.message;
+    }
 }
 
 }  // namespace x91::cli

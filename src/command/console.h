@@ -1,10 +1,14 @@
-// Where a conversion's messages go: progress and the conversion lines on one
-// stream (standard output unless the audio itself goes there), problems on
-// standard error as one line naming the file and the reason.
+// Where a conversion's messages go, and the one place where outcomes become
+// messages: progress and the conversion lines on one stream (standard output
+// unless the audio itself goes there), problems on standard error as one
+// line naming the file and the reason.
 #pragma once
 
 #include <iosfwd>
 #include <string>
+
+#include "command/conversions.h"
+#include "x91/status.h"
 
 namespace x91::cli {
 
@@ -12,13 +16,21 @@ struct Console {
     std::ostream* progress;  // null: no progress or conversion lines at all
     std::ostream* errors;
 
-    // Standard output for progress, standard error for problems.
-    static Console standard();
-
     // "x91: <file>: <reason>" on the error stream.
     void problem(const std::string& file, const std::string& reason) const;
     // The same for damage that still let the conversion produce output.
     void warning(const std::string& file, const std::string& reason) const;
+
+    // Nothing for a conversion that succeeded; otherwise one line naming the
+    // output for a failed write and the input for anything else, as a
+    // warning when the output was kept.
+    void report(const std::string& in, const std::string& out,
+                const ConversionResult& conversion) const;
 };
+
+// The verdict of -t on a file: "ok", "unreadable: <reason>" for a file that
+// cannot be opened or read or is not an x91 file at all, "damaged: <reason>"
+// for anything else.
+std::string check_verdict(const Result& check);
 
 }  // namespace x91::cli

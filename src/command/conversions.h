@@ -3,30 +3,22 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
+#include <iosfwd>
 #include <string>
 
-#include "command/console.h"
+#include "command/source.h"
 #include "format/settings.h"
-#include "x91/x91.h"
+#include "x91/status.h"
 
 namespace x91::cli {
 
-// The name that stands for standard input as an input and for standard
-// output as an output.
-inline constexpr const char* kStdStreamName = "-";
-
-// Where a conversion reads from: a named file, or an open stream (standard
-// input) of which the first bytes were already taken to see what it holds.
-struct Source {
-    std::string name;             // shown in messages
-    std::FILE* stream = nullptr;  // null: open name
-    std::string taken;            // bytes taken from stream, read again first
-
-    Source(std::string file_name) : name(std::move(file_name)) {}
-    Source(const char* file_name) : name(file_name) {}
-    Source(std::string shown_name, std::FILE* open_stream, std::string taken_bytes)
-        : name(std::move(shown_name)), stream(open_stream), taken(std::move(taken_bytes)) {}
+// The settings every encoding of a run uses: copies of the defaults, with
+// the run's quality applied.
+struct EncodeSettings {
+    da_ESettings esettings = es;
+    da_ISettings isettings = is;
+    da_DSettings dsettings = ds;
+    da_CodeFeatures features{};  // reserved, all zero
 };
 
 // What a conversion moved: blocks of 1/50 s and packet bytes.
@@ -35,34 +27,34 @@ struct ConversionStats {
     std::int64_t byte_count = 0;
 };
 
-// Each returns true when the file was converted whole. On failure it has
-// printed one line naming the file and the reason, and left no output (an
-// existing file of the output's name is untouched). A damaged input that
-// still gave output (a cut-short WAV, a damaged x91 file) keeps the output
-// and returns false after a warning. An output named "-" is standard
-// output, written directly: a failure part way leaves what was written.
-bool WaveToXFile(const Source& in, std::string out, const da_ESettings& esettings,
-                 const da_ISettings& isettings, const da_DSettings& dsettings,
-                 const da_CodeFeatures& cf, const Console& console = Console::standard(),
-                 ConversionStats* stats = nullptr);
-bool XFileToWave(const Source& in, std::string out, const Console& console = Console::standard(),
-                 ConversionStats* stats = nullptr);
-
-// The verdict on one x91 file read whole: intact when its header is valid,
-// the decoders read every packet to within its last byte and no further, the
-// end marker is there and nothing follows it.
-struct XFileVerdict {
-    enum class Kind { intact, damaged, unreadable };
-    Kind kind = Kind::intact;
-    std::string reason;  // empty when intact
+// How a conversion ended.
+struct [[nodiscard]] ConversionResult {
+    // ok when the file was converted whole, otherwise the first problem:
+    // write_failed for the output, any other status for the input.
+    Result result;
+    // With a problem: the input was damaged (a cut-short WAV, a damaged x91
+    // file) but still gave output, which is kept.
+    bool output_kept = false;
+    ConversionStats stats{};
 };
-XFileVerdict TestXFile(const Source& in);
+
+// Both drivers write progress and their conversion lines to progress (none
+// when null). Unless the output is kept, a failed conversion leaves no
+// output (an existing file of the output's name is untouched). An output
+// named "-" is standard output, written directly: a failure part way leaves
+// what was written.
+ConversionResult WaveToXFile(const Source& in, const std::string& out,
+                             const EncodeSettings& settings, std::ostream* progress);
+ConversionResult XFileToWave(const Source& in, const std::string& out, std::ostream* progress);
+
+// Reads an x91 file whole and writes nothing. ok when it is intact: its
+// header is valid, the decoders read every packet to within its last byte
+// and no further, the end marker is there and nothing follows it.
+// Otherwise the first thing that is not so.
+Result TestXFile(const Source& in);
 
 // Decoding stops after this many consecutive packets whose bits ran past
 // their end.
 inline constexpr int kMaxDamagedInARow = 8;
-
-// The largest packet the drivers read (see the library's limit).
-inline constexpr int kMaxPacketBytes = static_cast<int>(x91::kMaxPacketBytes);
 
 }  // namespace x91::cli

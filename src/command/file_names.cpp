@@ -15,6 +15,10 @@ std::string x91_suffix() {
 
 }  // namespace
 
+bool is_std_stream(const std::string& name) {
+    return name == kStdStreamName;
+}
+
 bool suffix(std::string str, std::string text) {
     return text.size() <= str.size() &&
            str.compare(str.size() - text.size(), text.size(), text) == 0;

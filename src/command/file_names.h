@@ -1,9 +1,16 @@
-// File-name helpers of the command line: suffix test and output names.
+// File-name helpers of the command line: standard streams, suffix test and
+// output names.
 #pragma once
 
 #include <string>
 
 namespace x91::cli {
+
+// The name that stands for standard input as an input and for standard
+// output as an output.
+inline constexpr const char* kStdStreamName = "-";
+
+bool is_std_stream(const std::string& name);
 
 // True when str ends with text, compared exactly and case-sensitively; an
 // empty text matches every string.

@@ -1,10 +1,7 @@
 #include <csignal>
-#include <cstdlib>
-#include <iostream>
 
 #include "command/arg_process.h"
 #include "command/temp_output.h"
-#include "framework/debug_messages.h"
 
 int main(int argc, char** argv) {
     x91::cli::install_interrupt_cleanup();
@@ -15,12 +12,5 @@ int main(int argc, char** argv) {
     // write, reported and cleaned up like any other, instead of killing the
     // process with temporary files of other conversions left behind.
     std::signal(SIGPIPE, SIG_IGN);
-    const int status = x91::cli::arg_process(argc, argv);
-    if (x91::DebugMsgsOn) {
-        // Debug builds keep the console open for a look at the timings.
-        std::cout << "press Enter to continue" << std::flush;
-        std::cin.get();
-        std::cout << '\n';
-    }
-    return status;
+    return x91::cli::arg_process(argc, argv);
 }

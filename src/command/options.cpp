@@ -1,61 +1,57 @@
 #include "command/options.h"
 
-#include <cerrno>
-#include <cmath>
-#include <cstdlib>
-
-#include "command/quality_file.h"
+#include <algorithm>
 
 namespace x91::cli {
 
 namespace {
 
-// The value of an option: attached ("-q50", "--quality=50") or the next
-// argument. False when there is none.
-bool option_value(const std::string& arg, const std::string& short_name,
-                  const std::string& long_name, int argc, const char* const* argv, int& i,
-                  std::string& value) {
-    if (!long_name.empty() && arg.rfind(long_name + "=", 0) == 0) {
-        value = arg.substr(long_name.size() + 1);
-        return true;
+// An argument that names an option of the table.
+struct Given {
+    const OptionSpec* spec = nullptr;  // null: no such option
+    std::string name;                  // as given, without an attached value
+    std::optional<std::string> value;  // attached: "-q50", "--quality=50"
+};
+
+// "--name" or "--name=value" for a long name, "-x" or "-xvalue" for a short
+// one; only an option that takes a value may have one attached.
+Given find_option(const std::string& arg) {
+    const auto table = option_table();
+    Given given;
+    if (arg.rfind("--", 0) == 0) {
+        const std::size_t equals = arg.find('=');
+        given.name = arg.substr(0, equals);
+        if (equals != std::string::npos) given.value = arg.substr(equals + 1);
+        const auto it = std::find_if(table.begin(), table.end(), [&](const OptionSpec& o) {
+            return given.name.compare(2, std::string::npos, o.long_name) == 0;
+        });
+        if (it != table.end()) given.spec = &*it;
+    } else {
+        given.name = arg.substr(0, 2);
+        if (arg.size() > 2) given.value = arg.substr(2);
+        const auto it = std::find_if(table.begin(), table.end(),
+                                     [&](const OptionSpec& o) { return o.short_name == arg[1]; });
+        if (it != table.end()) given.spec = &*it;
     }
-    if (arg.size() > short_name.size() && arg.rfind(short_name, 0) == 0 && short_name.size() == 2) {
-        value = arg.substr(2);
-        return true;
-    }
-    if (i + 1 >= argc) return false;
-    value = argv[++i];
-    return true;
+    if (given.spec && given.value && !given.spec->value_name) given.spec = nullptr;
+    return given;
 }
 
-// Whether arg names the option, alone or with its value attached.
-bool is_option(const std::string& arg, const std::string& short_name,
-               const std::string& long_name) {
-    return arg == long_name || arg.rfind(long_name + "=", 0) == 0 ||
-           (!short_name.empty() && arg.rfind(short_name, 0) == 0);
+// "-q, --quality PCT" or "    --quiet": the option's names in the usage.
+std::string usage_names(const OptionSpec& o) {
+    std::string names = o.short_name ? std::string("-") + o.short_name + ", " : "    ";
+    names += std::string("--") + o.long_name;
+    if (o.value_name) names += std::string(" ") + o.value_name;
+    return names;
 }
 
-bool parse_quality(const std::string& text, float& q) {
-    if (text.empty()) return false;
-    errno = 0;
-    char* end = nullptr;
-    const float value = std::strtof(text.c_str(), &end);
-    if (end != text.c_str() + text.size() || errno != 0 || !std::isfinite(value)) return false;
-    if (!quality_in_range(value)) return false;
-    q = value;
-    return true;
-}
-
-bool parse_jobs(const std::string& text, int& jobs) {
-    if (text.empty() || text.size() > 3) return false;
-    int value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-        value = value * 10 + (c - '0');
-    }
-    if (value < 1 || value > kMaxJobs) return false;
-    jobs = value;
-    return true;
+// Names in a column of `width`, then the help, its continuation lines
+// indented to the same column.
+std::string usage_line(const std::string& names, std::size_t width, const std::string& help) {
+    const std::string indent(2 + width + 2, ' ');
+    std::string line = "  " + names + std::string(width - names.size() + 2, ' ');
+    for (char c : help) line += c == '\n' ? "\n" + indent : std::string(1, c);
+    return line + '\n';
 }
 
 }  // namespace
@@ -76,69 +72,47 @@ ParsedOptions parse_options(int argc, const char* const* argv) {
             break;
         }
         if (arg.size() < 2 || arg[0] != '-') break;
+        const Given given = find_option(arg);
+        if (!given.spec) return usage_error("unknown option '" + arg + "'");
+        const OptionSpec& spec = *given.spec;
         std::string value;
-        if (arg == "-h" || arg == "--help") {
-            o.help = true;
+        if (spec.value_name) {
+            if (given.value) {
+                value = *given.value;
+            } else if (i + 1 < argc) {
+                value = argv[++i];
+            } else {
+                return usage_error(given.name + " needs " + spec.needs);
+            }
+        }
+        if (!spec.apply(o, value)) {
+            if (!spec.rule) return usage_error(given.name + " needs " + spec.needs);
+            parsed.error = given.name + ": " + spec.rule + ", not '" + value + "'";
             return parsed;
         }
-        if (arg == "-V" || arg == "--version") {
-            o.version = true;
-            return parsed;
-        }
-        if (arg == "--quiet") {
-            o.quiet = true;
-        } else if (arg == "-t" || arg == "--test") {
-            o.test = true;
-        } else if (is_option(arg, "-q", "--quality")) {
-            if (!option_value(arg, "-q", "--quality", argc, argv, i, value))
-                return usage_error(arg + " needs a quality percentage");
-            if (!parse_quality(value, o.quality)) {
-                parsed.error = arg.substr(0, arg.rfind("--", 0) == 0 ? arg.find('=') : 2) +
-                               ": the quality must be a number from 10 to 400, not '" + value + "'";
-                return parsed;
-            }
-            o.quality_given = true;
-        } else if (is_option(arg, "-o", "--output")) {
-            if (!option_value(arg, "-o", "--output", argc, argv, i, value) || value.empty())
-                return usage_error(arg + " needs a file name");
-            o.output = value;
-            o.output_given = true;
-        } else if (is_option(arg, "-j", "--jobs")) {
-            if (!option_value(arg, "-j", "--jobs", argc, argv, i, value) ||
-                !parse_jobs(value, o.jobs)) {
-                return usage_error(arg.substr(0, 2) + " needs a number of jobs from 1 to " +
-                                   std::to_string(kMaxJobs));
-            }
-        } else {
-            return usage_error("unknown option '" + arg + "'");
-        }
+        if (spec.answers_at_once) return parsed;
     }
     for (; i < argc; ++i) o.files.emplace_back(argv[i]);
 
     if (o.files.empty()) return usage_error("no files given");
-    if (o.output_given && o.files.size() != 1)
-        return usage_error("-o takes exactly one input file");
-    if (o.output_given && o.test) return usage_error("-t writes nothing, so it takes no -o");
+    if (o.output && o.files.size() != 1) return usage_error("-o takes exactly one input file");
+    if (o.output && o.test) return usage_error("-t writes nothing, so it takes no -o");
     return parsed;
 }
 
 std::string usage_text() {
-    return "usage: x91 [OPTION]... FILE...\n"
-           "Encodes FILE.wav (CD audio: 16-bit stereo 44100 Hz) to FILE.x91, and decodes\n"
-           "FILE.x91 to FILE.x91.wav. A FILE of '-' is standard input; whether it holds\n"
-           "WAV or x91 data is seen from its first bytes.\n"
-           "\n"
-           "  -q, --quality PCT  encoding quality, 10 to 400 percent (default 100, or the\n"
-           "                     number in ./enc_quality.ini); higher gives larger files\n"
-           "  -o, --output FILE  write the one input's result to FILE ('-': standard output)\n"
-           "  -j, --jobs N       convert up to N files at once (1 to 64, default 1)\n"
-           "  -t, --test         check x91 files whole without writing anything\n"
-           "      --quiet        no progress or conversion lines; problems still shown\n"
-           "  -h, --help         show this help\n"
-           "  -V, --version      show the version\n"
-           "  --                 end of options (for a file name that starts with '-')\n"
-           "\n"
-           "Exit status: 0 when every file was converted (or found intact), 1 otherwise.\n";
+    std::size_t width = 0;
+    for (const OptionSpec& o : option_table()) width = std::max(width, usage_names(o).size());
+    std::string text =
+        "usage: x91 [OPTION]... FILE...\n"
+        "Encodes FILE.wav (CD audio: 16-bit stereo 44100 Hz) to FILE.x91, and decodes\n"
+        "FILE.x91 to FILE.x91.wav. A FILE of '-' is standard input; whether it holds\n"
+        "WAV or x91 data is seen from its first bytes.\n"
+        "\n";
+    for (const OptionSpec& o : option_table()) text += usage_line(usage_names(o), width, o.help);
+    text += usage_line("--", width, "end of options (for a file name that starts with '-')");
+    text += "\nExit status: 0 when every file was converted (or found intact), 1 otherwise.\n";
+    return text;
 }
 
 }  // namespace x91::cli

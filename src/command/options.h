@@ -1,6 +1,10 @@
-// The command line's options, read before the file names.
+// The command line's options, read before the file names. Each option is
+// declared once, in the option table (option_table.cpp): the parser, the
+// usage text and the check of the man page all read it from there.
 #pragma once
 
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -11,16 +15,34 @@ struct Options {
     bool version = false;
     bool quiet = false;
     bool test = false;
-    bool quality_given = false;
-    float quality = 0.0f;
-    bool output_given = false;
-    std::string output;
+    std::optional<float> quality;
+    std::optional<std::string> output;
     int jobs = 1;
     std::vector<std::string> files;
 };
 
-// The most conversions -j runs at once.
+// The most conversions -j runs at once (named in the texts of -j).
 inline constexpr int kMaxJobs = 64;
+
+struct OptionSpec {
+    char short_name;         // given as "-q"; '\0' for a long name only
+    const char* long_name;   // given as "--quality"
+    const char* value_name;  // "PCT"; null for an option without a value
+    const char* help;        // the usage text; '\n' starts a continuation line
+    // What the value must be, for a missing one: "-q needs <needs>".
+    const char* needs = nullptr;
+    // A rule that names a refused value, "-q: <rule>, not '<value>'", as a
+    // plain mistake without the usage; without one, a refused value is a
+    // wrong command line: "-j needs <needs>" and the usage.
+    const char* rule = nullptr;
+    // Sets the option in the record; false when its value is refused.
+    bool (*apply)(Options& options, const std::string& value) = nullptr;
+    // -h and -V answer at once: nothing after them is read.
+    bool answers_at_once = false;
+};
+
+// Every option, in the order of the usage text.
+std::span<const OptionSpec> option_table();
 
 struct ParsedOptions {
     Options options;
@@ -34,7 +56,8 @@ struct ParsedOptions {
 
 // Options come first; the first argument that does not start with '-', a
 // lone "-" (standard input) or "--" ends them, and everything after is a
-// file name. -h or -V ends the parse at once.
+// file name. An option's value is attached ("-q50", "--quality=50") or the
+// next argument.
 ParsedOptions parse_options(int argc, const char* const* argv);
 
 std::string usage_text();

@@ -9,9 +9,14 @@
 #include <cerrno>
 #include <cstring>
 
+#include "command/file_names.h"
+#include "command/io_failure.h"
+
 namespace x91::cli {
 
 namespace {
+
+const char* const kCannotWrite = "cannot write";
 
 // The signal handler may only use async-signal-safe calls, so the names of
 // the open temporary files live in fixed slots it can read without locks.
@@ -110,7 +115,7 @@ TempOutput::TempOutput(const std::string& target) : target_(target) {
     const CreationGuard guard;
     const int fd = mkstemp(buffer.data());
     if (fd < 0) {
-        problem_ = std::strerror(errno);
+        status_ = io_failure(Status::write_failed, kCannotWrite, errno);
         return;
     }
     // mkstemp creates the file private to the user; give it the permissions
@@ -126,20 +131,31 @@ TempOutput::~TempOutput() {
     release_slot(slot_);
 }
 
-bool TempOutput::commit() {
-    if (path_.empty()) return false;
+Result TempOutput::commit() {
+    if (!status_) return status_;
     if (rename(path_.c_str(), target_.c_str()) != 0) {
-        problem_ = std::strerror(errno);
+        status_ = io_failure(Status::write_failed, kCannotWrite, errno);
         unlink(path_.c_str());
         release_slot(slot_);
         slot_ = -1;
         path_.clear();
-        return false;
+        return status_;
     }
     committed_ = true;
     release_slot(slot_);
     slot_ = -1;
-    return true;
+    return {};
+}
+
+Result open_output(const std::string& out, std::unique_ptr<TempOutput>& temp) {
+    temp.reset();
+    if (is_std_stream(out)) return {};
+    temp = std::make_unique<TempOutput>(out);
+    return temp->status();
+}
+
+Result commit_output(TempOutput* temp) {
+    return temp ? temp->commit() : Result{};
 }
 
 void install_interrupt_cleanup() {

@@ -3,6 +3,7 @@
 #include <cfloat>
 #include <charconv>
 #include <cmath>
+#include <string>
 
 namespace x91 {
 
@@ -65,10 +66,12 @@ std::string first_problem(const da_DSettings& d, const da_ISettings& i) {
 
 }  // namespace
 
-SettingsCheck check_settings(const HeaderSettings& settings) {
+Result check_settings(const HeaderSettings& settings, std::optional<CheckedSettings>& checked) {
+    checked.reset();
     std::string problem = first_problem(settings.dsettings, settings.isettings);
-    if (!problem.empty()) return {std::nullopt, "x91 header damaged: " + problem};
-    return {CheckedSettings(settings), {}};
+    if (!problem.empty()) return {Status::header_damaged, "x91 header damaged: " + problem};
+    checked = CheckedSettings(settings);
+    return {};
 }
 
 }  // namespace x91

@@ -3,9 +3,9 @@
 #pragma once
 
 #include <optional>
-#include <string>
 
 #include "format/settings.h"
+#include "x91/status.h"
 
 namespace x91 {
 
@@ -15,8 +15,6 @@ struct HeaderSettings {
     da_DSettings dsettings{};
     da_ISettings isettings{};
 };
-
-struct SettingsCheck;
 
 // Header settings that passed check_settings(). Only the check makes one, so
 // the graphs and modules built from a CheckedSettings rely on its bounds
@@ -30,17 +28,10 @@ class CheckedSettings {
 
   private:
     explicit CheckedSettings(const HeaderSettings& settings) : settings_(settings) {}
-    friend SettingsCheck check_settings(const HeaderSettings& settings);
+    friend Result check_settings(const HeaderSettings& settings,
+                                 std::optional<CheckedSettings>& checked);
 
     HeaderSettings settings_;
-};
-
-struct SettingsCheck {
-    // Set exactly when every value is usable.
-    std::optional<CheckedSettings> settings;
-    // Otherwise the first value that is not, as "x91 header damaged: <field>
-    // <value>" (e.g. "x91 header damaged: line count 0").
-    std::string problem;
 };
 
 // The decoder sizes its tables and runs its loops from the stored settings,
@@ -62,6 +53,11 @@ struct SettingsCheck {
 //   beyond 1000 every line quantises to almost nothing.
 // The three reserved masking values and the code features drive nothing and
 // are not checked.
-SettingsCheck check_settings(const HeaderSettings& settings);
+// On ok, checked holds the settings; otherwise it is left empty and the
+// result is header_damaged, naming the first value that is not usable as
+// "x91 header damaged: <field> <value>" (e.g. "x91 header damaged: line
+// count 0").
+[[nodiscard]] Result check_settings(const HeaderSettings& settings,
+                                    std::optional<CheckedSettings>& checked);
 
 }  // namespace x91

@@ -3,7 +3,9 @@
 // closes the sequence, and nothing follows it.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <vector>
 
 #include "storage/storage_stream.h"
 
@@ -11,14 +13,23 @@ namespace x91 {
 
 inline constexpr int kPacketCountBytes = 4;
 inline constexpr std::int32_t kEndMarker = 0;
+// The largest count a reader accepts (4 MiB): the encoder's packets stay far
+// below it, so a larger one can only come from a damaged file. The library
+// offers it as kMaxPacketBytes.
+inline constexpr std::int32_t kMaxPacketCount = std::int32_t{4} << 20;
 
-// Writes one count (a packet's size, or the end marker); true only if all
-// four bytes were accepted.
-bool write_packet_count(OutputStream& out, std::int32_t count);
+// The bytes of one count (a packet's size, or the end marker).
+std::array<unsigned char, kPacketCountBytes> packet_count_image(std::int32_t count);
+
+// Writes one count; true only if all four bytes were accepted.
+[[nodiscard]] bool write_packet_count(OutputStream& out, std::int32_t count);
+
+// Writes a packet: its count, then its bytes; true only if all were accepted.
+[[nodiscard]] bool write_packet(OutputStream& out, const std::vector<std::uint8_t>& packet);
 
 // Reads the next count; true only if all four bytes arrived, count is
-// untouched otherwise. What a count of 0 or less means is the reader's
-// decision: a decoder stops there, a check calls a negative one damage.
-bool read_packet_count(InputStream& in, std::int32_t& count);
+// untouched otherwise. What a count means is the walker's decision
+// (format/packet_walker.h).
+[[nodiscard]] bool read_packet_count(InputStream& in, std::int32_t& count);
 
 }  // namespace x91

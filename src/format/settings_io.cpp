@@ -1,7 +1,7 @@
 #include "format/settings_io.h"
 
+#include <array>
 #include <cstring>
-#include <utility>
 
 namespace x91 {
 
@@ -11,35 +11,45 @@ constexpr int kRecordBytes = 28;
 constexpr int kFeatureBytes = 3;
 constexpr int kIdBytes = 3;
 
+// The seven 4-byte fields of each stored record, in file order; const or
+// not as the record is.
+template <class D>
+auto fields_of_d(D& s) {
+    return std::array{&s.global.lines,    &s.intensity.bands,   &s.intensity.steps,
+                      &s.intensity.range, &s.side_stereo.bands, &s.side_stereo.levels,
+                      &s.group.frames};
+}
+
+template <class I>
+auto fields_of_i(I& s) {
+    return std::array{&s.masking.level_scale, &s.masking.downward_base, &s.masking.upward_base,
+                      &s.masking.reserved4,   &s.masking.reserved5,     &s.masking.reserved6,
+                      &s.quantize.base};
+}
+
 // Records are moved field by field through little-endian byte images, so
 // the file layout holds on any host whatever the compiler does with padding.
+template <std::size_t N, class T>
+void encode_fields(const std::array<const T*, N>& fields, unsigned char* out) {
+    for (std::size_t k = 0; k < N; ++k) storage_detail::to_bytes(*fields[k], out + 4 * k);
+}
+
+template <std::size_t N, class T>
+void decode_fields(const unsigned char* in, const std::array<T*, N>& fields) {
+    for (std::size_t k = 0; k < N; ++k) storage_detail::from_bytes(in + 4 * k, *fields[k]);
+}
+
 void encode(const da_DSettings& s, unsigned char* out) {
-    const int values[7] = {s.global.lines,    s.intensity.bands,   s.intensity.steps,
-                           s.intensity.range, s.side_stereo.bands, s.side_stereo.levels,
-                           s.group.frames};
-    for (int k = 0; k < 7; ++k) storage_detail::to_bytes(values[k], out + 4 * k);
+    encode_fields(fields_of_d(s), out);
 }
-
 void decode(const unsigned char* in, da_DSettings& s) {
-    int* const fields[7] = {&s.global.lines,    &s.intensity.bands,   &s.intensity.steps,
-                            &s.intensity.range, &s.side_stereo.bands, &s.side_stereo.levels,
-                            &s.group.frames};
-    for (int k = 0; k < 7; ++k) storage_detail::from_bytes(in + 4 * k, *fields[k]);
+    decode_fields(in, fields_of_d(s));
 }
-
 void encode(const da_ISettings& s, unsigned char* out) {
-    const float values[7] = {s.masking.level_scale, s.masking.downward_base, s.masking.upward_base,
-                             s.masking.reserved4,   s.masking.reserved5,     s.masking.reserved6,
-                             s.quantize.base};
-    for (int k = 0; k < 7; ++k) storage_detail::to_bytes(values[k], out + 4 * k);
+    encode_fields(fields_of_i(s), out);
 }
-
 void decode(const unsigned char* in, da_ISettings& s) {
-    float* const fields[7] = {&s.masking.level_scale, &s.masking.downward_base,
-                              &s.masking.upward_base, &s.masking.reserved4,
-                              &s.masking.reserved5,   &s.masking.reserved6,
-                              &s.quantize.base};
-    for (int k = 0; k < 7; ++k) storage_detail::from_bytes(in + 4 * k, *fields[k]);
+    decode_fields(in, fields_of_i(s));
 }
 
 void encode(const da_CodeFeatures& f, unsigned char* out) {
@@ -105,32 +115,37 @@ InputStream& operator>>(InputStream& in, int& value) {
     return get<4>(in, value);
 }
 
-bool write_x91_header(OutputStream& out, const HeaderSettings& settings) {
-    unsigned char image[X91_HEADER_BYTES];
-    std::memcpy(image, XFileExt, kIdBytes);
-    encode(settings.features, image + kIdBytes);
-    encode(settings.dsettings, image + kIdBytes + kFeatureBytes);
-    encode(settings.isettings, image + kIdBytes + kFeatureBytes + kRecordBytes);
-    return out.write(reinterpret_cast<const char*>(image), X91_HEADER_BYTES) == X91_HEADER_BYTES;
+std::array<unsigned char, X91_HEADER_BYTES> x91_header_image(const HeaderSettings& settings) {
+    std::array<unsigned char, X91_HEADER_BYTES> image;
+    std::memcpy(image.data(), XFileExt, kIdBytes);
+    encode(settings.features, image.data() + kIdBytes);
+    encode(settings.dsettings, image.data() + kIdBytes + kFeatureBytes);
+    encode(settings.isettings, image.data() + kIdBytes + kFeatureBytes + kRecordBytes);
+    return image;
 }
 
-X91HeaderRead read_x91_header(InputStream& in) {
+bool write_x91_header(OutputStream& out, const HeaderSettings& settings) {
+    const auto image = x91_header_image(settings);
+    return out.write(reinterpret_cast<const char*>(image.data()), X91_HEADER_BYTES) ==
+           X91_HEADER_BYTES;
+}
+
+Result read_x91_header(InputStream& in, std::optional<CheckedSettings>& settings) {
+    settings.reset();
     char id[kIdBytes];
     if (in.read(id, kIdBytes) != kIdBytes || std::memcmp(id, XFileExt, kIdBytes) != 0) {
-        return {X91HeaderState::not_x91, "not an x91 file", std::nullopt};
+        return {Status::not_x91, "not an x91 file"};
     }
     constexpr int kRecords = X91_HEADER_BYTES - kIdBytes;
     unsigned char image[kRecords];
     if (in.read(reinterpret_cast<char*>(image), kRecords) != kRecords) {
-        return {X91HeaderState::cut_short, "x91 header cut short", std::nullopt};
+        return {Status::cut_short, "x91 header cut short"};
     }
     HeaderSettings read;
     decode(image, read.features);
     decode(image + kFeatureBytes, read.dsettings);
     decode(image + kFeatureBytes + kRecordBytes, read.isettings);
-    SettingsCheck check = check_settings(read);
-    if (!check.settings) return {X91HeaderState::damaged, std::move(check.problem), std::nullopt};
-    return {X91HeaderState::ok, {}, std::move(check.settings)};
+    return check_settings(read, settings);
 }
 
 }  // namespace x91

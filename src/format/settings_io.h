@@ -1,12 +1,13 @@
 // Byte serialisation of the settings records and the x91 file header.
 #pragma once
 
+#include <array>
 #include <optional>
-#include <string>
 
 #include "format/checked_settings.h"
 #include "format/settings.h"
 #include "storage/storage_stream.h"
+#include "x91/status.h"
 
 namespace x91 {
 
@@ -26,30 +27,19 @@ InputStream& operator>>(InputStream& in, int& value);
 // "x91", the code features, da_DSettings, da_ISettings; packets follow.
 inline constexpr int X91_HEADER_BYTES = 62;
 
+// The header's bytes: "x91", the code features, da_DSettings, da_ISettings.
+std::array<unsigned char, X91_HEADER_BYTES> x91_header_image(const HeaderSettings& settings);
+
 // Writes the whole header; true only if all 62 bytes were accepted.
-bool write_x91_header(OutputStream& out, const HeaderSettings& settings);
-
-enum class X91HeaderState {
-    ok,
-    not_x91,    // fewer than 3 bytes, or they are not "x91"
-    cut_short,  // the identifier is there but the records are not complete
-    damaged,    // complete, but a value the decoder cannot run safely with
-};
-
-struct X91HeaderRead {
-    X91HeaderState state = X91HeaderState::ok;
-    // Empty when ok, otherwise "not an x91 file", "x91 header cut short" or
-    // "x91 header damaged: <field> <value>".
-    std::string problem;
-    // The settings read, set exactly when ok.
-    std::optional<CheckedSettings> settings;
-
-    bool ok() const { return state == X91HeaderState::ok; }
-};
+[[nodiscard]] bool write_x91_header(OutputStream& out, const HeaderSettings& settings);
 
 // Reads the header and checks its settings with check_settings: the one way
-// from the bytes of a file to settings a decoder is built from. When it is
-// accepted the stream is positioned at the first packet count.
-X91HeaderRead read_x91_header(InputStream& in);
+// from the bytes of a file to settings a decoder is built from. On ok,
+// settings holds them and the stream stands at the first packet count.
+// Otherwise settings is left empty and the result is not_x91 ("not an x91
+// file": fewer than 3 bytes, or not "x91"), cut_short ("x91 header cut
+// short": the records are not complete) or header_damaged (a value the
+// decoder cannot run safely with).
+[[nodiscard]] Result read_x91_header(InputStream& in, std::optional<CheckedSettings>& settings);
 
 }  // namespace x91

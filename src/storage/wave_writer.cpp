@@ -1,13 +1,15 @@
 #include "storage/wave_writer.h"
 
 #include <cstring>
+#include <string>
 
 namespace x91 {
 
 da_WaveWriter::da_WaveWriter(const char* name, da_PcmWaveFormat format)
     : file_(name), format_(format) {
     if (!file_) {
-        problem_ = std::string("cannot create: ") + std::strerror(file_.error());
+        status_ = {Status::write_failed,
+                   std::string("cannot create: ") + std::strerror(file_.error())};
         return;
     }
     // Each write's own result is not needed: the file's failure state is
@@ -24,7 +26,8 @@ da_WaveWriter::da_WaveWriter(const char* name, da_PcmWaveFormat format)
 da_WaveWriter::da_WaveWriter(std::FILE* stream, da_PcmWaveFormat format)
     : file_(stream), format_(format), streaming_(true) {
     if (!file_) {
-        problem_ = std::string("cannot write: ") + std::strerror(file_.error());
+        status_ = {Status::write_failed,
+                   std::string("cannot write: ") + std::strerror(file_.error())};
         return;
     }
     constexpr std::uint32_t kUnknown = 0xFFFFFFFF;
@@ -37,13 +40,13 @@ da_WaveWriter::da_WaveWriter(std::FILE* stream, da_PcmWaveFormat format)
 }
 
 da_WaveWriter::~da_WaveWriter() {
-    finish();
+    static_cast<void>(finish());
 }
 
 void da_WaveWriter::note_failure() {
-    if (!file_ && problem_.empty()) {
-        problem_ = "write failed";
-        if (file_.error() != 0) problem_ += std::string(": ") + std::strerror(file_.error());
+    if (!file_ && status_) {
+        status_ = {Status::write_failed, "write failed"};
+        if (file_.error() != 0) status_.message += std::string(": ") + std::strerror(file_.error());
     }
 }
 
@@ -53,26 +56,26 @@ int da_WaveWriter::rawwrite(const char* buf, int n) {
     return written;
 }
 
-bool da_WaveWriter::finish() {
-    if (finished_) return finish_result_;
+Result da_WaveWriter::finish() {
+    if (finished_) return status_;
     finished_ = true;
     if (!file_) {
         file_.close();
-        return finish_result_ = false;
+        return status_;
     }
     if (streaming_) {
         file_.close();
         note_failure();
-        return finish_result_ = problem_.empty();
+        return status_;
     }
     const bool data_fits = finish_block__fix_header(file_, data_);
     const bool riff_fits = finish_block__fix_header(file_, riff_);
     const bool closed = file_.close();
     note_failure();
-    if (closed && !(data_fits && riff_fits) && problem_.empty()) {
-        problem_ = "WAV data too large for its 32-bit size fields";
+    if (closed && !(data_fits && riff_fits) && status_) {
+        status_ = {Status::write_failed, "WAV data too large for its 32-bit size fields"};
     }
-    return finish_result_ = problem_.empty();
+    return status_;
 }
 
 }  // namespace x91

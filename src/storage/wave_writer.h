@@ -2,10 +2,10 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 #include "storage/file_stream.h"
 #include "storage/riff.h"
+#include "x91/status.h"
 
 namespace x91 {
 
@@ -30,17 +30,19 @@ class da_WaveWriter final {
     // Appends n sample bytes and returns the count written.
     int rawwrite(const char* buf, int n);
 
-    // Fixes both sizes and closes the file. True only if every write, seek and
+    // Fixes both sizes and closes the file. ok only if every write, seek and
     // the close succeeded and the sizes fit their 32-bit fields (data up to
-    // 4 GiB minus the header). Later calls return the same result.
-    bool finish();
+    // 4 GiB minus the header); otherwise status(). Later calls return the
+    // same result.
+    [[nodiscard]] Result finish();
 
     // True once any create, write, seek or close has failed.
-    bool failed() const { return !file_ || !problem_.empty(); }
+    bool failed() const { return !file_ || !status_; }
 
-    // Empty while all is well, otherwise what went wrong, e.g.
-    // "cannot create: Permission denied" or "write failed: No space left on device".
-    const std::string& problem() const { return problem_; }
+    // ok while all is well, otherwise write_failed saying what went wrong,
+    // e.g. "cannot create: Permission denied" or "write failed: No space
+    // left on device".
+    const Result& status() const { return status_; }
 
   private:
     void note_failure();
@@ -51,8 +53,7 @@ class da_WaveWriter final {
     WriteBlockInfo data_;
     bool streaming_ = false;
     bool finished_ = false;
-    bool finish_result_ = false;
-    std::string problem_;
+    Result status_;
 };
 
 }  // namespace x91

@@ -312,22 +312,30 @@ TEST(HostileX91Test, LargestHeaderSettingsStayWithinTimeAndMemory) {
     expect_no_temporaries(dir.path());
 }
 
-TEST(HostileX91Test, PacketCountOfTwoToTheThirtyFirstMinusOneIsDamageNotAnAllocation) {
-    for (std::size_t packet : {0u, 1u}) {
-        SCOPED_TRACE("packet " + std::to_string(packet + 1));
-        Bytes x91 = two_packet_file();
-        ASSERT_GT(x91.size(), kHeader + 8) << "the encode this starts from failed";
-        const std::size_t at = packet == 0 ? kHeader : kHeader + 4 + first_packet_bytes(x91);
-        put32(x91, at, 0x7FFFFFFF);
-        ScratchDir dir;
-        write_file(dir.file("n.x91"), x91);
-        const RunResult r = run_x91(dir.path(), {"n.x91"}, limits(60));
-        EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.err, "x91: n.x91: warning: packet " + std::to_string(packet + 1) +
-                             " claims 2147483647 bytes, more than the file holds; kept the audio "
-                             "that could be rebuilt\n");
-        EXPECT_EQ(wav_data_bytes(dir.file("n.x91.wav")), packet == 0 ? 0u : 15u * kBlock * 4);
-        expect_no_temporaries(dir.path());
+// A count of 2^31 - 1 must not become an allocation, and a negative one is
+// damage, not a quiet end of the file.
+TEST(HostileX91Test, WildPacketCountsAreDamageNotAnAllocation) {
+    const struct {
+        std::uint32_t count;
+        const char* damage;
+    } counts[] = {{0x7FFFFFFF, " claims 2147483647 bytes, more than the file holds"},
+                  {0xFFFFFFF0, " has a negative byte count, -16"}};
+    for (const auto& c : counts) {
+        for (std::size_t packet : {0u, 1u}) {
+            SCOPED_TRACE("packet " + std::to_string(packet + 1) + c.damage);
+            Bytes x91 = two_packet_file();
+            ASSERT_GT(x91.size(), kHeader + 8) << "the encode this starts from failed";
+            const std::size_t at = packet == 0 ? kHeader : kHeader + 4 + first_packet_bytes(x91);
+            put32(x91, at, c.count);
+            ScratchDir dir;
+            write_file(dir.file("n.x91"), x91);
+            const RunResult r = run_x91(dir.path(), {"n.x91"}, limits(60));
+            EXPECT_EQ(r.status, 1);
+            EXPECT_EQ(r.err, "x91: n.x91: warning: packet " + std::to_string(packet + 1) +
+                                 c.damage + "; kept the audio that could be rebuilt\n");
+            EXPECT_EQ(wav_data_bytes(dir.file("n.x91.wav")), packet == 0 ? 0u : 15u * kBlock * 4);
+            expect_no_temporaries(dir.path());
+        }
     }
 }
 

@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "format/settings_io.h"
-#include "support/memory_storage.h"
+#include "storage/memory_stream.h"
 #include "support/temp_dir.h"
 
 namespace x91::cli {
@@ -56,16 +56,16 @@ TEST_F(QualityFileTest, FiftyHalvesTheScaleAndSquaresTheBase) {
 
 TEST_F(QualityFileTest, FiftyChangesExactlyTwoFieldsOfTheHeader) {
     run("50");
-    MemoryStorage plain, scaled;
+    MemoryStream plain, scaled;
     const da_CodeFeatures none = {{0, 0, 0}};
-    write_x91_header(plain, {none, ds, is});
-    write_x91_header(scaled, {none, ds, settings_});
-    std::vector<std::uint8_t> expected = plain.bytes;
+    ASSERT_TRUE(write_x91_header(plain, {none, ds, is}));
+    ASSERT_TRUE(write_x91_header(scaled, {none, ds, settings_}));
+    std::vector<std::uint8_t> expected = plain.bytes();
     const std::uint8_t scale[4] = {0xCD, 0xCC, 0xCC, 0x3E};
     const std::uint8_t base[4] = {0x48, 0xE1, 0x9A, 0x3F};
     std::copy(scale, scale + 4, expected.begin() + 34);
     std::copy(base, base + 4, expected.begin() + 58);
-    EXPECT_EQ(scaled.bytes, expected);
+    EXPECT_EQ(scaled.bytes(), expected);
 }
 
 TEST_F(QualityFileTest, OtherQualities) {

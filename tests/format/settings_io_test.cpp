@@ -4,8 +4,9 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 
-#include "support/memory_storage.h"
+#include "storage/memory_stream.h"
 
 namespace x91 {
 
@@ -28,19 +29,19 @@ const Bytes kDefaultHeader = {
 const da_CodeFeatures kNoFeatures = {{0, 0, 0}};
 
 TEST(SettingsIoTest, DefaultHeaderBytes) {
-    MemoryStorage m;
+    MemoryStream m;
     EXPECT_TRUE(write_x91_header(m, {kNoFeatures, ds, is}));
-    EXPECT_EQ(m.bytes, kDefaultHeader);
+    EXPECT_EQ(m.bytes(), kDefaultHeader);
     ASSERT_EQ(kDefaultHeader.size(), static_cast<std::size_t>(X91_HEADER_BYTES));
 }
 
 TEST(SettingsIoTest, OperatorsWriteTheSameImageAsTheHeader) {
-    MemoryStorage m;
+    MemoryStream m;
     m.write("x91", 3);
     m << kNoFeatures << ds << is << 0x01020304;
     Bytes expected = kDefaultHeader;
     for (std::uint8_t b : {0x04, 0x03, 0x02, 0x01}) expected.push_back(b);
-    EXPECT_EQ(m.bytes, expected);
+    EXPECT_EQ(m.bytes(), expected);
 }
 
 TEST(SettingsIoTest, RoundTripThroughTheOperators) {
@@ -48,7 +49,7 @@ TEST(SettingsIoTest, RoundTripThroughTheOperators) {
     const da_ISettings i = {
         {1.5f, 0.25f, 1.0f, -3.0f, std::numeric_limits<float>::quiet_NaN(), 7.0f}, {1000.0f}};
     const da_CodeFeatures f = {{1, 2, 255}};
-    MemoryStorage m;
+    MemoryStream m;
     m << f << d << i << -7;
     m.seek(0);
     da_CodeFeatures f2{};
@@ -56,7 +57,7 @@ TEST(SettingsIoTest, RoundTripThroughTheOperators) {
     da_ISettings i2{};
     int n = 0;
     m >> f2 >> d2 >> i2 >> n;
-    EXPECT_FALSE(m.failed);
+    EXPECT_FALSE(m.failed());
     EXPECT_EQ(std::memcmp(&f, &f2, sizeof f), 0);
     EXPECT_EQ(std::memcmp(&d, &d2, sizeof d), 0);
     EXPECT_EQ(std::memcmp(&i, &i2, sizeof i), 0);
@@ -64,13 +65,13 @@ TEST(SettingsIoTest, RoundTripThroughTheOperators) {
 }
 
 TEST(SettingsIoTest, ShortReadLeavesUnreachedBytesAsTheyWere) {
-    MemoryStorage m(Bytes{0xAA, 0xBB});
+    MemoryStream m(Bytes{0xAA, 0xBB});
     int n = 0x11223344;
     m >> n;
-    EXPECT_TRUE(m.failed);
+    EXPECT_TRUE(m.failed());
     EXPECT_EQ(n, 0x1122BBAA);
 
-    MemoryStorage settings(Bytes{0x40, 0x01, 0x00, 0x00, 0x05});
+    MemoryStream settings(Bytes{0x40, 0x01, 0x00, 0x00, 0x05});
     da_DSettings d = ds;
     settings >> d;
     EXPECT_EQ(d.global.lines, 320);
@@ -79,18 +80,30 @@ TEST(SettingsIoTest, ShortReadLeavesUnreachedBytesAsTheyWere) {
     EXPECT_EQ(d.group.frames, ds.group.frames);
 }
 
-X91HeaderRead read_header(const Bytes& bytes) {
-    MemoryStorage m(bytes);
-    return read_x91_header(m);
+// What read_x91_header gives for a stream.
+struct HeaderRead {
+    Result result;
+    std::optional<CheckedSettings> settings;
+};
+
+HeaderRead read_header(InputStream& in) {
+    HeaderRead r;
+    r.result = read_x91_header(in, r.settings);
+    return r;
+}
+
+HeaderRead read_header(const Bytes& bytes) {
+    MemoryStream m(bytes);
+    return read_header(m);
 }
 
 TEST(X91HeaderTest, DefaultHeaderIsAcceptedAndLeavesThePositionAtTheFirstCount) {
     Bytes file = kDefaultHeader;
     for (int k = 0; k < 4; ++k) file.push_back(0);
-    MemoryStorage m(file);
-    const X91HeaderRead r = read_x91_header(m);
-    EXPECT_TRUE(r.ok());
-    EXPECT_EQ(r.problem, "");
+    MemoryStream m(file);
+    const HeaderRead r = read_header(m);
+    EXPECT_TRUE(r.result.ok());
+    EXPECT_EQ(r.result.message, "");
     EXPECT_EQ(m.possition(), X91_HEADER_BYTES);
     ASSERT_TRUE(r.settings);
     EXPECT_EQ(std::memcmp(&r.settings->dsettings(), &ds, sizeof ds), 0);
@@ -102,9 +115,9 @@ TEST(X91HeaderTest, DefaultHeaderIsAcceptedAndLeavesThePositionAtTheFirstCount) 
 TEST(X91HeaderTest, FilesWithoutTheIdentifier) {
     for (const Bytes& b : {Bytes{}, Bytes{'x'}, Bytes{'x', '9'}, Bytes{'x', '9', '2'},
                            Bytes{'X', '9', '1', 0, 0, 0}, Bytes{'R', 'I', 'F', 'F'}}) {
-        const X91HeaderRead r = read_header(b);
-        EXPECT_EQ(r.state, X91HeaderState::not_x91);
-        EXPECT_EQ(r.problem, "not an x91 file");
+        const HeaderRead r = read_header(b);
+        EXPECT_EQ(r.result.status, Status::not_x91);
+        EXPECT_EQ(r.result.message, "not an x91 file");
         EXPECT_FALSE(r.settings);
     }
 }
@@ -112,10 +125,10 @@ TEST(X91HeaderTest, FilesWithoutTheIdentifier) {
 TEST(X91HeaderTest, HeaderCutShortAtEveryLength) {
     for (std::size_t len = 3; len < kDefaultHeader.size(); ++len) {
         SCOPED_TRACE("length " + std::to_string(len));
-        const X91HeaderRead r = read_header(
+        const HeaderRead r = read_header(
             Bytes(kDefaultHeader.begin(), kDefaultHeader.begin() + static_cast<long>(len)));
-        EXPECT_EQ(r.state, X91HeaderState::cut_short);
-        EXPECT_EQ(r.problem, "x91 header cut short");
+        EXPECT_EQ(r.result.status, Status::cut_short);
+        EXPECT_EQ(r.result.message, "x91 header cut short");
         EXPECT_FALSE(r.settings) << "a refused header gives no settings";
     }
 }
@@ -181,18 +194,18 @@ Bytes header_with(const Bound& b, float value) {
     da_DSettings d = ds;
     da_ISettings i = is;
     b.set(d, i, value);
-    MemoryStorage m;
-    write_x91_header(m, {kNoFeatures, d, i});
-    return m.bytes;
+    MemoryStream m;
+    EXPECT_TRUE(write_x91_header(m, {kNoFeatures, d, i}));
+    return m.bytes();
 }
 
 TEST(X91HeaderTest, EachBoundJustInsideAndJustOutside) {
     for (const Bound& b : kBounds) {
         SCOPED_TRACE(b.name);
-        EXPECT_TRUE(read_header(header_with(b, b.inside)).ok());
-        const X91HeaderRead r = read_header(header_with(b, b.outside));
-        EXPECT_EQ(r.state, X91HeaderState::damaged);
-        EXPECT_EQ(r.problem, std::string("x91 header damaged: ") + b.problem);
+        EXPECT_TRUE(read_header(header_with(b, b.inside)).result.ok());
+        const HeaderRead r = read_header(header_with(b, b.outside));
+        EXPECT_EQ(r.result.status, Status::header_damaged);
+        EXPECT_EQ(r.result.message, std::string("x91 header damaged: ") + b.problem);
         EXPECT_FALSE(r.settings);
     }
 }
@@ -202,11 +215,11 @@ TEST(X91HeaderTest, ReservedValuesAndCodeFeaturesAreNotChecked) {
     i.masking.reserved4 = NAN;
     i.masking.reserved5 = -INFINITY;
     i.masking.reserved6 = 1e38f;
-    MemoryStorage m;
-    write_x91_header(m, {da_CodeFeatures{{0xFF, 0x80, 0x01}}, ds, i});
+    MemoryStream m;
+    ASSERT_TRUE(write_x91_header(m, {da_CodeFeatures{{0xFF, 0x80, 0x01}}, ds, i}));
     m.seek(0);
-    const X91HeaderRead r = read_x91_header(m);
-    ASSERT_TRUE(r.ok());
+    const HeaderRead r = read_header(m);
+    ASSERT_TRUE(r.result.ok());
     EXPECT_EQ(r.settings->features().reserved[0], 0xFF);
     EXPECT_TRUE(std::isnan(r.settings->isettings().masking.reserved4));
 }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -61,8 +62,9 @@ Pcm sweep_signal(int frames) {
 }
 
 Result round_trip(const Pcm& pcm, float quality) {
-    const CheckedSettings settings =
-        check_settings({da_CodeFeatures{}, ds, apply_quality(is, quality)}).settings.value();
+    std::optional<CheckedSettings> checked;
+    EXPECT_TRUE(check_settings({da_CodeFeatures{}, ds, apply_quality(is, quality)}, checked));
+    const CheckedSettings& settings = checked.value();
     std::vector<unsigned char> bytes(pcm.size() * 2);
     for (std::size_t i = 0; i < pcm.size(); ++i) {
         const auto u = static_cast<std::uint16_t>(pcm[i]);

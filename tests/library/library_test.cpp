@@ -54,16 +54,16 @@ Pcm decode(const Bytes& file) {
     EXPECT_TRUE(x91::Header::parse(file.data(), file.size(), header).ok());
     x91::Decoder decoder(header);
     std::vector<std::int16_t> pcm;
-    std::size_t offset = x91::kHeaderBytes;
+    x91::PacketReader packets(file.data(), file.size());
     Bytes packet;
     for (;;) {
-        const x91::Result r = x91::read_packet(file.data(), file.size(), offset, packet);
+        const x91::Result r = packets.next(packet);
         EXPECT_TRUE(r.ok()) << r.message;
         if (!r || packet.empty()) break;
         EXPECT_TRUE(decoder.push_packet(packet.data(), packet.size()).ok());
         decoder.pull(pcm);
     }
-    EXPECT_EQ(offset, file.size());
+    EXPECT_EQ(packets.offset(), file.size());
     return pcm;
 }
 
@@ -174,9 +174,8 @@ TEST_F(LibraryTest, EncoderStatuses) {
 
 TEST_F(LibraryTest, DecoderStatusesForDamagedPackets) {
     const Bytes file = encode(music_like_signal(3 * 14112, 9), {});
-    std::size_t offset = x91::kHeaderBytes;
     Bytes first;
-    ASSERT_TRUE(x91::read_packet(file.data(), file.size(), offset, first).ok());
+    ASSERT_TRUE(x91::PacketReader(file.data(), file.size()).next(first).ok());
 
     x91::Decoder decoder{x91::Header()};
     Bytes padded = first;
@@ -200,23 +199,43 @@ TEST_F(LibraryTest, DecoderStatusesForDamagedPackets) {
     EXPECT_EQ(refused.push_packet(first.data(), first.size()).status, x91::Status::header_damaged);
 }
 
-TEST_F(LibraryTest, ReadPacketFindsDamage) {
+TEST_F(LibraryTest, PacketReaderFindsDamage) {
     Bytes file = x91::Header().bytes();
     x91::append_packet(file, Bytes{1, 2, 3});
-    std::size_t offset = x91::kHeaderBytes;
     Bytes packet;
-    EXPECT_TRUE(x91::read_packet(file.data(), file.size(), offset, packet).ok());
+    x91::PacketReader reader(file.data(), file.size());
+    EXPECT_TRUE(reader.next(packet).ok());
     EXPECT_EQ(packet, (Bytes{1, 2, 3}));
-    EXPECT_EQ(x91::read_packet(file.data(), file.size(), offset, packet).status,
-              x91::Status::cut_short);
-    offset = x91::kHeaderBytes;
-    EXPECT_EQ(x91::read_packet(file.data(), file.size() - 1, offset, packet).status,
-              x91::Status::cut_short);
-    EXPECT_EQ(offset, x91::kHeaderBytes);
-    Bytes negative = x91::Header().bytes();
-    negative.insert(negative.end(), {0xF0, 0xFF, 0xFF, 0xFF});
-    EXPECT_EQ(x91::read_packet(negative.data(), negative.size(), offset, packet).status,
-              x91::Status::packet_too_large);
+    EXPECT_EQ(reader.offset(), file.size());
+    const x91::Result no_end = reader.next(packet);
+    EXPECT_EQ(no_end.status, x91::Status::cut_short);
+    EXPECT_EQ(no_end.message, "ends without its end marker");
+
+    const struct {
+        Bytes counts;  // behind the header
+        x91::Status status;
+        const char* message;
+    } damaged[] = {
+        {{3, 0, 0, 0, 1, 2},
+         x91::Status::cut_short,
+         "packet 1 claims 3 bytes, more than the file holds"},
+        {{0xF0, 0xFF, 0xFF, 0xFF},
+         x91::Status::packet_too_large,
+         "packet 1 has a negative byte count, -16"},
+        {{1, 0, 0x40, 0},
+         x91::Status::packet_too_large,
+         "packet 1 claims 4194305 bytes, more than the file holds"},
+    };
+    for (const auto& d : damaged) {
+        SCOPED_TRACE(d.message);
+        Bytes bad = x91::Header().bytes();
+        bad.insert(bad.end(), d.counts.begin(), d.counts.end());
+        const x91::Result r = x91::PacketReader(bad.data(), bad.size()).next(packet);
+        EXPECT_EQ(r.status, d.status);
+        EXPECT_EQ(r.message, d.message);
+        EXPECT_TRUE(packet.empty());
+    }
+    EXPECT_EQ(x91::PacketReader(nullptr, 100).next(packet).status, x91::Status::cut_short);
 }
 
 TEST_F(LibraryTest, VersionIsTheProjects) {

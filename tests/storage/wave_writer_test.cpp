@@ -26,7 +26,7 @@ TEST(WaveWriterTest, EmptyFileIsTheCanonicalHeader) {
         da_WaveWriter writer(path.c_str(), FORMAT_CDDA);
         EXPECT_TRUE(writer.finish());
         EXPECT_FALSE(writer.failed());
-        EXPECT_EQ(writer.problem(), "");
+        EXPECT_EQ(writer.status().message, "");
     }
     EXPECT_EQ(read_bytes(path), canonical_wav({}));
     EXPECT_EQ(le32_at(read_bytes(path), 4), 36u);
@@ -82,7 +82,8 @@ TEST(WaveWriterTest, UnwritablePathIsReported) {
     const std::string path = dir.file("no-such-dir/out.wav");
     da_WaveWriter writer(path.c_str(), FORMAT_CDDA);
     EXPECT_TRUE(writer.failed());
-    EXPECT_EQ(writer.problem(), std::string("cannot create: ") + std::strerror(ENOENT));
+    EXPECT_EQ(writer.status().status, Status::write_failed);
+    EXPECT_EQ(writer.status().message, std::string("cannot create: ") + std::strerror(ENOENT));
     char buf[8] = {};
     EXPECT_EQ(writer.rawwrite(buf, 8), 0);
     EXPECT_FALSE(writer.finish());
@@ -90,12 +91,12 @@ TEST(WaveWriterTest, UnwritablePathIsReported) {
 
 TEST(WaveWriterTest, FullDiskIsReportedByFinish) {
     da_WaveWriter writer("/dev/full", FORMAT_CDDA);
-    if (writer.problem().rfind("cannot create", 0) == 0) GTEST_SKIP() << "no /dev/full here";
+    if (writer.status().message.rfind("cannot create", 0) == 0) GTEST_SKIP() << "no /dev/full here";
     const Bytes a = samples_bytes(3528);
     writer.rawwrite(reinterpret_cast<const char*>(a.data()), 3528);
     EXPECT_FALSE(writer.finish());
     EXPECT_TRUE(writer.failed());
-    EXPECT_EQ(writer.problem(), std::string("write failed: ") + std::strerror(ENOSPC));
+    EXPECT_EQ(writer.status().message, std::string("write failed: ") + std::strerror(ENOSPC));
 }
 
 }  // namespace

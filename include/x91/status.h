@@ -1,0 +1,37 @@
+// How every part of x91 reports an outcome: a Status, and for anything but
+// ok a message for people. Bad input is reported this way, never through
+// exceptions; only running out of memory throws.
+#pragma once
+
+#include <string>
+
+namespace x91 {
+
+enum class Status {
+    ok,
+    invalid_argument,     // an argument no call can work with (a quality out of range, ...)
+    invalid_state,        // the call does not fit the object's state (push after finish, ...)
+    not_x91,              // the data does not start with "x91"
+    cut_short,            // the data ends inside a header, a count or a packet
+    header_damaged,       // a stored setting the codec cannot run with
+    packet_too_large,     // a packet count beyond kMaxPacketBytes, or negative
+    packet_overrun,       // decoding ran past the packet's end: damaged, decoded as far as it goes
+    packet_unread_bytes,  // decoding left whole bytes of the packet unread: the audio is
+                          // there, but the packet is not what the encoder wrote
+    trailing_bytes,       // bytes follow the end marker
+    not_cd_audio,         // the input is not a WAV file of 16-bit stereo PCM at 44100 Hz
+    read_failed,          // the input could not be opened or read
+    write_failed,         // the output could not be created or written
+};
+
+// The outcome of a call. Ignoring one is a mistake the compiler points out.
+struct [[nodiscard]] Result {
+    Status status = Status::ok;
+    // Empty for ok, e.g. "x91 header damaged: line count 0" otherwise.
+    std::string message;
+
+    bool ok() const { return status == Status::ok; }
+    explicit operator bool() const { return ok(); }
+};
+
+}  // namespace x91
