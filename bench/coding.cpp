@@ -3,11 +3,13 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <memory>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "coding/coefficient_coders.h"
-#include "framework/queue_item.h"
+#include "framework/typed_queues.h"
 
 namespace x91 {
 
@@ -51,40 +53,39 @@ Group realistic_group() {
     return g;
 }
 
-void put_rows(da_PDataQueue& q, const std::vector<std::vector<int>>& rows) {
+void put_rows(DataQueue<int>& q, const std::vector<std::vector<int>>& rows) {
     for (const auto& row : rows) {
-        int* item = item_alloc<int>(row.size());
-        std::copy(row.begin(), row.end(), item);
-        q.put_data(item);
+        auto item = item_alloc<int>(row.size());
+        std::copy(row.begin(), row.end(), item.get());
+        q.put_data(std::move(item));
     }
 }
 
-void drain(da_PDataQueue& q) {
-    while (q.queued() > 0) item_free(q.get_data());
+void drain(DataQueue<int>& q) {
+    while (q.queued() > 0) q.get_data();
 }
 
 struct Encoders {
-    da_PDataQueue empty{16, packet_dispose}, p1{16, packet_dispose}, p2{16, packet_dispose},
-        p3{16, packet_dispose}, done{16, packet_dispose};
-    da_PDataQueue rows1{16}, rows2{16}, rows3{16}, spectra{64}, discard{128};
+    DataQueue<da_BinRWBase> empty, p1, p2, p3, done;
+    DataQueue<int> rows1{16}, rows2{16}, rows3{16}, spectra{64};
+    DiscardQueue discard{128};
     da_PacketCreator pc{da_EPacketCreatorSetup{102400, 4}};
     da_ArrayEncoder ae1{kGroup, kIntensity}, ae2{kGroup, kBalance}, ae3{kGroup, kFlags};
     da_QSpecsEncoder qse{kGlobal, kGroup};
 
     Encoders() {
-        pc.output = &empty;
-        ae1.packet_input = &empty, ae1.row_input = &rows1, ae1.row_output = &discard;
-        ae1.packet_output = &p1;
-        ae2.packet_input = &p1, ae2.row_input = &rows2, ae2.row_output = &discard;
-        ae2.packet_output = &p2;
-        ae3.packet_input = &p2, ae3.row_input = &rows3, ae3.row_output = &discard;
-        ae3.packet_output = &p3;
-        qse.packet_input = &p3, qse.array_input = &spectra, qse.array_output = &discard;
-        qse.packet_output = &done;
+        pc.output = empty;
+        ae1.packet_input = empty, ae1.row_input = rows1, ae1.row_output = discard;
+        ae1.packet_output = p1;
+        ae2.packet_input = p1, ae2.row_input = rows2, ae2.row_output = discard;
+        ae2.packet_output = p2;
+        ae3.packet_input = p2, ae3.row_input = rows3, ae3.row_output = discard;
+        ae3.packet_output = p3;
+        qse.packet_input = p3, qse.array_input = spectra, qse.array_output = discard;
+        qse.packet_output = done;
     }
-    ~Encoders() { drain(discard); }
 
-    da_BinRWBase* encode(const Group& g) {
+    std::unique_ptr<da_BinRWBase> encode(const Group& g) {
         put_rows(rows1, g.intensity);
         put_rows(rows2, g.balance);
         put_rows(rows3, g.flags);
@@ -94,27 +95,26 @@ struct Encoders {
         ae2.work();
         ae3.work();
         qse.work();
-        drain(discard);
-        return as_packet(done.get_data());
+        discard.drain();
+        return done.get_data();
     }
 };
 
 struct Decoders {
-    da_PDataQueue in{16, packet_dispose}, p1{16, packet_dispose}, p2{16, packet_dispose},
-        p3{16, packet_dispose}, done{16, packet_dispose};
-    da_PDataQueue rows1{16}, rows2{16}, rows3{16}, spectra{64};
+    DataQueue<da_BinRWBase> in, p1, p2, p3, done;
+    DataQueue<int> rows1{16}, rows2{16}, rows3{16}, spectra{64};
     da_ArrayDecoder ad1{kGroup, kIntensity}, ad2{kGroup, kBalance}, ad3{kGroup, kFlags};
     da_QSpecsDecoder qsd{kGlobal, kGroup};
 
     Decoders() {
-        ad1.packet_input = &in, ad1.row_output = &rows1, ad1.packet_output = &p1;
-        ad2.packet_input = &p1, ad2.row_output = &rows2, ad2.packet_output = &p2;
-        ad3.packet_input = &p2, ad3.row_output = &rows3, ad3.packet_output = &p3;
-        qsd.packet_input = &p3, qsd.array_output = &spectra, qsd.packet_output = &done;
+        ad1.packet_input = in, ad1.row_output = rows1, ad1.packet_output = p1;
+        ad2.packet_input = p1, ad2.row_output = rows2, ad2.packet_output = p2;
+        ad3.packet_input = p2, ad3.row_output = rows3, ad3.packet_output = p3;
+        qsd.packet_input = p3, qsd.array_output = spectra, qsd.packet_output = done;
     }
 
-    void decode(da_BinRWBase* packet) {
-        in.put_data(packet);
+    void decode(std::unique_ptr<da_BinRWBase> packet) {
+        in.put_data(std::move(packet));
         ad1.work();
         ad2.work();
         ad3.work();
@@ -130,11 +130,7 @@ void BM_EncodeGroup(benchmark::State& state) {
     const Group g = realistic_group();
     Encoders e;
     int bytes = 0;
-    for (auto _ : state) {
-        da_BinRWBase* packet = e.encode(g);
-        bytes = packet->bytes();
-        packet_dispose(packet);
-    }
+    for (auto _ : state) bytes = e.encode(g)->bytes();
     state.SetItemsProcessed(state.iterations());
     state.counters["packet_bytes"] = bytes;
     state.counters["packets_per_s"] =
@@ -145,16 +141,15 @@ BENCHMARK(BM_EncodeGroup);
 void BM_DecodeGroup(benchmark::State& state) {
     const Group g = realistic_group();
     Encoders e;
-    da_BinRWBase* encoded = e.encode(g);
+    const auto encoded = e.encode(g);
     const int n = encoded->bytes();
     Decoders d;
     for (auto _ : state) {
         auto* bytes = new unsigned char[n];
         std::copy(encoded->data(), encoded->data() + n, bytes);
-        d.decode(new da_BinRWBase(bytes, n, true));
-        packet_dispose(d.done.get_data());
+        d.decode(std::make_unique<da_BinRWBase>(bytes, n, true));
+        d.done.get_data();
     }
-    packet_dispose(encoded);
     state.SetItemsProcessed(state.iterations());
     state.counters["packet_bytes"] = n;
     state.counters["packets_per_s"] =

@@ -1,6 +1,7 @@
 #include "dsp/spectrum_converters.h"
 
 #include <cstddef>
+#include <utility>
 
 #include "dsp/fft_internal.h"
 #include "dsp/numeric.h"
@@ -32,12 +33,12 @@ da_CRSpecsTransform::da_CRSpecsTransform(const da_DGlobalSettings& settings)
 }
 
 void da_CRSpecsTransform::work() {
-    while (input->queued() >= 1) {
-        auto* s = static_cast<float*>(input->get_data());
-        float* r = item_alloc<float>(static_cast<std::size_t>(lines_));
-        real_parts_scaled(s, r, lines_);
-        output1->put_data(s);
-        output2->put_data(r);
+    while (input.queued() >= 1) {
+        auto s = input.get_data();
+        auto r = item_alloc<float>(static_cast<std::size_t>(lines_));
+        real_parts_scaled(s.get(), r.get(), lines_);
+        output1.put_data(std::move(s));
+        output2.put_data(std::move(r));
     }
 }
 
@@ -47,12 +48,12 @@ da_RCSpecsTransform::da_RCSpecsTransform(const da_DGlobalSettings& settings)
 }
 
 void da_RCSpecsTransform::work() {
-    while (input->queued() >= 1) {
-        auto* r = static_cast<float*>(input->get_data());
-        float* s = item_alloc<float>(static_cast<std::size_t>(2 * lines_));
-        complex_from_real(r, s, lines_);
-        output1->put_data(r);
-        output2->put_data(s);
+    while (input.queued() >= 1) {
+        auto r = input.get_data();
+        auto s = item_alloc<float>(static_cast<std::size_t>(2 * lines_));
+        complex_from_real(r.get(), s.get(), lines_);
+        output1.put_data(std::move(r));
+        output2.put_data(std::move(s));
     }
 }
 

@@ -4,8 +4,8 @@
 #pragma once
 
 #include "format/settings.h"
-#include "framework/data_queue.h"
 #include "framework/module.h"
+#include "framework/typed_queues.h"
 
 namespace x91 {
 
@@ -16,9 +16,9 @@ class da_CRSpecsTransform final : public da_Module {
     explicit da_CRSpecsTransform(const da_DGlobalSettings& settings);
     void work() override;
 
-    da_Queue_GetFace* input = nullptr;
-    da_Queue_PutFace* output1 = nullptr;  // receives the input item unchanged
-    da_Queue_PutFace* output2 = nullptr;  // receives the converted item
+    GetFace<float> input;
+    PutFace<float> output1;  // receives the input item unchanged
+    PutFace<float> output2;  // receives the converted item
 
   private:
     int lines_;
@@ -31,9 +31,9 @@ class da_RCSpecsTransform final : public da_Module {
     explicit da_RCSpecsTransform(const da_DGlobalSettings& settings);
     void work() override;
 
-    da_Queue_GetFace* input = nullptr;
-    da_Queue_PutFace* output1 = nullptr;  // receives the input item unchanged
-    da_Queue_PutFace* output2 = nullptr;  // receives the converted item
+    GetFace<float> input;
+    PutFace<float> output1;  // receives the input item unchanged
+    PutFace<float> output2;  // receives the converted item
 
   private:
     int lines_;

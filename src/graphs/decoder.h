@@ -20,7 +20,7 @@ namespace x91 {
 // indices, derives the side-stereo map and the masking curve from it with the
 // same modules and settings as the encoder, then undoes quantisation and
 // stereo rotation.
-class da_Decoder final : public da_EnDeCoderBase {
+class da_Decoder final : public da_EnDeCoderBase<da_BinRWBase, float> {
   public:
     explicit da_Decoder(const CheckedSettings& s);
     ~da_Decoder();

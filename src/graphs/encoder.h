@@ -20,7 +20,7 @@ namespace x91 {
 // packet or computed from it: the masking curve and the side-stereo map are
 // derived from the transmitted (quantised) intensity envelope, exactly as the
 // decoder will derive them.
-class da_Encoder final : public da_EnDeCoderBase {
+class da_Encoder final : public da_EnDeCoderBase<float, da_BinRWBase> {
   public:
     da_Encoder(const da_ESettings& e, const CheckedSettings& s);
     ~da_Encoder();

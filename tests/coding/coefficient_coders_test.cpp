@@ -3,10 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "coding/integer_codes.h"
-#include "framework/queue_item.h"
+#include "framework/typed_queues.h"
 #include "support/coding_test_util.h"
 
 namespace x91 {
@@ -51,50 +52,46 @@ Group random_group(std::mt19937& rng) {
     return g;
 }
 
-void put_rows(da_PDataQueue& q, const std::vector<std::vector<int>>& rows) {
+void put_rows(DataQueue<int>& q, const std::vector<std::vector<int>>& rows) {
     for (const auto& row : rows) {
-        int* item = item_alloc<int>(row.size());
-        std::copy(row.begin(), row.end(), item);
-        q.put_data(item);
+        auto item = item_alloc<int>(row.size());
+        std::copy(row.begin(), row.end(), item.get());
+        q.put_data(std::move(item));
     }
 }
 
-std::vector<std::vector<int>> take_rows(da_PDataQueue& q, int count, int cols) {
+std::vector<std::vector<int>> take_rows(DataQueue<int>& q, int count, int cols) {
     std::vector<std::vector<int>> rows;
     for (int i = 0; i < count; ++i) {
-        int* item = static_cast<int*>(q.get_data());
-        rows.emplace_back(item, item + cols);
-        item_free(item);
+        const auto item = q.get_data();
+        rows.emplace_back(item.get(), item.get() + cols);
     }
     return rows;
 }
 
 // The encoder's coder chain: packets and data in, full packets out.
 struct EncoderChain {
-    da_PDataQueue empty{16, packet_dispose}, p1{16, packet_dispose}, p2{16, packet_dispose},
-        p3{16, packet_dispose}, done{16, packet_dispose};
-    da_PDataQueue rows1{16}, rows2{16}, rows3{16}, spectra{64}, discard{64};
+    DataQueue<da_BinRWBase> empty, p1, p2, p3, done;
+    DataQueue<int> rows1{16}, rows2{16}, rows3{16}, spectra{64};
+    DiscardQueue discard{64};
     da_ArrayEncoder ae1{kGroup, kIntensity}, ae2{kGroup, kBalance}, ae3{kGroup, kFlags};
     da_QSpecsEncoder qse{kGlobal, kGroup};
 
     EncoderChain() {
-        ae1.packet_input = &empty, ae1.row_input = &rows1, ae1.row_output = &discard;
-        ae1.packet_output = &p1;
-        ae2.packet_input = &p1, ae2.row_input = &rows2, ae2.row_output = &discard;
-        ae2.packet_output = &p2;
-        ae3.packet_input = &p2, ae3.row_input = &rows3, ae3.row_output = &discard;
-        ae3.packet_output = &p3;
-        qse.packet_input = &p3, qse.array_input = &spectra, qse.array_output = &discard;
-        qse.packet_output = &done;
-    }
-    ~EncoderChain() {
-        while (discard.queued() > 0) item_free(discard.get_data());
+        ae1.packet_input = empty, ae1.row_input = rows1, ae1.row_output = discard;
+        ae1.packet_output = p1;
+        ae2.packet_input = p1, ae2.row_input = rows2, ae2.row_output = discard;
+        ae2.packet_output = p2;
+        ae3.packet_input = p2, ae3.row_input = rows3, ae3.row_output = discard;
+        ae3.packet_output = p3;
+        qse.packet_input = p3, qse.array_input = spectra, qse.array_output = discard;
+        qse.packet_output = done;
     }
 
     // Encodes g into a packet of the given buffer, prefilled with `fill`.
     std::unique_ptr<da_BinRWBase> encode(const Group& g, int capacity = 102400,
                                          unsigned char fill = 0xC3) {
-        empty.put_data(coding_test::scratch_packet(capacity, fill).release());
+        empty.put_data(coding_test::scratch_packet(capacity, fill));
         put_rows(rows1, g.intensity);
         put_rows(rows2, g.balance);
         put_rows(rows3, g.flags);
@@ -103,27 +100,26 @@ struct EncoderChain {
         ae2.work();
         ae3.work();
         qse.work();
-        return std::unique_ptr<da_BinRWBase>(as_packet(done.get_data()));
+        return done.get_data();
     }
 };
 
 struct DecoderChain {
-    da_PDataQueue in{16, packet_dispose}, p1{16, packet_dispose}, p2{16, packet_dispose},
-        p3{16, packet_dispose}, done{16, packet_dispose};
-    da_PDataQueue rows1{16}, rows2{16}, rows3{16}, spectra{64};
+    DataQueue<da_BinRWBase> in, p1, p2, p3, done;
+    DataQueue<int> rows1{16}, rows2{16}, rows3{16}, spectra{64};
     da_ArrayDecoder ad1{kGroup, kIntensity}, ad2{kGroup, kBalance}, ad3{kGroup, kFlags};
     da_QSpecsDecoder qsd{kGlobal, kGroup};
 
     DecoderChain() {
-        ad1.packet_input = &in, ad1.row_output = &rows1, ad1.packet_output = &p1;
-        ad2.packet_input = &p1, ad2.row_output = &rows2, ad2.packet_output = &p2;
-        ad3.packet_input = &p2, ad3.row_output = &rows3, ad3.packet_output = &p3;
-        qsd.packet_input = &p3, qsd.array_output = &spectra, qsd.packet_output = &done;
+        ad1.packet_input = in, ad1.row_output = rows1, ad1.packet_output = p1;
+        ad2.packet_input = p1, ad2.row_output = rows2, ad2.packet_output = p2;
+        ad3.packet_input = p2, ad3.row_output = rows3, ad3.packet_output = p3;
+        qsd.packet_input = p3, qsd.array_output = spectra, qsd.packet_output = done;
     }
 
     // Decodes the packet; returns it spent, with the group in *g.
     std::unique_ptr<da_BinRWBase> decode(std::unique_ptr<da_BinRWBase> packet, Group* g) {
-        in.put_data(packet.release());
+        in.put_data(std::move(packet));
         ad1.work();
         ad2.work();
         ad3.work();
@@ -132,7 +128,7 @@ struct DecoderChain {
         g->balance = take_rows(rows2, kFrames, 12);
         g->flags = take_rows(rows3, kFrames, 28);
         g->spectra = take_rows(spectra, 2 * kFrames, kLines);
-        return std::unique_ptr<da_BinRWBase>(as_packet(done.get_data()));
+        return done.get_data();
     }
 };
 
@@ -186,30 +182,30 @@ TEST(PacketLayoutTest, SameGroupGivesTheSameBytesWhateverTheBufferHeld) {
 }
 
 TEST(ArrayEncoderTest, WaitsForAWholeGroupOfRows) {
-    da_PDataQueue packets(16, packet_dispose), rows(32), out_rows(32),
-        out_packets(16, packet_dispose);
+    DataQueue<da_BinRWBase> packets(16), out_packets(16);
+    DataQueue<int> rows(32), out_rows(32);
     da_ArrayEncoder ae(kGroup, kBalance);
-    ae.packet_input = &packets, ae.row_input = &rows, ae.row_output = &out_rows;
-    ae.packet_output = &out_packets;
-    packets.put_data(coding_test::scratch_packet(1024).release());
-    packets.put_data(coding_test::scratch_packet(1024).release());
-    std::vector<int*> given;
-    for (int i = 0; i < 15; ++i) {
-        given.push_back(item_alloc_zeroed<int>(12));
-        rows.put_data(given.back());
-    }
+    ae.packet_input = packets, ae.row_input = rows, ae.row_output = out_rows;
+    ae.packet_output = out_packets;
+    packets.put_data(coding_test::scratch_packet(1024));
+    packets.put_data(coding_test::scratch_packet(1024));
+    std::vector<const int*> given;
+    const auto put_row = [&] {
+        auto row = item_alloc_zeroed<int>(12);
+        given.push_back(row.get());
+        rows.put_data(std::move(row));
+    };
+    for (int i = 0; i < 15; ++i) put_row();
     ae.work();
     EXPECT_EQ(out_packets.queued(), 0);
     EXPECT_EQ(rows.queued(), 15);
-    given.push_back(item_alloc_zeroed<int>(12));
-    rows.put_data(given.back());
+    put_row();
     ae.work();
     EXPECT_EQ(out_packets.queued(), 1);
     EXPECT_EQ(packets.queued(), 1);
     ASSERT_EQ(out_rows.queued(), 16);
-    for (int* row : given)
-        EXPECT_EQ(out_rows.get_data(), row) << "rows pass on unchanged, in order";
-    for (int* row : given) item_free(row);
+    for (const int* row : given)
+        EXPECT_EQ(out_rows.get_data().get(), row) << "rows pass on unchanged, in order";
 }
 
 TEST(CoefficientCoderTest, DecodersReturnTheGroupAndEndAtTheLastBit) {
