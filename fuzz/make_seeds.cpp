@@ -20,9 +20,11 @@
 #include "coding/matrix_codes.h"
 #include "command/conversions.h"
 #include "dsp/fft.h"
+#include "format/checked_settings.h"
 #include "format/settings.h"
 #include "format/settings_io.h"
 #include "framework/bit_stream.h"
+#include "graphs/packet_layout.h"
 #include "storage/wave_writer.h"
 
 using namespace x91;
@@ -130,6 +132,7 @@ int main(int argc, char** argv) {
     for (const std::string& d : {root, decode_dir, wave_dir, packet_dir}) mkdir(d.c_str(), 0777);
 
     da_fft_init();
+    const PacketLayout layout(check_settings({da_CodeFeatures{}, ds, is}).settings.value());
     const Console quiet{nullptr, &std::cerr};
     int packet_seeds = 0;
     // 14 blocks fill one packet, 30 fill two.
@@ -161,12 +164,12 @@ int main(int argc, char** argv) {
                 Bytes copy = packet;
                 da_BinRWBase view(copy.data(), static_cast<int>(copy.size()), false);
                 da_BinReader r(view);
-                const int shapes[3][2] = {{32, 32}, {12, 32}, {28, 2}};
                 for (int m = 0; m < 3; ++m) {
                     save(base + "_matrix" + std::to_string(m + 1),
                          with_mode(static_cast<unsigned char>(m + 1),
                                    bits_from(packet, r.possition())));
-                    znmatrix_read2(r, 16, shapes[m][0], shapes[m][1]);
+                    const da_ArraySetup& shape = layout.matrices[m];
+                    znmatrix_read2(r, layout.group.frames, shape.cols, shape.modulus);
                 }
                 save(base + "_spectrum", with_mode(4, bits_from(packet, r.possition())));
                 packet_seeds += 5;

@@ -8,9 +8,11 @@ da_Decoder::da_Decoder(const CheckedSettings& s)
     : is_(s.isettings()),
       ds_(s.dsettings()),
       cf_(s.features()),
+      layout_(s),
       tables_(ds_.global, ds_.intensity),
-      ad1_(ds_.group, da_ArraySetup{ds_.intensity.bands, ds_.intensity.steps}),
-      ad2_(ds_.group, da_ArraySetup{ds_.side_stereo.bands, ds_.side_stereo.levels}),
+      ad1_(ds_.group, layout_.matrices[0]),
+      ad2_(ds_.group, layout_.matrices[1]),
+      ad3_(ds_.group, layout_.matrices[2]),
       qsd_(ds_.global, ds_.group),
       iec_(ds_.global, ds_.intensity, tables_),
       smc_(ds_.global, ds_.side_stereo),
@@ -19,11 +21,6 @@ da_Decoder::da_Decoder(const CheckedSettings& s)
       rcs_(ds_.global),
       sst_(ds_.global, ds_.side_stereo, -1, 2) {
     name = "da_Decoder";
-    ad3_ = std::make_unique<da_ArrayDecoder>(ds_.group, dq_.rots_as());
-}
-
-da_Decoder::~da_Decoder() {
-    ad3_.reset();
 }
 
 // The wiring table: each queue with the output that feeds it and the input
@@ -34,9 +31,9 @@ void da_Decoder::connect_inout() {
     queues.join(Q::intensity_indices, ad1_.row_output, iec_.input);
     queues.join(Q::intensity_read, ad1_.packet_output, ad2_.packet_input);
     queues.join(Q::balance_indices, ad2_.row_output, sst_.input3);
-    queues.join(Q::balances_read, ad2_.packet_output, ad3_->packet_input);
-    queues.join(Q::block_flags, ad3_->row_output, dq_.flag_input);
-    queues.join(Q::flags_read, ad3_->packet_output, qsd_.packet_input);
+    queues.join(Q::balances_read, ad2_.packet_output, ad3_.packet_input);
+    queues.join(Q::block_flags, ad3_.row_output, dq_.flag_input);
+    queues.join(Q::flags_read, ad3_.packet_output, qsd_.packet_input);
     queues.join(Q::quantised_spectra, qsd_.array_output, dq_.index_input);
     queues.join(Q::spent_packets, qsd_.packet_output, pg_.packet_input);
     queues.discard(iec_.output1);
@@ -62,7 +59,7 @@ void da_Decoder::work() {
     // frame, one frame behind because each curve waits for the next envelope.
     ad1_.work_t();
     ad2_.work_t();
-    ad3_->work_t();
+    ad3_.work_t();
     qsd_.work_t();
     pg_.work_t();
     iec_.work_t();

@@ -9,6 +9,7 @@ da_Encoder::da_Encoder(const da_ESettings& e, const CheckedSettings& s)
       is_(s.isettings()),
       ds_(s.dsettings()),
       cf_(s.features()),
+      layout_(s),
       tables_(ds_.global, ds_.intensity),
       im_(ds_.global, ds_.intensity, tables_),
       iec_(ds_.global, ds_.intensity, tables_),
@@ -19,17 +20,11 @@ da_Encoder::da_Encoder(const da_ESettings& e, const CheckedSettings& s)
       crs_(ds_.global),
       qz_(ds_.global, is_.quantize, es_.quantize),
       pc_(es_.packet_creator),
-      ae1_(ds_.group, da_ArraySetup{ds_.intensity.bands, ds_.intensity.steps}),
-      ae2_(ds_.group, da_ArraySetup{ds_.side_stereo.bands, ds_.side_stereo.levels}),
+      ae1_(ds_.group, layout_.matrices[0]),
+      ae2_(ds_.group, layout_.matrices[1]),
+      ae3_(ds_.group, layout_.matrices[2]),
       qse_(ds_.global, ds_.group) {
     name = "da_Encoder";
-    ae3_ = std::make_unique<da_ArrayEncoder>(ds_.group, qz_.rots_as());
-}
-
-// The flag coder goes first; the members then follow in reverse order of
-// construction while the base's queues still exist.
-da_Encoder::~da_Encoder() {
-    ae3_.reset();
 }
 
 // The wiring table: each queue with the output that feeds it and the input
@@ -56,14 +51,14 @@ void da_Encoder::connect_inout() {
     queues.discard(qz_.curve_output);
     queues.discard(qz_.spectrum_output);
     queues.join(Q::quantised_spectra, qz_.index_output, qse_.array_input);
-    queues.join(Q::block_flags, qz_.flag_output, ae3_->row_input);
+    queues.join(Q::block_flags, qz_.flag_output, ae3_.row_input);
     queues.join(Q::empty_packets, pc_.output, ae1_.packet_input);
     queues.discard(ae1_.row_output);
     queues.join(Q::intensity_written, ae1_.packet_output, ae2_.packet_input);
     queues.discard(ae2_.row_output);
-    queues.join(Q::balances_written, ae2_.packet_output, ae3_->packet_input);
-    queues.discard(ae3_->row_output);
-    queues.join(Q::flags_written, ae3_->packet_output, qse_.packet_input);
+    queues.join(Q::balances_written, ae2_.packet_output, ae3_.packet_input);
+    queues.discard(ae3_.row_output);
+    queues.join(Q::flags_written, ae3_.packet_output, qse_.packet_input);
     queues.discard(qse_.array_output);
     qse_.packet_output = output;
 }
@@ -83,7 +78,7 @@ void da_Encoder::work() {
     pc_.work_t();
     ae1_.work_t();
     ae2_.work_t();
-    ae3_->work_t();
+    ae3_.work_t();
     qse_.work_t();
     queues.drain_discard();
 }

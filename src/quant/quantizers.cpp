@@ -88,7 +88,11 @@ void da_QuantizeBaseClass::levels_to(const int* index, float* out) const {
 }
 
 da_ArraySetup da_QuantizeBaseClass::rots_as() const {
-    return da_ArraySetup{2 * blocks(), 2};
+    return rots_as(da_DGlobalSettings{n_});
+}
+
+da_ArraySetup da_QuantizeBaseClass::rots_as(const da_DGlobalSettings& global) {
+    return da_ArraySetup{2 * (global.lines / kBlock), 2};
 }
 
 float da_QuantizeBaseClass::level_beyond_table(int k) const {

@@ -19,6 +19,8 @@ class da_QuantizeBaseClass : public da_Module {
   public:
     // Flag array layout for the array coder: {2·⌊n/56⌋ flags, alphabet 2}.
     da_ArraySetup rots_as() const;
+    // The same for the line count of `global`, without a quantiser.
+    static da_ArraySetup rots_as(const da_DGlobalSettings& global);
 
   protected:
     da_QuantizeBaseClass(const da_DGlobalSettings& global, const da_IQuantizeSetup& setup);
