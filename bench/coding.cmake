@@ -1,1 +1,1 @@
-x91_bench(coding SOURCES coding.cpp LAYERS coding)
+x91_bench(coding SOURCES coding.cpp LAYERS graphs)

@@ -6,12 +6,12 @@
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "dsp/fft.h"
 #include "format/settings.h"
-#include "framework/data_queue.h"
-#include "framework/queue_item.h"
+#include "framework/typed_queues.h"
 #include "quant/quantizers.h"
 #include "quant/scalar_quantizers.h"
 
@@ -78,31 +78,33 @@ void BM_QuantizatorStep(benchmark::State& state) {
     {
         const int n = ds.global.lines;
         da_Quantizator qz(ds.global, is.quantize, es.quantize);
-        da_PDataQueue curves(4), spectra(4), discard(16), indices(4), flags(4);
-        qz.curve_input = &curves;
-        qz.curve_output = &discard;
-        qz.spectrum_input = &spectra;
-        qz.spectrum_output = &discard;
-        qz.index_output = &indices;
-        qz.flag_output = &flags;
+        DataQueue<float> curves(4), spectra(4);
+        DataQueue<int> indices(4), flags(4);
+        DiscardQueue discard(16);
+        qz.curve_input = curves;
+        qz.curve_output = discard;
+        qz.spectrum_input = spectra;
+        qz.spectrum_output = discard;
+        qz.index_output = indices;
+        qz.flag_output = flags;
         const auto coefficients = normalised_coefficients(n);
         std::vector<float> curve(n);
         for (int i = 0; i < n; ++i) curve[i] = 0.01f * (1.0f + 0.5f * std::sin(0.01f * i));
         std::vector<float> spectrum(n);
         for (int i = 0; i < n; ++i) spectrum[i] = coefficients[i] * curve[i];
-        auto put = [n](da_PDataQueue& q, const std::vector<float>& values) {
-            float* item = item_alloc<float>(n);
-            std::memcpy(item, values.data(), n * sizeof(float));
-            q.put_data(item);
+        auto put = [n](DataQueue<float>& q, const std::vector<float>& values) {
+            auto item = item_alloc<float>(n);
+            std::memcpy(item.get(), values.data(), n * sizeof(float));
+            q.put_data(std::move(item));
         };
         for (auto _ : state) {
             put(curves, curve);
             put(spectra, spectrum);
             put(spectra, spectrum);
             qz.work();
-            while (discard.queued() > 0) item_free(discard.get_data());
-            while (indices.queued() > 0) item_free(indices.get_data());
-            while (flags.queued() > 0) item_free(flags.get_data());
+            discard.drain();
+            while (indices.queued() > 0) indices.get_data();
+            while (flags.queued() > 0) flags.get_data();
         }
     }
     da_fft_finit();
@@ -116,32 +118,34 @@ void BM_DeQuantizatorStep(benchmark::State& state) {
     {
         const int n = ds.global.lines;
         da_DeQuantizator dq(ds.global, is.quantize);
-        da_PDataQueue flags(4), indices(4), curves(4), discard(16);
-        dq.flag_input = &flags;
-        dq.flag_output = &discard;
-        dq.index_input = &indices;
-        dq.index_output = &discard;
-        dq.curve_input = &curves;
-        dq.curve_output = &discard;
-        dq.spectrum_output = &discard;
+        DataQueue<int> flags(4), indices(4);
+        DataQueue<float> curves(4);
+        DiscardQueue discard(16);
+        dq.flag_input = flags;
+        dq.flag_output = discard;
+        dq.index_input = indices;
+        dq.index_output = discard;
+        dq.curve_input = curves;
+        dq.curve_output = discard;
+        dq.spectrum_output = discard;
         const da_LogQuantizer quantizer(is.quantize.base, es.quantize.rounding_point);
         const auto coefficients = normalised_coefficients(n);
         std::vector<int> index(n);
         quantizer.indices(coefficients.data(), index.data(), n);
         for (auto _ : state) {
-            int* flag = item_alloc<int>(2 * (n / 56));
+            auto flag = item_alloc<int>(2 * (n / 56));
             for (int e = 0; e < 2 * (n / 56); ++e) flag[e] = e % 10 == 0 ? 1 : 0;
-            flags.put_data(flag);
+            flags.put_data(std::move(flag));
             for (int channel = 0; channel < 2; ++channel) {
-                int* item = item_alloc<int>(n);
-                std::memcpy(item, index.data(), n * sizeof(int));
-                indices.put_data(item);
+                auto item = item_alloc<int>(n);
+                std::memcpy(item.get(), index.data(), n * sizeof(int));
+                indices.put_data(std::move(item));
             }
-            float* curve = item_alloc<float>(n);
+            auto curve = item_alloc<float>(n);
             for (int i = 0; i < n; ++i) curve[i] = 0.01f;
-            curves.put_data(curve);
+            curves.put_data(std::move(curve));
             dq.work();
-            while (discard.queued() > 0) item_free(discard.get_data());
+            discard.drain();
         }
     }
     da_fft_finit();

@@ -13,22 +13,21 @@
 
 #include "coding/layered_codes.h"
 #include "coding/matrix_codes.h"
+#include "format/checked_settings.h"
+#include "format/settings.h"
 #include "framework/bit_stream.h"
+#include "graphs/packet_layout.h"
 
 using namespace x91;
 
 namespace {
 
-constexpr int kFrames = 16;
-constexpr int kLines = 800;
+// The layout of a default encode.
+const PacketLayout kLayout(check_settings({da_CodeFeatures{}, ds, is}).settings.value());
+const int kFrames = kLayout.group.frames;
+const int kLines = kLayout.global.lines;
 
-struct MatrixShape {
-    int cols;
-    int modulus;
-};
-constexpr MatrixShape kMatrices[3] = {{32, 32}, {12, 32}, {28, 2}};
-
-void check_matrix(da_BinReader& r, const MatrixShape& shape) {
+void check_matrix(da_BinReader& r, const da_ArraySetup& shape) {
     const auto m = znmatrix_read2(r, kFrames, shape.cols, shape.modulus);
     if (!m || m->rows() != kFrames || m->cols() != shape.cols) std::abort();
     for (int i = 0; i < kFrames; ++i)
@@ -68,16 +67,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (pos > bytes * 8 && !r.overran()) std::abort();
     };
     if (mode == 0) {
-        for (const MatrixShape& shape : kMatrices) {
+        for (const da_ArraySetup& shape : kLayout.matrices) {
             check_matrix(r, shape);
             step();
         }
-        for (int s = 0; s < 2 * kFrames; ++s) {
+        for (int s = 0; s < kLayout.spectra(); ++s) {
             check_spectrum(r);
             step();
         }
     } else if (mode <= 3) {
-        check_matrix(r, kMatrices[mode - 1]);
+        check_matrix(r, kLayout.matrices[mode - 1]);
         step();
     } else {
         check_spectrum(r);

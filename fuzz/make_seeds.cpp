@@ -12,12 +12,16 @@
 #include <cstdio>
 #include <fstream>
 #include <initializer_list>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "coding/matrix_codes.h"
+#include "format/checked_settings.h"
+#include "format/settings.h"
 #include "framework/bit_stream.h"
+#include "graphs/packet_layout.h"
 #include "x91/x91.h"
 
 using namespace x91;
@@ -144,6 +148,9 @@ int main(int argc, char** argv) {
     const std::string packet_dir = root + "/packet_readers";
     for (const std::string& d : {root, decode_dir, wave_dir, packet_dir}) mkdir(d.c_str(), 0777);
 
+    std::optional<CheckedSettings> checked;
+    if (!check_settings({da_CodeFeatures{}, ds, is}, checked).ok()) return 1;
+    const PacketLayout layout(*checked);
     int packet_seeds = 0;
     // 14 blocks fill one packet, 30 fill two.
     const int lengths[] = {14 * 882, 30 * 882};
@@ -163,12 +170,12 @@ int main(int argc, char** argv) {
                 Bytes copy = packet;
                 da_BinRWBase view(copy.data(), static_cast<int>(copy.size()), false);
                 da_BinReader r(view);
-                const int shapes[3][2] = {{32, 32}, {12, 32}, {28, 2}};
                 for (int m = 0; m < 3; ++m) {
                     save(base + "_matrix" + std::to_string(m + 1),
                          with_mode(static_cast<unsigned char>(m + 1),
                                    bits_from(packet, r.possition())));
-                    znmatrix_read2(r, 16, shapes[m][0], shapes[m][1]);
+                    const da_ArraySetup& shape = layout.matrices[m];
+                    znmatrix_read2(r, layout.group.frames, shape.cols, shape.modulus);
                 }
                 save(base + "_spectrum", with_mode(4, bits_from(packet, r.possition())));
                 packet_seeds += 5;

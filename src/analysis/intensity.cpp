@@ -3,7 +3,6 @@
 #include <cmath>
 
 #include "dsp/numeric.h"
-#include "framework/queue_item.h"
 
 namespace x91 {
 
@@ -47,27 +46,27 @@ da_IntensityMeasure::da_IntensityMeasure(const da_DGlobalSettings& global,
 void da_IntensityMeasure::work() {
     const int bands = setup_.bands;
     const float floor_db = static_cast<float>(-setup_.range);
-    while (input->queued() >= 2) {
-        auto* left = static_cast<float*>(input->get_data());
-        auto* right = static_cast<float*>(input->get_data());
+    while (input.queued() >= 2) {
+        auto left = input.get_data();
+        auto right = input.get_data();
 
         // RMS of the two channels' line magnitudes.
         for (int i = 0; i < n_; ++i) {
-            const float l2 = r_sqr(c_abs(left + 2 * i));
-            const float r2 = r_sqr(c_abs(right + 2 * i));
+            const float l2 = r_sqr(c_abs(left.get() + 2 * i));
+            const float r2 = r_sqr(c_abs(right.get() + 2 * i));
             const double mean = (static_cast<double>(l2) + static_cast<double>(r2)) / 2.0;
             magnitude_[i] = static_cast<float>(std::sqrt(mean));
         }
         env_lowres_iter_to(tables_.shares, tables_.band_weights.data(), magnitude_.data(), 0.0f,
                            1.0f, 4, envelope_.data(), scratch_);
 
-        int* index = item_alloc<int>(bands);
+        auto index = item_alloc<int>(bands);
         for (int j = 0; j < bands; ++j)
             index[j] = intensity_index(amplify_to_db(envelope_[j], floor_db), setup_);
 
-        output1->put_data(left);
-        output1->put_data(right);
-        output2->put_data(index);
+        output1.put_data(std::move(left));
+        output1.put_data(std::move(right));
+        output2.put_data(std::move(index));
     }
 }
 
@@ -89,17 +88,17 @@ da_IntensityEnvCreation::da_IntensityEnvCreation(const da_DGlobalSettings& globa
 
 void da_IntensityEnvCreation::work() {
     const int bands = setup_.bands;
-    while (input->queued() >= 1) {
-        auto* index = static_cast<int*>(input->get_data());
+    while (input.queued() >= 1) {
+        auto index = input.get_data();
         const auto steps = static_cast<unsigned>(step_amplitudes_.size());
         for (int j = 0; j < bands; ++j) {
             const auto k = static_cast<unsigned>(index[j]);
             amplitude_[j] = k < steps ? step_amplitudes_[k] : intensity_amplitude(index[j], setup_);
         }
-        float* envelope = item_alloc<float>(n_);
-        env_highres_to(tables_.shares, amplitude_.data(), envelope, slots_.data());
-        output1->put_data(index);
-        output2->put_data(envelope);
+        auto envelope = item_alloc<float>(n_);
+        env_highres_to(tables_.shares, amplitude_.data(), envelope.get(), slots_.data());
+        output1.put_data(std::move(index));
+        output2.put_data(std::move(envelope));
     }
 }
 

@@ -6,8 +6,8 @@
 
 #include "analysis/band_envelope.h"
 #include "format/settings.h"
-#include "framework/data_queue.h"
 #include "framework/module.h"
+#include "framework/typed_queues.h"
 
 namespace x91 {
 
@@ -39,9 +39,9 @@ class da_IntensityMeasure final : public da_Module {
                         const da_IntensityTables& tables);
     void work() override;
 
-    da_Queue_GetFace* input = nullptr;
-    da_Queue_PutFace* output1 = nullptr;  // the 2 spectra
-    da_Queue_PutFace* output2 = nullptr;  // index array
+    GetFace<float> input;
+    PutFace<float> output1;  // the 2 spectra
+    PutFace<int> output2;    // index array
 
   private:
     int n_;
@@ -62,9 +62,9 @@ class da_IntensityEnvCreation final : public da_Module {
                             const da_IntensityTables& tables);
     void work() override;
 
-    da_Queue_GetFace* input = nullptr;
-    da_Queue_PutFace* output1 = nullptr;  // index array pass-through
-    da_Queue_PutFace* output2 = nullptr;  // envelope
+    GetFace<int> input;
+    PutFace<int> output1;    // index array pass-through
+    PutFace<float> output2;  // envelope
 
   private:
     int n_;

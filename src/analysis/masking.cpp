@@ -6,7 +6,6 @@
 
 #include "analysis/band_envelope.h"
 #include "dsp/numeric.h"
-#include "framework/queue_item.h"
 
 namespace x91 {
 
@@ -82,19 +81,19 @@ std::vector<float> da_MaskingEffectEvolve::get_stat_mask(const float* values) co
 }
 
 void da_MaskingEffectEvolve::work() {
-    while (input->queued() >= 1) {
-        auto* envelope = static_cast<float*>(input->get_data());
+    while (input.queued() >= 1) {
+        auto envelope = input.get_data();
         if (counter_ >= 0) {
-            float* curve = item_alloc<float>(n_);
-            ra_copy(previous_.data(), curve, n_);
-            output2->put_data(curve);
+            auto curve = item_alloc<float>(n_);
+            ra_copy(previous_.data(), curve.get(), n_);
+            output2.put_data(std::move(curve));
         }
         ++counter_;
         // Stays below INT_MAX however long the stream: only "taken before"
         // matters from here on.
         if (counter_ > 1) counter_ = 1;
-        stat_mask_to(envelope, previous_.data());
-        output1->put_data(envelope);
+        stat_mask_to(envelope.get(), previous_.data());
+        output1.put_data(std::move(envelope));
     }
 }
 

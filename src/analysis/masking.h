@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "format/settings.h"
-#include "framework/data_queue.h"
 #include "framework/module.h"
+#include "framework/typed_queues.h"
 
 namespace x91 {
 
@@ -27,9 +27,9 @@ class da_MaskingEffectEvolve final : public da_Module {
     std::vector<float> get_stat_mask(const float* values) const;
     void work() override;
 
-    da_Queue_GetFace* input = nullptr;
-    da_Queue_PutFace* output1 = nullptr;  // pass-through
-    da_Queue_PutFace* output2 = nullptr;  // curves
+    GetFace<float> input;
+    PutFace<float> output1;  // pass-through
+    PutFace<float> output2;  // curves
 
   private:
     void stat_mask_to(const float* values, float* out) const;

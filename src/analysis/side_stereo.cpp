@@ -3,7 +3,6 @@
 #include <cmath>
 
 #include "dsp/numeric.h"
-#include "framework/queue_item.h"
 #include "quant/scalar_quantizers.h"
 
 #if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__)
@@ -35,12 +34,12 @@ da_StereoMapCreator::da_StereoMapCreator(const da_DGlobalSettings& global,
 }
 
 void da_StereoMapCreator::work() {
-    while (input->queued() >= 1) {
-        auto* envelope = static_cast<float*>(input->get_data());
-        float* map = item_alloc<float>(n_);
+    while (input.queued() >= 1) {
+        auto envelope = input.get_data();
+        auto map = item_alloc<float>(n_);
         // Square roots first (a flat loop that vectorises), then their
         // running sum in line order.
-        square_roots(envelope, map, n_);
+        square_roots(envelope.get(), map.get(), n_);
         float sum = 0.0f;
         for (int i = 0; i < n_; ++i) {
             sum = sum + map[i];
@@ -48,10 +47,10 @@ void da_StereoMapCreator::work() {
         }
         // About one part in bands + 1 of the scale spread evenly over the
         // lines; the int product stays below 2^22 for any line count in use.
-        add_slope(map, n_, sum / static_cast<float>(bands_ * n_));
-        env_itable_arange(map, n_, bands_, 1.0f);
-        output1->put_data(envelope);
-        output2->put_data(map);
+        add_slope(map.get(), n_, sum / static_cast<float>(bands_ * n_));
+        env_itable_arange(map.get(), n_, bands_, 1.0f);
+        output1.put_data(std::move(envelope));
+        output2.put_data(std::move(map));
     }
 }
 
@@ -74,18 +73,18 @@ da_StereoSideMeasure::da_StereoSideMeasure(const da_DGlobalSettings& global,
 }
 
 void da_StereoSideMeasure::work() {
-    while (input1->queued() >= 2 && input2->queued() >= 1) {
-        auto* left = static_cast<float*>(input1->get_data());
-        auto* right = static_cast<float*>(input1->get_data());
-        auto* map = static_cast<float*>(input2->get_data());
+    while (input1.queued() >= 2 && input2.queued() >= 1) {
+        auto left = input1.get_data();
+        auto right = input1.get_data();
+        auto map = input2.get_data();
 
         // One map serves the weights and both channels' band values.
         env_Shares& shares = scratch_.shares;
-        shares.prepare(map, n_, bands_);
+        shares.prepare(map.get(), n_, bands_);
         env_iweights_to(shares, weights_.data(), scratch_.slots.data());
         for (int i = 0; i < n_; ++i) {
-            magnitude_left_[i] = c_abs(left + 2 * i);
-            magnitude_right_[i] = c_abs(right + 2 * i);
+            magnitude_left_[i] = c_abs(left.get() + 2 * i);
+            magnitude_right_[i] = c_abs(right.get() + 2 * i);
         }
         env_lowres_iter_to(shares, weights_.data(), magnitude_left_.data(), 0.0f, 1.0f, 0,
                            band_left_.data(), scratch_);
@@ -95,17 +94,17 @@ void da_StereoSideMeasure::work() {
         // The floor keeps the quotient finite in silent bands, where it
         // gives the middle level.
         const float floor = db_to_amplify(static_cast<float>(-range_));
-        int* index = item_alloc<int>(bands_);
+        auto index = item_alloc<int>(bands_);
         for (int j = 0; j < bands_; ++j) {
             const float balance =
                 (band_left_[j] - band_right_[j]) / (band_left_[j] + band_right_[j] + floor);
             index[j] = _range_to_zn(balance, -1.0f, 1.0f, levels_);
         }
 
-        output1->put_data(left);
-        output1->put_data(right);
-        output2->put_data(map);
-        output3->put_data(index);
+        output1.put_data(std::move(left));
+        output1.put_data(std::move(right));
+        output2.put_data(std::move(map));
+        output3.put_data(std::move(index));
     }
 }
 
@@ -153,23 +152,23 @@ da_StereoSideTransform::da_StereoSideTransform(const da_DGlobalSettings& global,
 
 void da_StereoSideTransform::work() {
     const float direction = static_cast<float>(direction_);
-    while (input1->queued() >= 2 && input2->queued() >= 1 && input3->queued() >= 1) {
-        auto* left = static_cast<float*>(input1->get_data());
-        auto* right = static_cast<float*>(input1->get_data());
-        auto* index = static_cast<int*>(input3->get_data());
-        auto* map = static_cast<float*>(input2->get_data());
+    while (input1.queued() >= 2 && input2.queued() >= 1 && input3.queued() >= 1) {
+        auto left = input1.get_data();
+        auto right = input1.get_data();
+        auto index = input3.get_data();
+        auto map = input2.get_data();
 
         // Indices outside 0 .. levels − 1 (a damaged stream) give balances
         // outside [0, 1]; the rotation below stays a finite rotation.
         for (int j = 0; j < bands_; ++j) balance_[j] = _zn_to_range(index[j], 0.0f, 1.0f, levels_);
-        shares_.prepare(map, n_, bands_);
+        shares_.prepare(map.get(), n_, bands_);
         env_highres_to(shares_, balance_.data(), line_balance_.data(), slots_.data());
-        rotate_pairs(n_, direction, line_balance_.data(), left, right);
+        rotate_pairs(n_, direction, line_balance_.data(), left.get(), right.get());
 
-        output2->put_data(map);
-        output3->put_data(index);
-        output1->put_data(left);
-        output1->put_data(right);
+        output2.put_data(std::move(map));
+        output3.put_data(std::move(index));
+        output1.put_data(std::move(left));
+        output1.put_data(std::move(right));
     }
 }
 

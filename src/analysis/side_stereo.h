@@ -6,8 +6,8 @@
 
 #include "analysis/band_envelope.h"
 #include "format/settings.h"
-#include "framework/data_queue.h"
 #include "framework/module.h"
+#include "framework/typed_queues.h"
 
 namespace x91 {
 
@@ -21,9 +21,9 @@ class da_StereoMapCreator final : public da_Module {
     da_StereoMapCreator(const da_DGlobalSettings& global, const da_DSideStereoSetup& setup);
     void work() override;
 
-    da_Queue_GetFace* input = nullptr;
-    da_Queue_PutFace* output1 = nullptr;  // envelope
-    da_Queue_PutFace* output2 = nullptr;  // map
+    GetFace<float> input;
+    PutFace<float> output1;  // envelope
+    PutFace<float> output2;  // map
 
   private:
     int n_;
@@ -41,11 +41,11 @@ class da_StereoSideMeasure final : public da_Module {
                          const da_DSideStereoSetup& setup);
     void work() override;
 
-    da_Queue_GetFace* input1 = nullptr;   // spectra
-    da_Queue_GetFace* input2 = nullptr;   // map
-    da_Queue_PutFace* output1 = nullptr;  // spectra
-    da_Queue_PutFace* output2 = nullptr;  // map
-    da_Queue_PutFace* output3 = nullptr;  // indices
+    GetFace<float> input1;   // spectra
+    GetFace<float> input2;   // map
+    PutFace<float> output1;  // spectra
+    PutFace<float> output2;  // map
+    PutFace<int> output3;    // indices
 
   private:
     int n_;
@@ -73,12 +73,12 @@ class da_StereoSideTransform final : public da_Module {
                            int direction, int unused);
     void work() override;
 
-    da_Queue_GetFace* input1 = nullptr;   // spectra
-    da_Queue_GetFace* input2 = nullptr;   // map
-    da_Queue_GetFace* input3 = nullptr;   // indices
-    da_Queue_PutFace* output1 = nullptr;  // rotated spectra
-    da_Queue_PutFace* output2 = nullptr;  // map
-    da_Queue_PutFace* output3 = nullptr;  // indices
+    GetFace<float> input1;   // spectra
+    GetFace<float> input2;   // map
+    GetFace<int> input3;     // indices
+    PutFace<float> output1;  // rotated spectra
+    PutFace<float> output2;  // map
+    PutFace<int> output3;    // indices
 
   private:
     int n_;

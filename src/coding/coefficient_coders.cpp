@@ -1,10 +1,10 @@
 #include "coding/coefficient_coders.h"
 
+#include <utility>
 #include <vector>
 
 #include "coding/layered_codes.h"
 #include "coding/matrix_codes.h"
-#include "framework/queue_item.h"
 
 namespace x91 {
 
@@ -14,8 +14,8 @@ da_ArrayEncoder::da_ArrayEncoder(const da_DGroupCodingSetup& group, const da_Arr
 }
 
 void da_ArrayEncoder::work() {
-    while (packet_input->queued() >= 1 && row_input->queued() >= rows) {
-        da_BinRWBase* packet = as_packet(packet_input->get_data());
+    while (packet_input.queued() >= 1 && row_input.queued() >= rows) {
+        auto packet = packet_input.get_data();
         da_IntMatrix matrix(row_input, rows, cols);
         da_BinWriter w(*packet);
         znmatrix_write2(w, matrix, modulus);
@@ -23,7 +23,7 @@ void da_ArrayEncoder::work() {
         // buffer held before, whichever coder is the last.
         packet->finish();
         matrix.put_to_queue(row_output);
-        packet_output->put_data(packet);
+        packet_output.put_data(std::move(packet));
     }
 }
 
@@ -33,11 +33,11 @@ da_ArrayDecoder::da_ArrayDecoder(const da_DGroupCodingSetup& group, const da_Arr
 }
 
 void da_ArrayDecoder::work() {
-    while (packet_input->queued() >= 1) {
-        da_BinRWBase* packet = as_packet(packet_input->get_data());
+    while (packet_input.queued() >= 1) {
+        auto packet = packet_input.get_data();
         da_BinReader r(*packet);
         znmatrix_read2(r, rows, cols, modulus)->put_to_queue(row_output);
-        packet_output->put_data(packet);
+        packet_output.put_data(std::move(packet));
     }
 }
 
@@ -49,15 +49,15 @@ da_QSpecsEncoder::da_QSpecsEncoder(const da_DGlobalSettings& global,
 
 void da_QSpecsEncoder::work() {
     const int count = 2 * groups;
-    std::vector<int*> arrays(count);
-    while (packet_input->queued() >= 1 && array_input->queued() >= count) {
-        da_BinRWBase* packet = as_packet(packet_input->get_data());
-        for (int*& a : arrays) a = static_cast<int*>(array_input->get_data());
+    std::vector<Item<int>> arrays(count);
+    while (packet_input.queued() >= 1 && array_input.queued() >= count) {
+        auto packet = packet_input.get_data();
+        for (Item<int>& a : arrays) a = array_input.get_data();
         da_BinWriter w(*packet);
-        for (int* a : arrays) write_z_seq(w, a, lines);
+        for (const Item<int>& a : arrays) write_z_seq(w, a.get(), lines);
         packet->finish();
-        for (int* a : arrays) array_output->put_data(a);
-        packet_output->put_data(packet);
+        for (Item<int>& a : arrays) array_output.put_data(std::move(a));
+        packet_output.put_data(std::move(packet));
     }
 }
 
@@ -68,15 +68,15 @@ da_QSpecsDecoder::da_QSpecsDecoder(const da_DGlobalSettings& global,
 }
 
 void da_QSpecsDecoder::work() {
-    while (packet_input->queued() >= 1) {
-        da_BinRWBase* packet = as_packet(packet_input->get_data());
+    while (packet_input.queued() >= 1) {
+        auto packet = packet_input.get_data();
         da_BinReader r(*packet);
         for (int i = 0; i < 2 * groups; ++i) {
-            int* a = item_alloc<int>(lines);
-            read_z_seq(r, a, lines);
-            array_output->put_data(a);
+            auto a = item_alloc<int>(lines);
+            read_z_seq(r, a.get(), lines);
+            array_output.put_data(std::move(a));
         }
-        packet_output->put_data(packet);
+        packet_output.put_data(std::move(packet));
     }
 }
 

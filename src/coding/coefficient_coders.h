@@ -17,9 +17,9 @@ class da_ArrayEncoder final : public da_PacketInProcess {
     int rows;
     int cols;
     int modulus;
-    da_Queue_GetFace* row_input = nullptr;
-    da_Queue_PutFace* row_output = nullptr;
-    da_Queue_PutFace* packet_output = nullptr;
+    GetFace<int> row_input;
+    PutFace<int> row_output;
+    PutFace<da_BinRWBase> packet_output;
 };
 
 // Reads one matrix per packet and puts its rows, row 0 first, as new items.
@@ -31,8 +31,8 @@ class da_ArrayDecoder final : public da_PacketInProcess {
     int rows;
     int cols;
     int modulus;
-    da_Queue_PutFace* row_output = nullptr;
-    da_Queue_PutFace* packet_output = nullptr;
+    PutFace<int> row_output;
+    PutFace<da_BinRWBase> packet_output;
 };
 
 // Codes the 2 x groups quantised spectra of a group (frame by frame, left
@@ -45,9 +45,9 @@ class da_QSpecsEncoder final : public da_PacketInProcess {
 
     int groups;
     int lines;
-    da_Queue_GetFace* array_input = nullptr;
-    da_Queue_PutFace* array_output = nullptr;
-    da_Queue_PutFace* packet_output = nullptr;
+    GetFace<int> array_input;
+    PutFace<int> array_output;
+    PutFace<da_BinRWBase> packet_output;
 };
 
 // Reads 2 x groups spectra per packet and puts them as new arrays.
@@ -58,8 +58,8 @@ class da_QSpecsDecoder final : public da_PacketInProcess {
 
     int groups;
     int lines;
-    da_Queue_PutFace* array_output = nullptr;
-    da_Queue_PutFace* packet_output = nullptr;
+    PutFace<int> array_output;
+    PutFace<da_BinRWBase> packet_output;
 };
 
 }  // namespace x91

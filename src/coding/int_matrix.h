@@ -3,25 +3,22 @@
 
 #include <vector>
 
-#include "framework/data_queue.h"
+#include "framework/typed_queues.h"
 
 namespace x91 {
 
-// Each row is a queue item of cols ints (item_alloc<int>), so a row can leave
-// the matrix for a queue and be freed by whoever ends up holding it.
+// Each row is a queue item of cols ints, so a row can leave the matrix for a
+// queue and be released by whoever ends up holding it.
 class da_IntMatrix {
   public:
     // Takes `rows` rows off q in order, as rows 0..rows-1, and owns them.
-    da_IntMatrix(da_Queue_GetFace* q, int rows, int cols);
+    da_IntMatrix(const GetFace<int>& q, int rows, int cols);
     // Copies seq, rows x cols values in row-major order.
     da_IntMatrix(const int* seq, int rows, int cols);
     // A deep copy.
     da_IntMatrix(const da_IntMatrix& other);
     da_IntMatrix& operator=(const da_IntMatrix&) = delete;
-    // Frees the rows it still holds.
-    ~da_IntMatrix();
-
-    int* operator[](int i) const { return m_[i]; }
+    int* operator[](int i) const { return m_[i].get(); }
     int rows() const { return rows_; }
     int cols() const { return cols_; }
 
@@ -34,12 +31,12 @@ class da_IntMatrix {
     void colxmod_zn(int dst, int src, int factor, int n);
 
     // Hands every row, in order, to q; the matrix is left without rows.
-    void put_to_queue(da_Queue_PutFace* q);
+    void put_to_queue(const PutFace<int>& q);
 
   private:
     void alloc_data();
 
-    std::vector<int*> m_;  // empty once the rows have gone to a queue
+    std::vector<Item<int>> m_;  // empty once the rows have gone to a queue
     int rows_;
     int cols_;
 };

@@ -64,22 +64,25 @@ da_CDDA_MDCST::da_CDDA_MDCST(const da_DGlobalSettings& settings)
     name = "da_CDDA_MDCST";
 }
 
-void da_CDDA_MDCST::work() {
-    while (input->queued() >= 1) {
-        auto* block = static_cast<unsigned char*>(input->get_data());
-        std::memmove(frame_, frame_ + half_floats, half_floats * sizeof(float));
-        for (int i = 0; i < half_floats; ++i) frame_[half_floats + i] = read_sample(block + 2 * i);
-        item_free(block);
+void da_CDDA_MDCST::shift_in(const unsigned char* block) {
+    std::memmove(frame_, frame_ + half_floats, half_floats * sizeof(float));
+    for (int i = 0; i < half_floats; ++i) frame_[half_floats + i] = read_sample(block + 2 * i);
+}
 
-        float* a = item_alloc<float>(static_cast<std::size_t>(2 * out_values_));
-        float* b = item_alloc<float>(static_cast<std::size_t>(2 * out_values_));
-        stereo_mdcst_1764(frame_, a, b);
+void da_CDDA_MDCST::work() {
+    while (input.queued() >= 1) {
+        // The block is released as soon as its samples are in.
+        shift_in(input.get_data().get());
+
+        auto a = item_alloc<float>(static_cast<std::size_t>(2 * out_values_));
+        auto b = item_alloc<float>(static_cast<std::size_t>(2 * out_values_));
+        stereo_mdcst_1764(frame_, a.get(), b.get());
         for (int i = half_floats; i < 2 * out_values_; ++i) {
             a[i] = 0.0f;
             b[i] = 0.0f;
         }
-        output->put_data(a);
-        output->put_data(b);
+        output.put_data(std::move(a));
+        output.put_data(std::move(b));
     }
 }
 
@@ -91,34 +94,37 @@ da_CDDA_iMDCST::da_CDDA_iMDCST(const da_DGlobalSettings& settings)
     name = "da_CDDA_iMDCST";
 }
 
-void da_CDDA_iMDCST::work() {
-    while (input->queued() >= 2) {
-        auto* a = static_cast<float*>(input->get_data());
-        auto* b = static_cast<float*>(input->get_data());
-        float y[frame_floats];
-        if (used_lines_ > 881) {
-            stereo_imdcst_1764(a, b, y);
-        } else {
-            // Lines never coded are decoded as silence; only they are
-            // cleared, the coded ones are copied over once.
-            float pa[half_floats];
-            float pb[half_floats];
-            const int used_floats = 2 * used_lines_;
-            const auto used_bytes = static_cast<std::size_t>(used_floats) * sizeof(float);
-            const auto rest_bytes =
-                (half_floats - static_cast<std::size_t>(used_floats)) * sizeof(float);
-            std::memcpy(pa, a, used_bytes);
-            std::memcpy(pb, b, used_bytes);
-            std::memset(pa + used_floats, 0, rest_bytes);
-            std::memset(pb + used_floats, 0, rest_bytes);
-            stereo_imdcst_1764(pa, pb, y);
-        }
-        item_free(a);
-        item_free(b);
+void da_CDDA_iMDCST::inverse_frame(const float* a, const float* b, float* y) const {
+    if (used_lines_ > 881) {
+        stereo_imdcst_1764(a, b, y);
+        return;
+    }
+    // Lines never coded are decoded as silence; only they are cleared, the
+    // coded ones are copied over once.
+    float pa[half_floats];
+    float pb[half_floats];
+    const int used_floats = 2 * used_lines_;
+    const auto used_bytes = static_cast<std::size_t>(used_floats) * sizeof(float);
+    const auto rest_bytes = (half_floats - static_cast<std::size_t>(used_floats)) * sizeof(float);
+    std::memcpy(pa, a, used_bytes);
+    std::memcpy(pb, b, used_bytes);
+    std::memset(pa + used_floats, 0, rest_bytes);
+    std::memset(pb + used_floats, 0, rest_bytes);
+    stereo_imdcst_1764(pa, pb, y);
+}
 
-        auto* block = item_alloc<unsigned char>(cdda_block_bytes);
-        overlap_add_block(tail_, y, block);
-        output->put_data(block);
+void da_CDDA_iMDCST::work() {
+    while (input.queued() >= 2) {
+        float y[frame_floats];
+        {
+            const auto a = input.get_data();
+            const auto b = input.get_data();
+            inverse_frame(a.get(), b.get(), y);
+        }  // the spectra are released before the block is made
+
+        auto block = item_alloc<unsigned char>(cdda_block_bytes);
+        overlap_add_block(tail_, y, block.get());
+        output.put_data(std::move(block));
     }
 }
 

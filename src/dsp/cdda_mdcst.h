@@ -4,8 +4,8 @@
 #pragma once
 
 #include "format/settings.h"
-#include "framework/data_queue.h"
 #include "framework/module.h"
+#include "framework/typed_queues.h"
 
 namespace x91 {
 
@@ -17,7 +17,7 @@ constexpr int cdda_block_bytes = 3528;
 // and values beyond the int range clip like any other value out of range.
 int cdda_sample(float v);
 
-// Takes PCM blocks (item_alloc'd bytes, released here) and puts two complex
+// Takes PCM blocks (arrays of bytes, released here) and puts two complex
 // spectra per block, left then right, each of i_max(L, 882) complex values
 // with line k in entry k (lines above 881 are 0). The first block is
 // transformed together with a block of silence.
@@ -26,10 +26,14 @@ class da_CDDA_MDCST final : public da_Module {
     explicit da_CDDA_MDCST(const da_DGlobalSettings& settings);
     void work() override;
 
-    da_Queue_GetFace* input = nullptr;
-    da_Queue_PutFace* output = nullptr;
+    GetFace<unsigned char> input;
+    PutFace<float> output;
 
   private:
+    // Moves the newest block into the older half of the frame and the
+    // block's samples into the newer half.
+    void shift_in(const unsigned char* block);
+
     [[maybe_unused]] int lines_;  // the line count, kept for inspection
     // 1764 complex values: the previous block, then the newest; left samples
     // in the real parts, right samples in the imaginary parts.
@@ -46,10 +50,13 @@ class da_CDDA_iMDCST final : public da_Module {
     explicit da_CDDA_iMDCST(const da_DGlobalSettings& settings);
     void work() override;
 
-    da_Queue_GetFace* input = nullptr;
-    da_Queue_PutFace* output = nullptr;
+    GetFace<float> input;
+    PutFace<unsigned char> output;
 
   private:
+    // The inverse frame y (3528 floats) of the spectra a and b.
+    void inverse_frame(const float* a, const float* b, float* y) const;
+
     [[maybe_unused]] int lines_;  // the line count, kept for inspection
     // The second half of the last inverse frame, 882 complex values (left
     // real, right imaginary), waiting for the next frame's first half.

@@ -1,6 +1,7 @@
 #include "dsp/spectrum_converters.h"
 
 #include <cstddef>
+#include <utility>
 
 #include "dsp/fft_internal.h"
 #include "dsp/numeric.h"
@@ -26,34 +27,28 @@ X91_DISPATCH void complex_from_real(const float* r, float* s, int lines) {
 
 // A negative line count (only a damaged setting could give one) converts no
 // lines instead of asking for an impossible allocation.
+SpectrumConversion::SpectrumConversion(const da_DGlobalSettings& settings, int values_per_line,
+                                       Convert convert)
+    : lines_(settings.lines), values_per_line_(values_per_line), convert_(convert) {}
+
+void SpectrumConversion::work() {
+    while (input.queued() >= 1) {
+        auto in = input.get_data();
+        auto out = item_alloc<float>(static_cast<std::size_t>(values_per_line_ * lines_));
+        convert_(in.get(), out.get(), lines_);
+        output1.put_data(std::move(in));
+        output2.put_data(std::move(out));
+    }
+}
+
 da_CRSpecsTransform::da_CRSpecsTransform(const da_DGlobalSettings& settings)
-    : lines_(settings.lines) {
+    : SpectrumConversion(settings, 1, real_parts_scaled) {
     name = "da_CRSpecsTransform";
 }
 
-void da_CRSpecsTransform::work() {
-    while (input->queued() >= 1) {
-        auto* s = static_cast<float*>(input->get_data());
-        float* r = item_alloc<float>(static_cast<std::size_t>(lines_));
-        real_parts_scaled(s, r, lines_);
-        output1->put_data(s);
-        output2->put_data(r);
-    }
-}
-
 da_RCSpecsTransform::da_RCSpecsTransform(const da_DGlobalSettings& settings)
-    : lines_(settings.lines) {
+    : SpectrumConversion(settings, 2, complex_from_real) {
     name = "da_RCSpecsTransform";
-}
-
-void da_RCSpecsTransform::work() {
-    while (input->queued() >= 1) {
-        auto* r = static_cast<float*>(input->get_data());
-        float* s = item_alloc<float>(static_cast<std::size_t>(2 * lines_));
-        complex_from_real(r, s, lines_);
-        output1->put_data(r);
-        output2->put_data(s);
-    }
 }
 
 }  // namespace x91

@@ -4,39 +4,43 @@
 #pragma once
 
 #include "format/settings.h"
-#include "framework/data_queue.h"
 #include "framework/module.h"
+#include "framework/typed_queues.h"
 
 namespace x91 {
 
-// Complex spectrum in (at least L complex values); passes it on unchanged on
-// output1 and puts L floats √2·Re s[k] on output2.
-class da_CRSpecsTransform final : public da_Module {
+// One spectrum in, passed on unchanged on output1, and a new spectrum of
+// `values_per_line` floats per line, converted from it, on output2.
+class SpectrumConversion : public da_Module {
   public:
-    explicit da_CRSpecsTransform(const da_DGlobalSettings& settings);
     void work() override;
 
-    da_Queue_GetFace* input = nullptr;
-    da_Queue_PutFace* output1 = nullptr;  // receives the input item unchanged
-    da_Queue_PutFace* output2 = nullptr;  // receives the converted item
+    GetFace<float> input;
+    PutFace<float> output1;  // receives the input item unchanged
+    PutFace<float> output2;  // receives the converted item
+
+  protected:
+    using Convert = void (*)(const float* in, float* out, int lines);
+    SpectrumConversion(const da_DGlobalSettings& settings, int values_per_line, Convert convert);
+    ~SpectrumConversion() = default;
 
   private:
     int lines_;
+    int values_per_line_;
+    Convert convert_;
 };
 
-// Real spectrum in (L floats); passes it on unchanged on output1 and puts L
-// complex values (√2·r[k], 0) on output2.
-class da_RCSpecsTransform final : public da_Module {
+// Complex spectrum in (at least L complex values); puts L floats √2·Re s[k]
+// on output2.
+class da_CRSpecsTransform final : public SpectrumConversion {
+  public:
+    explicit da_CRSpecsTransform(const da_DGlobalSettings& settings);
+};
+
+// Real spectrum in (L floats); puts L complex values (√2·r[k], 0) on output2.
+class da_RCSpecsTransform final : public SpectrumConversion {
   public:
     explicit da_RCSpecsTransform(const da_DGlobalSettings& settings);
-    void work() override;
-
-    da_Queue_GetFace* input = nullptr;
-    da_Queue_PutFace* output1 = nullptr;  // receives the input item unchanged
-    da_Queue_PutFace* output2 = nullptr;  // receives the converted item
-
-  private:
-    int lines_;
 };
 
 }  // namespace x91

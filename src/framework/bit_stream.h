@@ -5,7 +5,7 @@
 // bits goes most significant bit first, so write(6, 3) at position 0 puts the
 // bits 1, 1, 0 into bits 0, 1, 2 of byte 0.
 //
-// A packet travels on the untyped queues as a da_BinRWBase*. The encoder fills
+// A packet travels on the queues as an owned da_BinRWBase. The encoder fills
 // it through a da_BinWriter, the decoder drains it through a da_BinReader;
 // both are views that keep no state of their own, so the writer's position is
 // the reader's position and any number of views may come and go.

@@ -6,8 +6,12 @@ da_PDataQueue::da_PDataQueue(int capacity, ItemDisposer dispose)
     : capacity_(capacity > 0 ? capacity : 1), slots_(new void*[capacity_]), dispose_(dispose) {}
 
 da_PDataQueue::~da_PDataQueue() {
-    while (queued() > 0) dispose_(get_data());
+    dispose_all();
     delete[] slots_;
+}
+
+void da_PDataQueue::dispose_all() {
+    while (queued() > 0) dispose_(get_data());
 }
 
 int da_PDataQueue::queued() {

@@ -1,4 +1,5 @@
 // First-in first-out queues of untyped items joining the processing modules.
+// Modules see them through the typed ends of framework/typed_queues.h.
 #pragma once
 
 #include "framework/queue_item.h"
@@ -41,6 +42,8 @@ class da_PDataQueue final : public da_Queue_PutFace, public da_Queue_GetFace {
 
     int capacity() const { return capacity_; }
     void set_disposer(ItemDisposer dispose) { dispose_ = dispose; }
+    // Takes every queued item, oldest first, and disposes of it.
+    void dispose_all();
 
   private:
     void sizeup();

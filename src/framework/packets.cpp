@@ -6,10 +6,6 @@
 
 namespace x91 {
 
-void packet_dispose(void* item) {
-    delete as_packet(item);
-}
-
 std::unique_ptr<da_BinRWBase> packet_from_bytes(std::unique_ptr<unsigned char[]> bytes, int size) {
     return std::make_unique<da_BinRWBase>(bytes.release(), size, true);
 }
@@ -23,8 +19,8 @@ void da_PacketCreator::work() {
     // The buffer is not cleared: the writer sets or clears every bit it
     // writes, and the bits above the end are cleared when a packet is done.
     const int bytes = packet_bytes > 0 ? packet_bytes : 0;
-    while (output->queued() < packets_ahead)
-        output->put_data(new da_BinRWBase(new unsigned char[bytes], bytes, true));
+    while (output.queued() < packets_ahead)
+        output.put_data(std::make_unique<da_BinRWBase>(new unsigned char[bytes], bytes, true));
 }
 
 da_PacketInProcess::~da_PacketInProcess() {
@@ -38,12 +34,11 @@ int da_PacketInProcess::destroy_input_packerts() {
 int da_PacketInProcess::dispose_input_packets(int* overran, int* under_read) {
     int sum = 0;
     if (!packet_input) return sum;
-    while (packet_input->queued() > 0) {
-        da_BinRWBase* packet = as_packet(packet_input->get_data());
+    while (packet_input.queued() > 0) {
+        const auto packet = packet_input.get_data();
         sum += packet->possition();
         if (overran && packet->overran()) ++*overran;
         if (under_read && !packet->overran() && packet->bytes() < packet->capacity()) ++*under_read;
-        delete packet;
     }
     return sum;
 }

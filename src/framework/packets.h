@@ -6,19 +6,10 @@
 
 #include "format/settings.h"
 #include "framework/bit_stream.h"
-#include "framework/data_queue.h"
 #include "framework/module.h"
+#include "framework/typed_queues.h"
 
 namespace x91 {
-
-// Queue items that are packets are da_BinRWBase objects put as void*.
-inline da_BinRWBase* as_packet(void* item) {
-    return static_cast<da_BinRWBase*>(item);
-}
-
-// Destroys a packet taken off a queue, buffer included. Serves as the
-// ItemDisposer of every queue that carries packets.
-void packet_dispose(void* item);
 
 // A packet at position 0 that owns the size bytes given (one packet's bytes
 // as read from a file), ready for the decoder's input queue.
@@ -33,15 +24,15 @@ class da_PacketCreator final : public da_Module {
 
     int packet_bytes;
     int packets_ahead;
-    // A whole queue, not a put face: the creator reads its fill level.
-    da_PDataQueue* output = nullptr;
+    // Not a plain put face: the creator reads its fill level.
+    LevelFace<da_BinRWBase> output;
 };
 
 // Base of the modules that take packets in. Packets still waiting on the
 // input when the module goes are disposed of with it.
 class da_PacketInProcess : public da_Module {
   public:
-    da_Queue_GetFace* packet_input = nullptr;
+    GetFace<da_BinRWBase> packet_input;
 
     // Disposes of every packet waiting on the input; returns the sum of
     // their bit positions.

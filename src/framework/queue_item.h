@@ -3,13 +3,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <new>
 
 namespace x91 {
 
 // Array items are raw storage of trivially destructible values, so any holder
 // can release one without knowing its element type: item_free(p) matches
-// item_alloc<T>(n) exactly.
+// item_alloc<T>(n) exactly, and the owning Item<T> releases through it.
 //
 // Every frame allocates the same few dozen arrays and frees them a frame or a
 // packet later. Freed arrays are kept for reuse on a small per-thread list
@@ -99,21 +100,30 @@ inline void release(void* item) {
 
 }  // namespace queue_item_detail
 
+inline void item_free(void* item) {
+    queue_item_detail::release(item);
+}
+
+// Releases an array item: whoever holds an Item owns the array.
+struct ItemDeleter {
+    void operator()(void* item) const { item_free(item); }
+};
+
+// An owned array item of T values.
 template <typename T>
-T* item_alloc(std::size_t count) {
-    return static_cast<T*>(queue_item_detail::allocate(count * sizeof(T)));
+using Item = std::unique_ptr<T[], ItemDeleter>;
+
+template <typename T>
+Item<T> item_alloc(std::size_t count) {
+    return Item<T>(static_cast<T*>(queue_item_detail::allocate(count * sizeof(T))));
 }
 
 // Zero-filled variant for accumulators and padded spectra.
 template <typename T>
-T* item_alloc_zeroed(std::size_t count) {
-    T* p = item_alloc<T>(count);
-    for (std::size_t i = 0; i < count; ++i) p[i] = T{};
-    return p;
-}
-
-inline void item_free(void* item) {
-    queue_item_detail::release(item);
+Item<T> item_alloc_zeroed(std::size_t count) {
+    Item<T> item = item_alloc<T>(count);
+    for (std::size_t i = 0; i < count; ++i) item[i] = T{};
+    return item;
 }
 
 // Disposes of an item still queued when its queue is destroyed.

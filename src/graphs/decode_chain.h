@@ -7,7 +7,7 @@
 #include "dsp/cdda_mdcst.h"
 #include "format/checked_settings.h"
 #include "framework/bit_stream.h"
-#include "framework/data_queue.h"
+#include "framework/typed_queues.h"
 #include "graphs/decoder.h"
 
 namespace x91 {
@@ -31,16 +31,13 @@ class DecodeChain {
 
     // PCM blocks of 3528 bytes ready for writing, oldest first.
     bool has_block() { return pcm_.queued() > 0; }
-    struct BlockDeleter {
-        void operator()(unsigned char* p) const { item_free(p); }
-    };
-    std::unique_ptr<unsigned char, BlockDeleter> take_block();
+    Item<unsigned char> take_block() { return pcm_.get_data(); }
 
   private:
     // Declared so that destruction runs decoder, transform, then the queues.
-    da_PDataQueue pcm_;
-    da_PDataQueue spectra_;
-    da_PDataQueue packets_;
+    DataQueue<unsigned char> pcm_;
+    DataQueue<float> spectra_;
+    DataQueue<da_BinRWBase> packets_;
     da_CDDA_iMDCST transform_;
     std::unique_ptr<da_Decoder> decoder_;
 };

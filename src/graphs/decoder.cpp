@@ -1,14 +1,18 @@
 #include "graphs/decoder.h"
 
+#include "graphs/queue_names.h"
+
 namespace x91 {
 
 da_Decoder::da_Decoder(const CheckedSettings& s)
     : is_(s.isettings()),
       ds_(s.dsettings()),
       cf_(s.features()),
+      layout_(s),
       tables_(ds_.global, ds_.intensity),
-      ad1_(ds_.group, da_ArraySetup{ds_.intensity.bands, ds_.intensity.steps}),
-      ad2_(ds_.group, da_ArraySetup{ds_.side_stereo.bands, ds_.side_stereo.levels}),
+      ad1_(ds_.group, layout_.matrices[0]),
+      ad2_(ds_.group, layout_.matrices[1]),
+      ad3_(ds_.group, layout_.matrices[2]),
       qsd_(ds_.global, ds_.group),
       iec_(ds_.global, ds_.intensity, tables_),
       smc_(ds_.global, ds_.side_stereo),
@@ -17,65 +21,36 @@ da_Decoder::da_Decoder(const CheckedSettings& s)
       rcs_(ds_.global),
       sst_(ds_.global, ds_.side_stereo, -1, 2) {
     name = "da_Decoder";
-    ad3_ = std::make_unique<da_ArrayDecoder>(ds_.group, dq_.rots_as());
 }
 
-da_Decoder::~da_Decoder() {
-    ad3_.reset();
-}
-
+// The wiring table: each queue with the output that feeds it and the input
+// that drains it.
 void da_Decoder::connect_inout() {
-    da_PDataQueue& discard = queue(kDiscardQueue);
-    for (int packet_queue : {70, 71, 72, 73}) mark_packet_queue(packet_queue);
-
+    using Q = DecoderQueues;
     ad1_.packet_input = input;
-    ad1_.row_output = &queue(10);
-    ad1_.packet_output = &queue(70);
-
-    ad2_.packet_input = &queue(70);
-    ad2_.row_output = &queue(40);
-    ad2_.packet_output = &queue(71);
-
-    ad3_->packet_input = &queue(71);
-    ad3_->row_output = &queue(80);
-    ad3_->packet_output = &queue(72);
-
-    qsd_.packet_input = &queue(72);
-    qsd_.array_output = &queue(60);
-    qsd_.packet_output = &queue(73);
-
-    pg_.packet_input = &queue(73);
-
-    iec_.input = &queue(10);
-    iec_.output1 = &discard;
-    iec_.output2 = &queue(20);
-
-    smc_.input = &queue(20);
-    smc_.output1 = &queue(21);
-    smc_.output2 = &queue(30);
-
-    mee_.input = &queue(21);
-    mee_.output1 = &discard;
-    mee_.output2 = &queue(50);
-
-    dq_.flag_input = &queue(80);
-    dq_.flag_output = &discard;
-    dq_.index_input = &queue(60);
-    dq_.index_output = &discard;
-    dq_.curve_input = &queue(50);
-    dq_.curve_output = &discard;
-    dq_.spectrum_output = &queue(1);
-
-    rcs_.input = &queue(1);
-    rcs_.output1 = &discard;
-    rcs_.output2 = &queue(2);
-
-    sst_.input1 = &queue(2);
-    sst_.input2 = &queue(30);
-    sst_.input3 = &queue(40);
+    queues.join(Q::intensity_indices, ad1_.row_output, iec_.input);
+    queues.join(Q::intensity_read, ad1_.packet_output, ad2_.packet_input);
+    queues.join(Q::balance_indices, ad2_.row_output, sst_.input3);
+    queues.join(Q::balances_read, ad2_.packet_output, ad3_.packet_input);
+    queues.join(Q::block_flags, ad3_.row_output, dq_.flag_input);
+    queues.join(Q::flags_read, ad3_.packet_output, qsd_.packet_input);
+    queues.join(Q::quantised_spectra, qsd_.array_output, dq_.index_input);
+    queues.join(Q::spent_packets, qsd_.packet_output, pg_.packet_input);
+    queues.discard(iec_.output1);
+    queues.join(Q::intensity_envelopes, iec_.output2, smc_.input);
+    queues.join(Q::masking_envelopes, smc_.output1, mee_.input);
+    queues.join(Q::stereo_maps, smc_.output2, sst_.input2);
+    queues.discard(mee_.output1);
+    queues.join(Q::masking_curves, mee_.output2, dq_.curve_input);
+    queues.discard(dq_.flag_output);
+    queues.discard(dq_.index_output);
+    queues.discard(dq_.curve_output);
+    queues.join(Q::dequantised_spectra, dq_.spectrum_output, rcs_.input);
+    queues.discard(rcs_.output1);
+    queues.join(Q::complex_spectra, rcs_.output2, sst_.input1);
     sst_.output1 = output;
-    sst_.output2 = &discard;
-    sst_.output3 = &discard;
+    queues.discard(sst_.output2);
+    queues.discard(sst_.output3);
 }
 
 void da_Decoder::work() {
@@ -84,7 +59,7 @@ void da_Decoder::work() {
     // frame, one frame behind because each curve waits for the next envelope.
     ad1_.work_t();
     ad2_.work_t();
-    ad3_->work_t();
+    ad3_.work_t();
     qsd_.work_t();
     pg_.work_t();
     iec_.work_t();
@@ -93,7 +68,7 @@ void da_Decoder::work() {
     dq_.work_t();
     rcs_.work_t();
     sst_.work_t();
-    drain_discard_queue();
+    queues.drain_discard();
 }
 
 }  // namespace x91

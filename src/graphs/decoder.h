@@ -1,8 +1,6 @@
 // The decoder graph: packets in, complex spectra out.
 #pragma once
 
-#include <memory>
-
 #include "analysis/intensity.h"
 #include "analysis/masking.h"
 #include "analysis/side_stereo.h"
@@ -12,6 +10,7 @@
 #include "format/settings.h"
 #include "framework/packets.h"
 #include "graphs/endecoder_base.h"
+#include "graphs/packet_layout.h"
 #include "quant/quantizers.h"
 
 namespace x91 {
@@ -20,10 +19,9 @@ namespace x91 {
 // indices, derives the side-stereo map and the masking curve from it with the
 // same modules and settings as the encoder, then undoes quantisation and
 // stereo rotation.
-class da_Decoder final : public da_EnDeCoderBase {
+class da_Decoder final : public da_EnDeCoderBase<da_BinRWBase, float> {
   public:
     explicit da_Decoder(const CheckedSettings& s);
-    ~da_Decoder();
 
     void connect_inout() override;
     void work() override;
@@ -37,11 +35,11 @@ class da_Decoder final : public da_EnDeCoderBase {
     da_ISettings is_;
     da_DSettings ds_;
     [[maybe_unused]] da_CodeFeatures cf_;  // kept with the settings; nothing reads it
+    PacketLayout layout_;                  // the setups of the four decoders
     da_IntensityTables tables_;
     da_ArrayDecoder ad1_;
     da_ArrayDecoder ad2_;
-    // Built last: its setup (the flag count) comes from the dequantiser.
-    std::unique_ptr<da_ArrayDecoder> ad3_;
+    da_ArrayDecoder ad3_;
     da_QSpecsDecoder qsd_;
     da_PacketsGarbage pg_;
     da_IntensityEnvCreation iec_;

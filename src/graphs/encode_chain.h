@@ -8,7 +8,7 @@
 #include "format/checked_settings.h"
 #include "format/settings.h"
 #include "framework/bit_stream.h"
-#include "framework/data_queue.h"
+#include "framework/typed_queues.h"
 #include "graphs/encoder.h"
 
 namespace x91 {
@@ -30,13 +30,13 @@ class EncodeChain {
 
     // Packets the encoder has released, oldest first.
     bool has_packet() { return packets_.queued() > 0; }
-    std::unique_ptr<da_BinRWBase> take_packet();
+    std::unique_ptr<da_BinRWBase> take_packet() { return packets_.get_data(); }
 
   private:
     // Declared so that destruction runs encoder, transform, then the queues.
-    da_PDataQueue blocks_;
-    da_PDataQueue spectra_;
-    da_PDataQueue packets_;
+    DataQueue<unsigned char> blocks_;
+    DataQueue<float> spectra_;
+    DataQueue<da_BinRWBase> packets_;
     da_CDDA_MDCST transform_;
     std::unique_ptr<da_Encoder> encoder_;
 };

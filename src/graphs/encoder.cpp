@@ -1,5 +1,7 @@
 #include "graphs/encoder.h"
 
+#include "graphs/queue_names.h"
+
 namespace x91 {
 
 da_Encoder::da_Encoder(const da_ESettings& e, const CheckedSettings& s)
@@ -7,6 +9,7 @@ da_Encoder::da_Encoder(const da_ESettings& e, const CheckedSettings& s)
       is_(s.isettings()),
       ds_(s.dsettings()),
       cf_(s.features()),
+      layout_(s),
       tables_(ds_.global, ds_.intensity),
       im_(ds_.global, ds_.intensity, tables_),
       iec_(ds_.global, ds_.intensity, tables_),
@@ -17,83 +20,46 @@ da_Encoder::da_Encoder(const da_ESettings& e, const CheckedSettings& s)
       crs_(ds_.global),
       qz_(ds_.global, is_.quantize, es_.quantize),
       pc_(es_.packet_creator),
-      ae1_(ds_.group, da_ArraySetup{ds_.intensity.bands, ds_.intensity.steps}),
-      ae2_(ds_.group, da_ArraySetup{ds_.side_stereo.bands, ds_.side_stereo.levels}),
+      ae1_(ds_.group, layout_.matrices[0]),
+      ae2_(ds_.group, layout_.matrices[1]),
+      ae3_(ds_.group, layout_.matrices[2]),
       qse_(ds_.global, ds_.group) {
     name = "da_Encoder";
-    ae3_ = std::make_unique<da_ArrayEncoder>(ds_.group, qz_.rots_as());
 }
 
-// The flag coder goes first; the members then follow in reverse order of
-// construction while the base's queues still exist.
-da_Encoder::~da_Encoder() {
-    ae3_.reset();
-}
-
+// The wiring table: each queue with the output that feeds it and the input
+// that drains it.
 void da_Encoder::connect_inout() {
-    da_PDataQueue& discard = queue(kDiscardQueue);
-    for (int packet_queue : {70, 71, 72, 73}) mark_packet_queue(packet_queue);
-
+    using Q = EncoderQueues;
     im_.input = input;
-    im_.output1 = &queue(1);
-    im_.output2 = &queue(10);
-
-    iec_.input = &queue(10);
-    iec_.output1 = &queue(11);
-    iec_.output2 = &queue(20);
-
-    smc_.input = &queue(20);
-    smc_.output1 = &queue(21);
-    smc_.output2 = &queue(30);
-
-    ssm_.input1 = &queue(1);
-    ssm_.input2 = &queue(30);
-    ssm_.output1 = &queue(2);
-    ssm_.output2 = &queue(31);
-    ssm_.output3 = &queue(40);
-
-    sst_.input1 = &queue(2);
-    sst_.input2 = &queue(31);
-    sst_.input3 = &queue(40);
-    sst_.output1 = &queue(3);
-    sst_.output2 = &discard;
-    sst_.output3 = &queue(41);
-
-    mee_.input = &queue(21);
-    mee_.output1 = &discard;
-    mee_.output2 = &queue(50);
-
-    crs_.input = &queue(3);
-    crs_.output1 = &discard;
-    crs_.output2 = &queue(4);
-
-    qz_.curve_input = &queue(50);
-    qz_.curve_output = &discard;
-    qz_.spectrum_input = &queue(4);
-    qz_.spectrum_output = &discard;
-    qz_.index_output = &queue(60);
-    qz_.flag_output = &queue(80);
-
-    pc_.output = &queue(70);
-
-    ae1_.packet_input = &queue(70);
-    ae1_.row_input = &queue(11);
-    ae1_.row_output = &discard;
-    ae1_.packet_output = &queue(71);
-
-    ae2_.packet_input = &queue(71);
-    ae2_.row_input = &queue(41);
-    ae2_.row_output = &discard;
-    ae2_.packet_output = &queue(72);
-
-    ae3_->packet_input = &queue(72);
-    ae3_->row_input = &queue(80);
-    ae3_->row_output = &discard;
-    ae3_->packet_output = &queue(73);
-
-    qse_.packet_input = &queue(73);
-    qse_.array_input = &queue(60);
-    qse_.array_output = &discard;
+    queues.join(Q::measured_spectra, im_.output1, ssm_.input1);
+    queues.join(Q::intensity_indices, im_.output2, iec_.input);
+    queues.join(Q::intensity_rows, iec_.output1, ae1_.row_input);
+    queues.join(Q::intensity_envelopes, iec_.output2, smc_.input);
+    queues.join(Q::masking_envelopes, smc_.output1, mee_.input);
+    queues.join(Q::stereo_maps, smc_.output2, ssm_.input2);
+    queues.join(Q::balanced_spectra, ssm_.output1, sst_.input1);
+    queues.join(Q::rotation_maps, ssm_.output2, sst_.input2);
+    queues.join(Q::balance_indices, ssm_.output3, sst_.input3);
+    queues.join(Q::rotated_spectra, sst_.output1, crs_.input);
+    queues.discard(sst_.output2);
+    queues.join(Q::balance_rows, sst_.output3, ae2_.row_input);
+    queues.discard(mee_.output1);
+    queues.join(Q::masking_curves, mee_.output2, qz_.curve_input);
+    queues.discard(crs_.output1);
+    queues.join(Q::real_spectra, crs_.output2, qz_.spectrum_input);
+    queues.discard(qz_.curve_output);
+    queues.discard(qz_.spectrum_output);
+    queues.join(Q::quantised_spectra, qz_.index_output, qse_.array_input);
+    queues.join(Q::block_flags, qz_.flag_output, ae3_.row_input);
+    queues.join(Q::empty_packets, pc_.output, ae1_.packet_input);
+    queues.discard(ae1_.row_output);
+    queues.join(Q::intensity_written, ae1_.packet_output, ae2_.packet_input);
+    queues.discard(ae2_.row_output);
+    queues.join(Q::balances_written, ae2_.packet_output, ae3_.packet_input);
+    queues.discard(ae3_.row_output);
+    queues.join(Q::flags_written, ae3_.packet_output, qse_.packet_input);
+    queues.discard(qse_.array_output);
     qse_.packet_output = output;
 }
 
@@ -112,9 +78,9 @@ void da_Encoder::work() {
     pc_.work_t();
     ae1_.work_t();
     ae2_.work_t();
-    ae3_->work_t();
+    ae3_.work_t();
     qse_.work_t();
-    drain_discard_queue();
+    queues.drain_discard();
 }
 
 }  // namespace x91

@@ -1,8 +1,6 @@
 // The encoder graph: complex spectra in, finished packets out.
 #pragma once
 
-#include <memory>
-
 #include "analysis/intensity.h"
 #include "analysis/masking.h"
 #include "analysis/side_stereo.h"
@@ -12,6 +10,7 @@
 #include "format/settings.h"
 #include "framework/packets.h"
 #include "graphs/endecoder_base.h"
+#include "graphs/packet_layout.h"
 #include "quant/quantizers.h"
 
 namespace x91 {
@@ -20,10 +19,9 @@ namespace x91 {
 // packet or computed from it: the masking curve and the side-stereo map are
 // derived from the transmitted (quantised) intensity envelope, exactly as the
 // decoder will derive them.
-class da_Encoder final : public da_EnDeCoderBase {
+class da_Encoder final : public da_EnDeCoderBase<float, da_BinRWBase> {
   public:
     da_Encoder(const da_ESettings& e, const CheckedSettings& s);
-    ~da_Encoder();
 
     void connect_inout() override;
     void work() override;
@@ -33,6 +31,7 @@ class da_Encoder final : public da_EnDeCoderBase {
     da_ISettings is_;
     da_DSettings ds_;
     [[maybe_unused]] da_CodeFeatures cf_;  // kept with the settings; nothing reads it
+    PacketLayout layout_;                  // the setups of the four coders
     da_IntensityTables tables_;
     da_IntensityMeasure im_;
     da_IntensityEnvCreation iec_;
@@ -45,8 +44,7 @@ class da_Encoder final : public da_EnDeCoderBase {
     da_PacketCreator pc_;
     da_ArrayEncoder ae1_;
     da_ArrayEncoder ae2_;
-    // Built last: its setup (the flag count) comes from the quantiser.
-    std::unique_ptr<da_ArrayEncoder> ae3_;
+    da_ArrayEncoder ae3_;
     da_QSpecsEncoder qse_;
 };
 

@@ -6,7 +6,6 @@
 
 #include "dsp/block_transforms.h"
 #include "dsp/numeric.h"
-#include "framework/queue_item.h"
 
 #if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__)
 #include <immintrin.h>
@@ -89,7 +88,11 @@ void da_QuantizeBaseClass::levels_to(const int* index, float* out) const {
 }
 
 da_ArraySetup da_QuantizeBaseClass::rots_as() const {
-    return da_ArraySetup{2 * blocks(), 2};
+    return rots_as(da_DGlobalSettings{n_});
+}
+
+da_ArraySetup da_QuantizeBaseClass::rots_as(const da_DGlobalSettings& global) {
+    return da_ArraySetup{2 * (global.lines / kBlock), 2};
 }
 
 float da_QuantizeBaseClass::level_beyond_table(int k) const {
@@ -139,10 +142,13 @@ void da_Quantizator::choose_block_forms(float* left, float* right, int* flags) c
 }
 
 void da_Quantizator::work() {
-    while (spectrum_input->queued() >= 2 && curve_input->queued() >= 1) {
-        auto* curve = static_cast<float*>(curve_input->get_data());
-        auto* left = static_cast<float*>(spectrum_input->get_data());
-        auto* right = static_cast<float*>(spectrum_input->get_data());
+    while (spectrum_input.queued() >= 2 && curve_input.queued() >= 1) {
+        auto curve_item = curve_input.get_data();
+        auto left_item = spectrum_input.get_data();
+        auto right_item = spectrum_input.get_data();
+        const float* curve = curve_item.get();
+        float* left = left_item.get();
+        float* right = right_item.get();
 
         for (int i = 0; i < n_; ++i) left[i] = left[i] / curve[i];
         for (int i = 0; i < n_; ++i) right[i] = right[i] / curve[i];
@@ -152,22 +158,22 @@ void da_Quantizator::work() {
             overlap56(left + d, left + d);
             overlap56(right + d, right + d);
         }
-        int* flags = item_alloc<int>(2 * blocks());
-        choose_block_forms(left, right, flags);
+        auto flags = item_alloc<int>(2 * blocks());
+        choose_block_forms(left, right, flags.get());
 
-        int* index_left = item_alloc<int>(n_);
-        int* index_right = item_alloc<int>(n_);
-        quantizer_.indices(left, index_left, n_);
-        quantizer_.indices(right, index_right, n_);
-        levels_to(index_left, left);
-        levels_to(index_right, right);
+        auto index_left = item_alloc<int>(n_);
+        auto index_right = item_alloc<int>(n_);
+        quantizer_.indices(left, index_left.get(), n_);
+        quantizer_.indices(right, index_right.get(), n_);
+        levels_to(index_left.get(), left);
+        levels_to(index_right.get(), right);
 
-        curve_output->put_data(curve);
-        spectrum_output->put_data(left);
-        spectrum_output->put_data(right);
-        index_output->put_data(index_left);
-        index_output->put_data(index_right);
-        flag_output->put_data(flags);
+        curve_output.put_data(std::move(curve_item));
+        spectrum_output.put_data(std::move(left_item));
+        spectrum_output.put_data(std::move(right_item));
+        index_output.put_data(std::move(index_left));
+        index_output.put_data(std::move(index_right));
+        flag_output.put_data(std::move(flags));
     }
 }
 
@@ -184,16 +190,18 @@ da_DeQuantizator::da_DeQuantizator(const da_DGlobalSettings& global, const da_IQ
 }
 
 void da_DeQuantizator::work() {
-    while (flag_input->queued() >= 1 && index_input->queued() >= 2 && curve_input->queued() >= 1) {
-        auto* index_left = static_cast<int*>(index_input->get_data());
-        auto* index_right = static_cast<int*>(index_input->get_data());
-        auto* curve = static_cast<float*>(curve_input->get_data());
-        auto* flags = static_cast<int*>(flag_input->get_data());
+    while (flag_input.queued() >= 1 && index_input.queued() >= 2 && curve_input.queued() >= 1) {
+        auto index_left = index_input.get_data();
+        auto index_right = index_input.get_data();
+        auto curve = curve_input.get_data();
+        auto flags = flag_input.get_data();
 
-        float* left = item_alloc<float>(n_);
-        float* right = item_alloc<float>(n_);
-        levels_to(index_left, left);
-        levels_to(index_right, right);
+        auto left_item = item_alloc<float>(n_);
+        auto right_item = item_alloc<float>(n_);
+        float* left = left_item.get();
+        float* right = right_item.get();
+        levels_to(index_left.get(), left);
+        levels_to(index_right.get(), right);
 
         // Blocks with a sine form are transformed back together in one batch.
         sine_blocks_.clear();
@@ -219,15 +227,15 @@ void da_DeQuantizator::work() {
             ioverlap56(left + d, left + d);
             ioverlap56(right + d, right + d);
         }
-        quant_detail::scale_lines(left, curve, n_);
-        quant_detail::scale_lines(right, curve, n_);
+        quant_detail::scale_lines(left, curve.get(), n_);
+        quant_detail::scale_lines(right, curve.get(), n_);
 
-        flag_output->put_data(flags);
-        index_output->put_data(index_left);
-        index_output->put_data(index_right);
-        curve_output->put_data(curve);
-        spectrum_output->put_data(left);
-        spectrum_output->put_data(right);
+        flag_output.put_data(std::move(flags));
+        index_output.put_data(std::move(index_left));
+        index_output.put_data(std::move(index_right));
+        curve_output.put_data(std::move(curve));
+        spectrum_output.put_data(std::move(left_item));
+        spectrum_output.put_data(std::move(right_item));
     }
 }
 

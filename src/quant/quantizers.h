@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "format/settings.h"
-#include "framework/data_queue.h"
 #include "framework/module.h"
+#include "framework/typed_queues.h"
 #include "quant/scalar_quantizers.h"
 
 namespace x91 {
@@ -19,6 +19,8 @@ class da_QuantizeBaseClass : public da_Module {
   public:
     // Flag array layout for the array coder: {2·⌊n/56⌋ flags, alphabet 2}.
     da_ArraySetup rots_as() const;
+    // The same for the line count of `global`, without a quantiser.
+    static da_ArraySetup rots_as(const da_DGlobalSettings& global);
 
   protected:
     da_QuantizeBaseClass(const da_DGlobalSettings& global, const da_IQuantizeSetup& setup);
@@ -63,12 +65,12 @@ class da_Quantizator final : public da_QuantizeBaseClass {
     ~da_Quantizator() = default;
     void work() override;
 
-    da_Queue_GetFace* curve_input = nullptr;
-    da_Queue_PutFace* curve_output = nullptr;
-    da_Queue_GetFace* spectrum_input = nullptr;
-    da_Queue_PutFace* spectrum_output = nullptr;
-    da_Queue_PutFace* index_output = nullptr;
-    da_Queue_PutFace* flag_output = nullptr;
+    GetFace<float> curve_input;
+    PutFace<float> curve_output;
+    GetFace<float> spectrum_input;
+    PutFace<float> spectrum_output;
+    PutFace<int> index_output;
+    PutFace<int> flag_output;
 
   private:
     void choose_block_forms(float* left, float* right, int* flags) const;
@@ -87,13 +89,13 @@ class da_DeQuantizator final : public da_QuantizeBaseClass {
     ~da_DeQuantizator() = default;
     void work() override;
 
-    da_Queue_GetFace* flag_input = nullptr;
-    da_Queue_PutFace* flag_output = nullptr;
-    da_Queue_GetFace* index_input = nullptr;
-    da_Queue_PutFace* index_output = nullptr;
-    da_Queue_GetFace* curve_input = nullptr;
-    da_Queue_PutFace* curve_output = nullptr;
-    da_Queue_PutFace* spectrum_output = nullptr;
+    GetFace<int> flag_input;
+    PutFace<int> flag_output;
+    GetFace<int> index_input;
+    PutFace<int> index_output;
+    GetFace<float> curve_input;
+    PutFace<float> curve_output;
+    PutFace<float> spectrum_output;
 
   private:
     // Scratch for the blocks with a sine form, sized once for all blocks.

@@ -25,15 +25,15 @@ struct DerivedChain {
           iec(d.global, d.intensity, tables),
           smc(d.global, d.side_stereo),
           mee(d.global, i.masking) {
-        iec.input = &indices;
-        iec.output1 = &index_pass;
-        iec.output2 = &envelopes;
-        smc.input = &envelopes;
-        smc.output1 = &to_mee;
-        smc.output2 = &maps;
-        mee.input = &to_mee;
-        mee.output1 = &envelope_pass;
-        mee.output2 = &curves;
+        iec.input = indices;
+        iec.output1 = index_pass;
+        iec.output2 = envelopes;
+        smc.input = envelopes;
+        smc.output1 = to_mee;
+        smc.output2 = maps;
+        mee.input = to_mee;
+        mee.output1 = envelope_pass;
+        mee.output2 = curves;
     }
     void work() {
         iec.work();
@@ -44,12 +44,12 @@ struct DerivedChain {
     da_IntensityEnvCreation iec;
     da_StereoMapCreator smc;
     da_MaskingEffectEvolve mee;
-    da_PDataQueue indices{4}, index_pass{4}, envelopes{4}, to_mee{4}, maps{4}, envelope_pass{4},
-        curves{4};
+    DataQueue<int> indices{4}, index_pass{4};
+    DataQueue<float> envelopes{4}, to_mee{4}, maps{4}, envelope_pass{4}, curves{4};
 };
 
 template <typename T>
-void expect_same(da_PDataQueue& a, da_PDataQueue& b, int n, const char* what) {
+void expect_same(DataQueue<T>& a, DataQueue<T>& b, int n, const char* what) {
     ASSERT_EQ(a.queued(), b.queued()) << what;
     ASSERT_GT(a.queued(), 0) << what;
     while (a.queued() > 0) {
@@ -68,10 +68,11 @@ TEST(EncoderDecoderAgreementTest, EnvelopeMapAndCurveAreBitIdentical) {
     // Encoder side: measured indices from random spectra with a spectral tilt.
     da_IntensityTables tables(ds.global, ds.intensity);
     da_IntensityMeasure im(ds.global, ds.intensity, tables);
-    da_PDataQueue in(4), spectra(4), measured(4);
-    im.input = &in;
-    im.output1 = &spectra;
-    im.output2 = &measured;
+    DataQueue<float> in(4), spectra(4);
+    DataQueue<int> measured(4);
+    im.input = in;
+    im.output1 = spectra;
+    im.output2 = measured;
     DerivedChain encoder(ds, is), decoder(ds, is);
 
     for (int frame = 0; frame < 6; ++frame) {
@@ -85,8 +86,8 @@ TEST(EncoderDecoderAgreementTest, EnvelopeMapAndCurveAreBitIdentical) {
             in.put_data(make_spectrum(s, 800));
         }
         im.work();
-        item_free(spectra.get_data());
-        item_free(spectra.get_data());
+        spectra.get_data();
+        spectra.get_data();
         const auto idx = take_item<int>(measured, 32);
         encoder.indices.put_data(make_item(idx));
         decoder.indices.put_data(make_item(idx));

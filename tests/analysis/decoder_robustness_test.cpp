@@ -89,28 +89,28 @@ struct DecoderChain {
           mee(d.global, i.masking),
           dq(d.global, i.quantize),
           sst(d.global, d.side_stereo, -1, 2) {
-        iec.input = &intensity;
-        iec.output1 = &discard;
-        iec.output2 = &envelopes;
-        smc.input = &envelopes;
-        smc.output1 = &to_mee;
-        smc.output2 = &maps;
-        mee.input = &to_mee;
-        mee.output1 = &discard;
-        mee.output2 = &curves;
-        dq.flag_input = &flags;
-        dq.flag_output = &discard;
-        dq.index_input = &spectral;
-        dq.index_output = &discard;
-        dq.curve_input = &curves;
-        dq.curve_output = &discard;
-        dq.spectrum_output = &real_spectra;
-        sst.input1 = &complex_spectra;
-        sst.input2 = &maps;
-        sst.input3 = &balances;
-        sst.output1 = &out;
-        sst.output2 = &discard;
-        sst.output3 = &discard;
+        iec.input = intensity;
+        iec.output1 = discard;
+        iec.output2 = envelopes;
+        smc.input = envelopes;
+        smc.output1 = to_mee;
+        smc.output2 = maps;
+        mee.input = to_mee;
+        mee.output1 = discard;
+        mee.output2 = curves;
+        dq.flag_input = flags;
+        dq.flag_output = discard;
+        dq.index_input = spectral;
+        dq.index_output = discard;
+        dq.curve_input = curves;
+        dq.curve_output = discard;
+        dq.spectrum_output = real_spectra;
+        sst.input1 = complex_spectra;
+        sst.input2 = maps;
+        sst.input3 = balances;
+        sst.output1 = out;
+        sst.output2 = discard;
+        sst.output3 = discard;
     }
 
     void frame(std::mt19937& rng) {
@@ -126,16 +126,15 @@ struct DecoderChain {
         mee.work();
         dq.work();
         while (real_spectra.queued() > 0) {
-            auto* real = static_cast<float*>(real_spectra.get_data());
+            const auto real = real_spectra.get_data();
             std::vector<float> c(2 * n, 0.0f);
             for (int k = 0; k < n; ++k) c[2 * k] = real[k];
             complex_spectra.put_data(make_spectrum(c, n));
-            item_free(real);
         }
         sst.work();
-        while (discard.queued() > 0) item_free(discard.get_data());
+        discard.drain();
         while (out.queued() > 0) {
-            item_free(out.get_data());
+            out.get_data();
             ++spectra_out;
         }
     }
@@ -148,8 +147,10 @@ struct DecoderChain {
     da_MaskingEffectEvolve mee;
     da_DeQuantizator dq;
     da_StereoSideTransform sst;
-    da_PDataQueue intensity{4}, envelopes{4}, to_mee{4}, maps{4}, curves{4}, flags{4}, spectral{4},
-        real_spectra{4}, complex_spectra{4}, balances{4}, out{4}, discard{16};
+    DataQueue<int> intensity{4}, flags{4}, spectral{4}, balances{4};
+    DataQueue<float> envelopes{4}, to_mee{4}, maps{4}, curves{4}, real_spectra{4},
+        complex_spectra{4}, out{4};
+    DiscardQueue discard{16};
     int spectra_out = 0;
 };
 

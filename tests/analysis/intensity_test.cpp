@@ -82,18 +82,19 @@ class IntensityModulesTest : public ::testing::Test {
     }
 
     void SetUp() override {
-        measure.input = &in;
-        measure.output1 = &spectra;
-        measure.output2 = &indices;
-        creation.input = &indices;
-        creation.output1 = &pass;
-        creation.output2 = &envelopes;
+        measure.input = in;
+        measure.output1 = spectra;
+        measure.output2 = indices;
+        creation.input = indices;
+        creation.output1 = pass;
+        creation.output2 = envelopes;
     }
 
     da_IntensityTables tables{ds.global, ds.intensity};
     da_IntensityMeasure measure{ds.global, ds.intensity, tables};
     da_IntensityEnvCreation creation{ds.global, ds.intensity, tables};
-    da_PDataQueue in{4}, spectra{4}, indices{4}, pass{4}, envelopes{4};
+    DataQueue<float> in{4}, spectra{4}, envelopes{4};
+    DataQueue<int> indices{4}, pass{4};
     std::vector<int> index;
     std::vector<float> envelope;
 };
@@ -125,7 +126,7 @@ TEST_F(IntensityModulesTest, DamagedIndicesStillGiveAnEnvelope) {
                                      5,       5,  5, 5,  5,  5,       5,       5,          5, 5}));
     creation.work();
     envelope = take_item<float>(envelopes, 800);
-    item_free(pass.get_data());
+    pass.get_data();
     EXPECT_GT(envelope[799], 0.0f);
 }
 
@@ -141,7 +142,7 @@ TEST_F(IntensityModulesTest, EnvelopeOfEveryIndexMatchesTheAmplitudeFormula) {
         indices.put_data(make_item<int>(frame));
         creation.work();
         envelope = take_item<float>(envelopes, 800);
-        item_free(pass.get_data());
+        pass.get_data();
         std::vector<float> amplitude(bands), expected(800), slots(bands + 2);
         for (int j = 0; j < bands; ++j) amplitude[j] = intensity_amplitude(frame[j], ds.intensity);
         env_highres_to(tables.shares, amplitude.data(), expected.data(), slots.data());

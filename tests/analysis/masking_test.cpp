@@ -27,12 +27,12 @@ float step_factor(float base, int line) {
 class MaskingTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        mee.input = &in;
-        mee.output1 = &pass;
-        mee.output2 = &curves;
+        mee.input = in;
+        mee.output1 = pass;
+        mee.output2 = curves;
     }
     da_MaskingEffectEvolve mee{ds.global, is.masking};
-    da_PDataQueue in{4}, pass{4}, curves{4};
+    DataQueue<float> in{4}, pass{4}, curves{4};
 };
 
 TEST_F(MaskingTest, FirstStepGivesNoCurveButPassesTheEnvelope) {

@@ -28,14 +28,14 @@ std::vector<float> random_spectrum(std::mt19937& rng, float scale) {
 
 // A map as the encoder builds it from a smooth envelope.
 std::vector<float> make_map(const std::vector<float>& envelope) {
-    da_PDataQueue in(2), pass(2), maps(2);
+    DataQueue<float> in(2), pass(2), maps(2);
     da_StereoMapCreator smc(ds.global, ds.side_stereo);
-    smc.input = &in;
-    smc.output1 = &pass;
-    smc.output2 = &maps;
+    smc.input = in;
+    smc.output1 = pass;
+    smc.output2 = maps;
     in.put_data(make_item(envelope));
     smc.work();
-    item_free(pass.get_data());
+    pass.get_data();
     return take_item<float>(maps, kLines);
 }
 
@@ -78,12 +78,13 @@ class SideStereoTest : public ::testing::Test {
     void encode(const std::vector<float>& l, const std::vector<float>& r,
                 const std::vector<float>& map) {
         da_StereoSideMeasure ssm(ds.global, ds.intensity, ds.side_stereo);
-        da_PDataQueue spectra(2), maps(2), out_spectra(2), out_maps(2), out_index(2);
-        ssm.input1 = &spectra;
-        ssm.input2 = &maps;
-        ssm.output1 = &out_spectra;
-        ssm.output2 = &out_maps;
-        ssm.output3 = &out_index;
+        DataQueue<float> spectra(2), maps(2), out_spectra(2), out_maps(2);
+        DataQueue<int> out_index(2);
+        ssm.input1 = spectra;
+        ssm.input2 = maps;
+        ssm.output1 = out_spectra;
+        ssm.output2 = out_maps;
+        ssm.output3 = out_index;
         spectra.put_data(make_spectrum(l, kLines));
         spectra.put_data(make_spectrum(r, kLines));
         maps.put_data(make_item(map));
@@ -95,25 +96,26 @@ class SideStereoTest : public ::testing::Test {
     }
 
     // Rotates whatever spectra and map are queued, with `index`.
-    void rotate(int direction, da_PDataQueue& spectra, da_PDataQueue& maps, int unused = 2) {
+    void rotate(int direction, DataQueue<float>& spectra, DataQueue<float>& maps, int unused = 2) {
         da_StereoSideTransform sst(ds.global, ds.side_stereo, direction, unused);
-        da_PDataQueue indices(2), out_maps(2), out_index(2);
-        sst.input1 = &spectra;
-        sst.input2 = &maps;
-        sst.input3 = &indices;
-        sst.output1 = &rotated;
-        sst.output2 = &out_maps;
-        sst.output3 = &out_index;
+        DataQueue<int> indices(2), out_index(2);
+        DataQueue<float> out_maps(2);
+        sst.input1 = spectra;
+        sst.input2 = maps;
+        sst.input3 = indices;
+        sst.output1 = rotated;
+        sst.output2 = out_maps;
+        sst.output3 = out_index;
         indices.put_data(make_item(index));
         sst.work();
         ASSERT_EQ(rotated.queued(), 2);
-        item_free(out_maps.get_data());
-        item_free(out_index.get_data());
+        out_maps.get_data();
+        out_index.get_data();
     }
 
     void rotate_pair(int direction, const std::vector<float>& l, const std::vector<float>& r,
                      const std::vector<float>& map, int unused = 2) {
-        da_PDataQueue spectra(2), maps(2);
+        DataQueue<float> spectra(2), maps(2);
         spectra.put_data(make_spectrum(l, kLines));
         spectra.put_data(make_spectrum(r, kLines));
         maps.put_data(make_item(map));
@@ -121,7 +123,7 @@ class SideStereoTest : public ::testing::Test {
     }
 
     std::vector<int> index;
-    da_PDataQueue rotated{2};
+    DataQueue<float> rotated{2};
 };
 
 TEST_F(SideStereoTest, IdenticalChannelsGiveMiddleBalanceAndSumRotation) {
@@ -156,8 +158,6 @@ TEST_F(SideStereoTest, RightOnlyGivesIndexZero) {
     for (int i = 0; i < kLines; ++i) r[2 * i] = 0.01f + std::fabs(r[2 * i]);
     encode(std::vector<float>(2 * kLines, 0.0f), r, make_map(falling_envelope()));
     EXPECT_EQ(index, std::vector<int>(12, 0));
-    item_free(rotated.get_data());
-    item_free(rotated.get_data());
 }
 
 TEST_F(SideStereoTest, InverseRotationReturnsThePair) {
@@ -211,19 +211,18 @@ TEST_F(SideStereoTest, NaNMapDoesNotFail) {
     const auto l = random_spectrum(rng, 0.02f);
     index = std::vector<int>(12, 16);
     rotate_pair(-1, l, l, std::vector<float>(kLines, std::numeric_limits<float>::quiet_NaN()));
-    item_free(rotated.get_data());
-    item_free(rotated.get_data());
 }
 
 TEST(StereoSideTransformTest, WaitsForAllThreeInputs) {
     da_StereoSideTransform sst(ds.global, ds.side_stereo, 1, 2);
-    da_PDataQueue spectra(2), maps(2), indices(2), out1(2), out2(2), out3(2);
-    sst.input1 = &spectra;
-    sst.input2 = &maps;
-    sst.input3 = &indices;
-    sst.output1 = &out1;
-    sst.output2 = &out2;
-    sst.output3 = &out3;
+    DataQueue<float> spectra(2), maps(2), out1(2), out2(2);
+    DataQueue<int> indices(2), out3(2);
+    sst.input1 = spectra;
+    sst.input2 = maps;
+    sst.input3 = indices;
+    sst.output1 = out1;
+    sst.output2 = out2;
+    sst.output3 = out3;
     spectra.put_data(make_spectrum(std::vector<float>(2 * kLines, 0.0f), kLines));
     spectra.put_data(make_spectrum(std::vector<float>(2 * kLines, 0.0f), kLines));
     maps.put_data(make_item(std::vector<float>(kLines, 1.0f)));

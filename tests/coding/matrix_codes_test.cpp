@@ -2,10 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 #include "coding/integer_codes.h"
-#include "framework/queue_item.h"
+#include "framework/typed_queues.h"
 #include "support/coding_test_util.h"
 
 namespace x91 {
@@ -23,23 +24,22 @@ da_IntMatrix constant_matrix(int rows, int cols, int c) {
 }
 
 TEST(IntMatrixTest, TakesRowsFromAQueueAndHandsThemOnInOrder) {
-    da_PDataQueue in(4), out(4);
-    std::vector<int*> rows;
+    DataQueue<int> in(4), out(4);
+    std::vector<const int*> rows;
     for (int i = 0; i < 3; ++i) {
-        int* row = item_alloc<int>(2);
+        auto row = item_alloc<int>(2);
         row[0] = i;
         row[1] = 10 * i;
-        rows.push_back(row);
-        in.put_data(row);
+        rows.push_back(row.get());
+        in.put_data(std::move(row));
     }
-    da_IntMatrix m(&in, 3, 2);
+    da_IntMatrix m(in, 3, 2);
     EXPECT_EQ(in.queued(), 0);
     EXPECT_EQ(m[2][1], 20);
     EXPECT_EQ(m.get_as_seq(), (std::vector<int>{0, 0, 1, 10, 2, 20}));
-    m.put_to_queue(&out);
+    m.put_to_queue(out);
     ASSERT_EQ(out.queued(), 3);
-    for (int* row : rows) EXPECT_EQ(out.get_data(), row);
-    for (int* row : rows) item_free(row);
+    for (const int* row : rows) EXPECT_EQ(out.get_data().get(), row);
 }
 
 TEST(IntMatrixTest, CopyIsDeepAndRowOperationsAreModular) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include "dsp/cdda_mdcst.h"
@@ -11,7 +12,7 @@
 #include "dsp/numeric.h"
 #include "dsp/spectrum_converters.h"
 #include "dsp_test_support.h"
-#include "framework/data_queue.h"
+#include "framework/typed_queues.h"
 
 namespace x91 {
 
@@ -19,8 +20,8 @@ namespace {
 
 using Block = std::vector<int>;  // 1764 interleaved samples
 
-unsigned char* make_block(const Block& s) {
-    auto* p = item_alloc<unsigned char>(cdda_block_bytes);
+Item<unsigned char> make_block(const Block& s) {
+    auto p = item_alloc<unsigned char>(cdda_block_bytes);
     for (int i = 0; i < 1764; ++i) {
         const auto bits = static_cast<std::uint16_t>(s[static_cast<std::size_t>(i)]);
         p[2 * i] = static_cast<unsigned char>(bits & 0xff);
@@ -29,13 +30,11 @@ unsigned char* make_block(const Block& s) {
     return p;
 }
 
-Block read_block(void* item) {
-    const auto* p = static_cast<const unsigned char*>(item);
+Block read_block(const Item<unsigned char>& p) {
     Block s(1764);
     for (int i = 0; i < 1764; ++i)
         s[static_cast<std::size_t>(i)] =
             static_cast<std::int16_t>(static_cast<std::uint16_t>(p[2 * i] | (p[2 * i + 1] << 8)));
-    item_free(item);
     return s;
 }
 
@@ -44,16 +43,16 @@ class Chain {
   public:
     explicit Chain(int lines)
         : settings_{lines}, fwd_(settings_), crs_(settings_), rcs_(settings_), inv_(settings_) {
-        fwd_.input = &blocks_;
-        fwd_.output = &complex_;
-        crs_.input = &complex_;
-        crs_.output1 = &discard_;
-        crs_.output2 = &real_;
-        rcs_.input = &real_;
-        rcs_.output1 = &discard_;
-        rcs_.output2 = &rebuilt_;
-        inv_.input = &rebuilt_;
-        inv_.output = &pcm_;
+        fwd_.input = blocks_;
+        fwd_.output = complex_;
+        crs_.input = complex_;
+        crs_.output1 = discard_;
+        crs_.output2 = real_;
+        rcs_.input = real_;
+        rcs_.output1 = discard_;
+        rcs_.output2 = rebuilt_;
+        inv_.input = rebuilt_;
+        inv_.output = pcm_;
     }
 
     Block run(const Block& in) {
@@ -62,14 +61,16 @@ class Chain {
         crs_.work_t();
         rcs_.work_t();
         inv_.work_t();
-        while (discard_.queued() > 0) item_free(discard_.get_data());
+        discard_.drain();
         EXPECT_EQ(pcm_.queued(), 1);
         return read_block(pcm_.get_data());
     }
 
   private:
     da_DGlobalSettings settings_;
-    da_PDataQueue blocks_{4}, complex_{4}, real_{4}, rebuilt_{4}, pcm_{4}, discard_{8};
+    DataQueue<unsigned char> blocks_{4}, pcm_{4};
+    DataQueue<float> complex_{4}, real_{4}, rebuilt_{4};
+    DiscardQueue discard_{8};
     da_CDDA_MDCST fwd_;
     da_CRSpecsTransform crs_;
     da_RCSpecsTransform rcs_;
@@ -77,19 +78,19 @@ class Chain {
 };
 
 TEST(CddaMdcstTest, SilenceGivesTwoZeroSpectraOfPaddedLength) {
-    da_PDataQueue in(4), out(4);
+    DataQueue<unsigned char> in(4);
+    DataQueue<float> out(4);
     da_CDDA_MDCST m(da_DGlobalSettings{1000});
     EXPECT_STREQ(m.name, "da_CDDA_MDCST");
-    m.input = &in;
-    m.output = &out;
+    m.input = in;
+    m.output = out;
     for (int round = 0; round < 2; ++round) in.put_data(make_block(Block(1764, 0)));
     m.work();
     EXPECT_EQ(in.queued(), 0);
     ASSERT_EQ(out.queued(), 4);
     while (out.queued() > 0) {
-        auto* s = static_cast<float*>(out.get_data());
+        const auto s = out.get_data();
         for (int i = 0; i < 2 * 1000; ++i) ASSERT_EQ(s[i], 0.0f) << i;
-        item_free(s);
     }
 }
 
@@ -154,11 +155,12 @@ TEST(CddaMdcstTest, SampleConversionTruncatesAndClipsEveryFloat) {
 }
 
 TEST(CddaIMdcstTest, SingleSpectrumWaitsForItsPartner) {
-    da_PDataQueue in(4), out(4);
+    DataQueue<float> in(4);
+    DataQueue<unsigned char> out(4);
     da_CDDA_iMDCST m(da_DGlobalSettings{800});
     EXPECT_STREQ(m.name, "da_CDDA_iMDCST");
-    m.input = &in;
-    m.output = &out;
+    m.input = in;
+    m.output = out;
     in.put_data(item_alloc_zeroed<float>(2 * 800));
     m.work();
     EXPECT_EQ(out.queued(), 0);
@@ -174,10 +176,11 @@ TEST(CddaIMdcstTest, SingleSpectrumWaitsForItsPartner) {
 // loud lines must come out sample by sample as cdda_sample of the overlap-add
 // sum (NaN as silence, the rest clipped), and the frames after them clean.
 TEST(CddaIMdcstTest, DamagedLinesGiveTheOverlapAddSumConverted) {
-    da_PDataQueue in(16), out(16);
+    DataQueue<float> in(16);
+    DataQueue<unsigned char> out(16);
     da_CDDA_iMDCST m(da_DGlobalSettings{882});
-    m.input = &in;
-    m.output = &out;
+    m.input = in;
+    m.output = out;
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
     const float frames[][2] = {{nan, 0.0f},  {0.0f, 0.0f},  {3e38f, -3e38f}, {inf, 0.0f},
@@ -188,12 +191,12 @@ TEST(CddaIMdcstTest, DamagedLinesGiveTheOverlapAddSumConverted) {
         std::vector<float> a(2 * 882, 0.0f), b(2 * 882, 0.0f), y(2 * 1764);
         a[6] = f[0];
         b[3] = f[1];
-        float* sa = item_alloc<float>(a.size());
-        float* sb = item_alloc<float>(b.size());
-        std::copy(a.begin(), a.end(), sa);
-        std::copy(b.begin(), b.end(), sb);
-        in.put_data(sa);
-        in.put_data(sb);
+        auto sa = item_alloc<float>(a.size());
+        auto sb = item_alloc<float>(b.size());
+        std::copy(a.begin(), a.end(), sa.get());
+        std::copy(b.begin(), b.end(), sb.get());
+        in.put_data(std::move(sa));
+        in.put_data(std::move(sb));
         stereo_imdcst_1764(a.data(), b.data(), y.data());
         Block block(1764);
         for (int i = 0; i < 1764; ++i) {
@@ -212,37 +215,38 @@ TEST(CddaIMdcstTest, DamagedLinesGiveTheOverlapAddSumConverted) {
 
 TEST(SpectrumConvertersTest, RealPartsScaledOneWayAndBack) {
     const int lines = 5;
-    da_PDataQueue in(4), keep(4), out(4);
+    DataQueue<float> in(4), keep(4), out(4);
     da_CRSpecsTransform cr(da_DGlobalSettings{lines});
     EXPECT_STREQ(cr.name, "da_CRSpecsTransform");
-    cr.input = &in;
-    cr.output1 = &keep;
-    cr.output2 = &out;
-    float* s = item_alloc<float>(2 * 882);
+    cr.input = in;
+    cr.output1 = keep;
+    cr.output2 = out;
+    auto s = item_alloc<float>(2 * 882);
     for (int i = 0; i < 2 * 882; ++i) s[i] = static_cast<float>(i) - 3.5f;
-    in.put_data(s);
+    const float* given = s.get();
+    in.put_data(std::move(s));
     cr.work();
     ASSERT_EQ(keep.queued(), 1);
-    EXPECT_EQ(keep.get_data(), s);
-    auto* r = static_cast<float*>(out.get_data());
+    s = keep.get_data();
+    EXPECT_EQ(s.get(), given);
+    auto r = out.get_data();
     for (int i = 0; i < lines; ++i) EXPECT_EQ(r[i], s[2 * i] * r_sqrt_two);
-    item_free(s);
 
     da_RCSpecsTransform rc(da_DGlobalSettings{lines});
     EXPECT_STREQ(rc.name, "da_RCSpecsTransform");
-    rc.input = &in;
-    rc.output1 = &keep;
-    rc.output2 = &out;
-    in.put_data(r);
+    rc.input = in;
+    rc.output1 = keep;
+    rc.output2 = out;
+    given = r.get();
+    in.put_data(std::move(r));
     rc.work();
-    EXPECT_EQ(keep.get_data(), r);
-    auto* c = static_cast<float*>(out.get_data());
+    r = keep.get_data();
+    EXPECT_EQ(r.get(), given);
+    const auto c = out.get_data();
     for (int i = 0; i < lines; ++i) {
         EXPECT_EQ(c[2 * i], r[i] * r_sqrt_two);
         EXPECT_EQ(c[2 * i + 1], 0.0f);
     }
-    item_free(r);
-    item_free(c);
 }
 
 }  // namespace

@@ -74,8 +74,8 @@ TEST(DataQueueTest, DestructionDisposesOfQueuedItemsInOrder) {
 TEST(DataQueueTest, DefaultDisposalFreesArrayItems) {
     // Run under LeakSanitizer: the queue must release what it still holds.
     da_PDataQueue q(16);
-    q.put_data(item_alloc<float>(800));
-    q.put_data(item_alloc<int>(32));
+    q.put_data(item_alloc<float>(800).release());
+    q.put_data(item_alloc<int>(32).release());
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+#include <utility>
 
 #include "framework/debug_messages.h"
 
@@ -10,8 +12,8 @@ namespace x91 {
 
 namespace {
 
-da_BinRWBase* packet_at(int bit_pos, int capacity = 32) {
-    auto* p = new da_BinRWBase(new unsigned char[capacity], capacity, true);
+std::unique_ptr<da_BinRWBase> packet_at(int bit_pos, int capacity = 32) {
+    auto p = std::make_unique<da_BinRWBase>(new unsigned char[capacity], capacity, true);
     p->set_possition(bit_pos);
     return p;
 }
@@ -23,28 +25,29 @@ class HoldingModule final : public da_PacketInProcess {
 };
 
 TEST(PacketCreatorTest, KeepsTheConfiguredNumberOfEmptyPacketsWaiting) {
-    da_PDataQueue out(16, packet_dispose);
+    DataQueue<da_BinRWBase> out(16);
     da_PacketCreator creator(da_EPacketCreatorSetup{1000, 4});
-    creator.output = &out;
+    creator.output = out;
     EXPECT_STREQ(creator.name, "da_PacketCreator");
     creator.work();
     ASSERT_EQ(out.queued(), 4);
     creator.work();
     EXPECT_EQ(out.queued(), 4);
-    da_BinRWBase* taken = as_packet(out.get_data());
-    EXPECT_EQ(taken->capacity(), 1000);
-    EXPECT_TRUE(taken->owns());
-    EXPECT_EQ(taken->possition(), 0);
-    EXPECT_FALSE(taken->overran());
-    packet_dispose(taken);
+    {
+        const auto taken = out.get_data();
+        EXPECT_EQ(taken->capacity(), 1000);
+        EXPECT_TRUE(taken->owns());
+        EXPECT_EQ(taken->possition(), 0);
+        EXPECT_FALSE(taken->overran());
+    }
     creator.work();
     EXPECT_EQ(out.queued(), 4);
 }
 
 TEST(PacketInProcessTest, DestroyingInputPacketsSumsTheirBitPositions) {
-    da_PDataQueue in(16, packet_dispose);
+    DataQueue<da_BinRWBase> in(16);
     HoldingModule m;
-    m.packet_input = &in;
+    m.packet_input = in;
     EXPECT_EQ(m.destroy_input_packerts(), 0);
     in.put_data(packet_at(100));
     in.put_data(packet_at(13));
@@ -53,10 +56,10 @@ TEST(PacketInProcessTest, DestroyingInputPacketsSumsTheirBitPositions) {
 }
 
 TEST(PacketInProcessTest, PacketsStillWaitingGoWithTheModule) {
-    da_PDataQueue in(16, packet_dispose);
+    DataQueue<da_BinRWBase> in(16);
     {
         HoldingModule m;
-        m.packet_input = &in;
+        m.packet_input = in;
         in.put_data(packet_at(5));
         in.put_data(packet_at(7));
     }
@@ -64,14 +67,14 @@ TEST(PacketInProcessTest, PacketsStillWaitingGoWithTheModule) {
 }
 
 TEST(PacketsGarbageTest, ReportsTheBytesItDisposedOfWhenDebugging) {
-    da_PDataQueue in(16, packet_dispose);
+    DataQueue<da_BinRWBase> in(16);
     const bool saved = DebugMsgsOn;
     DebugMsgsOn = true;
     testing::internal::CaptureStdout();
     {
         da_PacketsGarbage garbage;
         EXPECT_STREQ(garbage.name, "da_PacketsGarbage");
-        garbage.packet_input = &in;
+        garbage.packet_input = in;
         in.put_data(packet_at(100));
         in.put_data(packet_at(13));
         garbage.work();
@@ -83,12 +86,12 @@ TEST(PacketsGarbageTest, ReportsTheBytesItDisposedOfWhenDebugging) {
 }
 
 TEST(PacketsGarbageTest, CountsPacketsThatRanPastTheirEnd) {
-    da_PDataQueue in(16, packet_dispose);
+    DataQueue<da_BinRWBase> in(16);
     da_PacketsGarbage garbage;
-    garbage.packet_input = &in;
-    da_BinRWBase* damaged = packet_at(0, 1);
+    garbage.packet_input = in;
+    auto damaged = packet_at(0, 1);
     da_BinReader(*damaged).read(9);
-    in.put_data(damaged);
+    in.put_data(std::move(damaged));
     in.put_data(packet_at(8, 1));
     garbage.work();
     EXPECT_EQ(garbage.damaged_packets(), 1);

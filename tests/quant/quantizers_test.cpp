@@ -21,27 +21,28 @@ namespace {
 
 struct QuantizatorRig {
     explicit QuantizatorRig(int lines) : qz({lines}, is.quantize, es.quantize), n(lines) {
-        qz.curve_input = &curves;
-        qz.curve_output = &curve_pass;
-        qz.spectrum_input = &spectra;
-        qz.spectrum_output = &spectrum_pass;
-        qz.index_output = &indices;
-        qz.flag_output = &flags;
+        qz.curve_input = curves;
+        qz.curve_output = curve_pass;
+        qz.spectrum_input = spectra;
+        qz.spectrum_output = spectrum_pass;
+        qz.index_output = indices;
+        qz.flag_output = flags;
     }
     da_Quantizator qz;
     int n;
-    da_PDataQueue curves{4}, curve_pass{4}, spectra{4}, spectrum_pass{4}, indices{4}, flags{4};
+    DataQueue<float> curves{4}, curve_pass{4}, spectra{4}, spectrum_pass{4};
+    DataQueue<int> indices{4}, flags{4};
 };
 
 struct DeQuantizatorRig {
     DeQuantizatorRig(int lines, float base) : dq({lines}, {base}), n(lines) {
-        dq.flag_input = &flags;
-        dq.flag_output = &flag_pass;
-        dq.index_input = &indices;
-        dq.index_output = &index_pass;
-        dq.curve_input = &curves;
-        dq.curve_output = &curve_pass;
-        dq.spectrum_output = &spectra;
+        dq.flag_input = flags;
+        dq.flag_output = flag_pass;
+        dq.index_input = indices;
+        dq.index_output = index_pass;
+        dq.curve_input = curves;
+        dq.curve_output = curve_pass;
+        dq.spectrum_output = spectra;
     }
     explicit DeQuantizatorRig(int lines) : DeQuantizatorRig(lines, is.quantize.base) {}
     void put(const std::vector<int>& left, const std::vector<int>& right,
@@ -53,8 +54,8 @@ struct DeQuantizatorRig {
     }
     da_DeQuantizator dq;
     int n;
-    da_PDataQueue flags{4}, flag_pass{4}, indices{4}, index_pass{4}, curves{4}, curve_pass{4},
-        spectra{4};
+    DataQueue<int> flags{4}, flag_pass{4}, indices{4}, index_pass{4};
+    DataQueue<float> curves{4}, curve_pass{4}, spectra{4};
 };
 
 TEST(QuantizerLayoutTest, FlagArraySetup) {
@@ -182,7 +183,7 @@ TEST_F(QuantizeRoundTripTest, DecoderRebuildsTheEncodersLevels) {
         ASSERT_EQ(enc.spectrum_pass.queued(), 2);
         ASSERT_EQ(enc.indices.queued(), 2);
         ASSERT_EQ(enc.flags.queued(), 1);
-        item_free(enc.curve_pass.get_data());
+        enc.curve_pass.get_data();
         auto level_l = take_item<float>(enc.spectrum_pass, n);
         auto level_r = take_item<float>(enc.spectrum_pass, n);
         const auto index_l = take_item<int>(enc.indices, n);
@@ -204,8 +205,10 @@ TEST_F(QuantizeRoundTripTest, DecoderRebuildsTheEncodersLevels) {
         ASSERT_EQ(dec.spectra.queued(), 2);
         const auto out_l = take_item<float>(dec.spectra, n);
         const auto out_r = take_item<float>(dec.spectra, n);
-        for (auto* q : {&dec.flag_pass, &dec.index_pass, &dec.index_pass, &dec.curve_pass})
-            item_free(q->get_data());
+        dec.flag_pass.get_data();
+        dec.index_pass.get_data();
+        dec.index_pass.get_data();
+        dec.curve_pass.get_data();
 
         // The decoder undoes the encoder's steps on exactly those levels.
         float a[56], bb[56];
