@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "support/temp_dir.h"
@@ -100,6 +101,33 @@ TEST(FileReaderTest, PositionsBeyondFourGibibytesWork) {
     EXPECT_TRUE(read(reader, b));
     EXPECT_EQ(b, 0);
     EXPECT_EQ(reader.possition(), big + 1);
+}
+
+// skip() seeks over a file and reads through a stream; either way it stops
+// at the end as a read does, and at_end() looks ahead without taking a byte.
+TEST(FileReaderTest, SkipAndAtEndOnFilesAndStreams) {
+    TempDir dir;
+    const std::string path = dir.file("ten");
+    write_bytes(path, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9});
+    for (const bool stream : {false, true}) {
+        SCOPED_TRACE(stream ? "stream" : "file");
+        std::FILE* f = std::fopen(path.c_str(), "rb");
+        ASSERT_NE(f, nullptr);
+        char taken[2] = {};
+        ASSERT_EQ(std::fread(taken, 1, 2, f), 2u);
+        auto reader = stream ? std::make_unique<FileReader>(f, taken, 2)
+                             : std::make_unique<FileReader>(path.c_str());
+        EXPECT_EQ(reader->skip(3), 3);
+        EXPECT_FALSE(reader->at_end());
+        std::uint8_t b = 0;
+        EXPECT_TRUE(read(*reader, b));
+        EXPECT_EQ(b, 3);
+        EXPECT_EQ(reader->skip(INT64_MAX), 6);
+        EXPECT_TRUE(!*reader);
+        EXPECT_TRUE(reader->at_end());
+        reader.reset();
+        std::fclose(f);
+    }
 }
 
 TEST(FileWriterTest, ValuesAreWrittenLeastSignificantByteFirst) {
