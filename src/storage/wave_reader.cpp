@@ -60,27 +60,13 @@ constexpr unsigned char kGuidTail[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
 // go back to fix the header: the data runs to the end of the file.
 constexpr std::uint32_t kSizeUnknown = 0xFFFFFFFF;
 
-// Bytes of the "fmt " chunk that decide the format: the 16-byte record, or
-// 40 for an extensible record that is long enough to carry its subformat.
-int format_bytes_needed(const unsigned char* record, std::uint32_t fmt_size) {
-    const unsigned tag = static_cast<unsigned>(record[0] | record[1] << 8);
-    return tag == kExtensibleTag && fmt_size >= kExtensibleBytes
-               ? static_cast<int>(kExtensibleBytes)
-               : 16;
-}
-
-// Empty when the record (format_bytes_needed bytes of it) is CD audio,
-// otherwise why not.
-std::string format_problem(const unsigned char* record, std::uint32_t fmt_size) {
-    da_PcmWaveFormat format(record[0] | record[1] << 8, record[2] | record[3] << 8,
-                            static_cast<int>(le32(record + 4)), static_cast<int>(le32(record + 8)),
-                            record[12] | record[13] << 8, record[14] | record[15] << 8);
+// Empty when the record is CD audio, otherwise why not. `ext` is the tail of
+// an extensible record (cbSize onwards), null when the chunk is too short to
+// carry one.
+std::string format_problem(const da_PcmWaveFormat& format, const unsigned char* ext) {
     std::string tag_difference;
     if (format.format_tag == kExtensibleTag) {
-        const unsigned char* ext = record + 16;
-        if (fmt_size < kExtensibleBytes) {
-            tag_difference = "format tag 65534 (no subformat)";
-        } else if (static_cast<unsigned>(ext[0] | ext[1] << 8) < 22) {
+        if (ext == nullptr || static_cast<unsigned>(ext[0] | ext[1] << 8) < 22) {
             tag_difference = "format tag 65534 (no subformat)";
         } else if (std::memcmp(ext + 12, kGuidTail, sizeof kGuidTail) != 0) {
             tag_difference = "format tag 65534 (unknown subformat)";
@@ -219,7 +205,7 @@ void da_WaveReader::parse() {
     data_bytes_ = bytes - bytes % FORMAT_CDDA.block_align;
 }
 
-// Reads the bytes of a "fmt " record that decide the format and refuses the
+// Reads the bytes of a "fmt " chunk that decide the format and refuses the
 // input unless they are CD audio; bytes_read tells how much of the chunk was
 // taken.
 bool da_WaveReader::check_format(std::uint32_t fmt_size, std::int64_t& bytes_read) {
@@ -227,21 +213,25 @@ bool da_WaveReader::check_format(std::uint32_t fmt_size, std::int64_t& bytes_rea
         refuse(kNotCd + std::string("format record of ") + std::to_string(fmt_size) + " bytes");
         return false;
     }
-    unsigned char record[kExtensibleBytes];
-    if (file_.read(reinterpret_cast<char*>(record), 16) != 16) {
+    da_PcmWaveFormat format;
+    if (!(file_ >= format)) {
         refuse(kCutShort);
         return false;
     }
-    const int needed = format_bytes_needed(record, fmt_size);
-    if (file_.read(reinterpret_cast<char*>(record + 16), needed - 16) != needed - 16) {
+    // An extensible record names its real format in a subformat behind the
+    // plain record, when the chunk is long enough to hold one.
+    unsigned char ext[kExtensibleBytes - 16];
+    const bool has_ext = format.format_tag == kExtensibleTag && fmt_size >= kExtensibleBytes;
+    const int ext_bytes = has_ext ? static_cast<int>(sizeof ext) : 0;
+    if (file_.read(reinterpret_cast<char*>(ext), ext_bytes) != ext_bytes) {
         refuse(kCutShort);
         return false;
     }
-    if (std::string problem = format_problem(record, fmt_size); !problem.empty()) {
+    if (std::string problem = format_problem(format, has_ext ? ext : nullptr); !problem.empty()) {
         refuse(std::move(problem));
         return false;
     }
-    bytes_read = needed;
+    bytes_read = 16 + ext_bytes;
     return true;
 }
 
