@@ -61,7 +61,7 @@ void expect_same(da_PDataQueue& a, da_PDataQueue& b, int n, const char* what) {
 
 TEST(EncoderDecoderAgreementTest, EnvelopeMapAndCurveAreBitIdentical) {
     const std::uint32_t seed = test_seed(2024);
-    SCOPED_TRACE(::testing::Message() << "seed " << seed);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     std::normal_distribution<float> g(0.0f, 1.0f);
 

@@ -107,7 +107,7 @@ void line_by_line_arange(std::vector<float>& t, int bands, float step) {
 
 TEST(EnvItableArangeTest, BlockScanGivesTheLineByLinePassesBitForBit) {
     const std::uint32_t seed = test_seed(31);
-    SCOPED_TRACE(seed);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     std::exponential_distribution<float> rise(4.0f);
     for (int round = 0; round < 400; ++round) {
@@ -178,7 +178,7 @@ TEST(EnvLowresIterTest, ZeroPassesIsClampedLowres) {
 
 TEST(EnvLowresIterTest, RefinementFitsTheDataBetter) {
     const std::uint32_t seed = test_seed(1234);
-    SCOPED_TRACE(::testing::Message() << "seed " << seed);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     std::uniform_real_distribution<float> u(0.05f, 0.95f);
     auto itab = env_quad_itab(800);
@@ -255,7 +255,7 @@ std::uint32_t bits_of(float x) {
 // a batch.
 TEST(EnvSharesTest, PreparedSharesMatchTheTableFormsBitForBit) {
     const std::uint32_t seed = test_seed(7);
-    SCOPED_TRACE(::testing::Message() << "seed " << seed);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     const int bands = 12;
     const float top = static_cast<float>(bands + 1);

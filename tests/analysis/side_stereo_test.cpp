@@ -47,7 +47,7 @@ std::vector<float> falling_envelope() {
 
 TEST(StereoMapCreatorTest, MapRisesFromFirstToLastPosition) {
     const std::uint32_t seed = test_seed(4242);
-    SCOPED_TRACE(::testing::Message() << "seed " << seed);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     std::uniform_real_distribution<float> u(0.0f, 1.0f);
     for (int trial = 0; trial < 20; ++trial) {
@@ -162,7 +162,7 @@ TEST_F(SideStereoTest, RightOnlyGivesIndexZero) {
 
 TEST_F(SideStereoTest, InverseRotationReturnsThePair) {
     const std::uint32_t seed = test_seed(31337);
-    SCOPED_TRACE(::testing::Message() << "seed " << seed);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     const auto map = make_map(falling_envelope());
     for (int trial = 0; trial < 10; ++trial) {

@@ -175,7 +175,7 @@ TEST(PacketLayoutTest, DigitalSilenceTakes371Bits) {
 }
 
 TEST(PacketLayoutTest, SameGroupGivesTheSameBytesWhateverTheBufferHeld) {
-    std::mt19937 rng(coding_test::test_seed());
+    std::mt19937 rng(test_seed(coding_test::kSeed));
     const Group g = random_group(rng);
     EncoderChain e;
     auto a = e.encode(g, 102400, 0x00);
@@ -213,8 +213,8 @@ TEST(ArrayEncoderTest, WaitsForAWholeGroupOfRows) {
 }
 
 TEST(CoefficientCoderTest, DecodersReturnTheGroupAndEndAtTheLastBit) {
-    const unsigned seed = coding_test::test_seed();
-    SCOPED_TRACE(coding_test::seed_note(seed));
+    const unsigned seed = test_seed(coding_test::kSeed);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     EncoderChain e;
     DecoderChain d;
@@ -234,7 +234,7 @@ TEST(CoefficientCoderTest, DecodersReturnTheGroupAndEndAtTheLastBit) {
 }
 
 TEST(CoefficientCoderTest, LoudGroupOutgrowsItsBufferAndStillDecodes) {
-    std::mt19937 rng(coding_test::test_seed());
+    std::mt19937 rng(test_seed(coding_test::kSeed));
     Group g = random_group(rng);
     for (auto& s : g.spectra)
         for (int& x : s) x = uniform(rng, -4000, 4000);
@@ -257,8 +257,8 @@ void expect_residues(const std::vector<std::vector<int>>& rows, int n) {
 // buffer (the sanitizer build checks), ends, keeps residues in range and
 // reports a packet that was cut short.
 TEST(CoefficientCoderTest, DamagedPacketsDecodeSafely) {
-    const unsigned seed = coding_test::test_seed();
-    SCOPED_TRACE(coding_test::seed_note(seed));
+    const unsigned seed = test_seed(coding_test::kSeed);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     EncoderChain e;
     DecoderChain d;

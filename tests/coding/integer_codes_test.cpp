@@ -82,8 +82,8 @@ TEST(RangeNumberTest, EveryValueRoundTripsInTheFewestBits) {
 }
 
 TEST(RangeNumberTest, LargeRangesRoundTrip) {
-    const unsigned seed = coding_test::test_seed();
-    SCOPED_TRACE(coding_test::seed_note(seed));
+    const unsigned seed = test_seed(coding_test::kSeed);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     auto p = scratch_packet(64);
     for (int i = 0; i < 20000; ++i) {
@@ -175,8 +175,8 @@ TEST(KnownSetTest, MedianSplitWritesTheMiddleElementFirst) {
 }
 
 TEST(KnownSetTest, RandomSetsRoundTrip) {
-    const unsigned seed = coding_test::test_seed();
-    SCOPED_TRACE(coding_test::seed_note(seed));
+    const unsigned seed = test_seed(coding_test::kSeed);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     for (const SetCoder& coder : kSetCoders) {
         SCOPED_TRACE(coder.name);
@@ -201,8 +201,8 @@ TEST(KnownSetTest, RandomSetsRoundTrip) {
 }
 
 TEST(KnownSetTest, ForeignBitsGiveIncreasingSetsInRange) {
-    const unsigned seed = coding_test::test_seed();
-    SCOPED_TRACE(coding_test::seed_note(seed));
+    const unsigned seed = test_seed(coding_test::kSeed);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     for (const SetCoder& coder : kSetCoders) {
         SCOPED_TRACE(coder.name);
@@ -234,8 +234,8 @@ TEST(BoundedSequenceTest, SingleValueOrZeroTotalCostsNothing) {
 }
 
 TEST(BoundedSequenceTest, RandomSequencesRoundTrip) {
-    const unsigned seed = coding_test::test_seed();
-    SCOPED_TRACE(coding_test::seed_note(seed));
+    const unsigned seed = test_seed(coding_test::kSeed);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     for (int round = 0; round < 500; ++round) {
         const int k = uniform(rng, 1, 600), M = uniform(rng, 0, round % 2 ? 1 : 40);
@@ -268,8 +268,8 @@ void reference_read_n0_seq(da_BinReader& r, int* v, int M, int k, int S) {
 }
 
 TEST(BoundedSequenceTest, ForeignBitsAndTotalsGiveValuesInBounds) {
-    const unsigned seed = coding_test::test_seed();
-    SCOPED_TRACE(coding_test::seed_note(seed));
+    const unsigned seed = test_seed(coding_test::kSeed);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     for (int round = 0; round < 300; ++round) {
         const int k = uniform(rng, 1, 600), M = uniform(rng, 0, 31);
@@ -294,8 +294,8 @@ TEST(BoundedSequenceTest, ForeignBitsAndTotalsGiveValuesInBounds) {
 }
 
 TEST(UnboundedNumberTest, RoundTripsIncludingLargeValues) {
-    const unsigned seed = coding_test::test_seed();
-    SCOPED_TRACE(coding_test::seed_note(seed));
+    const unsigned seed = test_seed(coding_test::kSeed);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     auto p = scratch_packet(256);
     for (int i = 0; i < 3000; ++i) {
@@ -328,8 +328,8 @@ TEST(UnboundedNumberTest, EndsAtTheEndOfForeignBits) {
 }
 
 TEST(StarsAndBarsTest, RoundTripsWithEitherSetCoder) {
-    const unsigned seed = coding_test::test_seed();
-    SCOPED_TRACE(coding_test::seed_note(seed));
+    const unsigned seed = test_seed(coding_test::kSeed);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     for (const SetCoder& coder : kSetCoders) {
         SCOPED_TRACE(coder.name);
@@ -353,8 +353,8 @@ TEST(StarsAndBarsTest, RoundTripsWithEitherSetCoder) {
 }
 
 TEST(StarsAndBarsTest, ForeignBitsGiveNonNegativeValuesWithTheTotal) {
-    const unsigned seed = coding_test::test_seed();
-    SCOPED_TRACE(coding_test::seed_note(seed));
+    const unsigned seed = test_seed(coding_test::kSeed);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     for (int round = 0; round < 200; ++round) {
         const int k = uniform(rng, 1, 300), S = uniform(rng, 0, 2000);
@@ -380,8 +380,8 @@ void reference_write_set(da_BinWriter& w, const int* p, int lo, int hi, int k) {
 }
 
 TEST(KnownSetTest, MedianSplitsMatchTheRecursionBitForBit) {
-    const unsigned seed = coding_test::test_seed();
-    SCOPED_TRACE(coding_test::seed_note(seed));
+    const unsigned seed = test_seed(coding_test::kSeed);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     for (int round = 0; round < 300; ++round) {
         const int lo = uniform(rng, -50, 50);

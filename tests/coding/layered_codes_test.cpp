@@ -47,8 +47,8 @@ std::vector<int> laplacian(std::mt19937& rng, int k, double scale, int peaks) {
 }
 
 TEST(SignedSequenceTest, RandomSequencesRoundTrip) {
-    const unsigned seed = coding_test::test_seed();
-    SCOPED_TRACE(coding_test::seed_note(seed));
+    const unsigned seed = test_seed(coding_test::kSeed);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     for (int round = 0; round < 200; ++round) {
         const int k = uniform(rng, 1, 900);
@@ -69,8 +69,8 @@ TEST(SignedSequenceTest, RandomSequencesRoundTrip) {
 }
 
 TEST(LayeredSequenceTest, RoundTripsWithEitherSetCoder) {
-    const unsigned seed = coding_test::test_seed();
-    SCOPED_TRACE(coding_test::seed_note(seed));
+    const unsigned seed = test_seed(coding_test::kSeed);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     const std::pair<SetWriterFn, SetReaderFn> coders[] = {{write_known_set_1, read_known_set_1},
                                                           {write_known_set_2, read_known_set_2}};
@@ -107,8 +107,8 @@ TEST(LayeredSequenceTest, ZeroBitsPastTheEndRemoveEverythingLeft) {
 // Past the end, what is still read is at most one set of positions (a range
 // number per value) and the sign bits.
 TEST(LayeredSequenceTest, ForeignBitsEndWithinTheirOwnLength) {
-    const unsigned seed = coding_test::test_seed();
-    SCOPED_TRACE(coding_test::seed_note(seed));
+    const unsigned seed = test_seed(coding_test::kSeed);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     for (int round = 0; round < 300; ++round) {
         const int bytes = uniform(rng, 0, 300), k = uniform(rng, 1, 800);
@@ -171,8 +171,8 @@ void marking_read(da_BinReader& r, int* v, int k, SetReaderFn set_coder) {
 }
 
 TEST(LayeredSequenceTest, InOrderAndSpoiledPositionsRemoveAsMarkingDoes) {
-    const unsigned seed = coding_test::test_seed();
-    SCOPED_TRACE(coding_test::seed_note(seed));
+    const unsigned seed = test_seed(coding_test::kSeed);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     for (int round = 0; round < 200; ++round) {
         const int bytes = uniform(rng, 1, 400), k = uniform(rng, 1, 800);
@@ -197,8 +197,8 @@ TEST(LayeredSequenceTest, InOrderAndSpoiledPositionsRemoveAsMarkingDoes) {
 // takes the sign bits in blocks; the generic layered writer with one sign
 // bit per value must give the same bits, for lengths on and off the blocks.
 TEST(SignedSequenceTest, WrittenAsTheGenericLayersAndSingleSignBits) {
-    const unsigned seed = coding_test::test_seed();
-    SCOPED_TRACE(coding_test::seed_note(seed));
+    const unsigned seed = test_seed(coding_test::kSeed);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     for (int round = 0; round < 200; ++round) {
         const int k = uniform(rng, 1, 900);
@@ -221,8 +221,8 @@ TEST(SignedSequenceTest, WrittenAsTheGenericLayersAndSingleSignBits) {
 // array and the signs 32 at a time, gives what the recursion and one sign
 // bit per value give.
 TEST(SignedSequenceTest, ForeignBitsReadAsTheRecursionAndSingleSignBits) {
-    const unsigned seed = coding_test::test_seed();
-    SCOPED_TRACE(coding_test::seed_note(seed));
+    const unsigned seed = test_seed(coding_test::kSeed);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     for (int round = 0; round < 300; ++round) {
         const int bytes = uniform(rng, 0, 400), k = uniform(rng, 1, 1764);

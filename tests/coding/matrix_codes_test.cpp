@@ -133,8 +133,8 @@ std::vector<int> test_matrix(std::mt19937& rng, int rows, int cols, int n) {
 }
 
 TEST(MatrixCodeTest, EveryCodeRoundTripsOverShapesAndModuli) {
-    const unsigned seed = coding_test::test_seed();
-    SCOPED_TRACE(coding_test::seed_note(seed));
+    const unsigned seed = test_seed(coding_test::kSeed);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     using Writer = void (*)(da_BinWriter&, da_IntMatrix&, int);
     using Reader = std::unique_ptr<da_IntMatrix> (*)(da_BinReader&, int, int, int);
@@ -168,8 +168,8 @@ TEST(MatrixCodeTest, EveryCodeRoundTripsOverShapesAndModuli) {
 // The variant choice rests on counted lengths: each count must be exactly the
 // length znseq_write2 produces, or the file would change.
 TEST(MatrixCodeTest, CountedLengthIsTheWrittenLength) {
-    const unsigned seed = coding_test::test_seed();
-    SCOPED_TRACE(coding_test::seed_note(seed));
+    const unsigned seed = test_seed(coding_test::kSeed);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     for (int round = 0; round < 500; ++round) {
         const int rows = uniform(rng, 0, 17), cols = uniform(rng, 0, 33);
@@ -187,8 +187,8 @@ TEST(MatrixCodeTest, CountedLengthIsTheWrittenLength) {
 }
 
 TEST(MatrixCodeTest, ForeignBitsGiveAMatrixOfResidues) {
-    const unsigned seed = coding_test::test_seed();
-    SCOPED_TRACE(coding_test::seed_note(seed));
+    const unsigned seed = test_seed(coding_test::kSeed);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     for (int round = 0; round < 300; ++round) {
         const int n = uniform(rng, 1, 32);

@@ -66,8 +66,8 @@ const SeqCode kSeqCodes[] = {{"znseq0", znseq_write0, znseq_read0},
                              {"znseq2", znseq_write2, znseq_read2}};
 
 TEST(ResidueSequenceTest, RandomSequencesRoundTrip) {
-    const unsigned seed = coding_test::test_seed();
-    SCOPED_TRACE(coding_test::seed_note(seed));
+    const unsigned seed = test_seed(coding_test::kSeed);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     for (const SeqCode& code : kSeqCodes) {
         SCOPED_TRACE(code.name);
@@ -102,8 +102,8 @@ TEST(ResidueSequenceTest, TotalComesFirstThenTheSplit) {
 }
 
 TEST(ResidueSequenceTest, ForeignBitsGiveResidues) {
-    const unsigned seed = coding_test::test_seed();
-    SCOPED_TRACE(coding_test::seed_note(seed));
+    const unsigned seed = test_seed(coding_test::kSeed);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     for (int round = 0; round < 300; ++round) {
         const SeqCode& code = kSeqCodes[round % 3];

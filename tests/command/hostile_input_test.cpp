@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "support/command_runner.h"
+#include "support/test_seed.h"
 #include "support/test_signals.h"
 
 using namespace x91test;
@@ -49,12 +50,6 @@ std::string limits(int seconds) {
     std::string prefix;
     if (!kAddressSanitizer) prefix += "ulimit -v 300000; ";
     return prefix + "timeout -s KILL " + std::to_string(seconds) + " ";
-}
-
-std::uint32_t seed_from_environment(std::uint32_t fallback) {
-    if (const char* s = std::getenv("X91_TEST_SEED"))
-        return static_cast<std::uint32_t>(std::strtoul(s, nullptr, 10));
-    return fallback;
 }
 
 void put32(Bytes& b, std::size_t at, std::uint32_t v) {
@@ -184,8 +179,8 @@ TEST(HostileX91Test, CutAtEveryOffsetIsRefusedOrDecodedAsFarAsItGoes) {
 TEST(HostileX91Test, FlippedBitsNeverCrashAndKeepTheFraming) {
     const Bytes& whole = two_packet_file();
     ASSERT_GT(whole.size(), kHeader + 8) << "the encode this starts from failed";
-    const std::uint32_t seed = seed_from_environment(20240601);
-    SCOPED_TRACE("X91_TEST_SEED=" + std::to_string(seed));
+    const std::uint32_t seed = test_seed(20240601);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     // Every bit of the header, and a sample of the packets' bits and counts.
     std::vector<std::size_t> bits;

@@ -36,8 +36,8 @@ double energy(const std::vector<float>& v) {
 }
 
 TEST(Hvst56Test, MatchesDstFormulaForBothVectors) {
-    const auto seed = dsp_test::test_seed();
-    SCOPED_TRACE(dsp_test::seed_text(seed));
+    const auto seed = test_seed(dsp_test::kSeed);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     const auto a = dsp_test::random_floats(rng, 56);
     const auto b = dsp_test::random_floats(rng, 56);
@@ -73,8 +73,8 @@ TEST(Hvst56Test, UnitVectorsGiveSineRowsAndComeBack) {
 }
 
 TEST(Hvst56Test, InverseUndoesForward) {
-    const auto seed = dsp_test::test_seed();
-    SCOPED_TRACE(dsp_test::seed_text(seed));
+    const auto seed = test_seed(dsp_test::kSeed);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     auto a = dsp_test::random_floats(rng, 56);
     auto b = dsp_test::random_floats(rng, 56);
@@ -104,8 +104,8 @@ std::vector<std::uint32_t> bits_of(const std::vector<float>& v) {
 }
 
 TEST(Hvst56Test, BatchesGiveTheOnePairResultsBitForBit) {
-    const auto seed = dsp_test::test_seed();
-    SCOPED_TRACE(dsp_test::seed_text(seed));
+    const auto seed = test_seed(dsp_test::kSeed);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     for (int count : {0, 1, 7, 8, 9, 14, 17}) {
         SCOPED_TRACE("count " + std::to_string(count));
@@ -142,8 +142,8 @@ TEST(Hvst56Test, BatchesGiveTheOnePairResultsBitForBit) {
 }
 
 TEST(Overlap56Test, RotationIsOrthogonalAndInvertibleInPlace) {
-    const auto seed = dsp_test::test_seed();
-    SCOPED_TRACE(dsp_test::seed_text(seed));
+    const auto seed = test_seed(dsp_test::kSeed);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     const auto x = dsp_test::random_floats(rng, 56);
     std::vector<float> y(56), z(56);

@@ -63,8 +63,8 @@ std::vector<float> run_strided(Kernel kernel, const std::vector<float>& x, int n
 }
 
 TEST(FftKernelTest, EveryKernelMatchesReferenceForSeveralStrides) {
-    const auto seed = dsp_test::test_seed();
-    SCOPED_TRACE(dsp_test::seed_text(seed));
+    const auto seed = test_seed(dsp_test::kSeed);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     const int strides[][2] = {{1, 1}, {2, 2}, {3, 1}, {1, 3}, {2, 1}};
     for (const KernelCase& kc : kernels) {
@@ -81,8 +81,8 @@ TEST(FftKernelTest, EveryKernelMatchesReferenceForSeveralStrides) {
 }
 
 TEST(FftKernelTest, ForwardTransformsMatchReference) {
-    const auto seed = dsp_test::test_seed();
-    SCOPED_TRACE(dsp_test::seed_text(seed));
+    const auto seed = test_seed(dsp_test::kSeed);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     const KernelCase forward[] = {{112, fft_112_dd}, {1764, fft_1764_dd}};
     for (const KernelCase& kc : forward) {
@@ -98,8 +98,8 @@ TEST(FftKernelTest, ForwardTransformsMatchReference) {
 }
 
 TEST(FftKernelTest, InverseOfForwardReturnsInput) {
-    const auto seed = dsp_test::test_seed();
-    SCOPED_TRACE(dsp_test::seed_text(seed));
+    const auto seed = test_seed(dsp_test::kSeed);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     const struct {
         int n;
@@ -168,8 +168,8 @@ void nested_ifft_1764(const float* in, float* out) {
 }
 
 TEST(FftKernelTest, LongKernelIsBitIdenticalToNestedKernels) {
-    const auto seed = dsp_test::test_seed();
-    SCOPED_TRACE(dsp_test::seed_text(seed));
+    const auto seed = test_seed(dsp_test::kSeed);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     for (int round = 0; round < 4; ++round) {
         auto x = dsp_test::random_floats(rng, 2 * 1764);
@@ -196,8 +196,8 @@ TEST(FftKernelTest, LongKernelIsBitIdenticalToNestedKernels) {
 }
 
 TEST(TwoRealFftTest, RealSignalGivesEmptyImaginarySpectrum) {
-    const auto seed = dsp_test::test_seed();
-    SCOPED_TRACE(dsp_test::seed_text(seed));
+    const auto seed = test_seed(dsp_test::kSeed);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     auto x = dsp_test::random_floats(rng, 2 * 1764);
     for (int i = 0; i < 1764; ++i) x[static_cast<std::size_t>(2 * i + 1)] = 0.0f;
@@ -215,8 +215,8 @@ TEST(TwoRealFftTest, RealSignalGivesEmptyImaginarySpectrum) {
 }
 
 TEST(TwoRealFftTest, StereoPairRoundTrips) {
-    const auto seed = dsp_test::test_seed();
-    SCOPED_TRACE(dsp_test::seed_text(seed));
+    const auto seed = test_seed(dsp_test::kSeed);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     const auto x = dsp_test::random_floats(rng, 2 * 1764);
     std::vector<float> a(2 * 883), b(2 * 883), y(2 * 1764);
@@ -226,7 +226,7 @@ TEST(TwoRealFftTest, StereoPairRoundTrips) {
 }
 
 TEST(TwoRealFftTest, CombineUndoesSeparateForOddAndEvenLengths) {
-    std::mt19937 rng(dsp_test::test_seed());
+    std::mt19937 rng(test_seed(dsp_test::kSeed));
     for (int n : {1, 2, 7, 8}) {
         const auto z = dsp_test::random_floats(rng, static_cast<std::size_t>(2 * n));
         std::vector<float> a(static_cast<std::size_t>(2 * (n / 2 + 1))), b(a.size()),

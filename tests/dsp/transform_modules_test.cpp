@@ -94,8 +94,8 @@ TEST(CddaMdcstTest, SilenceGivesTwoZeroSpectraOfPaddedLength) {
 }
 
 TEST(CddaMdcstTest, ChainWithAllLinesReturnsInputOneBlockLate) {
-    const auto seed = dsp_test::test_seed();
-    SCOPED_TRACE(dsp_test::seed_text(seed));
+    const auto seed = test_seed(dsp_test::kSeed);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     std::uniform_int_distribution<int> sample(-32768, 32767);
     Chain chain(882);

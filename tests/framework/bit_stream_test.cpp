@@ -76,8 +76,8 @@ TEST(BitReaderTest, ReadsBackWhatTheWriterWrote) {
 // Every bit must match a plain bit-at-a-time model, in the middle of the
 // buffer and near its end where the word path cannot be used.
 TEST(BitStreamTest, RandomWritesMatchTheBitByBitModel) {
-    const unsigned seed = coding_test::test_seed();
-    SCOPED_TRACE(coding_test::seed_note(seed));
+    const unsigned seed = test_seed(coding_test::kSeed);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     for (int round = 0; round < 50; ++round) {
         const int cap = uniform(rng, 1, 40);

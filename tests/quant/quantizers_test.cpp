@@ -11,7 +11,6 @@
 
 #include "dsp/block_transforms.h"
 #include "format/settings.h"
-#include "support/fft_tables_environment.h"
 #include "support/module_harness.h"
 #include "support/test_seed.h"
 
@@ -166,7 +165,7 @@ class QuantizeRoundTripTest : public ::testing::Test {
 
 TEST_F(QuantizeRoundTripTest, DecoderRebuildsTheEncodersLevels) {
     const std::uint32_t seed = test_seed(8080);
-    SCOPED_TRACE(::testing::Message() << "seed " << seed);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     const float b = is.quantize.base;
     QuantizatorRig enc(n);
@@ -261,7 +260,7 @@ TEST(QuantizatorTest, ZeroAndNonFiniteCurveValuesGiveDefinedIndices) {
 // curve value; the decoder must keep going without undefined behaviour.
 TEST(DeQuantizatorTest, HostileIndicesFlagsAndCurves) {
     const std::uint32_t seed = test_seed(666);
-    SCOPED_TRACE(::testing::Message() << "seed " << seed);
+    SCOPED_TRACE(seed_note(seed));
     std::mt19937 rng(seed);
     const float inf = std::numeric_limits<float>::infinity();
     const float nan = std::numeric_limits<float>::quiet_NaN();

@@ -1,26 +1,20 @@
 // Shared helpers of the coding tests: seeded randomness and scratch packets.
 #pragma once
 
-#include <cstdlib>
+#include <cstdint>
 #include <memory>
 #include <random>
 #include <string>
 
 #include "framework/bit_stream.h"
+#include "support/test_seed.h"
 
 namespace x91 {
 
 namespace coding_test {
 
-// X91_TEST_SEED overrides the default so a failure can be replayed.
-inline unsigned test_seed(unsigned fallback = 20240611u) {
-    const char* env = std::getenv("X91_TEST_SEED");
-    return env ? static_cast<unsigned>(std::strtoul(env, nullptr, 10)) : fallback;
-}
-
-inline std::string seed_note(unsigned seed) {
-    return "seed " + std::to_string(seed);
-}
+// The default seed of the coding tests (see test_seed).
+inline constexpr std::uint32_t kSeed = 20240611u;
 
 // An owning packet over a buffer of the given size, filled with a pattern so
 // that bits the writer fails to set or clear would show.
