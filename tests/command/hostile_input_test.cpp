@@ -25,8 +25,6 @@ using namespace x91test;
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
-
 constexpr int kBlock = 882;
 constexpr std::size_t kHeader = 62;
 constexpr std::size_t kWavHeader = 44;
@@ -50,10 +48,6 @@ std::string limits(int seconds) {
     std::string prefix;
     if (!kAddressSanitizer) prefix += "ulimit -v 300000; ";
     return prefix + "timeout -s KILL " + std::to_string(seconds) + " ";
-}
-
-void put32(Bytes& b, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<unsigned char>(v >> (8 * i));
 }
 
 std::string numbered(const char* stem, std::size_t k, const char* suffix) {
@@ -110,8 +104,7 @@ const Bytes& two_packet_file() {
 }
 
 std::uint32_t first_packet_bytes(const Bytes& x91) {
-    return x91[kHeader] | x91[kHeader + 1] << 8 | x91[kHeader + 2] << 16 |
-           static_cast<std::uint32_t>(x91[kHeader + 3]) << 24;
+    return le32(x91, kHeader);
 }
 
 // Decodes every file in one run of the command (one process per file would
@@ -259,7 +252,7 @@ TEST(HostileX91Test, HeaderFieldsAtTheirExtremesAreRefusedOrDecodedSafely) {
     std::vector<std::string> names;
     for (std::size_t k = 0; k < cases.size(); ++k) {
         Bytes damaged = whole;
-        put32(damaged, cases[k].offset, cases[k].bits);
+        set_le32(damaged, cases[k].offset, cases[k].bits);
         names.push_back(numbered("h", k, ".x91"));
         write_file(dir.file(names.back()), damaged);
     }
@@ -294,8 +287,8 @@ TEST(HostileX91Test, LargestHeaderSettingsStayWithinTimeAndMemory) {
     // small for them: the decoder reads zeros past its end and says so.
     Bytes x91 = one_packet_file();
     ASSERT_GT(x91.size(), kHeader + 8) << "the encode this starts from failed";
-    put32(x91, 6, 1764);
-    put32(x91, 30, 256);
+    set_le32(x91, 6, 1764);
+    set_le32(x91, 30, 256);
     ScratchDir dir;
     write_file(dir.file("big.x91"), x91);
     const RunResult r = run_x91(dir.path(), {"big.x91"}, limits(120));
@@ -313,7 +306,7 @@ TEST(HostileX91Test, PacketCountOfTwoToTheThirtyFirstMinusOneIsDamageNotAnAlloca
         Bytes x91 = two_packet_file();
         ASSERT_GT(x91.size(), kHeader + 8) << "the encode this starts from failed";
         const std::size_t at = packet == 0 ? kHeader : kHeader + 4 + first_packet_bytes(x91);
-        put32(x91, at, 0x7FFFFFFF);
+        set_le32(x91, at, 0x7FFFFFFF);
         ScratchDir dir;
         write_file(dir.file("n.x91"), x91);
         const RunResult r = run_x91(dir.path(), {"n.x91"}, limits(60));
@@ -388,35 +381,35 @@ TEST(HostileWavTest, ChunkSizesBeyondTheFileAndMissingChunks) {
     std::vector<Case> cases;
     {
         Bytes b = base;
-        put32(b, 16, 0xFFFFFFF0u);  // fmt chunk reaching far beyond the file
+        set_le32(b, 16, 0xFFFFFFF0u);  // fmt chunk reaching far beyond the file
         cases.push_back({"fmt_huge.wav", b, "WAV header cut short", false});
     }
     {
         Bytes b = base;
-        put32(b, 16, 0x7FFFFFFFu);
+        set_le32(b, 16, 0x7FFFFFFFu);
         cases.push_back({"fmt_2g.wav", b, "WAV header cut short", false});
     }
     {
         Bytes b = base;
-        put32(b, 40, 0x7FFFFFF0u);  // data chunk longer than the file
+        set_le32(b, 40, 0x7FFFFFF0u);  // data chunk longer than the file
         cases.push_back({"data_huge.wav", b,
                          "warning: WAV data cut short; encoded the 2646 sample frames present",
                          true});
     }
     {
         Bytes b = base;
-        put32(b, 4, 0xFFFFFFFFu);  // RIFF size beyond the file, data chunk removed
+        set_le32(b, 4, 0xFFFFFFFFu);  // RIFF size beyond the file, data chunk removed
         b.resize(36);
         cases.push_back({"no_data_riff_huge.wav", b, "WAV header cut short", false});
     }
     {
         Bytes b(base.begin(), base.begin() + 36);  // fmt whole, no data chunk
-        put32(b, 4, 28);
+        set_le32(b, 4, 28);
         cases.push_back({"no_data.wav", b, "no data chunk", false});
     }
     {
         Bytes b(base.begin(), base.begin() + 12);  // RIFF header only
-        put32(b, 4, 4);
+        set_le32(b, 4, 4);
         cases.push_back({"no_fmt.wav", b, "no fmt chunk", false});
     }
     {

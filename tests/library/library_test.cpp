@@ -16,8 +16,6 @@ using namespace x91test;
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
 // The library builds the transform tables it needs by itself.
 class LibraryTest : public testing::Test {};
 

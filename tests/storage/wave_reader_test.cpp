@@ -6,8 +6,10 @@
 #include <cerrno>
 #include <cstring>
 
-#include "storage/wav_bytes.h"
-#include "support/temp_dir.h"
+#include "support/scratch_dir.h"
+#include "support/wav_bytes.h"
+
+using namespace x91test;
 
 namespace x91 {
 
@@ -41,7 +43,7 @@ class WaveReaderTest : public testing::Test {
   protected:
     std::string store(const Bytes& bytes) {
         const std::string path = dir_.file("in" + std::to_string(count_++) + ".wav");
-        write_bytes(path, bytes);
+        write_file(path, bytes);
         return path;
     }
 
@@ -67,7 +69,7 @@ class WaveReaderTest : public testing::Test {
         std::fclose(stream);
     }
 
-    TempDir dir_;
+    ScratchDir dir_;
     int count_ = 0;
 };
 
