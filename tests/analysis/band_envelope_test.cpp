@@ -106,9 +106,7 @@ void line_by_line_arange(std::vector<float>& t, int bands, float step) {
 }
 
 TEST(EnvItableArangeTest, BlockScanGivesTheLineByLinePassesBitForBit) {
-    const std::uint32_t seed = test_seed(31);
-    SCOPED_TRACE(seed_note(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(31);
     std::exponential_distribution<float> rise(4.0f);
     for (int round = 0; round < 400; ++round) {
         const int count = std::uniform_int_distribution<int>(1, 300)(rng);
@@ -177,9 +175,7 @@ TEST(EnvLowresIterTest, ZeroPassesIsClampedLowres) {
 }
 
 TEST(EnvLowresIterTest, RefinementFitsTheDataBetter) {
-    const std::uint32_t seed = test_seed(1234);
-    SCOPED_TRACE(seed_note(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(1234);
     std::uniform_real_distribution<float> u(0.05f, 0.95f);
     auto itab = env_quad_itab(800);
     env_itable_arange(itab.data(), 800, 32, 1.0f);
@@ -254,9 +250,7 @@ std::uint32_t bits_of(float x) {
 // also for positions a damaged stream can produce and for a tail shorter than
 // a batch.
 TEST(EnvSharesTest, PreparedSharesMatchTheTableFormsBitForBit) {
-    const std::uint32_t seed = test_seed(7);
-    SCOPED_TRACE(seed_note(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(7);
     const int bands = 12;
     const float top = static_cast<float>(bands + 1);
     const float specials[] = {kNaN,    kInf, -kInf, -0.0f,

@@ -153,9 +153,7 @@ struct DecoderChain {
 };
 
 TEST(DecoderRobustnessTest, AnyHeaderInBoundsAndAnyIntegers) {
-    const std::uint32_t seed = test_seed(424242);
-    SCOPED_TRACE(seed_note(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(424242);
     for (int trial = 0; trial < 40; ++trial) {
         const Header h = random_header(rng);
         SCOPED_TRACE(::testing::Message()

@@ -13,7 +13,7 @@ namespace x91 {
 
 namespace {
 
-using coding_test::uniform;
+using namespace coding_test;
 
 constexpr int kFrames = 16, kLines = 800;
 const da_DGroupCodingSetup kGroup{kFrames};
@@ -175,7 +175,7 @@ TEST(PacketLayoutTest, DigitalSilenceTakes371Bits) {
 }
 
 TEST(PacketLayoutTest, SameGroupGivesTheSameBytesWhateverTheBufferHeld) {
-    std::mt19937 rng(test_seed(coding_test::kSeed));
+    SeededRng rng(kSeed);
     const Group g = random_group(rng);
     EncoderChain e;
     auto a = e.encode(g, 102400, 0x00);
@@ -213,9 +213,7 @@ TEST(ArrayEncoderTest, WaitsForAWholeGroupOfRows) {
 }
 
 TEST(CoefficientCoderTest, DecodersReturnTheGroupAndEndAtTheLastBit) {
-    const unsigned seed = test_seed(coding_test::kSeed);
-    SCOPED_TRACE(seed_note(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(kSeed);
     EncoderChain e;
     DecoderChain d;
     for (int round = 0; round < 6; ++round) {
@@ -234,7 +232,7 @@ TEST(CoefficientCoderTest, DecodersReturnTheGroupAndEndAtTheLastBit) {
 }
 
 TEST(CoefficientCoderTest, LoudGroupOutgrowsItsBufferAndStillDecodes) {
-    std::mt19937 rng(test_seed(coding_test::kSeed));
+    SeededRng rng(kSeed);
     Group g = random_group(rng);
     for (auto& s : g.spectra)
         for (int& x : s) x = uniform(rng, -4000, 4000);
@@ -257,9 +255,7 @@ void expect_residues(const std::vector<std::vector<int>>& rows, int n) {
 // buffer (the sanitizer build checks), ends, keeps residues in range and
 // reports a packet that was cut short.
 TEST(CoefficientCoderTest, DamagedPacketsDecodeSafely) {
-    const unsigned seed = test_seed(coding_test::kSeed);
-    SCOPED_TRACE(seed_note(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(kSeed);
     EncoderChain e;
     DecoderChain d;
     for (int round = 0; round < 40; ++round) {

@@ -17,10 +17,7 @@ namespace x91 {
 
 namespace {
 
-using coding_test::bit_string;
-using coding_test::random_packet;
-using coding_test::scratch_packet;
-using coding_test::uniform;
+using namespace coding_test;
 
 std::string rng_codeword(int n, int v) {
     auto p = scratch_packet(8);
@@ -82,9 +79,7 @@ TEST(RangeNumberTest, EveryValueRoundTripsInTheFewestBits) {
 }
 
 TEST(RangeNumberTest, LargeRangesRoundTrip) {
-    const unsigned seed = test_seed(coding_test::kSeed);
-    SCOPED_TRACE(seed_note(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(kSeed);
     auto p = scratch_packet(64);
     for (int i = 0; i < 20000; ++i) {
         const int n = uniform(rng, 2, INT_MAX);
@@ -175,9 +170,7 @@ TEST(KnownSetTest, MedianSplitWritesTheMiddleElementFirst) {
 }
 
 TEST(KnownSetTest, RandomSetsRoundTrip) {
-    const unsigned seed = test_seed(coding_test::kSeed);
-    SCOPED_TRACE(seed_note(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(kSeed);
     for (const SetCoder& coder : kSetCoders) {
         SCOPED_TRACE(coder.name);
         for (int round = 0; round < 400; ++round) {
@@ -201,9 +194,7 @@ TEST(KnownSetTest, RandomSetsRoundTrip) {
 }
 
 TEST(KnownSetTest, ForeignBitsGiveIncreasingSetsInRange) {
-    const unsigned seed = test_seed(coding_test::kSeed);
-    SCOPED_TRACE(seed_note(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(kSeed);
     for (const SetCoder& coder : kSetCoders) {
         SCOPED_TRACE(coder.name);
         for (int round = 0; round < 300; ++round) {
@@ -234,9 +225,7 @@ TEST(BoundedSequenceTest, SingleValueOrZeroTotalCostsNothing) {
 }
 
 TEST(BoundedSequenceTest, RandomSequencesRoundTrip) {
-    const unsigned seed = test_seed(coding_test::kSeed);
-    SCOPED_TRACE(seed_note(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(kSeed);
     for (int round = 0; round < 500; ++round) {
         const int k = uniform(rng, 1, 600), M = uniform(rng, 0, round % 2 ? 1 : 40);
         std::vector<int> v(k);
@@ -268,17 +257,12 @@ void reference_read_n0_seq(da_BinReader& r, int* v, int M, int k, int S) {
 }
 
 TEST(BoundedSequenceTest, ForeignBitsAndTotalsGiveValuesInBounds) {
-    const unsigned seed = test_seed(coding_test::kSeed);
-    SCOPED_TRACE(seed_note(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(kSeed);
     for (int round = 0; round < 300; ++round) {
         const int k = uniform(rng, 1, 600), M = uniform(rng, 0, 31);
         const int S = uniform(rng, -100, M * k + 100);
         const int bytes = uniform(rng, 0, 200);
-        const std::uint32_t state = static_cast<std::uint32_t>(rng());
-        std::mt19937 same_a(state), same_b(state);
-        auto p = random_packet(same_a, bytes);
-        auto q = random_packet(same_b, bytes);
+        auto [p, q] = twin_random_packets(rng, bytes);
         da_BinReader r(*p), r_theirs(*q);
         std::vector<int> out(k), theirs(k);
         read_n0_seq(r, out.data(), M, k, S);
@@ -294,9 +278,7 @@ TEST(BoundedSequenceTest, ForeignBitsAndTotalsGiveValuesInBounds) {
 }
 
 TEST(UnboundedNumberTest, RoundTripsIncludingLargeValues) {
-    const unsigned seed = test_seed(coding_test::kSeed);
-    SCOPED_TRACE(seed_note(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(kSeed);
     auto p = scratch_packet(256);
     for (int i = 0; i < 3000; ++i) {
         const int m = uniform(rng, 1, i % 3 ? 9 : 100000);
@@ -328,9 +310,7 @@ TEST(UnboundedNumberTest, EndsAtTheEndOfForeignBits) {
 }
 
 TEST(StarsAndBarsTest, RoundTripsWithEitherSetCoder) {
-    const unsigned seed = test_seed(coding_test::kSeed);
-    SCOPED_TRACE(seed_note(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(kSeed);
     for (const SetCoder& coder : kSetCoders) {
         SCOPED_TRACE(coder.name);
         for (int round = 0; round < 300; ++round) {
@@ -353,9 +333,7 @@ TEST(StarsAndBarsTest, RoundTripsWithEitherSetCoder) {
 }
 
 TEST(StarsAndBarsTest, ForeignBitsGiveNonNegativeValuesWithTheTotal) {
-    const unsigned seed = test_seed(coding_test::kSeed);
-    SCOPED_TRACE(seed_note(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(kSeed);
     for (int round = 0; round < 200; ++round) {
         const int k = uniform(rng, 1, 300), S = uniform(rng, 0, 2000);
         auto p = random_packet(rng, uniform(rng, 0, 100));
@@ -380,9 +358,7 @@ void reference_write_set(da_BinWriter& w, const int* p, int lo, int hi, int k) {
 }
 
 TEST(KnownSetTest, MedianSplitsMatchTheRecursionBitForBit) {
-    const unsigned seed = test_seed(coding_test::kSeed);
-    SCOPED_TRACE(seed_note(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(kSeed);
     for (int round = 0; round < 300; ++round) {
         const int lo = uniform(rng, -50, 50);
         const int n = uniform(rng, 1, round < 100 ? 16 : 2000);
@@ -401,10 +377,7 @@ TEST(KnownSetTest, MedianSplitsMatchTheRecursionBitForBit) {
         const int k_read = uniform(rng, 0, n + 3);
         // Two packets with the same bytes: running past the end marks each.
         const int bytes = uniform(rng, 0, 300);
-        const std::uint32_t state = static_cast<std::uint32_t>(rng());
-        std::mt19937 same_a(state), same_b(state);
-        auto bits_ours = random_packet(same_a, bytes);
-        auto bits_theirs = random_packet(same_b, bytes);
+        auto [bits_ours, bits_theirs] = twin_random_packets(rng, bytes);
         std::vector<int> out_ours(k_read, -7), out_theirs(k_read, -7);
         da_BinReader r_ours(*bits_ours), r_theirs(*bits_theirs);
         read_known_set_1(r_ours, out_ours.data(), lo, lo + n - 1, k_read);

@@ -12,10 +12,7 @@ namespace x91 {
 
 namespace {
 
-using coding_test::bit_string;
-using coding_test::random_packet;
-using coding_test::scratch_packet;
-using coding_test::uniform;
+using namespace coding_test;
 
 da_IntMatrix constant_matrix(int rows, int cols, int c) {
     std::vector<int> seq(rows * cols, c);
@@ -133,9 +130,7 @@ std::vector<int> test_matrix(std::mt19937& rng, int rows, int cols, int n) {
 }
 
 TEST(MatrixCodeTest, EveryCodeRoundTripsOverShapesAndModuli) {
-    const unsigned seed = test_seed(coding_test::kSeed);
-    SCOPED_TRACE(seed_note(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(kSeed);
     using Writer = void (*)(da_BinWriter&, da_IntMatrix&, int);
     using Reader = std::unique_ptr<da_IntMatrix> (*)(da_BinReader&, int, int, int);
     const std::pair<Writer, Reader> codes[] = {{znmatrix_write0, znmatrix_read0},
@@ -168,9 +163,7 @@ TEST(MatrixCodeTest, EveryCodeRoundTripsOverShapesAndModuli) {
 // The variant choice rests on counted lengths: each count must be exactly the
 // length znseq_write2 produces, or the file would change.
 TEST(MatrixCodeTest, CountedLengthIsTheWrittenLength) {
-    const unsigned seed = test_seed(coding_test::kSeed);
-    SCOPED_TRACE(seed_note(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(kSeed);
     for (int round = 0; round < 500; ++round) {
         const int rows = uniform(rng, 0, 17), cols = uniform(rng, 0, 33);
         const int n = uniform(rng, 0, 3) ? 32 : uniform(rng, 1, 300);
@@ -187,9 +180,7 @@ TEST(MatrixCodeTest, CountedLengthIsTheWrittenLength) {
 }
 
 TEST(MatrixCodeTest, ForeignBitsGiveAMatrixOfResidues) {
-    const unsigned seed = test_seed(coding_test::kSeed);
-    SCOPED_TRACE(seed_note(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(kSeed);
     for (int round = 0; round < 300; ++round) {
         const int n = uniform(rng, 1, 32);
         auto p = random_packet(rng, uniform(rng, 0, 80));

@@ -10,9 +10,7 @@ namespace x91 {
 
 namespace {
 
-using coding_test::random_packet;
-using coding_test::scratch_packet;
-using coding_test::uniform;
+using namespace coding_test;
 
 TEST(ResidueTest, AddWrapsIntoTheRing) {
     int x = 0;
@@ -66,9 +64,7 @@ const SeqCode kSeqCodes[] = {{"znseq0", znseq_write0, znseq_read0},
                              {"znseq2", znseq_write2, znseq_read2}};
 
 TEST(ResidueSequenceTest, RandomSequencesRoundTrip) {
-    const unsigned seed = test_seed(coding_test::kSeed);
-    SCOPED_TRACE(seed_note(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(kSeed);
     for (const SeqCode& code : kSeqCodes) {
         SCOPED_TRACE(code.name);
         for (int round = 0; round < 300; ++round) {
@@ -102,9 +98,7 @@ TEST(ResidueSequenceTest, TotalComesFirstThenTheSplit) {
 }
 
 TEST(ResidueSequenceTest, ForeignBitsGiveResidues) {
-    const unsigned seed = test_seed(coding_test::kSeed);
-    SCOPED_TRACE(seed_note(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(kSeed);
     for (int round = 0; round < 300; ++round) {
         const SeqCode& code = kSeqCodes[round % 3];
         const int n = uniform(rng, 1, 64), k = uniform(rng, 0, 520);

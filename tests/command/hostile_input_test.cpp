@@ -172,9 +172,7 @@ TEST(HostileX91Test, CutAtEveryOffsetIsRefusedOrDecodedAsFarAsItGoes) {
 TEST(HostileX91Test, FlippedBitsNeverCrashAndKeepTheFraming) {
     const Bytes& whole = two_packet_file();
     ASSERT_GT(whole.size(), kHeader + 8) << "the encode this starts from failed";
-    const std::uint32_t seed = test_seed(20240601);
-    SCOPED_TRACE(seed_note(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(20240601);
     // Every bit of the header, and a sample of the packets' bits and counts.
     std::vector<std::size_t> bits;
     for (std::size_t b = 24; b < kHeader * 8; ++b) bits.push_back(b);

@@ -82,9 +82,7 @@ std::vector<double> closed_form(const std::vector<float>& x, int channel, const 
 }
 
 TEST(MdcstTest, ForwardMatchesClosedForm) {
-    const auto seed = test_seed(dsp_test::kSeed);
-    SCOPED_TRACE(seed_note(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(dsp_test::kSeed);
     for (const Size& s : sizes) {
         SCOPED_TRACE("M = " + std::to_string(s.m));
         const auto x = dsp_test::random_floats(rng, static_cast<std::size_t>(2 * s.m));
@@ -102,7 +100,7 @@ TEST(MdcstTest, ForwardMatchesClosedForm) {
 }
 
 TEST(MdcstTest, RealFrameGivesEmptySecondSpectrumAndSwapSwaps) {
-    std::mt19937 rng(test_seed(dsp_test::kSeed));
+    SeededRng rng(dsp_test::kSeed);
     for (const Size& s : sizes) {
         auto x = dsp_test::random_floats(rng, static_cast<std::size_t>(2 * s.m));
         std::vector<float> a(static_cast<std::size_t>(s.m)), b(a.size()), a2(a.size()),
@@ -125,9 +123,7 @@ TEST(MdcstTest, RealFrameGivesEmptySecondSpectrumAndSwapSwaps) {
 }
 
 TEST(MdcstTest, InverseOfForwardIsWindowSquaredTimesInput) {
-    const auto seed = test_seed(dsp_test::kSeed);
-    SCOPED_TRACE(seed_note(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(dsp_test::kSeed);
     for (const Size& s : sizes) {
         const auto x = dsp_test::random_floats(rng, static_cast<std::size_t>(2 * s.m));
         std::vector<float> a(static_cast<std::size_t>(s.m)), b(a.size()), y(x.size());
@@ -145,9 +141,7 @@ TEST(MdcstTest, InverseOfForwardIsWindowSquaredTimesInput) {
 // Three blocks s0 s1 s2 in two frames; only c = √2·Re X is kept and fed back
 // as (√2·c, 0); overlap-adding the two outputs must rebuild s1.
 TEST(MdcstTest, OverlapAddOfRealPartsRebuildsSharedBlock) {
-    const auto seed = test_seed(dsp_test::kSeed);
-    SCOPED_TRACE(seed_note(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(dsp_test::kSeed);
     for (const Size& s : sizes) {
         const int n_lines = s.m / 2;
         const auto sig = dsp_test::random_floats(rng, static_cast<std::size_t>(2 * 3 * n_lines));
@@ -175,7 +169,7 @@ TEST(MdcstTest, OverlapAddOfRealPartsRebuildsSharedBlock) {
 }
 
 TEST(MdcstTest, SeparateAndCombineAreInverse) {
-    std::mt19937 rng(test_seed(dsp_test::kSeed));
+    SeededRng rng(dsp_test::kSeed);
     const int m = 12;
     const auto v = dsp_test::random_floats(rng, 2 * m);
     std::vector<float> a(m), b(m), z(2 * m);
@@ -209,7 +203,7 @@ namespace {
 // Scratch is per call, tables are shared read only: transforms on several
 // threads at once give exactly the single-threaded results.
 TEST(MdcstTest, ConcurrentCallsMatchSingleThreadedResults) {
-    std::mt19937 rng(test_seed(dsp_test::kSeed));
+    SeededRng rng(dsp_test::kSeed);
     std::vector<std::vector<float>> inputs, expected;
     for (int t = 0; t < 2; ++t) {
         inputs.push_back(dsp_test::random_floats(rng, 2 * 1764));

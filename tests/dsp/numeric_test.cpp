@@ -102,9 +102,7 @@ TEST(ArrayReductionTest, Reductions) {
 // The magnitudes may be taken several at a time; the sum must still be
 // sqrt(x²) added in index order, bit for bit, tiny, huge and NaN values too.
 TEST(ArrayReductionTest, AmplitudeIsTheIndexOrderSumOfSquareRootedSquares) {
-    const std::uint32_t seed = test_seed(dsp_test::kSeed);
-    SCOPED_TRACE(seed_note(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(dsp_test::kSeed);
     std::uniform_real_distribution<float> mantissa(-1.0f, 1.0f);
     std::uniform_int_distribution<int> exponent(-70, 70);
     for (int count = 0; count < 70; ++count) {

@@ -94,9 +94,7 @@ TEST(CddaMdcstTest, SilenceGivesTwoZeroSpectraOfPaddedLength) {
 }
 
 TEST(CddaMdcstTest, ChainWithAllLinesReturnsInputOneBlockLate) {
-    const auto seed = test_seed(dsp_test::kSeed);
-    SCOPED_TRACE(seed_note(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(dsp_test::kSeed);
     std::uniform_int_distribution<int> sample(-32768, 32767);
     Chain chain(882);
     Block previous(1764, 0);

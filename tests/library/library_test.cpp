@@ -110,11 +110,9 @@ TEST_F(LibraryTest, QualityRescalesTheTwoSettings) {
 }
 
 TEST_F(LibraryTest, PiecesOfAnySizeGiveTheSameFile) {
-    const std::uint32_t seed = test_seed(12345);
-    SCOPED_TRACE(seed_note(seed));
+    SeededRng rng(12345);
     const Pcm pcm = music_like_signal(3 * 14112 + 333, 8);
     const Bytes whole = encode(pcm, {});
-    std::mt19937 rng(seed);
     std::vector<std::size_t> pieces;
     for (int k = 0; k < 50; ++k)
         pieces.push_back(std::uniform_int_distribution<std::size_t>(0, 3000)(rng));

@@ -121,9 +121,7 @@ TEST(KthLargestTest, SmallSets) {
 }
 
 TEST(KthLargestTest, MatchesSortOnRandomSets) {
-    const std::uint32_t seed = test_seed(555);
-    SCOPED_TRACE(seed_note(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(555);
     std::uniform_int_distribution<int> size(1, 60);
     std::uniform_int_distribution<int> small(-5, 5);
     std::normal_distribution<float> g(0.0f, 100.0f);

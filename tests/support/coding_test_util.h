@@ -5,6 +5,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <utility>
 
 #include "framework/bit_stream.h"
 #include "support/test_seed.h"
@@ -36,6 +37,14 @@ inline std::unique_ptr<da_BinRWBase> random_packet(std::mt19937& rng, int bytes)
     auto* buf = new unsigned char[bytes > 0 ? bytes : 1];
     for (int i = 0; i < bytes; ++i) buf[i] = static_cast<unsigned char>(rng());
     return std::make_unique<da_BinRWBase>(buf, bytes, true);
+}
+
+// Two packets of the same random bytes, for two readers side by side.
+inline std::pair<std::unique_ptr<da_BinRWBase>, std::unique_ptr<da_BinRWBase>> twin_random_packets(
+    std::mt19937& rng, int bytes) {
+    const std::uint32_t state = static_cast<std::uint32_t>(rng());
+    std::mt19937 same_a(state), same_b(state);
+    return {random_packet(same_a, bytes), random_packet(same_b, bytes)};
 }
 
 // The bits from position from to to, as '0'/'1' characters in stream order.
