@@ -5,6 +5,7 @@
 // file behind.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cfloat>
 #include <climits>
 #include <cmath>
@@ -211,12 +212,6 @@ struct FieldValue {
     std::uint32_t bits;
 };
 
-std::uint32_t float_bits(float f) {
-    std::uint32_t b;
-    std::memcpy(&b, &f, sizeof b);
-    return b;
-}
-
 TEST(HostileX91Test, HeaderFieldsAtTheirExtremesAreRefusedOrDecodedSafely) {
     const struct {
         std::size_t offset;
@@ -241,7 +236,7 @@ TEST(HostileX91Test, HeaderFieldsAtTheirExtremesAreRefusedOrDecodedSafely) {
             cases.push_back({f.offset, f.field, false, v});
     for (const auto& f : reals)
         for (float v : {0.0f, -1.0f, std::nanf(""), INFINITY, -INFINITY, FLT_MAX, 1e-45f})
-            cases.push_back({f.offset, f.field, true, float_bits(v)});
+            cases.push_back({f.offset, f.field, true, std::bit_cast<std::uint32_t>(v)});
 
     const Bytes& whole = one_packet_file();
 
