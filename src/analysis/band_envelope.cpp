@@ -57,6 +57,21 @@ typedef float f32x8 __attribute__((vector_size(32)));
 typedef int i32x8 __attribute__((vector_size(32)));
 #endif
 
+// share_of for lines from .. count − 1, after `runs` run starts found before
+// them; closes the list of run starts with count and returns their number.
+int shares_by_line(const float* itab, int from, int count, int bands, int runs, int* slot,
+                   float* lower, float* upper, int* starts) {
+    for (int i = from; i < count; ++i) {
+        const Share s = share_of(itab[i], bands);
+        slot[i] = s.slot;
+        lower[i] = s.lower;
+        upper[i] = s.w;
+        if (i > 0 && slot[i] != slot[i - 1]) starts[runs++] = i;
+    }
+    starts[runs] = count;
+    return runs;
+}
+
 // share_of for a whole table, eight lines at a time where vector types exist.
 // A position p in [0, bands + 1) has floor(p) in 0 .. bands, and its
 // truncation is its floor; outside positions take the pinned shares. `top` is
@@ -102,15 +117,7 @@ ENV_DISPATCH int shares_of(const float* itab, int count, int bands, [[maybe_unus
             if (slot[j] != slot[j - 1]) starts[runs++] = j;
     }
 #endif
-    for (; i < count; ++i) {
-        const Share s = share_of(itab[i], bands);
-        slot[i] = s.slot;
-        lower[i] = s.lower;
-        upper[i] = s.w;
-        if (i > 0 && slot[i] != slot[i - 1]) starts[runs++] = i;
-    }
-    starts[runs] = count;
-    return runs;
+    return shares_by_line(itab, i, count, bands, runs, slot, lower, upper, starts);
 }
 
 }  // namespace
@@ -363,15 +370,8 @@ void env_Shares::prepare(const float* itab, int line_count, int band_count) {
                   upper.data(), run_starts.data());
         return;
     }
-    int runs = 0;
-    for (int i = 0; i < count; ++i) {
-        const Share s = share_of(itab[i], bands);
-        slot[i] = s.slot;
-        lower[i] = s.lower;
-        upper[i] = s.w;
-        if (i > 0 && slot[i] != slot[i - 1]) run_starts[runs++] = i;
-    }
-    run_starts[runs] = count;
+    shares_by_line(itab, 0, count, bands, 0, slot.data(), lower.data(), upper.data(),
+                   run_starts.data());
 }
 
 void env_iweights_to(const env_Shares& shares, float* weights, float* slots) {
