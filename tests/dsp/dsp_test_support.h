@@ -12,7 +12,7 @@ namespace x91 {
 
 namespace dsp_test {
 
-// The default seed of the transform tests (see test_seed).
+// The default seed of the transform tests (see SeededRng).
 inline constexpr std::uint32_t kSeed = 91u;
 
 // n floats uniformly in [-1, 1).

@@ -14,7 +14,7 @@ namespace x91 {
 
 namespace coding_test {
 
-// The default seed of the coding tests (see test_seed).
+// The default seed of the coding tests (see SeededRng).
 inline constexpr std::uint32_t kSeed = 20240611u;
 
 // An owning packet over a buffer of the given size, filled with a pattern so
