@@ -51,72 +51,26 @@ Share share_of(float position, int bands) {
     return {0, 0.0f, 1.0f};
 }
 
-// Adds each line's shares (scaled by values[i], or 1 without values) into
-// slots[0 .. bands + 1], then folds the two outer slots into the first and the
-// last band: lines below the first centre or above the last count fully there.
-// The two slots in use are kept in registers while consecutive lines share
-// them; every slot still receives the same additions in line order.
-template <typename ShareOf, typename Value>
-void accumulate(int count, int bands, ShareOf share, Value value, float* slots) {
-    for (int j = 0; j < bands + 2; ++j) slots[j] = 0.0f;
-    if (count <= 0) return fold_outer(bands, slots);
-    int k = share(0).slot;
-    float lo_acc = 0.0f;
-    float hi_acc = 0.0f;
-    for (int i = 0; i < count; ++i) {
-        const Share s = share(i);
-        if (s.slot != k) {
-            slots[k] = lo_acc;
-            slots[k + 1] = hi_acc;
-            k = s.slot;
-            lo_acc = slots[k];
-            hi_acc = slots[k + 1];
-        }
-        const float v = value(i);
-        lo_acc += s.lower * v;
-        hi_acc += s.w * v;
-    }
-    slots[k] = lo_acc;
-    slots[k + 1] = hi_acc;
-    fold_outer(bands, slots);
-}
-
-// Lines without values contribute their bare shares.
-struct Unit {
-    float operator()(int) const { return 1.0f; }
-};
-
-struct Values {
-    const float* v;
-    float operator()(int i) const { return v[i]; }
-};
-
-struct FromTable {
-    const float* itab;
-    int bands;
-    Share operator()(int i) const { return share_of(itab[i], bands); }
-};
-
-// The line's interpolation between its two slots.
-template <typename ShareOf>
-void interpolate(int count, int bands, ShareOf share, const float* lowres, float* out,
-                 float* slots) {
-    // Outer slots repeat the end bands, so lines beyond the first or last
-    // centre take that band's value.
-    ra_copy(lowres, slots + 1, bands);
-    slots[0] = lowres[0];
-    slots[bands + 1] = lowres[bands - 1];
-    for (int i = 0; i < count; ++i) {
-        const Share s = share(i);
-        out[i] = s.lower * slots[s.slot] + s.w * slots[s.slot + 1];
-    }
-}
-
 #if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__)
 #define ENV_LANES 1
 typedef float f32x8 __attribute__((vector_size(32)));
 typedef int i32x8 __attribute__((vector_size(32)));
 #endif
+
+// share_of for lines from .. count − 1, after `runs` run starts found before
+// them; closes the list of run starts with count and returns their number.
+int shares_by_line(const float* itab, int from, int count, int bands, int runs, int* slot,
+                   float* lower, float* upper, int* starts) {
+    for (int i = from; i < count; ++i) {
+        const Share s = share_of(itab[i], bands);
+        slot[i] = s.slot;
+        lower[i] = s.lower;
+        upper[i] = s.w;
+        if (i > 0 && slot[i] != slot[i - 1]) starts[runs++] = i;
+    }
+    starts[runs] = count;
+    return runs;
+}
 
 // share_of for a whole table, eight lines at a time where vector types exist.
 // A position p in [0, bands + 1) has floor(p) in 0 .. bands, and its
@@ -163,15 +117,7 @@ ENV_DISPATCH int shares_of(const float* itab, int count, int bands, [[maybe_unus
             if (slot[j] != slot[j - 1]) starts[runs++] = j;
     }
 #endif
-    for (; i < count; ++i) {
-        const Share s = share_of(itab[i], bands);
-        slot[i] = s.slot;
-        lower[i] = s.lower;
-        upper[i] = s.w;
-        if (i > 0 && slot[i] != slot[i - 1]) starts[runs++] = i;
-    }
-    starts[runs] = count;
-    return runs;
+    return shares_by_line(itab, i, count, bands, runs, slot, lower, upper, starts);
 }
 
 }  // namespace
@@ -220,12 +166,13 @@ ENV_DISPATCH void share_products(int count, const float* lower, const float* upp
     }
 }
 
-// accumulate for prepared shares and values. The products are formed in
-// blocks ahead of the sums, and the sums run over whole runs of lines that
-// share their slots; every slot still receives the same additions in line
-// order.
-// Without values the lines add their bare shares (a product with 1 would not
-// change them).
+// Adds each line's shares (scaled by values[i], or bare without values: a
+// product with 1 would not change them) into slots[0 .. bands + 1], then
+// folds the two outer slots into the first and the last band: lines below
+// the first centre or above the last count fully there. The products are
+// formed in blocks ahead of the sums, and the sums run over whole runs of
+// lines that share their slots; every slot still receives the same additions
+// in line order.
 template <bool kValues>
 void accumulate_runs(const env_Shares& shares, const float* values, float* slots) {
     const int count = shares.count;
@@ -286,12 +233,6 @@ std::vector<float> env_quad_itab(int count) {
     std::vector<float> t(count > 0 ? count : 0);
     for (int i = 0; i < count; ++i)
         t[i] = static_cast<float>(std::sqrt(static_cast<double>(line_centre(i))));
-    return t;
-}
-
-std::vector<float> env_log_itab(int count) {
-    std::vector<float> t(count > 0 ? count : 0);
-    for (int i = 0; i < count; ++i) t[i] = std::log10(line_centre(i));
     return t;
 }
 
@@ -415,22 +356,6 @@ void ra_copy(const float* src, float* dst, int count) {
     for (int i = 0; i < count; ++i) dst[i] = src[i];
 }
 
-void env_iweights_to(const float* itab, int count, int bands, float* weights, float* slots) {
-    accumulate(count, bands, FromTable{itab, bands}, Unit{}, slots);
-    ra_copy(slots + 1, weights, bands);
-}
-
-void env_lowres_to(const float* itab, int count, int bands, const float* weights,
-                   const float* values, float* out, float* slots) {
-    accumulate(count, bands, FromTable{itab, bands}, Values{values}, slots);
-    for (int j = 0; j < bands; ++j) out[j] = slots[j + 1] / weights[j];
-}
-
-void env_highres_to(const float* itab, int count, int bands, const float* lowres, float* out,
-                    float* slots) {
-    interpolate(count, bands, FromTable{itab, bands}, lowres, out, slots);
-}
-
 void env_Shares::prepare(const float* itab, int line_count, int band_count) {
     count = line_count > 0 ? line_count : 0;
     bands = band_count;
@@ -445,15 +370,8 @@ void env_Shares::prepare(const float* itab, int line_count, int band_count) {
                   upper.data(), run_starts.data());
         return;
     }
-    int runs = 0;
-    for (int i = 0; i < count; ++i) {
-        const Share s = share_of(itab[i], bands);
-        slot[i] = s.slot;
-        lower[i] = s.lower;
-        upper[i] = s.w;
-        if (i > 0 && slot[i] != slot[i - 1]) run_starts[runs++] = i;
-    }
-    run_starts[runs] = count;
+    shares_by_line(itab, 0, count, bands, 0, slot.data(), lower.data(), upper.data(),
+                   run_starts.data());
 }
 
 void env_iweights_to(const env_Shares& shares, float* weights, float* slots) {
@@ -469,7 +387,8 @@ void env_lowres_to(const env_Shares& shares, const float* weights, const float* 
 
 void env_highres_to(const env_Shares& shares, const float* lowres, float* out, float* slots) {
     const int bands = shares.bands;
-    // Outer slots repeat the end bands, as in interpolate.
+    // Outer slots repeat the end bands, so lines beyond the first or last
+    // centre take that band's value.
     ra_copy(lowres, slots + 1, bands);
     slots[0] = lowres[0];
     slots[bands + 1] = lowres[bands - 1];
@@ -497,47 +416,6 @@ void env_lowres_iter_to(const env_Shares& shares, const float* weights, const fl
         env_lowres_to(shares, weights, residual, update, slots);
         for (int j = 0; j < bands; ++j) out[j] = r_min(hi, r_max(lo, out[j] + update[j]));
     }
-}
-
-void env_lowres_iter_to(const float* itab, int count, int bands, const float* weights,
-                        const float* values, float lo, float hi, int iterations, float* out,
-                        env_Scratch& scratch) {
-    scratch.shares.prepare(itab, count, bands);
-    env_lowres_iter_to(scratch.shares, weights, values, lo, hi, iterations, out, scratch);
-}
-
-// --- allocating forms ----------------------------------------------------------
-
-std::vector<float> env_iweights(const float* itab, int count, int bands) {
-    if (bands <= 0) return {};
-    std::vector<float> slots(bands + 2), weights(bands);
-    env_iweights_to(itab, count, bands, weights.data(), slots.data());
-    return weights;
-}
-
-std::vector<float> env_lowres(const float* itab, int count, int bands, const float* weights,
-                              const float* values) {
-    if (bands <= 0) return {};
-    std::vector<float> slots(bands + 2), out(bands);
-    env_lowres_to(itab, count, bands, weights, values, out.data(), slots.data());
-    return out;
-}
-
-std::vector<float> env_highres(const float* itab, int count, int bands, const float* lowres) {
-    if (bands <= 0 || count <= 0) return std::vector<float>(count > 0 ? count : 0, 0.0f);
-    std::vector<float> slots(bands + 2), out(count);
-    env_highres_to(itab, count, bands, lowres, out.data(), slots.data());
-    return out;
-}
-
-std::vector<float> env_lowres_iter(const float* itab, int count, int bands, const float* weights,
-                                   const float* values, float lo, float hi, int iterations) {
-    if (bands <= 0) return {};
-    env_Scratch scratch(count, bands);
-    std::vector<float> out(bands);
-    env_lowres_iter_to(itab, count, bands, weights, values, lo, hi, iterations, out.data(),
-                       scratch);
-    return out;
 }
 
 }  // namespace x91

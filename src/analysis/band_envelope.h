@@ -21,7 +21,6 @@ namespace x91 {
 // Per-line scales, line i centred at 25·i + 12.5 Hz.
 std::vector<float> env_bark_itab(int count);  // Bark value of the centre
 std::vector<float> env_quad_itab(int count);  // square root of the centre (in double)
-std::vector<float> env_log_itab(int count);   // decimal logarithm of the centre
 
 // Affine rescale in place so that the first entry becomes a and the last b.
 // A table whose ends coincide (or that holds no finite scale) has no usable
@@ -38,31 +37,9 @@ float env_overlap(float t);
 
 void ra_copy(const float* src, float* dst, int count);
 
-// Band weights (bands values): the total share every band receives.
-std::vector<float> env_iweights(const float* itab, int count, int bands);
-// Weighted band means of per-line values (bands values).
-std::vector<float> env_lowres(const float* itab, int count, int bands, const float* weights,
-                              const float* values);
-// Per-line interpolation of band values (count values).
-std::vector<float> env_highres(const float* itab, int count, int bands, const float* lowres);
-// Band values clamped to [lo, hi] and refined `iterations` times so that
-// their interpolation fits the per-line values.
-std::vector<float> env_lowres_iter(const float* itab, int count, int bands, const float* weights,
-                                   const float* values, float lo, float hi, int iterations);
-
-// --- allocation-free forms for the per-frame modules -------------------------
-// `slots` must hold bands + 2 floats. Results are identical to the forms above.
-
-void env_iweights_to(const float* itab, int count, int bands, float* weights, float* slots);
-void env_lowres_to(const float* itab, int count, int bands, const float* weights,
-                   const float* values, float* out, float* slots);
-void env_highres_to(const float* itab, int count, int bands, const float* lowres, float* out,
-                    float* slots);
-
 // Every line's split between its two slots, worked out once per index table:
 // the envelope functions run several times per frame over the same table, and
-// the floor and smooth step are most of their cost. The shares are the very
-// values the per-line forms compute, so results do not change.
+// the floor and smooth step are most of their cost.
 struct env_Shares {
     void prepare(const float* itab, int count, int bands);
     int count = 0;
@@ -76,9 +53,13 @@ struct env_Shares {
     std::vector<int> run_starts;
 };
 
+// `slots` must hold bands + 2 floats.
+// Band weights (bands values): the total share every band receives.
 void env_iweights_to(const env_Shares& shares, float* weights, float* slots);
+// Weighted band means of per-line values (bands values).
 void env_lowres_to(const env_Shares& shares, const float* weights, const float* values, float* out,
                    float* slots);
+// Per-line interpolation of band values (count values).
 void env_highres_to(const env_Shares& shares, const float* lowres, float* out, float* slots);
 
 // Scratch for env_lowres_iter_to, sized once per module.
@@ -87,12 +68,11 @@ struct env_Scratch {
     std::vector<float> slots;     // bands + 2
     std::vector<float> residual;  // count
     std::vector<float> update;    // bands
-    env_Shares shares;            // for the forms that take a bare index table
+    env_Shares shares;            // for an index table that changes every frame
 };
 
-void env_lowres_iter_to(const float* itab, int count, int bands, const float* weights,
-                        const float* values, float lo, float hi, int iterations, float* out,
-                        env_Scratch& scratch);
+// Band values clamped to [lo, hi] and refined `iterations` times so that
+// their interpolation fits the per-line values.
 void env_lowres_iter_to(const env_Shares& shares, const float* weights, const float* values,
                         float lo, float hi, int iterations, float* out, env_Scratch& scratch);
 

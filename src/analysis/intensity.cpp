@@ -25,10 +25,11 @@ float intensity_amplitude(int index, const da_DIntensitySetup& setup) {
 }
 
 da_IntensityTables::da_IntensityTables(da_DGlobalSettings global, da_DIntensitySetup setup)
-    : index_table(env_quad_itab(global.lines)) {
+    : index_table(env_quad_itab(global.lines)), band_weights(setup.bands) {
     env_itable_arange(index_table.data(), global.lines, setup.bands, 1.0f);
-    band_weights = env_iweights(index_table.data(), global.lines, setup.bands);
     shares.prepare(index_table.data(), global.lines, setup.bands);
+    std::vector<float> slots(setup.bands + 2);
+    env_iweights_to(shares, band_weights.data(), slots.data());
 }
 
 da_IntensityMeasure::da_IntensityMeasure(const da_DGlobalSettings& global,

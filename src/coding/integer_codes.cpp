@@ -140,44 +140,6 @@ void read_known_set_1(da_BinReader& in, int* p, int lo, int hi, int k) {
     r.release();
 }
 
-void write_known_set_2(da_BinWriter& w, int const* p, int lo, int hi, int k) {
-    const int n = hi - lo + 1;
-    if (k <= 0 || k >= n) return;
-    if (k == 1) {
-        write_rng_num(w, n, p[0] - lo);
-        return;
-    }
-    const int h = n / 2;
-    const int dmin = std::max(0, k - (n - h));
-    const int dmax = std::min(k, h);
-    int c = 0;
-    while (c < k && p[c] < lo + h) ++c;
-    write_rng_num(w, dmax - dmin + 1, c - dmin);
-    write_known_set_2(w, p, lo, lo + h - 1, c);
-    write_known_set_2(w, p + c, lo + h, hi, k - c);
-}
-
-void read_known_set_2(da_BinReader& r, int* p, int lo, int hi, int k) {
-    const int n = hi - lo + 1;
-    if (k <= 0) return;
-    // A full range reads no bits (every split is forced); taking it whole
-    // also keeps an impossible k from recursing without end.
-    if (k >= n) {
-        fill_range(p, lo, hi, k);
-        return;
-    }
-    if (k == 1) {
-        p[0] = lo + read_rng_num(r, n);
-        return;
-    }
-    const int h = n / 2;
-    const int dmin = std::max(0, k - (n - h));
-    const int dmax = std::min(k, h);
-    const int c = dmin + read_rng_num(r, dmax - dmin + 1);
-    read_known_set_2(r, p, lo, lo + h - 1, c);
-    read_known_set_2(r, p + c, lo + h, hi, k - c);
-}
-
 // --- sequences with a known total -----------------------------------------------
 
 namespace {
@@ -280,60 +242,6 @@ void read_n0_seq(da_BinReader& in, int* v, int M, int k, int S) {
     read_n0_seq_within(r, v, M, k,
                        static_cast<int>(std::clamp(static_cast<long long>(S), 0LL, top)));
     r.release();
-}
-
-// --- unbounded numbers -------------------------------------------------------------
-
-void write_nat0_num(da_BinWriter& w, int m, int v) {
-    while (v > 0) {
-        const int d = (v - 1) % m + 1;
-        write_rng_num(w, m + 1, d);
-        v = (v - d) / m;
-    }
-    write_rng_num(w, m + 1, 0);
-}
-
-int read_nat0_num(da_BinReader& r, int m) {
-    // Digits come least significant first; the weight of the next digit is
-    // m^i. Past the packet's end the bits are zeros, which read as the digit
-    // m rather than the end digit, so the end of the bits ends the number.
-    long long value = 0, weight = 1;
-    for (;;) {
-        const int t = read_rng_num(r, m + 1);
-        if (t <= 0 || r.overran()) break;
-        if (weight <= INT_MAX)
-            value = std::min(value + t * weight, static_cast<long long>(INT_MAX));
-        weight = std::min(weight * m, static_cast<long long>(INT_MAX) + 1);
-    }
-    return static_cast<int>(value);
-}
-
-// --- stars and bars -----------------------------------------------------------------
-
-void write_n0_seq_v2(da_BinWriter& w, int const* v, int /*unused*/, int k, SetWriterFn set_coder) {
-    if (k <= 1) return;
-    std::vector<int> bars(k - 1);
-    int total = 0;
-    for (int i = 0; i < k - 1; ++i) {
-        total += v[i];
-        bars[i] = total + i;
-    }
-    total += v[k - 1];
-    set_coder(w, bars.data(), 0, total + k - 2, k - 1);
-}
-
-void read_n0_seq_v2(da_BinReader& r, int* v, int /*unused*/, int k, SetReaderFn set_coder, int S) {
-    if (k <= 0) return;
-    S = std::max(S, 0);
-    if (k == 1) {
-        v[0] = S;
-        return;
-    }
-    std::vector<int> bars(k - 1);
-    set_coder(r, bars.data(), 0, S + k - 2, k - 1);
-    v[0] = bars[0];
-    for (int i = 1; i < k - 1; ++i) v[i] = bars[i] - bars[i - 1] - 1;
-    v[k - 1] = S + k - 2 - bars[k - 2];
 }
 
 }  // namespace x91

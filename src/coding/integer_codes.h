@@ -176,11 +176,6 @@ void write_known_set_1(da_BinWriter& w, int const* p, int lo, int hi, int k);
 void write_known_set_1(da_BitBatch& w, int const* p, int lo, int hi, int k);
 void read_known_set_1(da_BinReader& r, int* p, int lo, int hi, int k);
 
-// The same set by halving the range: the count below the midpoint, then
-// each half.
-void write_known_set_2(da_BinWriter& w, int const* p, int lo, int hi, int k);
-void read_known_set_2(da_BinReader& r, int* p, int lo, int hi, int k);
-
 // k values in 0..M whose total S the reader knows, by splitting the total
 // between the two halves recursively. k <= 1 or S = 0 cost nothing.
 void write_n0_seq(da_BinWriter& w, int const* v, int M, int k);
@@ -188,16 +183,5 @@ void write_n0_seq(da_BinWriter& w, int const* v, int M, int k);
 long long n0_seq_bits(int const* v, int M, int k);
 // S outside 0..M*k is taken as the nearest total that is possible.
 void read_n0_seq(da_BinReader& r, int* v, int M, int k, int S);
-
-// An unbounded v >= 0 in bijective base m >= 1 (digits 1..m, least significant
-// first, each a range number over m+1 values), ended by a digit 0.
-void write_nat0_num(da_BinWriter& w, int m, int v);
-// Saturates at INT_MAX; stops at the end of the packet's bits.
-int read_nat0_num(da_BinReader& r, int m);
-
-// k values >= 0 with a total S the reader knows, as k-1 bar positions in
-// 0..S+k-2 coded by set_coder. The unused int is part of the interface.
-void write_n0_seq_v2(da_BinWriter& w, int const* v, int unused, int k, SetWriterFn set_coder);
-void read_n0_seq_v2(da_BinReader& r, int* v, int unused, int k, SetReaderFn set_coder, int S);
 
 }  // namespace x91

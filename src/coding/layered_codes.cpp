@@ -129,12 +129,15 @@ namespace layered_detail {
 #ifdef LAYER_LANES
 namespace {
 
-// For each 8-bit mask, the lanes whose bit is set, in order, then the rest.
-struct LaneOrder {
+// A byte for each of eight lanes under every 8-bit lane mask, built at
+// compile time.
+struct LaneTable {
     std::uint8_t lane[256][8];
 };
-constexpr LaneOrder make_lane_order() {
-    LaneOrder t{};
+
+// For each 8-bit mask, the lanes whose bit is set, in order, then the rest.
+constexpr LaneTable make_lane_order() {
+    LaneTable t{};
     for (int mask = 0; mask < 256; ++mask) {
         int out = 0;
         for (int lane = 0; lane < 8; ++lane)
@@ -144,7 +147,7 @@ constexpr LaneOrder make_lane_order() {
     }
     return t;
 }
-constexpr LaneOrder kLaneOrder = make_lane_order();
+constexpr LaneTable kLaneOrder = make_lane_order();
 
 }  // namespace
 
@@ -219,6 +222,18 @@ LAYER_DISPATCH int magnitudes(const int* v, int k, int* magnitude) {
     return smallest;
 }
 
+#ifdef LAYER_LANES
+namespace {
+
+// One bit per lane of eight values, set where the value is not zero.
+__attribute__((target("avx2"))) unsigned nonzero_lanes(__m256i x) {
+    const __m256i zero_lanes = _mm256_cmpeq_epi32(x, _mm256_setzero_si256());
+    return ~static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(zero_lanes))) & 0xFFu;
+}
+
+}  // namespace
+#endif
+
 // One bit per non-zero value of v, in order, 1 for negative. With AVX2,
 // eight values are tested at once and blocks of zeros are passed over; the
 // bits of a block go out together.
@@ -226,12 +241,9 @@ LAYER_DISPATCH int magnitudes(const int* v, int k, int* magnitude) {
 __attribute__((target("avx2"))) void sign_bits(da_BitBatch& batch, const int* v, int k) {
     da_BitBatch w = batch;
     int i = 0;
-    const __m256i zero = _mm256_setzero_si256();
     for (; i + 8 <= k; i += 8) {
         const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(v + i));
-        const unsigned nonzero = ~static_cast<unsigned>(_mm256_movemask_ps(
-                                     _mm256_castsi256_ps(_mm256_cmpeq_epi32(x, zero)))) &
-                                 0xFFu;
+        const unsigned nonzero = nonzero_lanes(x);
         if (nonzero == 0) continue;
         const unsigned negative = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(x)));
         int bits = 0, count = 0;
@@ -261,11 +273,8 @@ namespace {
 
 // For each mask of non-zero lanes: how far its bits are shifted down for
 // each lane, the first non-zero lane taking the highest; 32 for zero lanes.
-struct SignShifts {
-    std::uint8_t lane[256][8];
-};
-constexpr SignShifts make_sign_shifts() {
-    SignShifts t{};
+constexpr LaneTable make_sign_shifts() {
+    LaneTable t{};
     for (int mask = 0; mask < 256; ++mask) {
         const int count = __builtin_popcount(static_cast<unsigned>(mask));
         int rank = 0;
@@ -275,7 +284,7 @@ constexpr SignShifts make_sign_shifts() {
     }
     return t;
 }
-constexpr SignShifts kSignShifts = make_sign_shifts();
+constexpr LaneTable kSignShifts = make_sign_shifts();
 
 }  // namespace
 
@@ -286,9 +295,7 @@ __attribute__((target("avx2"))) void read_sign_bits(da_BitWindow& window, int* v
     const __m256i one = _mm256_set1_epi32(1);
     for (; i + 8 <= k; i += 8) {
         const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(v + i));
-        const unsigned nonzero = ~static_cast<unsigned>(_mm256_movemask_ps(
-                                     _mm256_castsi256_ps(_mm256_cmpeq_epi32(x, zero)))) &
-                                 0xFFu;
+        const unsigned nonzero = nonzero_lanes(x);
         if (nonzero == 0) continue;
         const int count = std::popcount(nonzero);
         const std::uint32_t bits = r.peek(count);

@@ -65,30 +65,6 @@ std::unique_ptr<da_IntMatrix> read_row_major(da_BinReader& r, int rows, int cols
 
 }  // namespace
 
-void znmatrix_write0(da_BinWriter& w, da_IntMatrix& m, int n) {
-    const std::vector<int> seq = m.get_as_seq();
-    znseq_write0(w, seq.data(), static_cast<int>(seq.size()), n);
-}
-
-std::unique_ptr<da_IntMatrix> znmatrix_read0(da_BinReader& r, int rows, int cols, int n) {
-    std::vector<int> seq(static_cast<std::size_t>(rows > 0 ? rows : 0) * (cols > 0 ? cols : 0));
-    znseq_read0(r, seq.data(), static_cast<int>(seq.size()), n);
-    return std::make_unique<da_IntMatrix>(seq.data(), rows, cols);
-}
-
-void znmatrix_write1(da_BinWriter& w, da_IntMatrix& m, int n) {
-    row_differences(m, n);
-    col_differences(m, n);
-    write_row_major(w, m, n);
-}
-
-std::unique_ptr<da_IntMatrix> znmatrix_read1(da_BinReader& r, int rows, int cols, int n) {
-    std::unique_ptr<da_IntMatrix> m = read_row_major(r, rows, cols, n);
-    undo_col_differences(*m, n);
-    undo_row_differences(*m, n);
-    return m;
-}
-
 int znmatrix_test_mcl(da_BinWriter& /*w*/, da_IntMatrix& m, int n) {
     const std::vector<int> seq = m.get_as_seq();
     return static_cast<int>(znseq_bits2(seq.data(), static_cast<int>(seq.size()), n));

@@ -9,15 +9,6 @@
 
 namespace x91 {
 
-// Row-major znseq_write0.
-void znmatrix_write0(da_BinWriter& w, da_IntMatrix& m, int n);
-std::unique_ptr<da_IntMatrix> znmatrix_read0(da_BinReader& r, int rows, int cols, int n);
-
-// Row differences, then column differences, then znseq_write2; m is left
-// holding the differences.
-void znmatrix_write1(da_BinWriter& w, da_IntMatrix& m, int n);
-std::unique_ptr<da_IntMatrix> znmatrix_read1(da_BinReader& r, int rows, int cols, int n);
-
 // Variant number as rng_num(4) (11 plain, 10 row differences, 01 column
 // differences, 00 both), then znseq_write2 of that variant. The variant is
 // chosen by the lengths of the four codes (znmatrix_test_mcl); ties go to

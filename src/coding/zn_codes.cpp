@@ -22,14 +22,6 @@ void zn_ntoz_bij(int* v, int k, int n) {
     for (int i = 0; i < k; ++i) v[i] = (v[i] & 1) ? n - (v[i] + 1) / 2 : v[i] / 2;
 }
 
-void znseq_write0(da_BinWriter& w, int const* v, int k, int n) {
-    for (int i = 0; i < k; ++i) write_rng_num(w, n, v[i]);
-}
-
-void znseq_read0(da_BinReader& r, int* v, int k, int n) {
-    for (int i = 0; i < k; ++i) v[i] = read_rng_num(r, n);
-}
-
 namespace {
 
 // Number of possible totals of k residues; no sequence that fits in memory

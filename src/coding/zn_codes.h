@@ -15,9 +15,6 @@ void zn_zton_bij(int* v, int k, int n);
 // Its inverse: odd t -> n - (t+1)/2, even t -> t/2.
 void zn_ntoz_bij(int* v, int k, int n);
 
-// Each value as a range number over n.
-void znseq_write0(da_BinWriter& w, int const* v, int k, int n);
-void znseq_read0(da_BinReader& r, int* v, int k, int n);
 // The total as a range number over k*(n-1)+1 values, then its split with
 // n0_seq under the bound n-1.
 void znseq_write1(da_BinWriter& w, int const* v, int k, int n);

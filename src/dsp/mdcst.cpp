@@ -60,7 +60,7 @@ X91_PASS void inverse(const FrameTables& t, const float* a, const float* b, floa
     constexpr int n = M / 2;
     const float* line = t.tw->line_f.data();
     const float* odd = t.tw->odd_i.data();
-    // The line twiddles, the combination into Z (as mdcst_combine_n does it)
+    // The line twiddles, the combination into Z (mdcst_combine_pair per line)
     // and the odd twiddles in one pass: each value takes the same operations
     // in the same order, without the intermediate arrays.
     float z[2 * M];
@@ -112,12 +112,6 @@ void mdcst_separate_n(const float* v, float* a, float* b, int m) {
         a[2 * i] = ar;
         a[2 * i + 1] = ai;
     }
-}
-
-void mdcst_combine_n(const float* a, const float* b, float* z, int m) {
-    const int n = m / 2;
-    for (int i = 0; i < n; ++i)
-        mdcst_combine_pair(a + 2 * i, b + 2 * i, z + 2 * i, z + 2 * (m - 1 - i));
 }
 
 void stereo_mdcst_1764(const float* x, float* a, float* b) {

@@ -23,10 +23,8 @@ void stereo_imdcst_112(const float* a, const float* b, float* y);
 // Splits the twiddled spectrum v of M values into the N = M/2 line values of
 // the two channels (any even m).
 void mdcst_separate_n(const float* v, float* a, float* b, int m);
-// Inverse of mdcst_separate_n: builds all M values of z from N lines of a and b.
-void mdcst_combine_n(const float* a, const float* b, float* z, int m);
 
-// One step of mdcst_combine_n, for line i of a and b: p = z[i] and
+// Inverse of mdcst_separate_n for line i of a and b: p = z[i] and
 // q = z[M − 1 − i]. The inverse transform takes it inside its twiddle pass.
 inline void mdcst_combine_pair(const float* a, const float* b, float* p, float* q) {
     const float ar = a[0], ai = a[1];

@@ -67,17 +67,11 @@ inline int r_floor(float x) {
 inline int r_round(float x) {
     return r_floor(x + 0.5f);
 }  // floor(x + 0.5): halves round upwards
-int energy_round(float x);
-float signed_pow(float x, float p);
 float freq_to_bark(float f);
 float db_to_amplify(float d);  // 2^(d/6): 6 level units per doubling
 float amplify_to_db(float a, float floor_db);
 
 // --- float arrays --------------------------------------------------------------
-float ra_sum(const float* values, int count);
-float ra_avg(const float* values, int count);
-float ra_max(const float* values, int count);
-float ra_energy(const float* values, int count);
 float ra_amplitude(const float* values, int count);
 
 // --- complex values: two floats, real part first -----------------------------

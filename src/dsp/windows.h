@@ -5,17 +5,10 @@
 namespace x91 {
 
 // Each generator returns a new float[n]; the caller delete[]s it.
-float* sine_window_n(int n);
-float* cosinsine_window_n(int n);
-float* vorbis_window_n(int n);
-float* cos3insine_window_n(int n);
 // sin((π/2)·(3t² − 2t³)) with t = (2i + 1)/n rising to the middle and
 // mirrored after it. Defined for even n.
 float* spline3insine_window_n(int n);
 // The codec's window: spline3insine_window_n.
 float* def_window_n(int n);
-// Reshapes a window in place: the outer quarters become √2·w², and the inner
-// quarters are recomputed to keep the window power complementary.
-void powering_window_n(float* w, int n);
 
 }  // namespace x91

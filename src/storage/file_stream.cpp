@@ -19,52 +19,82 @@ std::int64_t tell_or_zero(std::FILE* f) {
     return p < 0 ? 0 : static_cast<std::int64_t>(p);
 }
 
-// Seeks to the end and back to where we were; -1 when either seek fails.
-std::int64_t stream_size(std::FILE* f, std::int64_t here) {
-    if (fseeko(f, 0, SEEK_END) != 0) return -1;
-    off_t end = ftello(f);
-    if (end < 0) return -1;
-    if (fseeko(f, static_cast<off_t>(here), SEEK_SET) != 0) return -1;
-    return static_cast<std::int64_t>(end);
-}
-
-// An absolute seek; 0 on success, else the error to record.
-int seek_absolute(std::FILE* f, std::int64_t pos) {
-    if (pos < 0) return EINVAL;
-    return fseeko(f, static_cast<off_t>(pos), SEEK_SET) == 0 ? 0 : errno;
-}
-
 }  // namespace
 
-// --- FileReader -------------------------------------------------------------
+// --- FileSpace --------------------------------------------------------------
 
-FileReader::FileReader(const char* name) : file_(std::fopen(name, "rb")), owns_(true) {
-    if (file_ == nullptr) fail(errno);
-}
-
-FileReader::FileReader(std::FILE* stream) : file_(stream), owns_(false) {
+FileSpace::FileSpace(std::FILE* file, bool owns) : file_(file), owns_(owns) {
     if (file_ == nullptr) {
-        fail(EBADF);
+        fail(owns_ ? errno : EBADF);
     } else {
         pos_ = tell_or_zero(file_);
     }
 }
 
+void FileSpace::fail(int err) {
+    if (!failed_) error_ = err;
+    failed_ = true;
+}
+
+std::int64_t FileSpace::possition() {
+    return failed_ ? -1 : pos_;
+}
+
+std::int64_t FileSpace::seek(std::int64_t pos) {
+    if (failed_ || file_ == nullptr) {
+        fail(EBADF);
+        return -1;
+    }
+    if (seek_refused_) {
+        fail(ESPIPE);
+        return -1;
+    }
+    // On a writer the seek first hands buffered bytes to the system; a full
+    // disk may be reported here.
+    if (pos < 0) {
+        fail(EINVAL);
+        return -1;
+    }
+    if (fseeko(file_, static_cast<off_t>(pos), SEEK_SET) != 0) {
+        fail(errno);
+        return -1;
+    }
+    pos_ = pos;
+    return pos_;
+}
+
+// Seeks to the end and back to where we were.
+std::int64_t FileSpace::size() {
+    if (failed_ || file_ == nullptr) return -1;
+    if (seek_refused_) {
+        fail(ESPIPE);
+        return -1;
+    }
+    off_t end = -1;
+    if (fseeko(file_, 0, SEEK_END) != 0 || (end = ftello(file_)) < 0 ||
+        fseeko(file_, static_cast<off_t>(pos_), SEEK_SET) != 0) {
+        fail(errno);
+        return -1;
+    }
+    return static_cast<std::int64_t>(end);
+}
+
+// --- FileReader -------------------------------------------------------------
+
+FileReader::FileReader(const char* name) : FileSpace(std::fopen(name, "rb"), true) {}
+
+FileReader::FileReader(std::FILE* stream) : FileSpace(stream, false) {}
+
 FileReader::FileReader(std::FILE* stream, const char* taken, int n) : FileReader(stream) {
     if (n > 0) {
         taken_.assign(taken, static_cast<std::size_t>(n));
-        had_taken_ = true;
+        seek_refused_ = true;
         pos_ = std::max<std::int64_t>(0, pos_ - n);
     }
 }
 
 FileReader::~FileReader() {
     if (file_ != nullptr && owns_) std::fclose(file_);
-}
-
-void FileReader::fail(int err) {
-    if (!failed_) error_ = err;
-    failed_ = true;
 }
 
 int FileReader::read(char* buf, int n) {
@@ -91,12 +121,22 @@ int FileReader::read(char* buf, int n) {
 }
 
 bool FileReader::seekable() const {
-    if (file_ == nullptr || had_taken_) return false;
+    if (file_ == nullptr || seek_refused_) return false;
     const int fd = fileno(file_);
     return fd >= 0 && lseek(fd, 0, SEEK_CUR) >= 0;
 }
 
 std::int64_t FileReader::skip(std::int64_t n) {
+    if (failed_ || n <= 0) return 0;
+    if (seekable()) {
+        const std::int64_t end = size();
+        if (end < 0) return 0;
+        // n may be anything up to INT64_MAX ("the rest"), so no pos_ + n.
+        const std::int64_t passed = std::min(n, std::max<std::int64_t>(0, end - pos_));
+        if (seek(pos_ + passed) < 0) return 0;
+        if (passed < n) fail(0);
+        return passed;
+    }
     char scratch[4096];
     std::int64_t done = 0;
     while (done < n) {
@@ -108,57 +148,28 @@ std::int64_t FileReader::skip(std::int64_t n) {
     return done;
 }
 
-std::int64_t FileReader::possition() {
-    return failed_ ? -1 : pos_;
-}
-
-std::int64_t FileReader::seek(std::int64_t pos) {
-    if (failed_) return -1;
-    if (had_taken_) {
-        // The taken bytes are no longer in the stream to seek back to.
-        fail(ESPIPE);
-        return -1;
+bool FileReader::at_end() {
+    if (failed_) return true;
+    if (taken_next_ < taken_.size()) return false;
+    // One byte of look-ahead, handed back to the stream at once.
+    errno = 0;
+    const int next = std::getc(file_);
+    if (next == EOF) {
+        if (std::ferror(file_)) fail(errno);
+        return true;
     }
-    if (const int err = seek_absolute(file_, pos); err != 0) {
-        fail(err);
-        return -1;
-    }
-    pos_ = pos;
-    return pos_;
-}
-
-std::int64_t FileReader::size() {
-    if (failed_) return -1;
-    if (had_taken_) {
-        fail(ESPIPE);
-        return -1;
-    }
-    std::int64_t s = stream_size(file_, pos_);
-    if (s < 0) fail(errno);
-    return s;
+    std::ungetc(next, file_);
+    return false;
 }
 
 // --- FileWriter -------------------------------------------------------------
 
-FileWriter::FileWriter(const char* name) : file_(std::fopen(name, "wb")), owns_(true) {
-    if (file_ == nullptr) fail(errno);
-}
+FileWriter::FileWriter(const char* name) : FileSpace(std::fopen(name, "wb"), true) {}
 
-FileWriter::FileWriter(std::FILE* stream) : file_(stream), owns_(false) {
-    if (file_ == nullptr) {
-        fail(EBADF);
-    } else {
-        pos_ = tell_or_zero(file_);
-    }
-}
+FileWriter::FileWriter(std::FILE* stream) : FileSpace(stream, false) {}
 
 FileWriter::~FileWriter() {
     close();
-}
-
-void FileWriter::fail(int err) {
-    if (!failed_) error_ = err;
-    failed_ = true;
 }
 
 int FileWriter::write(const char* buf, int n) {
@@ -171,32 +182,6 @@ int FileWriter::write(const char* buf, int n) {
     pos_ += static_cast<std::int64_t>(put);
     if (put < static_cast<std::size_t>(n)) fail(errno);
     return static_cast<int>(put);
-}
-
-std::int64_t FileWriter::possition() {
-    return failed_ ? -1 : pos_;
-}
-
-std::int64_t FileWriter::seek(std::int64_t pos) {
-    if (failed_ || file_ == nullptr) {
-        fail(EBADF);
-        return -1;
-    }
-    // The seek first hands buffered bytes to the system; a full disk may be
-    // reported here.
-    if (const int err = seek_absolute(file_, pos); err != 0) {
-        fail(err);
-        return -1;
-    }
-    pos_ = pos;
-    return pos_;
-}
-
-std::int64_t FileWriter::size() {
-    if (failed_ || file_ == nullptr) return -1;
-    std::int64_t s = stream_size(file_, pos_);
-    if (s < 0) fail(errno);
-    return s;
 }
 
 bool FileWriter::close() {

@@ -9,11 +9,44 @@
 
 namespace x91 {
 
-// Failure is sticky: after the first failed open, short read, failed write,
-// flush or seek, the object stays failed, every position reads -1 and further
-// transfers move nothing. Both classes track the position themselves, so
-// possition() also works on streams that cannot seek.
-class FileReader final : public StorageReader {
+// The part FileReader and FileWriter share: the stdio stream, its position
+// and its failure state. Failure is sticky: after the first failed open,
+// short read, failed write, flush or seek, the object stays failed, every
+// position reads -1 and further transfers move nothing. The position is
+// tracked here rather than asked of the stream, so possition() also works
+// on streams that cannot seek.
+class FileSpace : public virtual StorageSpace {
+  public:
+    std::int64_t possition() override;
+    std::int64_t seek(std::int64_t pos) override;
+    std::int64_t size() override;
+
+    bool operator!() const { return failed_; }
+    // Non-null while the stream has not failed: the condition of read loops.
+    operator void*() const { return failed_ ? nullptr : const_cast<FileSpace*>(this); }
+
+    // errno of the first failure, 0 if none or if it was the end of the file.
+    int error() const { return error_; }
+
+  protected:
+    // Takes a stream just opened (owned) or lent by the caller; a null stream
+    // leaves the object failed, with errno of the open when it was owned.
+    FileSpace(std::FILE* file, bool owns);
+    ~FileSpace() = default;
+
+    void fail(int err);
+
+    std::FILE* file_ = nullptr;
+    bool owns_ = false;
+    // Set when bytes were taken from the stream before it was handed over:
+    // they are no longer in it to seek back to.
+    bool seek_refused_ = false;
+    bool failed_ = false;
+    int error_ = 0;
+    std::int64_t pos_ = 0;
+};
+
+class FileReader final : public StorageReader, public FileSpace {
   public:
     // Opens name for reading raw bytes; a failed open leaves the reader failed.
     explicit FileReader(const char* name);
@@ -29,40 +62,29 @@ class FileReader final : public StorageReader {
     FileReader& operator=(const FileReader&) = delete;
 
     int read(char* buf, int n) override;
-    std::int64_t possition() override;
-    std::int64_t seek(std::int64_t pos) override;
-    std::int64_t size() override;
-
-    bool operator!() const { return failed_; }
-    // Non-null while the reader has not failed: the condition of read loops.
-    operator void*() const { return failed_ ? nullptr : const_cast<FileReader*>(this); }
-
-    // errno of the first failure, 0 if none or if it was the end of the file.
-    int error() const { return error_; }
 
     // True when seek() and size() can work: a file, not a pipe or terminal,
     // and no bytes were taken from it before this reader got it. Asking does
     // not fail the reader.
     bool seekable() const;
 
-    // Reads and drops up to n bytes (skips forward without seeking); returns
-    // the count dropped, less than n only at the end or on failure.
+    // Moves forward n bytes, or to the end when fewer are left, and returns
+    // the count passed over; less than n fails the reader, like a short
+    // read. Seeks where the stream allows it and reads through pipes, so a
+    // file is never read just to be passed over.
     std::int64_t skip(std::int64_t n);
 
-  private:
-    void fail(int err);
+    // True when no byte is left to read, or the reader has failed (a read
+    // error found here fails it). On a pipe this waits for the next byte or
+    // the end of the stream.
+    bool at_end();
 
-    std::FILE* file_ = nullptr;
-    bool owns_ = false;
+  private:
     std::string taken_;  // bytes delivered again before the stream's own
     std::size_t taken_next_ = 0;
-    bool had_taken_ = false;
-    bool failed_ = false;
-    int error_ = 0;
-    std::int64_t pos_ = 0;
 };
 
-class FileWriter final : public StorageWriter {
+class FileWriter final : public StorageWriter, public FileSpace {
   public:
     // Creates name, or truncates it if it exists; a failed open leaves the
     // writer failed.
@@ -78,29 +100,11 @@ class FileWriter final : public StorageWriter {
     FileWriter& operator=(const FileWriter&) = delete;
 
     int write(const char* buf, int n) override;
-    std::int64_t possition() override;
-    std::int64_t seek(std::int64_t pos) override;
-    std::int64_t size() override;
 
     // Flushes and closes; true only if every write, seek, flush and the close
     // itself succeeded. A full disk often shows only here, when buffered data
     // is finally handed to the system. Later calls return the same result.
     bool close();
-
-    bool operator!() const { return failed_; }
-    operator void*() const { return failed_ ? nullptr : const_cast<FileWriter*>(this); }
-
-    // errno of the first failure, 0 if none.
-    int error() const { return error_; }
-
-  private:
-    void fail(int err);
-
-    std::FILE* file_ = nullptr;
-    bool owns_ = false;
-    bool failed_ = false;
-    int error_ = 0;
-    std::int64_t pos_ = 0;
 };
 
 }  // namespace x91

@@ -17,11 +17,11 @@ bool operator>=(InputStream& in, Id4& id) {
 }
 
 bool operator<=(OutputStream& out, const BlockHeader& header) {
-    return write(out, header.id) && write(out, header.size);
+    return out <= header.id && write(out, header.size);
 }
 
 bool operator>=(InputStream& in, BlockHeader& header) {
-    return read(in, header.id) && read(in, header.size);
+    return in >= header.id && read(in, header.size);
 }
 
 bool operator<=(OutputStream& out, const da_PcmWaveFormat& f) {
@@ -64,14 +64,6 @@ bool finish_block__fix_header(StorageWriter& w, const WriteBlockInfo& info) {
     if (w.seek(info.header_position) < 0) return false;
     const bool written = w <= BlockHeader(info.id, field);
     return w.seek(end) == end && written && fits;
-}
-
-std::int64_t seek_in_block(StorageSpace& s, const BlockInfo& info, std::int64_t offset) {
-    return s.seek(info.start + offset);
-}
-
-std::int64_t seek_end_of_block(StorageSpace& s, const ReadBlockInfo& info) {
-    return s.seek(info.start + info.size);
 }
 
 std::int64_t next_block_position(const ReadBlockInfo& info) {

@@ -95,9 +95,6 @@ WriteBlockInfo prepare_block_header(StorageWriter& w, Id4 id);
 // holds 0xFFFFFFFF, which readers take as "to the end of the file".
 bool finish_block__fix_header(StorageWriter& w, const WriteBlockInfo& info);
 
-std::int64_t seek_in_block(StorageSpace& s, const BlockInfo& info, std::int64_t offset);
-// Seeks to start + size exactly, without the pad byte of an odd-sized chunk.
-std::int64_t seek_end_of_block(StorageSpace& s, const ReadBlockInfo& info);
 // Offset of the next chunk's header: the chunk's end plus RIFF's pad byte
 // when the size is odd.
 std::int64_t next_block_position(const ReadBlockInfo& info);

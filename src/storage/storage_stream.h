@@ -39,12 +39,6 @@ class StorageSpace {
     // Total length in bytes; the position is left where it was.
     virtual std::int64_t size() = 0;
 
-    // Indexing a storage with an offset yields the storage positioned there.
-    StorageSpace& operator[](std::int64_t pos) {
-        seek(pos);
-        return *this;
-    }
-
   protected:
     ~StorageSpace() = default;
 };

@@ -8,31 +8,6 @@ namespace x91 {
 
 namespace {
 
-enum class Search { found, absent, cut_short };
-
-// Walks the top-level chunks from pos until one carries the wanted id,
-// honouring the pad byte behind odd-sized chunks. "absent" means the walk
-// ended cleanly at the end of the file; "cut_short" that a chunk header or a
-// skipped chunk runs past it.
-Search find_chunk(FileReader& file, std::int64_t pos, std::int64_t file_size, Id4 id,
-                  ReadBlockInfo& found) {
-    for (;;) {
-        if (pos == file_size) return Search::absent;
-        if (pos + 8 > file_size || file.seek(pos) != pos) return Search::cut_short;
-        const ReadBlockInfo info = read_block_header(file);
-        if (!file) return Search::cut_short;
-        if (info.id == id) {
-            found = info;
-            return Search::found;
-        }
-        const std::int64_t end = info.start + info.size;
-        // A last chunk of odd size may lack its pad byte: that is still a
-        // clean end.
-        if (end >= file_size) return end == file_size ? Search::absent : Search::cut_short;
-        pos = next_block_position(info);
-    }
-}
-
 std::uint32_t le32(const unsigned char* p) {
     return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
@@ -85,27 +60,13 @@ constexpr unsigned char kGuidTail[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
 // go back to fix the header: the data runs to the end of the file.
 constexpr std::uint32_t kSizeUnknown = 0xFFFFFFFF;
 
-// Bytes of the "fmt " chunk that decide the format: the 16-byte record, or
-// 40 for an extensible record that is long enough to carry its subformat.
-int format_bytes_needed(const unsigned char* record, std::uint32_t fmt_size) {
-    const unsigned tag = static_cast<unsigned>(record[0] | record[1] << 8);
-    return tag == kExtensibleTag && fmt_size >= kExtensibleBytes
-               ? static_cast<int>(kExtensibleBytes)
-               : 16;
-}
-
-// Empty when the record (format_bytes_needed bytes of it) is CD audio,
-// otherwise why not.
-std::string format_problem(const unsigned char* record, std::uint32_t fmt_size) {
-    da_PcmWaveFormat format(record[0] | record[1] << 8, record[2] | record[3] << 8,
-                            static_cast<int>(le32(record + 4)), static_cast<int>(le32(record + 8)),
-                            record[12] | record[13] << 8, record[14] | record[15] << 8);
+// Empty when the record is CD audio, otherwise why not. `ext` is the tail of
+// an extensible record (cbSize onwards), null when the chunk is too short to
+// carry one.
+std::string format_problem(const da_PcmWaveFormat& format, const unsigned char* ext) {
     std::string tag_difference;
     if (format.format_tag == kExtensibleTag) {
-        const unsigned char* ext = record + 16;
-        if (fmt_size < kExtensibleBytes) {
-            tag_difference = "format tag 65534 (no subformat)";
-        } else if (static_cast<unsigned>(ext[0] | ext[1] << 8) < 22) {
+        if (ext == nullptr || static_cast<unsigned>(ext[0] | ext[1] << 8) < 22) {
             tag_difference = "format tag 65534 (no subformat)";
         } else if (std::memcmp(ext + 12, kGuidTail, sizeof kGuidTail) != 0) {
             tag_difference = "format tag 65534 (unknown subformat)";
@@ -140,7 +101,7 @@ da_WaveReader::da_WaveReader(const char* name) : file_(name) {
 
 da_WaveReader::da_WaveReader(std::FILE* stream, const char* taken, int n)
     : file_(stream, taken, n), streaming_(true) {
-    parse_stream();
+    parse();
 }
 
 void da_WaveReader::refuse(std::string reason) {
@@ -149,101 +110,23 @@ void da_WaveReader::refuse(std::string reason) {
     data_bytes_ = 0;
 }
 
+// One forward walk over the chunks serves files and streams alike: the
+// reader skips a file's chunks by seeking and a stream's by reading them, so
+// both meet the same checks. What differs is only what a file allows
+// besides: its size bounds the data from the start, and it can go back to
+// sample data that stands before "fmt ".
 void da_WaveReader::parse() {
     if (!file_) {
         refuse(std::string("cannot open: ") + std::strerror(file_.error()));
         return;
     }
-    const std::int64_t file_size = file_.size();
-    if (file_size < 0) {
+    const std::int64_t file_size = streaming_ ? -1 : file_.size();
+    if (!streaming_ && file_size < 0) {
         refuse(std::string("cannot open: ") + std::strerror(file_.error()));
         return;
     }
 
     // "RIFF", form size, "WAVE". Whatever part of it is present must match.
-    unsigned char head[12];
-    const int head_bytes = static_cast<int>(std::min<std::int64_t>(12, file_size));
-    if (file_.read(reinterpret_cast<char*>(head), head_bytes) != head_bytes) {
-        refuse(kCutShort);
-        return;
-    }
-    if (!riff_wave_start(head, head_bytes)) {
-        refuse("not a WAV file");
-        return;
-    }
-    if (head_bytes < 12) {
-        refuse(kCutShort);
-        return;
-    }
-    // The form size is used only to tell a file that ends too early from one
-    // that lacks a chunk; files from aborted runs carry 0 there.
-    const std::int64_t riff_end = std::int64_t{8} + le32(head + 4);
-    // Finds a chunk behind the form type, or refuses the file saying why not.
-    auto locate = [&](const Id4& id, const char* missing, ReadBlockInfo& info) {
-        switch (find_chunk(file_, 12, file_size, id, info)) {
-            case Search::found:
-                return true;
-            case Search::absent:
-                refuse(riff_end > file_size ? kCutShort : missing);
-                return false;
-            case Search::cut_short:
-                break;
-        }
-        refuse(kCutShort);
-        return false;
-    };
-
-    ReadBlockInfo fmt;
-    if (!locate(ID4_FMT, "no fmt chunk", fmt)) return;
-    if (fmt.size < 16) {
-        refuse(kNotCd + std::string("format record of ") + std::to_string(fmt.size) + " bytes");
-        return;
-    }
-    unsigned char record[kExtensibleBytes];
-    if (fmt.start + 16 > file_size || file_.seek(fmt.start) != fmt.start ||
-        file_.read(reinterpret_cast<char*>(record), 16) != 16) {
-        refuse(kCutShort);
-        return;
-    }
-    const int needed = format_bytes_needed(record, fmt.size);
-    if (fmt.start + needed > file_size ||
-        file_.read(reinterpret_cast<char*>(record + 16), needed - 16) != needed - 16) {
-        refuse(kCutShort);
-        return;
-    }
-    if (std::string problem = format_problem(record, fmt.size); !problem.empty()) {
-        refuse(std::move(problem));
-        return;
-    }
-
-    ReadBlockInfo data;
-    if (!locate(ID4_DATA, "no data chunk", data)) return;
-    const std::int64_t available = file_size - data.start;
-    std::int64_t bytes = data.size;
-    if (data.size == kSizeUnknown) {
-        bytes = available;
-    } else if (bytes > available) {
-        bytes = available;
-        cut_short_ = true;
-    }
-    if (file_.seek(data.start) != data.start) {
-        refuse(kCutShort);
-        return;
-    }
-    format_ = FORMAT_CDDA;
-    data_ = data;
-    // Only whole frames are audio; a stray partial frame at the end is not.
-    data_bytes_ = bytes - bytes % FORMAT_CDDA.block_align;
-}
-
-// The same checks as parse(), done in one forward pass for inputs that
-// cannot seek: chunks are skipped by reading them, and the sample data must
-// come after "fmt " since there is no going back to it.
-void da_WaveReader::parse_stream() {
-    if (!file_) {
-        refuse(std::string("cannot open: ") + std::strerror(file_.error()));
-        return;
-    }
     unsigned char head[12];
     const int head_bytes = file_.read(reinterpret_cast<char*>(head), 12);
     if (!riff_wave_start(head, head_bytes)) {
@@ -254,77 +137,102 @@ void da_WaveReader::parse_stream() {
         refuse(kCutShort);
         return;
     }
-    const std::uint32_t riff_size = le32(head + 4);
-    // At a clean end the form size tells a stream that stopped too early from
-    // one that lacks a chunk; streaming writers leave it unknown.
-    auto missing = [&](const char* what) {
-        const bool early =
-            riff_size != kSizeUnknown && std::int64_t{8} + riff_size > file_.possition();
-        refuse(early ? kCutShort : what);
-    };
+    // The form size is used only to tell an input that ends too early from
+    // one that lacks a chunk; files from aborted runs carry 0 there.
+    const std::int64_t riff_end = std::int64_t{8} + le32(head + 4);
 
     bool have_format = false;
+    bool data_seen = false;
+    ReadBlockInfo data;
     for (;;) {
-        unsigned char header[8];
-        const int got = file_.read(reinterpret_cast<char*>(header), 8);
-        if (got == 0) {
-            missing(have_format ? "no data chunk" : "no fmt chunk");
+        if (file_.at_end()) {
+            const char* missing = have_format ? "no data chunk" : "no fmt chunk";
+            refuse(riff_end > file_.possition() ? kCutShort : missing);
             return;
         }
-        if (got < 8) {
+        const ReadBlockInfo chunk = read_block_header(file_);
+        if (!file_) {
             refuse(kCutShort);
             return;
         }
-        const Id4 id(reinterpret_cast<const char*>(header));
-        const std::uint32_t size = le32(header + 4);
-        const std::int64_t pad = size % 2;
-        if (id == ID4_DATA) {
-            if (!have_format) {
+        std::int64_t body_read = 0;
+        if (chunk.id == ID4_DATA && !data_seen) {
+            data = chunk;
+            data_seen = true;
+            if (have_format) break;
+            if (streaming_) {
                 refuse("data chunk before the fmt chunk, which a stream cannot go back to");
                 return;
             }
-            format_ = FORMAT_CDDA;
-            data_.id = id;
-            data_.start = file_.possition();
-            data_.size = size;
-            length_known_ = size != kSizeUnknown;
-            if (length_known_) data_bytes_ = size - size % FORMAT_CDDA.block_align;
-            return;
-        }
-        std::int64_t to_skip = size;
-        if (id == ID4_FMT && !have_format) {
-            if (size < 16) {
-                refuse(kNotCd + std::string("format record of ") + std::to_string(size) + " bytes");
-                return;
-            }
-            unsigned char record[kExtensibleBytes];
-            if (file_.read(reinterpret_cast<char*>(record), 16) != 16) {
-                refuse(kCutShort);
-                return;
-            }
-            const int needed = format_bytes_needed(record, size);
-            if (file_.read(reinterpret_cast<char*>(record + 16), needed - 16) != needed - 16) {
-                refuse(kCutShort);
-                return;
-            }
-            if (std::string problem = format_problem(record, size); !problem.empty()) {
-                refuse(std::move(problem));
-                return;
-            }
+        } else if (chunk.id == ID4_FMT && !have_format) {
+            if (!check_format(chunk.size, body_read)) return;
             have_format = true;
-            to_skip = size - needed;
+            if (data_seen) {
+                if (file_.seek(data.start) != data.start) {
+                    refuse(kCutShort);
+                    return;
+                }
+                break;
+            }
         }
-        if (file_.skip(to_skip) != to_skip) {
+        const std::int64_t rest = chunk.size - body_read;
+        if (file_.skip(rest) != rest) {
             refuse(kCutShort);
             return;
         }
-        // A last chunk of odd size may lack its pad byte: that is still a
-        // clean end, found by the next header read.
-        if (pad != 0 && file_.skip(pad) != pad) {
-            missing(have_format ? "no data chunk" : "no fmt chunk");
-            return;
+        // Behind an odd-sized chunk stands a pad byte, except perhaps behind
+        // the last one: that is still a clean end.
+        if (!file_.at_end()) file_.skip(next_block_position(chunk) - file_.possition());
+    }
+
+    format_ = FORMAT_CDDA;
+    std::int64_t bytes = data.size;
+    if (streaming_) {
+        // Data of unknown size runs to the end of the stream; data that
+        // claims more than the stream holds is found out while reading.
+        length_known_ = data.size != kSizeUnknown;
+        if (!length_known_) bytes = 0;
+    } else {
+        const std::int64_t available = file_size - data.start;
+        if (data.size == kSizeUnknown) {
+            bytes = available;
+        } else if (bytes > available) {
+            bytes = available;
+            cut_short_ = true;
         }
     }
+    // Only whole frames are audio; a stray partial frame at the end is not.
+    data_bytes_ = bytes - bytes % FORMAT_CDDA.block_align;
+}
+
+// Reads the bytes of a "fmt " chunk that decide the format and refuses the
+// input unless they are CD audio; bytes_read tells how much of the chunk was
+// taken.
+bool da_WaveReader::check_format(std::uint32_t fmt_size, std::int64_t& bytes_read) {
+    if (fmt_size < 16) {
+        refuse(kNotCd + std::string("format record of ") + std::to_string(fmt_size) + " bytes");
+        return false;
+    }
+    da_PcmWaveFormat format;
+    if (!(file_ >= format)) {
+        refuse(kCutShort);
+        return false;
+    }
+    // An extensible record names its real format in a subformat behind the
+    // plain record, when the chunk is long enough to hold one.
+    unsigned char ext[kExtensibleBytes - 16];
+    const bool has_ext = format.format_tag == kExtensibleTag && fmt_size >= kExtensibleBytes;
+    const int ext_bytes = has_ext ? static_cast<int>(sizeof ext) : 0;
+    if (file_.read(reinterpret_cast<char*>(ext), ext_bytes) != ext_bytes) {
+        refuse(kCutShort);
+        return false;
+    }
+    if (std::string problem = format_problem(format, has_ext ? ext : nullptr); !problem.empty()) {
+        refuse(std::move(problem));
+        return false;
+    }
+    bytes_read = 16 + ext_bytes;
+    return true;
 }
 
 int da_WaveReader::rawread(char* buf, int n) {

@@ -60,12 +60,11 @@ class da_WaveReader final {
 
   private:
     void parse();
-    void parse_stream();
+    bool check_format(std::uint32_t fmt_size, std::int64_t& bytes_read);
     void refuse(std::string reason);
 
     FileReader file_;
     da_PcmWaveFormat format_;
-    ReadBlockInfo data_;
     std::int64_t data_bytes_ = 0;  // whole frames only, within the file
     std::int64_t consumed_ = 0;    // sample bytes delivered so far
     bool streaming_ = false;

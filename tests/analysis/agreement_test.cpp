@@ -60,9 +60,7 @@ void expect_same(DataQueue<T>& a, DataQueue<T>& b, int n, const char* what) {
 }
 
 TEST(EncoderDecoderAgreementTest, EnvelopeMapAndCurveAreBitIdentical) {
-    const std::uint32_t seed = test_seed(2024);
-    SCOPED_TRACE(::testing::Message() << "seed " << seed);
-    std::mt19937 rng(seed);
+    SeededRng rng(2024);
     std::normal_distribution<float> g(0.0f, 1.0f);
 
     // Encoder side: measured indices from random spectra with a spectral tilt.

@@ -10,6 +10,7 @@
 #include <random>
 #include <vector>
 
+#include "analysis/envelope_reference.h"
 #include "dsp/numeric.h"
 #include "support/test_seed.h"
 
@@ -40,8 +41,6 @@ TEST(EnvItabTest, ScalesAtLineCentres) {
     const auto bark = env_bark_itab(41);
     EXPECT_EQ(bark[0], freq_to_bark(12.5f));
     EXPECT_EQ(bark[40], freq_to_bark(1012.5f));
-    const auto lg = env_log_itab(1);
-    EXPECT_NEAR(lg[0], std::log10(12.5f), 1e-6f);
 }
 
 TEST(EnvRangesetTest, MapsEndsToTargets) {
@@ -107,9 +106,7 @@ void line_by_line_arange(std::vector<float>& t, int bands, float step) {
 }
 
 TEST(EnvItableArangeTest, BlockScanGivesTheLineByLinePassesBitForBit) {
-    const std::uint32_t seed = test_seed(31);
-    SCOPED_TRACE(seed);
-    std::mt19937 rng(seed);
+    SeededRng rng(31);
     std::exponential_distribution<float> rise(4.0f);
     for (int round = 0; round < 400; ++round) {
         const int count = std::uniform_int_distribution<int>(1, 300)(rng);
@@ -178,9 +175,7 @@ TEST(EnvLowresIterTest, ZeroPassesIsClampedLowres) {
 }
 
 TEST(EnvLowresIterTest, RefinementFitsTheDataBetter) {
-    const std::uint32_t seed = test_seed(1234);
-    SCOPED_TRACE(::testing::Message() << "seed " << seed);
-    std::mt19937 rng(seed);
+    SeededRng rng(1234);
     std::uniform_real_distribution<float> u(0.05f, 0.95f);
     auto itab = env_quad_itab(800);
     env_itable_arange(itab.data(), 800, 32, 1.0f);
@@ -251,12 +246,11 @@ std::uint32_t bits_of(float x) {
 }  // namespace
 
 // The prepared shares are computed several lines at a time; interpolation and
-// band means through them must match the per-line forms bit for bit, also for
-// positions a damaged stream can produce and for a tail shorter than a batch.
+// band means through them must match the plain per-line forms bit for bit,
+// also for positions a damaged stream can produce and for a tail shorter than
+// a batch.
 TEST(EnvSharesTest, PreparedSharesMatchTheTableFormsBitForBit) {
-    const std::uint32_t seed = test_seed(7);
-    SCOPED_TRACE(::testing::Message() << "seed " << seed);
-    std::mt19937 rng(seed);
+    SeededRng rng(7);
     const int bands = 12;
     const float top = static_cast<float>(bands + 1);
     const float specials[] = {kNaN,    kInf, -kInf, -0.0f,
@@ -274,24 +268,32 @@ TEST(EnvSharesTest, PreparedSharesMatchTheTableFormsBitForBit) {
         for (float& v : lowres) v = value(rng);
         env_Shares shares;
         shares.prepare(itab.data(), count, bands);
-        std::vector<float> slots(bands + 2), by_table(count), by_shares(count);
-        env_highres_to(itab.data(), count, bands, lowres.data(), by_table.data(), slots.data());
+        std::vector<float> slots(bands + 2), by_shares(count);
+        const std::vector<float> by_table = env_highres(itab.data(), count, bands, lowres.data());
         env_highres_to(shares, lowres.data(), by_shares.data(), slots.data());
         for (int i = 0; i < count; ++i)
             ASSERT_EQ(bits_of(by_table[i]), bits_of(by_shares[i]))
                 << "line " << i << " at " << itab[i];
-        std::vector<float> weights_table(bands), weights_shares(bands);
-        env_iweights_to(itab.data(), count, bands, weights_table.data(), slots.data());
+        std::vector<float> weights_shares(bands);
+        const std::vector<float> weights_table = env_iweights(itab.data(), count, bands);
         env_iweights_to(shares, weights_shares.data(), slots.data());
         for (int j = 0; j < bands; ++j)
             ASSERT_EQ(bits_of(weights_table[j]), bits_of(weights_shares[j])) << "band " << j;
         const std::vector<float> weights(bands, 1.0f);
-        std::vector<float> low_table(bands), low_shares(bands);
-        env_lowres_to(itab.data(), count, bands, weights.data(), values.data(), low_table.data(),
-                      slots.data());
+        std::vector<float> low_shares(bands);
+        const std::vector<float> low_table =
+            env_lowres(itab.data(), count, bands, weights.data(), values.data());
         env_lowres_to(shares, weights.data(), values.data(), low_shares.data(), slots.data());
         for (int j = 0; j < bands; ++j)
             ASSERT_EQ(bits_of(low_table[j]), bits_of(low_shares[j])) << "band " << j;
+        const std::vector<float> iter_table = env_lowres_iter(
+            itab.data(), count, bands, weights.data(), values.data(), 0.0f, 1.0f, 3);
+        env_Scratch scratch(count, bands);
+        std::vector<float> iter_shares(bands);
+        env_lowres_iter_to(shares, weights.data(), values.data(), 0.0f, 1.0f, 3, iter_shares.data(),
+                           scratch);
+        for (int j = 0; j < bands; ++j)
+            ASSERT_EQ(bits_of(iter_table[j]), bits_of(iter_shares[j])) << "band " << j;
     }
 }
 

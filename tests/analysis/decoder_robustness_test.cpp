@@ -13,7 +13,6 @@
 #include "analysis/masking.h"
 #include "analysis/side_stereo.h"
 #include "quant/quantizers.h"
-#include "support/fft_tables_environment.h"
 #include "support/module_harness.h"
 #include "support/test_seed.h"
 
@@ -155,9 +154,7 @@ struct DecoderChain {
 };
 
 TEST(DecoderRobustnessTest, AnyHeaderInBoundsAndAnyIntegers) {
-    const std::uint32_t seed = test_seed(424242);
-    SCOPED_TRACE(::testing::Message() << "seed " << seed);
-    std::mt19937 rng(seed);
+    SeededRng rng(424242);
     for (int trial = 0; trial < 40; ++trial) {
         const Header h = random_header(rng);
         SCOPED_TRACE(::testing::Message()

@@ -44,9 +44,7 @@ TEST_F(MaskingTest, FirstStepGivesNoCurveButPassesTheEnvelope) {
 }
 
 TEST_F(MaskingTest, EachCurveIsTheStaticMaskOfTheFrameBefore) {
-    const std::uint32_t seed = test_seed(77);
-    SCOPED_TRACE(::testing::Message() << "seed " << seed);
-    std::mt19937 rng(seed);
+    SeededRng rng(77);
     std::uniform_real_distribution<float> u(1e-5f, 1.0f);
     std::vector<std::vector<float>> envelopes(5, std::vector<float>(800));
     for (auto& e : envelopes)

@@ -46,9 +46,7 @@ std::vector<float> falling_envelope() {
 }
 
 TEST(StereoMapCreatorTest, MapRisesFromFirstToLastPosition) {
-    const std::uint32_t seed = test_seed(4242);
-    SCOPED_TRACE(::testing::Message() << "seed " << seed);
-    std::mt19937 rng(seed);
+    SeededRng rng(4242);
     std::uniform_real_distribution<float> u(0.0f, 1.0f);
     for (int trial = 0; trial < 20; ++trial) {
         std::vector<float> e(kLines);
@@ -127,7 +125,7 @@ class SideStereoTest : public ::testing::Test {
 };
 
 TEST_F(SideStereoTest, IdenticalChannelsGiveMiddleBalanceAndSumRotation) {
-    std::mt19937 rng(test_seed(99));
+    SeededRng rng(99);
     const auto l = random_spectrum(rng, 0.01f);
     encode(l, l, make_map(falling_envelope()));
     EXPECT_EQ(index, std::vector<int>(12, 16));
@@ -142,7 +140,7 @@ TEST_F(SideStereoTest, IdenticalChannelsGiveMiddleBalanceAndSumRotation) {
 }
 
 TEST_F(SideStereoTest, LeftOnlyGivesTopIndexAndNoRotation) {
-    std::mt19937 rng(test_seed(5));
+    SeededRng rng(5);
     auto l = random_spectrum(rng, 0.01f);
     for (int i = 0; i < kLines; ++i) l[2 * i] = 0.01f + std::fabs(l[2 * i]);
     const std::vector<float> r(2 * kLines, 0.0f);
@@ -153,7 +151,7 @@ TEST_F(SideStereoTest, LeftOnlyGivesTopIndexAndNoRotation) {
 }
 
 TEST_F(SideStereoTest, RightOnlyGivesIndexZero) {
-    std::mt19937 rng(test_seed(6));
+    SeededRng rng(6);
     auto r = random_spectrum(rng, 0.01f);
     for (int i = 0; i < kLines; ++i) r[2 * i] = 0.01f + std::fabs(r[2 * i]);
     encode(std::vector<float>(2 * kLines, 0.0f), r, make_map(falling_envelope()));
@@ -161,9 +159,7 @@ TEST_F(SideStereoTest, RightOnlyGivesIndexZero) {
 }
 
 TEST_F(SideStereoTest, InverseRotationReturnsThePair) {
-    const std::uint32_t seed = test_seed(31337);
-    SCOPED_TRACE(::testing::Message() << "seed " << seed);
-    std::mt19937 rng(seed);
+    SeededRng rng(31337);
     const auto map = make_map(falling_envelope());
     for (int trial = 0; trial < 10; ++trial) {
         const auto l = random_spectrum(rng, 0.02f);
@@ -183,7 +179,7 @@ TEST_F(SideStereoTest, InverseRotationReturnsThePair) {
 }
 
 TEST_F(SideStereoTest, SecondIntHasNoEffect) {
-    std::mt19937 rng(test_seed(8));
+    SeededRng rng(8);
     const auto l = random_spectrum(rng, 0.02f);
     const auto r = random_spectrum(rng, 0.02f);
     const auto map = make_map(falling_envelope());
@@ -197,7 +193,7 @@ TEST_F(SideStereoTest, SecondIntHasNoEffect) {
 }
 
 TEST_F(SideStereoTest, IndicesOutsideTheLevelsStillRotateFinitely) {
-    std::mt19937 rng(test_seed(9));
+    SeededRng rng(9);
     const auto l = random_spectrum(rng, 0.02f);
     const auto r = random_spectrum(rng, 0.02f);
     index = {INT_MIN, INT_MAX, -1, 32, 1 << 30, -(1 << 30), 0, 31, 100, -100, 15, 16};
@@ -207,7 +203,7 @@ TEST_F(SideStereoTest, IndicesOutsideTheLevelsStillRotateFinitely) {
 }
 
 TEST_F(SideStereoTest, NaNMapDoesNotFail) {
-    std::mt19937 rng(test_seed(10));
+    SeededRng rng(10);
     const auto l = random_spectrum(rng, 0.02f);
     index = std::vector<int>(12, 16);
     rotate_pair(-1, l, l, std::vector<float>(kLines, std::numeric_limits<float>::quiet_NaN()));

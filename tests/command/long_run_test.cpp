@@ -36,11 +36,8 @@ Pcm minute_of_audio(int minute) {
 void write_long_wav(const std::string& path, int minutes) {
     const std::uint32_t data = static_cast<std::uint32_t>(minutes) * kMinuteFrames * 4;
     std::vector<unsigned char> header = make_wav(Pcm{});
-    auto put32 = [&](std::size_t at, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) header[at + i] = static_cast<unsigned char>(v >> (8 * i));
-    };
-    put32(4, 36 + data);
-    put32(40, data);
+    set_le32(header, 4, 36 + data);
+    set_le32(header, 40, data);
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(header.data()),
               static_cast<std::streamsize>(header.size()));

@@ -10,7 +10,9 @@
 
 #include "format/settings_io.h"
 #include "storage/memory_stream.h"
-#include "support/temp_dir.h"
+#include "support/scratch_dir.h"
+
+using namespace x91test;
 
 namespace x91::cli {
 
@@ -27,7 +29,7 @@ class QualityFileTest : public testing::Test {
     float run(const std::string& text) {
         const std::string path = dir_.file("enc_quality.ini");
         std::vector<std::uint8_t> bytes(text.begin(), text.end());
-        write_bytes(path, bytes);
+        write_file(path, bytes);
         settings_ = is;
         out_.str("");
         err_.str("");
@@ -36,7 +38,7 @@ class QualityFileTest : public testing::Test {
 
     bool settings_are_default() const { return std::memcmp(&settings_, &is, sizeof is) == 0; }
 
-    TempDir dir_;
+    ScratchDir dir_;
     da_ISettings settings_{};
     std::ostringstream out_;
     std::ostringstream err_;
@@ -114,9 +116,9 @@ TEST_F(QualityFileTest, QualityOutsideTheRangeIsRefusedWithOneLine) {
 }
 
 TEST(QualityTest, ReadingTheFile) {
-    TempDir dir;
+    ScratchDir dir;
     const std::string path = dir.file("q.ini");
-    write_bytes(path, {'\t', '7', '5', 'x'});
+    write_file(path, {'\t', '7', '5', 'x'});
     EXPECT_EQ(read_quality_file(path), 75.0f);
     EXPECT_EQ(read_quality_file(dir.file("none")), 0.0f);
 }

@@ -36,9 +36,7 @@ double energy(const std::vector<float>& v) {
 }
 
 TEST(Hvst56Test, MatchesDstFormulaForBothVectors) {
-    const auto seed = dsp_test::test_seed();
-    SCOPED_TRACE(dsp_test::seed_text(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(dsp_test::kSeed);
     const auto a = dsp_test::random_floats(rng, 56);
     const auto b = dsp_test::random_floats(rng, 56);
     std::vector<float> ta(56), tb(56);
@@ -73,9 +71,7 @@ TEST(Hvst56Test, UnitVectorsGiveSineRowsAndComeBack) {
 }
 
 TEST(Hvst56Test, InverseUndoesForward) {
-    const auto seed = dsp_test::test_seed();
-    SCOPED_TRACE(dsp_test::seed_text(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(dsp_test::kSeed);
     auto a = dsp_test::random_floats(rng, 56);
     auto b = dsp_test::random_floats(rng, 56);
     std::vector<float> ta(56), tb(56), a2(56), b2(56);
@@ -104,9 +100,7 @@ std::vector<std::uint32_t> bits_of(const std::vector<float>& v) {
 }
 
 TEST(Hvst56Test, BatchesGiveTheOnePairResultsBitForBit) {
-    const auto seed = dsp_test::test_seed();
-    SCOPED_TRACE(dsp_test::seed_text(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(dsp_test::kSeed);
     for (int count : {0, 1, 7, 8, 9, 14, 17}) {
         SCOPED_TRACE("count " + std::to_string(count));
         std::vector<std::vector<float>> a, b, ta(count, std::vector<float>(56)),
@@ -142,9 +136,7 @@ TEST(Hvst56Test, BatchesGiveTheOnePairResultsBitForBit) {
 }
 
 TEST(Overlap56Test, RotationIsOrthogonalAndInvertibleInPlace) {
-    const auto seed = dsp_test::test_seed();
-    SCOPED_TRACE(dsp_test::seed_text(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(dsp_test::kSeed);
     const auto x = dsp_test::random_floats(rng, 56);
     std::vector<float> y(56), z(56);
     overlap56(x.data(), y.data());

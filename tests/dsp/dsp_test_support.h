@@ -3,26 +3,17 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdlib>
 #include <random>
-#include <string>
 #include <vector>
+
+#include "support/test_seed.h"
 
 namespace x91 {
 
 namespace dsp_test {
 
-// Seed from X91_TEST_SEED when set, else a fixed default; tests print it
-// with SCOPED_TRACE so a failure can be replayed.
-inline std::uint32_t test_seed() {
-    if (const char* s = std::getenv("X91_TEST_SEED"))
-        return static_cast<std::uint32_t>(std::strtoul(s, nullptr, 10));
-    return 91u;
-}
-
-inline std::string seed_text(std::uint32_t seed) {
-    return "X91_TEST_SEED=" + std::to_string(seed);
-}
+// The default seed of the transform tests (see SeededRng).
+inline constexpr std::uint32_t kSeed = 91u;
 
 // n floats uniformly in [-1, 1).
 inline std::vector<float> random_floats(std::mt19937& rng, std::size_t n) {

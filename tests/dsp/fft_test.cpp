@@ -63,9 +63,7 @@ std::vector<float> run_strided(Kernel kernel, const std::vector<float>& x, int n
 }
 
 TEST(FftKernelTest, EveryKernelMatchesReferenceForSeveralStrides) {
-    const auto seed = dsp_test::test_seed();
-    SCOPED_TRACE(dsp_test::seed_text(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(dsp_test::kSeed);
     const int strides[][2] = {{1, 1}, {2, 2}, {3, 1}, {1, 3}, {2, 1}};
     for (const KernelCase& kc : kernels) {
         SCOPED_TRACE("N = " + std::to_string(kc.n));
@@ -81,9 +79,7 @@ TEST(FftKernelTest, EveryKernelMatchesReferenceForSeveralStrides) {
 }
 
 TEST(FftKernelTest, ForwardTransformsMatchReference) {
-    const auto seed = dsp_test::test_seed();
-    SCOPED_TRACE(dsp_test::seed_text(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(dsp_test::kSeed);
     const KernelCase forward[] = {{112, fft_112_dd}, {1764, fft_1764_dd}};
     for (const KernelCase& kc : forward) {
         SCOPED_TRACE("N = " + std::to_string(kc.n));
@@ -98,9 +94,7 @@ TEST(FftKernelTest, ForwardTransformsMatchReference) {
 }
 
 TEST(FftKernelTest, InverseOfForwardReturnsInput) {
-    const auto seed = dsp_test::test_seed();
-    SCOPED_TRACE(dsp_test::seed_text(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(dsp_test::kSeed);
     const struct {
         int n;
         Kernel fwd, inv;
@@ -168,9 +162,7 @@ void nested_ifft_1764(const float* in, float* out) {
 }
 
 TEST(FftKernelTest, LongKernelIsBitIdenticalToNestedKernels) {
-    const auto seed = dsp_test::test_seed();
-    SCOPED_TRACE(dsp_test::seed_text(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(dsp_test::kSeed);
     for (int round = 0; round < 4; ++round) {
         auto x = dsp_test::random_floats(rng, 2 * 1764);
         if (round == 1)
@@ -196,9 +188,7 @@ TEST(FftKernelTest, LongKernelIsBitIdenticalToNestedKernels) {
 }
 
 TEST(TwoRealFftTest, RealSignalGivesEmptyImaginarySpectrum) {
-    const auto seed = dsp_test::test_seed();
-    SCOPED_TRACE(dsp_test::seed_text(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(dsp_test::kSeed);
     auto x = dsp_test::random_floats(rng, 2 * 1764);
     for (int i = 0; i < 1764; ++i) x[static_cast<std::size_t>(2 * i + 1)] = 0.0f;
     std::vector<float> a(2 * 883), b(2 * 883), full(2 * 1764);
@@ -215,9 +205,7 @@ TEST(TwoRealFftTest, RealSignalGivesEmptyImaginarySpectrum) {
 }
 
 TEST(TwoRealFftTest, StereoPairRoundTrips) {
-    const auto seed = dsp_test::test_seed();
-    SCOPED_TRACE(dsp_test::seed_text(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(dsp_test::kSeed);
     const auto x = dsp_test::random_floats(rng, 2 * 1764);
     std::vector<float> a(2 * 883), b(2 * 883), y(2 * 1764);
     stereo_fft_1764(x.data(), a.data(), b.data());
@@ -226,7 +214,7 @@ TEST(TwoRealFftTest, StereoPairRoundTrips) {
 }
 
 TEST(TwoRealFftTest, CombineUndoesSeparateForOddAndEvenLengths) {
-    std::mt19937 rng(dsp_test::test_seed());
+    SeededRng rng(dsp_test::kSeed);
     for (int n : {1, 2, 7, 8}) {
         const auto z = dsp_test::random_floats(rng, static_cast<std::size_t>(2 * n));
         std::vector<float> a(static_cast<std::size_t>(2 * (n / 2 + 1))), b(a.size()),

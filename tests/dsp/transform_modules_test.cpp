@@ -95,9 +95,7 @@ TEST(CddaMdcstTest, SilenceGivesTwoZeroSpectraOfPaddedLength) {
 }
 
 TEST(CddaMdcstTest, ChainWithAllLinesReturnsInputOneBlockLate) {
-    const auto seed = dsp_test::test_seed();
-    SCOPED_TRACE(dsp_test::seed_text(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(dsp_test::kSeed);
     std::uniform_int_distribution<int> sample(-32768, 32767);
     Chain chain(882);
     Block previous(1764, 0);

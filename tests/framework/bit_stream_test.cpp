@@ -10,8 +10,7 @@ namespace x91 {
 
 namespace {
 
-using coding_test::scratch_packet;
-using coding_test::uniform;
+using namespace coding_test;
 
 TEST(BitWriterTest, ValuesGoMostSignificantBitFirstIntoLowBitsUpwards) {
     auto p = scratch_packet(16, 0x00);
@@ -76,9 +75,7 @@ TEST(BitReaderTest, ReadsBackWhatTheWriterWrote) {
 // Every bit must match a plain bit-at-a-time model, in the middle of the
 // buffer and near its end where the word path cannot be used.
 TEST(BitStreamTest, RandomWritesMatchTheBitByBitModel) {
-    const unsigned seed = coding_test::test_seed();
-    SCOPED_TRACE(coding_test::seed_note(seed));
-    std::mt19937 rng(seed);
+    SeededRng rng(kSeed);
     for (int round = 0; round < 50; ++round) {
         const int cap = uniform(rng, 1, 40);
         auto p = scratch_packet(cap, static_cast<unsigned char>(rng()));

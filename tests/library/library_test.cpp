@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/test_seed.h"
 #include "support/test_signals.h"
 #include "x91/x91.h"
 
@@ -15,15 +16,8 @@ using namespace x91test;
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
 // The library builds the transform tables it needs by itself.
 class LibraryTest : public testing::Test {};
-
-unsigned test_seed() {
-    const char* env = std::getenv("X91_TEST_SEED");
-    return env ? static_cast<unsigned>(std::strtoul(env, nullptr, 10)) : 12345u;
-}
 
 // A whole x91 file from pcm, pushed in pieces of the given frame counts
 // (cycled); an empty list pushes everything at once.
@@ -116,11 +110,9 @@ TEST_F(LibraryTest, QualityRescalesTheTwoSettings) {
 }
 
 TEST_F(LibraryTest, PiecesOfAnySizeGiveTheSameFile) {
-    const unsigned seed = test_seed();
-    SCOPED_TRACE("X91_TEST_SEED=" + std::to_string(seed));
+    SeededRng rng(12345);
     const Pcm pcm = music_like_signal(3 * 14112 + 333, 8);
     const Bytes whole = encode(pcm, {});
-    std::mt19937 rng(seed);
     std::vector<std::size_t> pieces;
     for (int k = 0; k < 50; ++k)
         pieces.push_back(std::uniform_int_distribution<std::size_t>(0, 3000)(rng));

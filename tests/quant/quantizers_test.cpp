@@ -11,7 +11,6 @@
 
 #include "dsp/block_transforms.h"
 #include "format/settings.h"
-#include "support/fft_tables_environment.h"
 #include "support/module_harness.h"
 #include "support/test_seed.h"
 
@@ -80,7 +79,7 @@ TEST(DeQuantizatorTest, BoundaryRotationsWithoutBlockTransforms) {
     const std::vector<Case> cases = {{56, {}},         {84, {28}},      {112, {28}},
                                      {140, {28, 84}},  {168, {28, 84}}, {196, {28, 84, 140}},
                                      {800, offsets800}};
-    std::mt19937 rng(test_seed(12));
+    SeededRng rng(12);
     std::uniform_int_distribution<int> idx(-30, 30);
     for (const Case& c : cases) {
         DeQuantizatorRig rig(c.lines);
@@ -166,9 +165,7 @@ class QuantizeRoundTripTest : public ::testing::Test {
 };
 
 TEST_F(QuantizeRoundTripTest, DecoderRebuildsTheEncodersLevels) {
-    const std::uint32_t seed = test_seed(8080);
-    SCOPED_TRACE(::testing::Message() << "seed " << seed);
-    std::mt19937 rng(seed);
+    SeededRng rng(8080);
     const float b = is.quantize.base;
     QuantizatorRig enc(n);
     DeQuantizatorRig dec(n);
@@ -263,9 +260,7 @@ TEST(QuantizatorTest, ZeroAndNonFiniteCurveValuesGiveDefinedIndices) {
 // A damaged stream may carry any int as index or flag and any float as a
 // curve value; the decoder must keep going without undefined behaviour.
 TEST(DeQuantizatorTest, HostileIndicesFlagsAndCurves) {
-    const std::uint32_t seed = test_seed(666);
-    SCOPED_TRACE(::testing::Message() << "seed " << seed);
-    std::mt19937 rng(seed);
+    SeededRng rng(666);
     const float inf = std::numeric_limits<float>::infinity();
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const std::vector<int> specials = {1 << 30, -(1 << 30), INT_MAX, INT_MIN, 0,

@@ -5,18 +5,21 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <vector>
 
-#include "support/temp_dir.h"
+#include "support/scratch_dir.h"
+
+using namespace x91test;
 
 namespace x91 {
 
 namespace {
 
 TEST(FileReaderTest, TemplateReadWithThreeBytesLeftFailsAndStaysFailed) {
-    TempDir dir;
+    ScratchDir dir;
     const std::string path = dir.file("three");
-    write_bytes(path, {1, 2, 3});
+    write_file(path, {1, 2, 3});
     FileReader reader(path.c_str());
     ASSERT_FALSE(!reader);
     std::uint32_t value = 0xDEADBEEF;
@@ -32,9 +35,9 @@ TEST(FileReaderTest, TemplateReadWithThreeBytesLeftFailsAndStaysFailed) {
 }
 
 TEST(FileReaderTest, RawReadReturnsTheCountActuallyRead) {
-    TempDir dir;
+    ScratchDir dir;
     const std::string path = dir.file("five");
-    write_bytes(path, {1, 2, 3, 4, 5});
+    write_file(path, {1, 2, 3, 4, 5});
     FileReader reader(path.c_str());
     char buf[8] = {};
     EXPECT_EQ(reader.read(buf, 3), 3);
@@ -46,9 +49,9 @@ TEST(FileReaderTest, RawReadReturnsTheCountActuallyRead) {
 }
 
 TEST(FileReaderTest, SizeInTheMiddleKeepsThePosition) {
-    TempDir dir;
+    ScratchDir dir;
     const std::string path = dir.file("ten");
-    write_bytes(path, std::vector<std::uint8_t>(10, 7));
+    write_file(path, std::vector<std::uint8_t>(10, 7));
     FileReader reader(path.c_str());
     char buf[4];
     ASSERT_EQ(reader.read(buf, 4), 4);
@@ -61,11 +64,11 @@ TEST(FileReaderTest, SizeInTheMiddleKeepsThePosition) {
 }
 
 TEST(FileReaderTest, SeekReturnsEveryPositionWithinTheFile) {
-    TempDir dir;
+    ScratchDir dir;
     const std::string path = dir.file("bytes");
     std::vector<std::uint8_t> bytes(32);
     for (int i = 0; i < 32; ++i) bytes[i] = static_cast<std::uint8_t>(100 + i);
-    write_bytes(path, bytes);
+    write_file(path, bytes);
     FileReader reader(path.c_str());
     for (int pos = 31; pos >= 0; --pos) {
         ASSERT_EQ(reader.seek(pos), pos);
@@ -73,11 +76,10 @@ TEST(FileReaderTest, SeekReturnsEveryPositionWithinTheFile) {
         ASSERT_TRUE(read(reader, b));
         EXPECT_EQ(b, 100 + pos);
     }
-    EXPECT_EQ(reader[9].possition(), 9);
 }
 
 TEST(FileReaderTest, MissingFileFailsAtOnceWithItsReason) {
-    TempDir dir;
+    ScratchDir dir;
     FileReader reader(dir.file("missing").c_str());
     EXPECT_TRUE(!reader);
     EXPECT_EQ(static_cast<void*>(reader), nullptr);
@@ -86,9 +88,9 @@ TEST(FileReaderTest, MissingFileFailsAtOnceWithItsReason) {
 }
 
 TEST(FileReaderTest, PositionsBeyondFourGibibytesWork) {
-    TempDir dir;
+    ScratchDir dir;
     const std::string path = dir.file("sparse");
-    write_bytes(path, {});
+    write_file(path, {});
     const std::int64_t big = (std::int64_t{1} << 32) + 5;
     if (truncate(path.c_str(), static_cast<off_t>(big + 1)) != 0) {
         GTEST_SKIP() << "no sparse files here: " << std::strerror(errno);
@@ -102,8 +104,35 @@ TEST(FileReaderTest, PositionsBeyondFourGibibytesWork) {
     EXPECT_EQ(reader.possition(), big + 1);
 }
 
+// skip() seeks over a file and reads through a stream; either way it stops
+// at the end as a read does, and at_end() looks ahead without taking a byte.
+TEST(FileReaderTest, SkipAndAtEndOnFilesAndStreams) {
+    ScratchDir dir;
+    const std::string path = dir.file("ten");
+    write_file(path, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9});
+    for (const bool stream : {false, true}) {
+        SCOPED_TRACE(stream ? "stream" : "file");
+        std::FILE* f = std::fopen(path.c_str(), "rb");
+        ASSERT_NE(f, nullptr);
+        char taken[2] = {};
+        ASSERT_EQ(std::fread(taken, 1, 2, f), 2u);
+        auto reader = stream ? std::make_unique<FileReader>(f, taken, 2)
+                             : std::make_unique<FileReader>(path.c_str());
+        EXPECT_EQ(reader->skip(3), 3);
+        EXPECT_FALSE(reader->at_end());
+        std::uint8_t b = 0;
+        EXPECT_TRUE(read(*reader, b));
+        EXPECT_EQ(b, 3);
+        EXPECT_EQ(reader->skip(INT64_MAX), 6);
+        EXPECT_TRUE(!*reader);
+        EXPECT_TRUE(reader->at_end());
+        reader.reset();
+        std::fclose(f);
+    }
+}
+
 TEST(FileWriterTest, ValuesAreWrittenLeastSignificantByteFirst) {
-    TempDir dir;
+    ScratchDir dir;
     const std::string path = dir.file("values");
     {
         FileWriter writer(path.c_str());
@@ -114,7 +143,7 @@ TEST(FileWriterTest, ValuesAreWrittenLeastSignificantByteFirst) {
         EXPECT_EQ(writer.possition(), 14);
         EXPECT_TRUE(writer.close());
     }
-    EXPECT_EQ(read_bytes(path),
+    EXPECT_EQ(read_file(path),
               (std::vector<std::uint8_t>{0x02, 0x01, 0x0D, 0x0C, 0x0B, 0x0A, 0xCD, 0xCC, 0x8C, 0x3F,
                                          0xFE, 0xFF, 0xFF, 0xFF}));
     FileReader reader(path.c_str());
@@ -130,19 +159,19 @@ TEST(FileWriterTest, ValuesAreWrittenLeastSignificantByteFirst) {
 }
 
 TEST(FileWriterTest, OpeningAnExistingFileStartsItEmpty) {
-    TempDir dir;
+    ScratchDir dir;
     const std::string path = dir.file("old");
-    write_bytes(path, {9, 9, 9, 9, 9, 9});
+    write_file(path, {9, 9, 9, 9, 9, 9});
     {
         FileWriter writer(path.c_str());
         EXPECT_EQ(writer.size(), 0);
         EXPECT_TRUE(write(writer, std::uint8_t{1}));
     }
-    EXPECT_EQ(read_bytes(path), std::vector<std::uint8_t>{1});
+    EXPECT_EQ(read_file(path), std::vector<std::uint8_t>{1});
 }
 
 TEST(FileWriterTest, SeekBackOverwritesAndSizeKeepsThePosition) {
-    TempDir dir;
+    ScratchDir dir;
     const std::string path = dir.file("patch");
     FileWriter writer(path.c_str());
     ASSERT_TRUE(write(writer, std::uint32_t{0}));
@@ -153,11 +182,11 @@ TEST(FileWriterTest, SeekBackOverwritesAndSizeKeepsThePosition) {
     EXPECT_EQ(writer.possition(), 2);
     EXPECT_TRUE(writer.close());
     EXPECT_TRUE(writer.close()) << "a second close repeats the result";
-    EXPECT_EQ(read_bytes(path), (std::vector<std::uint8_t>{0, 0x7F, 0, 0, 0x41, 0x42, 0x43, 0x44}));
+    EXPECT_EQ(read_file(path), (std::vector<std::uint8_t>{0, 0x7F, 0, 0, 0x41, 0x42, 0x43, 0x44}));
 }
 
 TEST(FileWriterTest, UnwritablePathIsReportedAndWritesAreRefused) {
-    TempDir dir;
+    ScratchDir dir;
     FileWriter writer(dir.file("no-such-dir/out").c_str());
     EXPECT_TRUE(!writer);
     EXPECT_EQ(writer.error(), ENOENT);
@@ -190,7 +219,7 @@ TEST(FileWriterTest, FullDiskIsReportedByALargeWrite) {
 }
 
 TEST(FileWriterTest, BorrowedStreamIsFlushedButNotClosed) {
-    TempDir dir;
+    ScratchDir dir;
     const std::string path = dir.file("borrowed");
     std::FILE* f = std::fopen(path.c_str(), "wb");
     ASSERT_NE(f, nullptr);
@@ -199,16 +228,16 @@ TEST(FileWriterTest, BorrowedStreamIsFlushedButNotClosed) {
         EXPECT_TRUE(write(writer, std::uint8_t{5}));
         EXPECT_TRUE(writer.close());
     }
-    EXPECT_EQ(read_bytes(path), std::vector<std::uint8_t>{5}) << "close() must flush";
+    EXPECT_EQ(read_file(path), std::vector<std::uint8_t>{5}) << "close() must flush";
     EXPECT_EQ(std::fputc(6, f), 6) << "the stream must still be open";
     EXPECT_EQ(std::fclose(f), 0);
-    EXPECT_EQ(read_bytes(path), (std::vector<std::uint8_t>{5, 6}));
+    EXPECT_EQ(read_file(path), (std::vector<std::uint8_t>{5, 6}));
 }
 
 TEST(FileReaderTest, BorrowedStreamStartsAtItsPosition) {
-    TempDir dir;
+    ScratchDir dir;
     const std::string path = dir.file("borrowed");
-    write_bytes(path, {1, 2, 3, 4});
+    write_file(path, {1, 2, 3, 4});
     std::FILE* f = std::fopen(path.c_str(), "rb");
     ASSERT_NE(f, nullptr);
     ASSERT_EQ(std::fgetc(f), 1);

@@ -6,8 +6,10 @@
 #include <cerrno>
 #include <cstring>
 
-#include "storage/wav_bytes.h"
-#include "support/temp_dir.h"
+#include "support/scratch_dir.h"
+#include "support/wav_bytes.h"
+
+using namespace x91test;
 
 namespace x91 {
 
@@ -41,11 +43,33 @@ class WaveReaderTest : public testing::Test {
   protected:
     std::string store(const Bytes& bytes) {
         const std::string path = dir_.file("in" + std::to_string(count_++) + ".wav");
-        write_bytes(path, bytes);
+        write_file(path, bytes);
         return path;
     }
 
-    TempDir dir_;
+    // A file and a stream of the same bytes must be refused alike. The
+    // stream is read forward only, its first bytes taken beforehand as the
+    // command does to see what standard input holds.
+    void expect_refused_as_file_and_stream(const Bytes& bytes, const std::string& problem) {
+        const std::string path = store(bytes);
+        {
+            SCOPED_TRACE("file");
+            da_WaveReader reader(path.c_str());
+            expect_refused(reader, problem);
+        }
+        std::FILE* stream = std::fopen(path.c_str(), "rb");
+        ASSERT_NE(stream, nullptr);
+        char taken[4] = {};
+        const int n = static_cast<int>(std::fread(taken, 1, sizeof taken, stream));
+        {
+            SCOPED_TRACE("stream");
+            da_WaveReader reader(stream, taken, n);
+            expect_refused(reader, problem);
+        }
+        std::fclose(stream);
+    }
+
+    ScratchDir dir_;
     int count_ = 0;
 };
 
@@ -147,8 +171,8 @@ TEST_F(WaveReaderTest, ExtensibleOtherThanCdPcmIsRefused) {
         {extensible_fmt_body(6, 44100, 16, 1), std::string(kNotCd) + "6 channels"},
     };
     for (const Case& c : cases) {
-        da_WaveReader reader(store(riff({chunk("fmt ", c.fmt), chunk("data", audio)})).c_str());
-        expect_refused(reader, c.problem);
+        expect_refused_as_file_and_stream(riff({chunk("fmt ", c.fmt), chunk("data", audio)}),
+                                          c.problem);
     }
 }
 
@@ -173,15 +197,14 @@ TEST_F(WaveReaderTest, OtherFormatsAreRefusedWithWhatTheyAre) {
         {bad_rate, std::to_string(176400 & ~0xFF) + " bytes per second"},
     };
     for (const Case& c : cases) {
-        da_WaveReader reader(
-            store(riff({chunk("fmt ", c.fmt), chunk("data", samples_bytes(64))})).c_str());
-        expect_refused(reader, kNotCd + c.what);
+        expect_refused_as_file_and_stream(
+            riff({chunk("fmt ", c.fmt), chunk("data", samples_bytes(64))}), kNotCd + c.what);
     }
     Bytes short_fmt = cd_fmt_body();
     short_fmt.resize(14);
-    da_WaveReader reader(
-        store(riff({chunk("fmt ", short_fmt), chunk("data", samples_bytes(64))})).c_str());
-    expect_refused(reader, std::string(kNotCd) + "format record of 14 bytes");
+    expect_refused_as_file_and_stream(
+        riff({chunk("fmt ", short_fmt), chunk("data", samples_bytes(64))}),
+        std::string(kNotCd) + "format record of 14 bytes");
 }
 
 TEST_F(WaveReaderTest, NotWavFilesAndMissingChunks) {
@@ -190,27 +213,21 @@ TEST_F(WaveReaderTest, NotWavFilesAndMissingChunks) {
     Bytes rifx = canonical_wav(samples_bytes(8));
     rifx[3] = 'X';
     const Bytes text = {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '!', '!'};
-    {
-        da_WaveReader reader(store(avi).c_str());
-        expect_refused(reader, "not a WAV file");
-    }
-    {
-        da_WaveReader reader(store(rifx).c_str());
-        expect_refused(reader, "not a WAV file");
-    }
-    {
-        da_WaveReader reader(store(text).c_str());
-        expect_refused(reader, "not a WAV file");
-    }
+    expect_refused_as_file_and_stream(avi, "not a WAV file");
+    expect_refused_as_file_and_stream(rifx, "not a WAV file");
+    expect_refused_as_file_and_stream(text, "not a WAV file");
+    expect_refused_as_file_and_stream(
+        riff({chunk("fmt ", cd_fmt_body()), chunk("LIST", Bytes(10, 0))}), "no data chunk");
+    // A form size beyond the end says the input was cut, whatever its writer.
+    expect_refused_as_file_and_stream(riff({chunk("fmt ", cd_fmt_body())}, 0xFFFFFFFF),
+                                      "WAV header cut short");
+    // A last chunk of odd size without its pad byte still ends cleanly.
+    expect_refused_as_file_and_stream(
+        riff({chunk("fmt ", cd_fmt_body()), chunk("LIST", Bytes(3, 0), false)}), "no data chunk");
     {
         da_WaveReader reader(
             store(riff({chunk("LIST", Bytes(10, 0)), chunk("data", samples_bytes(8))})).c_str());
         expect_refused(reader, "no fmt chunk");
-    }
-    {
-        da_WaveReader reader(
-            store(riff({chunk("fmt ", cd_fmt_body()), chunk("LIST", Bytes(10, 0))})).c_str());
-        expect_refused(reader, "no data chunk");
     }
     {
         da_WaveReader reader(dir_.file("missing.wav").c_str());
@@ -224,9 +241,8 @@ TEST_F(WaveReaderTest, HeaderCutAtEveryOffsetIsRefused) {
     const Bytes full = canonical_wav(samples_bytes(3528));
     for (std::size_t len = 0; len < 44; ++len) {
         SCOPED_TRACE("length " + std::to_string(len));
-        da_WaveReader reader(
-            store(Bytes(full.begin(), full.begin() + static_cast<long>(len))).c_str());
-        expect_refused(reader, "WAV header cut short");
+        expect_refused_as_file_and_stream(
+            Bytes(full.begin(), full.begin() + static_cast<long>(len)), "WAV header cut short");
     }
 }
 

@@ -5,22 +5,18 @@
 #include <cerrno>
 #include <cstring>
 
-#include "storage/wav_bytes.h"
 #include "storage/wave_reader.h"
-#include "support/temp_dir.h"
+#include "support/scratch_dir.h"
+#include "support/wav_bytes.h"
+
+using namespace x91test;
 
 namespace x91 {
 
 namespace {
 
-std::uint32_t le32_at(const Bytes& b, std::size_t at) {
-    return static_cast<std::uint32_t>(b[at]) | static_cast<std::uint32_t>(b[at + 1]) << 8 |
-           static_cast<std::uint32_t>(b[at + 2]) << 16 |
-           static_cast<std::uint32_t>(b[at + 3]) << 24;
-}
-
 TEST(WaveWriterTest, EmptyFileIsTheCanonicalHeader) {
-    TempDir dir;
+    ScratchDir dir;
     const std::string path = dir.file("empty.wav");
     {
         da_WaveWriter writer(path.c_str(), FORMAT_CDDA);
@@ -28,12 +24,12 @@ TEST(WaveWriterTest, EmptyFileIsTheCanonicalHeader) {
         EXPECT_FALSE(writer.failed());
         EXPECT_EQ(writer.status().message, "");
     }
-    EXPECT_EQ(read_bytes(path), canonical_wav({}));
-    EXPECT_EQ(le32_at(read_bytes(path), 4), 36u);
+    EXPECT_EQ(read_file(path), canonical_wav({}));
+    EXPECT_EQ(le32(read_file(path), 4), 36u);
 }
 
 TEST(WaveWriterTest, SizesAfterTwoBlocks) {
-    TempDir dir;
+    ScratchDir dir;
     const std::string path = dir.file("two.wav");
     const Bytes a = samples_bytes(3528, 1);
     const Bytes b = samples_bytes(3528, 2);
@@ -44,10 +40,10 @@ TEST(WaveWriterTest, SizesAfterTwoBlocks) {
         EXPECT_TRUE(writer.finish());
         EXPECT_TRUE(writer.finish()) << "a second finish repeats the result";
     }
-    const Bytes file = read_bytes(path);
+    const Bytes file = read_file(path);
     ASSERT_EQ(file.size(), 44u + 7056u);
-    EXPECT_EQ(le32_at(file, 40), 7056u);
-    EXPECT_EQ(le32_at(file, 4), 7092u);
+    EXPECT_EQ(le32(file, 40), 7056u);
+    EXPECT_EQ(le32(file, 4), 7092u);
     Bytes audio = a;
     append(audio, b);
     EXPECT_EQ(file, canonical_wav(audio));
@@ -58,18 +54,18 @@ TEST(WaveWriterTest, SizesAfterTwoBlocks) {
 }
 
 TEST(WaveWriterTest, DestructorFixesTheSizes) {
-    TempDir dir;
+    ScratchDir dir;
     const std::string path = dir.file("dtor.wav");
     const Bytes a = samples_bytes(100);
     {
         da_WaveWriter writer(path.c_str(), FORMAT_CDDA);
         writer.rawwrite(reinterpret_cast<const char*>(a.data()), 100);
     }
-    EXPECT_EQ(read_bytes(path), canonical_wav(a));
+    EXPECT_EQ(read_file(path), canonical_wav(a));
 }
 
 TEST(WaveWriterTest, WritesAfterFinishAreFailures) {
-    TempDir dir;
+    ScratchDir dir;
     da_WaveWriter writer(dir.file("late.wav").c_str(), FORMAT_CDDA);
     ASSERT_TRUE(writer.finish());
     char c = 0;
@@ -78,7 +74,7 @@ TEST(WaveWriterTest, WritesAfterFinishAreFailures) {
 }
 
 TEST(WaveWriterTest, UnwritablePathIsReported) {
-    TempDir dir;
+    ScratchDir dir;
     const std::string path = dir.file("no-such-dir/out.wav");
     da_WaveWriter writer(path.c_str(), FORMAT_CDDA);
     EXPECT_TRUE(writer.failed());

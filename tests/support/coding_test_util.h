@@ -1,26 +1,21 @@
 // Shared helpers of the coding tests: seeded randomness and scratch packets.
 #pragma once
 
-#include <cstdlib>
+#include <cstdint>
 #include <memory>
 #include <random>
 #include <string>
+#include <utility>
 
 #include "framework/bit_stream.h"
+#include "support/test_seed.h"
 
 namespace x91 {
 
 namespace coding_test {
 
-// X91_TEST_SEED overrides the default so a failure can be replayed.
-inline unsigned test_seed(unsigned fallback = 20240611u) {
-    const char* env = std::getenv("X91_TEST_SEED");
-    return env ? static_cast<unsigned>(std::strtoul(env, nullptr, 10)) : fallback;
-}
-
-inline std::string seed_note(unsigned seed) {
-    return "seed " + std::to_string(seed);
-}
+// The default seed of the coding tests (see SeededRng).
+inline constexpr std::uint32_t kSeed = 20240611u;
 
 // An owning packet over a buffer of the given size, filled with a pattern so
 // that bits the writer fails to set or clear would show.
@@ -42,6 +37,14 @@ inline std::unique_ptr<da_BinRWBase> random_packet(std::mt19937& rng, int bytes)
     auto* buf = new unsigned char[bytes > 0 ? bytes : 1];
     for (int i = 0; i < bytes; ++i) buf[i] = static_cast<unsigned char>(rng());
     return std::make_unique<da_BinRWBase>(buf, bytes, true);
+}
+
+// Two packets of the same random bytes, for two readers side by side.
+inline std::pair<std::unique_ptr<da_BinRWBase>, std::unique_ptr<da_BinRWBase>> twin_random_packets(
+    std::mt19937& rng, int bytes) {
+    const std::uint32_t state = static_cast<std::uint32_t>(rng());
+    std::mt19937 same_a(state), same_b(state);
+    return {random_packet(same_a, bytes), random_packet(same_b, bytes)};
 }
 
 // The bits from position from to to, as '0'/'1' characters in stream order.

@@ -1,14 +1,28 @@
 // Builds WAV file images byte by byte, including layouts real tools write
-// (extra chunks, odd sizes with pad bytes, the extensible format record).
+// (extra chunks, odd sizes with pad bytes, the extensible format record),
+// and reads and patches the little-endian fields of any file image.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <string>
 #include <vector>
 
-namespace x91 {
+namespace x91test {
 
 using Bytes = std::vector<std::uint8_t>;
+
+// Interleaved stereo samples, left first.
+using Pcm = std::vector<std::int16_t>;
+
+inline std::uint32_t le32(const Bytes& b, std::size_t at) {
+    return static_cast<std::uint32_t>(b[at]) | static_cast<std::uint32_t>(b[at + 1]) << 8 |
+           static_cast<std::uint32_t>(b[at + 2]) << 16 |
+           static_cast<std::uint32_t>(b[at + 3]) << 24;
+}
+
+inline void set_le32(Bytes& b, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
 
 inline void put16(Bytes& b, std::uint32_t v) {
     b.push_back(static_cast<std::uint8_t>(v));
@@ -96,4 +110,21 @@ inline Bytes canonical_wav(const Bytes& samples) {
     return riff({chunk("fmt ", cd_fmt_body()), chunk("data", samples)});
 }
 
-}  // namespace x91
+// A canonical file of the given samples, in the given format (CD audio by
+// default).
+inline Bytes make_wav(const Pcm& samples, int channels = 2, int rate = 44100, int bits = 16,
+                      int format_tag = 1) {
+    Bytes data;
+    for (std::int16_t s : samples) put16(data, static_cast<std::uint16_t>(s));
+    return riff({chunk("fmt ", fmt_body(format_tag, channels, rate, bits)), chunk("data", data)});
+}
+
+// The samples behind a canonical 44-byte header.
+inline Pcm wav_samples(const Bytes& wav) {
+    Pcm samples;
+    for (std::size_t i = 44; i + 1 < wav.size(); i += 2)
+        samples.push_back(static_cast<std::int16_t>(wav[i] | wav[i + 1] << 8));
+    return samples;
+}
+
+}  // namespace x91test
