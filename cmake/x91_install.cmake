@@ -1,15 +1,15 @@
-# cmake --install: the command and its man page, the codec library with its
-# public header, a CMake package (find_package(x91) gives x91::x91) and a
-# pkg-config file (x91.pc).
+# cmake --install: the command and its man page, the codec library (shared
+# and static) with its C header, a CMake package (find_package(x91) gives
+# x91::x91, shared, and x91::x91_static) and a pkg-config file (x91.pc).
 include(CMakePackageConfigHelpers)
 
 install(TARGETS x91 RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/man/x91.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
-install(TARGETS x91codec EXPORT x91Targets
+install(TARGETS x91_shared x91_static EXPORT x91Targets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/x91 DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/include/x91/x91.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/x91)
 
 set(X91_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/x91)
 install(EXPORT x91Targets NAMESPACE x91:: DESTINATION ${X91_CMAKE_DIR})

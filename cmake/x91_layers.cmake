@@ -1,8 +1,8 @@
 # The layers of src/, lowest first. Each is a folder and a library target
 # (x91_<layer>) that may use the layers before it and never those after it;
 # layers joined by a comma stand side by side and do not use each other.
-# The public header include/x91/x91.h belongs to the library layer; the
-# error vocabulary it includes, include/x91/status.h, to every layer.
+# The public C header include/x91/x91.h belongs to the api layer; the
+# error vocabulary, include/x91/status.h, to every layer.
 set(X91_LAYER_LEVELS
   storage
   format
@@ -12,7 +12,7 @@ set(X91_LAYER_LEVELS
   analysis
   graphs
   library
-  command)
+  api,command)
 
 # X91_LAYERS: every layer, lowest first.
 set(X91_LAYERS)

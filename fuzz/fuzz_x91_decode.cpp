@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "x91/x91.h"
+#include "library/codec.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     x91::Header header;

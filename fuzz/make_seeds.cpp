@@ -22,7 +22,7 @@
 #include "format/settings.h"
 #include "framework/bit_stream.h"
 #include "graphs/packet_layout.h"
-#include "x91/x91.h"
+#include "library/codec.h"
 
 using namespace x91;
 

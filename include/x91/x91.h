@@ -1,179 +1,176 @@
-// The x91 codec as a library: CD audio in, x91 packets out, and back.
-//
-// An x91 file is the 62-byte header (Header::bytes()), then each packet as a
-// little-endian int32 byte count followed by its bytes, then a count of 0.
-// The Encoder turns interleaved 16-bit stereo PCM at 44100 Hz into packets;
-// the Decoder turns packets back into PCM. Bad input is reported through
-// Status values, never through exceptions; only running out of memory throws.
-// Encoders and decoders may run on several threads at once, each object on
-// one thread at a time. The first one built also builds the codec's shared
-// transform tables, which then stay until the process ends.
-#pragma once
+/* x91, a lossy audio codec for CD audio (44100 Hz, 16-bit, stereo), as a C
+ * library usable from C99 and C++.
+ *
+ * An x91 file is a 62-byte header, then packets, each a little-endian 32-bit
+ * byte count followed by that many bytes, then a count of 0 (the end
+ * marker). A packet holds X91_BLOCK_FRAMES * frames-per-packet sample
+ * frames (16 blocks of 882 frames with the default settings).
+ *
+ * Every call reports its outcome as an x91_status: X91_OK (0) or a negative
+ * code; x91_status_text() names a code, and the handle's last_error call
+ * gives the details of its most recent failure. No call throws, aborts on bad
+ * input or keeps a pointer it was given beyond the call. Handles are
+ * independent: several may be used on several threads at once, each on one
+ * thread at a time.
+ *
+ * Encoding: x91_encoder_create, optional settings, then x91_encoder_push of
+ * interleaved PCM (left first) in any amounts, x91_encoder_finish at the
+ * end, and x91_encoder_take_output for the file's bytes in order.
+ *
+ * Decoding: x91_decoder_open_memory for a whole file in memory (with exact
+ * length and seeking), or x91_decoder_create_for_header plus
+ * x91_decoder_decode_packet for a player that finds the packets itself; then
+ * x91_decoder_read for the PCM.
+ */
+#ifndef X91_X91_H
+#define X91_X91_H
 
-#include <cstddef>
-#include <cstdint>
-#include <memory>
-#include <string>
-#include <vector>
+#include <stddef.h>
+#include <stdint.h>
 
-#include "x91/status.h"
+#if defined(__GNUC__) || defined(__clang__)
+#define X91_API __attribute__((visibility("default")))
+#else
+#define X91_API
+#endif
 
-namespace x91 {
+#ifdef __cplusplus
+extern "C" {
+#endif
 
-inline constexpr int kSampleRate = 44100;
-inline constexpr int kChannels = 2;
-// The codec works on blocks of this many stereo frames (1/50 s).
-inline constexpr int kBlockFrames = 882;
-inline constexpr std::size_t kHeaderBytes = 62;
-// The largest packet a decoder accepts. The encoder's packets stay far below
-// it (loud noise at the highest quality gives about 12 KB); a larger count
-// can only come from a damaged file, and refusing it keeps a decoder, which
-// holds a packet while copying it in, well under 16 MiB.
-inline constexpr std::size_t kMaxPacketBytes = std::size_t{4} << 20;
+#define X91_SAMPLE_RATE 44100
+#define X91_CHANNELS 2
+/* The codec works on blocks of this many stereo frames (1/50 s). */
+#define X91_BLOCK_FRAMES 882
+#define X91_HEADER_BYTES 62
+/* The largest packet a decoder accepts (4 MiB); larger counts only come from
+ * damaged files. */
+#define X91_MAX_PACKET_BYTES 4194304
 
-// The library's version, e.g. "0.1.0".
-const char* version();
+typedef enum x91_status {
+    X91_OK = 0,
+    X91_ERR_INVALID_ARGUMENT = -1, /* a null pointer, a value out of range */
+    X91_ERR_INVALID_STATE = -2,    /* the call does not fit now (push after finish, ...) */
+    X91_ERR_OUT_OF_MEMORY = -3,
+    X91_ERR_NOT_X91 = -4,             /* the data does not start with an x91 header */
+    X91_ERR_CUT_SHORT = -5,           /* the data ends inside the header or a packet */
+    X91_ERR_HEADER_DAMAGED = -6,      /* a header setting the codec cannot run with */
+    X91_ERR_PACKET_TOO_LARGE = -7,    /* a byte count beyond the largest packet, or negative */
+    X91_ERR_PACKET_DAMAGED = -8,      /* decoding ran past the packet's end */
+    X91_ERR_PACKET_UNREAD_BYTES = -9, /* decoding left whole bytes of the packet unread */
+    X91_ERR_INTERNAL = -10            /* a fault inside the library */
+} x91_status;
 
-// The x91 file header as a value: every setting the decoder needs, as
-// stored in each file. A default Header holds the codec's defaults.
-struct Header {
-    std::uint8_t features[3];  // reserved, 0
-    std::int32_t lines;        // spectral lines coded per channel (800)
-    std::int32_t intensity_bands;
-    std::int32_t intensity_steps;
-    std::int32_t level_range;
-    std::int32_t side_stereo_bands;
-    std::int32_t side_stereo_levels;
-    std::int32_t frames_per_packet;  // blocks per packet (16)
-    float masking_level;             // lower values give larger, more faithful files
-    float masking_downward;
-    float masking_upward;
-    float masking_reserved[3];
-    float quantizer_base;
+/* A short English text for a status, e.g. "cut short". Never null. */
+X91_API const char* x91_status_text(x91_status status);
 
-    Header();
+/* The library's version, e.g. "0.1.0". */
+X91_API const char* x91_version(void);
 
-    // Rescales the two quality settings by percent (10 to 400; 100 leaves
-    // them): the masking level is divided by percent/100 and the quantiser
-    // base raised to the power 100/percent. Applied to a default Header this
-    // is what the x91 command's quality does. invalid_argument, and no
-    // change, outside the range.
-    Result apply_quality(float percent);
+/* X91_OK when data starts with a whole x91 header a decoder can run with;
+ * X91_ERR_NOT_X91, X91_ERR_CUT_SHORT or X91_ERR_HEADER_DAMAGED otherwise.
+ * Players use it to recognise x91 files. */
+X91_API x91_status x91_probe(const uint8_t* data, size_t size);
 
-    // ok when a decoder can run with these settings; header_damaged names the
-    // first value it cannot.
-    Result check() const;
+/* ---- Encoding ---------------------------------------------------------- */
 
-    // The 62 header bytes that start an x91 file.
-    std::vector<std::uint8_t> bytes() const;
+typedef struct x91_encoder x91_encoder;
 
-    // Reads and checks the header at the start of data. On ok, out holds it
-    // and the packets start kHeaderBytes into data; otherwise out is left as
-    // it was (not_x91, cut_short or header_damaged).
-    static Result parse(const std::uint8_t* data, std::size_t size, Header& out);
-};
+/* A new encoder with the default settings in *encoder (null on failure). */
+X91_API x91_status x91_encoder_create(x91_encoder** encoder);
+/* Frees the encoder; null is allowed. */
+X91_API void x91_encoder_destroy(x91_encoder* encoder);
 
-// Appends a packet to an x91 file being built in memory: its byte count as a
-// little-endian int32, then its bytes.
-void append_packet(std::vector<std::uint8_t>& file, const std::vector<std::uint8_t>& packet);
-// Appends the count of 0 that ends an x91 file.
-void append_end(std::vector<std::uint8_t>& file);
+/* Encoding quality in percent, 10 to 400 (default 100): higher values give
+ * larger, more faithful files. Settings may change until the first push or
+ * take_output; after that X91_ERR_INVALID_STATE. */
+X91_API x91_status x91_encoder_set_quality(x91_encoder* encoder, double percent);
 
-// Walks the packets of an x91 file held in memory, from just behind its
-// header. The file's bytes must stay valid and unchanged while it is used.
-class PacketReader {
-  public:
-    // size counts the whole file, the header included.
-    PacketReader(const std::uint8_t* file, std::size_t size);
-    ~PacketReader();
-    PacketReader(PacketReader&&) noexcept;
-    PacketReader& operator=(PacketReader&&) noexcept;
-    PacketReader(const PacketReader&) = delete;
-    PacketReader& operator=(const PacketReader&) = delete;
+/* Interleaved 16-bit samples, left first: 2 * frames values at 44100 Hz. */
+X91_API x91_status x91_encoder_push(x91_encoder* encoder, const int16_t* pcm, size_t frames);
 
-    // Moves the next packet into packet: ok with its bytes, or ok with no
-    // bytes at the end marker. Otherwise the damage found there, named with
-    // the packet's number: cut_short ("packet 3 is cut short", "ends
-    // without its end marker", ...) or packet_too_large ("packet 3 has a
-    // negative byte count, -16", ...).
-    Result next(std::vector<std::uint8_t>& packet);
+/* Ends the audio: pads it with silence so that every pushed sample reaches a
+ * packet, and adds the end marker to the output. */
+X91_API x91_status x91_encoder_finish(x91_encoder* encoder);
 
-    // Bytes of the file read so far, the header's included: just behind the
-    // end marker once next() has found it.
-    std::size_t offset() const;
+/* The next piece of the file, in file order: first the header, then each
+ * packet with its byte count in front, and after finish the end marker.
+ * *data and *size describe bytes the encoder owns, valid until its next
+ * call; *size is 0 when no piece is ready. Joined, the pieces are the file. */
+X91_API x91_status x91_encoder_take_output(x91_encoder* encoder, const uint8_t** data,
+                                           size_t* size);
 
-  private:
-    struct Impl;
-    std::unique_ptr<Impl> impl_;
-};
+/* What the last failed call on the encoder found, or "" after success. */
+X91_API const char* x91_encoder_last_error(const x91_encoder* encoder);
 
-// Encodes one stream. Push PCM in any amounts, take packets as they are
-// ready, call finish() at the end of the audio, then take the last packets.
-class Encoder {
-  public:
-    // status() tells whether the settings are usable (check(), and at most 882
-    // lines, the number the transform gives).
-    explicit Encoder(const Header& header = Header());
-    ~Encoder();
-    Encoder(Encoder&&) noexcept;
-    Encoder& operator=(Encoder&&) noexcept;
-    Encoder(const Encoder&) = delete;
-    Encoder& operator=(const Encoder&) = delete;
+/* ---- Decoding ---------------------------------------------------------- */
 
-    const Result& status() const;
-    const Header& header() const;
+typedef struct x91_decoder x91_decoder;
 
-    // Interleaved samples, left first: 2 * frames values.
-    Result push(const std::int16_t* samples, std::size_t frames);
+/* A decoder over a whole x91 file, copied in: checks the header and walks
+ * the packets once. The file may be damaged past its header (cut short, a
+ * bad count): the packets before the damage decode, and last_error names it
+ * once read() reaches it. */
+X91_API x91_status x91_decoder_open_memory(x91_decoder** decoder, const uint8_t* file, size_t size);
 
-    // Ends the stream: pads it with silence so that every pushed sample
-    // reaches a packet. Decoding gives one block of silence, then every
-    // pushed sample, then silence to the end of the last packet.
-    Result finish();
+/* A decoder for packets a player finds itself, from the file's first
+ * X91_HEADER_BYTES bytes; feed it with x91_decoder_decode_packet. */
+X91_API x91_status x91_decoder_create_for_header(x91_decoder** decoder, const uint8_t* header,
+                                                 size_t size);
 
-    // Moves the oldest ready packet into packet; false when none is ready.
-    bool next_packet(std::vector<std::uint8_t>& packet);
+/* Frees the decoder; null is allowed. */
+X91_API void x91_decoder_destroy(x91_decoder* decoder);
 
-    std::uint64_t frames_pushed() const;
+/* Blocks of X91_BLOCK_FRAMES frames in each packet (from the header). */
+X91_API uint32_t x91_decoder_frames_per_packet(const x91_decoder* decoder);
 
-  private:
-    struct Impl;
-    explicit Encoder(std::unique_ptr<Impl> impl);
-    std::unique_ptr<Impl> impl_;
-    friend struct EncoderAccess;
-};
+/* Sample frames packet `packet` (counted from 0) decodes to: one block less
+ * for the first, which carries the transform's lead-in, than for the rest. */
+X91_API uint64_t x91_decoder_packet_frames(const x91_decoder* decoder, uint64_t packet);
 
-// Decodes one stream from its header's settings. A file of P packets gives
-// 16·P − 1 blocks of 882 frames (with the default frames per packet).
-class Decoder {
-  public:
-    // status() is header_damaged when the settings are not usable.
-    explicit Decoder(const Header& header);
-    ~Decoder();
-    Decoder(Decoder&&) noexcept;
-    Decoder& operator=(Decoder&&) noexcept;
-    Decoder(const Decoder&) = delete;
-    Decoder& operator=(const Decoder&) = delete;
+/* Sample frames the whole stream decodes to. Known for a file in memory;
+ * for a decoder over packets it is what the packets decoded so far give. */
+X91_API uint64_t x91_decoder_length(const x91_decoder* decoder);
 
-    const Result& status() const;
-    const Header& header() const;
+/* Packet decoding. Decodes one packet (its bytes without the count) into
+ * the PCM waiting for read(). Packets follow one another in file order;
+ * after a jump (a seek in the player), call x91_decoder_restart first.
+ * X91_ERR_PACKET_DAMAGED and X91_ERR_PACKET_UNREAD_BYTES still deliver the
+ * audio decoded from the packet; any other failure delivers silence of the
+ * packet's length, so the timeline stays in step. */
+X91_API x91_status x91_decoder_decode_packet(x91_decoder* decoder, const uint8_t* packet,
+                                             size_t size);
 
-    // Decodes one packet (its bytes, without the count). packet_overrun and
-    // packet_unread_bytes still deliver the audio decoded from it.
-    Result push_packet(const std::uint8_t* data, std::size_t size);
+/* Forgets what was decoded and waiting; the next packet decode_packet gets
+ * is packet number `packet` of the file. Decoding from packet P > 0 cannot
+ * rebuild the first two blocks of that packet's audio, which need the packet
+ * before it: they come out as silence, and everything after them equals a
+ * decode from the start. */
+X91_API x91_status x91_decoder_restart(x91_decoder* decoder, uint64_t packet);
 
-    // Appends every decoded sample ready (interleaved, left first) to pcm and
-    // returns the number of frames appended.
-    std::size_t pull(std::vector<std::int16_t>& pcm);
+/* File decoding: moves the read position to sample frame `frame` (frames
+ * past the end put it at the end). The frames read from there on equal
+ * those of a decode from the start, bit for bit. */
+X91_API x91_status x91_decoder_seek(x91_decoder* decoder, uint64_t frame);
 
-    // Frames waiting for pull().
-    std::size_t frames_ready() const;
+/* The sample frame the next read() delivers. */
+X91_API uint64_t x91_decoder_position(const x91_decoder* decoder);
 
-  private:
-    struct Impl;
-    explicit Decoder(std::unique_ptr<Impl> impl);
-    std::unique_ptr<Impl> impl_;
-    friend struct DecoderAccess;
-};
+/* Moves up to max_frames decoded frames (interleaved, left first: 2 values
+ * each) into pcm and stores their number in *frames; 0 at the end of a file,
+ * or when a packet decoder has nothing waiting. For a file, the status is
+ * that of the packets decoded for this call: a damaged packet gives its
+ * status (the audio is still delivered), and the damage that ends a file
+ * early gives its status with the frames before it. */
+X91_API x91_status x91_decoder_read(x91_decoder* decoder, int16_t* pcm, size_t max_frames,
+                                    size_t* frames);
 
-}  // namespace x91
+/* What the last failed call on the decoder found, e.g. "packet 12 is cut
+ * short", or "" after success. */
+X91_API const char* x91_decoder_last_error(const x91_decoder* decoder);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* X91_X91_H */

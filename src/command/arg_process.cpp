@@ -18,7 +18,7 @@
 #include "command/progress_line.h"
 #include "command/quality_file.h"
 #include "format/settings.h"
-#include "x91/x91.h"
+#include "library/codec.h"
 
 namespace x91::cli {
 

@@ -11,9 +11,9 @@
 #include "format/packet_framing.h"
 #include "format/settings_io.h"
 #include "library/api_internal.h"
+#include "library/codec.h"
 #include "storage/file_stream.h"
 #include "storage/wave_reader.h"
-#include "x91/x91.h"
 
 namespace x91::cli {
 

@@ -5,7 +5,7 @@
 #include "command/conversions.h"
 #include "command/x91_input.h"
 #include "library/api_internal.h"
-#include "x91/x91.h"
+#include "library/codec.h"
 
 namespace x91::cli {
 

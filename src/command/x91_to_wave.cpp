@@ -9,8 +9,8 @@
 #include "command/temp_output.h"
 #include "command/x91_input.h"
 #include "library/api_internal.h"
+#include "library/codec.h"
 #include "storage/wave_writer.h"
-#include "x91/x91.h"
 
 namespace x91::cli {
 

@@ -5,7 +5,7 @@
 
 #include "format/checked_settings.h"
 #include "format/settings.h"
-#include "x91/x91.h"
+#include "library/codec.h"
 
 namespace x91 {
 

@@ -6,9 +6,9 @@
 #include "framework/packets.h"
 #include "graphs/decode_chain.h"
 #include "library/api_internal.h"
+#include "library/codec.h"
 #include "library/header_settings.h"
 #include "library/transform_tables.h"
-#include "x91/x91.h"
 
 namespace x91 {
 

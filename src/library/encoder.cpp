@@ -7,9 +7,9 @@
 
 #include "graphs/encode_chain.h"
 #include "library/api_internal.h"
+#include "library/codec.h"
 #include "library/header_settings.h"
 #include "library/transform_tables.h"
-#include "x91/x91.h"
 
 namespace x91 {
 

@@ -2,8 +2,8 @@
 
 #include "format/packet_framing.h"
 #include "format/packet_walker.h"
+#include "library/codec.h"
 #include "storage/memory_stream.h"
-#include "x91/x91.h"
 
 namespace x91 {
 

@@ -2,9 +2,9 @@
 
 #include "format/quality.h"
 #include "format/settings_io.h"
+#include "library/codec.h"
 #include "library/header_settings.h"
 #include "storage/memory_stream.h"
-#include "x91/x91.h"
 
 namespace x91 {
 

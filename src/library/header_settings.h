@@ -3,7 +3,7 @@
 #pragma once
 
 #include "format/checked_settings.h"
-#include "x91/x91.h"
+#include "library/codec.h"
 
 namespace x91 {
 

@@ -1,4 +1,4 @@
-#include "x91/x91.h"
+#include "library/codec.h"
 
 namespace x91 {
 

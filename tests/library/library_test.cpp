@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "library/codec.h"
 #include "support/test_seed.h"
 #include "support/test_signals.h"
-#include "x91/x91.h"
 
 using namespace x91test;
 

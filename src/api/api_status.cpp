@@ -1,0 +1,83 @@
+#include "api/api_status.h"
+
+#include "library/codec.h"
+
+namespace x91 {
+
+x91_status to_c_status(Status status) {
+    switch (status) {
+        case Status::ok:
+            return X91_OK;
+        case Status::invalid_argument:
+            return X91_ERR_INVALID_ARGUMENT;
+        case Status::invalid_state:
+            return X91_ERR_INVALID_STATE;
+        case Status::not_x91:
+            return X91_ERR_NOT_X91;
+        case Status::cut_short:
+            return X91_ERR_CUT_SHORT;
+        case Status::header_damaged:
+            return X91_ERR_HEADER_DAMAGED;
+        case Status::packet_too_large:
+            return X91_ERR_PACKET_TOO_LARGE;
+        case Status::packet_overrun:
+            return X91_ERR_PACKET_DAMAGED;
+        case Status::packet_unread_bytes:
+            return X91_ERR_PACKET_UNREAD_BYTES;
+        // The file and WAV outcomes belong to the command; the interface
+        // never produces them.
+        case Status::trailing_bytes:
+        case Status::not_cd_audio:
+        case Status::read_failed:
+        case Status::write_failed:
+            break;
+    }
+    return X91_ERR_INTERNAL;
+}
+
+}  // namespace x91
+
+extern "C" {
+
+const char* x91_status_text(x91_status status) {
+    switch (status) {
+        case X91_OK:
+            return "ok";
+        case X91_ERR_INVALID_ARGUMENT:
+            return "invalid argument";
+        case X91_ERR_INVALID_STATE:
+            return "call out of order";
+        case X91_ERR_OUT_OF_MEMORY:
+            return "out of memory";
+        case X91_ERR_NOT_X91:
+            return "not an x91 file";
+        case X91_ERR_CUT_SHORT:
+            return "cut short";
+        case X91_ERR_HEADER_DAMAGED:
+            return "header damaged";
+        case X91_ERR_PACKET_TOO_LARGE:
+            return "packet too large";
+        case X91_ERR_PACKET_DAMAGED:
+            return "packet damaged";
+        case X91_ERR_PACKET_UNREAD_BYTES:
+            return "packet has unread bytes";
+        case X91_ERR_INTERNAL:
+            return "internal error";
+    }
+    return "unknown status";
+}
+
+const char* x91_version(void) {
+    return x91::version();
+}
+
+x91_status x91_probe(const uint8_t* data, size_t size) {
+    if (data == nullptr && size > 0) return X91_ERR_INVALID_ARGUMENT;
+    std::string ignored;
+    return x91::guarded(ignored, [&] {
+        x91::Header header;
+        return x91::Header::parse(data, size, header);
+    });
+}
+
+}  // extern "C"

@@ -1,0 +1,117 @@
+// x91_encoder: the library's Encoder behind a C handle, handing out the
+// file's bytes piece by piece: header, framed packets, end marker.
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "api/api_status.h"
+#include "library/codec.h"
+#include "x91/x91.h"
+
+struct x91_encoder {
+    x91::Header header;
+    // Built on the first push or take_output, which fixes the settings.
+    std::optional<x91::Encoder> encoder;
+    std::deque<std::vector<std::uint8_t>> pieces;
+    std::vector<std::uint8_t> handed_out;  // the piece the caller holds
+    std::vector<std::uint8_t> packet;
+    std::string last_error;
+
+    x91::Result start() {
+        if (encoder) return {};
+        encoder.emplace(header);
+        if (!encoder->status()) return encoder->status();
+        pieces.push_back(header.bytes());
+        return {};
+    }
+
+    void collect_packets() {
+        while (encoder->next_packet(packet)) {
+            std::vector<std::uint8_t> framed;
+            framed.reserve(packet.size() + 4);
+            x91::append_packet(framed, packet);
+            pieces.push_back(std::move(framed));
+        }
+    }
+};
+
+extern "C" {
+
+x91_status x91_encoder_create(x91_encoder** encoder) {
+    if (encoder == nullptr) return X91_ERR_INVALID_ARGUMENT;
+    *encoder = nullptr;
+    std::string error;
+    return x91::guarded(error, [&] {
+        *encoder = new x91_encoder();
+        return x91::Result{};
+    });
+}
+
+void x91_encoder_destroy(x91_encoder* encoder) {
+    delete encoder;
+}
+
+x91_status x91_encoder_set_quality(x91_encoder* encoder, double percent) {
+    if (encoder == nullptr) return X91_ERR_INVALID_ARGUMENT;
+    return x91::guarded(encoder->last_error, [&] {
+        if (encoder->encoder)
+            return x91::Result{x91::Status::invalid_state, "settings change after encoding began"};
+        // The range check before the narrowing keeps huge values and NaN out.
+        if (!(percent >= 10 && percent <= 400))
+            return x91::Result{x91::Status::invalid_argument,
+                               "quality must be from 10 to 400 percent"};
+        x91::Header header;
+        x91::Result applied = header.apply_quality(static_cast<float>(percent));
+        if (applied) encoder->header = header;
+        return applied;
+    });
+}
+
+x91_status x91_encoder_push(x91_encoder* encoder, const int16_t* pcm, size_t frames) {
+    if (encoder == nullptr) return X91_ERR_INVALID_ARGUMENT;
+    return x91::guarded(encoder->last_error, [&] {
+        if (x91::Result started = encoder->start(); !started) return started;
+        x91::Result pushed = encoder->encoder->push(pcm, frames);
+        encoder->collect_packets();
+        return pushed;
+    });
+}
+
+x91_status x91_encoder_finish(x91_encoder* encoder) {
+    if (encoder == nullptr) return X91_ERR_INVALID_ARGUMENT;
+    return x91::guarded(encoder->last_error, [&] {
+        if (x91::Result started = encoder->start(); !started) return started;
+        x91::Result finished = encoder->encoder->finish();
+        if (!finished) return finished;
+        encoder->collect_packets();
+        std::vector<std::uint8_t> end;
+        x91::append_end(end);
+        encoder->pieces.push_back(std::move(end));
+        return finished;
+    });
+}
+
+x91_status x91_encoder_take_output(x91_encoder* encoder, const uint8_t** data, size_t* size) {
+    if (encoder == nullptr || data == nullptr || size == nullptr) return X91_ERR_INVALID_ARGUMENT;
+    *data = nullptr;
+    *size = 0;
+    return x91::guarded(encoder->last_error, [&] {
+        if (x91::Result started = encoder->start(); !started) return started;
+        encoder->handed_out.clear();
+        if (!encoder->pieces.empty()) {
+            encoder->handed_out = std::move(encoder->pieces.front());
+            encoder->pieces.pop_front();
+            *data = encoder->handed_out.data();
+            *size = encoder->handed_out.size();
+        }
+        return x91::Result{};
+    });
+}
+
+const char* x91_encoder_last_error(const x91_encoder* encoder) {
+    return encoder ? encoder->last_error.c_str() : "no encoder";
+}
+
+}  // extern "C"

@@ -1,0 +1,181 @@
+// The x91 codec as C++ classes: CD audio in, x91 packets out, and back.
+// The command uses them directly; programs outside use the C interface in
+// include/x91/x91.h, which is built on them.
+//
+// An x91 file is the 62-byte header (Header::bytes()), then each packet as a
+// little-endian int32 byte count followed by its bytes, then a count of 0.
+// The Encoder turns interleaved 16-bit stereo PCM at 44100 Hz into packets;
+// the Decoder turns packets back into PCM. Bad input is reported through
+// Status values, never through exceptions; only running out of memory throws.
+// Encoders and decoders may run on several threads at once, each object on
+// one thread at a time. The first one built also builds the codec's shared
+// transform tables, which then stay until the process ends.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "x91/status.h"
+
+namespace x91 {
+
+inline constexpr int kSampleRate = 44100;
+inline constexpr int kChannels = 2;
+// The codec works on blocks of this many stereo frames (1/50 s).
+inline constexpr int kBlockFrames = 882;
+inline constexpr std::size_t kHeaderBytes = 62;
+// The largest packet a decoder accepts. The encoder's packets stay far below
+// it (loud noise at the highest quality gives about 12 KB); a larger count
+// can only come from a damaged file, and refusing it keeps a decoder, which
+// holds a packet while copying it in, well under 16 MiB.
+inline constexpr std::size_t kMaxPacketBytes = std::size_t{4} << 20;
+
+// The library's version, e.g. "0.1.0".
+const char* version();
+
+// The x91 file header as a value: every setting the decoder needs, as
+// stored in each file. A default Header holds the codec's defaults.
+struct Header {
+    std::uint8_t features[3];  // reserved, 0
+    std::int32_t lines;        // spectral lines coded per channel (800)
+    std::int32_t intensity_bands;
+    std::int32_t intensity_steps;
+    std::int32_t level_range;
+    std::int32_t side_stereo_bands;
+    std::int32_t side_stereo_levels;
+    std::int32_t frames_per_packet;  // blocks per packet (16)
+    float masking_level;             // lower values give larger, more faithful files
+    float masking_downward;
+    float masking_upward;
+    float masking_reserved[3];
+    float quantizer_base;
+
+    Header();
+
+    // Rescales the two quality settings by percent (10 to 400; 100 leaves
+    // them): the masking level is divided by percent/100 and the quantiser
+    // base raised to the power 100/percent. Applied to a default Header this
+    // is what the x91 command's quality does. invalid_argument, and no
+    // change, outside the range.
+    Result apply_quality(float percent);
+
+    // ok when a decoder can run with these settings; header_damaged names the
+    // first value it cannot.
+    Result check() const;
+
+    // The 62 header bytes that start an x91 file.
+    std::vector<std::uint8_t> bytes() const;
+
+    // Reads and checks the header at the start of data. On ok, out holds it
+    // and the packets start kHeaderBytes into data; otherwise out is left as
+    // it was (not_x91, cut_short or header_damaged).
+    static Result parse(const std::uint8_t* data, std::size_t size, Header& out);
+};
+
+// Appends a packet to an x91 file being built in memory: its byte count as a
+// little-endian int32, then its bytes.
+void append_packet(std::vector<std::uint8_t>& file, const std::vector<std::uint8_t>& packet);
+// Appends the count of 0 that ends an x91 file.
+void append_end(std::vector<std::uint8_t>& file);
+
+// Walks the packets of an x91 file held in memory, from just behind its
+// header. The file's bytes must stay valid and unchanged while it is used.
+class PacketReader {
+  public:
+    // size counts the whole file, the header included.
+    PacketReader(const std::uint8_t* file, std::size_t size);
+    ~PacketReader();
+    PacketReader(PacketReader&&) noexcept;
+    PacketReader& operator=(PacketReader&&) noexcept;
+    PacketReader(const PacketReader&) = delete;
+    PacketReader& operator=(const PacketReader&) = delete;
+
+    // Moves the next packet into packet: ok with its bytes, or ok with no
+    // bytes at the end marker. Otherwise the damage found there, named with
+    // the packet's number: cut_short ("packet 3 is cut short", "ends
+    // without its end marker", ...) or packet_too_large ("packet 3 has a
+    // negative byte count, -16", ...).
+    Result next(std::vector<std::uint8_t>& packet);
+
+    // Bytes of the file read so far, the header's included: just behind the
+    // end marker once next() has found it.
+    std::size_t offset() const;
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// Encodes one stream. Push PCM in any amounts, take packets as they are
+// ready, call finish() at the end of the audio, then take the last packets.
+class Encoder {
+  public:
+    // status() tells whether the settings are usable (check(), and at most 882
+    // lines, the number the transform gives).
+    explicit Encoder(const Header& header = Header());
+    ~Encoder();
+    Encoder(Encoder&&) noexcept;
+    Encoder& operator=(Encoder&&) noexcept;
+    Encoder(const Encoder&) = delete;
+    Encoder& operator=(const Encoder&) = delete;
+
+    const Result& status() const;
+    const Header& header() const;
+
+    // Interleaved samples, left first: 2 * frames values.
+    Result push(const std::int16_t* samples, std::size_t frames);
+
+    // Ends the stream: pads it with silence so that every pushed sample
+    // reaches a packet. Decoding gives one block of silence, then every
+    // pushed sample, then silence to the end of the last packet.
+    Result finish();
+
+    // Moves the oldest ready packet into packet; false when none is ready.
+    bool next_packet(std::vector<std::uint8_t>& packet);
+
+    std::uint64_t frames_pushed() const;
+
+  private:
+    struct Impl;
+    explicit Encoder(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl_;
+    friend struct EncoderAccess;
+};
+
+// Decodes one stream from its header's settings. A file of P packets gives
+// 16·P − 1 blocks of 882 frames (with the default frames per packet).
+class Decoder {
+  public:
+    // status() is header_damaged when the settings are not usable.
+    explicit Decoder(const Header& header);
+    ~Decoder();
+    Decoder(Decoder&&) noexcept;
+    Decoder& operator=(Decoder&&) noexcept;
+    Decoder(const Decoder&) = delete;
+    Decoder& operator=(const Decoder&) = delete;
+
+    const Result& status() const;
+    const Header& header() const;
+
+    // Decodes one packet (its bytes, without the count). packet_overrun and
+    // packet_unread_bytes still deliver the audio decoded from it.
+    Result push_packet(const std::uint8_t* data, std::size_t size);
+
+    // Appends every decoded sample ready (interleaved, left first) to pcm and
+    // returns the number of frames appended.
+    std::size_t pull(std::vector<std::int16_t>& pcm);
+
+    // Frames waiting for pull().
+    std::size_t frames_ready() const;
+
+  private:
+    struct Impl;
+    explicit Decoder(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl_;
+    friend struct DecoderAccess;
+};
+
+}  // namespace x91
