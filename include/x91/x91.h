@@ -124,9 +124,16 @@ X91_API void x91_decoder_destroy(x91_decoder* decoder);
 /* Blocks of X91_BLOCK_FRAMES frames in each packet (from the header). */
 X91_API uint32_t x91_decoder_frames_per_packet(const x91_decoder* decoder);
 
-/* Sample frames packet `packet` (counted from 0) decodes to: one block less
- * for the first, which carries the transform's lead-in, than for the rest. */
+/* The first sample frame of packet `packet`'s audio (packets count from 0). */
+X91_API uint64_t x91_decoder_packet_start(const x91_decoder* decoder, uint64_t packet);
+
+/* Sample frames packet `packet` decodes to: one block less for the first,
+ * which carries the transform's lead-in, than for the rest. */
 X91_API uint64_t x91_decoder_packet_frames(const x91_decoder* decoder, uint64_t packet);
+
+/* The first sample frame a decoder restarted at `packet` gives exactly (see
+ * x91_decoder_restart): where a player's seek index places the packet. */
+X91_API uint64_t x91_decoder_restart_exact_from(const x91_decoder* decoder, uint64_t packet);
 
 /* Sample frames the whole stream decodes to. Known for a file in memory;
  * for a decoder over packets it is what the packets decoded so far give. */

@@ -117,6 +117,14 @@ uint32_t x91_decoder_frames_per_packet(const x91_decoder* decoder) {
     return decoder ? static_cast<uint32_t>(decoder->timeline().blocks_per_packet()) : 0;
 }
 
+uint64_t x91_decoder_packet_start(const x91_decoder* decoder, uint64_t packet) {
+    return decoder ? decoder->timeline().packet_start(packet) : 0;
+}
+
+uint64_t x91_decoder_restart_exact_from(const x91_decoder* decoder, uint64_t packet) {
+    return decoder ? decoder->timeline().restart_exact_from(packet) : 0;
+}
+
 uint64_t x91_decoder_packet_frames(const x91_decoder* decoder, uint64_t packet) {
     return decoder ? decoder->timeline().packet_frames(packet) : 0;
 }

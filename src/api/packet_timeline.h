@@ -41,6 +41,11 @@ class PacketTimeline {
     // Sample frames of a stream of `packets` packets.
     std::uint64_t stream_frames(std::uint64_t packets) const { return packet_start(packets); }
 
+    // The first frame a decoder started afresh at packet p gives exactly.
+    std::uint64_t restart_exact_from(std::uint64_t p) const {
+        return p == 0 ? 0 : (blocks_per_packet_ * p + 1) * kBlock;
+    }
+
     // The packet a decoder starting afresh must begin with for `frame` to
     // come out exact: the latest q with F·q + 1 <= the frame's block, or 0.
     std::uint64_t restart_packet(std::uint64_t frame) const {

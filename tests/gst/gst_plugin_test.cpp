@@ -1,0 +1,155 @@
+// The plugin in GStreamer pipelines, against the C interface's own decode
+// and encode of the same audio.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "api/api_test_support.h"
+#include "gst/gst_pipeline.h"
+#include "support/scratch_dir.h"
+#include "support/test_signals.h"
+
+using namespace x91test;
+
+namespace {
+
+constexpr std::uint64_t kBlock = 882;
+const std::string kPcmCaps = "audio/x-raw,format=S16LE,rate=44100,channels=2,layout=interleaved";
+const std::string kToSink = " ! audioconvert ! " + kPcmCaps + " ! appsink name=sink sync=false";
+
+Pcm as_pcm(const Bytes& bytes) {
+    Pcm pcm(bytes.size() / 2);
+    std::memcpy(pcm.data(), bytes.data(), 2 * pcm.size());
+    return pcm;
+}
+
+class GstPluginTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        std::string why;
+        if (!gst_ready(&why)) GTEST_SKIP() << why;
+        if (file_.empty()) {
+            // Seven packets of loud, changing music.
+            pcm_ = music_like_signal(100000, 21);
+            file_ = c_encode(pcm_);
+            MemoryDecoder d(file_);
+            full_ = c_read_all(d.decoder);
+        }
+    }
+
+    std::string file_with(const Bytes& bytes) {
+        const std::string path = dir_.file("song.x91");
+        write_file(path, bytes);
+        return "filesrc location=" + path;
+    }
+    static std::uint64_t length() { return full_.size() / 2; }
+    static Pcm slice(std::uint64_t from, std::uint64_t to) {
+        return Pcm(full_.begin() + static_cast<long>(2 * from),
+                   full_.begin() + static_cast<long>(2 * to));
+    }
+
+    ScratchDir dir_;
+    static Pcm pcm_;
+    static Bytes file_;
+    static Pcm full_;
+};
+
+Pcm GstPluginTest::pcm_;
+Bytes GstPluginTest::file_;
+Pcm GstPluginTest::full_;
+
+TEST_F(GstPluginTest, DecodeEqualsTheLibrarysInEveryWayOfPlaying) {
+    const std::string source = file_with(file_);
+    // Pull mode with the whole index first, push mode with the index as it
+    // comes, and the elements decodebin finds by the type finder and ranks.
+    for (const std::string chain :
+         {"x91parse ! x91dec", "queue ! x91parse ! x91dec", "decodebin"}) {
+        SCOPED_TRACE(chain);
+        const PipelineRun run = run_pipeline(source + " ! " + chain + kToSink);
+        EXPECT_EQ(run.error, "");
+        EXPECT_EQ(run.warnings, 0);
+        EXPECT_TRUE(as_pcm(run.data) == full_) << run.data.size() / 4 << " frames";
+    }
+}
+
+TEST_F(GstPluginTest, DurationIsTheStreamsLength) {
+    const std::string source = file_with(file_);
+    EXPECT_EQ(pipeline_duration(source + " ! x91parse ! x91dec ! fakesink"),
+              static_cast<std::int64_t>(length()));
+}
+
+TEST_F(GstPluginTest, SeeksGiveTheMatchingSlice) {
+    const std::string source = file_with(file_);
+    const std::uint64_t packet1 = 15 * kBlock;  // where packet 1's audio starts
+    struct Case {
+        std::string name;
+        std::uint64_t frame;
+    } const cases[] = {
+        {"start", 0},
+        {"inside the first packet", 1000},
+        {"packet 1", packet1},
+        {"where a decoder started at packet 1 is exact", packet1 + 2 * kBlock},
+        {"a frame before that", packet1 + 2 * kBlock - 1},
+        {"the middle", length() / 2 + 7},
+        {"near the end", length() - 500},
+    };
+    // Pull mode, and push mode, where the index holds the packets seen.
+    for (const Case& c : cases)
+        for (const std::string chain : {" ! x91parse ! x91dec", " ! queue ! x91parse ! x91dec"}) {
+            SCOPED_TRACE(c.name + chain);
+            const PipelineRun run = run_pipeline(source + chain + kToSink, &c.frame);
+            EXPECT_EQ(run.error, "");
+            EXPECT_EQ(run.first_frame, c.frame);
+            const Pcm got = as_pcm(run.data), expected = slice(c.frame, length());
+            EXPECT_EQ(got.size(), expected.size());
+            const auto differ =
+                std::mismatch(got.begin(), got.end(), expected.begin(), expected.end());
+            EXPECT_TRUE(differ.first == got.end())
+                << "frames differ from " << (differ.first - got.begin()) / 2 << " on";
+        }
+}
+
+TEST_F(GstPluginTest, EncoderWritesWhatTheLibraryWrites) {
+    const PipelineRun run = run_with_source(
+        "appsrc name=src format=time caps=" + kPcmCaps + " ! x91enc ! appsink name=sink sync=false",
+        pcm_);
+    EXPECT_EQ(run.error, "");
+    EXPECT_TRUE(run.data == file_) << run.data.size() << " bytes, " << file_.size() << " expected";
+}
+
+// Damage never stops a player: the audio before it plays, with a warning.
+TEST_F(GstPluginTest, DamagedFilesPlayWithAWarning) {
+    const std::size_t packet0 = 62, packet1 = packet0 + 4 + (file_[62] | file_[63] << 8);
+    Bytes negative_count = file_;
+    negative_count[packet1 + 3] = 0x80;
+    Bytes garbled = file_;
+    for (std::size_t i = packet1 + 20; i < packet1 + 400; ++i) garbled[i] ^= 0x5A;
+    struct Case {
+        const char* name;
+        Bytes bytes;
+        std::uint64_t frames;  // the audio that plays
+        bool warns;
+    } const cases[] = {
+        {"cut inside packet 1", Bytes(file_.begin(), file_.begin() + packet1 + 50), 15 * kBlock,
+         true},
+        {"packet 1 has a negative count", negative_count, 15 * kBlock, true},
+        // Garbled bits decode to something: the audio keeps its length.
+        {"packet 1 garbled", garbled, length(), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const PipelineRun run = run_pipeline(file_with(c.bytes) + " ! x91parse ! x91dec" + kToSink);
+        EXPECT_EQ(run.error, "");
+        EXPECT_EQ(run.data.size() / 4, c.frames);
+        EXPECT_EQ(run.warnings > 0, c.warns);
+        // Packet 0's audio does not depend on packet 1.
+        const Pcm played = as_pcm(run.data);
+        EXPECT_TRUE(played.size() >= 2 * 15 * kBlock &&
+                    Pcm(played.begin(), played.begin() + 2 * 15 * kBlock) == slice(0, 15 * kBlock));
+    }
+}
+
+}  // namespace
