@@ -11,7 +11,7 @@ set -euo pipefail
 build=$(cd "$1" && pwd)
 seconds=$2
 mode=${3:-serial}
-targets=(x91_decode wave_reader packet_readers)
+targets=(x91_decode c_api_decode wave_reader packet_readers)
 
 run_one() {
     local name=$1
@@ -21,7 +21,10 @@ run_one() {
     local max_len=65536
     [ "$name" = packet_readers ] && max_len=8192
     [ "$name" = wave_reader ] && max_len=4096
-    "$build/fuzz/fuzz_$name" "$out/corpus" "$build/fuzz-seeds/$name" \
+    # The C interface's decoder starts from the same x91 files.
+    local seeds=$name
+    [ "$name" = c_api_decode ] && seeds=x91_decode
+    "$build/fuzz/fuzz_$name" "$out/corpus" "$build/fuzz-seeds/$seeds" \
         -max_total_time="$seconds" -rss_limit_mb=512 -timeout=10 -max_len=$max_len \
         -artifact_prefix="$out/artifacts/" -print_final_stats=1 >"$out/log" 2>&1
 }

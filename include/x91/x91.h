@@ -121,6 +121,13 @@ X91_API x91_status x91_decoder_create_for_header(x91_decoder** decoder, const ui
 /* Frees the decoder; null is allowed. */
 X91_API void x91_decoder_destroy(x91_decoder* decoder);
 
+/* Delivers only frames lead_in .. lead_in + frames of the decode, which then
+ * count from 0: the input's exact length, without the transform's lead-in
+ * (one block) and the padding of the last packet. Every length, start and
+ * position below counts on this timeline. Only before the first packet is
+ * decoded or read; X91_ERR_INVALID_STATE after. */
+X91_API x91_status x91_decoder_trim(x91_decoder* decoder, uint64_t lead_in, uint64_t frames);
+
 /* Blocks of X91_BLOCK_FRAMES frames in each packet (from the header). */
 X91_API uint32_t x91_decoder_frames_per_packet(const x91_decoder* decoder);
 
@@ -149,7 +156,7 @@ X91_API x91_status x91_decoder_decode_packet(x91_decoder* decoder, const uint8_t
                                              size_t size);
 
 /* Forgets what was decoded and waiting; the next packet decode_packet gets
- * is packet number `packet` of the file. Decoding from packet P > 0 cannot
+ * is packet number `packet` of the file (below 2^40). Decoding from packet P > 0 cannot
  * rebuild the first two blocks of that packet's audio, which need the packet
  * before it: they come out as silence, and everything after them equals a
  * decode from the start. */

@@ -30,6 +30,7 @@ struct x91_decoder {
     std::uint64_t pending_start = 0;
     std::uint64_t position = 0;
     bool damage_reported = false;
+    bool started = false;  // a packet was decoded or a read made
     std::string last_error;
 
     const x91::PacketTimeline& timeline() const { return stream.timeline(); }
@@ -137,10 +138,21 @@ uint64_t x91_decoder_position(const x91_decoder* decoder) {
     return decoder ? decoder->position : 0;
 }
 
+x91_status x91_decoder_trim(x91_decoder* decoder, uint64_t lead_in, uint64_t frames) {
+    if (decoder == nullptr) return X91_ERR_INVALID_ARGUMENT;
+    return x91::guarded(decoder->last_error, [&] {
+        if (decoder->started)
+            return x91::Result{x91::Status::invalid_state, "trim after decoding began"};
+        decoder->stream.trim(lead_in, frames);
+        return x91::Result{};
+    });
+}
+
 x91_status x91_decoder_decode_packet(x91_decoder* decoder, const uint8_t* packet, size_t size) {
     if (decoder == nullptr) return X91_ERR_INVALID_ARGUMENT;
     return x91::guarded(decoder->last_error, [&] {
         if (decoder->index) return x91::needs_packets("decode_packet");
+        decoder->started = true;
         // Drop what was read before the audio grows.
         const std::size_t read = 2 * (decoder->position - decoder->pending_start);
         decoder->pending.erase(decoder->pending.begin(),
@@ -154,6 +166,9 @@ x91_status x91_decoder_restart(x91_decoder* decoder, uint64_t packet) {
     if (decoder == nullptr) return X91_ERR_INVALID_ARGUMENT;
     return x91::guarded(decoder->last_error, [&] {
         if (decoder->index) return x91::needs_packets("restart");
+        // Beyond centuries of audio: no stream has such packets.
+        if (packet >= (uint64_t{1} << 40))
+            return x91::Result{x91::Status::invalid_argument, "no such packet"};
         decoder->restart_at(packet);
         return x91::Result{};
     });
@@ -163,6 +178,7 @@ x91_status x91_decoder_seek(x91_decoder* decoder, uint64_t frame) {
     if (decoder == nullptr) return X91_ERR_INVALID_ARGUMENT;
     return x91::guarded(decoder->last_error, [&] {
         if (!decoder->index) return x91::needs_file("seek");
+        decoder->started = true;
         const std::uint64_t target = std::min(frame, decoder->length());
         decoder->restart_at(decoder->timeline().restart_packet(target));
         decoder->position = target;
@@ -176,6 +192,7 @@ x91_status x91_decoder_read(x91_decoder* decoder, int16_t* pcm, size_t max_frame
     if (decoder == nullptr || frames == nullptr || (pcm == nullptr && max_frames > 0))
         return X91_ERR_INVALID_ARGUMENT;
     return x91::guarded(decoder->last_error, [&] {
+        decoder->started = true;
         x91::Result outcome;
         if (decoder->index) outcome = decoder->decode_up_to_position();
         const std::uint64_t ready = decoder->pending_end() - decoder->position;

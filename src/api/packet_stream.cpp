@@ -18,8 +18,10 @@ void PacketStream::restart(std::uint64_t packet) {
 
 Result PacketStream::decode(const std::uint8_t* data, std::size_t size,
                             std::vector<std::int16_t>& pcm) {
-    const std::size_t at = pcm.size();
-    const std::size_t values = 2 * timeline_.packet_frames(next_packet_);
+    const std::uint64_t raw_start = timeline_.raw_packet_start(next_packet_);
+    const std::size_t values =
+        static_cast<std::size_t>(2 * (timeline_.raw_packet_start(next_packet_ + 1) - raw_start));
+    raw_.clear();
     Result decoded = decoder_->push_packet(data, size);
     if (restarted_) {
         // A fresh decoder delivers this packet's audio from its second block
@@ -29,12 +31,21 @@ Result PacketStream::decode(const std::uint8_t* data, std::size_t size,
         decoder_->pull(fresh);
         const std::size_t half_rebuilt = std::min(fresh.size(), std::size_t{2} * kBlockFrames);
         const std::size_t kept = std::min(fresh.size() - half_rebuilt, values);
-        pcm.resize(at + values - kept, 0);
-        pcm.insert(pcm.end(), fresh.end() - static_cast<std::ptrdiff_t>(kept), fresh.end());
+        raw_.resize(values - kept, 0);
+        raw_.insert(raw_.end(), fresh.end() - static_cast<std::ptrdiff_t>(kept), fresh.end());
     } else {
-        decoder_->pull(pcm);
+        decoder_->pull(raw_);
     }
-    pcm.resize(at + values, 0);
+    raw_.resize(values, 0);
+    // The part on the delivered timeline (all of it unless trimmed).
+    const std::uint64_t lead_in = timeline_.lead_in();
+    const std::size_t from =
+        static_cast<std::size_t>(2 * (std::max(raw_start, lead_in) - raw_start));
+    const std::size_t count = static_cast<std::size_t>(2 * timeline_.packet_frames(next_packet_));
+    if (from < raw_.size())
+        pcm.insert(pcm.end(), raw_.begin() + static_cast<std::ptrdiff_t>(from),
+                   raw_.begin() + static_cast<std::ptrdiff_t>(std::min(raw_.size(), from + count)));
+
     const bool refused = !decoded && decoded.status != Status::packet_overrun &&
                          decoded.status != Status::packet_unread_bytes;
     if (refused) {

@@ -27,6 +27,9 @@ class PacketStream {
     // one decode() gets.
     void restart(std::uint64_t packet);
 
+    // Delivers only frames lead_in .. lead_in + frames of the decode.
+    void trim(std::uint64_t lead_in, std::uint64_t frames) { timeline_.trim(lead_in, frames); }
+
     // Decodes the next packet (its bytes, without the count) and appends its
     // audio to pcm, interleaved: always packet_frames(next_packet()) frames.
     // The outcome is the decoder's: damaged packets still give their audio.
@@ -36,6 +39,7 @@ class PacketStream {
     Header header_;
     PacketTimeline timeline_;
     std::optional<Decoder> decoder_;
+    std::vector<std::int16_t> raw_;  // a packet's audio before trimming
     std::uint64_t next_packet_ = 0;
     bool restarted_ = false;  // the next packet is the first after a restart at q > 0
 };

@@ -87,6 +87,25 @@ TEST_F(SeekTest, SeekInTheMiddleOfReadingAndBack) {
     EXPECT_EQ(c_read_all(d.decoder), slice_from(2000));
 }
 
+// Trimmed to an input's exact length, the timeline drops the lead-in block
+// and the padding, and seeks count on it.
+TEST_F(SeekTest, TrimmedDecodeIsTheSliceWithoutLeadInAndPadding) {
+    const uint64_t exact = length() - kBlock - 1000;
+    MemoryDecoder d(*file_);
+    ASSERT_EQ(x91_decoder_trim(d.decoder, kBlock, exact), X91_OK);
+    EXPECT_EQ(x91_decoder_length(d.decoder), exact);
+    const Pcm input(full_->begin() + 2 * kBlock, full_->begin() + 2 * (kBlock + exact));
+    EXPECT_EQ(c_read_all(d.decoder, 777), input);
+    EXPECT_EQ(x91_decoder_trim(d.decoder, 0, 1), X91_ERR_INVALID_STATE);
+    for (const uint64_t frame :
+         {uint64_t{0}, 14 * kBlock, 14 * kBlock + 1, 16 * kBlock, exact - 1, exact, exact + 1}) {
+        SCOPED_TRACE(frame);
+        ASSERT_EQ(x91_decoder_seek(d.decoder, frame), X91_OK);
+        const uint64_t at = std::min(frame, exact);
+        EXPECT_EQ(c_read_all(d.decoder), Pcm(input.begin() + 2 * at, input.end()));
+    }
+}
+
 // What a player's decoder does after a seek: restart at a packet and decode
 // the packets from there.
 TEST_F(SeekTest, RestartedPacketDecoderIsExactFromItsThirdBlock) {
@@ -114,6 +133,7 @@ TEST_F(SeekTest, RestartedPacketDecoderIsExactFromItsThirdBlock) {
         const Pcm got = c_read_all(decoder);
         ASSERT_EQ(got.size() / 2, length() - from);
         const uint64_t silent = start == 0 ? 0 : 2 * kBlock;
+        EXPECT_EQ(x91_decoder_restart_exact_from(decoder, start), from + silent);
         EXPECT_EQ(Pcm(got.begin(), got.begin() + static_cast<long>(2 * silent)),
                   Pcm(2 * silent, 0));
         EXPECT_EQ(Pcm(got.begin() + static_cast<long>(2 * silent), got.end()),

@@ -1,4 +1,4 @@
-// The public library interface: header values, encoder and decoder on
+// The library's C++ classes: header values, encoder and decoder on
 // memory, and the status values they give for bad input.
 #include <gtest/gtest.h>
 

@@ -1,0 +1,79 @@
+// Decodes arbitrary bytes through the C interface as players do: the whole
+// file in memory, read in pieces with a seek taken from the input, and the
+// bytes after the header cut into packets for a packet decoder, restarted
+// part way as after a seek. Whatever the bytes, nothing may crash, hang or
+// break the timeline: reads never pass the length, a seek lands where asked,
+// and every packet gives exactly its frames.
+#include <x91/x91.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+// Each packet decodes to its frames whatever it holds, so tiny packets make
+// minutes of audio; beyond a few dozen blocks nothing new is reached.
+constexpr std::size_t kMaxReads = 24;
+constexpr std::size_t kReadFrames = 2000;
+constexpr std::size_t kMaxPackets = 12;
+
+void check(bool condition) {
+    if (!condition) std::abort();
+}
+
+void read_file(const std::uint8_t* data, std::size_t size) {
+    x91_decoder* decoder = nullptr;
+    if (x91_decoder_open_memory(&decoder, data, size) != X91_OK) {
+        check(decoder == nullptr);
+        return;
+    }
+    const std::uint64_t length = x91_decoder_length(decoder);
+    std::vector<std::int16_t> pcm(2 * kReadFrames);
+    // The last byte picks a seek target anywhere up to past the end.
+    const std::uint64_t target = length * data[size - 1] / 200;
+    for (std::size_t k = 0; k < kMaxReads; ++k) {
+        if (k == kMaxReads / 2) {
+            check(x91_decoder_seek(decoder, target) == X91_OK);
+            check(x91_decoder_position(decoder) == (target < length ? target : length));
+        }
+        const std::uint64_t before = x91_decoder_position(decoder);
+        std::size_t got = 0;
+        x91_decoder_read(decoder, pcm.data(), kReadFrames, &got);
+        check(got <= kReadFrames && before + got <= length);
+        check(x91_decoder_position(decoder) == before + got);
+    }
+    x91_decoder_destroy(decoder);
+}
+
+void decode_packets(const std::uint8_t* data, std::size_t size) {
+    x91_decoder* decoder = nullptr;
+    if (x91_decoder_create_for_header(&decoder, data, size) != X91_OK) return;
+    std::vector<std::int16_t> pcm;
+    std::size_t at = X91_HEADER_BYTES;
+    for (std::uint64_t packet = 0; packet < kMaxPackets && at < size; ++packet) {
+        // Packet sizes from the bytes themselves, empty ones included.
+        const std::size_t n = data[at] % 64 < size - at ? data[at] % 64 : size - at;
+        if (packet == kMaxPackets / 2) x91_decoder_restart(decoder, packet + data[at] % 3);
+        const std::uint64_t start = x91_decoder_position(decoder);
+        const std::uint64_t expected = x91_decoder_packet_frames(decoder, packet);
+        x91_decoder_decode_packet(decoder, data + at, n);
+        pcm.resize(2 * (expected + 1));
+        std::size_t got = 0;
+        check(x91_decoder_read(decoder, pcm.data(), expected + 1, &got) == X91_OK);
+        check(got == expected || packet == kMaxPackets / 2);
+        check(x91_decoder_position(decoder) == start + got || packet == kMaxPackets / 2);
+        at += n + 1;
+    }
+    x91_decoder_destroy(decoder);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return 0;
+    read_file(data, size);
+    decode_packets(data, size);
+    return 0;
+}
