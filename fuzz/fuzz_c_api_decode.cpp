@@ -14,10 +14,11 @@
 namespace {
 
 // Each packet decodes to its frames whatever it holds, so tiny packets make
-// minutes of audio; beyond a few dozen blocks nothing new is reached.
-constexpr std::size_t kMaxReads = 24;
-constexpr std::size_t kReadFrames = 2000;
-constexpr std::size_t kMaxPackets = 12;
+// minutes of audio; beyond a few blocks around a seek nothing new is
+// reached.
+constexpr std::size_t kMaxReads = 6;
+constexpr std::size_t kReadFrames = 1500;
+constexpr std::size_t kMaxPackets = 4;
 
 void check(bool condition) {
     if (!condition) std::abort();
