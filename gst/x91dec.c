@@ -19,6 +19,8 @@ typedef struct {
     x91_decoder* decoder;
     /* The packet number the decoder expects next. */
     guint64 next_packet;
+    /* After a flush, whatever packet comes next is decoded afresh. */
+    gboolean restart;
 } X91Dec;
 
 typedef struct {
@@ -67,6 +69,7 @@ static gboolean x91_dec_set_format(GstAudioDecoder* audio_decoder, GstCaps* caps
     x91_decoder_destroy(self->decoder);
     self->decoder = decoder;
     self->next_packet = 0;
+    self->restart = FALSE;
 
     GstAudioInfo info;
     gst_audio_info_init(&info);
@@ -86,11 +89,12 @@ static GstFlowReturn x91_dec_handle_frame(GstAudioDecoder* audio_decoder, GstBuf
     if (self->decoder == NULL) return GST_FLOW_NOT_NEGOTIATED;
 
     const guint64 packet = x91_dec_packet_of(self, buffer);
-    if (packet != self->next_packet) {
+    if (self->restart || packet != self->next_packet) {
         GST_DEBUG_OBJECT(self, "restart at packet %" G_GUINT64_FORMAT, packet);
         x91_decoder_restart(self->decoder, packet);
     }
     self->next_packet = packet + 1;
+    self->restart = FALSE;
 
     GstMapInfo map;
     if (!gst_buffer_map(buffer, &map, GST_MAP_READ)) return GST_FLOW_ERROR;
@@ -119,8 +123,7 @@ static GstFlowReturn x91_dec_handle_frame(GstAudioDecoder* audio_decoder, GstBuf
 static void x91_dec_flush(GstAudioDecoder* audio_decoder, gboolean hard) {
     X91Dec* self = (X91Dec*)audio_decoder;
     (void)hard;
-    /* Whatever packet comes next, the decoder restarts there. */
-    self->next_packet = G_MAXUINT64;
+    self->restart = TRUE;
 }
 
 static void x91_dec_class_init(X91DecClass* klass) {
