@@ -142,9 +142,10 @@ TEST(OptionsTest, DoubleDashLetsANameStartWithADash) {
     const RunResult r = run_x91(dir.path(), {"--", "-x.wav"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(file_exists(dir.file("-x.x91")));
-    // Once a file name has come, later arguments are names too.
+    // Options may follow file names, so only "--" makes a name of a dash.
     write_file(dir.file("a.wav"), make_wav(tone_signal(3000, 440.0, 0.3)));
-    EXPECT_EQ(run_x91(dir.path(), {"a.wav", "-x.wav"}).status, 0);
+    EXPECT_EQ(run_x91(dir.path(), {"a.wav", "-x.wav"}).status, 1);
+    EXPECT_EQ(run_x91(dir.path(), {"a.wav", "--", "-x.wav"}).status, 0);
 }
 
 TEST(OptionsTest, QualityOptionMatchesTheQualityFileAndOverridesIt) {
