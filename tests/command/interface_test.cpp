@@ -505,4 +505,47 @@ TEST(JobsTest, FailuresInAParallelRunAreReportedWhole) {
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1);
 }
 
+// A dependency is on the file, whatever the spelling: "link/a.x91" with
+// link -> . is the a.x91 the encode writes, so its decode waits for it and
+// never reads the stale a.x91 that was there before.
+TEST(JobsTest, DependenciesFollowFilesNotSpellings) {
+    ScratchDir dir;
+    write_file(dir.file("a.wav"), make_wav(music_like_signal(10 * 44100, 21)));
+    ASSERT_EQ(run_x91(dir.path(), {"--quiet", "a.wav", "a.x91"}).status, 0);
+    const Bytes fresh = read_file(dir.file("a.x91.wav"));
+    ASSERT_EQ(symlink(".", dir.file("link").c_str()), 0);
+    ASSERT_EQ(mkdir(dir.file("sub").c_str(), 0755), 0);
+    for (const char* spelling : {"link/a.x91", "sub/../a.x91", "./a.x91"}) {
+        SCOPED_TRACE(spelling);
+        write_file(dir.file("stale.wav"), make_wav(tone_signal(14112, 440.0, 0.3)));
+        ASSERT_EQ(run_x91(dir.path(), {"--quiet", "-o", "a.x91", "stale.wav"}).status, 0);
+        const RunResult r = run_x91(dir.path(), {"--quiet", "-j", "2", "a.wav", spelling});
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(read_file(dir.file("a.x91.wav")), fresh);
+    }
+}
+
+// Where no further thread can start (here: every new thread's stack is
+// larger than the memory there is), the jobs share the threads there are
+// instead of ending the run with an uncaught exception.
+TEST(JobsTest, ThreadsThatCannotStartLeaveTheWorkToTheOthers) {
+    ScratchDir seq, par;
+    std::vector<std::string> names;
+    for (int k = 0; k < 4; ++k) {
+        const std::string name = "f" + std::to_string(k) + ".wav";
+        write_file(seq.file(name), make_wav(music_like_signal(14112 + 300 * k, 30 + k)));
+        write_file(par.file(name), read_file(seq.file(name)));
+        names.push_back(name);
+    }
+    ASSERT_EQ(run_x91(seq.path(), names).status, 0);
+    std::vector<std::string> args = {"-j", "4"};
+    args.insert(args.end(), names.begin(), names.end());
+    // A 64 TiB stack limit: each thread's stack is reserved at that size.
+    const RunResult r = run_x91(par.path(), args, "ulimit -s 68719476736; ");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    for (const std::string& name : list_dir(seq.path()))
+        EXPECT_EQ(read_file(par.file(name)), read_file(seq.file(name))) << name;
+}
+
 }  // namespace

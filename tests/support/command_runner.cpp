@@ -118,3 +118,4 @@ RunResult run_x91_on_terminal(const std::string& dir, const std::vector<std::str
     if (pid > 0 && waitpid(pid, &raw, 0) == pid) result.status = exit_status(raw);
     return result;
 }
+}  // namespace x91test
