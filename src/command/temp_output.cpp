@@ -111,8 +111,8 @@ void keep_mode_and_owner(int fd, const struct stat& replaced) {
     fchmod(fd, mode);
 }
 
-}  // namespace
-
+// The hidden name of the temporary file for target: ".NAME.XXXXXX" beside
+// it, NAME shortened where the whole would pass name_max bytes.
 std::string temporary_pattern(const std::string& target, long name_max) {
     const std::string suffix = ".XXXXXX";
     std::string name = base_name_of(target);
@@ -121,6 +121,8 @@ std::string temporary_pattern(const std::string& target, long name_max) {
     if (name.size() > room) name.resize(room);
     return directory_of(target) + "." + name + suffix;
 }
+
+}  // namespace
 
 TempOutput::TempOutput(const std::string& target) : target_(target) {
     const std::string directory = directory_of(target);

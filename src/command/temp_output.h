@@ -41,10 +41,6 @@ class TempOutput {
     bool committed_ = false;
 };
 
-// The hidden name of the temporary file for target: ".NAME.XXXXXX" beside
-// it, NAME shortened where the whole would pass name_max bytes.
-std::string temporary_pattern(const std::string& target, long name_max);
-
 // Removes every temporary output still open and ends the process with the
 // conventional status for the signal; installed for SIGINT, SIGTERM, SIGHUP
 // and SIGQUIT.
