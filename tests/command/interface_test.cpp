@@ -541,7 +541,7 @@ TEST(JobsTest, ThreadsThatCannotStartLeaveTheWorkToTheOthers) {
     ScratchDir seq, par;
     std::vector<std::string> names;
     for (int k = 0; k < 4; ++k) {
-        const std::string name = "f" + std::to_string(k) + ".wav";
+        const std::string name = std::to_string(k) + "f.wav";
         write_file(seq.file(name), make_wav(music_like_signal(14112 + 300 * k, 30 + k)));
         write_file(par.file(name), read_file(seq.file(name)));
         names.push_back(name);
