@@ -24,12 +24,13 @@ using namespace x91;
 namespace {
 
 // The layout of a default encode.
-PacketLayout default_layout() {
+CheckedSettings default_settings() {
     std::optional<CheckedSettings> checked;
     if (!check_settings({da_CodeFeatures{}, ds, is}, checked).ok()) std::abort();
-    return PacketLayout(*checked);
+    return *checked;
 }
-const PacketLayout kLayout = default_layout();
+
+const PacketLayout kLayout(default_settings());
 const int kFrames = kLayout.group.frames;
 const int kLines = kLayout.global.lines;
 
