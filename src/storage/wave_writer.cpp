@@ -5,7 +5,8 @@
 
 namespace x91 {
 
-da_WaveWriter::da_WaveWriter(const char* name, da_PcmWaveFormat format)
+da_WaveWriter::da_WaveWriter(const char* name, da_PcmWaveFormat format,
+                             const std::vector<InfoText>& info)
     : file_(name), format_(format) {
     if (!file_) {
         status_ = {Status::write_failed,
@@ -19,11 +20,13 @@ da_WaveWriter::da_WaveWriter(const char* name, da_PcmWaveFormat format)
     const WriteBlockInfo fmt = prepare_block_header(file_, ID4_FMT);
     static_cast<void>(file_ <= format_);
     finish_block__fix_header(file_, fmt);
+    write_info(info);
     data_ = prepare_block_header(file_, ID4_DATA);
     note_failure();
 }
 
-da_WaveWriter::da_WaveWriter(std::FILE* stream, da_PcmWaveFormat format)
+da_WaveWriter::da_WaveWriter(std::FILE* stream, da_PcmWaveFormat format,
+                             const std::vector<InfoText>& info)
     : file_(stream), format_(format), streaming_(true) {
     if (!file_) {
         status_ = {Status::write_failed,
@@ -35,8 +38,15 @@ da_WaveWriter::da_WaveWriter(std::FILE* stream, da_PcmWaveFormat format)
     static_cast<void>(file_ <= ID4_WAVE);
     static_cast<void>(file_ <= BlockHeader(ID4_FMT, 16));
     static_cast<void>(file_ <= format_);
+    write_info(info);
     static_cast<void>(file_ <= BlockHeader(ID4_DATA, kUnknown));
     note_failure();
+}
+
+void da_WaveWriter::write_info(const std::vector<InfoText>& info) {
+    const std::vector<unsigned char> list = info_list_image(info);
+    static_cast<void>(
+        file_.write(reinterpret_cast<const char*>(list.data()), static_cast<int>(list.size())));
 }
 
 da_WaveWriter::~da_WaveWriter() {

@@ -2,25 +2,31 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "storage/file_stream.h"
 #include "storage/riff.h"
+#include "storage/riff_info.h"
 #include "x91/status.h"
 
 namespace x91 {
 
 // Layout: "RIFF" size "WAVE", "fmt " 16 and the format record, "data" size,
 // then the sample bytes in the order of the rawwrite() calls. Both sizes are
-// written as 0 at first and fixed by finish().
+// written as 0 at first and fixed by finish(). Texts given go into a
+// LIST/INFO chunk between "fmt " and "data", where a stream's reader meets
+// them before the audio; without texts the header is the canonical 44 bytes.
 class da_WaveWriter final {
   public:
     // Creates (or truncates) name and writes the header.
-    da_WaveWriter(const char* name, da_PcmWaveFormat format);
+    da_WaveWriter(const char* name, da_PcmWaveFormat format,
+                  const std::vector<InfoText>& info = {});
     // Writes to an open stream that may not seek (standard output, a pipe):
     // both sizes are 0xFFFFFFFF from the start, as streaming writers leave
     // them, meaning "to the end of the file", and finish() only flushes.
     // The stream is not closed.
-    da_WaveWriter(std::FILE* stream, da_PcmWaveFormat format);
+    da_WaveWriter(std::FILE* stream, da_PcmWaveFormat format,
+                  const std::vector<InfoText>& info = {});
     // Runs finish() if it has not run; its result is then lost.
     ~da_WaveWriter();
 
@@ -45,6 +51,7 @@ class da_WaveWriter final {
     const Result& status() const { return status_; }
 
   private:
+    void write_info(const std::vector<InfoText>& info);
     void note_failure();
 
     FileWriter file_;
