@@ -86,9 +86,9 @@ Job encode_job(const Source& in, const std::string& out, const EncodeSettings& s
                           });
 }
 
-Job decode_job(const Source& in, const std::string& out, RunConsole& console) {
-    return conversion_job("decoding", in, out, console, [in, out](std::ostream* progress) {
-        return XFileToWave(in, out, progress);
+Job decode_job(const Source& in, const std::string& out, bool raw, RunConsole& console) {
+    return conversion_job("decoding", in, out, console, [in, out, raw](std::ostream* progress) {
+        return XFileToWave(in, out, raw, progress);
     });
 }
 
@@ -106,11 +106,12 @@ Job failing_job(const std::string& name, const std::string& reason, RunConsole& 
 Job test_job(const Source& in, bool quiet, RunConsole& console) {
     return Job{"", "", [in, quiet, &console] {
                    const Result check = TestXFile(in);
-                   if (!check || !quiet) {
+                   const bool passed = check_passed(check);
+                   if (!passed || !quiet) {
                        std::lock_guard lock(console.mutex);
                        std::cout << in.name << ": " << check_verdict(check) << '\n' << std::flush;
                    }
-                   return check.ok();
+                   return passed;
                }};
 }
 
@@ -124,33 +125,26 @@ Job job_for(const std::string& name, const Options& o, const EncodeSettings& set
         if (o.test) return test_job(Source(name, stdin, ""), o.quiet, console);
         const std::string out = o.output.value_or(kStdStreamName);
         const std::string start = take_start(stdin);
-        switch (input_kind(start)) {
-            case InputKind::wave:
-                return encode_job(Source(name, stdin, start), out, settings, console);
-            case InputKind::x91:
-                return decode_job(Source(name, stdin, start), out, console);
-            case InputKind::unknown:
-                break;
-        }
-        return failing_job(name, "standard input holds neither WAV nor x91 data", console);
+        // Whatever is not x91 data is audio for libsndfile to try.
+        if (input_kind(start) == InputKind::x91)
+            return decode_job(Source(name, stdin, start), out, o.raw, console);
+        return encode_job(Source(name, stdin, start), out, settings, console);
     }
     if (o.test) return test_job(Source(name), o.quiet, console);
-    if (is_wave_name(name))
+    if (is_audio_name(name))
         return encode_job(name, o.output.value_or(x91_output_name(name)), settings, console);
     if (is_x91_name(name))
-        return decode_job(name, o.output.value_or(wave_output_name(name)), console);
+        return decode_job(name, o.output.value_or(wave_output_name(name)), o.raw, console);
     if (o.output) {
         std::FILE* file = std::fopen(name.c_str(), "rb");
-        if (file != nullptr) {
-            const InputKind kind = input_kind(take_start(file));
-            std::fclose(file);
-            if (kind == InputKind::wave) return encode_job(name, *o.output, settings, console);
-            if (kind == InputKind::x91) return decode_job(name, *o.output, console);
-        }
-        return failing_job(name, "not a .wav or .x91 name, nor WAV or x91 data", console);
+        if (file == nullptr) return encode_job(name, *o.output, settings, console);
+        const InputKind kind = input_kind(take_start(file));
+        std::fclose(file);
+        if (kind == InputKind::x91) return decode_job(name, *o.output, o.raw, console);
+        return encode_job(name, *o.output, settings, console);
     }
     // Doing nothing in silence would look like success.
-    return failing_job(name, "not a .wav or .x91 name, skipped", console);
+    return failing_job(name, "not an audio or .x91 name, skipped", console);
 }
 
 bool writes_stdout(const Options& o) {
@@ -193,6 +187,8 @@ int arg_process(int argc, char** argv) {
     RunConsole console{o.quiet ? nullptr : progress_stream, o.jobs > 1 && o.files.size() > 1, {}};
 
     EncodeSettings settings;
+    settings.plain = o.plain;
+    settings.tags = o.tags;
     if (!o.test) {
         std::ostream null_stream(nullptr);
         std::ostream& quality_out = console.progress ? *console.progress : null_stream;

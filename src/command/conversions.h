@@ -5,10 +5,11 @@
 #include <cstdint>
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 #include "command/source.h"
 #include "format/settings.h"
-#include "x91/status.h"
+#include "x91/x91.h"
 
 namespace x91::cli {
 
@@ -19,6 +20,10 @@ struct EncodeSettings {
     da_ISettings isettings = is;
     da_DSettings dsettings = ds;
     da_CodeFeatures features{};  // reserved, all zero
+    // Without the extension block: the file ends at its end marker.
+    bool plain = false;
+    // Tags of the command line; they replace the input's of the same names.
+    std::vector<Tag> tags;
 };
 
 // What a conversion moved: blocks of 1/50 s and packet bytes.
@@ -43,14 +48,25 @@ struct [[nodiscard]] ConversionResult {
 // output (an existing file of the output's name is untouched). An output
 // named "-" is standard output, written directly: a failure part way leaves
 // what was written.
+//
+// WaveToXFile takes any input open_pcm_source() opens and writes the
+// extension block unless settings.plain. XFileToWave writes the format
+// the output's name asks for (see open_pcm_sink) and, unless raw, exactly
+// the input's frames when the file has the block; a damaged or unknown
+// block is a warning, and the decode then is raw.
 ConversionResult WaveToXFile(const Source& in, const std::string& out,
                              const EncodeSettings& settings, std::ostream* progress);
-ConversionResult XFileToWave(const Source& in, const std::string& out, std::ostream* progress);
+ConversionResult XFileToWave(const Source& in, const std::string& out, bool raw,
+                             std::ostream* progress);
 
 // Reads an x91 file whole and writes nothing. ok when it is intact: its
 // header is valid, the decoders read every packet to within its last byte
-// and no further, the end marker is there and nothing follows it.
-// Otherwise the first thing that is not so.
+// and no further, the end marker is there, and the extension block behind
+// it is intact with the CRC of every byte before it. no_extension, also
+// intact, when nothing follows the end marker; extension_unknown, intact as
+// far as can be told, for a block of a later version. Otherwise the first
+// thing that is not so; checksum_mismatch whenever the block is intact but
+// the bytes before it are not those it was written for.
 Result TestXFile(const Source& in);
 
 // Decoding stops after this many consecutive packets whose bits ran past

@@ -109,7 +109,7 @@ da_WaveReader::da_WaveReader(std::FILE* stream, const char* taken, int n)
     file_.keep_reads(kMaxStreamStart);
     parse();
     const std::string* kept = file_.stop_keeping();
-    if (not_cd_format_ && kept) stream_start_ = *kept;
+    if (other_format_ && kept) stream_start_ = *kept;
     stream_start_kept_ = kept != nullptr;
 }
 
@@ -140,6 +140,7 @@ void da_WaveReader::parse() {
     const int head_bytes = file_.read(reinterpret_cast<char*>(head), 12);
     if (!riff_wave_start(head, head_bytes)) {
         refuse("not a WAV file");
+        other_format_ = true;
         return;
     }
     if (head_bytes < 12) {
@@ -273,7 +274,7 @@ bool da_WaveReader::check_format(std::uint32_t fmt_size, std::int64_t& bytes_rea
     }
     if (std::string problem = format_problem(format, has_ext ? ext : nullptr); !problem.empty()) {
         refuse(std::move(problem));
-        not_cd_format_ = true;
+        other_format_ = true;
         return false;
     }
     bytes_read = 16 + ext_bytes;

@@ -60,10 +60,11 @@ class da_WaveReader final {
     // early end is only cut_short().
     bool read_failed() const { return shrank_; }
 
-    // True when the file is a WAV file whose format is not CD audio (another
-    // rate, depth, channel count or encoding): a reader of other formats may
-    // take it.
-    bool not_cd_format() const { return not_cd_format_; }
+    // True when the input is not a WAV file, or one whose format is not CD
+    // audio (another rate, depth, channel count or encoding): a reader of
+    // other formats may take it. A WAV file of CD audio whose chunks are
+    // broken is not for another reader.
+    bool other_format() const { return other_format_; }
 
     // For a stream refused for its format: every byte read from it, from its
     // first, to be handed to that other reader; null when the header was
@@ -96,7 +97,7 @@ class da_WaveReader final {
     bool ended_ = false;
     bool cut_short_ = false;
     bool shrank_ = false;
-    bool not_cd_format_ = false;
+    bool other_format_ = false;
     bool stream_start_kept_ = false;
     std::string stream_start_;
     std::vector<InfoText> info_;
