@@ -61,37 +61,40 @@ Result X91Input::read_failure() const {
 Result X91Input::open() {
     if (!spool_status_) return spool_status_;
     if (!*reader_) return io_failure(Status::read_failed, "cannot open", reader_->error());
+    extension_ = find_extension();
+    if (extension_.status == Status::read_failed) return extension_;
     if (Result read = read_x91_header(*input_, settings_); !read)
         return reader_->error() != 0 ? read_failure() : read;
     // Each count is checked against what the file still holds.
-    const std::int64_t bytes_left =
-        reader_->seekable() ? reader_->size() - reader_->possition() : kUnknownLength;
+    const std::int64_t bytes_left = reader_->size() - reader_->possition();
     packets_.emplace(*input_, bytes_left);
     return {};
 }
 
-Result X91Input::find_extension(ExtensionContent& content) {
+// Every input is a file by now, a stream's copy included, so the block is
+// found from the end before the header is read.
+Result X91Input::find_extension() {
     const std::int64_t size = reader_->size();
-    const std::int64_t resume = reader_->possition();
+    if (size < 0) return read_failure();
     constexpr auto kFooter = static_cast<std::int64_t>(kExtensionFooterSize);
-    // Room for the header and the end marker before any block.
-    if (size < resume + 4 + kFooter) return {Status::no_extension, ""};
+    constexpr std::int64_t kBeforeBlock = X91_HEADER_BYTES + 4;  // header and end marker
+    if (size < kBeforeBlock + kFooter) return {Status::no_extension, ""};
     unsigned char footer[kExtensionFooterSize];
     reader_->seek(size - kFooter);
     if (reader_->read(reinterpret_cast<char*>(footer), kFooter) != kFooter) return read_failure();
     std::uint64_t block_bytes = 0;
     Result found = read_extension_footer(footer, block_bytes);
-    if (found && static_cast<std::int64_t>(block_bytes) > size - resume - 4)
+    if (found && static_cast<std::int64_t>(block_bytes) > size - kBeforeBlock)
         found = {Status::extension_damaged, "extension block: longer than the file"};
     if (found) {
         std::vector<unsigned char> block(block_bytes);
         const auto n = static_cast<int>(block_bytes);
         reader_->seek(size - n);
         if (reader_->read(reinterpret_cast<char*>(block.data()), n) != n) return read_failure();
-        found = parse_extension_block(block.data(), block.size(), content);
+        found = parse_extension_block(block.data(), block.size(), content_);
         if (found) block_start_ = size - n;
     }
-    if (reader_->seek(resume) != resume) return read_failure();
+    if (reader_->seek(0) != 0) return read_failure();
     if (block_start_ >= 0) input_->end_crc_at(block_start_);
     return found;
 }
@@ -114,7 +117,7 @@ Result X91Input::nothing_follows() {
     return {};
 }
 
-Result X91Input::check_stream_crc(std::uint32_t stored) {
+Result X91Input::check_stream_crc() {
     const std::int64_t walked = input_->offset();
     char scratch[4096];
     while (input_->offset() < block_start_) {
@@ -122,7 +125,8 @@ Result X91Input::check_stream_crc(std::uint32_t stored) {
             std::min<std::int64_t>(block_start_ - input_->offset(), sizeof scratch));
         if (input_->read(scratch, step) != step) return read_failure();
     }
-    if (input_->crc() != stored) return {Status::checksum_mismatch, "checksum mismatch"};
+    if (input_->crc() != content_.stream_crc)
+        return {Status::checksum_mismatch, "checksum mismatch"};
     if (walked != block_start_)
         return {Status::trailing_bytes,
                 "the end marker does not stand right before the "

@@ -26,20 +26,21 @@ class X91Input {
     X91Input(const X91Input&) = delete;
     X91Input& operator=(const X91Input&) = delete;
 
-    // Opens the file and reads its header: ok, read_failed ("cannot open:
-    // <reason>", "read failed: <reason>"), or the header's refusal (not_x91,
-    // cut_short, header_damaged). A stream is first copied whole to an
-    // unnamed temporary file: the block that tells the length stands at its
-    // end, and the audio's first samples depend on it.
+    // Opens the file, looks for its extension block with one seek from the
+    // end, and reads its header: ok, read_failed ("cannot open: <reason>",
+    // "read failed: <reason>"), or the header's refusal (not_x91, cut_short,
+    // header_damaged). A stream is first copied whole to an unnamed
+    // temporary file: the block that tells the length stands at its end,
+    // and the audio's first samples depend on it.
     [[nodiscard]] Result open();
 
     // The header's settings, after open() succeeded.
     const CheckedSettings& settings() const { return *settings_; }
 
-    // Looks for the extension block with one seek from the end: ok with
-    // content filled, no_extension, extension_damaged or extension_unknown
-    // (see parse_extension_block). The packets are read next all the same.
-    [[nodiscard]] Result find_extension(ExtensionContent& content);
+    // What open() found at the end: ok with content() filled, no_extension,
+    // extension_damaged or extension_unknown (see parse_extension_block).
+    const Result& extension() const { return extension_; }
+    const ExtensionContent& content() const { return content_; }
 
     // The next packet, empty at the end marker (see PacketWalker::next).
     [[nodiscard]] Result next(std::vector<std::uint8_t>& packet);
@@ -52,11 +53,11 @@ class X91Input {
     // extension block that find_extension() could not find.
     [[nodiscard]] Result nothing_follows();
 
-    // After the walk, with the block found: reads on to the block and
-    // compares the CRC of every byte before it with the stored one. ok,
-    // checksum_mismatch, or trailing_bytes when the end marker is not right
-    // before the block.
-    [[nodiscard]] Result check_stream_crc(std::uint32_t stored);
+    // With the block found, whatever was read so far (even a header that
+    // was refused): reads on to the block and compares the CRC of every byte
+    // before it with the block's. ok, checksum_mismatch, or trailing_bytes
+    // when the end marker is not right before the block.
+    [[nodiscard]] Result check_stream_crc();
 
   private:
     // The reader's bytes as the walk takes them, with their CRC: the header
@@ -79,6 +80,7 @@ class X91Input {
 
     Result read_failure() const;
     Result spool(const Source& in);
+    Result find_extension();
 
     std::FILE* spooled_ = nullptr;  // the temporary copy of a stream
     Result spool_status_;
@@ -86,6 +88,8 @@ class X91Input {
     std::optional<CrcInput> input_;
     std::optional<CheckedSettings> settings_;
     std::optional<PacketWalker> packets_;
+    Result extension_;
+    ExtensionContent content_;
     std::int64_t block_start_ = -1;
 };
 

@@ -23,12 +23,13 @@ struct BlockUse {
     Result warning;
 };
 
-BlockUse use_block(X91Input& input, bool raw) {
+BlockUse use_block(const X91Input& input, bool raw) {
     BlockUse use;
     if (raw) return use;
-    const Result found = input.find_extension(use.content);
+    const Result& found = input.extension();
     if (found) {
         use.trim = true;
+        use.content = input.content();
     } else if (found.status != Status::no_extension) {
         use.warning = {found.status, found.message + "; decoded as --raw"};
     }
@@ -42,7 +43,6 @@ ConversionResult XFileToWave(const Source& in, const std::string& out, bool raw,
     X91Input input(in);
     if (Result opened = input.open(); !opened) return {.result = std::move(opened)};
     BlockUse block = use_block(input, raw);
-    if (block.warning.status == Status::read_failed) return {.result = block.warning};
     const int frames_per_packet = input.settings().dsettings().group.frames;
     std::unique_ptr<TempOutput> temp;
     if (Result opened = open_output(out, temp); !opened) return {.result = std::move(opened)};
@@ -105,7 +105,7 @@ ConversionResult XFileToWave(const Source& in, const std::string& out, bool raw,
     // audio kept.
     if (damage.ok() && walked_to_end && !raw) {
         if (block.trim) {
-            damage = input.check_stream_crc(block.content.stream_crc);
+            damage = input.check_stream_crc();
         } else if (block.warning.ok()) {
             // A block the footer did not lead to, whose head follows the end
             // marker: damaged, and the decode was raw.
