@@ -59,12 +59,12 @@ Result TestXFile(const Source& in) {
         return {};
     }
     if (!walk) return walk;
+    if (found.status == Status::extension_unknown) return found;
     const Result follows = input.nothing_follows();
     // A block whose footer is damaged is still told by its head.
     if (follows.status == Status::extension_damaged || follows.status == Status::read_failed)
         return follows;
-    if (found.status == Status::extension_damaged || found.status == Status::extension_unknown)
-        return found;
+    if (found.status == Status::extension_damaged) return found;
     if (!follows) return follows;
     return {Status::no_extension, ""};
 }
