@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "storage/chunk_seeks.h"
 #include "support/scratch_dir.h"
 
 using namespace x91test;
@@ -76,6 +77,7 @@ TEST(FileReaderTest, SeekReturnsEveryPositionWithinTheFile) {
         ASSERT_TRUE(read(reader, b));
         EXPECT_EQ(b, 100 + pos);
     }
+    EXPECT_EQ(IndexedStorage(reader)[9].possition(), 9);
 }
 
 TEST(FileReaderTest, MissingFileFailsAtOnceWithItsReason) {
