@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "command/progress_display.h"
 #include "command/source.h"
 #include "format/settings.h"
 #include "x91/x91.h"
@@ -43,11 +44,12 @@ struct [[nodiscard]] ConversionResult {
     ConversionStats stats{};
 };
 
-// Both drivers write progress and their conversion lines to progress (none
-// when null). Unless the output is kept, a failed conversion leaves no
-// output (an existing file of the output's name is untouched). An output
-// named "-" is standard output, written directly: a failure part way leaves
-// what was written.
+// Both drivers show their conversion and progress lines on display, and
+// "done." once the output is in place. Unless the output is kept, a failed
+// conversion leaves no output (an existing file of the output's name is
+// untouched). An output named "-" is standard output, and an existing
+// output that is not a regular file is written into as it is: a failure
+// part way leaves what was written (see Output).
 //
 // WaveToXFile takes any input open_pcm_source() opens and writes the
 // extension block unless settings.plain. XFileToWave writes the format
@@ -55,9 +57,9 @@ struct [[nodiscard]] ConversionResult {
 // the input's frames when the file has the block; a damaged or unknown
 // block is a warning, and the decode then is raw.
 ConversionResult WaveToXFile(const Source& in, const std::string& out,
-                             const EncodeSettings& settings, std::ostream* progress);
+                             const EncodeSettings& settings, ProgressDisplay& display);
 ConversionResult XFileToWave(const Source& in, const std::string& out, bool raw,
-                             std::ostream* progress);
+                             ProgressDisplay& display);
 
 // Reads an x91 file whole and writes nothing. ok when it is intact: its
 // header is valid, the decoders read every packet to within its last byte

@@ -23,6 +23,11 @@ bool is_x91_name(const std::string& name);
 // ".flac", ".aif", ".aiff", ".aifc", ".rf64", ".w64" in any case.
 bool is_audio_name(const std::string& name);
 
+// "dir/sub/" for "dir/sub/name", "" for a name without a directory.
+std::string directory_of(const std::string& path);
+// "name" for "dir/sub/name".
+std::string base_name_of(const std::string& path);
+
 // song.wav -> song.x91, SONG.FLAC -> SONG.x91 (".wav" alone gives ".x91").
 // Expects is_audio_name(name).
 std::string x91_output_name(const std::string& audio_name);

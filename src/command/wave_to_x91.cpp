@@ -1,13 +1,12 @@
 #include <memory>
-#include <ostream>
 #include <vector>
 
 #include "command/audio_input/open_input.h"
 #include "command/conversions.h"
 #include "command/io_failure.h"
-#include "command/progress_line.h"
+#include "command/output.h"
+#include "command/progress_display.h"
 #include "command/tag_names.h"
-#include "command/temp_output.h"
 #include "format/packet_framing.h"
 #include "format/settings_io.h"
 #include "library/api_internal.h"
@@ -17,7 +16,7 @@
 namespace x91::cli {
 
 ConversionResult WaveToXFile(const Source& in, const std::string& out,
-                             const EncodeSettings& settings, std::ostream* progress) {
+                             const EncodeSettings& settings, ProgressDisplay& display) {
     std::unique_ptr<PcmSource> source;
     if (Result opened = open_pcm_source(in, source); !opened) return {.result = std::move(opened)};
     const HeaderSettings header{settings.features, settings.dsettings, settings.isettings};
@@ -27,12 +26,9 @@ ConversionResult WaveToXFile(const Source& in, const std::string& out,
         if (Result tagged = encoder.set_tags(merge_tags(source->tags(), settings.tags)); !tagged)
             return {.result = std::move(tagged)};
     }
-    std::unique_ptr<TempOutput> temp;
-    if (Result opened = open_output(out, temp); !opened) return {.result = std::move(opened)};
-    const std::unique_ptr<FileWriter> writer_owner =
-        temp ? std::make_unique<FileWriter>(temp->path().c_str())
-             : std::make_unique<FileWriter>(stdout);
-    FileWriter& writer = *writer_owner;
+    Output output;
+    if (Result opened = output.open(out); !opened) return {.result = std::move(opened)};
+    FileWriter writer(output.stream());
 
     ConversionResult done;
     ConversionStats& stats = done.stats;
@@ -44,8 +40,7 @@ ConversionResult WaveToXFile(const Source& in, const std::string& out,
             stats.byte_count += static_cast<std::int64_t>(packet.size());
             stats.time_count += settings.dsettings.group.frames;
         }
-        if (stats.time_count > 0 && progress)
-            print_progress_line(*progress, stats.time_count, stats.byte_count);
+        if (stats.time_count > 0) display.update(stats.time_count, stats.byte_count);
         return true;
     };
     // The end marker, and the extension block unless the file is plain.
@@ -57,7 +52,7 @@ ConversionResult WaveToXFile(const Source& in, const std::string& out,
         return writer.write(reinterpret_cast<const char*>(trailer.data()), n) == n;
     };
 
-    if (progress) *progress << "encoding : '" << in.name << "' to : '" << out << "'" << std::endl;
+    display.begin("encoding", in.name, out);
     std::vector<std::int16_t> samples(2 * static_cast<std::size_t>(kBlockFrames));
     Result encoded;
     bool writing = write_x91_header(writer, header);
@@ -77,7 +72,6 @@ ConversionResult WaveToXFile(const Source& in, const std::string& out,
         encoded = encoder.finish();
         writing = write_ready_packets();
     }
-    if (progress) *progress << '\n' << "done." << '\n' << std::flush;
     const bool ended = writing && encoded && !input_failed && write_end();
 
     if (input_failed) {
@@ -87,12 +81,13 @@ ConversionResult WaveToXFile(const Source& in, const std::string& out,
     } else if (!writer.close() || !ended) {
         // A write that failed left the writer failed, with the reason.
         done.result = io_failure(Status::write_failed, "cannot write", writer.error());
-    } else if (Result committed = commit_output(temp.get()); !committed) {
+    } else if (Result committed = output.commit(); !committed) {
         done.result = std::move(committed);
     } else if (!input_end) {
         done.result = input_end;
         done.output_kept = true;
     }
+    display.end(done.result.ok() || done.output_kept);
     return done;
 }
 

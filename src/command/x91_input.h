@@ -42,6 +42,11 @@ class X91Input {
     const Result& extension() const { return extension_; }
     const ExtensionContent& content() const { return content_; }
 
+    // The packets a seekable file holds whole, counted from their counts
+    // alone, before the first is read (so nothing is decoded twice); none
+    // for a stream, whose end is not known in advance. Call after open().
+    std::optional<std::int64_t> packets_ahead();
+
     // The next packet, empty at the end marker (see PacketWalker::next).
     [[nodiscard]] Result next(std::vector<std::uint8_t>& packet);
     // Packets read whole so far.

@@ -1,11 +1,11 @@
 #include <memory>
-#include <ostream>
+#include <optional>
 #include <vector>
 
 #include "command/audio_output/pcm_sink.h"
 #include "command/conversions.h"
-#include "command/progress_line.h"
-#include "command/temp_output.h"
+#include "command/output.h"
+#include "command/progress_display.h"
 #include "command/x91_input.h"
 #include "library/api_internal.h"
 #include "library/tag_list.h"
@@ -39,16 +39,23 @@ BlockUse use_block(const X91Input& input, bool raw) {
 }  // namespace
 
 ConversionResult XFileToWave(const Source& in, const std::string& out, bool raw,
-                             std::ostream* progress) {
+                             ProgressDisplay& display) {
     X91Input input(in);
     if (Result opened = input.open(); !opened) return {.result = std::move(opened)};
     BlockUse block = use_block(input, raw);
     const int frames_per_packet = input.settings().dsettings().group.frames;
-    std::unique_ptr<TempOutput> temp;
-    if (Result opened = open_output(out, temp); !opened) return {.result = std::move(opened)};
+    // Each packet decodes to at most frames_per_packet blocks, so the count
+    // of packets bounds the audio from above before anything is written: a
+    // WAV that will pass what the plain sizes count becomes RF64 from its
+    // first byte.
+    const std::optional<std::int64_t> packets = input.packets_ahead();
+    const std::int64_t expected_bytes =
+        packets ? *packets * frames_per_packet * kBlockFrames * 4 : 0;
+    Output output;
+    if (Result opened = output.open(out); !opened) return {.result = std::move(opened)};
     std::unique_ptr<PcmSink> sink;
     const std::vector<Tag> tags = tags_from_texts(block.content.tags);
-    if (Result opened = open_pcm_sink(out, temp ? temp->path() : "", tags, sink); !opened)
+    if (Result opened = open_pcm_sink(out, output, expected_bytes, tags, sink); !opened)
         return {.result = std::move(opened)};
 
     ConversionResult done;
@@ -64,8 +71,7 @@ ConversionResult XFileToWave(const Source& in, const std::string& out, bool raw,
             static_cast<void>(decoder.trim(block.content.lead_in, block.content.frames));
         std::vector<std::uint8_t> packet;
         std::vector<std::int16_t> pcm;
-        if (progress)
-            *progress << "decoding : '" << in.name << "' to : '" << out << "'" << std::endl;
+        display.begin("decoding", in.name, out);
 
         while (!sink->failed()) {
             if (Result next = input.next(packet); !next) {
@@ -86,8 +92,7 @@ ConversionResult XFileToWave(const Source& in, const std::string& out, bool raw,
             damaged_in_a_row = overran ? damaged_in_a_row + 1 : 0;
             pcm.clear();
             sink->write(pcm.data(), decoder.pull(pcm));
-            if (stats.time_count > 0 && progress)
-                print_progress_line(*progress, stats.time_count, stats.byte_count);
+            if (stats.time_count > 0) display.update(stats.time_count, stats.byte_count);
             // One damaged packet is decoded and the next ones still count:
             // framing keeps them independent. A long run of them is no
             // longer a file with a flaw but noise, and since every packet
@@ -99,7 +104,6 @@ ConversionResult XFileToWave(const Source& in, const std::string& out, bool raw,
                 break;
             }
         }
-        if (progress) *progress << '\n' << "done." << '\n' << std::flush;
     }
     // The CRC is checked once the audio is out: a mismatch is told, the
     // audio kept.
@@ -117,7 +121,7 @@ ConversionResult XFileToWave(const Source& in, const std::string& out, bool raw,
 
     if (Result finished = sink->finish(); !finished) {
         done.result = std::move(finished);
-    } else if (Result committed = commit_output(temp.get()); !committed) {
+    } else if (Result committed = output.commit(); !committed) {
         done.result = std::move(committed);
     } else if (!damage.ok()) {
         done.result = {damage.status, damage.message + "; kept the audio that could be rebuilt"};
@@ -126,6 +130,7 @@ ConversionResult XFileToWave(const Source& in, const std::string& out, bool raw,
         done.result = block.warning;
         done.output_kept = true;
     }
+    display.end(done.result.ok() || done.output_kept);
     return done;
 }
 

@@ -5,6 +5,7 @@
 #include "command/audio_output/pcm_sink.h"
 #include "command/audio_output/sndfile_sink.h"
 #include "command/audio_output/wave_sink.h"
+#include "command/file_names.h"
 
 namespace x91::cli {
 
@@ -29,11 +30,11 @@ int sndfile_format(const std::string& out) {
 
 }  // namespace
 
-Result open_pcm_sink(const std::string& out, const std::string& path, const std::vector<Tag>& tags,
-                     std::unique_ptr<PcmSink>& sink) {
-    const int format = path.empty() ? 0 : sndfile_format(out);
-    if (format != 0) return SndfileSink::open(path, format, tags, sink);
-    auto wave = std::make_unique<WaveSink>(path, tags);
+Result open_pcm_sink(const std::string& out, const Output& output, std::int64_t expected_bytes,
+                     const std::vector<Tag>& tags, std::unique_ptr<PcmSink>& sink) {
+    const int format = is_std_stream(out) ? 0 : sndfile_format(out);
+    if (format != 0) return SndfileSink::open(output.stream(), format, tags, sink);
+    auto wave = std::make_unique<WaveSink>(output, expected_bytes, tags);
     Result status = wave->status();
     sink = std::move(wave);
     return status;

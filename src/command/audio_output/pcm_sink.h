@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "command/output.h"
 #include "x91/x91.h"
 
 namespace x91::cli {
@@ -26,9 +27,11 @@ class PcmSink {
 
 // Picks the format by the output's name: ".flac", ".aiff" or ".aif", ".w64"
 // (in any case) through libsndfile, WAV for every other name and for
-// standard output. path is the file to write (a temporary one), empty for
-// standard output. ok with sink set, or write_failed.
-Result open_pcm_sink(const std::string& out, const std::string& path, const std::vector<Tag>& tags,
-                     std::unique_ptr<PcmSink>& sink);
+// standard output "-". Writes into output's stream, opened and not yet
+// written; a WAV whose data will pass expected_bytes' worth of the 32-bit
+// sizes is RF64 from its first byte. ok with sink set, or write_failed.
+[[nodiscard]] Result open_pcm_sink(const std::string& out, const Output& output,
+                                   std::int64_t expected_bytes, const std::vector<Tag>& tags,
+                                   std::unique_ptr<PcmSink>& sink);
 
 }  // namespace x91::cli

@@ -6,13 +6,13 @@
 
 namespace x91::cli {
 
-Result SndfileSink::open(const std::string& path, int format, const std::vector<Tag>& tags,
+Result SndfileSink::open(std::FILE* stream, int format, const std::vector<Tag>& tags,
                          std::unique_ptr<PcmSink>& sink) {
     SF_INFO info{};
     info.samplerate = kSampleRate;
     info.channels = kChannels;
     info.format = format | SF_FORMAT_PCM_16;
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    SNDFILE* file = sf_open_fd(fileno(stream), SFM_WRITE, &info, SF_FALSE);
     if (file == nullptr)
         return {Status::write_failed, std::string("cannot write: ") + sf_strerror(nullptr)};
     // Strings go in before the audio; a format without a place for one

@@ -4,15 +4,18 @@
 
 #include <sndfile.h>
 
+#include <cstdio>
+
 #include "command/audio_output/pcm_sink.h"
 
 namespace x91::cli {
 
 class SndfileSink final : public PcmSink {
   public:
-    // format: SF_FORMAT_FLAC, SF_FORMAT_AIFF or SF_FORMAT_W64. ok, or
-    // write_failed "cannot write: <reason>".
-    static Result open(const std::string& path, int format, const std::vector<Tag>& tags,
+    // format: SF_FORMAT_FLAC, SF_FORMAT_AIFF or SF_FORMAT_W64, written into
+    // stream's descriptor (nothing written through stream itself), which
+    // stays open. ok, or write_failed "cannot write: <reason>".
+    static Result open(std::FILE* stream, int format, const std::vector<Tag>& tags,
                        std::unique_ptr<PcmSink>& sink);
     ~SndfileSink() override;
 

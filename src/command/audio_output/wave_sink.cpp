@@ -9,16 +9,16 @@ namespace x91::cli {
 
 namespace {
 
-da_WaveWriter make_writer(const std::string& path, const std::vector<Tag>& tags) {
-    const std::vector<InfoText> info = info_from_tags(tags);
-    return path.empty() ? da_WaveWriter(stdout, FORMAT_CDDA, info)
-                        : da_WaveWriter(path.c_str(), FORMAT_CDDA, info);
+da_WaveWriter::Sizes sizes_for(const Output& output) {
+    return output.rewindable() ? da_WaveWriter::Sizes::fixed_at_finish
+                               : da_WaveWriter::Sizes::streamed;
 }
 
 }  // namespace
 
-WaveSink::WaveSink(const std::string& path, const std::vector<Tag>& tags)
-    : writer_(make_writer(path, tags)) {}
+WaveSink::WaveSink(const Output& output, std::int64_t expected_bytes, const std::vector<Tag>& tags)
+    : writer_(output.stream(), FORMAT_CDDA, sizes_for(output), expected_bytes,
+              info_from_tags(tags)) {}
 
 void WaveSink::write(const std::int16_t* samples, std::size_t frames) {
     const std::size_t count = 2 * frames;

@@ -9,8 +9,9 @@ namespace x91::cli {
 
 class WaveSink final : public PcmSink {
   public:
-    // path empty: standard output.
-    WaveSink(const std::string& path, const std::vector<Tag>& tags);
+    // Sizes fixed at the end where the output can be rewound, else left
+    // "to the end of the stream".
+    WaveSink(const Output& output, std::int64_t expected_bytes, const std::vector<Tag>& tags);
 
     void write(const std::int16_t* samples, std::size_t frames) override;
     bool failed() const override { return writer_.failed(); }
