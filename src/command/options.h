@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "library/codec.h"
+
 namespace x91::cli {
 
 struct Options {
@@ -15,9 +17,14 @@ struct Options {
     bool version = false;
     bool quiet = false;
     bool test = false;
+    bool plain = false;  // nothing after the end marker
+    bool raw = false;    // decode every block, lead-in and padding included
     std::optional<float> quality;
     std::optional<std::string> output;
     int jobs = 1;
+    // Tags given on the command line, in order, names in upper case; they
+    // replace the input's tags of the same names.
+    std::vector<Tag> tags;
     std::vector<std::string> files;
 };
 
