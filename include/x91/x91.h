@@ -4,7 +4,12 @@
  * An x91 file is a 62-byte header, then packets, each a little-endian 32-bit
  * byte count followed by that many bytes, then a count of 0 (the end
  * marker). A packet holds X91_BLOCK_FRAMES * frames-per-packet sample
- * frames (16 blocks of 882 frames with the default settings).
+ * frames (16 blocks of 882 frames with the default settings). An extension
+ * block may follow the end marker: the input's exact length, its tags
+ * (NAME=VALUE) and a CRC-32 of every byte before the block. It ends with a
+ * footer of X91_EXTENSION_FOOTER_BYTES, so a reader finds it with one seek
+ * from the end of the file; decoders that stop at the end marker never see
+ * it.
  *
  * Every call reports its outcome as an x91_status: X91_OK (0) or a negative
  * code; x91_status_text() names a code, and the handle's last_error call
@@ -46,6 +51,9 @@ extern "C" {
 /* The largest packet a decoder accepts (4 MiB); larger counts only come from
  * damaged files. */
 #define X91_MAX_PACKET_BYTES 4194304
+#define X91_EXTENSION_FOOTER_BYTES 12
+/* The largest extension block a decoder accepts (16 MiB). */
+#define X91_MAX_EXTENSION_BYTES 16777216
 
 typedef enum x91_status {
     X91_OK = 0,
@@ -58,7 +66,11 @@ typedef enum x91_status {
     X91_ERR_PACKET_TOO_LARGE = -7,    /* a byte count beyond the largest packet, or negative */
     X91_ERR_PACKET_DAMAGED = -8,      /* decoding ran past the packet's end */
     X91_ERR_PACKET_UNREAD_BYTES = -9, /* decoding left whole bytes of the packet unread */
-    X91_ERR_INTERNAL = -10            /* a fault inside the library */
+    X91_ERR_INTERNAL = -10,           /* a fault inside the library */
+    X91_ERR_NO_EXTENSION = -11,       /* the file has no extension block */
+    X91_ERR_EXTENSION_DAMAGED = -12,  /* an extension block, but not as it was written */
+    X91_ERR_EXTENSION_UNKNOWN = -13,  /* an extension block of a later version */
+    X91_ERR_CHECKSUM_MISMATCH = -14   /* the bytes before the block are not those it was made for */
 } x91_status;
 
 /* A short English text for a status, e.g. "cut short". Never null. */
@@ -71,6 +83,12 @@ X91_API const char* x91_version(void);
  * X91_ERR_NOT_X91, X91_ERR_CUT_SHORT or X91_ERR_HEADER_DAMAGED otherwise.
  * Players use it to recognise x91 files. */
 X91_API x91_status x91_probe(const uint8_t* data, size_t size);
+
+/* From the last X91_EXTENSION_FOOTER_BYTES bytes of a file (size is their
+ * number): X91_OK with the size of the extension block that ends the file,
+ * footer included, in *block_bytes; X91_ERR_NO_EXTENSION when the file has
+ * none; X91_ERR_EXTENSION_DAMAGED for a size no block can have. */
+X91_API x91_status x91_extension_size(const uint8_t* footer, size_t size, uint64_t* block_bytes);
 
 /* ---- Encoding ---------------------------------------------------------- */
 
@@ -86,15 +104,28 @@ X91_API void x91_encoder_destroy(x91_encoder* encoder);
  * take_output; after that X91_ERR_INVALID_STATE. */
 X91_API x91_status x91_encoder_set_quality(x91_encoder* encoder, double percent);
 
+/* Whether finish() writes the extension block behind the end marker: 1
+ * (the default) or 0 for a file that ends at the end marker. Until finish. */
+X91_API x91_status x91_encoder_set_extension_block(x91_encoder* encoder, int write);
+
+/* Adds a tag to the extension block: name is printable ASCII without '='
+ * (TITLE, ARTIST, ...: players compare names without regard to case), value
+ * UTF-8, both copied. X91_ERR_INVALID_ARGUMENT for a name or value a tag
+ * cannot have. Until finish, which refuses tags beyond the block's
+ * X91_MAX_EXTENSION_BYTES with X91_ERR_INVALID_ARGUMENT. */
+X91_API x91_status x91_encoder_add_tag(x91_encoder* encoder, const char* name, const char* value);
+
 /* Interleaved 16-bit samples, left first: 2 * frames values at 44100 Hz. */
 X91_API x91_status x91_encoder_push(x91_encoder* encoder, const int16_t* pcm, size_t frames);
 
 /* Ends the audio: pads it with silence so that every pushed sample reaches a
- * packet, and adds the end marker to the output. */
+ * packet, and adds the end marker (and the extension block, with the exact
+ * number of frames pushed and the tags) to the output. */
 X91_API x91_status x91_encoder_finish(x91_encoder* encoder);
 
 /* The next piece of the file, in file order: first the header, then each
- * packet with its byte count in front, and after finish the end marker.
+ * packet with its byte count in front, and after finish the end marker and
+ * the extension block.
  * *data and *size describe bytes the encoder owns, valid until its next
  * call; *size is 0 when no piece is ready. Joined, the pieces are the file. */
 X91_API x91_status x91_encoder_take_output(x91_encoder* encoder, const uint8_t** data,
@@ -107,10 +138,12 @@ X91_API const char* x91_encoder_last_error(const x91_encoder* encoder);
 
 typedef struct x91_decoder x91_decoder;
 
-/* A decoder over a whole x91 file, copied in: checks the header and walks
- * the packets once. The file may be damaged past its header (cut short, a
- * bad count): the packets before the damage decode, and last_error names it
- * once read() reaches it. */
+/* A decoder over a whole x91 file, copied in: checks the header, reads the
+ * extension block and walks the packets once. When the block is intact the
+ * decoder is trimmed to the input's exact length (see x91_decoder_trim and
+ * x91_decoder_exact_length). The file may be damaged past its header (cut
+ * short, a bad count): the packets before the damage decode, and last_error
+ * names it once read() reaches it. */
 X91_API x91_status x91_decoder_open_memory(x91_decoder** decoder, const uint8_t* file, size_t size);
 
 /* A decoder for packets a player finds itself, from the file's first
@@ -121,11 +154,39 @@ X91_API x91_status x91_decoder_create_for_header(x91_decoder** decoder, const ui
 /* Frees the decoder; null is allowed. */
 X91_API void x91_decoder_destroy(x91_decoder* decoder);
 
+/* For a decoder over packets: reads the file's extension block (its last
+ * block_bytes bytes, see x91_extension_size), keeps its tags and trims the
+ * decoder to the input's exact length. X91_ERR_EXTENSION_DAMAGED or
+ * X91_ERR_EXTENSION_UNKNOWN leave the decoder as it was. Only before the
+ * first packet is decoded or read. The CRC of the bytes before the block is
+ * not checked: a player does not read them all first. */
+X91_API x91_status x91_decoder_use_extension(x91_decoder* decoder, const uint8_t* block,
+                                             size_t size);
+
+/* What the extension block tells about the input: X91_OK with its exact
+ * length in frames and the decoded frames before its first one (the
+ * transform's lead-in), or X91_ERR_CHECKSUM_MISMATCH with the same values
+ * when the block is intact but the bytes before it changed (the decoder
+ * still trims with them); X91_ERR_NO_EXTENSION, X91_ERR_EXTENSION_DAMAGED or
+ * X91_ERR_EXTENSION_UNKNOWN when it tells nothing. Either pointer may be
+ * null. */
+X91_API x91_status x91_decoder_exact_length(const x91_decoder* decoder, uint64_t* frames,
+                                            uint64_t* lead_in);
+
+/* The tags of the extension block, in the order they were written. */
+X91_API size_t x91_decoder_tag_count(const x91_decoder* decoder);
+/* Tag `index`: *name and *value point to texts the decoder owns, valid
+ * until it is destroyed. X91_ERR_INVALID_ARGUMENT past the last tag. */
+X91_API x91_status x91_decoder_tag(const x91_decoder* decoder, size_t index, const char** name,
+                                   const char** value);
+
 /* Delivers only frames lead_in .. lead_in + frames of the decode, which then
  * count from 0: the input's exact length, without the transform's lead-in
  * (one block) and the padding of the last packet. Every length, start and
- * position below counts on this timeline. Only before the first packet is
- * decoded or read; X91_ERR_INVALID_STATE after. */
+ * position below counts on this timeline. It replaces the trim of the
+ * extension block: x91_decoder_trim(decoder, 0, UINT64_MAX) gives every
+ * decoded frame. Only before the first packet is decoded or read;
+ * X91_ERR_INVALID_STATE after. */
 X91_API x91_status x91_decoder_trim(x91_decoder* decoder, uint64_t lead_in, uint64_t frames);
 
 /* Blocks of X91_BLOCK_FRAMES frames in each packet (from the header). */

@@ -24,6 +24,14 @@ x91_status to_c_status(Status status) {
             return X91_ERR_PACKET_DAMAGED;
         case Status::packet_unread_bytes:
             return X91_ERR_PACKET_UNREAD_BYTES;
+        case Status::no_extension:
+            return X91_ERR_NO_EXTENSION;
+        case Status::extension_damaged:
+            return X91_ERR_EXTENSION_DAMAGED;
+        case Status::extension_unknown:
+            return X91_ERR_EXTENSION_UNKNOWN;
+        case Status::checksum_mismatch:
+            return X91_ERR_CHECKSUM_MISMATCH;
         // The file and WAV outcomes belong to the command; the interface
         // never produces them.
         case Status::trailing_bytes:
@@ -63,6 +71,14 @@ const char* x91_status_text(x91_status status) {
             return "packet has unread bytes";
         case X91_ERR_INTERNAL:
             return "internal error";
+        case X91_ERR_NO_EXTENSION:
+            return "no extension block";
+        case X91_ERR_EXTENSION_DAMAGED:
+            return "extension block damaged";
+        case X91_ERR_EXTENSION_UNKNOWN:
+            return "extension block of an unknown version";
+        case X91_ERR_CHECKSUM_MISMATCH:
+            return "checksum mismatch";
     }
     return "unknown status";
 }
@@ -77,6 +93,18 @@ x91_status x91_probe(const uint8_t* data, size_t size) {
     return x91::guarded(ignored, [&] {
         x91::Header header;
         return x91::Header::parse(data, size, header);
+    });
+}
+
+x91_status x91_extension_size(const uint8_t* footer, size_t size, uint64_t* block_bytes) {
+    if (footer == nullptr || block_bytes == nullptr || size != X91_EXTENSION_FOOTER_BYTES)
+        return X91_ERR_INVALID_ARGUMENT;
+    std::string ignored;
+    return x91::guarded(ignored, [&] {
+        std::uint64_t bytes = 0;
+        x91::Result found = x91::extension_size(footer, bytes);
+        *block_bytes = found ? bytes : 0;
+        return found;
     });
 }
 

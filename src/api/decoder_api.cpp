@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,6 +33,21 @@ struct x91_decoder {
     bool damage_reported = false;
     bool started = false;  // a packet was decoded or a read made
     std::string last_error;
+    // What the extension block told: no_extension until one is read.
+    x91::Result extension{x91::Status::no_extension, ""};
+    x91::StreamInfo info;
+
+    // Takes what a block told, and trims to the input when it can be
+    // trusted: an intact block (even over changed packets, as the command
+    // decodes them).
+    void use_stream_info(x91::Result found, x91::StreamInfo read) {
+        const bool trusted =
+            found.status == x91::Status::ok || found.status == x91::Status::checksum_mismatch;
+        extension = std::move(found);
+        if (!trusted) return;
+        info = std::move(read);
+        stream.trim(info.lead_in, info.frames);
+    }
 
     const x91::PacketTimeline& timeline() const { return stream.timeline(); }
     std::uint64_t pending_end() const { return pending_start + pending.size() / 2; }
@@ -91,7 +107,13 @@ x91_status create(x91_decoder** decoder, const uint8_t* data, size_t size, bool 
         if (x91::Result parsed = x91::Header::parse(data, size, header); !parsed) return parsed;
         std::vector<std::uint8_t> file;
         if (whole_file) file.assign(data, data + size);
-        *decoder = new x91_decoder(header, std::move(file));
+        auto made = std::make_unique<x91_decoder>(header, std::move(file));
+        if (whole_file) {
+            x91::StreamInfo info;
+            x91::Result found = x91::read_stream_info(data, size, info);
+            made->use_stream_info(std::move(found), std::move(info));
+        }
+        *decoder = made.release();
         return x91::Result{};
     });
 }
@@ -112,6 +134,47 @@ x91_status x91_decoder_create_for_header(x91_decoder** decoder, const uint8_t* h
 
 void x91_decoder_destroy(x91_decoder* decoder) {
     delete decoder;
+}
+
+x91_status x91_decoder_use_extension(x91_decoder* decoder, const uint8_t* block, size_t size) {
+    if (decoder == nullptr || block == nullptr) return X91_ERR_INVALID_ARGUMENT;
+    return x91::guarded(decoder->last_error, [&] {
+        if (decoder->started)
+            return x91::Result{x91::Status::invalid_state, "extension block after decoding began"};
+        x91::StreamInfo info;
+        x91::Result parsed = x91::parse_extension(block, size, info);
+        if (!parsed) return parsed;
+        decoder->use_stream_info(parsed, std::move(info));
+        return parsed;
+    });
+}
+
+x91_status x91_decoder_exact_length(const x91_decoder* decoder, uint64_t* frames,
+                                    uint64_t* lead_in) {
+    if (frames) *frames = 0;
+    if (lead_in) *lead_in = 0;
+    if (decoder == nullptr) return X91_ERR_INVALID_ARGUMENT;
+    const x91_status status = x91::to_c_status(decoder->extension.status);
+    if (status == X91_OK || status == X91_ERR_CHECKSUM_MISMATCH) {
+        if (frames) *frames = decoder->info.frames;
+        if (lead_in) *lead_in = decoder->info.lead_in;
+    }
+    return status;
+}
+
+size_t x91_decoder_tag_count(const x91_decoder* decoder) {
+    return decoder ? decoder->info.tags.size() : 0;
+}
+
+x91_status x91_decoder_tag(const x91_decoder* decoder, size_t index, const char** name,
+                           const char** value) {
+    if (name) *name = nullptr;
+    if (value) *value = nullptr;
+    if (decoder == nullptr || index >= decoder->info.tags.size()) return X91_ERR_INVALID_ARGUMENT;
+    const x91::Tag& tag = decoder->info.tags[index];
+    if (name) *name = tag.name.c_str();
+    if (value) *value = tag.value.c_str();
+    return X91_OK;
 }
 
 uint32_t x91_decoder_frames_per_packet(const x91_decoder* decoder) {

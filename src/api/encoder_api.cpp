@@ -1,5 +1,6 @@
 // x91_encoder: the library's Encoder behind a C handle, handing out the
-// file's bytes piece by piece: header, framed packets, end marker.
+// file's bytes piece by piece: header, framed packets, end marker and
+// extension block.
 #include <cstdint>
 #include <deque>
 #include <optional>
@@ -8,6 +9,7 @@
 
 #include "api/api_status.h"
 #include "library/codec.h"
+#include "library/tag_list.h"
 #include "x91/x91.h"
 
 struct x91_encoder {
@@ -18,6 +20,9 @@ struct x91_encoder {
     std::vector<std::uint8_t> handed_out;  // the piece the caller holds
     std::vector<std::uint8_t> packet;
     std::string last_error;
+    bool write_block = true;
+    bool finished = false;
+    std::vector<x91::Tag> tags;
 
     x91::Result start() {
         if (encoder) return {};
@@ -69,6 +74,28 @@ x91_status x91_encoder_set_quality(x91_encoder* encoder, double percent) {
     });
 }
 
+x91_status x91_encoder_set_extension_block(x91_encoder* encoder, int write) {
+    if (encoder == nullptr) return X91_ERR_INVALID_ARGUMENT;
+    return x91::guarded(encoder->last_error, [&] {
+        if (encoder->finished)
+            return x91::Result{x91::Status::invalid_state, "the extension block after finish"};
+        encoder->write_block = write != 0;
+        return x91::Result{};
+    });
+}
+
+x91_status x91_encoder_add_tag(x91_encoder* encoder, const char* name, const char* value) {
+    if (encoder == nullptr || name == nullptr || value == nullptr) return X91_ERR_INVALID_ARGUMENT;
+    return x91::guarded(encoder->last_error, [&] {
+        if (encoder->finished) return x91::Result{x91::Status::invalid_state, "a tag after finish"};
+        std::vector<x91::Tag> tag{{name, value}};
+        std::vector<std::string> checked;
+        if (x91::Result valid = x91::texts_from_tags(tag, checked); !valid) return valid;
+        encoder->tags.push_back(std::move(tag.front()));
+        return x91::Result{};
+    });
+}
+
 x91_status x91_encoder_push(x91_encoder* encoder, const int16_t* pcm, size_t frames) {
     if (encoder == nullptr) return X91_ERR_INVALID_ARGUMENT;
     return x91::guarded(encoder->last_error, [&] {
@@ -83,11 +110,22 @@ x91_status x91_encoder_finish(x91_encoder* encoder) {
     if (encoder == nullptr) return X91_ERR_INVALID_ARGUMENT;
     return x91::guarded(encoder->last_error, [&] {
         if (x91::Result started = encoder->start(); !started) return started;
+        if (encoder->finished)
+            return x91::Result{x91::Status::invalid_state, "finish called twice"};
+        // The tags go in first: a refusal leaves the encoder unfinished.
+        if (x91::Result tagged = encoder->encoder->set_tags(encoder->tags); !tagged) return tagged;
         x91::Result finished = encoder->encoder->finish();
         if (!finished) return finished;
+        encoder->finished = true;
         encoder->collect_packets();
+        // The block's CRC covers the header and the framed packets, which
+        // are exactly the pieces handed out before.
         std::vector<std::uint8_t> end;
-        x91::append_end(end);
+        if (!encoder->write_block) {
+            x91::append_end(end);
+        } else if (x91::Result ended = encoder->encoder->append_trailer(end); !ended) {
+            return ended;
+        }
         encoder->pieces.push_back(std::move(end));
         return finished;
     });

@@ -6,9 +6,10 @@
 
 namespace x91test {
 
-Bytes c_encode(const Pcm& pcm, std::size_t piece) {
+Bytes c_encode(const Pcm& pcm, std::size_t piece, bool block) {
     x91_encoder* encoder = nullptr;
     EXPECT_EQ(x91_encoder_create(&encoder), X91_OK);
+    EXPECT_EQ(x91_encoder_set_extension_block(encoder, block), X91_OK);
     Bytes file;
     auto take = [&] {
         const uint8_t* data = nullptr;

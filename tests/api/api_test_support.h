@@ -10,8 +10,8 @@
 namespace x91test {
 
 // The whole file the C encoder makes of pcm, pushed in pieces of `piece`
-// frames (0: all at once).
-Bytes c_encode(const Pcm& pcm, std::size_t piece = 0);
+// frames (0: all at once); with `block`, the extension block ends it.
+Bytes c_encode(const Pcm& pcm, std::size_t piece = 0, bool block = false);
 
 // Everything x91_decoder_read gives from the decoder's position on, read in
 // pieces of `piece` frames.
