@@ -1,7 +1,9 @@
 /* x91dec: decodes the packets x91parse delivers to 16-bit stereo PCM at
  * 44100 Hz. It follows the packet numbers: when they jump (after a seek),
  * the decoder restarts at the new packet, whose first two blocks then come
- * out silent; the seek index keeps the target past them. A damaged packet
+ * out silent; the seek index keeps the target past them. When the caps
+ * carry the input's exact length (frames and lead-in, from the extension
+ * block), the decoder gives exactly those frames. A damaged packet
  * gives a warning and its audio as far as it decodes, or silence of its
  * length: the stream goes on. */
 #include <gst/audio/gstaudiodecoder.h>
@@ -66,6 +68,10 @@ static gboolean x91_dec_set_format(GstAudioDecoder* audio_decoder, GstCaps* caps
                           (NULL));
         return FALSE;
     }
+    guint64 frames = 0, lead_in = 0;
+    if (gst_structure_get_uint64(s, "frames", &frames) &&
+        gst_structure_get_uint64(s, "lead-in", &lead_in))
+        x91_decoder_trim(decoder, lead_in, frames);
     x91_decoder_destroy(self->decoder);
     self->decoder = decoder;
     self->next_packet = 0;

@@ -5,9 +5,13 @@
  * from the header. So every seek is made accurate, which has the base class
  * start from an indexed packet at or before the target and parse on from
  * there; data at any other offset is skipped up to the next indexed packet.
- * In pull mode the whole index is built before the first packet (a read of
- * four bytes per packet), which also gives the exact duration; in push mode
- * it grows as packets pass.
+ * In pull mode the extension block is read from the end of the file first
+ * and the whole index built before the first packet (a read of four bytes
+ * per packet): the timeline is then the input's exact length (the caps
+ * carry it to x91dec as frames and lead-in), the duration is known and the
+ * block's tags are posted. In push mode the block would only come at the
+ * end: the timeline is every decoded frame, and the index grows as packets
+ * pass.
  *
  * Each packet is indexed at the first frame a decoder restarted there gives
  * exactly, so a seek starts at a packet whose audio is right from the
@@ -126,23 +130,59 @@ static gboolean x91_parse_locate(X91Parse* self, GstBaseParseFrame* frame, gint*
     return TRUE;
 }
 
-/* In pull mode: walks every byte count once, to index the packets and know
- * the stream's duration before the first packet goes out. Stops at the end
- * marker, at a count no packet can have, or where the data ends. */
+/* Reads `size` bytes at `offset` of the stream into `bytes`; FALSE when they
+ * are not all there. */
+static gboolean x91_parse_pull(GstPad* sink, guint64 offset, guint8* bytes, guint size) {
+    GstBuffer* buffer = NULL;
+    if (gst_pad_pull_range(sink, offset, size, &buffer) != GST_FLOW_OK) return FALSE;
+    const gsize got = gst_buffer_extract(buffer, 0, bytes, size);
+    gst_buffer_unref(buffer);
+    return got == size;
+}
+
+/* In pull mode, with the stream's size known: the extension block, found
+ * by its footer at the very end, trims the timeline to the input's exact
+ * length and gives the tags. A damaged block is warned of; every decoded
+ * frame then plays, as without one. */
+static void x91_parse_read_extension(X91Parse* self, GstPad* sink, guint64 total) {
+    guint8 footer[X91_EXTENSION_FOOTER_BYTES];
+    guint64 block_bytes = 0;
+    if (total < X91_HEADER_BYTES + 4 + sizeof footer ||
+        !x91_parse_pull(sink, total - sizeof footer, footer, sizeof footer))
+        return;
+    x91_status status = x91_extension_size(footer, sizeof footer, &block_bytes);
+    if (status == X91_ERR_NO_EXTENSION) return;
+    if (status == X91_OK && block_bytes > total - X91_HEADER_BYTES - 4)
+        status = X91_ERR_EXTENSION_DAMAGED;
+    if (status == X91_OK) {
+        guint8* block = g_malloc(block_bytes);
+        status = x91_parse_pull(sink, total - block_bytes, block, (guint)block_bytes)
+                     ? x91_decoder_use_extension(self->timeline, block, block_bytes)
+                     : X91_ERR_CUT_SHORT;
+        g_free(block);
+    }
+    if (status != X91_OK)
+        GST_ELEMENT_WARNING(
+            self, STREAM, DECODE,
+            ("The x91 file's extension block cannot be used: %s.", x91_status_text(status)),
+            ("every decoded frame plays, the lead-in and padding too"));
+}
+
+/* In pull mode: reads the extension block, then walks every byte count once,
+ * to index the packets and know the stream's duration before the first
+ * packet goes out. Stops at the end marker, at a count no packet can have,
+ * or where the data ends. */
 static void x91_parse_scan(X91Parse* self) {
     GstPad* sink = GST_BASE_PARSE_SINK_PAD(self);
     if (GST_PAD_MODE(sink) != GST_PAD_MODE_PULL) return;
     gint64 total = -1;
     if (!gst_pad_peer_query_duration(sink, GST_FORMAT_BYTES, &total)) total = -1;
+    if (total > 0) x91_parse_read_extension(self, sink, (guint64)total);
     guint64 offset = X91_HEADER_BYTES;
     guint64 packet = 0;
     while (packet < X91_PARSE_MAX_INDEX) {
-        GstBuffer* buffer = NULL;
-        if (gst_pad_pull_range(sink, offset, X91_PARSE_COUNT_BYTES, &buffer) != GST_FLOW_OK) break;
         guint8 bytes[X91_PARSE_COUNT_BYTES];
-        const gsize got = gst_buffer_extract(buffer, 0, bytes, sizeof bytes);
-        gst_buffer_unref(buffer);
-        if (got != sizeof bytes) break;
+        if (!x91_parse_pull(sink, offset, bytes, sizeof bytes)) break;
         const gint32 count = (gint32)GST_READ_UINT32_LE(bytes);
         if (count <= 0 || count > X91_MAX_PACKET_BYTES) break;
         const guint64 end = offset + X91_PARSE_COUNT_BYTES + (guint64)count;
@@ -166,20 +206,33 @@ static GstFlowReturn x91_parse_header(X91Parse* self, GstBaseParseFrame* frame) 
                           ("Not a playable x91 file: %s.", x91_status_text(status)), (NULL));
         return GST_FLOW_ERROR;
     }
+    x91_parse_scan(self);
+
     GstBuffer* header = gst_buffer_new_memdup(bytes, sizeof bytes);
     GstCaps* caps = gst_caps_new_simple(X91_GST_MEDIA_TYPE, "parsed", G_TYPE_BOOLEAN, TRUE, "rate",
                                         G_TYPE_INT, X91_SAMPLE_RATE, "channels", G_TYPE_INT,
                                         X91_CHANNELS, "codec_data", GST_TYPE_BUFFER, header, NULL);
     gst_buffer_unref(header);
+    /* The timeline x91dec must give: the input's exact length. */
+    guint64 frames = 0, lead_in = 0;
+    const x91_status exact = x91_decoder_exact_length(self->timeline, &frames, &lead_in);
+    if (exact == X91_OK)
+        gst_caps_set_simple(caps, "frames", G_TYPE_UINT64, frames, "lead-in", G_TYPE_UINT64,
+                            lead_in, NULL);
     const gboolean set = gst_pad_set_caps(GST_BASE_PARSE_SRC_PAD(self), caps);
     gst_caps_unref(caps);
     if (!set) return GST_FLOW_NOT_NEGOTIATED;
 
+    /* The block's tags are Vorbis comments: TITLE, ARTIST, ... */
     GstTagList* tags = gst_tag_list_new(GST_TAG_AUDIO_CODEC, "x91", NULL);
+    for (size_t i = 0; i < x91_decoder_tag_count(self->timeline); ++i) {
+        const char *name = NULL, *value = NULL;
+        if (x91_decoder_tag(self->timeline, i, &name, &value) == X91_OK)
+            gst_vorbis_tag_add(tags, name, value);
+    }
     gst_base_parse_merge_tags(GST_BASE_PARSE(self), tags, GST_TAG_MERGE_REPLACE);
     gst_tag_list_unref(tags);
 
-    x91_parse_scan(self);
     self->next_offset = X91_HEADER_BYTES;
     gst_base_parse_set_min_frame_size(GST_BASE_PARSE(self), X91_PARSE_COUNT_BYTES);
     frame->flags |= GST_BASE_PARSE_FRAME_FLAG_DROP;

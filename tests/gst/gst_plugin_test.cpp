@@ -32,16 +32,20 @@ class GstPluginTest : public testing::Test {
         std::string why;
         if (!gst_ready(&why)) GTEST_SKIP() << why;
         if (file_.empty()) {
-            // Seven packets of loud, changing music.
+            // Seven packets of loud, changing music, in a file without the
+            // extension block and in one with it (the exact length).
             pcm_ = music_like_signal(100000, 21);
             file_ = c_encode(pcm_);
             MemoryDecoder d(file_);
             full_ = c_read_all(d.decoder);
+            exact_file_ = c_encode(pcm_, 0, true);
+            MemoryDecoder exact(exact_file_);
+            exact_ = c_read_all(exact.decoder);
         }
     }
 
-    std::string file_with(const Bytes& bytes) {
-        const std::string path = dir_.file("song.x91");
+    std::string file_with(const Bytes& bytes, const char* name = "song.x91") {
+        const std::string path = dir_.file(name);
         write_file(path, bytes);
         return "filesrc location=" + path;
     }
@@ -53,32 +57,48 @@ class GstPluginTest : public testing::Test {
 
     ScratchDir dir_;
     static Pcm pcm_;
-    static Bytes file_;
-    static Pcm full_;
+    static Bytes file_, exact_file_;
+    static Pcm full_, exact_;  // their decodes from the start
 };
 
 Pcm GstPluginTest::pcm_;
 Bytes GstPluginTest::file_;
+Bytes GstPluginTest::exact_file_;
 Pcm GstPluginTest::full_;
+Pcm GstPluginTest::exact_;
 
+// Pull mode with the whole index and the extension block first, push mode
+// with the index as it comes (and the block, at the end, unseen), and the
+// elements decodebin finds by the type finder and ranks.
 TEST_F(GstPluginTest, DecodeEqualsTheLibrarysInEveryWayOfPlaying) {
-    const std::string source = file_with(file_);
-    // Pull mode with the whole index first, push mode with the index as it
-    // comes, and the elements decodebin finds by the type finder and ranks.
-    for (const std::string chain :
-         {"x91parse ! x91dec", "queue ! x91parse ! x91dec", "decodebin"}) {
-        SCOPED_TRACE(chain);
-        const PipelineRun run = run_pipeline(source + " ! " + chain + kToSink);
+    struct Case {
+        const char* chain;
+        const Bytes& file;
+        const Pcm& decoded;
+    } const cases[] = {
+        {"x91parse ! x91dec", file_, full_},
+        {"queue ! x91parse ! x91dec", file_, full_},
+        {"decodebin", file_, full_},
+        {"x91parse ! x91dec", exact_file_, exact_},
+        {"queue ! x91parse ! x91dec", exact_file_, full_},
+        {"decodebin", exact_file_, exact_},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.chain) + (&c.file == &file_ ? "" : ", exact length"));
+        const PipelineRun run = run_pipeline(file_with(c.file) + " ! " + c.chain + kToSink);
         EXPECT_EQ(run.error, "");
         EXPECT_EQ(run.warnings, 0);
-        EXPECT_TRUE(as_pcm(run.data) == full_) << run.data.size() / 4 << " frames";
+        EXPECT_TRUE(as_pcm(run.data) == c.decoded) << run.data.size() / 4 << " frames";
     }
+    EXPECT_EQ(exact_.size(), pcm_.size());
 }
 
 TEST_F(GstPluginTest, DurationIsTheStreamsLength) {
-    const std::string source = file_with(file_);
-    EXPECT_EQ(pipeline_duration(source + " ! x91parse ! x91dec ! fakesink"),
-              static_cast<std::int64_t>(length()));
+    for (const Bytes* file : {&file_, &exact_file_}) {
+        const std::int64_t expected = (file == &file_ ? full_ : exact_).size() / 2;
+        EXPECT_EQ(pipeline_duration(file_with(*file) + " ! x91parse ! x91dec ! fakesink"),
+                  expected);
+    }
 }
 
 TEST_F(GstPluginTest, SeeksGiveTheMatchingSlice) {
@@ -93,17 +113,29 @@ TEST_F(GstPluginTest, SeeksGiveTheMatchingSlice) {
         {"packet 1", packet1},
         {"where a decoder started at packet 1 is exact", packet1 + 2 * kBlock},
         {"a frame before that", packet1 + 2 * kBlock - 1},
-        {"the middle", length() / 2 + 7},
-        {"near the end", length() - 500},
+        // Within both timelines: the input's length is the shorter.
+        {"the middle", pcm_.size() / 4 + 7},
+        {"near the end", pcm_.size() / 2 - 500},
     };
-    // Pull mode, and push mode, where the index holds the packets seen.
+    // Pull mode, and push mode, where the index holds the packets seen; and
+    // pull mode on the exact timeline of a file with the extension block.
+    struct Way {
+        std::string source, chain;
+        const Pcm& decoded;
+    } const ways[] = {
+        {source, " ! x91parse ! x91dec", full_},
+        {source, " ! queue ! x91parse ! x91dec", full_},
+        {file_with(exact_file_, "exact.x91"), " ! x91parse ! x91dec", exact_},
+    };
     for (const Case& c : cases)
-        for (const std::string chain : {" ! x91parse ! x91dec", " ! queue ! x91parse ! x91dec"}) {
-            SCOPED_TRACE(c.name + chain);
-            const PipelineRun run = run_pipeline(source + chain + kToSink, &c.frame);
+        for (const Way& way : ways) {
+            SCOPED_TRACE(c.name + way.chain + (&way.decoded == &exact_ ? ", exact length" : ""));
+            const PipelineRun run = run_pipeline(way.source + way.chain + kToSink, &c.frame);
             EXPECT_EQ(run.error, "");
             EXPECT_EQ(run.first_frame, c.frame);
-            const Pcm got = as_pcm(run.data), expected = slice(c.frame, length());
+            const Pcm got = as_pcm(run.data);
+            const Pcm expected(way.decoded.begin() + static_cast<long>(2 * c.frame),
+                               way.decoded.end());
             EXPECT_EQ(got.size(), expected.size());
             const auto differ =
                 std::mismatch(got.begin(), got.end(), expected.begin(), expected.end());
@@ -127,6 +159,8 @@ TEST_F(GstPluginTest, DamagedFilesPlayWithAWarning) {
     negative_count[packet1 + 3] = 0x80;
     Bytes garbled = file_;
     for (std::size_t i = packet1 + 20; i < packet1 + 400; ++i) garbled[i] ^= 0x5A;
+    Bytes block_changed = exact_file_;
+    block_changed[block_changed.size() - 20] ^= 1;
     struct Case {
         const char* name;
         Bytes bytes;
@@ -138,6 +172,8 @@ TEST_F(GstPluginTest, DamagedFilesPlayWithAWarning) {
         {"packet 1 has a negative count", negative_count, 15 * kBlock, true},
         // Garbled bits decode to something: the audio keeps its length.
         {"packet 1 garbled", garbled, length(), true},
+        // A block that cannot be trusted: every decoded frame plays.
+        {"extension block changed", block_changed, length(), true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

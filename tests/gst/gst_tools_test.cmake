@@ -1,7 +1,9 @@
 # The plugin through GStreamer's own tools, as a person would use them:
-# gst-launch-1.0 decodes a file to the samples the x91 command decodes,
-# gst-discoverer-1.0 reports its duration, and x91enc encodes a WAV and a
-# FLAC file to the file the command writes, which `x91 -t` finds intact.
+# gst-launch-1.0 decodes a file to the samples the x91 command decodes (the
+# exact length the extension block tells), gst-discoverer-1.0 reports its
+# duration and tags, and x91enc encodes a WAV and a tagged FLAC file to the
+# files the command writes, block and tags included, which `x91 -t` finds
+# intact.
 # Prints "SKIPPED: <reason>" when a tool or element is not installed.
 #   cmake -DBUILD_DIR=<build> -DWORK_DIR=<scratch> -P gst_tools_test.cmake
 file(REMOVE_RECURSE ${WORK_DIR})
@@ -17,7 +19,7 @@ if(NOT LAUNCH OR NOT DISCOVERER OR NOT INSPECT)
   return()
 endif()
 foreach(element x91parse x91dec x91enc filesrc filesink decodebin wavparse flacenc audioconvert
-    audioresample)
+    audioresample taginject)
   execute_process(COMMAND ${INSPECT} ${element} RESULT_VARIABLE missing OUTPUT_QUIET ERROR_QUIET)
   if(missing)
     message("SKIPPED: the GStreamer element ${element} is not installed")
@@ -73,11 +75,19 @@ if(off GREATER 20000 OR off LESS -20000)
 endif()
 message(STATUS "discoverer: ${reported} us for ${decoded} us of audio")
 
-# Encoding: WAV and FLAC (lossless, so the same samples) give the command's file.
-run(${LAUNCH} -q filesrc location=song.wav ! wavparse ! flacenc ! filesink location=song.flac)
+# Encoding: WAV and a tagged FLAC (lossless, so the same samples) give the
+# command's files, the tags from the pipeline in the block.
+run(${LAUNCH} -q filesrc location=song.wav ! wavparse ! taginject tags=title=Tagged
+  ! flacenc ! filesink location=song.flac)
+run(${BUILD_DIR}/x91 --quiet song.flac -o song-flac.x91)
 foreach(input wav flac)
   run(${LAUNCH} -q filesrc location=song.${input} ! decodebin ! audioconvert ! audioresample
     ! x91enc ! filesink location=from-${input}.x91)
   run(${BUILD_DIR}/x91 -t from-${input}.x91)
-  expect_same_bytes("x91enc from ${input}" song.x91 0 from-${input}.x91)
 endforeach()
+expect_same_bytes("x91enc from wav" song.x91 0 from-wav.x91)
+expect_same_bytes("x91enc from flac" song-flac.x91 0 from-flac.x91)
+run(${DISCOVERER} -v from-flac.x91)
+if(NOT last_output MATCHES "title: Tagged")
+  message(FATAL_ERROR "gst-discoverer-1.0 reports no title:\n${last_output}")
+endif()
