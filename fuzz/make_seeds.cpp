@@ -86,14 +86,21 @@ std::vector<std::int16_t> signal(int kind, int frames) {
     return pcm;
 }
 
-// An x91 file of pcm at the default settings, as the command writes it.
-Bytes encode(const std::vector<std::int16_t>& pcm) {
+// An x91 file of pcm at the default settings, as the command writes it:
+// with the extension block (exact length, a tag), or plain.
+Bytes encode(const std::vector<std::int16_t>& pcm, bool block) {
     Encoder encoder;
     Bytes file = encoder.header().bytes();
     Bytes packet;
-    if (!encoder.push(pcm.data(), pcm.size() / 2) || !encoder.finish()) return {};
+    if (!encoder.set_tags({{"TITLE", "seed"}}) || !encoder.push(pcm.data(), pcm.size() / 2) ||
+        !encoder.finish())
+        return {};
     while (encoder.next_packet(packet)) append_packet(file, packet);
-    append_end(file);
+    if (!block) {
+        append_end(file);
+    } else if (!encoder.append_trailer(file)) {
+        return {};
+    }
     return file;
 }
 
@@ -156,7 +163,7 @@ int main(int argc, char** argv) {
     const int lengths[] = {14 * 882, 30 * 882};
     for (int kind = 0; kind < 4; ++kind) {
         for (int frames : lengths) {
-            const Bytes file = encode(signal(kind, frames));
+            const Bytes file = encode(signal(kind, frames), frames > lengths[0]);
             if (file.empty()) return 1;
             const std::string tag = std::to_string(kind) + "_" + std::to_string(frames);
             if (!save(decode_dir + "/enc" + tag, file)) return 1;
