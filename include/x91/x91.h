@@ -147,8 +147,7 @@ struct PcmSource {
 // the nearest end is taken. invalid_argument for a rate that is not positive
 // and finite or a source without frames, read_failed when a read fails; out
 // is then unchanged.
-Result options_for_bitrate(const PcmSource& source, double kbps, bool tuned,
-                           EncoderOptions& out);
+Result options_for_bitrate(const PcmSource& source, double kbps, bool tuned, EncoderOptions& out);
 // The same for audio in memory: frames interleaved stereo frames at pcm.
 Result options_for_bitrate(const std::int16_t* pcm, std::size_t frames, double kbps, bool tuned,
                            EncoderOptions& out);

@@ -108,8 +108,7 @@ struct MemoryPcm {
 
 }  // namespace
 
-Result options_for_bitrate(const PcmSource& source, double kbps, bool tuned,
-                           EncoderOptions& out) {
+Result options_for_bitrate(const PcmSource& source, double kbps, bool tuned, EncoderOptions& out) {
     if (!(kbps > 0.0) || !std::isfinite(kbps))
         return Result{Status::invalid_argument, "the bit rate must be a positive number"};
     if (source.frames == 0 || source.read == nullptr)
@@ -157,8 +156,8 @@ Result options_for_bitrate(const PcmSource& source, double kbps, bool tuned,
     const auto whole_rate = [&](double q) {
         FileSize size(options_at(q, tuned));
         for (std::uint64_t first = 0; first < source.frames && reads_ok; first += kChunkFrames) {
-            const auto count =
-                static_cast<std::size_t>(std::min<std::uint64_t>(kChunkFrames, source.frames - first));
+            const auto count = static_cast<std::size_t>(
+                std::min<std::uint64_t>(kChunkFrames, source.frames - first));
             reads_ok = source.read(source.context, first, count, chunk.data());
             size.push(chunk.data(), count);
         }

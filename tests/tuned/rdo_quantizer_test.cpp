@@ -74,7 +74,8 @@ Outcome quantise_and_decode(Quantizer& quantizer, const std::vector<Frame>& fram
         spectra.put_data(make_item(f.left));
         spectra.put_data(make_item(f.right));
         quantizer.work();
-        for (const std::vector<int>& index : {take_item(indices, kLines), take_item(indices, kLines)}) {
+        for (const std::vector<int>& index :
+             {take_item(indices, kLines), take_item(indices, kLines)}) {
             auto p = scratch_packet(64);
             da_BinWriter w(*p);
             write_z_seq(w, index.data(), kLines);
