@@ -26,7 +26,18 @@ da_Encoder::da_Encoder(const da_ESettings& e, const CheckedSettings& s,
       ae3_(ds_.group, layout_.matrices[2]),
       qse_(ds_.global, ds_.group) {
     name = "da_Encoder";
-    if (tuned) tuned_qz_ = std::make_unique<da_RdoQuantizator>(ds_.global, is_.quantize, *tuned);
+    if (tuned) {
+        tuned_im_ = std::make_unique<da_TunedIntensityMeasure>(ds_.global, ds_.intensity, tables_);
+        tuned_qz_ = std::make_unique<da_RdoQuantizator>(ds_.global, is_.quantize, *tuned);
+    }
+}
+
+template <typename Measure>
+void da_Encoder::connect_measure(Measure& measure) {
+    using Q = EncoderQueues;
+    measure.input = input;
+    queues.join(Q::measured_spectra, measure.output1, ssm_.input1);
+    queues.join(Q::intensity_indices, measure.output2, iec_.input);
 }
 
 template <typename Quantizer>
@@ -44,9 +55,11 @@ void da_Encoder::connect_quantizer(Quantizer& quantizer) {
 // that drains it.
 void da_Encoder::connect_inout() {
     using Q = EncoderQueues;
-    im_.input = input;
-    queues.join(Q::measured_spectra, im_.output1, ssm_.input1);
-    queues.join(Q::intensity_indices, im_.output2, iec_.input);
+    if (tuned_im_) {
+        connect_measure(*tuned_im_);
+    } else {
+        connect_measure(im_);
+    }
     queues.join(Q::intensity_rows, iec_.output1, ae1_.row_input);
     queues.join(Q::intensity_envelopes, iec_.output2, smc_.input);
     queues.join(Q::masking_envelopes, smc_.output1, mee_.input);
@@ -79,7 +92,11 @@ void da_Encoder::work() {
     // A topological order of the graph: one call moves each frame as far as
     // its data allow. The masking curve of a frame leaves only with the next
     // frame, so quantisation runs one frame behind the analysis.
-    im_.work_t();
+    if (tuned_im_) {
+        tuned_im_->work_t();
+    } else {
+        im_.work_t();
+    }
     iec_.work_t();
     smc_.work_t();
     ssm_.work_t();

@@ -15,6 +15,7 @@
 #include "graphs/packet_layout.h"
 #include "quant/quantizers.h"
 #include "tuned/rdo_quantizer.h"
+#include "tuned/tuned_intensity.h"
 #include "tuned/tuned_setup.h"
 
 namespace x91 {
@@ -35,6 +36,8 @@ class da_Encoder final : public da_EnDeCoderBase<float, da_BinRWBase> {
 
   private:
     // Joins the quantiser's ends, whichever quantiser it is.
+    template <typename Measure>
+    void connect_measure(Measure& measure);
     template <typename Quantizer>
     void connect_quantizer(Quantizer& quantizer);
 
@@ -57,7 +60,9 @@ class da_Encoder final : public da_EnDeCoderBase<float, da_BinRWBase> {
     da_ArrayEncoder ae2_;
     da_ArrayEncoder ae3_;
     da_QSpecsEncoder qse_;
-    std::unique_ptr<da_RdoQuantizator> tuned_qz_;  // the tuned mode's; runs in qz_'s place
+    // The tuned mode's modules, run in the places of im_ and qz_.
+    std::unique_ptr<da_TunedIntensityMeasure> tuned_im_;
+    std::unique_ptr<da_RdoQuantizator> tuned_qz_;
 };
 
 }  // namespace x91
