@@ -6,6 +6,7 @@
 #include <iosfwd>
 #include <string>
 
+#include "command/progress_display.h"
 #include "command/source.h"
 #include "format/settings.h"
 #include "x91/status.h"
@@ -38,14 +39,15 @@ struct [[nodiscard]] ConversionResult {
     ConversionStats stats{};
 };
 
-// Both drivers write progress and their conversion lines to progress (none
-// when null). Unless the output is kept, a failed conversion leaves no
-// output (an existing file of the output's name is untouched). An output
-// named "-" is standard output, written directly: a failure part way leaves
-// what was written.
+// Both drivers show their conversion and progress lines on display, and
+// "done." once the output is in place. Unless the output is kept, a failed
+// conversion leaves no output (an existing file of the output's name is
+// untouched). An output named "-" is standard output, and an existing
+// output that is not a regular file is written into as it is: a failure
+// part way leaves what was written (see Output).
 ConversionResult WaveToXFile(const Source& in, const std::string& out,
-                             const EncodeSettings& settings, std::ostream* progress);
-ConversionResult XFileToWave(const Source& in, const std::string& out, std::ostream* progress);
+                             const EncodeSettings& settings, ProgressDisplay& display);
+ConversionResult XFileToWave(const Source& in, const std::string& out, ProgressDisplay& display);
 
 // Reads an x91 file whole and writes nothing. ok when it is intact: its
 // header is valid, the decoders read every packet to within its last byte

@@ -19,12 +19,13 @@ struct Job {
 
 // For each job, the earlier jobs it must wait for: those that write its
 // input, read its output, or write its output (so the later write still
-// wins). Names are compared as absolute paths, lexically normalised.
+// wins). Names are compared as the files they stand for (see FileIdentity),
+// so "a.x91", "./link/a.x91" with link -> . and a hard link all meet.
 std::vector<std::vector<int>> job_dependencies(const std::vector<Job>& jobs);
 
 // Runs every job and returns true when all succeeded. With one thread they
 // run one after another in order; with more, a job starts once every job it
-// depends on has finished.
+// depends on has finished. Threads that cannot start are done without.
 bool run_jobs(std::vector<Job>& jobs, int threads);
 
 }  // namespace x91::cli
