@@ -4,23 +4,34 @@
 
 #include <cstdint>
 #include <iosfwd>
+#include <optional>
 #include <string>
 
 #include "command/progress_display.h"
 #include "command/source.h"
 #include "format/settings.h"
 #include "x91/status.h"
+#include "x91/x91.h"
 
 namespace x91::cli {
 
 // The settings every encoding of a run uses: copies of the defaults, with
-// the run's quality applied.
+// the run's quality applied, or the tuned mode's settings at that quality.
 struct EncodeSettings {
     da_ESettings esettings = es;
     da_ISettings isettings = is;
     da_DSettings dsettings = ds;
     da_CodeFeatures features{};  // reserved, all zero
+    bool tuned = false;
+    TunedChoices tuning{};
+    // With -b: each file's quality is searched for this average rate (kbit/s)
+    // and the settings above are replaced by those of the quality found.
+    std::optional<double> bitrate;
 };
+
+// -b holds the whole audio in memory while it searches the quality: at most
+// this many sample frames (1 GiB, about 101 minutes of CD audio).
+inline constexpr std::int64_t kMaxBufferedFrames = std::int64_t{1} << 28;
 
 // What a conversion moved: blocks of 1/50 s and packet bytes.
 struct ConversionStats {

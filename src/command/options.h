@@ -16,6 +16,8 @@ struct Options {
     bool quiet = false;
     bool test = false;
     std::optional<float> quality;
+    bool tuned = false;
+    std::optional<double> bitrate;  // kbit/s
     std::optional<std::string> output;
     int jobs = 1;
     std::vector<std::string> files;
@@ -23,6 +25,9 @@ struct Options {
 
 // The most conversions -j runs at once (named in the texts of -j).
 inline constexpr int kMaxJobs = 64;
+// The bit rates -b takes, in kbit/s: CD audio itself is 1411.2.
+inline constexpr double kMinBitrate = 8.0;
+inline constexpr double kMaxBitrate = 1411.0;
 
 struct OptionSpec {
     char short_name;         // given as "-q"; '\0' for a long name only

@@ -1,9 +1,11 @@
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <memory>
 #include <vector>
 
 #include "command/conversions.h"
+#include "command/encode_settings.h"
 #include "command/io_failure.h"
 #include "command/output.h"
 #include "command/progress_display.h"
@@ -37,6 +39,26 @@ std::unique_ptr<da_WaveReader> open_wave(const Source& in) {
     return std::make_unique<da_WaveReader>(in.name.c_str());
 }
 
+// Reads the whole audio into held (interleaved samples): read_failed when a
+// read fails, invalid_argument beyond kMaxBufferedFrames.
+Result hold_audio(da_WaveReader& reader, std::vector<std::int16_t>& held) {
+    std::vector<unsigned char> block(kBlockBytes);
+    for (;;) {
+        const int got = reader.rawread(reinterpret_cast<char*>(block.data()), kBlockBytes);
+        if (reader.read_failed())
+            return {Status::read_failed, "read failed: the file was cut short while it was read"};
+        if (static_cast<std::int64_t>(held.size() / 2) + got / 4 > kMaxBufferedFrames)
+            return {Status::invalid_argument,
+                    "-b holds the audio in memory, at most " +
+                        std::to_string(kMaxBufferedFrames / kSampleRate / 60) +
+                        " minutes; this input is longer"};
+        const std::size_t at = held.size();
+        held.resize(at + static_cast<std::size_t>(got / 2));
+        samples_from_bytes(block.data(), got / 2, held.data() + at);
+        if (got < kBlockBytes) return {};
+    }
+}
+
 }  // namespace
 
 ConversionResult WaveToXFile(const Source& in, const std::string& out,
@@ -45,8 +67,25 @@ ConversionResult WaveToXFile(const Source& in, const std::string& out,
     // The reader says why it refuses a file in words only; every refusal is
     // of the input.
     if (!reader->problem().empty()) return {.result = {Status::not_cd_audio, reader->problem()}};
-    const HeaderSettings header{settings.features, settings.dsettings, settings.isettings};
-    x91::Encoder encoder = x91::EncoderAccess::make(settings.esettings, header);
+
+    // With -b the audio is read whole first: the search encodes it several
+    // times, and the encode proper then reads it from memory too.
+    std::vector<std::int16_t> held;
+    EncodeSettings chosen = settings;
+    if (settings.bitrate) {
+        if (Result read = hold_audio(*reader, held); !read) return {.result = std::move(read)};
+        if (!held.empty()) {
+            EncoderOptions options;
+            if (Result found = options_for_bitrate(held.data(), held.size() / 2, *settings.bitrate,
+                                                   settings.tuned, options);
+                !found)
+                return {.result = std::move(found)};
+            use_encoder_options(options, chosen);
+        }
+    }
+    const HeaderSettings header = header_settings(chosen);
+    x91::Encoder encoder =
+        x91::EncoderAccess::make(chosen.esettings, header, chosen.tuned ? &chosen.tuning : nullptr);
     if (!encoder.status()) return {.result = encoder.status()};
     Output output;
     if (Result opened = output.open(out); !opened) return {.result = std::move(opened)};
@@ -60,7 +99,7 @@ ConversionResult WaveToXFile(const Source& in, const std::string& out,
         while (encoder.next_packet(packet)) {
             if (!write_packet(writer, packet)) return false;
             stats.byte_count += static_cast<std::int64_t>(packet.size());
-            stats.time_count += settings.dsettings.group.frames;
+            stats.time_count += chosen.dsettings.group.frames;
         }
         if (stats.time_count > 0) display.update(stats.time_count, stats.byte_count);
         return true;
@@ -70,22 +109,36 @@ ConversionResult WaveToXFile(const Source& in, const std::string& out,
     std::vector<unsigned char> block(kBlockBytes);
     std::vector<std::int16_t> samples(kBlockBytes / 2);
     bool input_failed = false;
+    std::size_t held_at = 0;  // samples of `held` already encoded
+    // The next block's samples, from memory or from the reader; their count.
+    auto next_block = [&]() -> int {
+        if (settings.bitrate) {
+            const std::size_t count = std::min(samples.size(), held.size() - held_at);
+            std::copy_n(held.begin() + static_cast<std::ptrdiff_t>(held_at), count,
+                        samples.begin());
+            held_at += count;
+            return static_cast<int>(count);
+        }
+        const int got = reader->rawread(reinterpret_cast<char*>(block.data()), kBlockBytes);
+        if (reader->read_failed()) {
+            input_failed = true;
+            return 0;
+        }
+        samples_from_bytes(block.data(), got / 2, samples.data());
+        return got / 2;
+    };
     Result encoded;
     bool writing = write_x91_header(writer, header);
     // Blocks are read until the audio ends; its length need not be known
     // in advance, so a stream of unknown length encodes like a file.
     while (writing && encoded) {
-        const int got = reader->rawread(reinterpret_cast<char*>(block.data()), kBlockBytes);
-        if (reader->read_failed()) {
-            input_failed = true;
-            break;
-        }
+        const int got = next_block();
+        if (input_failed) break;
         if (got > 0) {
-            samples_from_bytes(block.data(), got / 2, samples.data());
-            encoded = encoder.push(samples.data(), static_cast<std::size_t>(got / 4));
+            encoded = encoder.push(samples.data(), static_cast<std::size_t>(got / 2));
             writing = write_ready_packets();
         }
-        if (got < kBlockBytes) break;
+        if (got < kBlockBytes / 2) break;
     }
     if (!input_failed && writing && encoded) {
         encoded = encoder.finish();
