@@ -6,6 +6,7 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "command/progress_display.h"
 #include "command/source.h"
@@ -27,11 +28,11 @@ struct EncodeSettings {
     // With -b: each file's quality is searched for this average rate (kbit/s)
     // and the settings above are replaced by those of the quality found.
     std::optional<double> bitrate;
+    // Without the extension block: the file ends at its end marker.
+    bool plain = false;
+    // Tags of the command line; they replace the input's of the same names.
+    std::vector<Tag> tags;
 };
-
-// -b holds the whole audio in memory while it searches the quality: at most
-// this many sample frames (1 GiB, about 101 minutes of CD audio).
-inline constexpr std::int64_t kMaxBufferedFrames = std::int64_t{1} << 28;
 
 // What a conversion moved: blocks of 1/50 s and packet bytes.
 struct ConversionStats {
@@ -56,14 +57,25 @@ struct [[nodiscard]] ConversionResult {
 // untouched). An output named "-" is standard output, and an existing
 // output that is not a regular file is written into as it is: a failure
 // part way leaves what was written (see Output).
+//
+// WaveToXFile takes any input open_pcm_source() opens and writes the
+// extension block unless settings.plain. XFileToWave writes the format
+// the output's name asks for (see open_pcm_sink) and, unless raw, exactly
+// the input's frames when the file has the block; a damaged or unknown
+// block is a warning, and the decode then is raw.
 ConversionResult WaveToXFile(const Source& in, const std::string& out,
                              const EncodeSettings& settings, ProgressDisplay& display);
-ConversionResult XFileToWave(const Source& in, const std::string& out, ProgressDisplay& display);
+ConversionResult XFileToWave(const Source& in, const std::string& out, bool raw,
+                             ProgressDisplay& display);
 
 // Reads an x91 file whole and writes nothing. ok when it is intact: its
 // header is valid, the decoders read every packet to within its last byte
-// and no further, the end marker is there and nothing follows it.
-// Otherwise the first thing that is not so.
+// and no further, the end marker is there, and the extension block behind
+// it is intact with the CRC of every byte before it. no_extension, also
+// intact, when nothing follows the end marker; extension_unknown, intact as
+// far as can be told, for a block of a later version. Otherwise the first
+// thing that is not so; checksum_mismatch whenever the block is intact but
+// the bytes before it are not those it was written for.
 Result TestXFile(const Source& in);
 
 // Decoding stops after this many consecutive packets whose bits ran past

@@ -9,23 +9,64 @@
 
 namespace x91::cli {
 
-Result TestXFile(const Source& in) {
-    X91Input input(in);
-    if (Result opened = input.open(); !opened) return opened;
+namespace {
+
+// Decodes every packet; the first damage of the walk, or ok at the end
+// marker. frames counts the frames decoded.
+Result walk_packets(X91Input& input, std::uint64_t& frames) {
     x91::Decoder decoder = x91::DecoderAccess::make(input.settings());
     std::vector<std::uint8_t> packet;
     std::vector<std::int16_t> pcm;
     for (;;) {
         if (Result next = input.next(packet); !next) return next;
-        if (packet.empty()) break;
+        if (packet.empty()) return {};
         const Result fed = decoder.push_packet(packet.data(), packet.size());
         if (!fed)
             return {fed.status,
                     "packet " + std::to_string(input.packets()) + " is damaged: " + fed.message};
         pcm.clear();
-        decoder.pull(pcm);
+        frames += decoder.pull(pcm);
     }
-    return input.nothing_follows();
+}
+
+}  // namespace
+
+// With an intact block, a CRC that does not match tells more than the
+// damage it causes further on (a header refused, a packet cut short), and
+// is told first.
+Result TestXFile(const Source& in) {
+    X91Input input(in);
+    const Result opened = input.open();
+    const Result& found = input.extension();
+    if (!opened) {
+        if (found && opened.status != Status::read_failed) {
+            if (Result crc = input.check_stream_crc(); crc.status == Status::checksum_mismatch)
+                return crc;
+        }
+        return opened;
+    }
+    std::uint64_t frames = 0;
+    const Result walk = walk_packets(input, frames);
+    if (walk.status == Status::read_failed) return walk;
+    if (found) {
+        if (Result crc = input.check_stream_crc(); !crc) return crc;
+        if (!walk) return walk;
+        const ExtensionContent& block = input.content();
+        if (frames < std::uint64_t{block.lead_in} + block.frames)
+            return {Status::cut_short,
+                    "the packets hold fewer frames than the extension block "
+                    "gives the input"};
+        return {};
+    }
+    if (!walk) return walk;
+    if (found.status == Status::extension_unknown) return found;
+    const Result follows = input.nothing_follows();
+    // A block whose footer is damaged is still told by its head.
+    if (follows.status == Status::extension_damaged || follows.status == Status::read_failed)
+        return follows;
+    if (found.status == Status::extension_damaged) return found;
+    if (!follows) return follows;
+    return {Status::no_extension, ""};
 }
 
 }  // namespace x91::cli

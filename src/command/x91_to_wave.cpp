@@ -1,54 +1,62 @@
-#include <bit>
-#include <cstring>
+#include <memory>
 #include <optional>
 #include <vector>
 
+#include "command/audio_output/pcm_sink.h"
 #include "command/conversions.h"
 #include "command/output.h"
 #include "command/progress_display.h"
 #include "command/x91_input.h"
 #include "library/api_internal.h"
-#include "storage/wave_writer.h"
+#include "library/tag_list.h"
 #include "x91/x91.h"
 
 namespace x91::cli {
 
 namespace {
 
-constexpr int kBlockBytes = x91::kBlockFrames * 4;
+// What the extension block gives the decode: the length and tags when it is
+// intact; a warning, and a raw decode, when it is damaged or unknown.
+struct BlockUse {
+    bool trim = false;
+    ExtensionContent content;
+    Result warning;
+};
 
-// Sample values as interleaved little-endian 16-bit WAV data.
-void bytes_from_samples(const std::int16_t* samples, std::size_t count, std::vector<char>& bytes) {
-    bytes.resize(2 * count);
-    if constexpr (std::endian::native == std::endian::little) {
-        std::memcpy(bytes.data(), samples, 2 * count);
-    } else {
-        for (std::size_t k = 0; k < count; ++k) {
-            const auto v = static_cast<std::uint16_t>(samples[k]);
-            bytes[2 * k] = static_cast<char>(v & 0xFF);
-            bytes[2 * k + 1] = static_cast<char>(v >> 8);
-        }
+BlockUse use_block(const X91Input& input, bool raw) {
+    BlockUse use;
+    if (raw) return use;
+    const Result& found = input.extension();
+    if (found) {
+        use.trim = true;
+        use.content = input.content();
+    } else if (found.status != Status::no_extension) {
+        use.warning = {found.status, found.message + "; decoded as --raw"};
     }
+    return use;
 }
 
 }  // namespace
 
-ConversionResult XFileToWave(const Source& in, const std::string& out, ProgressDisplay& display) {
+ConversionResult XFileToWave(const Source& in, const std::string& out, bool raw,
+                             ProgressDisplay& display) {
     X91Input input(in);
     if (Result opened = input.open(); !opened) return {.result = std::move(opened)};
+    BlockUse block = use_block(input, raw);
     const int frames_per_packet = input.settings().dsettings().group.frames;
     // Each packet decodes to at most frames_per_packet blocks, so the count
     // of packets bounds the audio from above before anything is written: a
-    // file that will pass what the plain WAV sizes count becomes RF64 from
-    // its first byte. A stream's length shows only at its end.
+    // WAV that will pass what the plain sizes count becomes RF64 from its
+    // first byte.
     const std::optional<std::int64_t> packets = input.packets_ahead();
-    const std::int64_t expected_bytes = packets ? *packets * frames_per_packet * kBlockBytes : 0;
+    const std::int64_t expected_bytes =
+        packets ? *packets * frames_per_packet * kBlockFrames * 4 : 0;
     Output output;
     if (Result opened = output.open(out); !opened) return {.result = std::move(opened)};
-    da_WaveWriter writer(output.stream(), FORMAT_CDDA,
-                         output.rewindable() ? da_WaveWriter::Sizes::fixed_at_finish
-                                             : da_WaveWriter::Sizes::streamed,
-                         expected_bytes);
+    std::unique_ptr<PcmSink> sink;
+    const std::vector<Tag> tags = tags_from_texts(block.content.tags);
+    if (Result opened = open_pcm_sink(out, output, expected_bytes, tags, sink); !opened)
+        return {.result = std::move(opened)};
 
     ConversionResult done;
     ConversionStats& stats = done.stats;
@@ -56,50 +64,70 @@ ConversionResult XFileToWave(const Source& in, const std::string& out, ProgressD
     // walk then ends on damage of its own. The audio decoded is kept.
     Result damage;
     int damaged_in_a_row = 0;
-    x91::Decoder decoder = x91::DecoderAccess::make(input.settings());
-    std::vector<std::uint8_t> packet;
-    std::vector<std::int16_t> pcm;
-    std::vector<char> bytes_out;
-    display.begin("decoding", in.name, out);
+    bool walked_to_end = false;
+    {
+        x91::Decoder decoder = x91::DecoderAccess::make(input.settings());
+        if (block.trim)
+            static_cast<void>(decoder.trim(block.content.lead_in, block.content.frames));
+        std::vector<std::uint8_t> packet;
+        std::vector<std::int16_t> pcm;
+        display.begin("decoding", in.name, out);
 
-    while (!writer.failed()) {
-        if (Result next = input.next(packet); !next) {
-            damage = std::move(next);
-            break;
+        while (!sink->failed()) {
+            if (Result next = input.next(packet); !next) {
+                damage = std::move(next);
+                break;
+            }
+            if (packet.empty()) {
+                walked_to_end = true;
+                break;
+            }
+            stats.byte_count += static_cast<std::int64_t>(packet.size());
+            stats.time_count += frames_per_packet;
+            const Result fed = decoder.push_packet(packet.data(), packet.size());
+            const bool overran = fed.status == Status::packet_overrun;
+            if (overran && damage.ok())
+                damage = {fed.status, "packet " + std::to_string(input.packets()) +
+                                          " is damaged: " + fed.message};
+            damaged_in_a_row = overran ? damaged_in_a_row + 1 : 0;
+            pcm.clear();
+            sink->write(pcm.data(), decoder.pull(pcm));
+            if (stats.time_count > 0) display.update(stats.time_count, stats.byte_count);
+            // One damaged packet is decoded and the next ones still count:
+            // framing keeps them independent. A long run of them is no
+            // longer a file with a flaw but noise, and since every packet
+            // yields its frames whatever its size, going on would let a
+            // small file write an enormous one.
+            if (damaged_in_a_row == kMaxDamagedInARow) {
+                damage.message += "; stopped after " + std::to_string(kMaxDamagedInARow) +
+                                  " damaged packets in a row";
+                break;
+            }
         }
-        if (packet.empty()) break;
-        stats.byte_count += static_cast<std::int64_t>(packet.size());
-        stats.time_count += frames_per_packet;
-        const Result fed = decoder.push_packet(packet.data(), packet.size());
-        const bool overran = fed.status == Status::packet_overrun;
-        if (overran && damage.ok())
-            damage = {fed.status,
-                      "packet " + std::to_string(input.packets()) + " is damaged: " + fed.message};
-        damaged_in_a_row = overran ? damaged_in_a_row + 1 : 0;
-        pcm.clear();
-        decoder.pull(pcm);
-        bytes_from_samples(pcm.data(), pcm.size(), bytes_out);
-        for (std::size_t at = 0; at < bytes_out.size(); at += kBlockBytes)
-            writer.rawwrite(bytes_out.data() + at, kBlockBytes);
-        if (stats.time_count > 0) display.update(stats.time_count, stats.byte_count);
-        // One damaged packet is decoded and the next ones still count:
-        // framing keeps them independent. A long run of them is no longer a
-        // file with a flaw but noise, and since every packet yields its
-        // frames whatever its size, going on would let a small file write an
-        // enormous one.
-        if (damaged_in_a_row == kMaxDamagedInARow) {
-            damage.message += "; stopped after " + std::to_string(kMaxDamagedInARow) +
-                              " damaged packets in a row";
-            break;
+    }
+    // The CRC is checked once the audio is out: a mismatch is told, the
+    // audio kept.
+    if (damage.ok() && walked_to_end && !raw) {
+        if (block.trim) {
+            damage = input.check_stream_crc();
+        } else if (block.warning.ok()) {
+            // A block the footer did not lead to, whose head follows the end
+            // marker: damaged, and the decode was raw.
+            Result follows = input.nothing_follows();
+            if (follows.status == Status::extension_damaged)
+                block.warning = {follows.status, follows.message + "; decoded as --raw"};
         }
     }
 
-    if (Result finished = writer.finish(); !finished) {
+    if (Result finished = sink->finish(); !finished) {
         done.result = std::move(finished);
     } else if (Result committed = output.commit(); !committed) {
         done.result = std::move(committed);
     } else if (!damage.ok()) {
         done.result = {damage.status, damage.message + "; kept the audio that could be rebuilt"};
+        done.output_kept = true;
+    } else if (!block.warning.ok()) {
+        done.result = block.warning;
         done.output_kept = true;
     }
     display.end(done.result.ok() || done.output_kept);

@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <bit>
+#include <cstdint>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -12,11 +14,19 @@
 
 namespace x91 {
 
+static_assert(DecodeChain::kBlockBytes == kBlockFrames * 4);
+
 struct Decoder::Impl {
     Header header;
     Result status;
     std::unique_ptr<DecodeChain> chain;
     std::vector<std::int16_t> pcm;
+    bool pushed = false;
+    // Frames decoded so far, and the span of them delivered: all of them
+    // until trim() narrows it.
+    std::uint64_t decoded = 0;
+    std::uint64_t keep_from = 0;
+    std::uint64_t keep_until = UINT64_MAX;
 
     explicit Impl(const Header& h) : header(h) {
         std::optional<CheckedSettings> checked;
@@ -53,9 +63,20 @@ std::size_t Decoder::frames_ready() const {
     return impl_->pcm.size() / 2;
 }
 
+Result Decoder::trim(std::uint32_t lead_in, std::uint64_t frames) {
+    Impl& m = *impl_;
+    if (!m.status) return m.status;
+    if (m.pushed) return {Status::invalid_state, "trim after the first packet"};
+    m.keep_from = lead_in;
+    // A length beyond any decode cannot be reached; it must not wrap either.
+    m.keep_until = frames > UINT64_MAX - lead_in ? UINT64_MAX : lead_in + frames;
+    return {};
+}
+
 Result Decoder::push_packet(const std::uint8_t* data, std::size_t size) {
     Impl& m = *impl_;
     if (!m.status) return m.status;
+    m.pushed = true;
     if (size == 0 || size > kMaxPacketBytes || data == nullptr) {
         return {Status::packet_too_large, "a packet holds 1 to " + std::to_string(kMaxPacketBytes) +
                                               " bytes, not " + std::to_string(size)};
@@ -67,14 +88,22 @@ Result Decoder::push_packet(const std::uint8_t* data, std::size_t size) {
     const bool whole = m.chain->feed_packet(packet_from_bytes(std::move(bytes), n));
     while (m.chain->has_block()) {
         const auto block = m.chain->take_block();
+        // The part of this block's frames that is delivered.
+        const std::uint64_t first = m.decoded;
+        m.decoded += kBlockFrames;
+        const std::uint64_t from = std::max(first, m.keep_from);
+        const std::uint64_t until = std::min(m.decoded, m.keep_until);
+        if (from >= until) continue;
+        const auto skip = static_cast<std::size_t>(2 * (from - first));
+        const auto count = static_cast<std::size_t>(2 * (until - from));
         const std::size_t at = m.pcm.size();
-        m.pcm.resize(at + DecodeChain::kBlockBytes / 2);
+        m.pcm.resize(at + count);
+        const unsigned char* kept = block.get() + 2 * skip;
         if constexpr (std::endian::native == std::endian::little) {
-            std::memcpy(m.pcm.data() + at, block.get(), DecodeChain::kBlockBytes);
+            std::memcpy(m.pcm.data() + at, kept, 2 * count);
         } else {
-            for (int k = 0; k < DecodeChain::kBlockBytes / 2; ++k)
-                m.pcm[at + static_cast<std::size_t>(k)] =
-                    static_cast<std::int16_t>(block.get()[2 * k] | block.get()[2 * k + 1] << 8);
+            for (std::size_t k = 0; k < count; ++k)
+                m.pcm[at + k] = static_cast<std::int16_t>(kept[2 * k] | kept[2 * k + 1] << 8);
         }
     }
     if (!whole) return {Status::packet_overrun, "its bits run past its end"};

@@ -22,6 +22,12 @@ struct RunResult {
 RunResult run_x91(const std::string& dir, const std::vector<std::string>& args,
                   const std::string& shell_prefix = "");
 
+// Runs `cat stdin_file | x91 args | cat > stdout_file` in dir, so that both
+// standard streams are real pipes that cannot seek. An empty stdin_file
+// gives an empty standard input. out holds what went to stdout_file.
+RunResult run_piped(const std::string& dir, const std::vector<std::string>& args,
+                    const std::string& stdin_file, const std::string& stdout_file);
+
 // Runs `script` with bash in `dir`, where "$X91" names the command under
 // test, for what takes a shell: closed or redirected streams, FIFOs,
 // process substitution, limits. Standard input is /dev/null unless the
