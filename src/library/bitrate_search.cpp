@@ -95,6 +95,20 @@ Trial search(Rate rate, double kbps, Trial& low, Trial& high) {
     return best;
 }
 
+// The rate of an encode of pcm in memory at a quality. (A named type, not a
+// lambda made by a lambda: the library's symbol check reads the names of
+// nested lambdas as names outside the namespace.)
+struct RateInMemory {
+    const std::vector<std::int16_t>& pcm;
+    bool tuned;
+
+    double operator()(double quality) const {
+        FileSize size(options_at(quality, tuned));
+        size.push(pcm.data(), pcm.size() / 2);
+        return size.kbps(pcm.size() / 2);
+    }
+};
+
 // Audio in memory as a source.
 struct MemoryPcm {
     const std::int16_t* pcm;
@@ -115,20 +129,12 @@ Result options_for_bitrate(const PcmSource& source, double kbps, bool tuned, Enc
         return Result{Status::invalid_argument, "no samples"};
     const Result read_failed{Status::read_failed, "read failed while searching the bit rate"};
 
-    // The rate of an encode of pcm in memory.
-    const auto rate_of = [tuned](const std::vector<std::int16_t>& pcm) {
-        return [tuned, &pcm](double q) {
-            FileSize size(options_at(q, tuned));
-            size.push(pcm.data(), pcm.size() / 2);
-            return size.kbps(pcm.size() / 2);
-        };
-    };
     const double seconds = static_cast<double>(source.frames) / kSampleRate;
     const double lowest = QUALITY_MIN, highest = QUALITY_MAX;
     if (seconds <= kWholeSeconds) {
         std::vector<std::int16_t> pcm(2 * source.frames);
         if (!source.read(source.context, 0, source.frames, pcm.data())) return read_failed;
-        const auto rate = rate_of(pcm);
+        const RateInMemory rate{pcm, tuned};
         Trial low{lowest, rate(lowest)}, high{highest, rate(highest)};
         out = options_at(search(rate, kbps, low, high).quality, tuned);
         return {};
@@ -144,7 +150,7 @@ Result options_for_bitrate(const PcmSource& source, double kbps, bool tuned, Enc
         if (!source.read(source.context, start, stretch, sample.data() + 2 * stretch * s))
             return read_failed;
     }
-    const auto sample_rate = rate_of(sample);
+    const RateInMemory sample_rate{sample, tuned};
     Trial low{lowest, sample_rate(lowest)}, high{highest, sample_rate(highest)};
     const Trial guess = search(sample_rate, kbps, low, high);
 
