@@ -10,6 +10,7 @@ set(X91_LAYER_LEVELS
   dsp
   coding,quant
   analysis
+  tuned
   graphs
   library
   api,command)

@@ -104,6 +104,13 @@ X91_API void x91_encoder_destroy(x91_encoder* encoder);
  * take_output; after that X91_ERR_INVALID_STATE. */
 X91_API x91_status x91_encoder_set_quality(x91_encoder* encoder, double percent);
 
+/* 1 for the tuned encoder, 0 (the default) for the standard one. The tuned
+ * encoder chooses what it sends for quality per bit and picks header
+ * settings of its own at each quality; its files are ordinary x91 files that
+ * every decoder reads. At the same quality its files are smaller, so compare
+ * the modes at equal sizes. Until the first push or take_output. */
+X91_API x91_status x91_encoder_set_tuned(x91_encoder* encoder, int tuned);
+
 /* Whether finish() writes the extension block behind the end marker: 1
  * (the default) or 0 for a file that ends at the end marker. Until finish. */
 X91_API x91_status x91_encoder_set_extension_block(x91_encoder* encoder, int write);

@@ -14,6 +14,8 @@
 
 struct x91_encoder {
     x91::Header header;
+    float quality = 100;
+    bool tuned = false;
     // Built on the first push or take_output, which fixes the settings.
     std::optional<x91::Encoder> encoder;
     std::deque<std::vector<std::uint8_t>> pieces;
@@ -26,7 +28,15 @@ struct x91_encoder {
 
     x91::Result start() {
         if (encoder) return {};
-        encoder.emplace(header);
+        if (tuned) {
+            // The tuned mode has header settings of its own at each quality.
+            x91::EncoderOptions options;
+            if (x91::Result chosen = x91::tuned_options(quality, options); !chosen) return chosen;
+            header = options.header;
+            encoder.emplace(options);
+        } else {
+            encoder.emplace(header);
+        }
         if (!encoder->status()) return encoder->status();
         pieces.push_back(header.bytes());
         return {};
@@ -69,8 +79,21 @@ x91_status x91_encoder_set_quality(x91_encoder* encoder, double percent) {
                                "quality must be from 10 to 400 percent"};
         x91::Header header;
         x91::Result applied = header.apply_quality(static_cast<float>(percent));
-        if (applied) encoder->header = header;
+        if (applied) {
+            encoder->header = header;
+            encoder->quality = static_cast<float>(percent);
+        }
         return applied;
+    });
+}
+
+x91_status x91_encoder_set_tuned(x91_encoder* encoder, int tuned) {
+    if (encoder == nullptr) return X91_ERR_INVALID_ARGUMENT;
+    return x91::guarded(encoder->last_error, [&] {
+        if (encoder->encoder)
+            return x91::Result{x91::Status::invalid_state, "settings change after encoding began"};
+        encoder->tuned = tuned != 0;
+        return x91::Result{};
     });
 }
 

@@ -11,6 +11,7 @@
 
 #include "command/console.h"
 #include "command/conversions.h"
+#include "command/encode_settings.h"
 #include "command/file_identity.h"
 #include "command/file_names.h"
 #include "command/input_kind.h"
@@ -241,13 +242,19 @@ int arg_process(int argc, char** argv) {
     if (!o.test) {
         std::ostream null_stream(nullptr);
         std::ostream& quality_out = console.progress ? *console.progress : null_stream;
-        if (o.quality) {
+        float quality = 0.0f;  // 0: none given, the defaults stand
+        if (o.bitrate) {
+            // A bit rate replaces any quality; the quality file is not read.
+            settings.bitrate = o.bitrate;
+        } else if (o.quality) {
             // An explicit quality replaces the quality file, which is then not read.
-            settings.isettings = apply_quality(settings.isettings, *o.quality);
-            print_quality_line(quality_out, *o.quality);
+            quality = *o.quality;
+            settings.isettings = apply_quality(settings.isettings, quality);
+            print_quality_line(quality_out, quality);
         } else {
-            use_quality_file(QUALITY_FILE, settings.isettings, quality_out, std::cerr);
+            quality = use_quality_file(QUALITY_FILE, settings.isettings, quality_out, std::cerr);
         }
+        if (o.tuned) use_tuned_mode(quality > 0.0f ? quality : 100.0f, settings);
     }
 
     std::vector<Job> jobs;

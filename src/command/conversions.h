@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,16 +12,22 @@
 #include "command/source.h"
 #include "format/settings.h"
 #include "library/codec.h"
+#include "x91/status.h"
 
 namespace x91::cli {
 
 // The settings every encoding of a run uses: copies of the defaults, with
-// the run's quality applied.
+// the run's quality applied, or the tuned mode's settings at that quality.
 struct EncodeSettings {
     da_ESettings esettings = es;
     da_ISettings isettings = is;
     da_DSettings dsettings = ds;
     da_CodeFeatures features{};  // reserved, all zero
+    bool tuned = false;
+    TunedChoices tuning{};
+    // With -b: each file's quality is searched for this average rate (kbit/s)
+    // and the settings above are replaced by those of the quality found.
+    std::optional<double> bitrate;
     // Without the extension block: the file ends at its end marker.
     bool plain = false;
     // Tags of the command line; they replace the input's of the same names.

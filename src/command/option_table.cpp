@@ -30,6 +30,17 @@ bool set_quality(Options& o, const std::string& text) {
     return true;
 }
 
+bool set_bitrate(Options& o, const std::string& text) {
+    if (text.empty()) return false;
+    errno = 0;
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (end != text.c_str() + text.size() || errno != 0 || !std::isfinite(value)) return false;
+    if (value < kMinBitrate || value > kMaxBitrate) return false;
+    o.bitrate = value;
+    return true;
+}
+
 bool set_output(Options& o, const std::string& name) {
     if (name.empty()) return false;
     o.output = name;
@@ -84,6 +95,21 @@ const OptionSpec kOptions[] = {
      .needs = "a quality percentage",
      .rule = "the quality must be a number from 10 to 400",
      .apply = set_quality},
+    {.short_name = 'b',
+     .long_name = "bitrate",
+     .value_name = "KBPS",
+     .help = "average bit rate over the file, 8 to 1411 kbit/s, found by\n"
+             "trial encodes of the audio held in memory; not with -q, and\n"
+             "./enc_quality.ini is then not read",
+     .needs = "a bit rate in kbit/s",
+     .rule = "the bit rate must be a number of kbit/s from 8 to 1411",
+     .apply = set_bitrate},
+    {.short_name = '\0',
+     .long_name = "tuned",
+     .value_name = nullptr,
+     .help = "the tuned encoder: better sound for the size, in files\n"
+             "every decoder reads",
+     .apply = set_flag<&Options::tuned>},
     {.short_name = 'o',
      .long_name = "output",
      .value_name = "FILE",

@@ -97,6 +97,8 @@ ParsedOptions parse_options(int argc, const char* const* argv) {
 
     if (o.files.empty()) return usage_error("no files given");
     if (o.output && o.files.size() != 1) return usage_error("-o takes exactly one input file");
+    if (o.quality && o.bitrate)
+        return usage_error("-q and -b exclude each other: give one of them");
     if (o.output && o.test) return usage_error("-t writes nothing, so it takes no -o");
     if (o.plain && !o.tags.empty())
         return usage_error("--plain writes no extension block, so it keeps no tags");

@@ -20,6 +20,8 @@ struct Options {
     bool plain = false;  // nothing after the end marker
     bool raw = false;    // decode every block, lead-in and padding included
     std::optional<float> quality;
+    bool tuned = false;
+    std::optional<double> bitrate;  // kbit/s
     std::optional<std::string> output;
     int jobs = 1;
     // Tags given on the command line, in order, names in upper case; they
@@ -30,6 +32,9 @@ struct Options {
 
 // The most conversions -j runs at once (named in the texts of -j).
 inline constexpr int kMaxJobs = 64;
+// The bit rates -b takes, in kbit/s: CD audio itself is 1411.2.
+inline constexpr double kMinBitrate = 8.0;
+inline constexpr double kMaxBitrate = 1411.0;
 
 struct OptionSpec {
     char short_name;         // given as "-q"; '\0' for a long name only

@@ -2,7 +2,9 @@
 #include <vector>
 
 #include "command/audio_input/open_input.h"
+#include "command/bitrate_choice.h"
 #include "command/conversions.h"
+#include "command/encode_settings.h"
 #include "command/io_failure.h"
 #include "command/output.h"
 #include "command/progress_display.h"
@@ -19,8 +21,14 @@ ConversionResult WaveToXFile(const Source& in, const std::string& out,
                              const EncodeSettings& settings, ProgressDisplay& display) {
     std::unique_ptr<PcmSource> source;
     if (Result opened = open_pcm_source(in, source); !opened) return {.result = std::move(opened)};
-    const HeaderSettings header{settings.features, settings.dsettings, settings.isettings};
-    x91::Encoder encoder = x91::EncoderAccess::make(settings.esettings, header);
+    EncodeSettings chosen = settings;
+    if (settings.bitrate) {
+        if (Result found = choose_for_bitrate(source, chosen); !found)
+            return {.result = std::move(found)};
+    }
+    const HeaderSettings header = header_settings(chosen);
+    x91::Encoder encoder =
+        x91::EncoderAccess::make(chosen.esettings, header, chosen.tuned ? &chosen.tuning : nullptr);
     if (!encoder.status()) return {.result = encoder.status()};
     if (!settings.plain) {
         if (Result tagged = encoder.set_tags(merge_tags(source->tags(), settings.tags)); !tagged)
@@ -38,7 +46,7 @@ ConversionResult WaveToXFile(const Source& in, const std::string& out,
         while (encoder.next_packet(packet)) {
             if (!write_packet(writer, packet)) return false;
             stats.byte_count += static_cast<std::int64_t>(packet.size());
-            stats.time_count += settings.dsettings.group.frames;
+            stats.time_count += chosen.dsettings.group.frames;
         }
         if (stats.time_count > 0) display.update(stats.time_count, stats.byte_count);
         return true;

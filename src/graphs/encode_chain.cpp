@@ -5,9 +5,10 @@
 
 namespace x91 {
 
-EncodeChain::EncodeChain(const da_ESettings& e, const CheckedSettings& s)
+EncodeChain::EncodeChain(const da_ESettings& e, const CheckedSettings& s,
+                         const TunedEncoderSetup* tuned)
     : transform_(s.dsettings().global) {
-    encoder_ = std::make_unique<da_Encoder>(e, s);
+    encoder_ = std::make_unique<da_Encoder>(e, s, tuned);
     transform_.input = blocks_;
     transform_.output = spectra_;
     encoder_->input = spectra_;

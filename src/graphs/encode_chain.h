@@ -19,7 +19,8 @@ class EncodeChain {
     static constexpr int kBlockBytes = cdda_block_bytes;
     static_assert(kBlockBytes == kBlockFrames * 4);
 
-    EncodeChain(const da_ESettings& e, const CheckedSettings& s);
+    EncodeChain(const da_ESettings& e, const CheckedSettings& s,
+                const TunedEncoderSetup* tuned = nullptr);
     ~EncodeChain();
     EncodeChain(const EncodeChain&) = delete;
     EncodeChain& operator=(const EncodeChain&) = delete;

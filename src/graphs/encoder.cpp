@@ -4,7 +4,8 @@
 
 namespace x91 {
 
-da_Encoder::da_Encoder(const da_ESettings& e, const CheckedSettings& s)
+da_Encoder::da_Encoder(const da_ESettings& e, const CheckedSettings& s,
+                       const TunedEncoderSetup* tuned)
     : es_(e),
       is_(s.isettings()),
       ds_(s.dsettings()),
@@ -25,15 +26,40 @@ da_Encoder::da_Encoder(const da_ESettings& e, const CheckedSettings& s)
       ae3_(ds_.group, layout_.matrices[2]),
       qse_(ds_.global, ds_.group) {
     name = "da_Encoder";
+    if (tuned) {
+        tuned_im_ = std::make_unique<da_TunedIntensityMeasure>(ds_.global, ds_.intensity, tables_);
+        tuned_qz_ = std::make_unique<da_RdoQuantizator>(ds_.global, is_.quantize, *tuned);
+    }
+}
+
+template <typename Measure>
+void da_Encoder::connect_measure(Measure& measure) {
+    using Q = EncoderQueues;
+    measure.input = input;
+    queues.join(Q::measured_spectra, measure.output1, ssm_.input1);
+    queues.join(Q::intensity_indices, measure.output2, iec_.input);
+}
+
+template <typename Quantizer>
+void da_Encoder::connect_quantizer(Quantizer& quantizer) {
+    using Q = EncoderQueues;
+    queues.join(Q::masking_curves, mee_.output2, quantizer.curve_input);
+    queues.join(Q::real_spectra, crs_.output2, quantizer.spectrum_input);
+    queues.discard(quantizer.curve_output);
+    queues.discard(quantizer.spectrum_output);
+    queues.join(Q::quantised_spectra, quantizer.index_output, qse_.array_input);
+    queues.join(Q::block_flags, quantizer.flag_output, ae3_.row_input);
 }
 
 // The wiring table: each queue with the output that feeds it and the input
 // that drains it.
 void da_Encoder::connect_inout() {
     using Q = EncoderQueues;
-    im_.input = input;
-    queues.join(Q::measured_spectra, im_.output1, ssm_.input1);
-    queues.join(Q::intensity_indices, im_.output2, iec_.input);
+    if (tuned_im_) {
+        connect_measure(*tuned_im_);
+    } else {
+        connect_measure(im_);
+    }
     queues.join(Q::intensity_rows, iec_.output1, ae1_.row_input);
     queues.join(Q::intensity_envelopes, iec_.output2, smc_.input);
     queues.join(Q::masking_envelopes, smc_.output1, mee_.input);
@@ -45,13 +71,12 @@ void da_Encoder::connect_inout() {
     queues.discard(sst_.output2);
     queues.join(Q::balance_rows, sst_.output3, ae2_.row_input);
     queues.discard(mee_.output1);
-    queues.join(Q::masking_curves, mee_.output2, qz_.curve_input);
     queues.discard(crs_.output1);
-    queues.join(Q::real_spectra, crs_.output2, qz_.spectrum_input);
-    queues.discard(qz_.curve_output);
-    queues.discard(qz_.spectrum_output);
-    queues.join(Q::quantised_spectra, qz_.index_output, qse_.array_input);
-    queues.join(Q::block_flags, qz_.flag_output, ae3_.row_input);
+    if (tuned_qz_) {
+        connect_quantizer(*tuned_qz_);
+    } else {
+        connect_quantizer(qz_);
+    }
     queues.join(Q::empty_packets, pc_.output, ae1_.packet_input);
     queues.discard(ae1_.row_output);
     queues.join(Q::intensity_written, ae1_.packet_output, ae2_.packet_input);
@@ -67,14 +92,22 @@ void da_Encoder::work() {
     // A topological order of the graph: one call moves each frame as far as
     // its data allow. The masking curve of a frame leaves only with the next
     // frame, so quantisation runs one frame behind the analysis.
-    im_.work_t();
+    if (tuned_im_) {
+        tuned_im_->work_t();
+    } else {
+        im_.work_t();
+    }
     iec_.work_t();
     smc_.work_t();
     ssm_.work_t();
     sst_.work_t();
     mee_.work_t();
     crs_.work_t();
-    qz_.work_t();
+    if (tuned_qz_) {
+        tuned_qz_->work_t();
+    } else {
+        qz_.work_t();
+    }
     pc_.work_t();
     ae1_.work_t();
     ae2_.work_t();

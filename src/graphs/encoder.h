@@ -1,6 +1,8 @@
 // The encoder graph: complex spectra in, finished packets out.
 #pragma once
 
+#include <memory>
+
 #include "analysis/intensity.h"
 #include "analysis/masking.h"
 #include "analysis/side_stereo.h"
@@ -12,6 +14,9 @@
 #include "graphs/endecoder_base.h"
 #include "graphs/packet_layout.h"
 #include "quant/quantizers.h"
+#include "tuned/rdo_quantizer.h"
+#include "tuned/tuned_intensity.h"
+#include "tuned/tuned_setup.h"
 
 namespace x91 {
 
@@ -21,12 +26,21 @@ namespace x91 {
 // decoder will derive them.
 class da_Encoder final : public da_EnDeCoderBase<float, da_BinRWBase> {
   public:
-    da_Encoder(const da_ESettings& e, const CheckedSettings& s);
+    // With `tuned`, the tuned quantiser takes the specified one's place: other
+    // choices of what to send, the same packet layout.
+    da_Encoder(const da_ESettings& e, const CheckedSettings& s,
+               const TunedEncoderSetup* tuned = nullptr);
 
     void connect_inout() override;
     void work() override;
 
   private:
+    // Joins the quantiser's ends, whichever quantiser it is.
+    template <typename Measure>
+    void connect_measure(Measure& measure);
+    template <typename Quantizer>
+    void connect_quantizer(Quantizer& quantizer);
+
     da_ESettings es_;
     da_ISettings is_;
     da_DSettings ds_;
@@ -46,6 +60,9 @@ class da_Encoder final : public da_EnDeCoderBase<float, da_BinRWBase> {
     da_ArrayEncoder ae2_;
     da_ArrayEncoder ae3_;
     da_QSpecsEncoder qse_;
+    // The tuned mode's modules, run in the places of im_ and qz_.
+    std::unique_ptr<da_TunedIntensityMeasure> tuned_im_;
+    std::unique_ptr<da_RdoQuantizator> tuned_qz_;
 };
 
 }  // namespace x91

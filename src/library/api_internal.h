@@ -12,7 +12,10 @@ namespace x91 {
 struct EncoderAccess {
     // The encoder's status() tells whether the settings are usable, as for
     // the public constructor.
-    static Encoder make(const da_ESettings& esettings, const HeaderSettings& settings);
+    // With `tuned`, the tuned encoder chooses what to send; the status is
+    // invalid_argument for choices out of range, as for the public one.
+    static Encoder make(const da_ESettings& esettings, const HeaderSettings& settings,
+                        const TunedChoices* tuned = nullptr);
 };
 
 struct DecoderAccess {

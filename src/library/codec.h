@@ -154,6 +154,51 @@ class PacketReader {
     std::unique_ptr<Impl> impl_;
 };
 
+// Choices of the tuned encoder. They change which values the encoder sends,
+// never the format, so every decoder reads its files.
+struct TunedChoices {
+    // Squared error, in units of the masking curve, that one bit is worth:
+    // each index is chosen for the least error + rate_weight * bits (0 to 100).
+    float rate_weight = 0.06f;
+};
+
+// How an Encoder is built: the settings stored in the file, and whether the
+// tuned encoder or the specified one chooses what to send.
+struct EncoderOptions {
+    Header header;
+    bool tuned = false;
+    TunedChoices tuning;
+};
+
+// The tuned mode at a quality percentage (10 to 400; 100 is the default):
+// header settings and choices tuned for quality per bit with PEAQ on music
+// and speech. invalid_argument, and out unchanged, outside the range.
+Result tuned_options(float percent, EncoderOptions& out);
+
+// Audio that the bit-rate search reads in stretches, in any order and as
+// often as it needs: read(context, first, count, out) puts the frames first
+// to first + count - 1 into out (interleaved, left first) and returns false
+// when it cannot.
+struct PcmSource {
+    std::uint64_t frames = 0;
+    void* context = nullptr;
+    bool (*read)(void* context, std::uint64_t first, std::size_t count,
+                 std::int16_t* out) = nullptr;
+};
+
+// The options of the specified encoder (tuned false: a default Header at a
+// quality, see apply_quality) or of the tuned one (tuned_options) at the
+// quality whose encode of the source averages kbps kilobits per second: the
+// x91 file's size over the audio's length. A piece of 30 s or more lands
+// within 5% unless the rate lies beyond what qualities 10 to 400 give, where
+// the nearest end is taken. invalid_argument for a rate that is not positive
+// and finite or a source without frames, read_failed when a read fails; out
+// is then unchanged.
+Result options_for_bitrate(const PcmSource& source, double kbps, bool tuned, EncoderOptions& out);
+// The same for audio in memory: frames interleaved stereo frames at pcm.
+Result options_for_bitrate(const std::int16_t* pcm, std::size_t frames, double kbps, bool tuned,
+                           EncoderOptions& out);
+
 // Encodes one stream. Push PCM in any amounts, take packets as they are
 // ready, call finish() at the end of the audio, then take the last packets.
 class Encoder {
@@ -161,6 +206,8 @@ class Encoder {
     // status() tells whether the settings are usable (check(), and at most 882
     // lines, the number the transform gives).
     explicit Encoder(const Header& header = Header());
+    // The same, and invalid_argument for tuned choices out of range.
+    explicit Encoder(const EncoderOptions& options);
     ~Encoder();
     Encoder(Encoder&&) noexcept;
     Encoder& operator=(Encoder&&) noexcept;

@@ -14,6 +14,7 @@
 #include "library/header_settings.h"
 #include "library/tag_list.h"
 #include "library/transform_tables.h"
+#include "library/tuned_options.h"
 
 namespace x91 {
 
@@ -69,7 +70,8 @@ struct Encoder::Impl {
     std::uint32_t crc = 0;
     std::vector<std::string> tags;  // "NAME=VALUE"
 
-    Impl(const da_ESettings& e, const HeaderSettings& s) : header(header_from(s)) {
+    Impl(const da_ESettings& e, const HeaderSettings& s, const TunedEncoderSetup* tuned)
+        : header(header_from(s)) {
         std::optional<CheckedSettings> checked;
         if (Result check = check_settings(s, checked); !check) {
             // Settings an encoder is handed are an argument, not a file read.
@@ -79,10 +81,13 @@ struct Encoder::Impl {
                             "an encoder codes at most 882 lines, not " + std::to_string(lines)};
         } else {
             ensure_transform_tables();
-            chain = std::make_unique<EncodeChain>(e, *checked);
+            chain = std::make_unique<EncodeChain>(e, *checked, tuned);
             add_to_crc(crc, header.bytes());
         }
     }
+
+    // An encoder refused before anything was built.
+    Impl(const Header& h, Result refusal) : header(h), status(std::move(refusal)) {}
 
     void feed() {
         chain->feed_block(block.data());
@@ -95,15 +100,25 @@ struct Encoder::Impl {
     }
 };
 
-Encoder::Encoder(const Header& header) : impl_(std::make_unique<Impl>(es, settings_from(header))) {}
+Encoder::Encoder(const Header& header)
+    : impl_(std::make_unique<Impl>(es, settings_from(header), nullptr)) {}
+
+Encoder::Encoder(const EncoderOptions& options)
+    : Encoder(EncoderAccess::make(es, settings_from(options.header),
+                                  options.tuned ? &options.tuning : nullptr)) {}
 Encoder::~Encoder() = default;
 Encoder::Encoder(Encoder&&) noexcept = default;
 Encoder& Encoder::operator=(Encoder&&) noexcept = default;
 
 Encoder::Encoder(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 
-Encoder EncoderAccess::make(const da_ESettings& esettings, const HeaderSettings& settings) {
-    return Encoder(std::make_unique<Encoder::Impl>(esettings, settings));
+Encoder EncoderAccess::make(const da_ESettings& esettings, const HeaderSettings& settings,
+                            const TunedChoices* tuned) {
+    if (!tuned) return Encoder(std::make_unique<Encoder::Impl>(esettings, settings, nullptr));
+    if (Result problem = tuned_choices_problem(*tuned); !problem)
+        return Encoder(std::make_unique<Encoder::Impl>(header_from(settings), std::move(problem)));
+    const TunedEncoderSetup setup = tuned_setup_from(*tuned);
+    return Encoder(std::make_unique<Encoder::Impl>(esettings, settings, &setup));
 }
 
 const Result& Encoder::status() const {

@@ -15,8 +15,8 @@ void put32(std::vector<unsigned char>& out, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<unsigned char>(v >> (8 * i)));
 }
 
-// Byte by byte: gcc 12 warns falsely of an overflow for a range insert into
-// the empty vector.
+// Byte by byte like put32: GCC 12 takes a range insert into the empty
+// vector for an overflow and warns.
 void put_id(std::vector<unsigned char>& out, Id4 id) {
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<unsigned char>(id.c[i]));
 }

@@ -70,6 +70,35 @@ TEST(ApiTest, QualityReachesTheHeader) {
     x91_encoder_destroy(encoder);
 }
 
+// The tuned mode gives the library's tuned file at the same quality.
+TEST(ApiTest, TunedModeEqualsTheLibrarysTunedEncoder) {
+    const Pcm pcm = music_like_signal(40000, 9);
+    x91::EncoderOptions options;
+    ASSERT_TRUE(x91::tuned_options(150, options).ok());
+    x91::Encoder reference_encoder(options);
+    Bytes reference = reference_encoder.header().bytes(), packet;
+    ASSERT_TRUE(reference_encoder.push(pcm.data(), pcm.size() / 2).ok());
+    ASSERT_TRUE(reference_encoder.finish().ok());
+    while (reference_encoder.next_packet(packet)) x91::append_packet(reference, packet);
+    x91::append_end(reference);
+
+    x91_encoder* encoder = nullptr;
+    ASSERT_EQ(x91_encoder_create(&encoder), X91_OK);
+    ASSERT_EQ(x91_encoder_set_quality(encoder, 150), X91_OK);
+    ASSERT_EQ(x91_encoder_set_tuned(encoder, 1), X91_OK);
+    ASSERT_EQ(x91_encoder_set_extension_block(encoder, 0), X91_OK);
+    ASSERT_EQ(x91_encoder_push(encoder, pcm.data(), pcm.size() / 2), X91_OK);
+    EXPECT_EQ(x91_encoder_set_tuned(encoder, 0), X91_ERR_INVALID_STATE);
+    ASSERT_EQ(x91_encoder_finish(encoder), X91_OK);
+    Bytes file;
+    const uint8_t* data = nullptr;
+    size_t size = 0;
+    while (x91_encoder_take_output(encoder, &data, &size) == X91_OK && size > 0)
+        file.insert(file.end(), data, data + size);
+    x91_encoder_destroy(encoder);
+    EXPECT_EQ(file, reference);
+}
+
 TEST(ApiTest, EncoderRefusals) {
     x91_encoder* encoder = nullptr;
     ASSERT_EQ(x91_encoder_create(&encoder), X91_OK);

@@ -69,6 +69,10 @@ TEST(OptionTableTest, RefusalsNameTheOptionAsGiven) {
         {{"--output=", "a.wav"}, "--output needs a file name", true},
         {{"--quality"}, "--quality needs a quality percentage", true},
         {{"-q5", "a.wav"}, "-q: the quality must be a number from 10 to 400, not '5'", false},
+        {{"--bitrate=7.9", "a.wav"},
+         "--bitrate: the bit rate must be a number of kbit/s from 8 to 1411, not '7.9'",
+         false},
+        {{"-b", "96", "a.wav", "-q", "50"}, "-q and -b exclude each other: give one of them", true},
         {{"--test=1", "a.x91"}, "unknown option '--test=1'", true},
         {{"-hx"}, "unknown option '-hx'", true},
     };

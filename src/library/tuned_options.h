@@ -1,0 +1,15 @@
+// The library's side of the tuned mode: the check of the choices a caller
+// passes in, and their conversion into the encoder's setup.
+#pragma once
+
+#include "tuned/tuned_setup.h"
+#include "library/codec.h"
+
+namespace x91 {
+
+// ok, or invalid_argument naming the first choice out of range.
+Result tuned_choices_problem(const TunedChoices& choices);
+
+TunedEncoderSetup tuned_setup_from(const TunedChoices& choices);
+
+}  // namespace x91

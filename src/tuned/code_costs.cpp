@@ -1,0 +1,54 @@
+#include "tuned/code_costs.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace x91 {
+
+namespace {
+
+// Half a line of each outcome added to every layer: a magnitude the
+// histogram never saw still gets a finite cost, and a layer seen once is not
+// taken as certain.
+constexpr double kPrior = 0.5;
+
+}  // namespace
+
+LayeredCodeCosts::LayeredCodeCosts() {
+    Histogram guess{};
+    guess[0] = 700;
+    guess[1] = 60;
+    guess[2] = 25;
+    guess[3] = 10;
+    guess[4] = 5;
+    fit(guess);
+}
+
+void LayeredCodeCosts::fit(const Histogram& counts) {
+    // present: lines that reach layer L (magnitude >= L).
+    long long present = 0;
+    for (int c : counts) present += c;
+    double passed = 0.0;  // bits of all layers below L for a line that reaches L
+    for (int m = 0; m <= kMaxMagnitude; ++m) {
+        const double ends = counts[m];
+        const double p_end = (ends + kPrior) / (static_cast<double>(present) + 2.0 * kPrior);
+        const double sign = m > 0 ? 1.0 : 0.0;
+        // Each layer also sends its count, a range number over the lines
+        // present, shared by them all.
+        const double count_share = std::log2(static_cast<double>(present) + 1.0 + kPrior) /
+                                   (static_cast<double>(present) + kPrior);
+        bits_[m] = static_cast<float>(passed + count_share - std::log2(p_end) + sign);
+        passed += count_share - std::log2(1.0 - p_end);
+        present -= counts[m];
+    }
+}
+
+void add_magnitudes(const int* indices, int count, LayeredCodeCosts::Histogram& counts) {
+    for (int i = 0; i < count; ++i) {
+        const int m = std::abs(indices[i]);
+        ++counts[std::min(m, LayeredCodeCosts::kMaxMagnitude)];
+    }
+}
+
+}  // namespace x91

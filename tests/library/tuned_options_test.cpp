@@ -1,0 +1,56 @@
+// The tuned mode's public entry points refuse what they cannot work with and
+// leave the caller's options as they were.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "library/codec.h"
+
+namespace {
+
+TEST(TunedOptionsTest, RefusalsLeaveTheOptionsUnchanged) {
+    const std::vector<std::int16_t> pcm(2 * 44100, 1000);
+    const struct {
+        const char* name;
+        x91::Result (*call)(const std::vector<std::int16_t>& pcm, x91::EncoderOptions& out);
+    } cases[] = {
+        {"quality below range",
+         [](const std::vector<std::int16_t>&, x91::EncoderOptions& out) {
+             return x91::tuned_options(5.0f, out);
+         }},
+        {"rate not positive",
+         [](const std::vector<std::int16_t>& p, x91::EncoderOptions& out) {
+             return x91::options_for_bitrate(p.data(), p.size() / 2, 0.0, true, out);
+         }},
+        {"rate not a number",
+         [](const std::vector<std::int16_t>& p, x91::EncoderOptions& out) {
+             return x91::options_for_bitrate(p.data(), p.size() / 2, std::nan(""), false, out);
+         }},
+        {"no samples",
+         [](const std::vector<std::int16_t>& p, x91::EncoderOptions& out) {
+             return x91::options_for_bitrate(p.data(), 0, 96.0, true, out);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        x91::EncoderOptions options;
+        options.header.lines = 640;
+        const x91::Result r = c.call(pcm, options);
+        EXPECT_EQ(r.status, x91::Status::invalid_argument);
+        EXPECT_EQ(options.header.lines, 640);
+        EXPECT_FALSE(options.tuned);
+    }
+}
+
+TEST(TunedOptionsTest, AnEncoderRefusesARateWeightOutOfRange) {
+    for (const float weight : {-1.0f, 101.0f, std::nanf("")}) {
+        x91::EncoderOptions options;
+        ASSERT_TRUE(x91::tuned_options(100.0f, options));
+        options.tuning.rate_weight = weight;
+        EXPECT_EQ(x91::Encoder(options).status().status, x91::Status::invalid_argument) << weight;
+    }
+}
+
+}  // namespace
