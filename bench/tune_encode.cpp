@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "storage/wave_reader.h"
 #include "library/codec.h"
+#include "storage/wave_reader.h"
 
 namespace {
 

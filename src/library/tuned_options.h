@@ -2,8 +2,8 @@
 // passes in, and their conversion into the encoder's setup.
 #pragma once
 
-#include "tuned/tuned_setup.h"
 #include "library/codec.h"
+#include "tuned/tuned_setup.h"
 
 namespace x91 {
 
