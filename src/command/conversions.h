@@ -8,6 +8,7 @@
 
 #include "command/source.h"
 #include "format/settings.h"
+#include "library/thread_budget.h"
 #include "x91/status.h"
 
 namespace x91::cli {
@@ -43,15 +44,21 @@ struct [[nodiscard]] ConversionResult {
 // output (an existing file of the output's name is untouched). An output
 // named "-" is standard output, written directly: a failure part way leaves
 // what was written.
+//
+// Each conversion runs on a thread holding a place of `threads`, the
+// threads of the whole run, and codes on the places it can borrow too; its
+// output is the same on any number.
 ConversionResult WaveToXFile(const Source& in, const std::string& out,
-                             const EncodeSettings& settings, std::ostream* progress);
-ConversionResult XFileToWave(const Source& in, const std::string& out, std::ostream* progress);
+                             const EncodeSettings& settings, std::ostream* progress,
+                             ThreadBudget& threads);
+ConversionResult XFileToWave(const Source& in, const std::string& out, std::ostream* progress,
+                             ThreadBudget& threads);
 
 // Reads an x91 file whole and writes nothing. ok when it is intact: its
 // header is valid, the decoders read every packet to within its last byte
 // and no further, the end marker is there and nothing follows it.
 // Otherwise the first thing that is not so.
-Result TestXFile(const Source& in);
+Result TestXFile(const Source& in, ThreadBudget& threads);
 
 // Decoding stops after this many consecutive packets whose bits ran past
 // their end.

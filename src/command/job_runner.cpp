@@ -39,10 +39,16 @@ std::vector<std::vector<int>> job_dependencies(const std::vector<Job>& jobs) {
     return deps;
 }
 
-bool run_jobs(std::vector<Job>& jobs, int threads) {
+bool run_jobs(std::vector<Job>& jobs, int threads, ThreadBudget& budget) {
+    auto run_holding_a_place = [&budget](Job& job) {
+        budget.take();
+        const bool ok = job.run();
+        budget.give_back();
+        return ok;
+    };
     bool all_ok = true;
     if (threads <= 1 || jobs.size() <= 1) {
-        for (Job& job : jobs) all_ok &= job.run();
+        for (Job& job : jobs) all_ok &= run_holding_a_place(job);
         return all_ok;
     }
 
@@ -76,7 +82,7 @@ bool run_jobs(std::vector<Job>& jobs, int threads) {
             if (i < 0) return;
             state[static_cast<std::size_t>(i)] = State::running;
             lock.unlock();
-            const bool ok = jobs[static_cast<std::size_t>(i)].run();
+            const bool ok = run_holding_a_place(jobs[static_cast<std::size_t>(i)]);
             lock.lock();
             all_ok &= ok;
             state[static_cast<std::size_t>(i)] = State::done;

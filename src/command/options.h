@@ -17,11 +17,14 @@ struct Options {
     bool test = false;
     std::optional<float> quality;
     std::optional<std::string> output;
-    int jobs = 1;
+    // Threads in all; without -j, files go one after another, each on
+    // every processor the process may use.
+    std::optional<int> jobs;
     std::vector<std::string> files;
 };
 
-// The most conversions -j runs at once (named in the texts of -j).
+// The most threads -j gives (named in the texts of -j), and the most a run
+// without it takes.
 inline constexpr int kMaxJobs = 64;
 
 struct OptionSpec {

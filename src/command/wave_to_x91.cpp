@@ -41,13 +41,14 @@ std::unique_ptr<da_WaveReader> open_wave(const Source& in) {
 }  // namespace
 
 ConversionResult WaveToXFile(const Source& in, const std::string& out,
-                             const EncodeSettings& settings, std::ostream* progress) {
+                             const EncodeSettings& settings, std::ostream* progress,
+                             ThreadBudget& threads) {
     const std::unique_ptr<da_WaveReader> reader = open_wave(in);
     // The reader says why it refuses a file in words only; every refusal is
     // of the input.
     if (!reader->problem().empty()) return {.result = {Status::not_cd_audio, reader->problem()}};
     const HeaderSettings header{settings.features, settings.dsettings, settings.isettings};
-    x91::Encoder encoder = x91::EncoderAccess::make(settings.esettings, header);
+    x91::Encoder encoder = x91::EncoderAccess::make(settings.esettings, header, threads);
     if (!encoder.status()) return {.result = encoder.status()};
     std::unique_ptr<TempOutput> temp;
     if (Result opened = open_output(out, temp); !opened) return {.result = std::move(opened)};

@@ -1,5 +1,6 @@
 #include <bit>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <ostream>
 #include <vector>
@@ -34,7 +35,8 @@ void bytes_from_samples(const std::int16_t* samples, std::size_t count, std::vec
 
 }  // namespace
 
-ConversionResult XFileToWave(const Source& in, const std::string& out, std::ostream* progress) {
+ConversionResult XFileToWave(const Source& in, const std::string& out, std::ostream* progress,
+                             ThreadBudget& threads) {
     X91Input input(in);
     if (Result opened = input.open(); !opened) return {.result = std::move(opened)};
     const int frames_per_packet = input.settings().dsettings().group.frames;
@@ -48,47 +50,67 @@ ConversionResult XFileToWave(const Source& in, const std::string& out, std::ostr
     // Damage found on the way: the first packet that overran, unless the
     // walk then ends on damage of its own. The audio decoded is kept.
     Result damage;
-    int damaged_in_a_row = 0;
     {
-        x91::Decoder decoder = x91::DecoderAccess::make(input.settings());
+        x91::Decoder decoder = x91::DecoderAccess::make(input.settings(), threads);
         std::vector<std::uint8_t> packet;
+        // The byte counts of the packets pushed whose audio is not written yet.
+        std::deque<std::size_t> pushed;
         std::vector<std::int16_t> pcm;
         std::vector<char> bytes_out;
+        int packets_written = 0;
+        int damaged_in_a_row = 0;
+        bool stopped = false;
+        // Writes the audio of each packet decoded so far, in stream order,
+        // and weighs its result. Decoding may run ahead of this on other
+        // threads, so everything that decides where the output ends is
+        // decided here, packet by packet, as one thread would.
+        auto write_decoded = [&] {
+            Result fed;
+            while (!stopped && !writer.failed() && decoder.pull_packet(pcm, fed)) {
+                ++packets_written;
+                stats.byte_count += static_cast<std::int64_t>(pushed.front());
+                stats.time_count += frames_per_packet;
+                pushed.pop_front();
+                const bool overran = fed.status == Status::packet_overrun;
+                if (overran && damage.ok())
+                    damage = {fed.status, "packet " + std::to_string(packets_written) +
+                                              " is damaged: " + fed.message};
+                damaged_in_a_row = overran ? damaged_in_a_row + 1 : 0;
+                bytes_from_samples(pcm.data(), pcm.size(), bytes_out);
+                pcm.clear();
+                for (std::size_t at = 0; at < bytes_out.size(); at += kBlockBytes)
+                    writer.rawwrite(bytes_out.data() + at, kBlockBytes);
+                if (progress) print_progress_line(*progress, stats.time_count, stats.byte_count);
+                // One damaged packet is decoded and the next ones still count:
+                // framing keeps them independent. A long run of them is no
+                // longer a file with a flaw but noise, and since every packet
+                // yields its frames whatever its size, going on would let a
+                // small file write an enormous one.
+                if (damaged_in_a_row == kMaxDamagedInARow) {
+                    damage.message += "; stopped after " + std::to_string(kMaxDamagedInARow) +
+                                      " damaged packets in a row";
+                    stopped = true;
+                }
+            }
+        };
+
         if (progress)
             *progress << "decoding : '" << in.name << "' to : '" << out << "'" << std::endl;
-
-        while (!writer.failed()) {
-            if (Result next = input.next(packet); !next) {
-                damage = std::move(next);
-                break;
-            }
-            if (packet.empty()) break;
-            stats.byte_count += static_cast<std::int64_t>(packet.size());
-            stats.time_count += frames_per_packet;
-            const Result fed = decoder.push_packet(packet.data(), packet.size());
-            const bool overran = fed.status == Status::packet_overrun;
-            if (overran && damage.ok())
-                damage = {fed.status, "packet " + std::to_string(input.packets()) +
-                                          " is damaged: " + fed.message};
-            damaged_in_a_row = overran ? damaged_in_a_row + 1 : 0;
-            pcm.clear();
-            decoder.pull(pcm);
-            bytes_from_samples(pcm.data(), pcm.size(), bytes_out);
-            for (std::size_t at = 0; at < bytes_out.size(); at += kBlockBytes)
-                writer.rawwrite(bytes_out.data() + at, kBlockBytes);
-            if (stats.time_count > 0 && progress)
-                print_progress_line(*progress, stats.time_count, stats.byte_count);
-            // One damaged packet is decoded and the next ones still count:
-            // framing keeps them independent. A long run of them is no
-            // longer a file with a flaw but noise, and since every packet
-            // yields its frames whatever its size, going on would let a
-            // small file write an enormous one.
-            if (damaged_in_a_row == kMaxDamagedInARow) {
-                damage.message += "; stopped after " + std::to_string(kMaxDamagedInARow) +
-                                  " damaged packets in a row";
-                break;
-            }
+        Result walked;
+        while (!writer.failed() && !stopped) {
+            walked = input.next(packet);
+            if (!walked || packet.empty()) break;
+            pushed.push_back(packet.size());
+            // The walk bounds every packet, and the packet's own result
+            // comes with its audio.
+            static_cast<void>(decoder.push_packet(packet.data(), packet.size()));
+            write_decoded();
         }
+        if (!stopped && !writer.failed()) {
+            static_cast<void>(decoder.finish());
+            write_decoded();
+        }
+        if (!stopped && !walked) damage = std::move(walked);
         if (progress) *progress << '\n' << "done." << '\n' << std::flush;
     }
 

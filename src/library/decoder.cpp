@@ -1,12 +1,11 @@
-#include <bit>
-#include <cstring>
 #include <optional>
 #include <string>
 
-#include "framework/packets.h"
 #include "graphs/decode_chain.h"
 #include "library/api_internal.h"
+#include "library/decode_runs.h"
 #include "library/header_settings.h"
+#include "library/threading.h"
 #include "library/transform_tables.h"
 #include "x91/x91.h"
 
@@ -15,32 +14,57 @@ namespace x91 {
 struct Decoder::Impl {
     Header header;
     Result status;
+    ThreadPlan plan;
+    // One of the two: every packet decoded as it comes on one chain, or in
+    // runs.
     std::unique_ptr<DecodeChain> chain;
-    std::vector<std::int16_t> pcm;
+    std::unique_ptr<DecodeRuns> runs;
+    DecodedPackets decoded;  // one chain's
+    bool finished = false;
 
-    explicit Impl(const Header& h) : header(h) {
+    Impl(const Header& h, ThreadPlan threads) : header(h), plan(std::move(threads)) {
         std::optional<CheckedSettings> checked;
         status = check_settings(settings_from(h), checked);
         if (status) build(*checked);
     }
 
-    explicit Impl(const CheckedSettings& s) : header(header_from(s.header())) { build(s); }
+    Impl(const CheckedSettings& s, ThreadPlan threads)
+        : header(header_from(s.header())), plan(std::move(threads)) {
+        build(s);
+    }
 
     void build(const CheckedSettings& s) {
         ensure_transform_tables();
-        chain = std::make_unique<DecodeChain>(s);
+        if (plan.budget) {
+            runs = std::make_unique<DecodeRuns>(s, *plan.budget,
+                                                run_packets_or(plan, kDecodeRunPackets));
+        } else {
+            chain = std::make_unique<DecodeChain>(s);
+        }
+    }
+
+    // The audio decoded and not yet pulled, whole packets in stream order.
+    // Once the stream is finished, every packet pushed is on its way, so
+    // what is asked for is waited for.
+    DecodedPackets& ready(DecodeRuns::Wait wait) {
+        if (!runs) return decoded;
+        return runs->decoded(finished ? wait : DecodeRuns::Wait::no);
     }
 };
 
-Decoder::Decoder(const Header& header) : impl_(std::make_unique<Impl>(header)) {}
+Decoder::Decoder(const Header& header, const Threading& threading) {
+    Result usable = check_threading(threading);
+    impl_ = std::make_unique<Impl>(header, usable ? plan_threads(threading) : ThreadPlan());
+    if (!usable && impl_->status) impl_->status = std::move(usable);
+}
 Decoder::~Decoder() = default;
 Decoder::Decoder(Decoder&&) noexcept = default;
 Decoder& Decoder::operator=(Decoder&&) noexcept = default;
 
 Decoder::Decoder(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 
-Decoder DecoderAccess::make(const CheckedSettings& settings) {
-    return Decoder(std::make_unique<Decoder::Impl>(settings));
+Decoder DecoderAccess::make(const CheckedSettings& settings, ThreadBudget& threads) {
+    return Decoder(std::make_unique<Decoder::Impl>(settings, plan_threads(threads)));
 }
 
 const Result& Decoder::status() const {
@@ -50,48 +74,43 @@ const Header& Decoder::header() const {
     return impl_->header;
 }
 std::size_t Decoder::frames_ready() const {
-    return impl_->pcm.size() / 2;
+    return impl_->ready(DecodeRuns::Wait::no).frames();
 }
 
 Result Decoder::push_packet(const std::uint8_t* data, std::size_t size) {
     Impl& m = *impl_;
     if (!m.status) return m.status;
+    if (m.finished) return {Status::invalid_state, "push after finish"};
     if (size == 0 || size > kMaxPacketBytes || data == nullptr) {
         return {Status::packet_too_large, "a packet holds 1 to " + std::to_string(kMaxPacketBytes) +
                                               " bytes, not " + std::to_string(size)};
     }
-    const int n = static_cast<int>(size);
-    std::unique_ptr<unsigned char[]> bytes(new unsigned char[size]);
-    std::memcpy(bytes.get(), data, size);
-    const int under_read_before = m.chain->under_read_packets();
-    const bool whole = m.chain->feed_packet(packet_from_bytes(std::move(bytes), n));
-    while (m.chain->has_block()) {
-        const auto block = m.chain->take_block();
-        const std::size_t at = m.pcm.size();
-        m.pcm.resize(at + DecodeChain::kBlockBytes / 2);
-        if constexpr (std::endian::native == std::endian::little) {
-            std::memcpy(m.pcm.data() + at, block.get(), DecodeChain::kBlockBytes);
-        } else {
-            for (int k = 0; k < DecodeChain::kBlockBytes / 2; ++k)
-                m.pcm[at + static_cast<std::size_t>(k)] =
-                    static_cast<std::int16_t>(block.get()[2 * k] | block.get()[2 * k + 1] << 8);
-        }
+    if (m.runs) {
+        m.runs->push_packet(data, size);
+        return {};
     }
-    if (!whole) return {Status::packet_overrun, "its bits run past its end"};
-    if (m.chain->under_read_packets() != under_read_before)
-        return {Status::packet_unread_bytes, "whole bytes at its end are left unread"};
+    decode_packet(*m.chain, data, size, m.decoded);
+    return m.decoded.last_result();
+}
+
+Result Decoder::finish() {
+    Impl& m = *impl_;
+    if (!m.status) return m.status;
+    if (m.finished) return {Status::invalid_state, "finish called twice"};
+    m.finished = true;
+    if (m.runs) m.runs->finish();
     return {};
 }
 
 std::size_t Decoder::pull(std::vector<std::int16_t>& pcm) {
-    const std::size_t frames = impl_->pcm.size() / 2;
-    if (pcm.empty()) {
-        pcm.swap(impl_->pcm);
-    } else {
-        pcm.insert(pcm.end(), impl_->pcm.begin(), impl_->pcm.end());
-    }
-    impl_->pcm.clear();
-    return frames;
+    return impl_->ready(DecodeRuns::Wait::for_all).take_all(pcm);
+}
+
+bool Decoder::pull_packet(std::vector<std::int16_t>& pcm, Result& result) {
+    DecodedPackets& ready = impl_->ready(DecodeRuns::Wait::for_next);
+    if (ready.empty()) return false;
+    result = ready.take_packet(pcm);
+    return true;
 }
 
 }  // namespace x91

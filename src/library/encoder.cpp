@@ -7,7 +7,9 @@
 
 #include "graphs/encode_chain.h"
 #include "library/api_internal.h"
+#include "library/encode_runs.h"
 #include "library/header_settings.h"
+#include "library/threading.h"
 #include "library/transform_tables.h"
 #include "x91/x91.h"
 
@@ -39,7 +41,10 @@ std::uint64_t blocks_to_feed(std::uint64_t frames, int frames_per_packet) {
 struct Encoder::Impl {
     Header header;
     Result status;
+    ThreadPlan plan;
+    // One of the two: the whole stream on one chain, or in runs.
     std::unique_ptr<EncodeChain> chain;
+    std::unique_ptr<EncodeRuns> runs;
     std::vector<unsigned char> block = std::vector<unsigned char>(EncodeChain::kBlockBytes);
     int block_fill = 0;  // bytes of the block holding samples
     std::uint64_t frames = 0;
@@ -47,7 +52,8 @@ struct Encoder::Impl {
     bool finished = false;
     std::deque<std::vector<std::uint8_t>> ready;
 
-    Impl(const da_ESettings& e, const HeaderSettings& s) : header(header_from(s)) {
+    Impl(const da_ESettings& e, const HeaderSettings& s, ThreadPlan threads)
+        : header(header_from(s)), plan(std::move(threads)) {
         std::optional<CheckedSettings> checked;
         if (Result check = check_settings(s, checked); !check) {
             // Settings an encoder is handed are an argument, not a file read.
@@ -57,13 +63,22 @@ struct Encoder::Impl {
                             "an encoder codes at most 882 lines, not " + std::to_string(lines)};
         } else {
             ensure_transform_tables();
-            chain = std::make_unique<EncodeChain>(e, *checked);
+            if (plan.budget) {
+                runs = std::make_unique<EncodeRuns>(e, *checked, *plan.budget,
+                                                    run_packets_or(plan, kEncodeRunPackets));
+            } else {
+                chain = std::make_unique<EncodeChain>(e, *checked);
+            }
         }
     }
 
     void feed() {
-        chain->feed_block(block.data());
         ++blocks_fed;
+        if (runs) {
+            runs->feed_block(block.data());
+            return;
+        }
+        chain->feed_block(block.data());
         while (chain->has_packet()) {
             const auto packet = chain->take_packet();
             const unsigned char* bytes = packet->data();
@@ -72,15 +87,21 @@ struct Encoder::Impl {
     }
 };
 
-Encoder::Encoder(const Header& header) : impl_(std::make_unique<Impl>(es, settings_from(header))) {}
+Encoder::Encoder(const Header& header, const Threading& threading) {
+    Result usable = check_threading(threading);
+    impl_ = std::make_unique<Impl>(es, settings_from(header),
+                                   usable ? plan_threads(threading) : ThreadPlan());
+    if (!usable && impl_->status) impl_->status = std::move(usable);
+}
 Encoder::~Encoder() = default;
 Encoder::Encoder(Encoder&&) noexcept = default;
 Encoder& Encoder::operator=(Encoder&&) noexcept = default;
 
 Encoder::Encoder(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 
-Encoder EncoderAccess::make(const da_ESettings& esettings, const HeaderSettings& settings) {
-    return Encoder(std::make_unique<Encoder::Impl>(esettings, settings));
+Encoder EncoderAccess::make(const da_ESettings& esettings, const HeaderSettings& settings,
+                            ThreadBudget& threads) {
+    return Encoder(std::make_unique<Encoder::Impl>(esettings, settings, plan_threads(threads)));
 }
 
 const Result& Encoder::status() const {
@@ -138,10 +159,12 @@ Result Encoder::finish() {
     }
     std::fill(m.block.begin(), m.block.end(), 0);
     while (m.blocks_fed < total) m.feed();
+    if (m.runs) m.runs->finish();
     return {};
 }
 
 bool Encoder::next_packet(std::vector<std::uint8_t>& packet) {
+    if (impl_->runs) return impl_->runs->next_packet(packet);
     if (impl_->ready.empty()) return false;
     packet = std::move(impl_->ready.front());
     impl_->ready.pop_front();

@@ -1,0 +1,33 @@
+// The threads an encoder or decoder works with: its own budget for a
+// Threading the caller chose, or the budget of a whole program run.
+#pragma once
+
+#include <memory>
+
+#include "library/thread_budget.h"
+#include "x91/x91.h"
+
+namespace x91 {
+
+struct ThreadPlan {
+    // Null: everything on the caller's thread, as each call returns.
+    ThreadBudget* budget = nullptr;
+    int run_packets = 0;  // 0: the library's choice
+    std::unique_ptr<ThreadBudget> own_budget;
+};
+
+// invalid_argument for values out of range.
+Result check_threading(const Threading& threading);
+
+// The plan for a checked Threading: the caller's thread and the spare
+// places of a budget of its own.
+ThreadPlan plan_threads(const Threading& threading);
+
+// The plan for an encoder or decoder of a program run whose threads are
+// counted by `shared`: the caller's thread holds one of its places.
+ThreadPlan plan_threads(ThreadBudget& shared);
+
+// Packets per run: the choice made, or the default.
+int run_packets_or(const ThreadPlan& plan, int default_packets);
+
+}  // namespace x91
