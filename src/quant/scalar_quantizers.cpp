@@ -11,7 +11,8 @@
 
 #include "dsp/numeric.h"
 
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__)
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__) && \
+    !defined(__SANITIZE_THREAD__)
 #include <immintrin.h>
 #endif
 
@@ -122,7 +123,8 @@ da_LogQuantizer::da_LogQuantizer(float b, float r)
       u_r_(static_cast<double>(r_logb(b, level_argument(b_minus_1_, r)))),
       zero_below_(zero_below_for(ln_b_, r_)) {}
 
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__)
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__) && \
+    !defined(__SANITIZE_THREAD__)
 #define LEVEL_ZERO_LANES 1
 #endif
 

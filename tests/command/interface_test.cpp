@@ -1,13 +1,10 @@
 // The command's options, pipes, file checks and parallel conversions, run
 // through the real binary in a scratch directory.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -19,43 +16,6 @@ using namespace x91test;
 namespace {
 
 constexpr std::size_t kHeader = 62;
-
-std::string quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// Runs `cat stdin_file | x91 args | cat > stdout_file` in dir, so that both
-// standard streams are real pipes that cannot seek. An empty stdin_file
-// gives an empty standard input.
-RunResult run_piped(const std::string& dir, const std::vector<std::string>& args,
-                    const std::string& stdin_file, const std::string& stdout_file) {
-    // Built by appending only: GCC 12 warns falsely about "literal" + string.
-    std::string command = "set -o pipefail; cd ";
-    command.append(quote(dir)).append(" && ");
-    if (stdin_file.empty()) {
-        command.append("true");
-    } else {
-        command.append("cat ").append(quote(stdin_file));
-    }
-    command.append(" | ").append(quote(X91_BINARY));
-    for (const auto& a : args) command.append(" ").append(quote(a));
-    command.append(" 2>.stderr | cat > ").append(quote(stdout_file));
-    const std::string shell = std::string("bash -c ").append(quote(command));
-    const int raw = std::system(shell.c_str());
-    RunResult r;
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = slurp(dir + "/" + stdout_file);
-    r.err = slurp(dir + "/.stderr");
-    std::remove((dir + "/.stderr").c_str());
-    return r;
-}
 
 // The header a streaming tool writes: RIFF and data sizes unknown
 // (0xFFFFFFFF), a LIST chunk before "fmt ", and an odd-sized chunk with its
