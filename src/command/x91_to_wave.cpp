@@ -1,5 +1,4 @@
 #include <bit>
-#include <cstring>
 #include <deque>
 #include <memory>
 #include <ostream>
@@ -19,18 +18,22 @@ namespace {
 
 constexpr int kBlockBytes = x91::kBlockFrames * 4;
 
-// Sample values as interleaved little-endian 16-bit WAV data.
-void bytes_from_samples(const std::int16_t* samples, std::size_t count, std::vector<char>& bytes) {
-    bytes.resize(2 * count);
-    if constexpr (std::endian::native == std::endian::little) {
-        std::memcpy(bytes.data(), samples, 2 * count);
-    } else {
-        for (std::size_t k = 0; k < count; ++k) {
+// Writes samples as interleaved little-endian 16-bit WAV data, block by
+// block; on a little-endian host they are those bytes already.
+void write_samples(da_WaveWriter& writer, const std::vector<std::int16_t>& samples,
+                   std::vector<char>& bytes) {
+    const char* data = reinterpret_cast<const char*>(samples.data());
+    if constexpr (std::endian::native != std::endian::little) {
+        bytes.resize(2 * samples.size());
+        for (std::size_t k = 0; k < samples.size(); ++k) {
             const auto v = static_cast<std::uint16_t>(samples[k]);
             bytes[2 * k] = static_cast<char>(v & 0xFF);
             bytes[2 * k + 1] = static_cast<char>(v >> 8);
         }
+        data = bytes.data();
     }
+    for (std::size_t at = 0; at < 2 * samples.size(); at += kBlockBytes)
+        writer.rawwrite(data + at, kBlockBytes);
 }
 
 }  // namespace
@@ -76,10 +79,8 @@ ConversionResult XFileToWave(const Source& in, const std::string& out, std::ostr
                     damage = {fed.status, "packet " + std::to_string(packets_written) +
                                               " is damaged: " + fed.message};
                 damaged_in_a_row = overran ? damaged_in_a_row + 1 : 0;
-                bytes_from_samples(pcm.data(), pcm.size(), bytes_out);
+                write_samples(writer, pcm, bytes_out);
                 pcm.clear();
-                for (std::size_t at = 0; at < bytes_out.size(); at += kBlockBytes)
-                    writer.rawwrite(bytes_out.data() + at, kBlockBytes);
                 if (progress) print_progress_line(*progress, stats.time_count, stats.byte_count);
                 // One damaged packet is decoded and the next ones still count:
                 // framing keeps them independent. A long run of them is no
