@@ -46,25 +46,26 @@ const char* version();
 // calls then hand the work on instead of doing it: output comes in whole
 // runs, later than its input, and all of it once the stream is finished.
 // Memory grows with threads x run length, never with the stream: at most
-// threads + 2 runs are held at once, each with its input and output (56
-// KB of PCM per packet at 16 frames per packet), and one coding chain per
-// thread; the output not yet taken comes on top, as with one thread.
+// threads + 2 runs are held at once, each with its input and output (3528
+// bytes of PCM per block, 0.9 MB for a run of 256 blocks), and one coding
+// chain per thread; the output not yet taken comes on top, as with one
+// thread.
 struct Threading {
     // Threads working on the stream, the caller's included, 1 to
     // kMaxThreads. With 1 (the default) every call does its work before it
     // returns and no thread is started.
     int threads = 1;
-    // Packets per run, 0 to kMaxRunPackets; 0 lets the library choose
-    // (kEncodeRunPackets, kDecodeRunPackets). Longer runs spend less on
-    // warm-ups and hold more memory.
+    // Packets per run, 0 to kMaxRunPackets; 0 lets the library choose runs
+    // of about kEncodeRunBlocks or kDecodeRunBlocks blocks, at least a
+    // packet. Longer runs spend less on warm-ups and hold more memory.
     int run_packets = 0;
 };
 inline constexpr int kMaxThreads = 256;
 inline constexpr int kMaxRunPackets = 4096;
-// Encoding warms up on one block, decoding on one packet, so decoding runs
-// are longer.
-inline constexpr int kEncodeRunPackets = 8;
-inline constexpr int kDecodeRunPackets = 16;
+// Encoding warms up on one block, decoding on most of a packet, so decoding
+// runs are longer: 2.56 s and 5.12 s of audio.
+inline constexpr int kEncodeRunBlocks = 128;
+inline constexpr int kDecodeRunBlocks = 256;
 
 // The processors this process may run on (its CPU affinity), at least 1:
 // the number of threads that keeps each of them busy.

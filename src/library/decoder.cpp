@@ -36,8 +36,8 @@ struct Decoder::Impl {
     void build(const CheckedSettings& s) {
         ensure_transform_tables();
         if (plan.budget) {
-            runs = std::make_unique<DecodeRuns>(s, *plan.budget,
-                                                run_packets_or(plan, kDecodeRunPackets));
+            runs = std::make_unique<DecodeRuns>(
+                s, *plan.budget, run_packets(plan, kDecodeRunBlocks, s.dsettings().group.frames));
         } else {
             chain = std::make_unique<DecodeChain>(s);
         }

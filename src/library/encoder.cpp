@@ -64,8 +64,9 @@ struct Encoder::Impl {
         } else {
             ensure_transform_tables();
             if (plan.budget) {
-                runs = std::make_unique<EncodeRuns>(e, *checked, *plan.budget,
-                                                    run_packets_or(plan, kEncodeRunPackets));
+                runs = std::make_unique<EncodeRuns>(
+                    e, *checked, *plan.budget,
+                    run_packets(plan, kEncodeRunBlocks, checked->dsettings().group.frames));
             } else {
                 chain = std::make_unique<EncodeChain>(e, *checked);
             }

@@ -2,6 +2,7 @@
 
 #include <sched.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <string>
@@ -35,8 +36,9 @@ ThreadPlan plan_threads(ThreadBudget& shared) {
     return plan;
 }
 
-int run_packets_or(const ThreadPlan& plan, int default_packets) {
-    return plan.run_packets > 0 ? plan.run_packets : default_packets;
+int run_packets(const ThreadPlan& plan, int default_blocks, int frames_per_packet) {
+    if (plan.run_packets > 0) return plan.run_packets;
+    return std::max(1, (default_blocks + frames_per_packet / 2) / frames_per_packet);
 }
 
 int available_threads() {

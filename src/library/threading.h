@@ -27,7 +27,9 @@ ThreadPlan plan_threads(const Threading& threading);
 // counted by `shared`: the caller's thread holds one of its places.
 ThreadPlan plan_threads(ThreadBudget& shared);
 
-// Packets per run: the choice made, or the default.
-int run_packets_or(const ThreadPlan& plan, int default_packets);
+// Packets per run: the choice made, or as many as come closest to
+// `default_blocks` blocks, at least one. Counted in blocks, a run holds as
+// much audio whatever the frames per packet a header gives.
+int run_packets(const ThreadPlan& plan, int default_blocks, int frames_per_packet);
 
 }  // namespace x91
