@@ -118,8 +118,8 @@ const Inputs& inputs() {
         if (f == nullptr || std::fwrite(in.wav.data(), 1, in.wav.size(), f) != in.wav.size())
             std::abort();
         std::fclose(f);
-        if (run_x91({"--quiet", "-j", "1", "-o", in.x91_name, in.wav_name}, {},
-                    in.dir + "/time") < 0)
+        if (run_x91({"--quiet", "-j", "1", "-o", in.x91_name, in.wav_name}, {}, in.dir + "/time") <
+            0)
             std::abort();
         in.x91 = read_all(in.x91_name);
         return in;
@@ -134,8 +134,8 @@ void BM_PeakMemory(benchmark::State& state, bool encode, bool piped) {
     const std::vector<unsigned char>& source = encode ? in.wav : in.x91;
     const std::vector<std::string> args =
         piped ? std::vector<std::string>{"--quiet", "-j", threads, "-o", "-", "-"}
-              : std::vector<std::string>{"--quiet", "-j", threads, "-o", out,
-                                         encode ? in.wav_name : in.x91_name};
+              : std::vector<std::string>{"--quiet", "-j", threads,
+                                         "-o",      out,  encode ? in.wav_name : in.x91_name};
     long peak_kb = 0;
     for (auto _ : state)
         peak_kb = run_x91(args, piped ? source : std::vector<unsigned char>{}, in.dir + "/time");
@@ -146,13 +146,25 @@ void BM_PeakMemory(benchmark::State& state, bool encode, bool piped) {
 }  // namespace
 
 BENCHMARK_CAPTURE(BM_PeakMemory, encode_file, true, false)
-    ->Arg(1)->Arg(2)->Iterations(1)->Unit(benchmark::kMillisecond);
+    ->Arg(1)
+    ->Arg(2)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_PeakMemory, encode_pipe, true, true)
-    ->Arg(1)->Arg(2)->Iterations(1)->Unit(benchmark::kMillisecond);
+    ->Arg(1)
+    ->Arg(2)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_PeakMemory, decode_file, false, false)
-    ->Arg(1)->Arg(2)->Iterations(1)->Unit(benchmark::kMillisecond);
+    ->Arg(1)
+    ->Arg(2)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_PeakMemory, decode_pipe, false, true)
-    ->Arg(1)->Arg(2)->Iterations(1)->Unit(benchmark::kMillisecond);
+    ->Arg(1)
+    ->Arg(2)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace x91
 

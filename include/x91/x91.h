@@ -148,8 +148,9 @@ class PacketReader {
 // ready, call finish() at the end of the audio, then take the last packets.
 class Encoder {
   public:
-    // status() tells whether the settings are usable (check(), and at most 882
-    // lines, the number the transform gives) and so is threading.
+    // status() is invalid_argument when the settings are not usable (check(),
+    // and at most 882 lines, the number the transform gives) or the
+    // threading is not.
     explicit Encoder(const Header& header = Header(), const Threading& threading = Threading());
     ~Encoder();
     Encoder(Encoder&&) noexcept;

@@ -41,10 +41,8 @@ std::vector<std::vector<int>> job_dependencies(const std::vector<Job>& jobs) {
 
 bool run_jobs(std::vector<Job>& jobs, int threads, ThreadBudget& budget) {
     auto run_holding_a_place = [&budget](Job& job) {
-        budget.take();
-        const bool ok = job.run();
-        budget.give_back();
-        return ok;
+        const HeldPlace place(budget);
+        return job.run();
     };
     bool all_ok = true;
     if (threads <= 1 || jobs.size() <= 1) {

@@ -38,4 +38,17 @@ class ThreadBudget {
     int waiting_ = 0;
 };
 
+// A place of a budget, taken (waiting for it) on construction and given
+// back on destruction.
+class HeldPlace {
+  public:
+    explicit HeldPlace(ThreadBudget& budget) : budget_(budget) { budget_.take(); }
+    ~HeldPlace() { budget_.give_back(); }
+    HeldPlace(const HeldPlace&) = delete;
+    HeldPlace& operator=(const HeldPlace&) = delete;
+
+  private:
+    ThreadBudget& budget_;
+};
+
 }  // namespace x91
