@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "coding/layered_codes.h"
@@ -23,7 +24,13 @@ using namespace x91;
 namespace {
 
 // The layout of a default encode.
-const PacketLayout kLayout(check_settings({da_CodeFeatures{}, ds, is}).settings.value());
+CheckedSettings default_settings() {
+    std::optional<CheckedSettings> checked;
+    if (!check_settings({da_CodeFeatures{}, ds, is}, checked).ok()) std::abort();
+    return *checked;
+}
+
+const PacketLayout kLayout(default_settings());
 const int kFrames = kLayout.group.frames;
 const int kLines = kLayout.global.lines;
 

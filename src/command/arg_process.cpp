@@ -12,12 +12,15 @@
 
 #include "command/console.h"
 #include "command/conversions.h"
+#include "command/file_identity.h"
 #include "command/file_names.h"
 #include "command/input_kind.h"
 #include "command/job_runner.h"
 #include "command/options.h"
+#include "command/progress_display.h"
 #include "command/progress_line.h"
 #include "command/quality_file.h"
+#include "command/std_streams.h"
 #include "format/settings.h"
 #include "x91/x91.h"
 
@@ -30,16 +33,22 @@ namespace {
 // conversions share.
 struct RunConsole {
     std::ostream* progress;  // null with --quiet
+    bool terminal;           // progress goes to a terminal
     bool parallel;
     ThreadBudget& threads;
     std::mutex mutex;
 
-    // The console of one conversion: itself when conversions run one after
-    // another; with several at once, no progress and problems collected in
-    // `errors` to be printed whole when the conversion ends.
+    // Conversions running at once show no progress of their own, only the
+    // line finish_job() prints.
+    ProgressDisplay display_for_job() const {
+        return ProgressDisplay(parallel ? nullptr : progress, terminal);
+    }
+
+    // Where one conversion's problems go: standard error when conversions
+    // run one after another; with several at once, `errors`, printed whole
+    // when the conversion ends.
     Console for_job(std::ostringstream& errors) const {
-        if (!parallel) return Console{progress, &std::cerr};
-        return Console{nullptr, &errors};
+        return Console{parallel ? &errors : &std::cerr};
     }
 
     void finish_job(const std::ostringstream& errors, const std::string& line) {
@@ -66,14 +75,32 @@ std::string finished_line(const char* verb, const std::string& in, const std::st
     return line.str() + '\n';
 }
 
+// Writing the input over itself would empty or replace it before it is
+// read, whichever names lead to it: refused before either is opened. Only a
+// regular file is lost so; a socket may well be both standard input and
+// output.
+Result same_file_refusal(const Source& in, const std::string& out) {
+    const FileIdentity input =
+        in.stream ? identify_descriptor(fileno(in.stream)) : identify(in.name);
+    if (!input.regular) return {};
+    const FileIdentity output =
+        is_std_stream(out) ? identify_descriptor(STDOUT_FILENO) : identify(out);
+    if (!same_file(input, output)) return {};
+    return {Status::invalid_argument, "the output '" + out + "' is this same file"};
+}
+
 // A job that runs one conversion and reports how it ended.
 Job conversion_job(const char* verb, const Source& in, const std::string& out, RunConsole& console,
-                   std::function<ConversionResult(std::ostream* progress)> convert) {
-    return Job{in.stream ? "" : in.name, is_std_stream(out) ? "" : out,
+                   std::function<ConversionResult(ProgressDisplay& display)> convert) {
+    return Job{is_std_stream(in.name) ? "" : in.name, is_std_stream(out) ? "" : out,
                [verb, in, out, &console, convert = std::move(convert)] {
                    std::ostringstream errors;
                    const Console job_console = console.for_job(errors);
-                   const ConversionResult done = convert(job_console.progress);
+                   ConversionResult done{.result = same_file_refusal(in, out)};
+                   if (done.result) {
+                       ProgressDisplay display = console.display_for_job();
+                       done = convert(display);
+                   }
                    job_console.report(in.name, out, done);
                    console.finish_job(
                        errors, done.result ? finished_line(verb, in.name, out, done.stats) : "");
@@ -84,15 +111,15 @@ Job conversion_job(const char* verb, const Source& in, const std::string& out, R
 Job encode_job(const Source& in, const std::string& out, const EncodeSettings& settings,
                RunConsole& console) {
     return conversion_job("encoding", in, out, console,
-                          [in, out, &settings, &console](std::ostream* progress) {
-                              return WaveToXFile(in, out, settings, progress, console.threads);
+                          [in, out, &settings, &console](ProgressDisplay& display) {
+                              return WaveToXFile(in, out, settings, display, console.threads);
                           });
 }
 
 Job decode_job(const Source& in, const std::string& out, RunConsole& console) {
     return conversion_job("decoding", in, out, console,
-                          [in, out, &console](std::ostream* progress) {
-                              return XFileToWave(in, out, progress, console.threads);
+                          [in, out, &console](ProgressDisplay& display) {
+                              return XFileToWave(in, out, display, console.threads);
                           });
 }
 
@@ -125,6 +152,8 @@ Job job_for(const std::string& name, const Options& o, const EncodeSettings& set
     if (is_std_stream(name)) {
         if (stdin_used) return failing_job(name, "standard input can be read only once", console);
         stdin_used = true;
+        if (was_closed_at_start(STDIN_FILENO))
+            return failing_job(name, "standard input is closed", console);
         if (o.test) return test_job(Source(name, stdin, ""), o.quiet, console);
         const std::string out = o.output.value_or(kStdStreamName);
         const std::string start = take_start(stdin);
@@ -144,25 +173,32 @@ Job job_for(const std::string& name, const Options& o, const EncodeSettings& set
     if (is_x91_name(name))
         return decode_job(name, o.output.value_or(wave_output_name(name)), console);
     if (o.output) {
-        std::FILE* file = std::fopen(name.c_str(), "rb");
-        if (file != nullptr) {
-            const InputKind kind = input_kind(take_start(file));
-            std::fclose(file);
-            if (kind == InputKind::wave) return encode_job(name, *o.output, settings, console);
-            if (kind == InputKind::x91) return decode_job(name, *o.output, console);
-        }
+        Source source(name);
+        InputKind kind = InputKind::unknown;
+        if (Result opened = open_by_content(name, source, kind); !opened)
+            return failing_job(name, opened.message, console);
+        if (kind == InputKind::wave) return encode_job(source, *o.output, settings, console);
+        if (kind == InputKind::x91) return decode_job(source, *o.output, console);
         return failing_job(name, "not a .wav or .x91 name, nor WAV or x91 data", console);
     }
     // Doing nothing in silence would look like success.
     return failing_job(name, "not a .wav or .x91 name, skipped", console);
 }
 
-bool writes_stdout(const Options& o) {
+// Audio to standard output by its name "-".
+bool names_stdout(const Options& o) {
     if (o.test) return false;
     if (o.output) return is_std_stream(*o.output);
     for (const std::string& name : o.files)
         if (is_std_stream(name)) return true;
     return false;
+}
+
+// Audio to standard output by any name, such as "-o /dev/stdout": no
+// progress may go there then.
+bool writes_stdout(const Options& o) {
+    return names_stdout(o) || (!o.test && o.output &&
+                               same_file(identify(*o.output), identify_descriptor(STDOUT_FILENO)));
 }
 
 }  // namespace
@@ -186,6 +222,10 @@ int arg_process(int argc, char** argv) {
         return 0;
     }
     const bool audio_to_stdout = writes_stdout(o);
+    if (names_stdout(o) && was_closed_at_start(STDOUT_FILENO)) {
+        std::cerr << "x91: -: standard output is closed\n";
+        return 1;
+    }
     if (audio_to_stdout && isatty(STDOUT_FILENO)) {
         std::cerr
             << "x91: will not write audio to a terminal; redirect standard output or use -o FILE\n";
@@ -194,12 +234,16 @@ int arg_process(int argc, char** argv) {
 
     // Progress never goes into audio on standard output.
     std::ostream* const progress_stream = audio_to_stdout ? &std::cerr : &std::cout;
+    const bool on_terminal = isatty(audio_to_stdout ? STDERR_FILENO : STDOUT_FILENO);
     // -j N shares N threads among files at once; without it the files go
     // one after another, each on every processor there is.
     const int files_at_once = o.jobs.value_or(1);
     ThreadBudget threads(o.jobs.value_or(std::min(x91::available_threads(), kMaxJobs)));
-    RunConsole console{
-        o.quiet ? nullptr : progress_stream, files_at_once > 1 && o.files.size() > 1, threads, {}};
+    RunConsole console{o.quiet ? nullptr : progress_stream,
+                       on_terminal,
+                       files_at_once > 1 && o.files.size() > 1,
+                       threads,
+                       {}};
 
     EncodeSettings settings;
     if (!o.test) {

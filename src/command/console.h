@@ -1,7 +1,6 @@
-// Where a conversion's messages go, and the one place where outcomes become
-// messages: progress and the conversion lines on one stream (standard output
-// unless the audio itself goes there), problems on standard error as one
-// line naming the file and the reason.
+// Where a conversion's problems go, and the one place where outcomes become
+// messages: one line on standard error naming the file and the reason.
+// (Progress and the conversion lines are the ProgressDisplay's.)
 #pragma once
 
 #include <iosfwd>
@@ -13,7 +12,6 @@
 namespace x91::cli {
 
 struct Console {
-    std::ostream* progress;  // null: no progress or conversion lines at all
     std::ostream* errors;
 
     // "x91: <file>: <reason>" on the error stream.

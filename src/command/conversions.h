@@ -6,6 +6,7 @@
 #include <iosfwd>
 #include <string>
 
+#include "command/progress_display.h"
 #include "command/source.h"
 #include "format/settings.h"
 #include "library/thread_budget.h"
@@ -39,19 +40,20 @@ struct [[nodiscard]] ConversionResult {
     ConversionStats stats{};
 };
 
-// Both drivers write progress and their conversion lines to progress (none
-// when null). Unless the output is kept, a failed conversion leaves no
-// output (an existing file of the output's name is untouched). An output
-// named "-" is standard output, written directly: a failure part way leaves
-// what was written.
+// Both drivers show their conversion and progress lines on display, and
+// "done." once the output is in place. Unless the output is kept, a failed
+// conversion leaves no output (an existing file of the output's name is
+// untouched). An output named "-" is standard output, and an existing
+// output that is not a regular file is written into as it is: a failure
+// part way leaves what was written (see Output).
 //
 // Each conversion runs on a thread holding a place of `threads`, the
 // threads of the whole run, and codes on the places it can borrow too; its
 // output is the same on any number.
 ConversionResult WaveToXFile(const Source& in, const std::string& out,
-                             const EncodeSettings& settings, std::ostream* progress,
+                             const EncodeSettings& settings, ProgressDisplay& display,
                              ThreadBudget& threads);
-ConversionResult XFileToWave(const Source& in, const std::string& out, std::ostream* progress,
+ConversionResult XFileToWave(const Source& in, const std::string& out, ProgressDisplay& display,
                              ThreadBudget& threads);
 
 // Reads an x91 file whole and writes nothing. ok when it is intact: its

@@ -32,6 +32,16 @@ bool is_x91_name(const std::string& name) {
     return suffix(name, x91_suffix());
 }
 
+std::string directory_of(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? "" : path.substr(0, slash + 1);
+}
+
+std::string base_name_of(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 std::string x91_output_name(const std::string& wave_name) {
     return wave_name.substr(0, wave_name.size() - kWaveSuffixLength) + x91_suffix();
 }

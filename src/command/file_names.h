@@ -20,6 +20,11 @@ bool suffix(std::string str, std::string text);
 bool is_wave_name(const std::string& name);
 bool is_x91_name(const std::string& name);
 
+// "dir/sub/" for "dir/sub/name", "" for a name without a directory.
+std::string directory_of(const std::string& path);
+// "name" for "dir/sub/name".
+std::string base_name_of(const std::string& path);
+
 // song.wav -> song.x91 (".wav" alone gives ".x91"). Expects is_wave_name(name).
 std::string x91_output_name(const std::string& wave_name);
 // song.x91 -> song.x91.wav: the input name is kept whole.

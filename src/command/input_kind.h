@@ -5,6 +5,9 @@
 #include <cstdio>
 #include <string>
 
+#include "command/source.h"
+#include "x91/status.h"
+
 namespace x91::cli {
 
 enum class InputKind { wave, x91, unknown };
@@ -15,5 +18,11 @@ InputKind input_kind(const std::string& start);
 // Takes up to 4 bytes from the start of stream, to be read again through a
 // reader that is handed them (see Source).
 std::string take_start(std::FILE* stream);
+
+// Opens the named input and sees what it holds. A regular file is closed
+// again and read by its name; anything else (a FIFO, /dev/stdin, a shell's
+// <(...)) stays open in source, its first bytes taken, since they cannot be
+// read a second time. ok, or read_failed "cannot open: <reason>".
+[[nodiscard]] Result open_by_content(const std::string& name, Source& source, InputKind& kind);
 
 }  // namespace x91::cli

@@ -2,36 +2,41 @@
 
 #include <algorithm>
 #include <condition_variable>
-#include <filesystem>
 #include <mutex>
+#include <optional>
+#include <system_error>
 #include <thread>
+
+#include "command/file_identity.h"
 
 namespace x91::cli {
 
 namespace {
 
-std::string normal_path(const std::string& name) {
-    if (name.empty()) return name;
-    std::error_code error;
-    std::filesystem::path path = std::filesystem::absolute(name, error);
-    if (error) path = name;
-    return path.lexically_normal().string();
+// Standard streams (empty names) are nobody's dependency.
+std::optional<FileIdentity> identity_of(const std::string& name) {
+    if (name.empty()) return std::nullopt;
+    return identify(name);
+}
+
+bool same(const std::optional<FileIdentity>& a, const std::optional<FileIdentity>& b) {
+    return a && b && same_file(*a, *b);
 }
 
 }  // namespace
 
 std::vector<std::vector<int>> job_dependencies(const std::vector<Job>& jobs) {
-    std::vector<std::string> in, out;
+    std::vector<std::optional<FileIdentity>> in, out;
     for (const Job& job : jobs) {
-        in.push_back(normal_path(job.input));
-        out.push_back(normal_path(job.output));
+        in.push_back(identity_of(job.input));
+        out.push_back(identity_of(job.output));
     }
     std::vector<std::vector<int>> deps(jobs.size());
     for (std::size_t i = 0; i < jobs.size(); ++i) {
         for (std::size_t j = 0; j < i; ++j) {
-            const bool reads_its_output = !in[i].empty() && in[i] == out[j];
-            const bool writes_its_input = !out[i].empty() && out[i] == in[j];
-            const bool writes_its_output = !out[i].empty() && out[i] == out[j];
+            const bool reads_its_output = same(in[i], out[j]);
+            const bool writes_its_input = same(out[i], in[j]);
+            const bool writes_its_output = same(out[i], out[j]);
             if (reads_its_output || writes_its_input || writes_its_output)
                 deps[i].push_back(static_cast<int>(j));
         }
@@ -87,9 +92,16 @@ bool run_jobs(std::vector<Job>& jobs, int threads, ThreadBudget& budget) {
             changed.notify_all();
         }
     };
+    // The calling thread is one of the workers, so the jobs all run even
+    // where no further thread can start (a limit on processes or memory):
+    // they then share the threads there are.
     const int count = std::min<int>(threads, static_cast<int>(jobs.size()));
     std::vector<std::thread> pool;
-    for (int t = 0; t < count; ++t) pool.emplace_back(worker);
+    try {
+        for (int t = 1; t < count; ++t) pool.emplace_back(worker);
+    } catch (const std::system_error&) {
+    }
+    worker();
     for (std::thread& t : pool) t.join();
     return all_ok;
 }

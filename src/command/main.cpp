@@ -1,9 +1,11 @@
 #include <csignal>
 
 #include "command/arg_process.h"
+#include "command/std_streams.h"
 #include "command/temp_output.h"
 
 int main(int argc, char** argv) {
+    x91::cli::reopen_closed_std_streams();
     x91::cli::install_interrupt_cleanup();
     // A file size limit then shows as a failed write, reported like a full
     // disk, instead of killing the process mid-file.

@@ -64,14 +64,16 @@ ParsedOptions parse_options(int argc, const char* const* argv) {
         parsed.show_usage = true;
         return parsed;
     };
-    int i = 1;
-    for (; i < argc; ++i) {
+    for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--") {
-            ++i;
+            for (++i; i < argc; ++i) o.files.emplace_back(argv[i]);
             break;
         }
-        if (arg.size() < 2 || arg[0] != '-') break;
+        if (arg.size() < 2 || arg[0] != '-') {
+            o.files.push_back(arg);
+            continue;
+        }
         const Given given = find_option(arg);
         if (!given.spec) return usage_error("unknown option '" + arg + "'");
         const OptionSpec& spec = *given.spec;
@@ -92,7 +94,6 @@ ParsedOptions parse_options(int argc, const char* const* argv) {
         }
         if (spec.answers_at_once) return parsed;
     }
-    for (; i < argc; ++i) o.files.emplace_back(argv[i]);
 
     if (o.files.empty()) return usage_error("no files given");
     if (o.output && o.files.size() != 1) return usage_error("-o takes exactly one input file");

@@ -1,4 +1,4 @@
-// The command line's options, read before the file names. Each option is
+// The command line's options, anywhere among the file names. Each option is
 // declared once, in the option table (option_table.cpp): the parser, the
 // usage text and the check of the man page all read it from there.
 #pragma once
@@ -57,10 +57,10 @@ struct ParsedOptions {
     bool show_usage = false;
 };
 
-// Options come first; the first argument that does not start with '-', a
-// lone "-" (standard input) or "--" ends them, and everything after is a
-// file name. An option's value is attached ("-q50", "--quality=50") or the
-// next argument.
+// Options may stand before, between and after the file names, as in other
+// GNU-style tools; "--" ends them, so every argument after it is a file
+// name, and a lone "-" is a file name too (standard input). An option's
+// value is attached ("-q50", "--quality=50") or the next argument.
 ParsedOptions parse_options(int argc, const char* const* argv);
 
 std::string usage_text();

@@ -13,8 +13,9 @@ inline constexpr const char* QUALITY_FILE = "./enc_quality.ini";
 
 // The number at the start of the file (after white space), read with the
 // ordinary formatted extraction; 0 when the file does not open or holds no
-// readable number.
-float read_quality_file(const std::string& path);
+// readable number. Anything but a regular file (a FIFO, a directory, a
+// device) is not read: 0, with a warning line on err.
+float read_quality_file(const std::string& path, std::ostream& err);
 
 // "Encoding Quality : <q> %" and an empty line.
 void print_quality_line(std::ostream& out, float q);

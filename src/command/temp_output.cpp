@@ -5,8 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 #include "command/file_names.h"
@@ -17,6 +19,9 @@ namespace x91::cli {
 namespace {
 
 const char* const kCannotWrite = "cannot write";
+
+// The signals that end a run early; each removes the temporary files.
+constexpr int kInterruptSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
 // The signal handler may only use async-signal-safe calls, so the names of
 // the open temporary files live in fixed slots it can read without locks.
@@ -60,7 +65,7 @@ class CreationGuard {
     CreationGuard() {
         sigset_t signals;
         sigemptyset(&signals);
-        for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&signals, signal_number);
+        for (int signal_number : kInterruptSignals) sigaddset(&signals, signal_number);
         pthread_sigmask(SIG_BLOCK, &signals, &saved_);
         creating.fetch_add(1);
     }
@@ -83,17 +88,6 @@ extern "C" void remove_temporaries_and_exit(int signal_number) {
     _exit(128 + signal_number);
 }
 
-std::string directory_of(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return "";
-    return path.substr(0, slash + 1);
-}
-
-std::string base_name_of(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // Reading the umask means setting it; done once, before conversions run on
 // several threads, so no thread ever sees the temporary value.
 mode_t process_umask() {
@@ -105,30 +99,65 @@ mode_t process_umask() {
     return mask;
 }
 
+// The replaced file's mode and owner: the owner first, since a change of
+// owner clears the set-user-ID and set-group-ID bits. Where the owner cannot
+// be kept those bits stay off, so no one else's program gains them.
+void keep_mode_and_owner(int fd, const struct stat& replaced) {
+    mode_t mode = replaced.st_mode & 07777;
+    if (fchown(fd, replaced.st_uid, replaced.st_gid) != 0) {
+        mode &= ~static_cast<mode_t>(S_ISUID | S_ISGID);
+        static_cast<void>(fchown(fd, static_cast<uid_t>(-1), replaced.st_gid));
+    }
+    fchmod(fd, mode);
+}
+
+// The hidden name of the temporary file for target: ".NAME.XXXXXX" beside
+// it, NAME shortened where the whole would pass name_max bytes.
+std::string temporary_pattern(const std::string& target, long name_max) {
+    const std::string suffix = ".XXXXXX";
+    std::string name = base_name_of(target);
+    const auto room =
+        static_cast<std::size_t>(std::max(1L, name_max - 1 - static_cast<long>(suffix.size())));
+    if (name.size() > room) name.resize(room);
+    return directory_of(target) + "." + name + suffix;
+}
+
 }  // namespace
 
 TempOutput::TempOutput(const std::string& target) : target_(target) {
-    // A hidden name beside the target: same directory, so rename() is atomic
-    // and never crosses file systems.
-    std::string pattern = directory_of(target) + "." + base_name_of(target) + ".XXXXXX";
-    std::string buffer = pattern;
-    const CreationGuard guard;
-    const int fd = mkstemp(buffer.data());
-    if (fd < 0) {
-        status_ = io_failure(Status::write_failed, kCannotWrite, errno);
-        return;
+    const std::string directory = directory_of(target);
+    const long name_max = pathconf(directory.empty() ? "." : directory.c_str(), _PC_NAME_MAX);
+    std::string buffer = temporary_pattern(target, name_max > 0 ? name_max : NAME_MAX);
+    {
+        const CreationGuard guard;
+        fd_ = mkstemp(buffer.data());
+        if (fd_ < 0) {
+            status_ = io_failure(Status::write_failed, kCannotWrite, errno);
+            return;
+        }
+        path_ = buffer;
+        slot_ = claim_slot(path_);
     }
     // mkstemp creates the file private to the user; give it the permissions
-    // an ordinary new file would get.
-    fchmod(fd, 0666 & ~process_umask());
-    close(fd);
-    path_ = buffer;
-    slot_ = claim_slot(path_);
+    // of the file it replaces, or those an ordinary new file would get.
+    struct stat replaced {};
+    if (stat(target.c_str(), &replaced) == 0 && S_ISREG(replaced.st_mode)) {
+        keep_mode_and_owner(fd_, replaced);
+    } else {
+        fchmod(fd_, 0666 & ~process_umask());
+    }
 }
 
 TempOutput::~TempOutput() {
+    if (fd_ >= 0) close(fd_);
     if (!path_.empty() && !committed_) unlink(path_.c_str());
     release_slot(slot_);
+}
+
+int TempOutput::take_descriptor() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
 }
 
 Result TempOutput::commit() {
@@ -147,23 +176,12 @@ Result TempOutput::commit() {
     return {};
 }
 
-Result open_output(const std::string& out, std::unique_ptr<TempOutput>& temp) {
-    temp.reset();
-    if (is_std_stream(out)) return {};
-    temp = std::make_unique<TempOutput>(out);
-    return temp->status();
-}
-
-Result commit_output(TempOutput* temp) {
-    return temp ? temp->commit() : Result{};
-}
-
 void install_interrupt_cleanup() {
     process_umask();
     struct sigaction action {};
     action.sa_handler = remove_temporaries_and_exit;
     sigemptyset(&action.sa_mask);
-    for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal_number, &action, nullptr);
+    for (int signal_number : kInterruptSignals) sigaction(signal_number, &action, nullptr);
 }
 
 }  // namespace x91::cli

@@ -3,7 +3,6 @@
 // leaves a truncated file and never destroys an existing one.
 #pragma once
 
-#include <memory>
 #include <string>
 
 #include "x91/status.h"
@@ -13,7 +12,10 @@ namespace x91::cli {
 class TempOutput {
   public:
     // Creates the temporary file in the target's directory (same file
-    // system, so the final rename is atomic). status() tells whether it
+    // system, so the final rename is atomic) under a hidden name that fits
+    // the directory's limit on name length. It takes the mode and, where
+    // the system lets it, the owner of the file it will replace; a new file
+    // gets the permissions the umask gives. status() tells whether it
     // worked: ok, or write_failed "cannot write: <reason>".
     explicit TempOutput(const std::string& target);
     ~TempOutput();
@@ -21,7 +23,10 @@ class TempOutput {
     TempOutput& operator=(const TempOutput&) = delete;
 
     const Result& status() const { return status_; }
-    const std::string& path() const { return path_; }
+
+    // The open temporary file, once: whoever takes it closes it before
+    // commit().
+    int take_descriptor();
 
     // Renames the finished temporary file over the target: ok, or
     // write_failed "cannot write: <reason>" with the temporary file removed.
@@ -31,21 +36,14 @@ class TempOutput {
     std::string target_;
     std::string path_;
     Result status_;
+    int fd_ = -1;
     int slot_ = -1;
     bool committed_ = false;
 };
 
-// Where a conversion writes: an output named "-" is standard output, written
-// directly, and temp stays empty; any other goes to a temporary file beside
-// it (see TempOutput). Returns the temporary file's status.
-[[nodiscard]] Result open_output(const std::string& out, std::unique_ptr<TempOutput>& temp);
-
-// Puts a finished output in place: the rename of its temporary file, or
-// nothing for standard output.
-[[nodiscard]] Result commit_output(TempOutput* temp);
-
 // Removes every temporary output still open and ends the process with the
-// conventional status for the signal; installed for SIGINT, SIGTERM, SIGHUP.
+// conventional status for the signal; installed for SIGINT, SIGTERM, SIGHUP
+// and SIGQUIT.
 void install_interrupt_cleanup();
 
 }  // namespace x91::cli

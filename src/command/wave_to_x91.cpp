@@ -1,13 +1,12 @@
 #include <bit>
 #include <cstring>
 #include <memory>
-#include <ostream>
 #include <vector>
 
 #include "command/conversions.h"
 #include "command/io_failure.h"
-#include "command/progress_line.h"
-#include "command/temp_output.h"
+#include "command/output.h"
+#include "command/progress_display.h"
 #include "format/packet_framing.h"
 #include "format/settings_io.h"
 #include "library/api_internal.h"
@@ -41,7 +40,7 @@ std::unique_ptr<da_WaveReader> open_wave(const Source& in) {
 }  // namespace
 
 ConversionResult WaveToXFile(const Source& in, const std::string& out,
-                             const EncodeSettings& settings, std::ostream* progress,
+                             const EncodeSettings& settings, ProgressDisplay& display,
                              ThreadBudget& threads) {
     const std::unique_ptr<da_WaveReader> reader = open_wave(in);
     // The reader says why it refuses a file in words only; every refusal is
@@ -50,12 +49,9 @@ ConversionResult WaveToXFile(const Source& in, const std::string& out,
     const HeaderSettings header{settings.features, settings.dsettings, settings.isettings};
     x91::Encoder encoder = x91::EncoderAccess::make(settings.esettings, header, threads);
     if (!encoder.status()) return {.result = encoder.status()};
-    std::unique_ptr<TempOutput> temp;
-    if (Result opened = open_output(out, temp); !opened) return {.result = std::move(opened)};
-    const std::unique_ptr<FileWriter> writer_owner =
-        temp ? std::make_unique<FileWriter>(temp->path().c_str())
-             : std::make_unique<FileWriter>(stdout);
-    FileWriter& writer = *writer_owner;
+    Output output;
+    if (Result opened = output.open(out); !opened) return {.result = std::move(opened)};
+    FileWriter writer(output.stream());
 
     ConversionResult done;
     ConversionStats& stats = done.stats;
@@ -67,12 +63,11 @@ ConversionResult WaveToXFile(const Source& in, const std::string& out,
             stats.byte_count += static_cast<std::int64_t>(packet.size());
             stats.time_count += settings.dsettings.group.frames;
         }
-        if (stats.time_count > 0 && progress)
-            print_progress_line(*progress, stats.time_count, stats.byte_count);
+        if (stats.time_count > 0) display.update(stats.time_count, stats.byte_count);
         return true;
     };
 
-    if (progress) *progress << "encoding : '" << in.name << "' to : '" << out << "'" << std::endl;
+    display.begin("encoding", in.name, out);
     std::vector<unsigned char> block(kBlockBytes);
     std::vector<std::int16_t> samples(kBlockBytes / 2);
     bool input_failed = false;
@@ -97,7 +92,6 @@ ConversionResult WaveToXFile(const Source& in, const std::string& out,
         encoded = encoder.finish();
         writing = write_ready_packets();
     }
-    if (progress) *progress << '\n' << "done." << '\n' << std::flush;
     const bool ended = writing && write_packet_count(writer, kEndMarker);
 
     if (input_failed) {
@@ -108,7 +102,7 @@ ConversionResult WaveToXFile(const Source& in, const std::string& out,
     } else if (!writer.close() || !ended) {
         // A write that failed left the writer failed, with the reason.
         done.result = io_failure(Status::write_failed, "cannot write", writer.error());
-    } else if (Result committed = commit_output(temp.get()); !committed) {
+    } else if (Result committed = output.commit(); !committed) {
         done.result = std::move(committed);
     } else if (reader->cut_short()) {
         done.result = {Status::cut_short, "WAV data cut short; encoded the " +
@@ -116,6 +110,7 @@ ConversionResult WaveToXFile(const Source& in, const std::string& out,
                                               " sample frames present"};
         done.output_kept = true;
     }
+    display.end(done.result.ok() || done.output_kept);
     return done;
 }
 

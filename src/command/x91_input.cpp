@@ -3,6 +3,7 @@
 #include <string>
 
 #include "command/io_failure.h"
+#include "format/packet_framing.h"
 #include "format/settings_io.h"
 
 namespace x91::cli {
@@ -26,6 +27,25 @@ Result X91Input::open() {
         reader_->seekable() ? reader_->size() - reader_->possition() : kUnknownLength;
     packets_.emplace(*reader_, bytes_left);
     return {};
+}
+
+std::optional<std::int64_t> X91Input::packets_ahead() {
+    if (!reader_->seekable()) return std::nullopt;
+    const std::int64_t first = reader_->possition();
+    const std::int64_t size = reader_->size();
+    std::int64_t packets = 0;
+    std::int32_t count = 0;
+    // Seeks from count to count; the walk ends where a decode would stop:
+    // at the end marker, or at a count the file cannot hold.
+    for (std::int64_t at = first; at + kPacketCountBytes <= size; at += kPacketCountBytes + count) {
+        if (reader_->seek(at) != at || !read_packet_count(*reader_, count) || count <= 0 ||
+            count > size - at - kPacketCountBytes)
+            break;
+        ++packets;
+    }
+    // A failed seek back leaves the reader failed, and the decode reports it.
+    static_cast<void>(reader_->seek(first));
+    return packets;
 }
 
 Result X91Input::next(std::vector<std::uint8_t>& packet) {

@@ -28,6 +28,11 @@ class X91Input {
     // The header's settings, after open() succeeded.
     const CheckedSettings& settings() const { return *settings_; }
 
+    // The packets a seekable file holds whole, counted from their counts
+    // alone, before the first is read (so nothing is decoded twice); none
+    // for a stream, whose end is not known in advance. Call after open().
+    std::optional<std::int64_t> packets_ahead();
+
     // The next packet, empty at the end marker (see PacketWalker::next).
     [[nodiscard]] Result next(std::vector<std::uint8_t>& packet);
     // Packets read whole so far.

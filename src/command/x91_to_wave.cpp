@@ -1,12 +1,11 @@
 #include <bit>
 #include <deque>
-#include <memory>
-#include <ostream>
+#include <optional>
 #include <vector>
 
 #include "command/conversions.h"
-#include "command/progress_line.h"
-#include "command/temp_output.h"
+#include "command/output.h"
+#include "command/progress_display.h"
 #include "command/x91_input.h"
 #include "library/api_internal.h"
 #include "storage/wave_writer.h"
@@ -38,15 +37,23 @@ void write_samples(da_WaveWriter& writer, const std::vector<std::int16_t>& sampl
 
 }  // namespace
 
-ConversionResult XFileToWave(const Source& in, const std::string& out, std::ostream* progress,
+ConversionResult XFileToWave(const Source& in, const std::string& out, ProgressDisplay& display,
                              ThreadBudget& threads) {
     X91Input input(in);
     if (Result opened = input.open(); !opened) return {.result = std::move(opened)};
     const int frames_per_packet = input.settings().dsettings().group.frames;
-    std::unique_ptr<TempOutput> temp;
-    if (Result opened = open_output(out, temp); !opened) return {.result = std::move(opened)};
-    da_WaveWriter writer = temp ? da_WaveWriter(temp->path().c_str(), FORMAT_CDDA)
-                                : da_WaveWriter(stdout, FORMAT_CDDA);
+    // Each packet decodes to at most frames_per_packet blocks, so the count
+    // of packets bounds the audio from above before anything is written: a
+    // file that will pass what the plain WAV sizes count becomes RF64 from
+    // its first byte. A stream's length shows only at its end.
+    const std::optional<std::int64_t> packets = input.packets_ahead();
+    const std::int64_t expected_bytes = packets ? *packets * frames_per_packet * kBlockBytes : 0;
+    Output output;
+    if (Result opened = output.open(out); !opened) return {.result = std::move(opened)};
+    da_WaveWriter writer(output.stream(), FORMAT_CDDA,
+                         output.rewindable() ? da_WaveWriter::Sizes::fixed_at_finish
+                                             : da_WaveWriter::Sizes::streamed,
+                         expected_bytes);
 
     ConversionResult done;
     ConversionStats& stats = done.stats;
@@ -81,7 +88,7 @@ ConversionResult XFileToWave(const Source& in, const std::string& out, std::ostr
                 damaged_in_a_row = overran ? damaged_in_a_row + 1 : 0;
                 write_samples(writer, pcm, bytes_out);
                 pcm.clear();
-                if (progress) print_progress_line(*progress, stats.time_count, stats.byte_count);
+                if (stats.time_count > 0) display.update(stats.time_count, stats.byte_count);
                 // One damaged packet is decoded and the next ones still count:
                 // framing keeps them independent. A long run of them is no
                 // longer a file with a flaw but noise, and since every packet
@@ -95,8 +102,7 @@ ConversionResult XFileToWave(const Source& in, const std::string& out, std::ostr
             }
         };
 
-        if (progress)
-            *progress << "decoding : '" << in.name << "' to : '" << out << "'" << std::endl;
+        display.begin("decoding", in.name, out);
         Result walked;
         while (!writer.failed() && !stopped) {
             walked = input.next(packet);
@@ -112,17 +118,17 @@ ConversionResult XFileToWave(const Source& in, const std::string& out, std::ostr
             write_decoded();
         }
         if (!stopped && !walked) damage = std::move(walked);
-        if (progress) *progress << '\n' << "done." << '\n' << std::flush;
     }
 
     if (Result finished = writer.finish(); !finished) {
         done.result = std::move(finished);
-    } else if (Result committed = commit_output(temp.get()); !committed) {
+    } else if (Result committed = output.commit(); !committed) {
         done.result = std::move(committed);
     } else if (!damage.ok()) {
         done.result = {damage.status, damage.message + "; kept the audio that could be rebuilt"};
         done.output_kept = true;
     }
+    display.end(done.result.ok() || done.output_kept);
     return done;
 }
 

@@ -1,5 +1,6 @@
 #include "storage/file_stream.h"
 
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -17,6 +18,19 @@ static_assert(sizeof(off_t) >= 8, "64-bit file offsets are required");
 std::int64_t tell_or_zero(std::FILE* f) {
     off_t p = ftello(f);
     return p < 0 ? 0 : static_cast<std::int64_t>(p);
+}
+
+// A directory opens for reading like a file and fails only at the first
+// read; refusing it here gives the true reason instead of an empty file.
+std::FILE* open_for_reading(const char* name) {
+    std::FILE* file = std::fopen(name, "rb");
+    struct stat info {};
+    if (file != nullptr && fstat(fileno(file), &info) == 0 && S_ISDIR(info.st_mode)) {
+        std::fclose(file);
+        errno = EISDIR;
+        return nullptr;
+    }
+    return file;
 }
 
 }  // namespace
@@ -81,7 +95,7 @@ std::int64_t FileSpace::size() {
 
 // --- FileReader -------------------------------------------------------------
 
-FileReader::FileReader(const char* name) : FileSpace(std::fopen(name, "rb"), true) {}
+FileReader::FileReader(const char* name) : FileSpace(open_for_reading(name), true) {}
 
 FileReader::FileReader(std::FILE* stream) : FileSpace(stream, false) {}
 
@@ -120,10 +134,45 @@ int FileReader::read(char* buf, int n) {
     return from_taken + static_cast<int>(got);
 }
 
+// Only a regular file has a size to go by: a terminal or a device may
+// accept a seek and still not hold what its size says.
 bool FileReader::seekable() const {
     if (file_ == nullptr || seek_refused_) return false;
     const int fd = fileno(file_);
-    return fd >= 0 && lseek(fd, 0, SEEK_CUR) >= 0;
+    struct stat info {};
+    return fd >= 0 && fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && lseek(fd, 0, SEEK_CUR) >= 0;
+}
+
+int FileReader::peek(char* buf, int n) {
+    if (failed_ || n <= 0) return 0;
+    errno = 0;
+    if (seekable()) {
+        const std::size_t got = std::fread(buf, 1, static_cast<std::size_t>(n), file_);
+        if (std::ferror(file_)) {
+            fail(errno);
+            return 0;
+        }
+        std::clearerr(file_);
+        if (fseeko(file_, static_cast<off_t>(pos_), SEEK_SET) != 0) {
+            fail(errno);
+            return 0;
+        }
+        return static_cast<int>(got);
+    }
+    // A stream cannot go back: the bytes wait in taken_ to be read again.
+    taken_.erase(0, taken_next_);
+    taken_next_ = 0;
+    const auto wanted = static_cast<std::size_t>(n);
+    if (taken_.size() < wanted) {
+        const std::size_t held = taken_.size();
+        taken_.resize(wanted);
+        const std::size_t got = std::fread(taken_.data() + held, 1, wanted - held, file_);
+        taken_.resize(held + got);
+        if (std::ferror(file_)) fail(errno);
+    }
+    const std::size_t shown = std::min(wanted, taken_.size());
+    std::copy_n(taken_.data(), shown, buf);
+    return static_cast<int>(shown);
 }
 
 std::int64_t FileReader::skip(std::int64_t n) {

@@ -48,7 +48,8 @@ class FileSpace : public virtual StorageSpace {
 
 class FileReader final : public StorageReader, public FileSpace {
   public:
-    // Opens name for reading raw bytes; a failed open leaves the reader failed.
+    // Opens name for reading raw bytes; a failed open leaves the reader
+    // failed, and so does a directory (EISDIR).
     explicit FileReader(const char* name);
     // Reads from an already open stream (for example standard input); the
     // stream is not closed by this reader.
@@ -63,10 +64,15 @@ class FileReader final : public StorageReader, public FileSpace {
 
     int read(char* buf, int n) override;
 
-    // True when seek() and size() can work: a file, not a pipe or terminal,
-    // and no bytes were taken from it before this reader got it. Asking does
-    // not fail the reader.
+    // True when seek() and size() can work: a regular file, not a pipe,
+    // terminal or device, and no bytes were taken from it before this reader
+    // got it. Asking does not fail the reader.
     bool seekable() const;
+
+    // Copies up to n of the next bytes into buf without moving past them;
+    // fewer only at the end of the input, which does not fail the reader
+    // (a read error does).
+    int peek(char* buf, int n);
 
     // Moves forward n bytes, or to the end when fewer are left, and returns
     // the count passed over; less than n fails the reader, like a short

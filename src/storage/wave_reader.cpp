@@ -93,9 +93,17 @@ bool riff_wave_start(const unsigned char* head, int n) {
     return true;
 }
 
+// Chunk ids are four printable ASCII characters ("data", "LIST", "fmt ").
+bool chunk_id_like(const char* bytes) {
+    return std::all_of(bytes, bytes + 4, [](char c) { return c >= 0x20 && c <= 0x7E; });
+}
+
 }  // namespace
 
+// A name may stand for a pipe (a FIFO, /dev/stdin, a shell's <(...)): it is
+// read as the stream it is.
 da_WaveReader::da_WaveReader(const char* name) : file_(name) {
+    streaming_ = file_ && !file_.seekable();
     parse();
 }
 
@@ -180,9 +188,7 @@ void da_WaveReader::parse() {
             refuse(kCutShort);
             return;
         }
-        // Behind an odd-sized chunk stands a pad byte, except perhaps behind
-        // the last one: that is still a clean end.
-        if (!file_.at_end()) file_.skip(next_block_position(chunk) - file_.possition());
+        if (pad_byte_follows(chunk)) file_.skip(next_block_position(chunk) - file_.possition());
     }
 
     format_ = FORMAT_CDDA;
@@ -203,6 +209,17 @@ void da_WaveReader::parse() {
     }
     // Only whole frames are audio; a stray partial frame at the end is not.
     data_bytes_ = bytes - bytes % FORMAT_CDDA.block_align;
+}
+
+// Behind an odd-sized chunk stands a pad byte of zero, though some writers
+// leave it out, and the last chunk may end the file without one. A pad byte
+// is missing where the next chunk's id starts right away: ids are printable,
+// so they never start with the zero of a pad.
+bool da_WaveReader::pad_byte_follows(const ReadBlockInfo& chunk) {
+    if ((chunk.size & 1u) == 0) return false;
+    char ahead[4];
+    const int got = file_.peek(ahead, 4);
+    return got > 0 && !(got == 4 && ahead[0] != 0 && chunk_id_like(ahead));
 }
 
 // Reads the bytes of a "fmt " chunk that decide the format and refuses the

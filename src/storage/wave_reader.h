@@ -15,7 +15,8 @@ namespace x91 {
 // Anything else is refused with a reason in problem(); a refused reader has
 // an all-zero format(), no samples, and rawread() delivers only zeros.
 //
-// A reader on a stream that cannot seek (a pipe) works in one forward pass:
+// A reader on a stream that cannot seek (a pipe, also when it is opened by
+// a name such as a FIFO's or /dev/stdin) works in one forward pass:
 // chunks are skipped by reading, "data" must follow "fmt ", and a data size
 // of 0xFFFFFFFF (what streaming writers put there) means "to the end of the
 // stream", so the length is known only once the stream has ended.
@@ -60,6 +61,7 @@ class da_WaveReader final {
 
   private:
     void parse();
+    bool pad_byte_follows(const ReadBlockInfo& chunk);
     bool check_format(std::uint32_t fmt_size, std::int64_t& bytes_read);
     void refuse(std::string reason);
 

@@ -5,42 +5,77 @@
 
 namespace x91 {
 
-da_WaveWriter::da_WaveWriter(const char* name, da_PcmWaveFormat format)
+namespace {
+
+constexpr std::uint32_t kSizeUnknown = 0xFFFFFFFF;
+constexpr Id4 ID4_RF64{"RF64"};
+constexpr Id4 ID4_DS64{"ds64"};
+// RIFF size, data size and sample count (64 bits each), then the length of
+// a table of other chunk sizes, which stays empty.
+constexpr std::uint32_t kDs64Bytes = 28;
+
+}  // namespace
+
+da_WaveWriter::da_WaveWriter(const char* name, da_PcmWaveFormat format,
+                             std::int64_t expected_data_bytes)
     : file_(name), format_(format) {
     if (!file_) {
         status_ = {Status::write_failed,
                    std::string("cannot create: ") + std::strerror(file_.error())};
         return;
     }
-    // Each write's own result is not needed: the file's failure state is
-    // sticky and note_failure() reads it once at the end.
-    riff_ = prepare_block_header(file_, ID4_RIFF);
-    static_cast<void>(file_ <= ID4_WAVE);
-    const WriteBlockInfo fmt = prepare_block_header(file_, ID4_FMT);
-    static_cast<void>(file_ <= format_);
-    finish_block__fix_header(file_, fmt);
-    data_ = prepare_block_header(file_, ID4_DATA);
-    note_failure();
+    write_header(expected_data_bytes);
 }
 
-da_WaveWriter::da_WaveWriter(std::FILE* stream, da_PcmWaveFormat format)
-    : file_(stream), format_(format), streaming_(true) {
+da_WaveWriter::da_WaveWriter(std::FILE* stream, da_PcmWaveFormat format, Sizes sizes,
+                             std::int64_t expected_data_bytes)
+    : file_(stream), format_(format), streaming_(sizes == Sizes::streamed) {
     if (!file_) {
         status_ = {Status::write_failed,
                    std::string("cannot write: ") + std::strerror(file_.error())};
         return;
     }
-    constexpr std::uint32_t kUnknown = 0xFFFFFFFF;
-    static_cast<void>(file_ <= BlockHeader(ID4_RIFF, kUnknown));
+    if (!streaming_) {
+        write_header(expected_data_bytes);
+        return;
+    }
+    static_cast<void>(file_ <= BlockHeader(ID4_RIFF, kSizeUnknown));
     static_cast<void>(file_ <= ID4_WAVE);
     static_cast<void>(file_ <= BlockHeader(ID4_FMT, 16));
     static_cast<void>(file_ <= format_);
-    static_cast<void>(file_ <= BlockHeader(ID4_DATA, kUnknown));
+    static_cast<void>(file_ <= BlockHeader(ID4_DATA, kSizeUnknown));
     note_failure();
 }
 
 da_WaveWriter::~da_WaveWriter() {
     static_cast<void>(finish());
+}
+
+// Each write's own result is not needed: the file's failure state is sticky
+// and note_failure() reads it once at the end.
+void da_WaveWriter::write_header(std::int64_t expected_data_bytes) {
+    if (expected_data_bytes > kLargestRiffData) {
+        riff_.header_position = file_.possition();
+        static_cast<void>(file_ <= BlockHeader(ID4_RF64, kSizeUnknown));
+        static_cast<void>(file_ <= ID4_WAVE);
+        static_cast<void>(file_ <= BlockHeader(ID4_DS64, kDs64Bytes));
+        ds64_start_ = file_.possition();
+        for (int i = 0; i < 3; ++i) static_cast<void>(write(file_, std::uint64_t{0}));
+        static_cast<void>(write(file_, std::uint32_t{0}));
+    } else {
+        riff_ = prepare_block_header(file_, ID4_RIFF);
+        static_cast<void>(file_ <= ID4_WAVE);
+    }
+    const WriteBlockInfo fmt = prepare_block_header(file_, ID4_FMT);
+    static_cast<void>(file_ <= format_);
+    finish_block__fix_header(file_, fmt);
+    if (ds64_start_ >= 0) {
+        static_cast<void>(file_ <= BlockHeader(ID4_DATA, kSizeUnknown));
+        data_.start = file_.possition();
+    } else {
+        data_ = prepare_block_header(file_, ID4_DATA);
+    }
+    note_failure();
 }
 
 void da_WaveWriter::note_failure() {
@@ -51,30 +86,44 @@ void da_WaveWriter::note_failure() {
 }
 
 int da_WaveWriter::rawwrite(const char* buf, int n) {
+    const bool sizes_fit =
+        streaming_ || ds64_start_ >= 0 || file_.possition() + n - data_.start <= kLargestRiffData;
+    if (!sizes_fit && status_) {
+        status_ = {Status::write_failed, "WAV data too large for its 32-bit size fields"};
+    }
+    if (failed()) return 0;
     const int written = file_.write(buf, n);
     note_failure();
     return written;
 }
 
+// The three 64-bit sizes, measured from the header's own start so that a
+// file written at an offset of its stream counts right.
+bool da_WaveWriter::fix_rf64_sizes() {
+    const std::int64_t end = file_.possition();
+    const auto data_bytes = static_cast<std::uint64_t>(end - data_.start);
+    const auto riff_bytes = static_cast<std::uint64_t>(end - riff_.header_position - 8);
+    const bool written = file_.seek(ds64_start_) == ds64_start_ && write(file_, riff_bytes) &&
+                         write(file_, data_bytes) && write(file_, data_bytes / format_.block_align);
+    return file_.seek(end) == end && written;
+}
+
 Result da_WaveWriter::finish() {
     if (finished_) return status_;
     finished_ = true;
-    if (!file_) {
-        file_.close();
-        return status_;
-    }
-    if (streaming_) {
+    if (failed() || streaming_) {
         file_.close();
         note_failure();
         return status_;
     }
-    const bool data_fits = finish_block__fix_header(file_, data_);
-    const bool riff_fits = finish_block__fix_header(file_, riff_);
-    const bool closed = file_.close();
-    note_failure();
-    if (closed && !(data_fits && riff_fits) && status_) {
-        status_ = {Status::write_failed, "WAV data too large for its 32-bit size fields"};
+    if (ds64_start_ >= 0) {
+        static_cast<void>(fix_rf64_sizes());
+    } else {
+        static_cast<void>(finish_block__fix_header(file_, data_));
+        static_cast<void>(finish_block__fix_header(file_, riff_));
     }
+    file_.close();
+    note_failure();
     return status_;
 }
 

@@ -5,10 +5,14 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <functional>
 #include <numeric>
 #include <set>
+#include <string>
+#include <utility>
 #include <vector>
 
+#include "coding/alternative_codes.h"
 #include "coding/small_set_table.h"
 #include "reference_set_reader.h"
 #include "support/coding_test_util.h"
@@ -129,18 +133,29 @@ void expect_valid_set(const std::vector<int>& p, int lo, int hi) {
     }
 }
 
+struct SetCoder {
+    const char* name;
+    SetWriterFn write;
+    SetReaderFn read;
+};
+const SetCoder kSetCoders[] = {{"known_set_1", write_known_set_1, read_known_set_1},
+                               {"known_set_2", write_known_set_2, read_known_set_2}};
+
 TEST(KnownSetTest, EmptySetAndFullRangeCostNothing) {
-    auto p = scratch_packet(8);
-    da_BinWriter w(*p);
-    const std::vector<int> full = {3, 4, 5, 6};
-    write_known_set_1(w, full.data(), 3, 6, 4);
-    write_known_set_1(w, nullptr, 3, 6, 0);
-    EXPECT_EQ(p->possition(), 0);
-    da_BinReader r(*p);
-    std::vector<int> out(4, -1);
-    read_known_set_1(r, out.data(), 3, 6, 4);
-    EXPECT_EQ(out, full);
-    EXPECT_EQ(r.possition(), 0);
+    for (const SetCoder& coder : kSetCoders) {
+        SCOPED_TRACE(coder.name);
+        auto p = scratch_packet(8);
+        da_BinWriter w(*p);
+        const std::vector<int> full = {3, 4, 5, 6};
+        coder.write(w, full.data(), 3, 6, 4);
+        coder.write(w, nullptr, 3, 6, 0);
+        EXPECT_EQ(p->possition(), 0);
+        da_BinReader r(*p);
+        std::vector<int> out(4, -1);
+        coder.read(r, out.data(), 3, 6, 4);
+        EXPECT_EQ(out, full);
+        EXPECT_EQ(r.possition(), 0);
+    }
 }
 
 TEST(KnownSetTest, MedianSplitWritesTheMiddleElementFirst) {
@@ -160,34 +175,40 @@ TEST(KnownSetTest, MedianSplitWritesTheMiddleElementFirst) {
 
 TEST(KnownSetTest, RandomSetsRoundTrip) {
     SeededRng rng(kSeed);
-    for (int round = 0; round < 400; ++round) {
-        const int lo = uniform(rng, -50, 50);
-        const int n = uniform(rng, 1, round < 200 ? 20 : 900);
-        const int k = uniform(rng, 0, n);
-        const std::vector<int> set = random_set(rng, lo, lo + n - 1, k);
-        auto p = scratch_packet(2048);
-        da_BinWriter w(*p);
-        w.write(5, 3);  // codes need not start on a byte boundary
-        write_known_set_1(w, set.data(), lo, lo + n - 1, k);
-        const int end = p->possition();
-        p->set_possition(3);
-        da_BinReader r(*p);
-        std::vector<int> out(k);
-        read_known_set_1(r, out.data(), lo, lo + n - 1, k);
-        ASSERT_EQ(out, set);
-        ASSERT_EQ(r.possition(), end);
+    for (const SetCoder& coder : kSetCoders) {
+        SCOPED_TRACE(coder.name);
+        for (int round = 0; round < 400; ++round) {
+            const int lo = uniform(rng, -50, 50);
+            const int n = uniform(rng, 1, round < 200 ? 20 : 900);
+            const int k = uniform(rng, 0, n);
+            const std::vector<int> set = random_set(rng, lo, lo + n - 1, k);
+            auto p = scratch_packet(2048);
+            da_BinWriter w(*p);
+            w.write(5, 3);  // codes need not start on a byte boundary
+            coder.write(w, set.data(), lo, lo + n - 1, k);
+            const int end = p->possition();
+            p->set_possition(3);
+            da_BinReader r(*p);
+            std::vector<int> out(k);
+            coder.read(r, out.data(), lo, lo + n - 1, k);
+            ASSERT_EQ(out, set);
+            ASSERT_EQ(r.possition(), end);
+        }
     }
 }
 
 TEST(KnownSetTest, ForeignBitsGiveIncreasingSetsInRange) {
     SeededRng rng(kSeed);
-    for (int round = 0; round < 300; ++round) {
-        const int n = uniform(rng, 1, 1000), k = uniform(rng, 0, n);
-        auto p = random_packet(rng, uniform(rng, 0, 64));
-        da_BinReader r(*p);
-        std::vector<int> out(k);
-        read_known_set_1(r, out.data(), 10, 10 + n - 1, k);
-        expect_valid_set(out, 10, 10 + n - 1);
+    for (const SetCoder& coder : kSetCoders) {
+        SCOPED_TRACE(coder.name);
+        for (int round = 0; round < 300; ++round) {
+            const int n = uniform(rng, 1, 1000), k = uniform(rng, 0, n);
+            auto p = random_packet(rng, uniform(rng, 0, 64));
+            da_BinReader r(*p);
+            std::vector<int> out(k);
+            coder.read(r, out.data(), 10, 10 + n - 1, k);
+            expect_valid_set(out, 10, 10 + n - 1);
+        }
     }
 }
 
@@ -257,6 +278,100 @@ TEST(BoundedSequenceTest, ForeignBitsAndTotalsGiveValuesInBounds) {
         ASSERT_EQ(out, theirs);
         ASSERT_EQ(r.possition(), r_theirs.possition());
         ASSERT_EQ(r.overran(), r_theirs.overran());
+    }
+}
+
+TEST(UnboundedNumberTest, RoundTripsIncludingLargeValues) {
+    SeededRng rng(kSeed);
+    auto p = scratch_packet(256);
+    for (int i = 0; i < 3000; ++i) {
+        const int m = uniform(rng, 1, i % 3 ? 9 : 100000);
+        const int v = i % 2 ? uniform(rng, 0, 50) : uniform(rng, 0, INT_MAX);
+        if (m == 1 && v > 50) continue;  // base 1 is unary
+        p->set_possition(0);
+        da_BinWriter w(*p);
+        write_nat0_num(w, m, v);
+        const int end = p->possition();
+        p->set_possition(0);
+        da_BinReader r(*p);
+        ASSERT_EQ(read_nat0_num(r, m), v) << m;
+        ASSERT_EQ(r.possition(), end);
+    }
+    p->set_possition(0);
+    da_BinWriter w(*p);
+    write_nat0_num(w, 3, 0);
+    EXPECT_EQ(bit_string(*p, 0, p->possition()), "11");
+}
+
+TEST(UnboundedNumberTest, EndsAtTheEndOfForeignBits) {
+    // Zero bits read as the largest digit forever; the packet's end must stop
+    // the number, and the value must not wrap.
+    auto p = scratch_packet(100, 0x00);
+    da_BinReader r(*p);
+    EXPECT_EQ(read_nat0_num(r, 4), INT_MAX);
+    EXPECT_TRUE(r.overran());
+    EXPECT_LE(r.possition(), 800 + 3);
+}
+
+TEST(StarsAndBarsTest, RoundTripsWithEitherSetCoder) {
+    SeededRng rng(kSeed);
+    for (const SetCoder& coder : kSetCoders) {
+        SCOPED_TRACE(coder.name);
+        for (int round = 0; round < 300; ++round) {
+            const int k = uniform(rng, 1, 300);
+            std::vector<int> v(k);
+            for (int& x : v) x = uniform(rng, 0, 1) ? 0 : uniform(rng, 0, 50);
+            const int S = std::accumulate(v.begin(), v.end(), 0);
+            auto p = scratch_packet(8192);
+            da_BinWriter w(*p);
+            write_n0_seq_v2(w, v.data(), 0, k, coder.write);
+            const int end = p->possition();
+            p->set_possition(0);
+            da_BinReader r(*p);
+            std::vector<int> out(k);
+            read_n0_seq_v2(r, out.data(), 0, k, coder.read, S);
+            ASSERT_EQ(out, v);
+            ASSERT_EQ(r.possition(), end);
+        }
+    }
+}
+
+TEST(StarsAndBarsTest, ForeignBitsGiveNonNegativeValuesWithTheTotal) {
+    SeededRng rng(kSeed);
+    for (int round = 0; round < 200; ++round) {
+        const int k = uniform(rng, 1, 300), S = uniform(rng, 0, 2000);
+        auto p = random_packet(rng, uniform(rng, 0, 100));
+        da_BinReader r(*p);
+        std::vector<int> out(k);
+        read_n0_seq_v2(r, out.data(), 0, k, kSetCoders[round % 2].read, S);
+        ASSERT_EQ(std::accumulate(out.begin(), out.end(), 0), S);
+        for (int x : out) ASSERT_GE(x, 0);
+    }
+}
+
+// The alternative codes on small worked inputs, one range number per field in
+// the order their definitions give.
+TEST(AlternativeCodeTest, WorkedBitPatterns) {
+    const int one[] = {1}, three[] = {0, 2, 3}, values[] = {2, 0, 1}, residues[] = {0, 3};
+    const std::pair<std::function<void(da_BinWriter&)>, std::string> cases[] = {
+        // One element over three places: rng_num(3, 1).
+        {[&](da_BinWriter& w) { write_known_set_2(w, one, 0, 2, 1); }, "1"},
+        // One of the three below the midpoint (1 or 2 can be): rng_num(2, 0);
+        // then {0} in 0..1, and {2, 3} fills 2..3 without bits.
+        {[&](da_BinWriter& w) { write_known_set_2(w, three, 0, 3, 3); }, "11"},
+        // 5 = 2 + 1·3 in bijective base 3: digits 2 and 1, then the end digit.
+        {[](da_BinWriter& w) { write_nat0_num(w, 3, 5); }, "011011"},
+        // Bars {2, 3} in 0..4 by median split: 3 at offset 2 of 4 values, then
+        // 2 at offset 2 of 3.
+        {[&](da_BinWriter& w) { write_n0_seq_v2(w, values, 0, 3, write_known_set_1); }, "0100"},
+        // Each residue as rng_num(5, value).
+        {[&](da_BinWriter& w) { znseq_write0(w, residues, 2, 5); }, "00101"},
+    };
+    for (const auto& [write, bits] : cases) {
+        auto p = scratch_packet(8);
+        da_BinWriter w(*p);
+        write(w);
+        EXPECT_EQ(bit_string(*p, 0, p->possition()), bits);
     }
 }
 

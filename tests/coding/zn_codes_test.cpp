@@ -5,6 +5,7 @@
 #include <iterator>
 #include <vector>
 
+#include "coding/alternative_codes.h"
 #include "support/coding_test_util.h"
 
 namespace x91 {
@@ -60,7 +61,8 @@ struct SeqCode {
     SeqWriter write;
     SeqReader read;
 };
-const SeqCode kSeqCodes[] = {{"znseq1", znseq_write1, znseq_read1},
+const SeqCode kSeqCodes[] = {{"znseq0", znseq_write0, znseq_read0},
+                             {"znseq1", znseq_write1, znseq_read1},
                              {"znseq2", znseq_write2, znseq_read2}};
 
 TEST(ResidueSequenceTest, RandomSequencesRoundTrip) {

@@ -1,6 +1,6 @@
 // Faults from outside around the real x91 command: a full disk while
 // decoding, a read-only output directory, an input that shrinks while it is
-// read, and SIGINT or SIGTERM in the middle of a conversion. Whatever
+// read, and SIGINT, SIGTERM or SIGQUIT in the middle of a conversion. Whatever
 // happens, an existing output survives untouched and no temporary file stays.
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -297,10 +297,13 @@ TEST_P(InterruptTest, MidConversionEndsWithTheSignalStatusAndLeavesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(Signals, InterruptTest,
                          ::testing::Values(SignalCase{SIGINT, true}, SignalCase{SIGTERM, true},
-                                           SignalCase{SIGINT, false}, SignalCase{SIGTERM, false}),
+                                           SignalCase{SIGINT, false}, SignalCase{SIGTERM, false},
+                                           SignalCase{SIGQUIT, true}, SignalCase{SIGQUIT, false}),
                          [](const ::testing::TestParamInfo<SignalCase>& p) {
-                             return std::string(p.param.signal_number == SIGINT ? "Sigint"
-                                                                                : "Sigterm") +
+                             const int n = p.param.signal_number;
+                             return std::string(n == SIGINT    ? "Sigint"
+                                                : n == SIGTERM ? "Sigterm"
+                                                               : "Sigquit") +
                                     (p.param.encode ? "WhileEncoding" : "WhileDecoding");
                          });
 

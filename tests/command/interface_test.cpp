@@ -1,6 +1,8 @@
 // The command's options, pipes, file checks and parallel conversions, run
 // through the real binary in a scratch directory.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -102,9 +104,10 @@ TEST(OptionsTest, DoubleDashLetsANameStartWithADash) {
     const RunResult r = run_x91(dir.path(), {"--", "-x.wav"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(file_exists(dir.file("-x.x91")));
-    // Once a file name has come, later arguments are names too.
+    // Options may follow file names, so only "--" makes a name of a dash.
     write_file(dir.file("a.wav"), make_wav(tone_signal(3000, 440.0, 0.3)));
-    EXPECT_EQ(run_x91(dir.path(), {"a.wav", "-x.wav"}).status, 0);
+    EXPECT_EQ(run_x91(dir.path(), {"a.wav", "-x.wav"}).status, 1);
+    EXPECT_EQ(run_x91(dir.path(), {"a.wav", "--", "-x.wav"}).status, 0);
 }
 
 TEST(OptionsTest, QualityOptionMatchesTheQualityFileAndOverridesIt) {
@@ -462,6 +465,55 @@ TEST(JobsTest, FailuresInAParallelRunAreReportedWhole) {
               0u)
         << r.out;
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1);
+}
+
+// A dependency is on the file, whatever the spelling: "link/a.x91" with
+// link -> . is the a.x91 the encode writes, so its decode waits for it and
+// never reads the stale a.x91 that was there before.
+TEST(JobsTest, DependenciesFollowFilesNotSpellings) {
+    ScratchDir dir;
+    write_file(dir.file("a.wav"), make_wav(music_like_signal(10 * 44100, 21)));
+    ASSERT_EQ(run_x91(dir.path(), {"--quiet", "a.wav", "a.x91"}).status, 0);
+    const Bytes fresh = read_file(dir.file("a.x91.wav"));
+    ASSERT_EQ(symlink(".", dir.file("link").c_str()), 0);
+    ASSERT_EQ(mkdir(dir.file("sub").c_str(), 0755), 0);
+    for (const char* spelling : {"link/a.x91", "sub/../a.x91", "./a.x91"}) {
+        SCOPED_TRACE(spelling);
+        write_file(dir.file("stale.wav"), make_wav(tone_signal(14112, 440.0, 0.3)));
+        ASSERT_EQ(run_x91(dir.path(), {"--quiet", "-o", "a.x91", "stale.wav"}).status, 0);
+        const RunResult r = run_x91(dir.path(), {"--quiet", "-j", "2", "a.wav", spelling});
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(read_file(dir.file("a.x91.wav")), fresh);
+    }
+}
+
+// Where no further thread can start (here: every new thread's stack is
+// larger than the memory there is), the jobs share the threads there are
+// instead of ending the run with an uncaught exception.
+TEST(JobsTest, ThreadsThatCannotStartLeaveTheWorkToTheOthers) {
+    // A 64 TiB stack limit: each new thread's stack is reserved at that size.
+    constexpr rlim_t kHugeStack = rlim_t{64} << 40;
+    rlimit stack{};
+    ASSERT_EQ(getrlimit(RLIMIT_STACK, &stack), 0);
+    if (stack.rlim_max != RLIM_INFINITY && stack.rlim_max < kHugeStack)
+        GTEST_SKIP() << "the stack limit cannot be raised far enough here";
+    ScratchDir seq, par;
+    std::vector<std::string> names;
+    for (int k = 0; k < 4; ++k) {
+        const std::string name = std::to_string(k) + "f.wav";
+        write_file(seq.file(name), make_wav(music_like_signal(14112 + 300 * k, 30 + k)));
+        write_file(par.file(name), read_file(seq.file(name)));
+        names.push_back(name);
+    }
+    ASSERT_EQ(run_x91(seq.path(), names).status, 0);
+    std::vector<std::string> args = {"-j", "4"};
+    args.insert(args.end(), names.begin(), names.end());
+    const RunResult r =
+        run_x91(par.path(), args, "ulimit -s " + std::to_string(kHugeStack / 1024) + "; ");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    for (const std::string& name : list_dir(seq.path()))
+        EXPECT_EQ(read_file(par.file(name)), read_file(seq.file(name))) << name;
 }
 
 }  // namespace

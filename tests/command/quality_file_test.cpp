@@ -119,8 +119,10 @@ TEST(QualityTest, ReadingTheFile) {
     ScratchDir dir;
     const std::string path = dir.file("q.ini");
     write_file(path, {'\t', '7', '5', 'x'});
-    EXPECT_EQ(read_quality_file(path), 75.0f);
-    EXPECT_EQ(read_quality_file(dir.file("none")), 0.0f);
+    std::ostringstream err;
+    EXPECT_EQ(read_quality_file(path, err), 75.0f);
+    EXPECT_EQ(read_quality_file(dir.file("none"), err), 0.0f);
+    EXPECT_EQ(err.str(), "");
 }
 
 }  // namespace

@@ -5,10 +5,13 @@
 #include <cmath>
 #include <memory>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "dsp/fft.h"
+#include "dsp/mdcst_combine.h"
 #include "dsp/numeric.h"
+#include "dsp/window_shapes.h"
 #include "dsp/windows.h"
 #include "dsp_test_support.h"
 
@@ -40,13 +43,57 @@ TEST(WindowTest, LongWindowFigures) {
     }
 }
 
-TEST(WindowTest, SymmetricAndPowerComplementaryAtBothFrameSizes) {
-    for (int n : {112, 1764}) {
-        const std::unique_ptr<float[]> w(spline3insine_window_n(n));
-        for (int i = 0; i < n / 2; ++i) {
-            ASSERT_NEAR(r_sqr(w[i]) + r_sqr(w[i + n / 2]), 1.0f, 1e-6f) << n << " " << i;
-            ASSERT_NEAR(w[i], w[n - 1 - i], 1e-6f) << n << " " << i;
+using WindowShape = float* (*)(int);
+const WindowShape kShapes[] = {sine_window_n, cosinsine_window_n, vorbis_window_n,
+                               cos3insine_window_n, spline3insine_window_n};
+
+void expect_symmetric_and_power_complementary(const float* w, int n) {
+    for (int i = 0; i < n / 2; ++i) {
+        ASSERT_NEAR(r_sqr(w[i]) + r_sqr(w[i + n / 2]), 1.0f, 1e-6f) << n << " " << i;
+        ASSERT_NEAR(w[i], w[n - 1 - i], 1e-6f) << n << " " << i;
+    }
+}
+
+TEST(WindowTest, EveryShapeIsSymmetricAndPowerComplementary) {
+    for (WindowShape shape : kShapes)
+        for (int n : {112, 1764}) {
+            const std::unique_ptr<float[]> w(shape(n));
+            expect_symmetric_and_power_complementary(w.get(), n);
         }
+}
+
+// Symmetry and power complementarity hold for every shape alike, so they
+// cannot tell the shapes apart: each is held to its own formula as well.
+TEST(WindowTest, EveryShapeFollowsItsFormula) {
+    using Formula = double (*)(double angle);  // of (2i + 1)·π / n
+    const std::pair<WindowShape, Formula> shapes[] = {
+        {sine_window_n, [](double a) { return std::sin(a / 2); }},
+        {cosinsine_window_n,
+         [](double a) { return std::sin(dsp_test::pi / 4 * (1 - std::cos(a))); }},
+        {vorbis_window_n,
+         [](double a) { return std::sin(dsp_test::pi / 2 * std::pow(std::sin(a / 2), 2)); }},
+        {cos3insine_window_n,
+         [](double a) { return std::sin(dsp_test::pi / 4 * (1 - std::pow(std::cos(a), 3))); }}};
+    const int n = 112;
+    for (const auto& [shape, formula] : shapes) {
+        const std::unique_ptr<float[]> w(shape(n));
+        for (int i = 0; i < n; ++i)
+            ASSERT_NEAR(w[i], formula((2 * i + 1) * dsp_test::pi / n), 1e-6) << i;
+    }
+}
+
+// The outer quarters become √2·w² exactly; the inner ones are rebuilt from
+// them so that the window stays symmetric and power complementary.
+TEST(WindowTest, PoweringSquaresTheOuterQuartersAndStaysPowerComplementary) {
+    for (int n : {112, 1764}) {
+        const std::unique_ptr<float[]> before(sine_window_n(n));
+        const std::unique_ptr<float[]> w(sine_window_n(n));
+        powering_window_n(w.get(), n);
+        for (int i = 0; i < n / 4; ++i) {
+            ASSERT_EQ(w[i], r_sqrt_two * r_sqr(before[i])) << n << " " << i;
+            ASSERT_EQ(w[n - 1 - i], r_sqrt_two * r_sqr(before[n - 1 - i])) << n << " " << i;
+        }
+        expect_symmetric_and_power_complementary(w.get(), n);
     }
 }
 
@@ -164,12 +211,6 @@ TEST(MdcstTest, OverlapAddOfRealPartsRebuildsSharedBlock) {
     }
 }
 
-// Builds all M values of z from N lines of a and b, pair by pair.
-void combine(const float* a, const float* b, float* z, int m) {
-    for (int i = 0; i < m / 2; ++i)
-        mdcst_combine_pair(a + 2 * i, b + 2 * i, z + 2 * i, z + 2 * (m - 1 - i));
-}
-
 TEST(MdcstTest, SeparateAndCombineAreInverse) {
     SeededRng rng(dsp_test::kSeed);
     const int m = 12;
@@ -177,7 +218,7 @@ TEST(MdcstTest, SeparateAndCombineAreInverse) {
     std::vector<float> a(m), b(m), z(2 * m);
     mdcst_separate_n(v.data(), a.data(), b.data(), m);
     // j·a − b = V and −conj(j·a + b) = W for b = −(V + conj W)/2, a = (V − conj W)/(2j).
-    combine(a.data(), b.data(), z.data(), m);
+    mdcst_combine_n(a.data(), b.data(), z.data(), m);
     for (int i = 0; i < 2 * m; ++i)
         EXPECT_NEAR(z[static_cast<std::size_t>(i)], v[static_cast<std::size_t>(i)], 1e-6f) << i;
 }

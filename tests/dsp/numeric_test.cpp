@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "dsp/numeric_toolbox.h"
 #include "dsp_test_support.h"
 
 namespace x91 {
@@ -18,6 +19,19 @@ TEST(NumericConstantsTest, ValuesAreTheFloatRoundings) {
     EXPECT_EQ(r_pi, 3.1415927f);
     EXPECT_EQ(r_2pi, 6.2831855f);
     EXPECT_EQ(r_sqrt_two, std::sqrt(2.0f));
+}
+
+TEST(RoundingTest, EnergyRoundSwitchesAtRootOfTruncatedEnergy) {
+    EXPECT_EQ(energy_round(2.5f), 2);
+    EXPECT_EQ(energy_round(2.64f), 2);
+    EXPECT_EQ(energy_round(2.6457f), 2);  // 2.6457² = 6.99973: energy 6
+    EXPECT_EQ(energy_round(2.6458f), 3);  // energy 7 ties and goes up
+    EXPECT_EQ(energy_round(2.75f), 3);
+    EXPECT_EQ(energy_round(3.0f), 3);
+    EXPECT_EQ(energy_round(-2.5f), -2);
+    EXPECT_EQ(energy_round(-2.75f), -3);
+    EXPECT_EQ(energy_round(0.0f), 0);
+    EXPECT_EQ(energy_round(0.99f), 0);  // energy 0.98 truncates to 0
 }
 
 TEST(RoundingTest, RoundSendsHalvesUpwards) {
@@ -52,6 +66,13 @@ TEST(ScalarTest, BarkScale) {
     EXPECT_GT(freq_to_bark(20000.0f), freq_to_bark(10000.0f));
 }
 
+TEST(ScalarTest, SignedPowKeepsTheSignAndZero) {
+    EXPECT_FLOAT_EQ(signed_pow(-8.0f, 1.0f / 3.0f), -2.0f);
+    EXPECT_FLOAT_EQ(signed_pow(8.0f, 1.0f / 3.0f), 2.0f);
+    EXPECT_EQ(signed_pow(0.0f, -1.0f), 0.0f);
+    EXPECT_EQ(signed_pow(0.0f, 0.0f), 0.0f);
+}
+
 TEST(ScalarTest, TiesAndExtremes) {
     // Equal arguments: r_max gives the first, r_min the second.
     EXPECT_TRUE(std::signbit(r_max(-0.0f, 0.0f)));
@@ -61,6 +82,23 @@ TEST(ScalarTest, TiesAndExtremes) {
     EXPECT_EQ(i_abs(-4), 4);
     EXPECT_FLOAT_EQ(r_logb(10.0f, 1000.0f), 3.0f);
     EXPECT_EQ(r_abs(-3.0f), 3.0f);
+}
+
+TEST(ArrayReductionTest, EmptyArraysGiveZero) {
+    const float one = 5.0f;
+    EXPECT_EQ(ra_sum(&one, 0), 0.0f);
+    EXPECT_EQ(ra_avg(&one, 0), 0.0f);
+    EXPECT_EQ(ra_avg(&one, -3), 0.0f);
+    EXPECT_EQ(ra_energy(&one, 0), 0.0f);
+    EXPECT_EQ(ra_max(&one, 0), 5.0f);  // reads values[0] whatever the count
+}
+
+TEST(ArrayReductionTest, Reductions) {
+    const float v[] = {1.0f, -4.0f, 2.0f, 3.0f};
+    EXPECT_EQ(ra_sum(v, 4), 2.0f);
+    EXPECT_EQ(ra_avg(v, 4), 0.5f);
+    EXPECT_EQ(ra_max(v, 4), 3.0f);
+    EXPECT_EQ(ra_energy(v, 4), 30.0f);
 }
 
 TEST(ArrayReductionTest, Amplitude) {

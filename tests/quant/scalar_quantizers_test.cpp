@@ -2,9 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
+#include <functional>
 #include <limits>
+#include <random>
+#include <vector>
+
+#include "quant/quantizer_toolbox.h"
+#include "support/test_seed.h"
 
 namespace x91 {
 
@@ -79,6 +86,22 @@ TEST(LogQuantTest, EveryLevelQuantisesToItsIndex) {
     }
 }
 
+TEST(LinQuantTest, EnergyRounding) {
+    EXPECT_EQ(lin_quant_value(5.0f, 2.0f), 2);  // 2.5: energy 6 is nearer 4
+    EXPECT_EQ(lin_quant_value(5.5f, 2.0f), 3);  // 2.75
+    EXPECT_EQ(lin_quant_value(-5.0f, 2.0f), -2);
+    EXPECT_EQ(lin_dequant_value(-3, 0.5f), -1.5f);
+}
+
+TEST(RangeToZnTest, Cells) {
+    EXPECT_EQ(range_to_zn(0.0f, 0.0f, 1.0f, 4), 0);
+    EXPECT_EQ(range_to_zn(0.26f, 0.0f, 1.0f, 4), 1);
+    EXPECT_EQ(range_to_zn(1.0f, 0.0f, 1.0f, 4), 4);  // one past the last cell
+    EXPECT_EQ(range_to_zn(-0.1f, 0.0f, 1.0f, 4), -1);
+    EXPECT_EQ(zn_to_range(0, 0.0f, 1.0f, 4), 0.125f);
+    EXPECT_EQ(zn_to_range(3, 0.0f, 1.0f, 4), 0.875f);
+}
+
 TEST(RangeToZnTest, Levels) {
     EXPECT_EQ(_range_to_zn(-1.0f, -1.0f, 1.0f, 32), 0);
     EXPECT_EQ(_range_to_zn(1.0f, -1.0f, 1.0f, 32), 31);
@@ -87,6 +110,48 @@ TEST(RangeToZnTest, Levels) {
     EXPECT_EQ(_zn_to_range(0, 0.0f, 1.0f, 32), 0.0f);
     EXPECT_EQ(_zn_to_range(31, 0.0f, 1.0f, 32), 1.0f);
     EXPECT_FLOAT_EQ(_zn_to_range(16, 0.0f, 1.0f, 32), 16.0f / 31.0f);
+}
+
+TEST(KthLargestTest, SmallSets) {
+    const std::vector<float> a = {5, 1, 3};
+    EXPECT_EQ(kth_largest(a.data(), 3, 0), 5.0f);
+    EXPECT_EQ(kth_largest(a.data(), 3, 1), 3.0f);
+    EXPECT_EQ(kth_largest(a.data(), 3, 2), 1.0f);
+    const std::vector<float> same = {2, 2, 2};
+    EXPECT_EQ(kth_largest(same.data(), 3, 1), 2.0f);
+    const std::vector<float> one = {7};
+    EXPECT_EQ(kth_largest(one.data(), 1, 0), 7.0f);
+}
+
+TEST(KthLargestTest, MatchesSortOnRandomSets) {
+    SeededRng rng(555);
+    std::uniform_int_distribution<int> size(1, 60);
+    std::uniform_int_distribution<int> small(-5, 5);
+    std::normal_distribution<float> g(0.0f, 100.0f);
+    for (int trial = 0; trial < 500; ++trial) {
+        const int n = size(rng);
+        std::vector<float> a(n);
+        for (float& x : a) x = trial % 2 ? static_cast<float>(small(rng)) : g(rng);
+        const std::vector<float> original = a;
+        std::vector<float> sorted = a;
+        std::sort(sorted.begin(), sorted.end(), std::greater<float>());
+        for (int k = 0; k < n; ++k)
+            ASSERT_EQ(kth_largest(a.data(), n, k), sorted[k]) << trial << " " << k;
+        ASSERT_EQ(a, original);
+    }
+}
+
+TEST(KthLargestTest, EndsWhenTheMeanLeavesTheValues) {
+    // The float sum overflows, so the mean lies above every value and a
+    // partition would not shrink the set.
+    const std::vector<float> big = {3e38f, 2e38f, 3e38f, 1e38f};
+    EXPECT_EQ(kth_largest(big.data(), 4, 0), 3e38f);
+    EXPECT_EQ(kth_largest(big.data(), 4, 2), 2e38f);
+    EXPECT_EQ(kth_largest(big.data(), 4, 3), 1e38f);
+    const std::vector<float> with_nan = {1.0f, kNaN, 2.0f};
+    EXPECT_TRUE(std::isnan(kth_largest(with_nan.data(), 3, 1)));
+    EXPECT_EQ(kth_largest(big.data(), 0, 0), 0.0f);
+    EXPECT_EQ(kth_largest(big.data(), 4, 99), 1e38f);  // k clamped
 }
 
 }  // namespace

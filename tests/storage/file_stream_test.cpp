@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "storage/chunk_seeks.h"
 #include "support/scratch_dir.h"
 
 using namespace x91test;
@@ -76,6 +77,7 @@ TEST(FileReaderTest, SeekReturnsEveryPositionWithinTheFile) {
         ASSERT_TRUE(read(reader, b));
         EXPECT_EQ(b, 100 + pos);
     }
+    EXPECT_EQ(IndexedStorage(reader)[9].possition(), 9);
 }
 
 TEST(FileReaderTest, MissingFileFailsAtOnceWithItsReason) {
@@ -129,6 +131,45 @@ TEST(FileReaderTest, SkipAndAtEndOnFilesAndStreams) {
         reader.reset();
         std::fclose(f);
     }
+}
+
+// peek() shows what comes next without taking it, on a file and on a stream
+// alike, and running into the end is not a failure.
+TEST(FileReaderTest, PeekLeavesTheBytesToBeRead) {
+    ScratchDir dir;
+    const std::string path = dir.file("five");
+    write_file(path, {0, 1, 2, 3, 4});
+    for (const bool stream : {false, true}) {
+        SCOPED_TRACE(stream ? "stream" : "file");
+        std::FILE* f = std::fopen(path.c_str(), "rb");
+        ASSERT_NE(f, nullptr);
+        char taken[1] = {};
+        ASSERT_EQ(std::fread(taken, 1, 1, f), 1u);
+        auto reader = stream ? std::make_unique<FileReader>(f, taken, 1)
+                             : std::make_unique<FileReader>(path.c_str());
+        EXPECT_EQ(reader->skip(1), 1);
+        char ahead[8] = {};
+        ASSERT_EQ(reader->peek(ahead, 2), 2);
+        EXPECT_EQ(ahead[0], 1);
+        EXPECT_EQ(ahead[1], 2);
+        ASSERT_EQ(reader->peek(ahead, 8), 4) << "only what is left";
+        EXPECT_TRUE(*reader);
+        EXPECT_EQ(reader->possition(), 1);
+        char got[4] = {};
+        ASSERT_EQ(reader->read(got, 4), 4);
+        EXPECT_EQ(got[0], 1);
+        EXPECT_EQ(got[3], 4);
+        EXPECT_TRUE(reader->at_end());
+        reader.reset();
+        std::fclose(f);
+    }
+}
+
+TEST(FileReaderTest, DirectoryIsRefusedWithItsReason) {
+    ScratchDir dir;
+    FileReader reader(dir.path().c_str());
+    EXPECT_TRUE(!reader);
+    EXPECT_EQ(reader.error(), EISDIR);
 }
 
 TEST(FileWriterTest, ValuesAreWrittenLeastSignificantByteFirst) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "storage/chunk_seeks.h"
 #include "storage/memory_stream.h"
 
 namespace x91 {
@@ -89,6 +90,16 @@ TEST(RiffTest, FixUpOnAFailedStorageFails) {
     char past_the_end;
     EXPECT_EQ(m.read(&past_the_end, 1), 0) << "a read past the end fails the storage";
     EXPECT_FALSE(finish_block__fix_header(m, info));
+}
+
+TEST(RiffTest, BlockSeeksStopAtTheChunkEndBeforeThePadByte) {
+    MemoryStream m(Bytes(64));
+    ReadBlockInfo odd;
+    odd.start = 20;
+    odd.size = 7;
+    EXPECT_EQ(seek_in_block(m, odd, 3), 23);
+    EXPECT_EQ(seek_end_of_block(m, odd), 27);
+    EXPECT_EQ(m.possition(), 27);
 }
 
 TEST(RiffTest, NextChunkBehindThePadByte) {

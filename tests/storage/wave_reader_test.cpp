@@ -1,10 +1,12 @@
 #include "storage/wave_reader.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <thread>
 
 #include "support/scratch_dir.h"
 #include "support/wav_bytes.h"
@@ -130,6 +132,47 @@ TEST_F(WaveReaderTest, OddSizedChunksAreFollowedByTheirPadByte) {
     expect_audio(reader, audio, 40);
 }
 
+// Some writers leave out the pad byte behind an odd-sized chunk. The next
+// chunk's id, starting one byte early, shows it; files and streams alike.
+TEST_F(WaveReaderTest, MissingPadByteIsToleratedWhereTheNextIdShowsIt) {
+    const Bytes audio = samples_bytes(40);
+    const Bytes bytes = riff({chunk("LIST", Bytes(5, 'x'), false), chunk("fmt ", cd_fmt_body()),
+                              chunk("fact", Bytes(3, 2), false), chunk("data", audio)});
+    const std::string path = store(bytes);
+    {
+        da_WaveReader reader(path.c_str());
+        EXPECT_EQ(reader.problem(), "");
+        expect_audio(reader, audio, 40);
+    }
+    std::FILE* stream = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(stream, nullptr);
+    char taken[4] = {};
+    ASSERT_EQ(std::fread(taken, 1, sizeof taken, stream), 4u);
+    {
+        da_WaveReader reader(stream, taken, 4);
+        EXPECT_EQ(reader.problem(), "");
+        expect_audio(reader, audio, 40);
+    }
+    std::fclose(stream);
+}
+
+// A name may stand for a pipe: it is read forward, as a stream.
+TEST_F(WaveReaderTest, FifoByNameIsReadAsAStream) {
+    const std::string path = dir_.file("fifo.wav");
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    const Bytes audio = samples_bytes(400);
+    Bytes bytes = riff({chunk("fmt ", cd_fmt_body()), chunk("data", audio)}, 0xFFFFFFFF);
+    set_le32(bytes, 40, 0xFFFFFFFF);
+    std::thread writer([&] { write_file(path, bytes); });
+    {
+        da_WaveReader reader(path.c_str());
+        EXPECT_EQ(reader.problem(), "");
+        EXPECT_EQ(reader.samples(), -1) << "the length shows only at the end of the stream";
+        expect_audio(reader, audio, 512);
+    }
+    writer.join();
+}
+
 TEST_F(WaveReaderTest, OddDataChunkKeepsOnlyWholeFrames) {
     const Bytes audio = samples_bytes(4 * 5 + 3);
     da_WaveReader reader(store(riff({chunk("fmt ", cd_fmt_body()), chunk("data", audio),
@@ -232,6 +275,10 @@ TEST_F(WaveReaderTest, NotWavFilesAndMissingChunks) {
     {
         da_WaveReader reader(dir_.file("missing.wav").c_str());
         expect_refused(reader, std::string("cannot open: ") + std::strerror(ENOENT));
+    }
+    {
+        da_WaveReader reader(dir_.path().c_str());
+        expect_refused(reader, std::string("cannot open: ") + std::strerror(EISDIR));
     }
 }
 

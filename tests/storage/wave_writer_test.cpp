@@ -85,6 +85,71 @@ TEST(WaveWriterTest, UnwritablePathIsReported) {
     EXPECT_FALSE(writer.finish());
 }
 
+// A regular file lent as an open stream, at any offset, gets its true sizes
+// there; a stream that cannot seek gets the streaming sizes.
+TEST(WaveWriterTest, LentStreamsAreFixedUpOrStreamed) {
+    ScratchDir dir;
+    const Bytes audio = samples_bytes(3528, 3);
+    for (const auto sizes :
+         {da_WaveWriter::Sizes::fixed_at_finish, da_WaveWriter::Sizes::streamed}) {
+        const bool fixed = sizes == da_WaveWriter::Sizes::fixed_at_finish;
+        SCOPED_TRACE(fixed ? "fixed" : "streamed");
+        const std::string path = dir.file("lent.wav");
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        ASSERT_EQ(std::fputs("abc", f), 1);
+        {
+            da_WaveWriter writer(f, FORMAT_CDDA, sizes);
+            writer.rawwrite(reinterpret_cast<const char*>(audio.data()), 3528);
+            EXPECT_TRUE(writer.finish());
+        }
+        ASSERT_EQ(std::fclose(f), 0);
+        Bytes expected = {'a', 'b', 'c'};
+        Bytes wav = canonical_wav(audio);
+        if (!fixed) {
+            set_le32(wav, 4, 0xFFFFFFFF);
+            set_le32(wav, 40, 0xFFFFFFFF);
+        }
+        append(expected, wav);
+        EXPECT_EQ(read_file(path), expected);
+    }
+}
+
+// Told to expect more than the RIFF sizes can count, the writer lays out
+// RF64 from the start and puts the true sizes in its ds64 chunk.
+TEST(WaveWriterTest, ExpectedBeyondTheRiffLimitWritesRf64) {
+    ScratchDir dir;
+    const std::string path = dir.file("big.wav");
+    const Bytes audio = samples_bytes(7056, 5);
+    {
+        da_WaveWriter writer(path.c_str(), FORMAT_CDDA, kLargestRiffData + 1);
+        writer.rawwrite(reinterpret_cast<const char*>(audio.data()), 7056);
+        EXPECT_TRUE(writer.finish());
+    }
+    const Bytes file = read_file(path);
+    ASSERT_EQ(file.size(), 80u + 7056u);
+    const auto id = [&](std::size_t at) {
+        return std::string(file.begin() + at, file.begin() + at + 4);
+    };
+    const auto le64 = [&](std::size_t at) {
+        return std::uint64_t{le32(file, at)} | std::uint64_t{le32(file, at + 4)} << 32;
+    };
+    EXPECT_EQ(id(0), "RF64");
+    EXPECT_EQ(le32(file, 4), 0xFFFFFFFFu);
+    EXPECT_EQ(id(8), "WAVE");
+    EXPECT_EQ(id(12), "ds64");
+    EXPECT_EQ(le32(file, 16), 28u);
+    EXPECT_EQ(le64(20), 80u + 7056u - 8u) << "RIFF size";
+    EXPECT_EQ(le64(28), 7056u) << "data size";
+    EXPECT_EQ(le64(36), 7056u / 4) << "sample frames";
+    EXPECT_EQ(le32(file, 44), 0u) << "no size table";
+    const Bytes fmt = chunk("fmt ", cd_fmt_body());
+    EXPECT_TRUE(std::equal(fmt.begin(), fmt.end(), file.begin() + 48));
+    EXPECT_EQ(id(72), "data");
+    EXPECT_EQ(le32(file, 76), 0xFFFFFFFFu);
+    EXPECT_TRUE(std::equal(audio.begin(), audio.end(), file.begin() + 80));
+}
+
 TEST(WaveWriterTest, FullDiskIsReportedByFinish) {
     da_WaveWriter writer("/dev/full", FORMAT_CDDA);
     if (writer.status().message.rfind("cannot create", 0) == 0) GTEST_SKIP() << "no /dev/full here";

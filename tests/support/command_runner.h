@@ -28,4 +28,18 @@ RunResult run_x91(const std::string& dir, const std::vector<std::string>& args,
 RunResult run_piped(const std::string& dir, const std::vector<std::string>& args,
                     const std::string& stdin_file, const std::string& stdout_file);
 
+// Runs `script` with bash in `dir`, where "$X91" names the command under
+// test, for what takes a shell: closed or redirected streams, FIFOs,
+// process substitution, limits. Standard input is /dev/null unless the
+// script says otherwise.
+RunResult run_shell(const std::string& dir, const std::string& script);
+
+// Runs `x91 args...` in `dir` with standard output and standard error on a
+// new pseudo-terminal (output processing off, so `out` holds the bytes
+// exactly as written) and standard input on /dev/null.
+RunResult run_x91_on_terminal(const std::string& dir, const std::vector<std::string>& args);
+
+// The argument quoted for the shell.
+std::string shell_quote(const std::string& s);
+
 }  // namespace x91test
