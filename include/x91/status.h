@@ -22,6 +22,10 @@ enum class Status {
     not_cd_audio,         // the input is not a WAV file of 16-bit stereo PCM at 44100 Hz
     read_failed,          // the input could not be opened or read
     write_failed,         // the output could not be created or written
+    no_extension,         // nothing follows the end marker: a file without the extension block
+    extension_damaged,    // an extension block is there, but not as it was written
+    extension_unknown,    // an extension block of a version this library does not know
+    checksum_mismatch,    // the bytes before the extension block are not those it was made for
 };
 
 // The outcome of a call. Ignoring one is a mistake the compiler points out.

@@ -2,6 +2,9 @@
 //
 // An x91 file is the 62-byte header (Header::bytes()), then each packet as a
 // little-endian int32 byte count followed by its bytes, then a count of 0.
+// An extension block may follow that count: the exact length of the input,
+// its tags and a CRC-32 of every byte before the block. Decoders that stop
+// at the count of 0 never see it.
 // The Encoder turns interleaved 16-bit stereo PCM at 44100 Hz into packets;
 // the Decoder turns packets back into PCM. Bad input is reported through
 // Status values, never through exceptions; only running out of memory throws.
@@ -116,6 +119,48 @@ void append_packet(std::vector<std::uint8_t>& file, const std::vector<std::uint8
 // Appends the count of 0 that ends an x91 file.
 void append_end(std::vector<std::uint8_t>& file);
 
+// A tag of the input: a NAME of printable ASCII without '=' (TITLE, ARTIST,
+// ...; players compare names without regard to case) and a UTF-8 VALUE, as
+// in the Vorbis comments of FLAC files.
+struct Tag {
+    std::string name;
+    std::string value;
+};
+
+// What the extension block of an x91 file tells.
+struct StreamInfo {
+    std::uint64_t frames = 0;   // sample frames of the input: an exact decode's length
+    std::uint32_t lead_in = 0;  // decoded frames before the first input frame (882)
+    std::vector<Tag> tags;
+    std::uint32_t stream_crc = 0;  // CRC-32 of every byte of the file before the block
+};
+
+// The extension block ends with a footer of this size, so that a reader
+// finds the block with one seek from the end of the file.
+inline constexpr std::size_t kExtensionFooterBytes = 12;
+// No block is larger; a reader may refuse to allocate more.
+inline constexpr std::size_t kMaxExtensionBytes = std::size_t{16} << 20;
+
+// The CRC-32 of zlib and PNG: continues crc over size more bytes (start with 0).
+std::uint32_t crc32(const std::uint8_t* data, std::size_t size, std::uint32_t crc = 0);
+
+// footer: the last kExtensionFooterBytes bytes of an x91 file. ok with the
+// size of the extension block that ends the file (footer included);
+// no_extension when the file has none; extension_damaged for a size no
+// block can have.
+Result extension_size(const std::uint8_t* footer, std::uint64_t& block_bytes);
+
+// block: the last block_bytes bytes of the file. ok with info filled;
+// extension_unknown for a block of a later version, extension_damaged for
+// one whose own CRC or fields are wrong. info is left as it was unless ok.
+Result parse_extension(const std::uint8_t* block, std::size_t size, StreamInfo& info);
+
+// An x91 file held whole in memory: finds its extension block, reads it and
+// checks the CRC of everything before it. ok; no_extension; extension_damaged
+// or extension_unknown; or checksum_mismatch with info filled from the block,
+// which is intact while the header or packets are not.
+Result read_stream_info(const std::uint8_t* file, std::size_t size, StreamInfo& info);
+
 // Walks the packets of an x91 file held in memory, from just behind its
 // header. The file's bytes must stay valid and unchanged while it is used.
 class PacketReader {
@@ -176,6 +221,19 @@ class Encoder {
 
     std::uint64_t frames_pushed() const;
 
+    // Tags for the extension block, replacing any given before; any time
+    // before append_trailer(). invalid_argument, and no change, for a name
+    // or a value a tag cannot have, or tags beyond the block's size.
+    Result set_tags(const std::vector<Tag>& tags);
+
+    // Ends the file once finish() ran and every packet was taken: appends the
+    // end marker and the extension block. The block's CRC covers
+    // header().bytes() and every packet as append_packet() writes it, so the
+    // file must hold exactly those, in order. invalid_state before that
+    // point. A file for decoders that want nothing after the end marker ends
+    // with append_end() instead.
+    Result append_trailer(std::vector<std::uint8_t>& file);
+
   private:
     struct Impl;
     explicit Encoder(std::unique_ptr<Impl> impl);
@@ -184,7 +242,9 @@ class Encoder {
 };
 
 // Decodes one stream from its header's settings. A file of P packets gives
-// 16·P − 1 blocks of 882 frames (with the default frames per packet).
+// 16·P − 1 blocks of 882 frames (with the default frames per packet): one
+// lead-in block, the input one block late, and padding; trim() cuts that to
+// the input.
 class Decoder {
   public:
     // status() is header_damaged when the settings are not usable, and
@@ -198,6 +258,14 @@ class Decoder {
 
     const Result& status() const;
     const Header& header() const;
+
+    // Makes the decoder deliver exactly the input's frames: the first lead_in
+    // decoded frames are dropped, and delivery ends after `frames` more (the
+    // values of the file's StreamInfo). Without it the decoder delivers every
+    // frame it decodes, lead-in and padding included. invalid_state once a
+    // packet was pushed. The cut applies to what pull() and pull_packet()
+    // hand out, on any number of threads alike.
+    Result trim(std::uint32_t lead_in, std::uint64_t frames);
 
     // Takes one packet (its bytes, without the count), or packet_too_large
     // for none or more than kMaxPacketBytes. With one thread it is decoded

@@ -116,10 +116,10 @@ Job encode_job(const Source& in, const std::string& out, const EncodeSettings& s
                           });
 }
 
-Job decode_job(const Source& in, const std::string& out, RunConsole& console) {
+Job decode_job(const Source& in, const std::string& out, bool raw, RunConsole& console) {
     return conversion_job("decoding", in, out, console,
-                          [in, out, &console](ProgressDisplay& display) {
-                              return XFileToWave(in, out, display, console.threads);
+                          [in, out, raw, &console](ProgressDisplay& display) {
+                              return XFileToWave(in, out, raw, display, console.threads);
                           });
 }
 
@@ -137,11 +137,12 @@ Job failing_job(const std::string& name, const std::string& reason, RunConsole& 
 Job test_job(const Source& in, bool quiet, RunConsole& console) {
     return Job{"", "", [in, quiet, &console] {
                    const Result check = TestXFile(in, console.threads);
-                   if (!check || !quiet) {
+                   const bool passed = check_passed(check);
+                   if (!passed || !quiet) {
                        std::lock_guard lock(console.mutex);
                        std::cout << in.name << ": " << check_verdict(check) << '\n' << std::flush;
                    }
-                   return check.ok();
+                   return passed;
                }};
 }
 
@@ -157,32 +158,32 @@ Job job_for(const std::string& name, const Options& o, const EncodeSettings& set
         if (o.test) return test_job(Source(name, stdin, ""), o.quiet, console);
         const std::string out = o.output.value_or(kStdStreamName);
         const std::string start = take_start(stdin);
-        switch (input_kind(start)) {
-            case InputKind::wave:
-                return encode_job(Source(name, stdin, start), out, settings, console);
-            case InputKind::x91:
-                return decode_job(Source(name, stdin, start), out, console);
-            case InputKind::unknown:
-                break;
-        }
-        return failing_job(name, "standard input holds neither WAV nor x91 data", console);
+        // Whatever is not x91 data is audio for libsndfile to try.
+        if (input_kind(start) == InputKind::x91)
+            return decode_job(Source(name, stdin, start), out, o.raw, console);
+        return encode_job(Source(name, stdin, start), out, settings, console);
     }
     if (o.test) return test_job(Source(name), o.quiet, console);
-    if (is_wave_name(name))
-        return encode_job(name, o.output.value_or(x91_output_name(name)), settings, console);
-    if (is_x91_name(name))
-        return decode_job(name, o.output.value_or(wave_output_name(name)), console);
-    if (o.output) {
-        Source source(name);
-        InputKind kind = InputKind::unknown;
-        if (Result opened = open_by_content(name, source, kind); !opened)
+    const bool audio_name = is_audio_name(name);
+    const bool x91_name = is_x91_name(name);
+    if (!audio_name && !x91_name && !o.output)
+        return failing_job(name, "not an audio or .x91 name, skipped", console);
+    // A named pipe (or another file that is read once) is opened now and
+    // its first bytes kept, so that the reader that takes it over sees
+    // them; a regular file is opened by its converter.
+    Source source(name);
+    InputKind kind = audio_name ? InputKind::wave : x91_name ? InputKind::x91 : InputKind::unknown;
+    if (is_read_once(name) || !(audio_name || x91_name)) {
+        InputKind content = InputKind::unknown;
+        if (Result opened = open_by_content(name, source, content); !opened)
             return failing_job(name, opened.message, console);
-        if (kind == InputKind::wave) return encode_job(source, *o.output, settings, console);
-        if (kind == InputKind::x91) return decode_job(source, *o.output, console);
-        return failing_job(name, "not a .wav or .x91 name, nor WAV or x91 data", console);
+        // Without a known suffix the content decides; whatever is not x91
+        // data is audio for libsndfile to try.
+        if (!(audio_name || x91_name)) kind = content == InputKind::x91 ? content : InputKind::wave;
     }
-    // Doing nothing in silence would look like success.
-    return failing_job(name, "not a .wav or .x91 name, skipped", console);
+    if (kind == InputKind::x91)
+        return decode_job(source, o.output ? *o.output : wave_output_name(name), o.raw, console);
+    return encode_job(source, o.output ? *o.output : x91_output_name(name), settings, console);
 }
 
 // Audio to standard output by its name "-".
@@ -246,6 +247,8 @@ int arg_process(int argc, char** argv) {
                        {}};
 
     EncodeSettings settings;
+    settings.plain = o.plain;
+    settings.tags = o.tags;
     if (!o.test) {
         std::ostream null_stream(nullptr);
         std::ostream& quality_out = console.progress ? *console.progress : null_stream;

@@ -24,10 +24,19 @@ void Console::report(const std::string& in, const std::string& out,
     }
 }
 
+bool check_passed(const Result& check) {
+    return check.ok() || check.status == Status::no_extension ||
+           check.status == Status::extension_unknown;
+}
+
 std::string check_verdict(const Result& check) {
     switch (check.status) {
         case Status::ok:
             return "ok";
+        case Status::no_extension:
+            return "ok (no checksum)";
+        case Status::extension_unknown:
+            return "ok (no checksum: " + check.message + ")";
         case Status::not_x91:
         case Status::read_failed:
             return "unreadable: " + check.message;

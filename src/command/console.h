@@ -26,9 +26,14 @@ struct Console {
                 const ConversionResult& conversion) const;
 };
 
-// The verdict of -t on a file: "ok", "unreadable: <reason>" for a file that
-// cannot be opened or read or is not an x91 file at all, "damaged: <reason>"
-// for anything else.
+// Whether -t finds a file intact: with the extension block and its CRC, or
+// without a block (or with one of a later version) as far as can be told.
+bool check_passed(const Result& check);
+
+// The verdict of -t on a file: "ok", "ok (no checksum)" for a file without
+// the extension block, "unreadable: <reason>" for a file that cannot be
+// opened or read or is not an x91 file at all, "damaged: <reason>" for
+// anything else.
 std::string check_verdict(const Result& check);
 
 }  // namespace x91::cli

@@ -5,12 +5,13 @@
 #include <cstdint>
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 #include "command/progress_display.h"
 #include "command/source.h"
 #include "format/settings.h"
 #include "library/thread_budget.h"
-#include "x91/status.h"
+#include "x91/x91.h"
 
 namespace x91::cli {
 
@@ -21,6 +22,10 @@ struct EncodeSettings {
     da_ISettings isettings = is;
     da_DSettings dsettings = ds;
     da_CodeFeatures features{};  // reserved, all zero
+    // Without the extension block: the file ends at its end marker.
+    bool plain = false;
+    // Tags of the command line; they replace the input's of the same names.
+    std::vector<Tag> tags;
 };
 
 // What a conversion moved: blocks of 1/50 s and packet bytes.
@@ -47,19 +52,29 @@ struct [[nodiscard]] ConversionResult {
 // output that is not a regular file is written into as it is: a failure
 // part way leaves what was written (see Output).
 //
+// WaveToXFile takes any input open_pcm_source() opens and writes the
+// extension block unless settings.plain. XFileToWave writes the format
+// the output's name asks for (see open_pcm_sink) and, unless raw, exactly
+// the input's frames when the file has the block; a damaged or unknown
+// block is a warning, and the decode then is raw.
+//
 // Each conversion runs on a thread holding a place of `threads`, the
 // threads of the whole run, and codes on the places it can borrow too; its
 // output is the same on any number.
 ConversionResult WaveToXFile(const Source& in, const std::string& out,
                              const EncodeSettings& settings, ProgressDisplay& display,
                              ThreadBudget& threads);
-ConversionResult XFileToWave(const Source& in, const std::string& out, ProgressDisplay& display,
-                             ThreadBudget& threads);
+ConversionResult XFileToWave(const Source& in, const std::string& out, bool raw,
+                             ProgressDisplay& display, ThreadBudget& threads);
 
 // Reads an x91 file whole and writes nothing. ok when it is intact: its
 // header is valid, the decoders read every packet to within its last byte
-// and no further, the end marker is there and nothing follows it.
-// Otherwise the first thing that is not so.
+// and no further, the end marker is there, and the extension block behind
+// it is intact with the CRC of every byte before it. no_extension, also
+// intact, when nothing follows the end marker; extension_unknown, intact as
+// far as can be told, for a block of a later version. Otherwise the first
+// thing that is not so; checksum_mismatch whenever the block is intact but
+// the bytes before it are not those it was written for.
 Result TestXFile(const Source& in, ThreadBudget& threads);
 
 // Decoding stops after this many consecutive packets whose bits ran past

@@ -22,6 +22,11 @@ std::string take_start(std::FILE* stream) {
     return std::string(bytes, got);
 }
 
+bool is_read_once(const std::string& name) {
+    struct stat info {};
+    return stat(name.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode);
+}
+
 Result open_by_content(const std::string& name, Source& source, InputKind& kind) {
     std::shared_ptr<std::FILE> file(std::fopen(name.c_str(), "rb"), [](std::FILE* f) {
         if (f != nullptr) std::fclose(f);

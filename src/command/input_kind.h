@@ -19,6 +19,10 @@ InputKind input_kind(const std::string& start);
 // reader that is handed them (see Source).
 std::string take_start(std::FILE* stream);
 
+// True for a name that stands for a file read only once, such as a named
+// pipe or a device: it exists and is neither a regular file nor a directory.
+bool is_read_once(const std::string& name);
+
 // Opens the named input and sees what it holds. A regular file is closed
 // again and read by its name; anything else (a FIFO, /dev/stdin, a shell's
 // <(...)) stays open in source, its first bytes taken, since they cannot be

@@ -6,6 +6,7 @@
 
 #include "command/options.h"
 #include "format/quality.h"
+#include "format/tag_text.h"
 
 namespace x91::cli {
 
@@ -48,6 +49,32 @@ bool set_jobs(Options& o, const std::string& text) {
     return true;
 }
 
+// --tag NAME=VALUE; the name is kept in upper case, as players look it up.
+bool add_tag(Options& o, const std::string& text) {
+    const std::size_t equals = text.find('=');
+    if (equals == std::string::npos || !valid_tag(text)) return false;
+    o.tags.push_back({canonical_tag_name(text.substr(0, equals)), text.substr(equals + 1)});
+    return true;
+}
+
+// --title VALUE and the other short forms of --tag for the common names.
+template <const char* name>
+bool add_named_tag(Options& o, const std::string& value) {
+    if (!valid_utf8(value)) return false;
+    o.tags.push_back({name, value});
+    return true;
+}
+
+constexpr char kTitle[] = "TITLE";
+constexpr char kArtist[] = "ARTIST";
+constexpr char kAlbum[] = "ALBUM";
+constexpr char kTrack[] = "TRACKNUMBER";
+constexpr char kDate[] = "DATE";
+constexpr char kGenre[] = "GENRE";
+constexpr char kComment[] = "COMMENT";
+
+constexpr const char* kUtf8Rule = "the value must be UTF-8 text";
+
 const OptionSpec kOptions[] = {
     {.short_name = 'q',
      .long_name = "quality",
@@ -75,6 +102,75 @@ const OptionSpec kOptions[] = {
      .value_name = nullptr,
      .help = "check x91 files whole without writing anything",
      .apply = set_flag<&Options::test>},
+    {.short_name = '\0',
+     .long_name = "plain",
+     .value_name = nullptr,
+     .help = "encode without the extension block: no exact length, tags or\n"
+             "checksum, nothing after the end marker",
+     .apply = set_flag<&Options::plain>},
+    {.short_name = '\0',
+     .long_name = "raw",
+     .value_name = nullptr,
+     .help = "decode every block, the lead-in and the padding included,\n"
+             "whatever the extension block says",
+     .apply = set_flag<&Options::raw>},
+    {.short_name = '\0',
+     .long_name = "tag",
+     .value_name = "NAME=VALUE",
+     .help = "store a tag (any number of them); it replaces the input's\n"
+             "tags of that NAME",
+     .needs = "a tag, NAME=VALUE",
+     .rule = "a tag is NAME=VALUE, NAME printable ASCII without '=', VALUE UTF-8 text",
+     .apply = add_tag},
+    {.short_name = '\0',
+     .long_name = "title",
+     .value_name = "TEXT",
+     .help = "the same as --tag TITLE=TEXT",
+     .needs = "a title",
+     .rule = kUtf8Rule,
+     .apply = add_named_tag<kTitle>},
+    {.short_name = '\0',
+     .long_name = "artist",
+     .value_name = "TEXT",
+     .help = "the same as --tag ARTIST=TEXT",
+     .needs = "an artist",
+     .rule = kUtf8Rule,
+     .apply = add_named_tag<kArtist>},
+    {.short_name = '\0',
+     .long_name = "album",
+     .value_name = "TEXT",
+     .help = "the same as --tag ALBUM=TEXT",
+     .needs = "an album",
+     .rule = kUtf8Rule,
+     .apply = add_named_tag<kAlbum>},
+    {.short_name = '\0',
+     .long_name = "track",
+     .value_name = "TEXT",
+     .help = "the same as --tag TRACKNUMBER=TEXT",
+     .needs = "a track number",
+     .rule = kUtf8Rule,
+     .apply = add_named_tag<kTrack>},
+    {.short_name = '\0',
+     .long_name = "date",
+     .value_name = "TEXT",
+     .help = "the same as --tag DATE=TEXT",
+     .needs = "a date",
+     .rule = kUtf8Rule,
+     .apply = add_named_tag<kDate>},
+    {.short_name = '\0',
+     .long_name = "genre",
+     .value_name = "TEXT",
+     .help = "the same as --tag GENRE=TEXT",
+     .needs = "a genre",
+     .rule = kUtf8Rule,
+     .apply = add_named_tag<kGenre>},
+    {.short_name = '\0',
+     .long_name = "comment",
+     .value_name = "TEXT",
+     .help = "the same as --tag COMMENT=TEXT",
+     .needs = "a comment",
+     .rule = kUtf8Rule,
+     .apply = add_named_tag<kComment>},
     {.short_name = '\0',
      .long_name = "quiet",
      .value_name = nullptr,

@@ -98,6 +98,8 @@ ParsedOptions parse_options(int argc, const char* const* argv) {
     if (o.files.empty()) return usage_error("no files given");
     if (o.output && o.files.size() != 1) return usage_error("-o takes exactly one input file");
     if (o.output && o.test) return usage_error("-t writes nothing, so it takes no -o");
+    if (o.plain && !o.tags.empty())
+        return usage_error("--plain writes no extension block, so it keeps no tags");
     return parsed;
 }
 
@@ -106,9 +108,10 @@ std::string usage_text() {
     for (const OptionSpec& o : option_table()) width = std::max(width, usage_names(o).size());
     std::string text =
         "usage: x91 [OPTION]... FILE...\n"
-        "Encodes FILE.wav (CD audio: 16-bit stereo 44100 Hz) to FILE.x91, and decodes\n"
-        "FILE.x91 to FILE.x91.wav. A FILE of '-' is standard input; whether it holds\n"
-        "WAV or x91 data is seen from its first bytes.\n"
+        "Encodes FILE.wav, .flac, .aif(f), .aifc, .rf64 or .w64 (any rate, depth, 1 or 2\n"
+        "channels) to FILE.x91, and decodes FILE.x91 to FILE.x91.wav, exactly as long\n"
+        "as the input and with its tags. A FILE of '-' is standard input; whether it\n"
+        "holds audio or x91 data is seen from its first bytes.\n"
         "\n";
     for (const OptionSpec& o : option_table()) text += usage_line(usage_names(o), width, o.help);
     text += usage_line("--", width, "end of options (for a file name that starts with '-')");

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "x91/x91.h"
+
 namespace x91::cli {
 
 struct Options {
@@ -15,11 +17,16 @@ struct Options {
     bool version = false;
     bool quiet = false;
     bool test = false;
+    bool plain = false;  // nothing after the end marker
+    bool raw = false;    // decode every block, lead-in and padding included
     std::optional<float> quality;
     std::optional<std::string> output;
     // Threads in all; without -j, files go one after another, each on
     // every processor the process may use.
     std::optional<int> jobs;
+    // Tags given on the command line, in order, names in upper case; they
+    // replace the input's tags of the same names.
+    std::vector<Tag> tags;
     std::vector<std::string> files;
 };
 

@@ -9,9 +9,11 @@
 
 namespace x91::cli {
 
-Result TestXFile(const Source& in, ThreadBudget& threads) {
-    X91Input input(in);
-    if (Result opened = input.open(); !opened) return opened;
+namespace {
+
+// Decodes every packet; the first damage of the walk, or ok at the end
+// marker. frames counts the frames decoded.
+Result walk_packets(X91Input& input, ThreadBudget& threads, std::uint64_t& frames) {
     x91::Decoder decoder = x91::DecoderAccess::make(input.settings(), threads);
     std::vector<std::uint8_t> packet;
     std::vector<std::int16_t> pcm;
@@ -22,6 +24,7 @@ Result TestXFile(const Source& in, ThreadBudget& threads) {
         Result fed;
         while (decoder.pull_packet(pcm, fed)) {
             ++packets_checked;
+            frames += pcm.size() / 2;
             pcm.clear();
             if (!fed)
                 return {fed.status, "packet " + std::to_string(packets_checked) +
@@ -40,8 +43,47 @@ Result TestXFile(const Source& in, ThreadBudget& threads) {
     }
     if (Result finished = decoder.finish(); !finished) return finished;
     if (Result damage = first_damage(); !damage) return damage;
-    if (!walked) return walked;
-    return input.nothing_follows();
+    return walked;
+}
+
+}  // namespace
+
+// With an intact block, a CRC that does not match tells more than the
+// damage it causes further on (a header refused, a packet cut short), and
+// is told first.
+Result TestXFile(const Source& in, ThreadBudget& threads) {
+    X91Input input(in);
+    const Result opened = input.open();
+    const Result& found = input.extension();
+    if (!opened) {
+        if (found && opened.status != Status::read_failed) {
+            if (Result crc = input.check_stream_crc(); crc.status == Status::checksum_mismatch)
+                return crc;
+        }
+        return opened;
+    }
+    std::uint64_t frames = 0;
+    const Result walk = walk_packets(input, threads, frames);
+    if (walk.status == Status::read_failed) return walk;
+    if (found) {
+        if (Result crc = input.check_stream_crc(); !crc) return crc;
+        if (!walk) return walk;
+        const ExtensionContent& block = input.content();
+        if (frames < std::uint64_t{block.lead_in} + block.frames)
+            return {Status::cut_short,
+                    "the packets hold fewer frames than the extension block "
+                    "gives the input"};
+        return {};
+    }
+    if (!walk) return walk;
+    if (found.status == Status::extension_unknown) return found;
+    const Result follows = input.nothing_follows();
+    // A block whose footer is damaged is still told by its head.
+    if (follows.status == Status::extension_damaged || follows.status == Status::read_failed)
+        return follows;
+    if (found.status == Status::extension_damaged) return found;
+    if (!follows) return follows;
+    return {Status::no_extension, ""};
 }
 
 }  // namespace x91::cli

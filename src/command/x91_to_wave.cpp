@@ -1,72 +1,78 @@
-#include <bit>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <vector>
 
+#include "command/audio_output/pcm_sink.h"
 #include "command/conversions.h"
 #include "command/output.h"
 #include "command/progress_display.h"
 #include "command/x91_input.h"
 #include "library/api_internal.h"
-#include "storage/wave_writer.h"
+#include "library/tag_list.h"
 #include "x91/x91.h"
 
 namespace x91::cli {
 
 namespace {
 
-constexpr int kBlockBytes = x91::kBlockFrames * 4;
+// What the extension block gives the decode: the length and tags when it is
+// intact; a warning, and a raw decode, when it is damaged or unknown.
+struct BlockUse {
+    bool trim = false;
+    ExtensionContent content;
+    Result warning;
+};
 
-// Writes samples as interleaved little-endian 16-bit WAV data, block by
-// block; on a little-endian host they are those bytes already.
-void write_samples(da_WaveWriter& writer, const std::vector<std::int16_t>& samples,
-                   std::vector<char>& bytes) {
-    const char* data = reinterpret_cast<const char*>(samples.data());
-    if constexpr (std::endian::native != std::endian::little) {
-        bytes.resize(2 * samples.size());
-        for (std::size_t k = 0; k < samples.size(); ++k) {
-            const auto v = static_cast<std::uint16_t>(samples[k]);
-            bytes[2 * k] = static_cast<char>(v & 0xFF);
-            bytes[2 * k + 1] = static_cast<char>(v >> 8);
-        }
-        data = bytes.data();
+BlockUse use_block(const X91Input& input, bool raw) {
+    BlockUse use;
+    if (raw) return use;
+    const Result& found = input.extension();
+    if (found) {
+        use.trim = true;
+        use.content = input.content();
+    } else if (found.status != Status::no_extension) {
+        use.warning = {found.status, found.message + "; decoded as --raw"};
     }
-    for (std::size_t at = 0; at < 2 * samples.size(); at += kBlockBytes)
-        writer.rawwrite(data + at, kBlockBytes);
+    return use;
 }
 
 }  // namespace
 
-ConversionResult XFileToWave(const Source& in, const std::string& out, ProgressDisplay& display,
-                             ThreadBudget& threads) {
+ConversionResult XFileToWave(const Source& in, const std::string& out, bool raw,
+                             ProgressDisplay& display, ThreadBudget& threads) {
     X91Input input(in);
     if (Result opened = input.open(); !opened) return {.result = std::move(opened)};
+    BlockUse block = use_block(input, raw);
     const int frames_per_packet = input.settings().dsettings().group.frames;
     // Each packet decodes to at most frames_per_packet blocks, so the count
     // of packets bounds the audio from above before anything is written: a
-    // file that will pass what the plain WAV sizes count becomes RF64 from
-    // its first byte. A stream's length shows only at its end.
+    // WAV that will pass what the plain sizes count becomes RF64 from its
+    // first byte.
     const std::optional<std::int64_t> packets = input.packets_ahead();
-    const std::int64_t expected_bytes = packets ? *packets * frames_per_packet * kBlockBytes : 0;
+    const std::int64_t expected_bytes =
+        packets ? *packets * frames_per_packet * kBlockFrames * 4 : 0;
     Output output;
     if (Result opened = output.open(out); !opened) return {.result = std::move(opened)};
-    da_WaveWriter writer(output.stream(), FORMAT_CDDA,
-                         output.rewindable() ? da_WaveWriter::Sizes::fixed_at_finish
-                                             : da_WaveWriter::Sizes::streamed,
-                         expected_bytes);
+    std::unique_ptr<PcmSink> sink;
+    const std::vector<Tag> tags = tags_from_texts(block.content.tags);
+    if (Result opened = open_pcm_sink(out, output, expected_bytes, tags, sink); !opened)
+        return {.result = std::move(opened)};
 
     ConversionResult done;
     ConversionStats& stats = done.stats;
     // Damage found on the way: the first packet that overran, unless the
     // walk then ends on damage of its own. The audio decoded is kept.
     Result damage;
+    bool walked_to_end = false;
     {
         x91::Decoder decoder = x91::DecoderAccess::make(input.settings(), threads);
+        if (block.trim)
+            static_cast<void>(decoder.trim(block.content.lead_in, block.content.frames));
         std::vector<std::uint8_t> packet;
         // The byte counts of the packets pushed whose audio is not written yet.
         std::deque<std::size_t> pushed;
         std::vector<std::int16_t> pcm;
-        std::vector<char> bytes_out;
         int packets_written = 0;
         int damaged_in_a_row = 0;
         bool stopped = false;
@@ -76,7 +82,7 @@ ConversionResult XFileToWave(const Source& in, const std::string& out, ProgressD
         // decided here, packet by packet, as one thread would.
         auto write_decoded = [&] {
             Result fed;
-            while (!stopped && !writer.failed() && decoder.pull_packet(pcm, fed)) {
+            while (!stopped && !sink->failed() && decoder.pull_packet(pcm, fed)) {
                 ++packets_written;
                 stats.byte_count += static_cast<std::int64_t>(pushed.front());
                 stats.time_count += frames_per_packet;
@@ -86,7 +92,7 @@ ConversionResult XFileToWave(const Source& in, const std::string& out, ProgressD
                     damage = {fed.status, "packet " + std::to_string(packets_written) +
                                               " is damaged: " + fed.message};
                 damaged_in_a_row = overran ? damaged_in_a_row + 1 : 0;
-                write_samples(writer, pcm, bytes_out);
+                sink->write(pcm.data(), pcm.size() / 2);
                 pcm.clear();
                 if (stats.time_count > 0) display.update(stats.time_count, stats.byte_count);
                 // One damaged packet is decoded and the next ones still count:
@@ -104,28 +110,50 @@ ConversionResult XFileToWave(const Source& in, const std::string& out, ProgressD
 
         display.begin("decoding", in.name, out);
         Result walked;
-        while (!writer.failed() && !stopped) {
+        while (!sink->failed() && !stopped) {
             walked = input.next(packet);
-            if (!walked || packet.empty()) break;
+            if (!walked) break;
+            if (packet.empty()) {
+                walked_to_end = true;
+                break;
+            }
             pushed.push_back(packet.size());
             // The walk bounds every packet, and the packet's own result
             // comes with its audio.
             static_cast<void>(decoder.push_packet(packet.data(), packet.size()));
             write_decoded();
         }
-        if (!stopped && !writer.failed()) {
+        if (!stopped && !sink->failed()) {
             static_cast<void>(decoder.finish());
             write_decoded();
         }
+        // The walk's own damage counts only where one thread would have
+        // reached it: after every packet before it was written.
         if (!stopped && !walked) damage = std::move(walked);
     }
+    // The CRC is checked once the audio is out: a mismatch is told, the
+    // audio kept.
+    if (damage.ok() && walked_to_end && !raw) {
+        if (block.trim) {
+            damage = input.check_stream_crc();
+        } else if (block.warning.ok()) {
+            // A block the footer did not lead to, whose head follows the end
+            // marker: damaged, and the decode was raw.
+            Result follows = input.nothing_follows();
+            if (follows.status == Status::extension_damaged)
+                block.warning = {follows.status, follows.message + "; decoded as --raw"};
+        }
+    }
 
-    if (Result finished = writer.finish(); !finished) {
+    if (Result finished = sink->finish(); !finished) {
         done.result = std::move(finished);
     } else if (Result committed = output.commit(); !committed) {
         done.result = std::move(committed);
     } else if (!damage.ok()) {
         done.result = {damage.status, damage.message + "; kept the audio that could be rebuilt"};
+        done.output_kept = true;
+    } else if (!block.warning.ok()) {
+        done.result = block.warning;
         done.output_kept = true;
     }
     display.end(done.result.ok() || done.output_kept);

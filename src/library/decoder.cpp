@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -11,6 +13,8 @@
 
 namespace x91 {
 
+static_assert(DecodeChain::kBlockBytes == kBlockFrames * 4);
+
 struct Decoder::Impl {
     Header header;
     Result status;
@@ -20,7 +24,15 @@ struct Decoder::Impl {
     std::unique_ptr<DecodeChain> chain;
     std::unique_ptr<DecodeRuns> runs;
     DecodedPackets decoded;  // one chain's
+    bool pushed = false;
     bool finished = false;
+    // Frames handed out of the decoded audio so far, and the span of them
+    // delivered: all of them until trim() narrows it. The cut is made as
+    // the audio leaves, in stream order, so it is the same on any number of
+    // threads.
+    std::uint64_t handed_out = 0;
+    std::uint64_t keep_from = 0;
+    std::uint64_t keep_until = UINT64_MAX;
 
     Impl(const Header& h, ThreadPlan threads) : header(h), plan(std::move(threads)) {
         std::optional<CheckedSettings> checked;
@@ -50,6 +62,26 @@ struct Decoder::Impl {
         if (!runs) return decoded;
         return runs->decoded(finished ? wait : DecodeRuns::Wait::no);
     }
+
+    // Of `frames` frames handed out next, the first kept and the number kept.
+    std::pair<std::uint64_t, std::uint64_t> kept_of(std::uint64_t frames) const {
+        const std::uint64_t from = std::max(handed_out, keep_from);
+        const std::uint64_t until = std::min(handed_out + frames, keep_until);
+        if (from >= until) return {0, 0};
+        return {from - handed_out, until - from};
+    }
+
+    // Cuts the frames just appended to pcm from `at` (a sample index) to
+    // the span trim() keeps; the frames kept.
+    std::size_t deliver(std::vector<std::int16_t>& pcm, std::size_t at) {
+        const std::uint64_t frames = (pcm.size() - at) / 2;
+        const auto [skip, count] = kept_of(frames);
+        handed_out += frames;
+        pcm.resize(at + 2 * static_cast<std::size_t>(skip + count));
+        pcm.erase(pcm.begin() + static_cast<std::ptrdiff_t>(at),
+                  pcm.begin() + static_cast<std::ptrdiff_t>(at + 2 * skip));
+        return static_cast<std::size_t>(count);
+    }
 };
 
 Decoder::Decoder(const Header& header, const Threading& threading) {
@@ -74,13 +106,25 @@ const Header& Decoder::header() const {
     return impl_->header;
 }
 std::size_t Decoder::frames_ready() const {
-    return impl_->ready(DecodeRuns::Wait::no).frames();
+    const auto frames = impl_->ready(DecodeRuns::Wait::no).frames();
+    return static_cast<std::size_t>(impl_->kept_of(frames).second);
+}
+
+Result Decoder::trim(std::uint32_t lead_in, std::uint64_t frames) {
+    Impl& m = *impl_;
+    if (!m.status) return m.status;
+    if (m.pushed) return {Status::invalid_state, "trim after the first packet"};
+    m.keep_from = lead_in;
+    // A length beyond any decode cannot be reached; it must not wrap either.
+    m.keep_until = frames > UINT64_MAX - lead_in ? UINT64_MAX : lead_in + frames;
+    return {};
 }
 
 Result Decoder::push_packet(const std::uint8_t* data, std::size_t size) {
     Impl& m = *impl_;
     if (!m.status) return m.status;
     if (m.finished) return {Status::invalid_state, "push after finish"};
+    m.pushed = true;
     if (size == 0 || size > kMaxPacketBytes || data == nullptr) {
         return {Status::packet_too_large, "a packet holds 1 to " + std::to_string(kMaxPacketBytes) +
                                               " bytes, not " + std::to_string(size)};
@@ -103,13 +147,17 @@ Result Decoder::finish() {
 }
 
 std::size_t Decoder::pull(std::vector<std::int16_t>& pcm) {
-    return impl_->ready(DecodeRuns::Wait::for_all).take_all(pcm);
+    const std::size_t at = pcm.size();
+    impl_->ready(DecodeRuns::Wait::for_all).take_all(pcm);
+    return impl_->deliver(pcm, at);
 }
 
 bool Decoder::pull_packet(std::vector<std::int16_t>& pcm, Result& result) {
     DecodedPackets& ready = impl_->ready(DecodeRuns::Wait::for_next);
     if (ready.empty()) return false;
+    const std::size_t at = pcm.size();
     result = ready.take_packet(pcm);
+    impl_->deliver(pcm, at);
     return true;
 }
 

@@ -41,6 +41,8 @@ class EncodeRuns {
 
     // Moves the oldest packet ready into packet; false when none is.
     bool next_packet(std::vector<std::uint8_t>& packet);
+    // A packet is ready: after finish(), one is left to take.
+    bool has_packet() const { return !ready_.empty(); }
 
   private:
     struct Settings {

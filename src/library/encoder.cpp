@@ -5,10 +5,14 @@
 #include <optional>
 #include <utility>
 
+#include "format/crc32.h"
+#include "format/extension_block.h"
+#include "format/packet_framing.h"
 #include "graphs/encode_chain.h"
 #include "library/api_internal.h"
 #include "library/encode_runs.h"
 #include "library/header_settings.h"
+#include "library/tag_list.h"
 #include "library/threading.h"
 #include "library/transform_tables.h"
 #include "x91/x91.h"
@@ -36,6 +40,19 @@ std::uint64_t blocks_to_feed(std::uint64_t frames, int frames_per_packet) {
     return packets * f + 1;
 }
 
+// The bytes a block of these tags takes beside them: head, footer, the
+// three fixed fields and each tag's field head.
+std::size_t block_bytes(const std::vector<std::string>& tags) {
+    constexpr std::size_t kFieldHead = 8;
+    std::size_t bytes = kExtensionHeadSize + kExtensionFooterSize + 3 * kFieldHead + 8 + 4 + 4;
+    for (const std::string& tag : tags) bytes += kFieldHead + tag.size();
+    return bytes;
+}
+
+void add_to_crc(std::uint32_t& crc, const std::vector<std::uint8_t>& bytes) {
+    crc = crc32_update(crc, bytes.data(), bytes.size());
+}
+
 }  // namespace
 
 struct Encoder::Impl {
@@ -50,7 +67,12 @@ struct Encoder::Impl {
     std::uint64_t frames = 0;
     std::uint64_t blocks_fed = 0;
     bool finished = false;
+    bool trailer_written = false;
     std::deque<std::vector<std::uint8_t>> ready;
+    // CRC of the file as far as it was handed out: the header, then every
+    // packet taken, as append_packet() writes it.
+    std::uint32_t crc = 0;
+    std::vector<std::string> tags;  // "NAME=VALUE"
 
     Impl(const da_ESettings& e, const HeaderSettings& s, ThreadPlan threads)
         : header(header_from(s)), plan(std::move(threads)) {
@@ -70,6 +92,7 @@ struct Encoder::Impl {
             } else {
                 chain = std::make_unique<EncodeChain>(e, *checked);
             }
+            add_to_crc(crc, header.bytes());
         }
     }
 
@@ -165,11 +188,52 @@ Result Encoder::finish() {
 }
 
 bool Encoder::next_packet(std::vector<std::uint8_t>& packet) {
-    if (impl_->runs) return impl_->runs->next_packet(packet);
-    if (impl_->ready.empty()) return false;
-    packet = std::move(impl_->ready.front());
-    impl_->ready.pop_front();
+    Impl& m = *impl_;
+    if (m.runs) {
+        if (!m.runs->next_packet(packet)) return false;
+    } else {
+        if (m.ready.empty()) return false;
+        packet = std::move(m.ready.front());
+        m.ready.pop_front();
+    }
+    const auto count = packet_count_image(static_cast<std::int32_t>(packet.size()));
+    m.crc = crc32_update(m.crc, count.data(), count.size());
+    add_to_crc(m.crc, packet);
     return true;
+}
+
+Result Encoder::set_tags(const std::vector<Tag>& tags) {
+    Impl& m = *impl_;
+    if (m.trailer_written) return Result{Status::invalid_state, "tags after the trailer"};
+    std::vector<std::string> texts;
+    if (Result made = texts_from_tags(tags, texts); !made) return made;
+    if (block_bytes(texts) > kMaxExtensionSize)
+        return Result{Status::invalid_argument, "the tags do not fit an extension block"};
+    m.tags = std::move(texts);
+    return {};
+}
+
+Result Encoder::append_trailer(std::vector<std::uint8_t>& file) {
+    Impl& m = *impl_;
+    if (!m.status) return m.status;
+    // After finish() every run is done, so a packet not yet taken waits in
+    // the runs' queue when there are runs.
+    const bool packets_left = m.runs ? m.runs->has_packet() : !m.ready.empty();
+    if (!m.finished || packets_left || m.trailer_written)
+        return Result{Status::invalid_state,
+                      "the trailer follows finish() and the last packet, once"};
+    m.trailer_written = true;
+    const auto end = packet_count_image(kEndMarker);
+    m.crc = crc32_update(m.crc, end.data(), end.size());
+    ExtensionContent content;
+    content.frames = m.frames;
+    content.lead_in = static_cast<std::uint32_t>(kBlockFrames);
+    content.tags = m.tags;
+    content.stream_crc = m.crc;
+    const std::vector<unsigned char> block = extension_block_image(content);
+    file.insert(file.end(), end.begin(), end.end());
+    file.insert(file.end(), block.begin(), block.end());
+    return {};
 }
 
 }  // namespace x91

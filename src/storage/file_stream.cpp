@@ -111,7 +111,32 @@ FileReader::~FileReader() {
     if (file_ != nullptr && owns_) std::fclose(file_);
 }
 
+void FileReader::keep_reads(std::size_t limit) {
+    keeping_ = true;
+    kept_whole_ = true;
+    keep_limit_ = limit;
+    kept_.clear();
+}
+
+const std::string* FileReader::stop_keeping() {
+    keeping_ = false;
+    return kept_whole_ ? &kept_ : nullptr;
+}
+
 int FileReader::read(char* buf, int n) {
+    const int got = read_through(buf, n);
+    if (keeping_ && kept_whole_ && got > 0) {
+        if (kept_.size() + static_cast<std::size_t>(got) > keep_limit_) {
+            kept_whole_ = false;
+            kept_ = std::string();
+        } else {
+            kept_.append(buf, static_cast<std::size_t>(got));
+        }
+    }
+    return got;
+}
+
+int FileReader::read_through(char* buf, int n) {
     if (failed_ || n < 0) {
         fail(0);
         return 0;

@@ -85,9 +85,22 @@ class FileReader final : public StorageReader, public FileSpace {
     // the end of the stream.
     bool at_end();
 
+    // Keeps a copy of every byte read from now on, up to limit bytes, so
+    // that a stream that cannot go back can be handed to another reader from
+    // where the copy began. Beyond the limit the copy is dropped.
+    void keep_reads(std::size_t limit);
+    // The copy, or null when the limit was passed; keeping stops here.
+    const std::string* stop_keeping();
+
   private:
+    int read_through(char* buf, int n);
+
     std::string taken_;  // bytes delivered again before the stream's own
     std::size_t taken_next_ = 0;
+    bool keeping_ = false;
+    bool kept_whole_ = true;
+    std::size_t keep_limit_ = 0;
+    std::string kept_;
 };
 
 class FileWriter final : public StorageWriter, public FileSpace {

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <vector>
 
+#include "storage/riff_info.h"
+
 namespace x91 {
 
 namespace {
@@ -109,7 +111,14 @@ da_WaveReader::da_WaveReader(const char* name) : file_(name) {
 
 da_WaveReader::da_WaveReader(std::FILE* stream, const char* taken, int n)
     : file_(stream, taken, n), streaming_(true) {
+    // What the walk reads of a stream is kept, so that a reader of other
+    // formats can start over from the first byte when this one refuses the
+    // format.
+    file_.keep_reads(kMaxStreamStart);
     parse();
+    const std::string* kept = file_.stop_keeping();
+    if (other_format_ && kept) stream_start_ = *kept;
+    stream_start_kept_ = kept != nullptr;
 }
 
 void da_WaveReader::refuse(std::string reason) {
@@ -139,6 +148,7 @@ void da_WaveReader::parse() {
     const int head_bytes = file_.read(reinterpret_cast<char*>(head), 12);
     if (!riff_wave_start(head, head_bytes)) {
         refuse("not a WAV file");
+        other_format_ = true;
         return;
     }
     if (head_bytes < 12) {
@@ -151,6 +161,7 @@ void da_WaveReader::parse() {
 
     bool have_format = false;
     bool data_seen = false;
+    bool data_before_format = false;  // then the walk has passed the chunks behind it
     ReadBlockInfo data;
     for (;;) {
         if (file_.at_end()) {
@@ -172,10 +183,17 @@ void da_WaveReader::parse() {
                 refuse("data chunk before the fmt chunk, which a stream cannot go back to");
                 return;
             }
+        } else if (chunk.id == ID4_LIST && chunk.size <= kMaxListBytes) {
+            if (!read_info(chunk.size)) {
+                refuse(kCutShort);
+                return;
+            }
+            body_read = chunk.size;
         } else if (chunk.id == ID4_FMT && !have_format) {
             if (!check_format(chunk.size, body_read)) return;
             have_format = true;
             if (data_seen) {
+                data_before_format = true;
                 if (file_.seek(data.start) != data.start) {
                     refuse(kCutShort);
                     return;
@@ -209,6 +227,33 @@ void da_WaveReader::parse() {
     }
     // Only whole frames are audio; a stray partial frame at the end is not.
     data_bytes_ = bytes - bytes % FORMAT_CDDA.block_align;
+    if (!streaming_ && !cut_short_ && !data_before_format && data.size != kSizeUnknown)
+        read_trailing_info(data, file_size);
+}
+
+bool da_WaveReader::read_info(std::uint32_t size) {
+    std::vector<unsigned char> body(size);
+    const int n = static_cast<int>(size);
+    if (file_.read(reinterpret_cast<char*>(body.data()), n) != n) return false;
+    for (InfoText& text : parse_info_list(body.data(), body.size()))
+        info_.push_back(std::move(text));
+    return true;
+}
+
+// Many writers put their texts behind the audio. A file can look there and
+// come back; a stream cannot, and keeps only the texts before the audio.
+// Every read stays inside the file, so nothing here can fail the reader.
+void da_WaveReader::read_trailing_info(const ReadBlockInfo& data, std::int64_t file_size) {
+    constexpr int kMaxChunksBehind = 64;
+    std::int64_t at = next_block_position(data);
+    for (int k = 0; k < kMaxChunksBehind && at + 8 <= file_size; ++k) {
+        if (file_.seek(at) != at) break;
+        const ReadBlockInfo chunk = read_block_header(file_);
+        if (!file_ || chunk.start + chunk.size > file_size) break;
+        if (chunk.id == ID4_LIST && chunk.size <= kMaxListBytes && !read_info(chunk.size)) break;
+        at = next_block_position(chunk);
+    }
+    file_.seek(data.start);
 }
 
 // Behind an odd-sized chunk stands a pad byte of zero, though some writers
@@ -246,6 +291,7 @@ bool da_WaveReader::check_format(std::uint32_t fmt_size, std::int64_t& bytes_rea
     }
     if (std::string problem = format_problem(format, has_ext ? ext : nullptr); !problem.empty()) {
         refuse(std::move(problem));
+        other_format_ = true;
         return false;
     }
     bytes_read = 16 + ext_bytes;

@@ -3,9 +3,11 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "storage/file_stream.h"
 #include "storage/riff.h"
+#include "storage/riff_info.h"
 
 namespace x91 {
 
@@ -59,10 +61,33 @@ class da_WaveReader final {
     // early end is only cut_short().
     bool read_failed() const { return shrank_; }
 
+    // True when the input is not a WAV file, or one whose format is not CD
+    // audio (another rate, depth, channel count or encoding): a reader of
+    // other formats may take it. A WAV file of CD audio whose chunks are
+    // broken is not for another reader.
+    bool other_format() const { return other_format_; }
+
+    // For a stream refused for its format: every byte read from it, from its
+    // first, to be handed to that other reader; null when the header was
+    // larger than kMaxStreamStart.
+    const std::string* stream_start() const {
+        return stream_start_kept_ ? &stream_start_ : nullptr;
+    }
+    static constexpr std::size_t kMaxStreamStart = std::size_t{16} << 20;
+
+    // The texts of the LIST/INFO chunks found: on a stream those before the
+    // audio, in a file also those behind it.
+    const std::vector<InfoText>& info() const { return info_; }
+
   private:
+    // LIST chunks larger than this hold more than texts; they are skipped.
+    static constexpr std::uint32_t kMaxListBytes = 1u << 20;
+
     void parse();
     bool pad_byte_follows(const ReadBlockInfo& chunk);
     bool check_format(std::uint32_t fmt_size, std::int64_t& bytes_read);
+    bool read_info(std::uint32_t size);
+    void read_trailing_info(const ReadBlockInfo& data, std::int64_t file_size);
     void refuse(std::string reason);
 
     FileReader file_;
@@ -74,6 +99,10 @@ class da_WaveReader final {
     bool ended_ = false;
     bool cut_short_ = false;
     bool shrank_ = false;
+    bool other_format_ = false;
+    bool stream_start_kept_ = false;
+    std::string stream_start_;
+    std::vector<InfoText> info_;
     std::string problem_;
 };
 

@@ -17,18 +17,18 @@ constexpr std::uint32_t kDs64Bytes = 28;
 }  // namespace
 
 da_WaveWriter::da_WaveWriter(const char* name, da_PcmWaveFormat format,
-                             std::int64_t expected_data_bytes)
+                             std::int64_t expected_data_bytes, const std::vector<InfoText>& info)
     : file_(name), format_(format) {
     if (!file_) {
         status_ = {Status::write_failed,
                    std::string("cannot create: ") + std::strerror(file_.error())};
         return;
     }
-    write_header(expected_data_bytes);
+    write_header(expected_data_bytes, info);
 }
 
 da_WaveWriter::da_WaveWriter(std::FILE* stream, da_PcmWaveFormat format, Sizes sizes,
-                             std::int64_t expected_data_bytes)
+                             std::int64_t expected_data_bytes, const std::vector<InfoText>& info)
     : file_(stream), format_(format), streaming_(sizes == Sizes::streamed) {
     if (!file_) {
         status_ = {Status::write_failed,
@@ -36,15 +36,22 @@ da_WaveWriter::da_WaveWriter(std::FILE* stream, da_PcmWaveFormat format, Sizes s
         return;
     }
     if (!streaming_) {
-        write_header(expected_data_bytes);
+        write_header(expected_data_bytes, info);
         return;
     }
     static_cast<void>(file_ <= BlockHeader(ID4_RIFF, kSizeUnknown));
     static_cast<void>(file_ <= ID4_WAVE);
     static_cast<void>(file_ <= BlockHeader(ID4_FMT, 16));
     static_cast<void>(file_ <= format_);
+    write_info(info);
     static_cast<void>(file_ <= BlockHeader(ID4_DATA, kSizeUnknown));
     note_failure();
+}
+
+void da_WaveWriter::write_info(const std::vector<InfoText>& info) {
+    const std::vector<unsigned char> list = info_list_image(info);
+    static_cast<void>(
+        file_.write(reinterpret_cast<const char*>(list.data()), static_cast<int>(list.size())));
 }
 
 da_WaveWriter::~da_WaveWriter() {
@@ -53,7 +60,8 @@ da_WaveWriter::~da_WaveWriter() {
 
 // Each write's own result is not needed: the file's failure state is sticky
 // and note_failure() reads it once at the end.
-void da_WaveWriter::write_header(std::int64_t expected_data_bytes) {
+void da_WaveWriter::write_header(std::int64_t expected_data_bytes,
+                                 const std::vector<InfoText>& info) {
     if (expected_data_bytes > kLargestRiffData) {
         riff_.header_position = file_.possition();
         static_cast<void>(file_ <= BlockHeader(ID4_RF64, kSizeUnknown));
@@ -69,6 +77,7 @@ void da_WaveWriter::write_header(std::int64_t expected_data_bytes) {
     const WriteBlockInfo fmt = prepare_block_header(file_, ID4_FMT);
     static_cast<void>(file_ <= format_);
     finish_block__fix_header(file_, fmt);
+    write_info(info);
     if (ds64_start_ >= 0) {
         static_cast<void>(file_ <= BlockHeader(ID4_DATA, kSizeUnknown));
         data_.start = file_.possition();

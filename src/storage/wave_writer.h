@@ -3,16 +3,20 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "storage/file_stream.h"
 #include "storage/riff.h"
+#include "storage/riff_info.h"
 #include "x91/status.h"
 
 namespace x91 {
 
 // Layout: "RIFF" size "WAVE", "fmt " 16 and the format record, "data" size,
 // then the sample bytes in the order of the rawwrite() calls. Both sizes are
-// written as 0 at first and fixed by finish().
+// written as 0 at first and fixed by finish(). Texts given go into a
+// LIST/INFO chunk between "fmt " and "data", where a stream's reader meets
+// them before the audio; without texts the header is the canonical 44 bytes.
 //
 // The RIFF size counts the 36 header bytes behind it as well as the data,
 // so the layout holds at most kLargestRiffData sample bytes. A writer told to
@@ -34,10 +38,11 @@ class da_WaveWriter final {
     };
 
     // Creates (or truncates) name and writes the header.
-    da_WaveWriter(const char* name, da_PcmWaveFormat format, std::int64_t expected_data_bytes = 0);
+    da_WaveWriter(const char* name, da_PcmWaveFormat format, std::int64_t expected_data_bytes = 0,
+                  const std::vector<InfoText>& info = {});
     // Writes to an open stream, which is not closed.
     da_WaveWriter(std::FILE* stream, da_PcmWaveFormat format, Sizes sizes = Sizes::streamed,
-                  std::int64_t expected_data_bytes = 0);
+                  std::int64_t expected_data_bytes = 0, const std::vector<InfoText>& info = {});
     // Runs finish() if it has not run; its result is then lost.
     ~da_WaveWriter();
 
@@ -61,7 +66,8 @@ class da_WaveWriter final {
     const Result& status() const { return status_; }
 
   private:
-    void write_header(std::int64_t expected_data_bytes);
+    void write_header(std::int64_t expected_data_bytes, const std::vector<InfoText>& info);
+    void write_info(const std::vector<InfoText>& info);
     bool fix_rf64_sizes();
     void note_failure();
 

@@ -50,7 +50,7 @@ std::int64_t expected_packets(std::int64_t frames) {
 TEST(ConversionTest, DefaultHeaderBytesAndShortFileLayout) {
     ScratchDir dir;
     write_file(dir.file("short.wav"), make_wav(Pcm{}));
-    const RunResult r = run_x91(dir.path(), {"short.wav"});
+    const RunResult r = run_x91(dir.path(), {"--plain", "short.wav"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "encoding : 'short.wav' to : 'short.x91'\n\ndone.\n");
     const auto x91 = read_file(dir.file("short.x91"));
@@ -66,7 +66,7 @@ TEST(ConversionTest, DefaultHeaderBytesAndShortFileLayout) {
 TEST(ConversionTest, DigitalSilencePacketsAre371BitsAndDecodeToZeros) {
     ScratchDir dir;
     write_file(dir.file("silence.wav"), make_wav(Pcm(2 * 3 * 16 * kBlock, 0)));
-    ASSERT_EQ(run_x91(dir.path(), {"silence.wav", "silence.x91"}).status, 0);
+    ASSERT_EQ(run_x91(dir.path(), {"--plain", "silence.wav", "silence.x91"}).status, 0);
     const Framing f = read_framing(read_file(dir.file("silence.x91")));
     ASSERT_TRUE(f.terminated);
     ASSERT_EQ(f.packet_bytes.size(), 4u);
@@ -83,7 +83,7 @@ TEST(ConversionTest, PacketCountAndDecodedLengthKeepEveryInputSample) {
         // A loud tone right to the last sample, so a lost tail shows.
         const Pcm input = tone_signal(frames, 1000.0, 0.5);
         write_file(dir.file("in.wav"), make_wav(input));
-        const RunResult r = run_x91(dir.path(), {"in.wav", "in.x91"});
+        const RunResult r = run_x91(dir.path(), {"--plain", "in.wav", "in.x91"});
         ASSERT_EQ(r.status, 0) << r.err;
         const Framing f = read_framing(read_file(dir.file("in.x91")));
         ASSERT_TRUE(f.terminated);
@@ -146,10 +146,10 @@ TEST(ConversionTest, RefusedInputsGetOneLineNoOutputAndStatusOne) {
     std::vector<unsigned char> truncated_x91 = {'x', '9', '1', 0, 0, 0, 0x20, 0x03};
     std::vector<Refusal> cases = {
         {"missing.wav", {}, false, "x91: missing.wav: cannot open"},
-        {"mono.wav", make_wav(some, 1), true,
-         "x91: mono.wav: not 16-bit stereo 44100 Hz PCM: 1 channel"},
-        {"rate.wav", make_wav(some, 2, 48000), true,
-         "x91: rate.wav: not 16-bit stereo 44100 Hz PCM: 48000 Hz"},
+        {"three.wav", make_wav(some, 3), true, "x91: three.wav: 3 channels; x91 takes 1 or 2"},
+        {"tag.wav", make_wav(some, 2, 44100, 16, 0x1234), true,
+         "x91: tag.wav: not an audio file libsndfile can read: "},
+        {"rate.flac", {'f', 'L', 'a', 'C'}, true, "x91: rate.flac: not an audio file"},
         {"text.wav", {'h', 'e', 'l', 'l', 'o'}, true, "x91: text.wav: "},
         {"missing.x91", {}, false, "x91: missing.x91: cannot open"},
         {"plain.x91", {'h', 'e', 'l', 'l', 'o'}, true, "x91: plain.x91: not an x91 file"},
@@ -183,7 +183,7 @@ TEST(ConversionTest, LaterArgumentsStillConvertAfterAFailure) {
 TEST(ConversionTest, CorruptedX91DecodesWithWarningAndStatusOne) {
     ScratchDir dir;
     write_file(dir.file("a.wav"), make_wav(music_like_signal(4 * 14112, 5)));
-    ASSERT_EQ(run_x91(dir.path(), {"a.wav"}).status, 0);
+    ASSERT_EQ(run_x91(dir.path(), {"--plain", "a.wav"}).status, 0);
     auto x91 = read_file(dir.file("a.x91"));
     // A packet count far beyond the file: the sequence ends there as damage.
     const Framing f = read_framing(x91);
@@ -255,7 +255,7 @@ TEST(ConversionTest, FullDiskLeavesNoPartialFileAndKeepsTheOldOne) {
 
 TEST(ConversionTest, ExistingOutputSurvivesAFailedConversion) {
     ScratchDir dir;
-    write_file(dir.file("a.wav"), make_wav(tone_signal(1000, 440.0, 0.3), 1));
+    write_file(dir.file("a.wav"), make_wav(tone_signal(1000, 440.0, 0.3), 3));
     write_file(dir.file("a.x91"), {'k', 'e', 'e', 'p'});
     EXPECT_EQ(run_x91(dir.path(), {"a.wav"}).status, 1);
     EXPECT_EQ(read_file(dir.file("a.x91")), (std::vector<unsigned char>{'k', 'e', 'e', 'p'}));

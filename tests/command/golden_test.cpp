@@ -35,8 +35,12 @@ struct Golden {
     const char* name;
     Pcm (*make)();
     const char* quality;  // content of enc_quality.ini, or null
+    // --plain files and their --raw decodes: the specified layout and decode.
     const char* x91_hash;
     const char* wav_hash;
+    // Default files, with the extension block, and their exact decodes.
+    const char* exact_x91_hash;
+    const char* exact_wav_hash;
 };
 
 Pcm music() {
@@ -51,11 +55,16 @@ Pcm transients() {
 
 TEST(GoldenTest, EncodesAndDecodesMatchPinnedChecksums) {
     const Golden cases[] = {
-        {"music", music, nullptr, "c6060b8f16aa8b9f", "2b870b4f5ef0e55d"},
-        {"music_q50", music, "50", "1e9f08e3d3cd7486", "3af8861609a7c3aa"},
-        {"music_q200", music, "200", "1e32f9a5da18442d", "48bf7c1f6787719e"},
-        {"noise", loud_noise, nullptr, "15eb888dbc00129c", "0c0bf248a1c761ad"},
-        {"transients", transients, nullptr, "2dd03b4f90a3771e", "0ca07206dabed233"},
+        {"music", music, nullptr, "c6060b8f16aa8b9f", "2b870b4f5ef0e55d", "cff0431e973dcb46",
+         "6fc2e8085b0cb8ed"},
+        {"music_q50", music, "50", "1e9f08e3d3cd7486", "3af8861609a7c3aa", "eebe7be22e8e0a01",
+         "8e18f67f7ed2a660"},
+        {"music_q200", music, "200", "1e32f9a5da18442d", "48bf7c1f6787719e", "5641ac6fc46475d7",
+         "499f760243ff7161"},
+        {"noise", loud_noise, nullptr, "15eb888dbc00129c", "0c0bf248a1c761ad", "d365865b8ca43338",
+         "45ba3a2fb0b78ec9"},
+        {"transients", transients, nullptr, "2dd03b4f90a3771e", "0ca07206dabed233",
+         "a0e4ddfb9b78659a", "ee13c005de3f93e0"},
     };
     for (const Golden& g : cases) {
         SCOPED_TRACE(g.name);
@@ -65,10 +74,16 @@ TEST(GoldenTest, EncodesAndDecodesMatchPinnedChecksums) {
             const std::string q = g.quality;
             write_file(dir.file("enc_quality.ini"), std::vector<unsigned char>(q.begin(), q.end()));
         }
-        const RunResult r = run_x91(dir.path(), {"in.wav", "in.x91"});
+        RunResult r = run_x91(dir.path(), {"--plain", "in.wav"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        r = run_x91(dir.path(), {"--raw", "in.x91"});
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(hex(fnv1a(read_file(dir.file("in.x91")))), g.x91_hash);
         EXPECT_EQ(hex(fnv1a(read_file(dir.file("in.x91.wav")))), g.wav_hash);
+        r = run_x91(dir.path(), {"in.wav", "in.x91"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(hex(fnv1a(read_file(dir.file("in.x91")))), g.exact_x91_hash);
+        EXPECT_EQ(hex(fnv1a(read_file(dir.file("in.x91.wav")))), g.exact_wav_hash);
     }
 }
 

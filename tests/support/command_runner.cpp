@@ -59,6 +59,22 @@ RunResult run_captured(const std::string& dir, std::string command) {
 
 }  // namespace
 
+RunResult run_x91(const std::string& dir, const std::vector<std::string>& args,
+                  const std::string& shell_prefix) {
+    // Appended piece by piece: GCC 12 misreads `"literal" + std::string&&`
+    // as an overlapping copy and warns.
+    std::string command = "cd ";
+    command += shell_quote(dir);
+    command += " && ";
+    command += shell_prefix;
+    command += shell_quote(X91_BINARY);
+    for (const auto& a : args) {
+        command += ' ';
+        command += shell_quote(a);
+    }
+    return run_captured(dir, std::move(command));
+}
+
 RunResult run_piped(const std::string& dir, const std::vector<std::string>& args,
                     const std::string& stdin_file, const std::string& stdout_file) {
     // Built by appending only: GCC 12 warns falsely about "literal" + string.
@@ -80,22 +96,6 @@ RunResult run_piped(const std::string& dir, const std::vector<std::string>& args
     r.err = slurp(dir + "/.stderr");
     std::remove((dir + "/.stderr").c_str());
     return r;
-}
-
-RunResult run_x91(const std::string& dir, const std::vector<std::string>& args,
-                  const std::string& shell_prefix) {
-    // Appended piece by piece: GCC 12 misreads `"literal" + std::string&&`
-    // as an overlapping copy and warns.
-    std::string command = "cd ";
-    command += shell_quote(dir);
-    command += " && ";
-    command += shell_prefix;
-    command += shell_quote(X91_BINARY);
-    for (const auto& a : args) {
-        command += ' ';
-        command += shell_quote(a);
-    }
-    return run_captured(dir, std::move(command));
 }
 
 RunResult run_shell(const std::string& dir, const std::string& script) {

@@ -1,0 +1,29 @@
+// Audio for the encoder, whatever the input holds: interleaved 16-bit
+// stereo frames at 44100 Hz, and the input's tags.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "x91/x91.h"
+
+namespace x91::cli {
+
+class PcmSource {
+  public:
+    virtual ~PcmSource() = default;
+
+    // Fills up to `frames` frames (two samples each) and returns how many;
+    // fewer only at the end of the audio, or when reading failed.
+    virtual std::size_t read(std::int16_t* samples, std::size_t frames) = 0;
+
+    // Once read() gave fewer frames than asked: ok at a clean end; cut_short
+    // when the input ended before its header said, every frame present
+    // delivered (a warning); read_failed when reading failed.
+    virtual Result end_status() const = 0;
+
+    virtual const std::vector<Tag>& tags() const = 0;
+};
+
+}  // namespace x91::cli

@@ -1,0 +1,143 @@
+#include "command/audio_input/sndfile_source.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "command/tag_names.h"
+
+namespace x91::cli {
+
+namespace {
+
+// Frames read from libsndfile at a time.
+constexpr std::size_t kPiece = 4096;
+// Rates beyond these are not audio x91 can use, and a rate of a few hertz
+// would make a small file decode to days of sound.
+constexpr int kLowestRate = 1000;
+constexpr int kHighestRate = 768000;
+
+bool exact_at_16_bits(const SF_INFO& info) {
+    const int subtype = info.format & SF_FORMAT_SUBMASK;
+    return info.samplerate == kSampleRate &&
+           (subtype == SF_FORMAT_PCM_16 || subtype == SF_FORMAT_PCM_S8 ||
+            subtype == SF_FORMAT_PCM_U8);
+}
+
+std::vector<Tag> tags_of(SNDFILE* file) {
+    std::vector<Tag> tags;
+    for (const SndfileString& s : sndfile_strings()) {
+        const char* text = sf_get_string(file, s.id);
+        if (text != nullptr && *text != '\0') tags.push_back({s.name, utf8_from_text(text)});
+    }
+    return tags;
+}
+
+}  // namespace
+
+Result SndfileSource::open(const std::string& name, std::unique_ptr<StreamIo> io,
+                           std::unique_ptr<PcmSource>& source) {
+    SF_INFO info{};
+    SNDFILE* file = nullptr;
+    if (io) {
+        SF_VIRTUAL_IO callbacks = StreamIo::callbacks();
+        file = sf_open_virtual(&callbacks, SFM_READ, &info, io.get());
+    } else {
+        file = sf_open(name.c_str(), SFM_READ, &info);
+    }
+    if (file == nullptr)
+        return {Status::not_cd_audio,
+                std::string("not an audio file libsndfile can read: ") + sf_strerror(nullptr)};
+    std::string refusal;
+    if (info.channels < 1 || info.channels > 2) {
+        refusal = std::to_string(info.channels) + " channels; x91 takes 1 or 2";
+    } else if (info.samplerate < kLowestRate || info.samplerate > kHighestRate) {
+        refusal = std::to_string(info.samplerate) + " Hz; x91 takes 1000 to 768000 Hz";
+    }
+    if (!refusal.empty()) {
+        sf_close(file);
+        return {Status::not_cd_audio, refusal};
+    }
+    std::unique_ptr<SndfileSource> opened(new SndfileSource(file, info, std::move(io)));
+    if (opened->resampler_ && !opened->resampler_->status()) return opened->resampler_->status();
+    source = std::move(opened);
+    return {};
+}
+
+SndfileSource::SndfileSource(SNDFILE* file, const SF_INFO& info, std::unique_ptr<StreamIo> io)
+    : file_(file),
+      info_(info),
+      io_(std::move(io)),
+      exact_(exact_at_16_bits(info)),
+      tags_(tags_of(file)) {
+    if (info.samplerate != kSampleRate)
+        resampler_ = std::make_unique<Resampler>(static_cast<double>(info.samplerate));
+}
+
+SndfileSource::~SndfileSource() {
+    sf_close(file_);
+}
+
+bool SndfileSource::read_failed() {
+    if (sf_error(file_) == SF_ERR_NO_ERROR && !(io_ && io_->failed())) return false;
+    status_ = {Status::read_failed, std::string("read failed: ") + sf_strerror(file_)};
+    return true;
+}
+
+bool SndfileSource::convert_more() {
+    if (ended_) return false;
+    const auto channels = static_cast<std::size_t>(info_.channels);
+    ready_.clear();
+    ready_next_ = 0;
+    if (exact_) {
+        shorts_.resize(kPiece * channels);
+        const auto got = static_cast<std::size_t>(
+            sf_readf_short(file_, shorts_.data(), static_cast<sf_count_t>(kPiece)));
+        for (std::size_t i = 0; i < got; ++i) {
+            ready_.push_back(shorts_[i * channels]);
+            ready_.push_back(shorts_[i * channels + channels - 1]);
+        }
+        ended_ = got < kPiece;
+    } else {
+        doubles_.resize(kPiece * channels);
+        const auto got = static_cast<std::size_t>(
+            sf_readf_double(file_, doubles_.data(), static_cast<sf_count_t>(kPiece)));
+        stereo_.clear();
+        for (std::size_t i = 0; i < got; ++i) {
+            stereo_.push_back(doubles_[i * channels]);
+            stereo_.push_back(doubles_[i * channels + channels - 1]);
+        }
+        ended_ = got < kPiece;
+        const std::vector<double>* frames = &stereo_;
+        if (resampler_) {
+            resampled_.clear();
+            Result done = resampler_->process(stereo_.data(), got, resampled_);
+            if (done && ended_) done = resampler_->flush(resampled_);
+            if (!done) {
+                status_ = std::move(done);
+                ended_ = true;
+                return false;
+            }
+            frames = &resampled_;
+        }
+        for (double x : *frames) ready_.push_back(dither_.quantize(x));
+    }
+    if (ended_ && read_failed()) {
+        ready_.clear();
+        return false;
+    }
+    return !ready_.empty() || !ended_;
+}
+
+std::size_t SndfileSource::read(std::int16_t* samples, std::size_t frames) {
+    std::size_t done = 0;
+    while (done < frames) {
+        if (ready_next_ == ready_.size() && !convert_more()) break;
+        const std::size_t count = std::min(frames - done, (ready_.size() - ready_next_) / 2);
+        std::memcpy(samples + 2 * done, ready_.data() + ready_next_, 4 * count);
+        ready_next_ += 2 * count;
+        done += count;
+    }
+    return done;
+}
+
+}  // namespace x91::cli

@@ -1,0 +1,15 @@
+// CRC-32 with the common IEEE polynomial (the one of zlib, PNG and
+// Ethernet), computed a byte at a time from a 256-entry table.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace x91 {
+
+// Continues crc over n more bytes; start with 0. The CRC of the bytes of
+// "123456789" is 0xCBF43926, and feeding data in pieces gives the CRC of the
+// whole.
+std::uint32_t crc32_update(std::uint32_t crc, const unsigned char* data, std::size_t n);
+
+}  // namespace x91
