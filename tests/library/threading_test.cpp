@@ -60,12 +60,16 @@ struct Decoded {
     bool operator==(const Decoded&) const = default;
 };
 
-// Takes each packet's audio and result as soon as it is decoded.
-Decoded decode(const Bytes& file, const x91::Threading& threading) {
+// Takes each packet's audio and result as soon as it is decoded; trimmed,
+// it keeps a span that starts and ends inside packets.
+Decoded decode(const Bytes& file, const x91::Threading& threading, bool trimmed) {
     x91::Header header;
     EXPECT_TRUE(x91::Header::parse(file.data(), file.size(), header).ok());
     x91::Decoder decoder(header, threading);
     EXPECT_TRUE(decoder.status().ok()) << decoder.status().message;
+    if (trimmed) {
+        EXPECT_TRUE(decoder.trim(1001, kFrames - 3001).ok());
+    }
     Decoded out;
     const auto take = [&] {
         x91::Result result;
@@ -122,14 +126,18 @@ TEST(ThreadingTest, DecodedAudioAndResultsAreThoseOfOneThread) {
     for (const x91::Header& header : kHeaders) {
         const Bytes file = encode(pcm, header, {}, pcm.size());
         for (const Bytes& stream : {file, damaged(file)}) {
+            const bool trimmed = &stream != &file;
             SCOPED_TRACE(testing::Message() << header.frames_per_packet << " frames per packet"
-                                            << (&stream == &file ? "" : ", damaged"));
-            const Decoded one = decode(stream, {});
+                                            << (trimmed ? ", damaged and trimmed" : ""));
+            const Decoded one = decode(stream, {}, trimmed);
             ASSERT_FALSE(one.pcm.empty());
+            if (trimmed) {
+                EXPECT_EQ(one.pcm.size(), 2u * (kFrames - 3001));
+            }
             for (const Cut& cut : kCuts) {
                 SCOPED_TRACE(testing::Message()
                              << cut.threads << " threads, runs of " << cut.run_packets);
-                EXPECT_TRUE(decode(stream, {cut.threads, cut.run_packets}) == one);
+                EXPECT_TRUE(decode(stream, {cut.threads, cut.run_packets}, trimmed) == one);
             }
         }
     }
