@@ -1,1 +1,1 @@
-x91_bench(codec SOURCES codec.cpp LAYERS graphs)
+x91_bench(codec SOURCES codec.cpp music_signal.cpp LAYERS graphs)

@@ -104,6 +104,15 @@ X91_API void x91_encoder_destroy(x91_encoder* encoder);
  * take_output; after that X91_ERR_INVALID_STATE. */
 X91_API x91_status x91_encoder_set_quality(x91_encoder* encoder, double percent);
 
+/* Threads the encoder works on, the caller's included: 1 (the default) to
+ * 256. With more than one, the stream is cut into runs of whole packets
+ * encoded side by side after a short warm-up; the bytes are those of one
+ * thread, handed out in whole runs and all of them after finish. Memory
+ * grows with threads x run length (about 0.45 MB of PCM per run, at most
+ * threads + 2 runs held), never with the stream. The tuned encoder keeps to
+ * one thread. Until the first push or take_output. */
+X91_API x91_status x91_encoder_set_threads(x91_encoder* encoder, int threads);
+
 /* 1 for the tuned encoder, 0 (the default) for the standard one. The tuned
  * encoder chooses what it sends for quality per bit and picks header
  * settings of its own at each quality; its files are ordinary x91 files that

@@ -11,7 +11,8 @@
 // The flat per-line loops below are also built for AVX2 where the compiler can
 // dispatch on the CPU. Lanes round exactly as scalar floats do (no contraction
 // into fused multiply-add in this build), so results do not depend on it.
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__)
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__) && \
+    !defined(__SANITIZE_THREAD__)
 #define ENV_DISPATCH __attribute__((target_clones("avx2", "default")))
 #else
 #define ENV_DISPATCH
@@ -51,7 +52,8 @@ Share share_of(float position, int bands) {
     return {0, 0.0f, 1.0f};
 }
 
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__)
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__) && \
+    !defined(__SANITIZE_THREAD__)
 #define ENV_LANES 1
 typedef float f32x8 __attribute__((vector_size(32)));
 typedef int i32x8 __attribute__((vector_size(32)));

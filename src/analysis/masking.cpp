@@ -11,7 +11,8 @@ namespace x91 {
 
 // The flat per-line loops of the curve, also built for AVX2 where the CPU
 // has it; lanes round as scalar floats do.
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__)
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__) && \
+    !defined(__SANITIZE_THREAD__)
 #define MASK_DISPATCH __attribute__((target_clones("avx2", "default")))
 #else
 #define MASK_DISPATCH

@@ -5,7 +5,8 @@
 #include "dsp/numeric.h"
 #include "quant/scalar_quantizers.h"
 
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__)
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__) && \
+    !defined(__SANITIZE_THREAD__)
 #define SIDE_DISPATCH __attribute__((target_clones("avx2", "default")))
 #else
 #define SIDE_DISPATCH

@@ -16,6 +16,7 @@ struct x91_encoder {
     x91::Header header;
     float quality = 100;
     bool tuned = false;
+    x91::Threading threading;
     // Built on the first push or take_output, which fixes the settings.
     std::optional<x91::Encoder> encoder;
     std::deque<std::vector<std::uint8_t>> pieces;
@@ -33,9 +34,9 @@ struct x91_encoder {
             x91::EncoderOptions options;
             if (x91::Result chosen = x91::tuned_options(quality, options); !chosen) return chosen;
             header = options.header;
-            encoder.emplace(options);
+            encoder.emplace(options, threading);
         } else {
-            encoder.emplace(header);
+            encoder.emplace(header, threading);
         }
         if (!encoder->status()) return encoder->status();
         pieces.push_back(header.bytes());
@@ -84,6 +85,18 @@ x91_status x91_encoder_set_quality(x91_encoder* encoder, double percent) {
             encoder->quality = static_cast<float>(percent);
         }
         return applied;
+    });
+}
+
+x91_status x91_encoder_set_threads(x91_encoder* encoder, int threads) {
+    if (encoder == nullptr) return X91_ERR_INVALID_ARGUMENT;
+    return x91::guarded(encoder->last_error, [&] {
+        if (encoder->encoder)
+            return x91::Result{x91::Status::invalid_state, "settings change after encoding began"};
+        if (threads < 1 || threads > x91::kMaxThreads)
+            return x91::Result{x91::Status::invalid_argument, "threads must be from 1 to 256"};
+        encoder->threading.threads = threads;
+        return x91::Result{};
     });
 }
 

@@ -10,7 +10,8 @@
 
 #include "coding/known_set_reader.h"
 
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__)
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__) && \
+    !defined(__SANITIZE_THREAD__)
 #include <immintrin.h>
 #define LAYER_LANES 1
 #define LAYER_DISPATCH __attribute__((target_clones("avx2", "default")))

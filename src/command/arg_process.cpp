@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <functional>
 #include <iostream>
 #include <memory>
@@ -29,11 +30,13 @@ namespace x91::cli {
 namespace {
 
 // Where the messages of the whole run go, and the lock that keeps the lines
-// of conversions running at once from mixing.
+// of conversions running at once from mixing; and the threads the run's
+// conversions share.
 struct RunConsole {
     std::ostream* progress;  // null with --quiet
     bool terminal;           // progress goes to a terminal
     bool parallel;
+    ThreadBudget& threads;
     std::mutex mutex;
 
     // Conversions running at once show no progress of their own, only the
@@ -109,15 +112,16 @@ Job conversion_job(const char* verb, const Source& in, const std::string& out, R
 Job encode_job(const Source& in, const std::string& out, const EncodeSettings& settings,
                RunConsole& console) {
     return conversion_job("encoding", in, out, console,
-                          [in, out, &settings](ProgressDisplay& display) {
-                              return WaveToXFile(in, out, settings, display);
+                          [in, out, &settings, &console](ProgressDisplay& display) {
+                              return WaveToXFile(in, out, settings, display, console.threads);
                           });
 }
 
 Job decode_job(const Source& in, const std::string& out, bool raw, RunConsole& console) {
-    return conversion_job("decoding", in, out, console, [in, out, raw](ProgressDisplay& display) {
-        return XFileToWave(in, out, raw, display);
-    });
+    return conversion_job("decoding", in, out, console,
+                          [in, out, raw, &console](ProgressDisplay& display) {
+                              return XFileToWave(in, out, raw, display, console.threads);
+                          });
 }
 
 Job failing_job(const std::string& name, const std::string& reason, RunConsole& console) {
@@ -133,7 +137,7 @@ Job failing_job(const std::string& name, const std::string& reason, RunConsole& 
 // files that are not intact.
 Job test_job(const Source& in, bool quiet, RunConsole& console) {
     return Job{"", "", [in, quiet, &console] {
-                   const Result check = TestXFile(in);
+                   const Result check = TestXFile(in, console.threads);
                    const bool passed = check_passed(check);
                    if (!passed || !quiet) {
                        std::lock_guard lock(console.mutex);
@@ -233,8 +237,15 @@ int arg_process(int argc, char** argv) {
     // Progress never goes into audio on standard output.
     std::ostream* const progress_stream = audio_to_stdout ? &std::cerr : &std::cout;
     const bool on_terminal = isatty(audio_to_stdout ? STDERR_FILENO : STDOUT_FILENO);
-    RunConsole console{
-        o.quiet ? nullptr : progress_stream, on_terminal, o.jobs > 1 && o.files.size() > 1, {}};
+    // -j N shares N threads among files at once; without it the files go
+    // one after another, each on every processor there is.
+    const int files_at_once = o.jobs.value_or(1);
+    ThreadBudget threads(o.jobs.value_or(std::min(x91::available_threads(), kMaxJobs)));
+    RunConsole console{o.quiet ? nullptr : progress_stream,
+                       on_terminal,
+                       files_at_once > 1 && o.files.size() > 1,
+                       threads,
+                       {}};
 
     EncodeSettings settings;
     settings.plain = o.plain;
@@ -261,7 +272,7 @@ int arg_process(int argc, char** argv) {
     bool stdin_used = false;
     for (const std::string& name : o.files)
         jobs.push_back(job_for(name, o, settings, console, stdin_used));
-    return run_jobs(jobs, o.jobs) ? 0 : 1;
+    return run_jobs(jobs, files_at_once, threads) ? 0 : 1;
 }
 
 }  // namespace x91::cli

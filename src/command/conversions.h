@@ -12,6 +12,7 @@
 #include "command/source.h"
 #include "format/settings.h"
 #include "library/codec.h"
+#include "library/thread_budget.h"
 #include "x91/status.h"
 
 namespace x91::cli {
@@ -63,10 +64,15 @@ struct [[nodiscard]] ConversionResult {
 // the output's name asks for (see open_pcm_sink) and, unless raw, exactly
 // the input's frames when the file has the block; a damaged or unknown
 // block is a warning, and the decode then is raw.
+//
+// Each conversion runs on a thread holding a place of `threads`, the
+// threads of the whole run, and codes on the places it can borrow too; its
+// output is the same on any number.
 ConversionResult WaveToXFile(const Source& in, const std::string& out,
-                             const EncodeSettings& settings, ProgressDisplay& display);
+                             const EncodeSettings& settings, ProgressDisplay& display,
+                             ThreadBudget& threads);
 ConversionResult XFileToWave(const Source& in, const std::string& out, bool raw,
-                             ProgressDisplay& display);
+                             ProgressDisplay& display, ThreadBudget& threads);
 
 // Reads an x91 file whole and writes nothing. ok when it is intact: its
 // header is valid, the decoders read every packet to within its last byte
@@ -76,7 +82,7 @@ ConversionResult XFileToWave(const Source& in, const std::string& out, bool raw,
 // far as can be told, for a block of a later version. Otherwise the first
 // thing that is not so; checksum_mismatch whenever the block is intact but
 // the bytes before it are not those it was written for.
-Result TestXFile(const Source& in);
+Result TestXFile(const Source& in, ThreadBudget& threads);
 
 // Decoding stops after this many consecutive packets whose bits ran past
 // their end.

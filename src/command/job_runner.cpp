@@ -44,10 +44,14 @@ std::vector<std::vector<int>> job_dependencies(const std::vector<Job>& jobs) {
     return deps;
 }
 
-bool run_jobs(std::vector<Job>& jobs, int threads) {
+bool run_jobs(std::vector<Job>& jobs, int threads, ThreadBudget& budget) {
+    auto run_holding_a_place = [&budget](Job& job) {
+        const HeldPlace place(budget);
+        return job.run();
+    };
     bool all_ok = true;
     if (threads <= 1 || jobs.size() <= 1) {
-        for (Job& job : jobs) all_ok &= job.run();
+        for (Job& job : jobs) all_ok &= run_holding_a_place(job);
         return all_ok;
     }
 
@@ -81,7 +85,7 @@ bool run_jobs(std::vector<Job>& jobs, int threads) {
             if (i < 0) return;
             state[static_cast<std::size_t>(i)] = State::running;
             lock.unlock();
-            const bool ok = jobs[static_cast<std::size_t>(i)].run();
+            const bool ok = run_holding_a_place(jobs[static_cast<std::size_t>(i)]);
             lock.lock();
             all_ok &= ok;
             state[static_cast<std::size_t>(i)] = State::done;

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "library/thread_budget.h"
+
 namespace x91::cli {
 
 struct Job {
@@ -24,8 +26,11 @@ struct Job {
 std::vector<std::vector<int>> job_dependencies(const std::vector<Job>& jobs);
 
 // Runs every job and returns true when all succeeded. With one thread they
-// run one after another in order; with more, a job starts once every job it
-// depends on has finished. Threads that cannot start are done without.
-bool run_jobs(std::vector<Job>& jobs, int threads);
+// run one after another in order; with more, up to that many at once, a job
+// starting once every job it depends on has finished. Threads that cannot
+// start are done without. A running job holds a place of `budget`, the
+// threads of the whole run, and its conversion borrows the places no job
+// waits for.
+bool run_jobs(std::vector<Job>& jobs, int threads, ThreadBudget& budget);
 
 }  // namespace x91::cli

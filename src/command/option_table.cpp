@@ -119,7 +119,8 @@ const OptionSpec kOptions[] = {
     {.short_name = 'j',
      .long_name = "jobs",
      .value_name = "N",
-     .help = "convert up to N files at once (1 to 64, default 1)",
+     .help = "use N threads in all (1 to 64), converting up to N files at\n"
+             "once (default: files one after another, each on every CPU)",
      .needs = "a number of jobs from 1 to 64",
      .apply = set_jobs},
     {.short_name = 't',

@@ -23,14 +23,17 @@ struct Options {
     bool tuned = false;
     std::optional<double> bitrate;  // kbit/s
     std::optional<std::string> output;
-    int jobs = 1;
+    // Threads in all; without -j, files go one after another, each on
+    // every processor the process may use.
+    std::optional<int> jobs;
     // Tags given on the command line, in order, names in upper case; they
     // replace the input's tags of the same names.
     std::vector<Tag> tags;
     std::vector<std::string> files;
 };
 
-// The most conversions -j runs at once (named in the texts of -j).
+// The most threads -j gives (named in the texts of -j), and the most a run
+// without it takes.
 inline constexpr int kMaxJobs = 64;
 // The bit rates -b takes, in kbit/s: CD audio itself is 1411.2.
 inline constexpr double kMinBitrate = 8.0;

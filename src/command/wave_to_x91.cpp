@@ -18,7 +18,8 @@
 namespace x91::cli {
 
 ConversionResult WaveToXFile(const Source& in, const std::string& out,
-                             const EncodeSettings& settings, ProgressDisplay& display) {
+                             const EncodeSettings& settings, ProgressDisplay& display,
+                             ThreadBudget& threads) {
     std::unique_ptr<PcmSource> source;
     if (Result opened = open_pcm_source(in, source); !opened) return {.result = std::move(opened)};
     EncodeSettings chosen = settings;
@@ -27,8 +28,8 @@ ConversionResult WaveToXFile(const Source& in, const std::string& out,
             return {.result = std::move(found)};
     }
     const HeaderSettings header = header_settings(chosen);
-    x91::Encoder encoder =
-        x91::EncoderAccess::make(chosen.esettings, header, chosen.tuned ? &chosen.tuning : nullptr);
+    x91::Encoder encoder = x91::EncoderAccess::make(chosen.esettings, header, threads,
+                                                    chosen.tuned ? &chosen.tuning : nullptr);
     if (!encoder.status()) return {.result = encoder.status()};
     if (!settings.plain) {
         if (Result tagged = encoder.set_tags(merge_tags(source->tags(), settings.tags)); !tagged)

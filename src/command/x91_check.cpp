@@ -13,20 +13,37 @@ namespace {
 
 // Decodes every packet; the first damage of the walk, or ok at the end
 // marker. frames counts the frames decoded.
-Result walk_packets(X91Input& input, std::uint64_t& frames) {
-    x91::Decoder decoder = x91::DecoderAccess::make(input.settings());
+Result walk_packets(X91Input& input, ThreadBudget& threads, std::uint64_t& frames) {
+    x91::Decoder decoder = x91::DecoderAccess::make(input.settings(), threads);
     std::vector<std::uint8_t> packet;
     std::vector<std::int16_t> pcm;
+    int packets_checked = 0;
+    // The first packet decoded so far that is not intact, in stream order:
+    // decoding may run ahead of the walk's checks on other threads.
+    auto first_damage = [&]() -> Result {
+        Result fed;
+        while (decoder.pull_packet(pcm, fed)) {
+            ++packets_checked;
+            frames += pcm.size() / 2;
+            pcm.clear();
+            if (!fed)
+                return {fed.status, "packet " + std::to_string(packets_checked) +
+                                        " is damaged: " + fed.message};
+        }
+        return {};
+    };
+    Result walked;
     for (;;) {
-        if (Result next = input.next(packet); !next) return next;
-        if (packet.empty()) return {};
-        const Result fed = decoder.push_packet(packet.data(), packet.size());
-        if (!fed)
-            return {fed.status,
-                    "packet " + std::to_string(input.packets()) + " is damaged: " + fed.message};
-        pcm.clear();
-        frames += decoder.pull(pcm);
+        walked = input.next(packet);
+        if (!walked || packet.empty()) break;
+        // The walk bounds every packet, and its own result comes with its
+        // audio.
+        static_cast<void>(decoder.push_packet(packet.data(), packet.size()));
+        if (Result damage = first_damage(); !damage) return damage;
     }
+    if (Result finished = decoder.finish(); !finished) return finished;
+    if (Result damage = first_damage(); !damage) return damage;
+    return walked;
 }
 
 }  // namespace
@@ -34,7 +51,7 @@ Result walk_packets(X91Input& input, std::uint64_t& frames) {
 // With an intact block, a CRC that does not match tells more than the
 // damage it causes further on (a header refused, a packet cut short), and
 // is told first.
-Result TestXFile(const Source& in) {
+Result TestXFile(const Source& in, ThreadBudget& threads) {
     X91Input input(in);
     const Result opened = input.open();
     const Result& found = input.extension();
@@ -46,7 +63,7 @@ Result TestXFile(const Source& in) {
         return opened;
     }
     std::uint64_t frames = 0;
-    const Result walk = walk_packets(input, frames);
+    const Result walk = walk_packets(input, threads, frames);
     if (walk.status == Status::read_failed) return walk;
     if (found) {
         if (Result crc = input.check_stream_crc(); !crc) return crc;

@@ -1,3 +1,4 @@
+#include <deque>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -39,7 +40,7 @@ BlockUse use_block(const X91Input& input, bool raw) {
 }  // namespace
 
 ConversionResult XFileToWave(const Source& in, const std::string& out, bool raw,
-                             ProgressDisplay& display) {
+                             ProgressDisplay& display, ThreadBudget& threads) {
     X91Input input(in);
     if (Result opened = input.open(); !opened) return {.result = std::move(opened)};
     BlockUse block = use_block(input, raw);
@@ -63,47 +64,72 @@ ConversionResult XFileToWave(const Source& in, const std::string& out, bool raw,
     // Damage found on the way: the first packet that overran, unless the
     // walk then ends on damage of its own. The audio decoded is kept.
     Result damage;
-    int damaged_in_a_row = 0;
     bool walked_to_end = false;
     {
-        x91::Decoder decoder = x91::DecoderAccess::make(input.settings());
+        x91::Decoder decoder = x91::DecoderAccess::make(input.settings(), threads);
         if (block.trim)
             static_cast<void>(decoder.trim(block.content.lead_in, block.content.frames));
         std::vector<std::uint8_t> packet;
+        // The byte counts of the packets pushed whose audio is not written yet.
+        std::deque<std::size_t> pushed;
         std::vector<std::int16_t> pcm;
-        display.begin("decoding", in.name, out);
-
-        while (!sink->failed()) {
-            if (Result next = input.next(packet); !next) {
-                damage = std::move(next);
-                break;
+        int packets_written = 0;
+        int damaged_in_a_row = 0;
+        bool stopped = false;
+        // Writes the audio of each packet decoded so far, in stream order,
+        // and weighs its result. Decoding may run ahead of this on other
+        // threads, so everything that decides where the output ends is
+        // decided here, packet by packet, as one thread would.
+        auto write_decoded = [&] {
+            Result fed;
+            while (!stopped && !sink->failed() && decoder.pull_packet(pcm, fed)) {
+                ++packets_written;
+                stats.byte_count += static_cast<std::int64_t>(pushed.front());
+                stats.time_count += frames_per_packet;
+                pushed.pop_front();
+                const bool overran = fed.status == Status::packet_overrun;
+                if (overran && damage.ok())
+                    damage = {fed.status, "packet " + std::to_string(packets_written) +
+                                              " is damaged: " + fed.message};
+                damaged_in_a_row = overran ? damaged_in_a_row + 1 : 0;
+                sink->write(pcm.data(), pcm.size() / 2);
+                pcm.clear();
+                if (stats.time_count > 0) display.update(stats.time_count, stats.byte_count);
+                // One damaged packet is decoded and the next ones still count:
+                // framing keeps them independent. A long run of them is no
+                // longer a file with a flaw but noise, and since every packet
+                // yields its frames whatever its size, going on would let a
+                // small file write an enormous one.
+                if (damaged_in_a_row == kMaxDamagedInARow) {
+                    damage.message += "; stopped after " + std::to_string(kMaxDamagedInARow) +
+                                      " damaged packets in a row";
+                    stopped = true;
+                }
             }
+        };
+
+        display.begin("decoding", in.name, out);
+        Result walked;
+        while (!sink->failed() && !stopped) {
+            walked = input.next(packet);
+            if (!walked) break;
             if (packet.empty()) {
                 walked_to_end = true;
                 break;
             }
-            stats.byte_count += static_cast<std::int64_t>(packet.size());
-            stats.time_count += frames_per_packet;
-            const Result fed = decoder.push_packet(packet.data(), packet.size());
-            const bool overran = fed.status == Status::packet_overrun;
-            if (overran && damage.ok())
-                damage = {fed.status, "packet " + std::to_string(input.packets()) +
-                                          " is damaged: " + fed.message};
-            damaged_in_a_row = overran ? damaged_in_a_row + 1 : 0;
-            pcm.clear();
-            sink->write(pcm.data(), decoder.pull(pcm));
-            if (stats.time_count > 0) display.update(stats.time_count, stats.byte_count);
-            // One damaged packet is decoded and the next ones still count:
-            // framing keeps them independent. A long run of them is no
-            // longer a file with a flaw but noise, and since every packet
-            // yields its frames whatever its size, going on would let a
-            // small file write an enormous one.
-            if (damaged_in_a_row == kMaxDamagedInARow) {
-                damage.message += "; stopped after " + std::to_string(kMaxDamagedInARow) +
-                                  " damaged packets in a row";
-                break;
-            }
+            pushed.push_back(packet.size());
+            // The walk bounds every packet, and the packet's own result
+            // comes with its audio.
+            static_cast<void>(decoder.push_packet(packet.data(), packet.size()));
+            write_decoded();
         }
+        if (!stopped && !sink->failed()) {
+            static_cast<void>(decoder.finish());
+            write_decoded();
+        }
+        // The walk's own damage counts only where one thread would have
+        // reached it: after every packet before it was written.
+        if (!stopped && !walked) damage = std::move(walked);
     }
     // The CRC is checked once the audio is out: a mismatch is told, the
     // audio kept.

@@ -26,6 +26,10 @@ class da_CDDA_MDCST final : public da_Module {
     explicit da_CDDA_MDCST(const da_DGlobalSettings& settings);
     void work() override;
 
+    // Takes a block as the one before the next, without transforming it: a
+    // stream encoded from part way starts from the frame it would have had.
+    void preload_block(const unsigned char* block) { shift_in(block); }
+
     GetFace<unsigned char> input;
     PutFace<float> output;
 

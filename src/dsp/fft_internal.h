@@ -8,8 +8,10 @@
 // Hot transform code is also built for AVX2 where the compiler can dispatch
 // on the CPU. Without contraction into fused multiply-add (the build forbids
 // it) wider lanes round exactly as the scalar code does, so results do not
-// depend on the machine.
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__)
+// depend on the machine. Sanitizer builds keep the plain code: the CPU
+// dispatch is resolved before ThreadSanitizer's runtime is up, and crashes.
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__) && \
+    !defined(__SANITIZE_THREAD__)
 #define X91_DISPATCH __attribute__((target_clones("avx2", "default")))
 #else
 #define X91_DISPATCH

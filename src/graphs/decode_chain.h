@@ -25,6 +25,17 @@ class DecodeChain {
     // damaged packet, decoded as far as it goes).
     bool feed_packet(std::unique_ptr<da_BinRWBase> packet);
 
+    // A chain that starts part way through a stream is warmed up with the
+    // last frames before its first packet: the one before the last, whose
+    // rebuilt second half the first block out overlaps, and the last, whose
+    // curve waits for the next frame. Nothing older leaves a trace.
+    static constexpr int kWarmUpFrames = 2;
+
+    // Reads a packet from before the chain's start and keeps only its last
+    // `kept_frames` frames, which count among the warm-up frames; the audio
+    // they release is dropped.
+    void warm_up(std::unique_ptr<da_BinRWBase> packet, int kept_frames);
+
     // Packets decoded so far that left a whole byte or more unread at their
     // end. Each packet is read whole in the call that feeds it.
     int under_read_packets() const { return decoder_->under_read_packets(); }
@@ -40,6 +51,7 @@ class DecodeChain {
     DataQueue<da_BinRWBase> packets_;
     da_CDDA_iMDCST transform_;
     std::unique_ptr<da_Decoder> decoder_;
+    int frames_per_packet_;
 };
 
 }  // namespace x91

@@ -54,14 +54,23 @@ void da_Decoder::connect_inout() {
 }
 
 void da_Decoder::work() {
-    // The packet decoders need only a packet, so a packet is read whole in
-    // the call that brings it; the rest of the graph then works frame by
-    // frame, one frame behind because each curve waits for the next envelope.
+    read_packets();
+    rebuild_frames();
+}
+
+// The packet decoders need only a packet, so a packet is read whole in the
+// step that brings it.
+void da_Decoder::read_packets() {
     ad1_.work_t();
     ad2_.work_t();
     ad3_.work_t();
     qsd_.work_t();
     pg_.work_t();
+}
+
+// Frame by frame, one frame behind the packets: each curve waits for the
+// next frame's envelope.
+void da_Decoder::rebuild_frames() {
     iec_.work_t();
     smc_.work_t();
     mee_.work_t();
@@ -69,6 +78,16 @@ void da_Decoder::work() {
     rcs_.work_t();
     sst_.work_t();
     queues.drain_discard();
+}
+
+void da_Decoder::drop_read_frames(int count) {
+    for (int frame = 0; frame < count; ++frame) {
+        iec_.input.get_data();
+        sst_.input3.get_data();
+        dq_.flag_input.get_data();
+        dq_.index_input.get_data();  // left
+        dq_.index_input.get_data();  // right
+    }
 }
 
 }  // namespace x91

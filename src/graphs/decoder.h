@@ -24,7 +24,19 @@ class da_Decoder final : public da_EnDeCoderBase<da_BinRWBase, float> {
     explicit da_Decoder(const CheckedSettings& s);
 
     void connect_inout() override;
+    // read_packets(), then rebuild_frames().
     void work() override;
+
+    // The two halves of a step: the packet decoders read every packet
+    // waiting on the input into rows and index arrays, one set per frame;
+    // the rest of the graph then rebuilds the frames from them.
+    void read_packets();
+    void rebuild_frames();
+
+    // Between the two halves, for a decoder that starts part way through a
+    // stream: drops the oldest `count` frames read, as if the stream began
+    // after them. The frames kept rebuild the state the next ones need.
+    void drop_read_frames(int count);
 
     // Packets whose bits ran past their end so far: damage in the file.
     int damaged_packets() const { return pg_.damaged_packets(); }

@@ -29,6 +29,13 @@ class EncodeChain {
     // (3528 bytes) through the transform and the encoder.
     void feed_block(const unsigned char* pcm);
 
+    // For a chain that starts part way through a stream: the block before
+    // the first one fed, which the transform pairs with it. The encoder's
+    // other state needs no warm-up: each masking curve comes from its own
+    // frame's envelope, the coders keep nothing from packet to packet, and
+    // packets are counted from the first block fed.
+    void preload_block(const unsigned char* pcm) { transform_.preload_block(pcm); }
+
     // Packets the encoder has released, oldest first.
     bool has_packet() { return packets_.queued() > 0; }
     std::unique_ptr<da_BinRWBase> take_packet() { return packets_.get_data(); }

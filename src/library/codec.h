@@ -10,9 +10,13 @@
 // The Encoder turns interleaved 16-bit stereo PCM at 44100 Hz into packets;
 // the Decoder turns packets back into PCM. Bad input is reported through
 // Status values, never through exceptions; only running out of memory throws.
-// Encoders and decoders may run on several threads at once, each object on
-// one thread at a time. The first one built also builds the codec's shared
-// transform tables, which then stay until the process ends.
+//
+// Threads: each Encoder and Decoder is used from one thread at a time;
+// different ones may be used on different threads at once. The first one
+// built also builds the codec's shared transform tables, which then stay
+// until the process ends. Given more than one thread (Threading), an object
+// also works on helper threads of its own, which it stops when destroyed;
+// its output is byte for byte that of one thread.
 #pragma once
 
 #include <cstddef>
@@ -38,6 +42,39 @@ inline constexpr std::size_t kMaxPacketBytes = std::size_t{4} << 20;
 
 // The library's version, e.g. "0.1.0".
 const char* version();
+
+// How an Encoder or Decoder shares its work among threads.
+//
+// With more than one thread, the stream is cut into runs of whole packets;
+// each run is coded on its own by the next thread free, after a short
+// warm-up on the data just before it, and the runs are joined in order. The
+// calls then hand the work on instead of doing it: output comes in whole
+// runs, later than its input, and all of it once the stream is finished.
+// Memory grows with threads x run length, never with the stream: at most
+// threads + 2 runs are held at once, each with its input and output (3528
+// bytes of PCM per block, 0.9 MB for a run of 256 blocks), and one coding
+// chain per thread; the output not yet taken comes on top, as with one
+// thread.
+struct Threading {
+    // Threads working on the stream, the caller's included, 1 to
+    // kMaxThreads. With 1 (the default) every call does its work before it
+    // returns and no thread is started.
+    int threads = 1;
+    // Packets per run, 0 to kMaxRunPackets; 0 lets the library choose runs
+    // of about kEncodeRunBlocks or kDecodeRunBlocks blocks, at least a
+    // packet. Longer runs spend less on warm-ups and hold more memory.
+    int run_packets = 0;
+};
+inline constexpr int kMaxThreads = 256;
+inline constexpr int kMaxRunPackets = 4096;
+// Encoding warms up on one block, decoding on most of a packet, so decoding
+// runs are longer: 2.56 s and 5.12 s of audio.
+inline constexpr int kEncodeRunBlocks = 128;
+inline constexpr int kDecodeRunBlocks = 256;
+
+// The processors this process may run on (its CPU affinity), at least 1:
+// the number of threads that keeps each of them busy.
+int available_threads();
 
 // The x91 file header as a value: every setting the decoder needs, as
 // stored in each file. A default Header holds the codec's defaults.
@@ -203,11 +240,14 @@ Result options_for_bitrate(const std::int16_t* pcm, std::size_t frames, double k
 // ready, call finish() at the end of the audio, then take the last packets.
 class Encoder {
   public:
-    // status() tells whether the settings are usable (check(), and at most 882
-    // lines, the number the transform gives).
-    explicit Encoder(const Header& header = Header());
-    // The same, and invalid_argument for tuned choices out of range.
-    explicit Encoder(const EncoderOptions& options);
+    // status() is invalid_argument when the settings are not usable (check(),
+    // and at most 882 lines, the number the transform gives) or the
+    // threading is not.
+    explicit Encoder(const Header& header = Header(), const Threading& threading = Threading());
+    // The same, and invalid_argument for tuned choices out of range. The
+    // tuned encoder compares each frame's levels with the frame before, so
+    // it always works on one chain: threading only checks its values there.
+    explicit Encoder(const EncoderOptions& options, const Threading& threading = Threading());
     ~Encoder();
     Encoder(Encoder&&) noexcept;
     Encoder& operator=(Encoder&&) noexcept;
@@ -217,12 +257,14 @@ class Encoder {
     const Result& status() const;
     const Header& header() const;
 
-    // Interleaved samples, left first: 2 * frames values.
+    // Interleaved samples, left first: 2 * frames values. With threads, it
+    // waits (working on runs) while as many runs are held as allowed.
     Result push(const std::int16_t* samples, std::size_t frames);
 
     // Ends the stream: pads it with silence so that every pushed sample
     // reaches a packet. Decoding gives one block of silence, then every
-    // pushed sample, then silence to the end of the last packet.
+    // pushed sample, then silence to the end of the last packet. With
+    // threads, it returns when every packet is ready.
     Result finish();
 
     // Moves the oldest ready packet into packet; false when none is ready.
@@ -256,8 +298,9 @@ class Encoder {
 // the input.
 class Decoder {
   public:
-    // status() is header_damaged when the settings are not usable.
-    explicit Decoder(const Header& header);
+    // status() is header_damaged when the settings are not usable, and
+    // invalid_argument when threading is not.
+    explicit Decoder(const Header& header, const Threading& threading = Threading());
     ~Decoder();
     Decoder(Decoder&&) noexcept;
     Decoder& operator=(Decoder&&) noexcept;
@@ -271,16 +314,33 @@ class Decoder {
     // decoded frames are dropped, and delivery ends after `frames` more (the
     // values of the file's StreamInfo). Without it the decoder delivers every
     // frame it decodes, lead-in and padding included. invalid_state once a
-    // packet was pushed.
+    // packet was pushed. The cut applies to what pull() and pull_packet()
+    // hand out, on any number of threads alike.
     Result trim(std::uint32_t lead_in, std::uint64_t frames);
 
-    // Decodes one packet (its bytes, without the count). packet_overrun and
-    // packet_unread_bytes still deliver the audio decoded from it.
+    // Takes one packet (its bytes, without the count), or packet_too_large
+    // for none or more than kMaxPacketBytes. With one thread it is decoded
+    // at once and the result is its own: packet_overrun and
+    // packet_unread_bytes still deliver the audio decoded from it. With
+    // more, it joins a run decoded later, and its own result comes with its
+    // audio from pull_packet().
     Result push_packet(const std::uint8_t* data, std::size_t size);
 
-    // Appends every decoded sample ready (interleaved, left first) to pcm and
-    // returns the number of frames appended.
+    // Ends the stream. With threads, the packets of an unfinished run are
+    // decoded from now on, and pull() and pull_packet() wait for the packets
+    // still being decoded, so that every packet comes out. With one thread
+    // there is nothing left to do. invalid_state when called twice.
+    Result finish();
+
+    // Appends the audio of every packet decoded so far (interleaved, left
+    // first) to pcm and returns the number of frames appended.
     std::size_t pull(std::vector<std::int16_t>& pcm);
+
+    // Appends the audio of the oldest decoded packet not yet pulled to pcm
+    // and gives its result (ok, packet_overrun or packet_unread_bytes); false
+    // when no decoded packet waits. A caller that stops at a damaged packet
+    // gets the audio of the packets before it and of that one, no more.
+    bool pull_packet(std::vector<std::int16_t>& pcm, Result& result);
 
     // Frames waiting for pull().
     std::size_t frames_ready() const;

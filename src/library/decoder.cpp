@@ -1,15 +1,14 @@
 #include <algorithm>
-#include <bit>
 #include <cstdint>
-#include <cstring>
 #include <optional>
 #include <string>
 
-#include "framework/packets.h"
 #include "graphs/decode_chain.h"
 #include "library/api_internal.h"
 #include "library/codec.h"
+#include "library/decode_runs.h"
 #include "library/header_settings.h"
+#include "library/threading.h"
 #include "library/transform_tables.h"
 
 namespace x91 {
@@ -19,38 +18,85 @@ static_assert(DecodeChain::kBlockBytes == kBlockFrames * 4);
 struct Decoder::Impl {
     Header header;
     Result status;
+    ThreadPlan plan;
+    // One of the two: every packet decoded as it comes on one chain, or in
+    // runs.
     std::unique_ptr<DecodeChain> chain;
-    std::vector<std::int16_t> pcm;
+    std::unique_ptr<DecodeRuns> runs;
+    DecodedPackets decoded;  // one chain's
     bool pushed = false;
-    // Frames decoded so far, and the span of them delivered: all of them
-    // until trim() narrows it.
-    std::uint64_t decoded = 0;
+    bool finished = false;
+    // Frames handed out of the decoded audio so far, and the span of them
+    // delivered: all of them until trim() narrows it. The cut is made as
+    // the audio leaves, in stream order, so it is the same on any number of
+    // threads.
+    std::uint64_t handed_out = 0;
     std::uint64_t keep_from = 0;
     std::uint64_t keep_until = UINT64_MAX;
 
-    explicit Impl(const Header& h) : header(h) {
+    Impl(const Header& h, ThreadPlan threads) : header(h), plan(std::move(threads)) {
         std::optional<CheckedSettings> checked;
         status = check_settings(settings_from(h), checked);
         if (status) build(*checked);
     }
 
-    explicit Impl(const CheckedSettings& s) : header(header_from(s.header())) { build(s); }
+    Impl(const CheckedSettings& s, ThreadPlan threads)
+        : header(header_from(s.header())), plan(std::move(threads)) {
+        build(s);
+    }
 
     void build(const CheckedSettings& s) {
         ensure_transform_tables();
-        chain = std::make_unique<DecodeChain>(s);
+        if (plan.budget) {
+            runs = std::make_unique<DecodeRuns>(
+                s, *plan.budget, run_packets(plan, kDecodeRunBlocks, s.dsettings().group.frames));
+        } else {
+            chain = std::make_unique<DecodeChain>(s);
+        }
+    }
+
+    // The audio decoded and not yet pulled, whole packets in stream order.
+    // Once the stream is finished, every packet pushed is on its way, so
+    // what is asked for is waited for.
+    DecodedPackets& ready(DecodeRuns::Wait wait) {
+        if (!runs) return decoded;
+        return runs->decoded(finished ? wait : DecodeRuns::Wait::no);
+    }
+
+    // Of `frames` frames handed out next, the first kept and the number kept.
+    std::pair<std::uint64_t, std::uint64_t> kept_of(std::uint64_t frames) const {
+        const std::uint64_t from = std::max(handed_out, keep_from);
+        const std::uint64_t until = std::min(handed_out + frames, keep_until);
+        if (from >= until) return {0, 0};
+        return {from - handed_out, until - from};
+    }
+
+    // Cuts the frames just appended to pcm from `at` (a sample index) to
+    // the span trim() keeps; the frames kept.
+    std::size_t deliver(std::vector<std::int16_t>& pcm, std::size_t at) {
+        const std::uint64_t frames = (pcm.size() - at) / 2;
+        const auto [skip, count] = kept_of(frames);
+        handed_out += frames;
+        pcm.resize(at + 2 * static_cast<std::size_t>(skip + count));
+        pcm.erase(pcm.begin() + static_cast<std::ptrdiff_t>(at),
+                  pcm.begin() + static_cast<std::ptrdiff_t>(at + 2 * skip));
+        return static_cast<std::size_t>(count);
     }
 };
 
-Decoder::Decoder(const Header& header) : impl_(std::make_unique<Impl>(header)) {}
+Decoder::Decoder(const Header& header, const Threading& threading) {
+    Result usable = check_threading(threading);
+    impl_ = std::make_unique<Impl>(header, usable ? plan_threads(threading) : ThreadPlan());
+    if (!usable && impl_->status) impl_->status = std::move(usable);
+}
 Decoder::~Decoder() = default;
 Decoder::Decoder(Decoder&&) noexcept = default;
 Decoder& Decoder::operator=(Decoder&&) noexcept = default;
 
 Decoder::Decoder(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 
-Decoder DecoderAccess::make(const CheckedSettings& settings) {
-    return Decoder(std::make_unique<Decoder::Impl>(settings));
+Decoder DecoderAccess::make(const CheckedSettings& settings, ThreadBudget& threads) {
+    return Decoder(std::make_unique<Decoder::Impl>(settings, plan_threads(threads)));
 }
 
 const Result& Decoder::status() const {
@@ -60,7 +106,8 @@ const Header& Decoder::header() const {
     return impl_->header;
 }
 std::size_t Decoder::frames_ready() const {
-    return impl_->pcm.size() / 2;
+    const auto frames = impl_->ready(DecodeRuns::Wait::no).frames();
+    return static_cast<std::size_t>(impl_->kept_of(frames).second);
 }
 
 Result Decoder::trim(std::uint32_t lead_in, std::uint64_t frames) {
@@ -76,51 +123,42 @@ Result Decoder::trim(std::uint32_t lead_in, std::uint64_t frames) {
 Result Decoder::push_packet(const std::uint8_t* data, std::size_t size) {
     Impl& m = *impl_;
     if (!m.status) return m.status;
+    if (m.finished) return {Status::invalid_state, "push after finish"};
     m.pushed = true;
     if (size == 0 || size > kMaxPacketBytes || data == nullptr) {
         return {Status::packet_too_large, "a packet holds 1 to " + std::to_string(kMaxPacketBytes) +
                                               " bytes, not " + std::to_string(size)};
     }
-    const int n = static_cast<int>(size);
-    std::unique_ptr<unsigned char[]> bytes(new unsigned char[size]);
-    std::memcpy(bytes.get(), data, size);
-    const int under_read_before = m.chain->under_read_packets();
-    const bool whole = m.chain->feed_packet(packet_from_bytes(std::move(bytes), n));
-    while (m.chain->has_block()) {
-        const auto block = m.chain->take_block();
-        // The part of this block's frames that is delivered.
-        const std::uint64_t first = m.decoded;
-        m.decoded += kBlockFrames;
-        const std::uint64_t from = std::max(first, m.keep_from);
-        const std::uint64_t until = std::min(m.decoded, m.keep_until);
-        if (from >= until) continue;
-        const auto skip = static_cast<std::size_t>(2 * (from - first));
-        const auto count = static_cast<std::size_t>(2 * (until - from));
-        const std::size_t at = m.pcm.size();
-        m.pcm.resize(at + count);
-        const unsigned char* kept = block.get() + 2 * skip;
-        if constexpr (std::endian::native == std::endian::little) {
-            std::memcpy(m.pcm.data() + at, kept, 2 * count);
-        } else {
-            for (std::size_t k = 0; k < count; ++k)
-                m.pcm[at + k] = static_cast<std::int16_t>(kept[2 * k] | kept[2 * k + 1] << 8);
-        }
+    if (m.runs) {
+        m.runs->push_packet(data, size);
+        return {};
     }
-    if (!whole) return {Status::packet_overrun, "its bits run past its end"};
-    if (m.chain->under_read_packets() != under_read_before)
-        return {Status::packet_unread_bytes, "whole bytes at its end are left unread"};
+    decode_packet(*m.chain, data, size, m.decoded);
+    return m.decoded.last_result();
+}
+
+Result Decoder::finish() {
+    Impl& m = *impl_;
+    if (!m.status) return m.status;
+    if (m.finished) return {Status::invalid_state, "finish called twice"};
+    m.finished = true;
+    if (m.runs) m.runs->finish();
     return {};
 }
 
 std::size_t Decoder::pull(std::vector<std::int16_t>& pcm) {
-    const std::size_t frames = impl_->pcm.size() / 2;
-    if (pcm.empty()) {
-        pcm.swap(impl_->pcm);
-    } else {
-        pcm.insert(pcm.end(), impl_->pcm.begin(), impl_->pcm.end());
-    }
-    impl_->pcm.clear();
-    return frames;
+    const std::size_t at = pcm.size();
+    impl_->ready(DecodeRuns::Wait::for_all).take_all(pcm);
+    return impl_->deliver(pcm, at);
+}
+
+bool Decoder::pull_packet(std::vector<std::int16_t>& pcm, Result& result) {
+    DecodedPackets& ready = impl_->ready(DecodeRuns::Wait::for_next);
+    if (ready.empty()) return false;
+    const std::size_t at = pcm.size();
+    result = ready.take_packet(pcm);
+    impl_->deliver(pcm, at);
+    return true;
 }
 
 }  // namespace x91

@@ -11,8 +11,10 @@
 #include "graphs/encode_chain.h"
 #include "library/api_internal.h"
 #include "library/codec.h"
+#include "library/encode_runs.h"
 #include "library/header_settings.h"
 #include "library/tag_list.h"
+#include "library/threading.h"
 #include "library/transform_tables.h"
 #include "library/tuned_options.h"
 
@@ -57,7 +59,10 @@ void add_to_crc(std::uint32_t& crc, const std::vector<std::uint8_t>& bytes) {
 struct Encoder::Impl {
     Header header;
     Result status;
+    ThreadPlan plan;
+    // One of the two: the whole stream on one chain, or in runs.
     std::unique_ptr<EncodeChain> chain;
+    std::unique_ptr<EncodeRuns> runs;
     std::vector<unsigned char> block = std::vector<unsigned char>(EncodeChain::kBlockBytes);
     int block_fill = 0;  // bytes of the block holding samples
     std::uint64_t frames = 0;
@@ -70,8 +75,12 @@ struct Encoder::Impl {
     std::uint32_t crc = 0;
     std::vector<std::string> tags;  // "NAME=VALUE"
 
-    Impl(const da_ESettings& e, const HeaderSettings& s, const TunedEncoderSetup* tuned)
-        : header(header_from(s)) {
+    // The tuned encoder (non-null `tuned`) compares each frame's band levels
+    // with the frame before, state a run's warm-up does not rebuild, so it
+    // always works on one chain.
+    Impl(const da_ESettings& e, const HeaderSettings& s, ThreadPlan threads,
+         const TunedEncoderSetup* tuned)
+        : header(header_from(s)), plan(std::move(threads)) {
         std::optional<CheckedSettings> checked;
         if (Result check = check_settings(s, checked); !check) {
             // Settings an encoder is handed are an argument, not a file read.
@@ -81,7 +90,13 @@ struct Encoder::Impl {
                             "an encoder codes at most 882 lines, not " + std::to_string(lines)};
         } else {
             ensure_transform_tables();
-            chain = std::make_unique<EncodeChain>(e, *checked, tuned);
+            if (plan.budget && !tuned) {
+                runs = std::make_unique<EncodeRuns>(
+                    e, *checked, *plan.budget,
+                    run_packets(plan, kEncodeRunBlocks, checked->dsettings().group.frames));
+            } else {
+                chain = std::make_unique<EncodeChain>(e, *checked, tuned);
+            }
             add_to_crc(crc, header.bytes());
         }
     }
@@ -90,8 +105,12 @@ struct Encoder::Impl {
     Impl(const Header& h, Result refusal) : header(h), status(std::move(refusal)) {}
 
     void feed() {
-        chain->feed_block(block.data());
         ++blocks_fed;
+        if (runs) {
+            runs->feed_block(block.data());
+            return;
+        }
+        chain->feed_block(block.data());
         while (chain->has_packet()) {
             const auto packet = chain->take_packet();
             const unsigned char* bytes = packet->data();
@@ -100,12 +119,24 @@ struct Encoder::Impl {
     }
 };
 
-Encoder::Encoder(const Header& header)
-    : impl_(std::make_unique<Impl>(es, settings_from(header), nullptr)) {}
+Encoder::Encoder(const Header& header, const Threading& threading) {
+    Result usable = check_threading(threading);
+    impl_ = std::make_unique<Impl>(es, settings_from(header),
+                                   usable ? plan_threads(threading) : ThreadPlan(), nullptr);
+    if (!usable && impl_->status) impl_->status = std::move(usable);
+}
 
-Encoder::Encoder(const EncoderOptions& options)
-    : Encoder(EncoderAccess::make(es, settings_from(options.header),
-                                  options.tuned ? &options.tuning : nullptr)) {}
+Encoder::Encoder(const EncoderOptions& options, const Threading& threading) {
+    if (Result usable = check_threading(threading); !usable) {
+        impl_ = std::make_unique<Impl>(options.header, std::move(usable));
+        return;
+    }
+    if (!options.tuned) {
+        *this = Encoder(options.header, threading);
+        return;
+    }
+    *this = EncoderAccess::make(es, settings_from(options.header), &options.tuning);
+}
 Encoder::~Encoder() = default;
 Encoder::Encoder(Encoder&&) noexcept = default;
 Encoder& Encoder::operator=(Encoder&&) noexcept = default;
@@ -114,11 +145,24 @@ Encoder::Encoder(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 
 Encoder EncoderAccess::make(const da_ESettings& esettings, const HeaderSettings& settings,
                             const TunedChoices* tuned) {
-    if (!tuned) return Encoder(std::make_unique<Encoder::Impl>(esettings, settings, nullptr));
+    return make(esettings, settings, ThreadPlan(), tuned);
+}
+
+Encoder EncoderAccess::make(const da_ESettings& esettings, const HeaderSettings& settings,
+                            ThreadBudget& threads, const TunedChoices* tuned) {
+    return make(esettings, settings, plan_threads(threads), tuned);
+}
+
+Encoder EncoderAccess::make(const da_ESettings& esettings, const HeaderSettings& settings,
+                            ThreadPlan threads, const TunedChoices* tuned) {
+    if (!tuned)
+        return Encoder(
+            std::make_unique<Encoder::Impl>(esettings, settings, std::move(threads), nullptr));
     if (Result problem = tuned_choices_problem(*tuned); !problem)
         return Encoder(std::make_unique<Encoder::Impl>(header_from(settings), std::move(problem)));
     const TunedEncoderSetup setup = tuned_setup_from(*tuned);
-    return Encoder(std::make_unique<Encoder::Impl>(esettings, settings, &setup));
+    return Encoder(
+        std::make_unique<Encoder::Impl>(esettings, settings, std::move(threads), &setup));
 }
 
 const Result& Encoder::status() const {
@@ -176,14 +220,19 @@ Result Encoder::finish() {
     }
     std::fill(m.block.begin(), m.block.end(), 0);
     while (m.blocks_fed < total) m.feed();
+    if (m.runs) m.runs->finish();
     return {};
 }
 
 bool Encoder::next_packet(std::vector<std::uint8_t>& packet) {
     Impl& m = *impl_;
-    if (m.ready.empty()) return false;
-    packet = std::move(m.ready.front());
-    m.ready.pop_front();
+    if (m.runs) {
+        if (!m.runs->next_packet(packet)) return false;
+    } else {
+        if (m.ready.empty()) return false;
+        packet = std::move(m.ready.front());
+        m.ready.pop_front();
+    }
     const auto count = packet_count_image(static_cast<std::int32_t>(packet.size()));
     m.crc = crc32_update(m.crc, count.data(), count.size());
     add_to_crc(m.crc, packet);
@@ -204,7 +253,10 @@ Result Encoder::set_tags(const std::vector<Tag>& tags) {
 Result Encoder::append_trailer(std::vector<std::uint8_t>& file) {
     Impl& m = *impl_;
     if (!m.status) return m.status;
-    if (!m.finished || !m.ready.empty() || m.trailer_written)
+    // After finish() every run is done, so a packet not yet taken waits in
+    // the runs' queue when there are runs.
+    const bool packets_left = m.runs ? m.runs->has_packet() : !m.ready.empty();
+    if (!m.finished || packets_left || m.trailer_written)
         return Result{Status::invalid_state,
                       "the trailer follows finish() and the last packet, once"};
     m.trailer_written = true;

@@ -7,7 +7,8 @@
 #include "dsp/block_transforms.h"
 #include "dsp/numeric.h"
 
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__)
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__) && \
+    !defined(__SANITIZE_THREAD__)
 #include <immintrin.h>
 #define QUANT_LANES 1
 #endif

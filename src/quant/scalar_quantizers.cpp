@@ -1,13 +1,18 @@
 #include "quant/scalar_quantizers.h"
 
+#include <bit>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 #include "dsp/numeric.h"
 
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__)
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__) && \
+    !defined(__SANITIZE_THREAD__)
 #include <immintrin.h>
 #endif
 
@@ -72,6 +77,42 @@ namespace {
 
 // Upper limit of the constructor's scan, about a millisecond of logarithms.
 constexpr int kZeroScanLimit = 1 << 20;
+// Scans kept: a process uses a few settings, each over and over.
+constexpr std::size_t kScansKept = 16;
+
+// The first level argument from 1 upwards that leaves level 0. Trying every
+// float proves the shortcut in magnitude() exact without assuming that the
+// logarithm is monotone.
+float scan_zero_below(float ln_b, float r) {
+    const float infinity = std::numeric_limits<float>::infinity();
+    float y = 1.0f;
+    for (int tried = 0; tried < kZeroScanLimit && !(std::log(y) / ln_b > r); ++tried)
+        y = std::nextafter(y, infinity);
+    return y;
+}
+
+// scan_zero_below, done once per base and rounding point: an encoding cut
+// into runs builds a quantiser for each, and the scan costs as much as
+// coding a dozen blocks.
+float zero_below_for(float ln_b, float r) {
+    struct Scan {
+        std::uint32_t ln_b, r;
+        float zero_below;
+    };
+    static std::mutex mutex;
+    static std::vector<Scan> scans;
+    const auto ln_b_bits = std::bit_cast<std::uint32_t>(ln_b);
+    const auto r_bits = std::bit_cast<std::uint32_t>(r);
+    // Held through the scan: quantisers built at once on other threads wait
+    // for this one's result rather than scan again.
+    std::lock_guard lock(mutex);
+    for (const Scan& s : scans)
+        if (s.ln_b == ln_b_bits && s.r == r_bits) return s.zero_below;
+    const float zero_below = scan_zero_below(ln_b, r);
+    if (scans.size() == kScansKept) scans.erase(scans.begin());
+    scans.push_back({ln_b_bits, r_bits, zero_below});
+    return zero_below;
+}
 
 }  // namespace
 
@@ -80,25 +121,10 @@ da_LogQuantizer::da_LogQuantizer(float b, float r)
       b_minus_1_(static_cast<double>(b) - 1.0),
       ln_b_(std::log(b)),
       u_r_(static_cast<double>(r_logb(b, level_argument(b_minus_1_, r)))),
-      zero_below_(1.0f) {
-    // Most normalised coefficients stay at level 0. Trying every float level
-    // argument upwards from 1 until the first that leaves level 0 proves the
-    // shortcut in magnitude() exact, without assuming that the logarithm is
-    // monotone.
-    const float infinity = std::numeric_limits<float>::infinity();
-    float y = 1.0f;
-    for (int tried = 0; tried < kZeroScanLimit && !above_first_threshold(y); ++tried)
-        y = std::nextafter(y, infinity);
-    zero_below_ = y;
-}
+      zero_below_(zero_below_for(ln_b_, r_)) {}
 
-bool da_LogQuantizer::above_first_threshold(float y) const {
-    // r_logb(b, y) is the float quotient of two float logarithms; keeping
-    // ln b from the constructor leaves every rounding as it was.
-    return std::log(y) / ln_b_ > r_;
-}
-
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__)
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__) && \
+    !defined(__SANITIZE_THREAD__)
 #define LEVEL_ZERO_LANES 1
 #endif
 

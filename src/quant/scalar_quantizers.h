@@ -38,14 +38,13 @@ class da_LogQuantizer {
         return magnitude_above(y);
     }
     int magnitude_above(float y) const;  // index of a level argument not below zero_below_
-    bool above_first_threshold(float y) const;
 
     float r_;
     double b_minus_1_;
     float ln_b_;
     double u_r_;
-    // Every level argument below this one was tried in the constructor and
-    // stays at level 0.
+    // Every level argument below this one was tried (once per base and
+    // rounding point in the process) and stays at level 0.
     float zero_below_;
 };
 

@@ -46,6 +46,9 @@ std::vector<InfoText> parse_info_list(const unsigned char* body, std::size_t siz
 std::vector<unsigned char> info_list_image(const std::vector<InfoText>& texts) {
     std::vector<unsigned char> chunk;
     if (texts.empty()) return chunk;
+    // The list's head reserved up front: GCC 12 otherwise warns falsely
+    // (-Wstringop-overflow) about the first bytes growing an empty vector.
+    chunk.reserve(12);
     put_id(chunk, ID4_LIST);
     put32(chunk, 0);  // the size, known at the end
     put_id(chunk, ID4_INFO);

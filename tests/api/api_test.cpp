@@ -56,6 +56,27 @@ TEST(ApiTest, EncodeAndDecodeEqualTheLibrarysInAnyPieces) {
     }
 }
 
+TEST(ApiTest, ThreadsGiveTheBytesOfOneThread) {
+    const Pcm pcm = music_like_signal(200000, 11);
+    const Bytes one = c_encode(pcm, 0, true);
+    for (const int threads : {2, 3}) {
+        SCOPED_TRACE(threads);
+        x91_encoder* encoder = nullptr;
+        ASSERT_EQ(x91_encoder_create(&encoder), X91_OK);
+        ASSERT_EQ(x91_encoder_set_threads(encoder, threads), X91_OK);
+        ASSERT_EQ(x91_encoder_push(encoder, pcm.data(), pcm.size() / 2), X91_OK);
+        EXPECT_EQ(x91_encoder_set_threads(encoder, 1), X91_ERR_INVALID_STATE);
+        ASSERT_EQ(x91_encoder_finish(encoder), X91_OK);
+        Bytes file;
+        const uint8_t* data = nullptr;
+        size_t size = 0;
+        while (x91_encoder_take_output(encoder, &data, &size) == X91_OK && size > 0)
+            file.insert(file.end(), data, data + size);
+        x91_encoder_destroy(encoder);
+        EXPECT_EQ(file, one);
+    }
+}
+
 TEST(ApiTest, QualityReachesTheHeader) {
     x91_encoder* encoder = nullptr;
     ASSERT_EQ(x91_encoder_create(&encoder), X91_OK);
@@ -111,6 +132,8 @@ TEST(ApiTest, EncoderRefusals) {
     } const cases[] = {
         {"no handle", x91_encoder_create(nullptr), X91_ERR_INVALID_ARGUMENT},
         {"quality 9", x91_encoder_set_quality(encoder, 9), X91_ERR_INVALID_ARGUMENT},
+        {"threads 0", x91_encoder_set_threads(encoder, 0), X91_ERR_INVALID_ARGUMENT},
+        {"threads 257", x91_encoder_set_threads(encoder, 257), X91_ERR_INVALID_ARGUMENT},
         {"quality NaN", x91_encoder_set_quality(encoder, std::nan("")), X91_ERR_INVALID_ARGUMENT},
         {"quality 1e300", x91_encoder_set_quality(encoder, 1e300), X91_ERR_INVALID_ARGUMENT},
         {"no samples", x91_encoder_push(encoder, nullptr, 3), X91_ERR_INVALID_ARGUMENT},

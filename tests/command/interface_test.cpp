@@ -2,15 +2,11 @@
 // through the real binary in a scratch directory.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -500,6 +496,11 @@ TEST(JobsTest, DependenciesFollowFilesNotSpellings) {
 // larger than the memory there is), the jobs share the threads there are
 // instead of ending the run with an uncaught exception.
 TEST(JobsTest, ThreadsThatCannotStartLeaveTheWorkToTheOthers) {
+#if defined(__SANITIZE_THREAD__)
+    // ThreadSanitizer's runtime lays out its shadow memory at fixed places,
+    // and under such a stack limit the command dies before it starts.
+    GTEST_SKIP() << "a ThreadSanitizer build cannot start under a huge stack limit";
+#endif
     // A 64 TiB stack limit: each new thread's stack is reserved at that size.
     constexpr rlim_t kHugeStack = rlim_t{64} << 40;
     rlimit stack{};

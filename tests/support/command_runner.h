@@ -24,7 +24,7 @@ RunResult run_x91(const std::string& dir, const std::vector<std::string>& args,
 
 // Runs `cat stdin_file | x91 args | cat > stdout_file` in dir, so that both
 // standard streams are real pipes that cannot seek. An empty stdin_file
-// gives an empty standard input. out holds what went to stdout_file.
+// gives an empty standard input. `out` holds what reached stdout_file.
 RunResult run_piped(const std::string& dir, const std::vector<std::string>& args,
                     const std::string& stdin_file, const std::string& stdout_file);
 

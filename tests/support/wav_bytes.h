@@ -56,6 +56,9 @@ inline Bytes chunk(const char* id, const Bytes& body, bool pad = true) {
 inline Bytes fmt_body(int tag, int channels, int rate, int bits) {
     const int align = channels * bits / 8;
     Bytes b;
+    // Sized up front: GCC 12 with ThreadSanitizer otherwise warns falsely
+    // (-Warray-bounds) about the copy when the first bytes grow the vector.
+    b.reserve(16);
     put16(b, static_cast<std::uint32_t>(tag));
     put16(b, static_cast<std::uint32_t>(channels));
     put32(b, static_cast<std::uint32_t>(rate));
