@@ -32,15 +32,30 @@ da_IntensityTables::da_IntensityTables(da_DGlobalSettings global, da_DIntensityS
     env_iweights_to(shares, band_weights.data(), slots.data());
 }
 
+IntensityEnvelopeMeter::IntensityEnvelopeMeter(const da_DGlobalSettings& global,
+                                               const da_DIntensitySetup& setup,
+                                               const da_IntensityTables& tables)
+    : tables_(tables),
+      magnitude_(global.lines),
+      envelope_(setup.bands),
+      scratch_(global.lines, setup.bands) {}
+
+void IntensityEnvelopeMeter::measure(const float* left, const float* right) {
+    const int n = static_cast<int>(magnitude_.size());
+    for (int i = 0; i < n; ++i) {
+        const float l2 = r_sqr(c_abs(left + 2 * i));
+        const float r2 = r_sqr(c_abs(right + 2 * i));
+        const double mean = (static_cast<double>(l2) + static_cast<double>(r2)) / 2.0;
+        magnitude_[i] = static_cast<float>(std::sqrt(mean));
+    }
+    env_lowres_iter_to(tables_.shares, tables_.band_weights.data(), magnitude_.data(), 0.0f, 1.0f,
+                       4, envelope_.data(), scratch_);
+}
+
 da_IntensityMeasure::da_IntensityMeasure(const da_DGlobalSettings& global,
                                          const da_DIntensitySetup& setup,
                                          const da_IntensityTables& tables)
-    : n_(global.lines),
-      setup_(setup),
-      tables_(tables),
-      magnitude_(global.lines),
-      envelope_(setup.bands),
-      scratch_(global.lines, setup.bands) {
+    : setup_(setup), meter_(global, setup, tables) {
     name = "da_IntensityMeasure";
 }
 
@@ -50,20 +65,12 @@ void da_IntensityMeasure::work() {
     while (input.queued() >= 2) {
         auto left = input.get_data();
         auto right = input.get_data();
-
-        // RMS of the two channels' line magnitudes.
-        for (int i = 0; i < n_; ++i) {
-            const float l2 = r_sqr(c_abs(left.get() + 2 * i));
-            const float r2 = r_sqr(c_abs(right.get() + 2 * i));
-            const double mean = (static_cast<double>(l2) + static_cast<double>(r2)) / 2.0;
-            magnitude_[i] = static_cast<float>(std::sqrt(mean));
-        }
-        env_lowres_iter_to(tables_.shares, tables_.band_weights.data(), magnitude_.data(), 0.0f,
-                           1.0f, 4, envelope_.data(), scratch_);
+        meter_.measure(left.get(), right.get());
+        const std::vector<float>& envelope = meter_.envelope();
 
         auto index = item_alloc<int>(bands);
         for (int j = 0; j < bands; ++j)
-            index[j] = intensity_index(amplify_to_db(envelope_[j], floor_db), setup_);
+            index[j] = intensity_index(amplify_to_db(envelope[j], floor_db), setup_);
 
         output1.put_data(std::move(left));
         output1.put_data(std::move(right));

@@ -22,6 +22,27 @@ class da_IntensityTables {
     env_Shares shares;                // the index table's per-line split
 };
 
+// The band envelope intensity indices are measured from: each line's RMS
+// magnitude over the two channels, then band values fitted to it. Holds its
+// own working space; shared by the specified and the tuned measure.
+class IntensityEnvelopeMeter {
+  public:
+    IntensityEnvelopeMeter(const da_DGlobalSettings& global, const da_DIntensitySetup& setup,
+                           const da_IntensityTables& tables);
+
+    // Measures a left/right pair of complex spectra; the results stay valid
+    // until the next call.
+    void measure(const float* left, const float* right);
+    const std::vector<float>& magnitude() const { return magnitude_; }  // per line
+    const std::vector<float>& envelope() const { return envelope_; }    // per band, 0 .. 1
+
+  private:
+    const da_IntensityTables& tables_;
+    std::vector<float> magnitude_;
+    std::vector<float> envelope_;
+    env_Scratch scratch_;
+};
+
 // Attenuation index of a band level d in level units (−range .. 0 for band
 // values in [0, 1]): the nearest multiple of range/steps, halves rounding
 // towards the louder index, clamped to steps − 1 at the floor.
@@ -44,12 +65,8 @@ class da_IntensityMeasure final : public da_Module {
     PutFace<int> output2;    // index array
 
   private:
-    int n_;
     da_DIntensitySetup setup_;
-    const da_IntensityTables& tables_;
-    std::vector<float> magnitude_;
-    std::vector<float> envelope_;
-    env_Scratch scratch_;
+    IntensityEnvelopeMeter meter_;
 };
 
 // Encoder and decoder: rebuilds the per-line envelope from an index array.

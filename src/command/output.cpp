@@ -42,6 +42,17 @@ Result Output::open(const std::string& name) {
     return open_replacement(name);
 }
 
+Result Output::adopt(int fd) {
+    stream_ = fdopen(fd, "wb");
+    if (stream_ == nullptr) {
+        const int error = errno;
+        close(fd);
+        return io_failure(Status::write_failed, kCannotWrite, error);
+    }
+    owns_stream_ = true;
+    return {};
+}
+
 // No O_CREAT and no O_TRUNC: the node exists and is written as it is. A
 // FIFO's open waits for its reader, as a shell redirect does.
 Result Output::open_direct(const std::string& name) {
@@ -51,14 +62,7 @@ Result Output::open_direct(const std::string& name) {
         close(fd);
         return {Status::write_failed, "will not write audio to a terminal"};
     }
-    stream_ = fdopen(fd, "wb");
-    if (stream_ == nullptr) {
-        const int error = errno;
-        close(fd);
-        return io_failure(Status::write_failed, kCannotWrite, error);
-    }
-    owns_stream_ = true;
-    return {};
+    return adopt(fd);
 }
 
 Result Output::open_replacement(const std::string& name) {
@@ -70,16 +74,9 @@ Result Output::open_replacement(const std::string& name) {
         return io_failure(Status::write_failed, kCannotWrite, errno);
     temp_ = std::make_unique<TempOutput>(target);
     if (!temp_->status()) return temp_->status();
-    const int fd = temp_->take_descriptor();
-    stream_ = fdopen(fd, "wb");
-    if (stream_ == nullptr) {
-        const int error = errno;
-        close(fd);
-        return io_failure(Status::write_failed, kCannotWrite, error);
-    }
-    owns_stream_ = true;
-    rewindable_ = true;
-    return {};
+    Result adopted = adopt(temp_->take_descriptor());
+    rewindable_ = adopted.ok();
+    return adopted;
 }
 
 Result Output::commit() {

@@ -46,6 +46,9 @@ class Output {
   private:
     Result open_direct(const std::string& name);
     Result open_replacement(const std::string& name);
+    // Makes fd, open for writing, the stream this output owns; closes it
+    // when that fails.
+    Result adopt(int fd);
 
     std::FILE* stream_ = nullptr;
     bool owns_stream_ = false;

@@ -142,6 +142,16 @@ void da_Quantizator::choose_block_forms(float* left, float* right, int* flags) c
     }
 }
 
+void da_QuantizeBaseClass::normalise_and_soften(float* left, float* right,
+                                                const float* curve) const {
+    for (int i = 0; i < n_; ++i) left[i] = left[i] / curve[i];
+    for (int i = 0; i < n_; ++i) right[i] = right[i] / curve[i];
+    for (int d = kHalfBlock; d + kBlock <= n_; d += kBlock) {
+        overlap56(left + d, left + d);
+        overlap56(right + d, right + d);
+    }
+}
+
 void da_Quantizator::work() {
     while (spectrum_input.queued() >= 2 && curve_input.queued() >= 1) {
         auto curve_item = curve_input.get_data();
@@ -151,14 +161,7 @@ void da_Quantizator::work() {
         float* left = left_item.get();
         float* right = right_item.get();
 
-        for (int i = 0; i < n_; ++i) left[i] = left[i] / curve[i];
-        for (int i = 0; i < n_; ++i) right[i] = right[i] / curve[i];
-        // Rotations across the block boundaries soften the block edges
-        // before the sine transform sees them.
-        for (int d = kHalfBlock; d + kBlock <= n_; d += kBlock) {
-            overlap56(left + d, left + d);
-            overlap56(right + d, right + d);
-        }
+        normalise_and_soften(left, right, curve);
         auto flags = item_alloc<int>(2 * blocks());
         choose_block_forms(left, right, flags.get());
 

@@ -37,6 +37,10 @@ class da_QuantizeBaseClass : public da_Module {
     // level(index[i]) for the n_ lines.
     void levels_to(const int* index, float* out) const;
     int blocks() const { return n_ / kBlock; }
+    // Divides both spectra by the masking curve, then rotates across the
+    // block boundaries to soften the block edges before the sine transform
+    // sees them.
+    void normalise_and_soften(float* left, float* right, const float* curve) const;
 
     // Levels beyond this index overflow float for the default base already; the
     // table covers everything a real stream holds, larger indices are computed.

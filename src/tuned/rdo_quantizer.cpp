@@ -109,12 +109,7 @@ void da_RdoQuantizator::work() {
         float* left = left_item.get();
         float* right = right_item.get();
 
-        for (int i = 0; i < n_; ++i) left[i] = left[i] / curve[i];
-        for (int i = 0; i < n_; ++i) right[i] = right[i] / curve[i];
-        for (int d = kHalfBlock; d + kBlock <= n_; d += kBlock) {
-            overlap56(left + d, left + d);
-            overlap56(right + d, right + d);
-        }
+        normalise_and_soften(left, right, curve);
         auto flags = item_alloc<int>(2 * blocks());
         auto index_left = item_alloc<int>(n_);
         auto index_right = item_alloc<int>(n_);

@@ -39,10 +39,7 @@ da_TunedIntensityMeasure::da_TunedIntensityMeasure(const da_DGlobalSettings& glo
                                                    const da_IntensityTables& tables)
     : n_(global.lines),
       setup_(setup),
-      tables_(tables),
-      magnitude_(global.lines),
-      envelope_(setup.bands),
-      scratch_(global.lines, setup.bands),
+      meter_(global, setup, tables),
       // So low that the first frame counts as an onset in every band.
       previous_db_(setup.bands, -1000.0f),
       first_(setup.bands, global.lines),
@@ -77,7 +74,7 @@ float da_TunedIntensityMeasure::shift_db(int j, float level_db) {
     double log_sum = 0.0, sum = 0.0;
     const int count = end_[j] - first_[j];
     for (int i = first_[j]; i < end_[j]; ++i) {
-        const double p = static_cast<double>(magnitude_[i]) * magnitude_[i] + 1e-20;
+        const double p = static_cast<double>(meter_.magnitude()[i]) * meter_.magnitude()[i] + 1e-20;
         log_sum += std::log(p);
         sum += p;
     }
@@ -99,18 +96,12 @@ void da_TunedIntensityMeasure::work() {
         auto left = input.get_data();
         auto right = input.get_data();
         // The measured envelope, as the specified encoder measures it.
-        for (int i = 0; i < n_; ++i) {
-            const float l2 = r_sqr(c_abs(left.get() + 2 * i));
-            const float r2 = r_sqr(c_abs(right.get() + 2 * i));
-            const double mean = (static_cast<double>(l2) + static_cast<double>(r2)) / 2.0;
-            magnitude_[i] = static_cast<float>(std::sqrt(mean));
-        }
-        env_lowres_iter_to(tables_.shares, tables_.band_weights.data(), magnitude_.data(), 0.0f,
-                           1.0f, 4, envelope_.data(), scratch_);
+        meter_.measure(left.get(), right.get());
+        const std::vector<float>& envelope = meter_.envelope();
 
         auto index = item_alloc<int>(bands);
         for (int j = 0; j < bands; ++j) {
-            const float level_db = amplify_to_db(envelope_[j], floor_db);
+            const float level_db = amplify_to_db(envelope[j], floor_db);
             const float shift = shift_db(j, level_db);
             // Bands at the floor stay there: nothing in them to code. Levels
             // stay within the index range (0 dB at the top, the floor below).

@@ -33,10 +33,7 @@ class da_TunedIntensityMeasure final : public da_Module {
 
     int n_;
     da_DIntensitySetup setup_;
-    const da_IntensityTables& tables_;
-    std::vector<float> magnitude_;
-    std::vector<float> envelope_;
-    env_Scratch scratch_;
+    IntensityEnvelopeMeter meter_;
     std::vector<float> previous_db_;  // each band's level in the frame before
     // The lines whose spectral flatness stands for each band: [first, end).
     std::vector<int> first_, end_;

@@ -61,19 +61,11 @@ TEST(ApiTest, ThreadsGiveTheBytesOfOneThread) {
     const Bytes one = c_encode(pcm, 0, true);
     for (const int threads : {2, 3}) {
         SCOPED_TRACE(threads);
-        x91_encoder* encoder = nullptr;
-        ASSERT_EQ(x91_encoder_create(&encoder), X91_OK);
-        ASSERT_EQ(x91_encoder_set_threads(encoder, threads), X91_OK);
-        ASSERT_EQ(x91_encoder_push(encoder, pcm.data(), pcm.size() / 2), X91_OK);
-        EXPECT_EQ(x91_encoder_set_threads(encoder, 1), X91_ERR_INVALID_STATE);
-        ASSERT_EQ(x91_encoder_finish(encoder), X91_OK);
-        Bytes file;
-        const uint8_t* data = nullptr;
-        size_t size = 0;
-        while (x91_encoder_take_output(encoder, &data, &size) == X91_OK && size > 0)
-            file.insert(file.end(), data, data + size);
-        x91_encoder_destroy(encoder);
-        EXPECT_EQ(file, one);
+        EXPECT_EQ(c_encode(pcm, 4410, true,
+                           [threads](x91_encoder* encoder) {
+                               EXPECT_EQ(x91_encoder_set_threads(encoder, threads), X91_OK);
+                           }),
+                  one);
     }
 }
 
@@ -103,21 +95,12 @@ TEST(ApiTest, TunedModeEqualsTheLibrarysTunedEncoder) {
     while (reference_encoder.next_packet(packet)) x91::append_packet(reference, packet);
     x91::append_end(reference);
 
-    x91_encoder* encoder = nullptr;
-    ASSERT_EQ(x91_encoder_create(&encoder), X91_OK);
-    ASSERT_EQ(x91_encoder_set_quality(encoder, 150), X91_OK);
-    ASSERT_EQ(x91_encoder_set_tuned(encoder, 1), X91_OK);
-    ASSERT_EQ(x91_encoder_set_extension_block(encoder, 0), X91_OK);
-    ASSERT_EQ(x91_encoder_push(encoder, pcm.data(), pcm.size() / 2), X91_OK);
-    EXPECT_EQ(x91_encoder_set_tuned(encoder, 0), X91_ERR_INVALID_STATE);
-    ASSERT_EQ(x91_encoder_finish(encoder), X91_OK);
-    Bytes file;
-    const uint8_t* data = nullptr;
-    size_t size = 0;
-    while (x91_encoder_take_output(encoder, &data, &size) == X91_OK && size > 0)
-        file.insert(file.end(), data, data + size);
-    x91_encoder_destroy(encoder);
-    EXPECT_EQ(file, reference);
+    EXPECT_EQ(c_encode(pcm, 0, false,
+                       [](x91_encoder* encoder) {
+                           EXPECT_EQ(x91_encoder_set_quality(encoder, 150), X91_OK);
+                           EXPECT_EQ(x91_encoder_set_tuned(encoder, 1), X91_OK);
+                       }),
+              reference);
 }
 
 TEST(ApiTest, EncoderRefusals) {

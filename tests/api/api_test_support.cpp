@@ -6,10 +6,12 @@
 
 namespace x91test {
 
-Bytes c_encode(const Pcm& pcm, std::size_t piece, bool block) {
+Bytes c_encode(const Pcm& pcm, std::size_t piece, bool block,
+               const std::function<void(x91_encoder*)>& configure) {
     x91_encoder* encoder = nullptr;
     EXPECT_EQ(x91_encoder_create(&encoder), X91_OK);
     EXPECT_EQ(x91_encoder_set_extension_block(encoder, block), X91_OK);
+    if (configure) configure(encoder);
     Bytes file;
     auto take = [&] {
         const uint8_t* data = nullptr;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <vector>
 
 #include "support/wav_bytes.h"
@@ -11,7 +12,9 @@ namespace x91test {
 
 // The whole file the C encoder makes of pcm, pushed in pieces of `piece`
 // frames (0: all at once); with `block`, the extension block ends it.
-Bytes c_encode(const Pcm& pcm, std::size_t piece = 0, bool block = false);
+// `configure` gives further settings before the first push.
+Bytes c_encode(const Pcm& pcm, std::size_t piece = 0, bool block = false,
+               const std::function<void(x91_encoder*)>& configure = {});
 
 // Everything x91_decoder_read gives from the decoder's position on, read in
 // pieces of `piece` frames.

@@ -19,19 +19,10 @@ constexpr uint64_t kFrames = 30000;
 const std::vector<x91::Tag> kTags = {{"TITLE", "Öde, \"quoted\""}, {"ARTIST", "x"}};
 
 Bytes tagged_file(const Pcm& pcm) {
-    x91_encoder* encoder = nullptr;
-    EXPECT_EQ(x91_encoder_create(&encoder), X91_OK);
-    for (const x91::Tag& tag : kTags)
-        EXPECT_EQ(x91_encoder_add_tag(encoder, tag.name.c_str(), tag.value.c_str()), X91_OK);
-    EXPECT_EQ(x91_encoder_push(encoder, pcm.data(), pcm.size() / 2), X91_OK);
-    EXPECT_EQ(x91_encoder_finish(encoder), X91_OK);
-    Bytes file;
-    const uint8_t* data = nullptr;
-    size_t size = 0;
-    while (x91_encoder_take_output(encoder, &data, &size) == X91_OK && size > 0)
-        file.insert(file.end(), data, data + size);
-    x91_encoder_destroy(encoder);
-    return file;
+    return c_encode(pcm, 0, true, [](x91_encoder* encoder) {
+        for (const x91::Tag& tag : kTags)
+            EXPECT_EQ(x91_encoder_add_tag(encoder, tag.name.c_str(), tag.value.c_str()), X91_OK);
+    });
 }
 
 // The library's own file with the block, as the command writes it.
