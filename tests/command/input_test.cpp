@@ -10,26 +10,16 @@
 #include <vector>
 
 #include "support/command_runner.h"
+#include "support/encoded_pair.h"
 #include "support/test_signals.h"
 
 using namespace x91test;
 
 namespace {
 
-// A short encode and its decode, the outputs every case is held to.
-class InputTest : public testing::Test {
+class InputTest : public EncodedPairTest {
   protected:
-    void SetUp() override {
-        write_file(dir_.file("a.wav"), make_wav(music_like_signal(2 * 14112, 12)));
-        ASSERT_EQ(run_x91(dir_.path(), {"--quiet", "a.wav", "a.x91"}).status, 0);
-        x91_ = read_file(dir_.file("a.x91"));
-        wav_ = read_file(dir_.file("a.x91.wav"));
-        ASSERT_GT(wav_.size(), 44u);
-    }
-
-    ScratchDir dir_;
-    Bytes x91_;
-    Bytes wav_;
+    InputTest() : EncodedPairTest(12) {}
 };
 
 // Read forward like standard input, for both kinds of data, including the

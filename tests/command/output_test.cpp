@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "support/command_runner.h"
+#include "support/encoded_pair.h"
 #include "support/test_signals.h"
 
 using namespace x91test;
@@ -39,20 +40,9 @@ std::vector<std::string> hidden_files(const std::string& dir) {
     return hidden;
 }
 
-// A short encode and its decode, the outputs every case is held to.
-class OutputTest : public testing::Test {
+class OutputTest : public EncodedPairTest {
   protected:
-    void SetUp() override {
-        write_file(dir_.file("a.wav"), make_wav(music_like_signal(2 * 14112, 9)));
-        ASSERT_EQ(run_x91(dir_.path(), {"--quiet", "a.wav", "a.x91"}).status, 0);
-        x91_ = read_file(dir_.file("a.x91"));
-        wav_ = read_file(dir_.file("a.x91.wav"));
-        ASSERT_GT(wav_.size(), 44u);
-    }
-
-    ScratchDir dir_;
-    Bytes x91_;
-    Bytes wav_;
+    OutputTest() : EncodedPairTest(9) {}
 };
 
 TEST_F(OutputTest, NodesThatAreNotRegularFilesAreWrittenIntoAndStay) {
