@@ -95,12 +95,17 @@ TEST(ApiTest, TunedModeEqualsTheLibrarysTunedEncoder) {
     while (reference_encoder.next_packet(packet)) x91::append_packet(reference, packet);
     x91::append_end(reference);
 
-    EXPECT_EQ(c_encode(pcm, 0, false,
-                       [](x91_encoder* encoder) {
-                           EXPECT_EQ(x91_encoder_set_quality(encoder, 150), X91_OK);
-                           EXPECT_EQ(x91_encoder_set_tuned(encoder, 1), X91_OK);
-                       }),
-              reference);
+    // It keeps to one chain whatever the threads, so every count gives it.
+    for (const int threads : {1, 3}) {
+        SCOPED_TRACE(threads);
+        EXPECT_EQ(c_encode(pcm, 0, false,
+                           [threads](x91_encoder* encoder) {
+                               EXPECT_EQ(x91_encoder_set_quality(encoder, 150), X91_OK);
+                               EXPECT_EQ(x91_encoder_set_tuned(encoder, 1), X91_OK);
+                               EXPECT_EQ(x91_encoder_set_threads(encoder, threads), X91_OK);
+                           }),
+                  reference);
+    }
 }
 
 TEST(ApiTest, EncoderRefusals) {
