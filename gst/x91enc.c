@@ -172,20 +172,21 @@ static GstFlowReturn x91_enc_handle_frame(GstAudioEncoder* audio_encoder, GstBuf
     return gst_audio_encoder_finish_frame(audio_encoder, out, -1);
 }
 
-static void x91_enc_set_property(GObject* object, guint id, const GValue* value, GParamSpec* spec) {
+static void x91_enc_set_property(GObject* object, guint id, const GValue* value,
+                                 GParamSpec* param) {
     X91Enc* self = (X91Enc*)object;
     if (id == PROP_QUALITY)
         self->quality = g_value_get_double(value);
     else
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, param);
 }
 
-static void x91_enc_get_property(GObject* object, guint id, GValue* value, GParamSpec* spec) {
+static void x91_enc_get_property(GObject* object, guint id, GValue* value, GParamSpec* param) {
     X91Enc* self = (X91Enc*)object;
     if (id == PROP_QUALITY)
         g_value_set_double(value, self->quality);
     else
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, param);
 }
 
 static void x91_enc_finalize(GObject* object) {

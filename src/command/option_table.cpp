@@ -86,7 +86,7 @@ constexpr char kComment[] = "COMMENT";
 
 constexpr const char* kUtf8Rule = "the value must be UTF-8 text";
 
-const OptionSpec kOptions[] = {
+const OptionEntry kOptions[] = {
     {.short_name = 'q',
      .long_name = "quality",
      .value_name = "PCT",
@@ -218,7 +218,7 @@ const OptionSpec kOptions[] = {
 
 }  // namespace
 
-std::span<const OptionSpec> option_table() {
+std::span<const OptionEntry> option_table() {
     return kOptions;
 }
 

@@ -8,9 +8,9 @@ namespace {
 
 // An argument that names an option of the table.
 struct Given {
-    const OptionSpec* spec = nullptr;  // null: no such option
-    std::string name;                  // as given, without an attached value
-    std::optional<std::string> value;  // attached: "-q50", "--quality=50"
+    const OptionEntry* entry = nullptr;  // null: no such option
+    std::string name;                    // as given, without an attached value
+    std::optional<std::string> value;    // attached: "-q50", "--quality=50"
 };
 
 // "--name" or "--name=value" for a long name, "-x" or "-xvalue" for a short
@@ -22,23 +22,23 @@ Given find_option(const std::string& arg) {
         const std::size_t equals = arg.find('=');
         given.name = arg.substr(0, equals);
         if (equals != std::string::npos) given.value = arg.substr(equals + 1);
-        const auto it = std::find_if(table.begin(), table.end(), [&](const OptionSpec& o) {
+        const auto it = std::find_if(table.begin(), table.end(), [&](const OptionEntry& o) {
             return given.name.compare(2, std::string::npos, o.long_name) == 0;
         });
-        if (it != table.end()) given.spec = &*it;
+        if (it != table.end()) given.entry = &*it;
     } else {
         given.name = arg.substr(0, 2);
         if (arg.size() > 2) given.value = arg.substr(2);
         const auto it = std::find_if(table.begin(), table.end(),
-                                     [&](const OptionSpec& o) { return o.short_name == arg[1]; });
-        if (it != table.end()) given.spec = &*it;
+                                     [&](const OptionEntry& o) { return o.short_name == arg[1]; });
+        if (it != table.end()) given.entry = &*it;
     }
-    if (given.spec && given.value && !given.spec->value_name) given.spec = nullptr;
+    if (given.entry && given.value && !given.entry->value_name) given.entry = nullptr;
     return given;
 }
 
 // "-q, --quality PCT" or "    --quiet": the option's names in the usage.
-std::string usage_names(const OptionSpec& o) {
+std::string usage_names(const OptionEntry& o) {
     std::string names = o.short_name ? std::string("-") + o.short_name + ", " : "    ";
     names += std::string("--") + o.long_name;
     if (o.value_name) names += std::string(" ") + o.value_name;
@@ -75,24 +75,24 @@ ParsedOptions parse_options(int argc, const char* const* argv) {
             continue;
         }
         const Given given = find_option(arg);
-        if (!given.spec) return usage_error("unknown option '" + arg + "'");
-        const OptionSpec& spec = *given.spec;
+        if (!given.entry) return usage_error("unknown option '" + arg + "'");
+        const OptionEntry& entry = *given.entry;
         std::string value;
-        if (spec.value_name) {
+        if (entry.value_name) {
             if (given.value) {
                 value = *given.value;
             } else if (i + 1 < argc) {
                 value = argv[++i];
             } else {
-                return usage_error(given.name + " needs " + spec.needs);
+                return usage_error(given.name + " needs " + entry.needs);
             }
         }
-        if (!spec.apply(o, value)) {
-            if (!spec.rule) return usage_error(given.name + " needs " + spec.needs);
-            parsed.error = given.name + ": " + spec.rule + ", not '" + value + "'";
+        if (!entry.apply(o, value)) {
+            if (!entry.rule) return usage_error(given.name + " needs " + entry.needs);
+            parsed.error = given.name + ": " + entry.rule + ", not '" + value + "'";
             return parsed;
         }
-        if (spec.answers_at_once) return parsed;
+        if (entry.answers_at_once) return parsed;
     }
 
     if (o.files.empty()) return usage_error("no files given");
@@ -107,7 +107,7 @@ ParsedOptions parse_options(int argc, const char* const* argv) {
 
 std::string usage_text() {
     std::size_t width = 0;
-    for (const OptionSpec& o : option_table()) width = std::max(width, usage_names(o).size());
+    for (const OptionEntry& o : option_table()) width = std::max(width, usage_names(o).size());
     std::string text =
         "usage: x91 [OPTION]... FILE...\n"
         "Encodes FILE.wav, .flac, .aif(f), .aifc, .rf64 or .w64 (any rate, depth, 1 or 2\n"
@@ -115,7 +115,7 @@ std::string usage_text() {
         "as the input and with its tags. A FILE of '-' is standard input; whether it\n"
         "holds audio or x91 data is seen from its first bytes.\n"
         "\n";
-    for (const OptionSpec& o : option_table()) text += usage_line(usage_names(o), width, o.help);
+    for (const OptionEntry& o : option_table()) text += usage_line(usage_names(o), width, o.help);
     text += usage_line("--", width, "end of options (for a file name that starts with '-')");
     text += "\nExit status: 0 when every file was converted (or found intact), 1 otherwise.\n";
     return text;

@@ -39,7 +39,7 @@ inline constexpr int kMaxJobs = 64;
 inline constexpr double kMinBitrate = 8.0;
 inline constexpr double kMaxBitrate = 1411.0;
 
-struct OptionSpec {
+struct OptionEntry {
     char short_name;         // given as "-q"; '\0' for a long name only
     const char* long_name;   // given as "--quality"
     const char* value_name;  // "PCT"; null for an option without a value
@@ -57,7 +57,7 @@ struct OptionSpec {
 };
 
 // Every option, in the order of the usage text.
-std::span<const OptionSpec> option_table();
+std::span<const OptionEntry> option_table();
 
 struct ParsedOptions {
     Options options;

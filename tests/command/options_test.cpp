@@ -15,7 +15,7 @@ namespace {
 
 // The tag line the man page gives the option, as roff writes a dash:
 // .BR \-q ", " \-\-quality " \fIPCT\fR", or .B \-\-quiet.
-std::string man_tag(const OptionSpec& o) {
+std::string man_tag(const OptionEntry& o) {
     std::vector<std::string> parts;
     if (o.short_name) parts.push_back(std::string("\\-") + o.short_name);
     if (o.short_name) parts.push_back("\", \"");
@@ -44,14 +44,14 @@ std::set<std::string> man_page_option_tags() {
 
 TEST(OptionTableTest, TheManPageListsExactlyTheOptionsOfTheTable) {
     std::set<std::string> expected;
-    for (const OptionSpec& o : option_table()) expected.insert(man_tag(o));
+    for (const OptionEntry& o : option_table()) expected.insert(man_tag(o));
     EXPECT_EQ(man_page_option_tags(), expected);
 }
 
 // The parser relies on these: every option has an effect, and exactly the
 // options with a value say what it must be.
 TEST(OptionTableTest, EveryOptionIsComplete) {
-    for (const OptionSpec& o : option_table()) {
+    for (const OptionEntry& o : option_table()) {
         SCOPED_TRACE(o.long_name);
         EXPECT_NE(o.apply, nullptr);
         EXPECT_NE(o.help, nullptr);
