@@ -22,6 +22,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -336,11 +337,12 @@ class Decoder {
     // first) to pcm and returns the number of frames appended.
     std::size_t pull(std::vector<std::int16_t>& pcm);
 
-    // Appends the audio of the oldest decoded packet not yet pulled to pcm
-    // and gives its result (ok, packet_overrun or packet_unread_bytes); false
+    // Points pcm at the audio of the oldest decoded packet not yet pulled
+    // (interleaved, left first; valid until the decoder is next used) and
+    // gives its result (ok, packet_overrun or packet_unread_bytes); false
     // when no decoded packet waits. A caller that stops at a damaged packet
     // gets the audio of the packets before it and of that one, no more.
-    bool pull_packet(std::vector<std::int16_t>& pcm, Result& result);
+    bool pull_packet(std::span<const std::int16_t>& pcm, Result& result);
 
     // Frames waiting for pull().
     std::size_t frames_ready() const;
