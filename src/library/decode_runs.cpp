@@ -10,20 +10,6 @@
 
 namespace x91 {
 
-std::vector<std::int16_t> PcmBuffers::take() {
-    const std::lock_guard lock(mutex_);
-    if (spare_.empty()) return {};
-    std::vector<std::int16_t> buffer = std::move(spare_.back());
-    spare_.pop_back();
-    return buffer;
-}
-
-void PcmBuffers::give(std::vector<std::int16_t>&& buffer) {
-    buffer.clear();
-    const std::lock_guard lock(mutex_);
-    spare_.push_back(std::move(buffer));
-}
-
 std::vector<std::int16_t>& DecodedPackets::pcm() {
     drop_taken();
     if (pieces_.empty()) {

@@ -8,33 +8,19 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
-#include <mutex>
 #include <span>
 #include <vector>
 
 #include "format/checked_settings.h"
 #include "graphs/decode_chain.h"
 #include "library/run_pool.h"
+#include "library/spare_buffers.h"
 #include "library/thread_budget.h"
 #include "x91/status.h"
 
 namespace x91 {
 
-// Buffers for decoded audio, given back once their audio has been taken
-// and handed out again: memory fresh from the system costs a page fault for
-// every 4 KiB written, and a run's audio is close to a megabyte. There are
-// never more buffers than were in use at once. Safe to share between
-// threads.
-class PcmBuffers {
-  public:
-    // An empty buffer, with the room of one given back when there is one.
-    std::vector<std::int16_t> take();
-    void give(std::vector<std::int16_t>&& buffer);
-
-  private:
-    std::mutex mutex_;
-    std::vector<std::vector<std::int16_t>> spare_;
-};
+using PcmBuffers = SpareBuffers<std::int16_t>;
 
 // The audio of decoded packets, oldest first, each packet's frames with its
 // result. It is kept in the pieces it was decoded in (a run each, with

@@ -2,6 +2,8 @@
 // order they were handed in.
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <deque>
 #include <exception>
@@ -20,7 +22,7 @@ namespace x91 {
 // The thread that hands runs in (the owner) works too: whenever it has to
 // wait for a run, it takes one not yet started. Helpers come from the
 // budget's spare places, one for each run waiting to start, and leave when
-// none waits or the budget wants its place back; the owner's own place is
+// none has waited for kLinger or the budget wants its place back; the owner's own place is
 // its own business. So the runs always get done, even when no helper can be
 // had, and a thread that cannot be started only means one helper less.
 //
@@ -51,6 +53,8 @@ class RunPool {
     void take_oldest();
 
   private:
+    static constexpr std::chrono::milliseconds kLinger{20};
+
     struct Slot {
         std::function<void()> run;  // empty once started
         bool finished = false;
