@@ -52,7 +52,7 @@ const char* version();
 // calls then hand the work on instead of doing it: output comes in whole
 // runs, later than its input, and all of it once the stream is finished.
 // Memory grows with threads x run length, never with the stream: at most
-// threads + 2 runs are held at once, each with its input and output (3528
+// 2 x threads + 2 runs are held at once, each with its input and output (3528
 // bytes of PCM per block, 0.9 MB for a run of 256 blocks), and one coding
 // chain per thread; the output not yet taken comes on top, as with one
 // thread.

@@ -20,7 +20,7 @@ RunPool::~RunPool() {
 bool RunPool::full() const {
     std::lock_guard lock(mutex_);
     const auto threads = static_cast<std::size_t>(1 + helpers_working_);
-    return slots_.size() >= threads + 1;
+    return slots_.size() >= 2 * threads + 1;
 }
 
 RunPool::Slot* RunPool::first_waiting() {
