@@ -109,7 +109,7 @@ X91_API x91_status x91_encoder_set_quality(x91_encoder* encoder, double percent)
  * encoded side by side after a short warm-up; the bytes are those of one
  * thread, handed out in whole runs and all of them after finish. Memory
  * grows with threads x run length (about 0.45 MB of PCM per run, at most
- * threads + 2 runs held), never with the stream. The tuned encoder keeps to
+ * 2 x threads + 2 runs held), never with the stream. The tuned encoder keeps to
  * one thread. Until the first push or take_output. */
 X91_API x91_status x91_encoder_set_threads(x91_encoder* encoder, int threads);
 

@@ -62,18 +62,21 @@ ConversionResult WaveToXFile(const Source& in, const std::string& out,
     };
 
     display.begin("encoding", in.name, out);
-    std::vector<std::int16_t> samples(2 * static_cast<std::size_t>(kBlockFrames));
+    // Audio is read in pieces of 32 blocks (113 KiB), which the system
+    // delivers in one call each, straight into place.
+    constexpr std::size_t kReadFrames = 32 * static_cast<std::size_t>(kBlockFrames);
+    std::vector<std::int16_t> samples(2 * kReadFrames);
     Result encoded;
     bool writing = write_x91_header(writer, header);
-    // Blocks are read until the audio ends; its length need not be known
-    // in advance, so a stream of unknown length encodes like a file.
+    // Audio is read until it ends; its length need not be known in
+    // advance, so a stream of unknown length encodes like a file.
     while (writing && encoded) {
-        const std::size_t got = source->read(samples.data(), kBlockFrames);
+        const std::size_t got = source->read(samples.data(), kReadFrames);
         if (got > 0) {
             encoded = encoder.push(samples.data(), got);
             writing = write_ready_packets();
         }
-        if (got < static_cast<std::size_t>(kBlockFrames)) break;
+        if (got < kReadFrames) break;
     }
     const Result input_end = source->end_status();
     const bool input_failed = !input_end && input_end.status != Status::cut_short;

@@ -1,4 +1,5 @@
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,7 @@ namespace {
 Result walk_packets(X91Input& input, ThreadBudget& threads, std::uint64_t& frames) {
     x91::Decoder decoder = x91::DecoderAccess::make(input.settings(), threads);
     std::vector<std::uint8_t> packet;
-    std::vector<std::int16_t> pcm;
+    std::span<const std::int16_t> pcm;
     int packets_checked = 0;
     // The first packet decoded so far that is not intact, in stream order:
     // decoding may run ahead of the walk's checks on other threads.
@@ -25,7 +26,6 @@ Result walk_packets(X91Input& input, ThreadBudget& threads, std::uint64_t& frame
         while (decoder.pull_packet(pcm, fed)) {
             ++packets_checked;
             frames += pcm.size() / 2;
-            pcm.clear();
             if (!fed)
                 return {fed.status, "packet " + std::to_string(packets_checked) +
                                         " is damaged: " + fed.message};

@@ -1,6 +1,7 @@
 #include <deque>
 #include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "command/audio_output/pcm_sink.h"
@@ -72,7 +73,7 @@ ConversionResult XFileToWave(const Source& in, const std::string& out, bool raw,
         std::vector<std::uint8_t> packet;
         // The byte counts of the packets pushed whose audio is not written yet.
         std::deque<std::size_t> pushed;
-        std::vector<std::int16_t> pcm;
+        std::span<const std::int16_t> pcm;
         int packets_written = 0;
         int damaged_in_a_row = 0;
         bool stopped = false;
@@ -93,7 +94,6 @@ ConversionResult XFileToWave(const Source& in, const std::string& out, bool raw,
                                               " is damaged: " + fed.message};
                 damaged_in_a_row = overran ? damaged_in_a_row + 1 : 0;
                 sink->write(pcm.data(), pcm.size() / 2);
-                pcm.clear();
                 if (stats.time_count > 0) display.update(stats.time_count, stats.byte_count);
                 // One damaged packet is decoded and the next ones still count:
                 // framing keeps them independent. A long run of them is no

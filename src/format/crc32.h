@@ -1,5 +1,5 @@
-// CRC-32 with the common IEEE polynomial (the one of zlib, PNG and
-// Ethernet), computed a byte at a time from a 256-entry table.
+// CRC-32 with the common IEEE polynomial, as zlib, PNG and Ethernet compute
+// it; zlib does the work.
 #pragma once
 
 #include <cstddef>

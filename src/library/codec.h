@@ -22,6 +22,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -51,7 +52,7 @@ const char* version();
 // calls then hand the work on instead of doing it: output comes in whole
 // runs, later than its input, and all of it once the stream is finished.
 // Memory grows with threads x run length, never with the stream: at most
-// threads + 2 runs are held at once, each with its input and output (3528
+// 2 x threads + 2 runs are held at once, each with its input and output (3528
 // bytes of PCM per block, 0.9 MB for a run of 256 blocks), and one coding
 // chain per thread; the output not yet taken comes on top, as with one
 // thread.
@@ -336,11 +337,12 @@ class Decoder {
     // first) to pcm and returns the number of frames appended.
     std::size_t pull(std::vector<std::int16_t>& pcm);
 
-    // Appends the audio of the oldest decoded packet not yet pulled to pcm
-    // and gives its result (ok, packet_overrun or packet_unread_bytes); false
+    // Points pcm at the audio of the oldest decoded packet not yet pulled
+    // (interleaved, left first; valid until the decoder is next used) and
+    // gives its result (ok, packet_overrun or packet_unread_bytes); false
     // when no decoded packet waits. A caller that stops at a damaged packet
     // gets the audio of the packets before it and of that one, no more.
-    bool pull_packet(std::vector<std::int16_t>& pcm, Result& result);
+    bool pull_packet(std::span<const std::int16_t>& pcm, Result& result);
 
     // Frames waiting for pull().
     std::size_t frames_ready() const;

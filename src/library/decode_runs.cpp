@@ -11,7 +11,11 @@
 namespace x91 {
 
 std::vector<std::int16_t>& DecodedPackets::pcm() {
-    if (pieces_.empty()) pieces_.emplace_back();
+    drop_taken();
+    if (pieces_.empty()) {
+        pieces_.emplace_back();
+        if (buffers_) pieces_.back().pcm = buffers_->take();
+    }
     return pieces_.back().pcm;
 }
 
@@ -27,36 +31,50 @@ void DecodedPackets::append(DecodedPackets&& more) {
     for (Piece& piece : more.pieces_) pieces_.push_back(std::move(piece));
     for (Packet& packet : more.packets_) packets_.push_back(std::move(packet));
     values_ += more.values_;
-    more = DecodedPackets();
+    more.pieces_.clear();
+    more.packets_.clear();
+    more.values_ = 0;
 }
 
-Result DecodedPackets::take_packet(std::vector<std::int16_t>& out) {
+void DecodedPackets::drop_front() {
+    if (buffers_) buffers_->give(std::move(pieces_.front().pcm));
+    pieces_.pop_front();
+}
+
+void DecodedPackets::drop_taken() {
+    while (!pieces_.empty() && pieces_.front().taken == pieces_.front().pcm.size()) drop_front();
+}
+
+Result DecodedPackets::take_packet(std::span<const std::int16_t>& out) {
+    drop_taken();
     Packet packet = std::move(packets_.front());
     packets_.pop_front();
     values_ -= packet.values;
+    out = {};
     // The first packet of a stream gives no block when it holds one frame.
     if (packet.values > 0) {
-        while (pieces_.front().taken == pieces_.front().pcm.size()) pieces_.pop_front();
         Piece& piece = pieces_.front();
-        const auto from = piece.pcm.begin() + static_cast<std::ptrdiff_t>(piece.taken);
-        out.insert(out.end(), from, from + static_cast<std::ptrdiff_t>(packet.values));
+        out = {piece.pcm.data() + piece.taken, packet.values};
         piece.taken += packet.values;
-        if (piece.taken == piece.pcm.size()) pieces_.pop_front();
     }
     return std::move(packet.result);
 }
 
 std::size_t DecodedPackets::take_all(std::vector<std::int16_t>& out) {
+    drop_taken();
     const std::size_t taken = frames();
     if (out.empty() && pieces_.size() == 1 && pieces_.front().taken == 0) {
         out.swap(pieces_.front().pcm);
+        pieces_.clear();
     } else {
         out.reserve(out.size() + values_);
         for (const Piece& piece : pieces_)
             out.insert(out.end(), piece.pcm.begin() + static_cast<std::ptrdiff_t>(piece.taken),
                        piece.pcm.end());
+        while (!pieces_.empty()) drop_front();
     }
-    *this = DecodedPackets();
+    packets_.clear();
+    values_ = 0;
     return taken;
 }
 
@@ -91,11 +109,14 @@ void decode_packet(DecodeChain& chain, const std::uint8_t* data, std::size_t siz
 
 DecodeRuns::DecodeRuns(const CheckedSettings& s, ThreadBudget& budget, int run_packets)
     : settings_(std::make_shared<const CheckedSettings>(s)),
+      buffers_(std::make_shared<PcmBuffers>()),
       frames_per_packet_(s.dsettings().group.frames),
       run_packets_(run_packets),
+      decoded_(buffers_),
       runs_(budget) {}
 
-DecodedPackets DecodeRuns::decode_run(const CheckedSettings& settings, const Run& run) {
+DecodedPackets DecodeRuns::decode_run(const CheckedSettings& settings, const Run& run,
+                                      std::shared_ptr<PcmBuffers> buffers) {
     DecodeChain chain(settings);
     for (std::size_t k = 0; k < run.warm_up.size(); ++k) {
         const Packet& packet = run.warm_up[k];
@@ -104,7 +125,7 @@ DecodedPackets DecodeRuns::decode_run(const CheckedSettings& settings, const Run
         chain.warm_up(packet_from_bytes(std::move(bytes), static_cast<int>(packet.size())),
                       run.kept[k]);
     }
-    DecodedPackets decoded;
+    DecodedPackets decoded(std::move(buffers));
     // Every packet gives a group of blocks: its audio is sized at once.
     decoded.pcm().reserve(run.packets.size() *
                           static_cast<std::size_t>(settings.dsettings().group.frames) *
@@ -142,8 +163,9 @@ void DecodeRuns::hand_in() {
     }
     run.packets = std::move(run_);
     run_.clear();
-    runs_.submit(
-        [settings = settings_, run = std::move(run)] { return decode_run(*settings, run); });
+    runs_.submit([settings = settings_, buffers = buffers_, run = std::move(run)] {
+        return decode_run(*settings, run, buffers);
+    });
 }
 
 void DecodeRuns::finish() {

@@ -8,22 +8,30 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "format/checked_settings.h"
 #include "graphs/decode_chain.h"
 #include "library/run_pool.h"
+#include "library/spare_buffers.h"
 #include "library/thread_budget.h"
 #include "x91/status.h"
 
 namespace x91 {
 
+using PcmBuffers = SpareBuffers<std::int16_t>;
+
 // The audio of decoded packets, oldest first, each packet's frames with its
 // result. It is kept in the pieces it was decoded in (a run each, with
-// threads), so handing a run on moves it instead of copying it, and a piece
-// goes as soon as its last packet has been taken.
+// threads), so handing a run on moves it instead of copying it, and a
+// piece's buffer goes back to the buffers once its last packet has been
+// taken.
 class DecodedPackets {
   public:
+    explicit DecodedPackets(std::shared_ptr<PcmBuffers> buffers = nullptr)
+        : buffers_(std::move(buffers)) {}
+
     bool empty() const { return packets_.empty(); }
     std::size_t frames() const { return values_ / 2; }
 
@@ -35,8 +43,9 @@ class DecodedPackets {
     const Result& last_result() const { return packets_.back().result; }
 
     void append(DecodedPackets&& more);
-    // Moves the oldest packet's audio to the end of out; its result.
-    Result take_packet(std::vector<std::int16_t>& out);
+    // Points out at the oldest packet's audio, which stays where it is until
+    // the next call of any member; its result.
+    Result take_packet(std::span<const std::int16_t>& out);
     // Moves all audio to the end of out and forgets the results; the frames.
     std::size_t take_all(std::vector<std::int16_t>& out);
 
@@ -50,6 +59,12 @@ class DecodedPackets {
         std::size_t values;  // samples, two per frame
         Result result;
     };
+    // Gives back the buffers of the pieces at the front whose audio has all
+    // been taken.
+    void drop_taken();
+    void drop_front();
+
+    std::shared_ptr<PcmBuffers> buffers_;
     std::deque<Piece> pieces_;
     std::deque<Packet> packets_;
     std::size_t values_ = 0;  // samples of the packets not yet taken
@@ -97,10 +112,12 @@ class DecodeRuns {
         std::vector<int> kept;        // frames kept of each
         std::vector<Packet> packets;
     };
-    static DecodedPackets decode_run(const CheckedSettings& settings, const Run& run);
+    static DecodedPackets decode_run(const CheckedSettings& settings, const Run& run,
+                                     std::shared_ptr<PcmBuffers> buffers);
     void hand_in();
 
     std::shared_ptr<const CheckedSettings> settings_;
+    std::shared_ptr<PcmBuffers> buffers_;
     int frames_per_packet_;
     int run_packets_;
     std::int64_t packets_handed_in_ = 0;

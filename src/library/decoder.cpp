@@ -23,7 +23,7 @@ struct Decoder::Impl {
     // runs.
     std::unique_ptr<DecodeChain> chain;
     std::unique_ptr<DecodeRuns> runs;
-    DecodedPackets decoded;  // one chain's
+    DecodedPackets decoded{std::make_shared<PcmBuffers>()};  // one chain's
     bool pushed = false;
     bool finished = false;
     // Frames handed out of the decoded audio so far, and the span of them
@@ -71,16 +71,12 @@ struct Decoder::Impl {
         return {from - handed_out, until - from};
     }
 
-    // Cuts the frames just appended to pcm from `at` (a sample index) to
-    // the span trim() keeps; the frames kept.
-    std::size_t deliver(std::vector<std::int16_t>& pcm, std::size_t at) {
-        const std::uint64_t frames = (pcm.size() - at) / 2;
+    // Of `frames` frames handed out next, the first kept and the number
+    // kept; counts them out.
+    std::pair<std::size_t, std::size_t> hand_out(std::uint64_t frames) {
         const auto [skip, count] = kept_of(frames);
         handed_out += frames;
-        pcm.resize(at + 2 * static_cast<std::size_t>(skip + count));
-        pcm.erase(pcm.begin() + static_cast<std::ptrdiff_t>(at),
-                  pcm.begin() + static_cast<std::ptrdiff_t>(at + 2 * skip));
-        return static_cast<std::size_t>(count);
+        return {static_cast<std::size_t>(skip), static_cast<std::size_t>(count)};
     }
 };
 
@@ -149,15 +145,19 @@ Result Decoder::finish() {
 std::size_t Decoder::pull(std::vector<std::int16_t>& pcm) {
     const std::size_t at = pcm.size();
     impl_->ready(DecodeRuns::Wait::for_all).take_all(pcm);
-    return impl_->deliver(pcm, at);
+    const auto [skip, count] = impl_->hand_out((pcm.size() - at) / 2);
+    pcm.resize(at + 2 * (skip + count));
+    pcm.erase(pcm.begin() + static_cast<std::ptrdiff_t>(at),
+              pcm.begin() + static_cast<std::ptrdiff_t>(at + 2 * skip));
+    return count;
 }
 
-bool Decoder::pull_packet(std::vector<std::int16_t>& pcm, Result& result) {
+bool Decoder::pull_packet(std::span<const std::int16_t>& pcm, Result& result) {
     DecodedPackets& ready = impl_->ready(DecodeRuns::Wait::for_next);
     if (ready.empty()) return false;
-    const std::size_t at = pcm.size();
     result = ready.take_packet(pcm);
-    impl_->deliver(pcm, at);
+    const auto [skip, count] = impl_->hand_out(pcm.size() / 2);
+    pcm = pcm.subspan(2 * skip, 2 * count);
     return true;
 }
 

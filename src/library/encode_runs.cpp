@@ -15,6 +15,7 @@ constexpr std::size_t kBlockBytes = EncodeChain::kBlockBytes;
 EncodeRuns::EncodeRuns(const da_ESettings& e, const CheckedSettings& s, ThreadBudget& budget,
                        int run_packets)
     : settings_(std::make_shared<const Settings>(Settings{e, s})),
+      spare_blocks_(std::make_shared<SpareBuffers<unsigned char>>()),
       frames_per_packet_(s.dsettings().group.frames),
       run_blocks_(frames_per_packet_ * run_packets + 1),
       runs_(budget) {
@@ -51,10 +52,14 @@ void EncodeRuns::hand_in() {
     while (runs_.full()) keep(runs_.take_oldest());
     // The next run starts with this one's last two blocks: the block
     // before its first, and its first.
-    std::vector<unsigned char> next(run_.end() - 2 * kBlockBytes, run_.end());
+    std::vector<unsigned char> next = spare_blocks_->take();
     next.reserve(run_.capacity());
-    runs_.submit([settings = settings_, blocks = std::move(run_), preloaded = preloaded_] {
-        return encode_run(*settings, blocks, preloaded);
+    next.assign(run_.end() - 2 * kBlockBytes, run_.end());
+    runs_.submit([settings = settings_, spares = spare_blocks_, blocks = std::move(run_),
+                  preloaded = preloaded_]() mutable {
+        Packets packets = encode_run(*settings, blocks, preloaded);
+        spares->give(std::move(blocks));
+        return packets;
     });
     run_ = std::move(next);
     preloaded_ = true;

@@ -11,6 +11,7 @@
 #include "format/checked_settings.h"
 #include "format/settings.h"
 #include "library/run_pool.h"
+#include "library/spare_buffers.h"
 #include "library/thread_budget.h"
 
 namespace x91 {
@@ -55,6 +56,7 @@ class EncodeRuns {
     void keep(Packets&& packets);
 
     std::shared_ptr<const Settings> settings_;
+    std::shared_ptr<SpareBuffers<unsigned char>> spare_blocks_;
     int frames_per_packet_;
     int run_blocks_;                  // blocks fed to a run besides the preloaded one
     std::vector<unsigned char> run_;  // the run being filled

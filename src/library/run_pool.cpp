@@ -10,6 +10,7 @@ RunPool::RunPool(ThreadBudget& budget) : budget_(budget) {}
 RunPool::~RunPool() {
     std::unique_lock lock(mutex_);
     closing_ = true;
+    changed_.notify_all();
     changed_.wait(lock, [&] { return helpers_working_ == 0; });
     std::list<Helper> helpers = std::move(helpers_);
     lock.unlock();
@@ -19,7 +20,7 @@ RunPool::~RunPool() {
 bool RunPool::full() const {
     std::lock_guard lock(mutex_);
     const auto threads = static_cast<std::size_t>(1 + helpers_working_);
-    return slots_.size() >= threads + 1;
+    return slots_.size() >= 2 * threads + 1;
 }
 
 RunPool::Slot* RunPool::first_waiting() {
@@ -51,6 +52,7 @@ void RunPool::submit(std::function<void()> run) {
     auto slot = std::make_unique<Slot>();
     slot->run = std::move(run);
     slots_.push_back(std::move(slot));
+    changed_.notify_all();
     add_helper_if_useful(lock);
 }
 
@@ -74,6 +76,9 @@ void RunPool::add_helper_if_useful(std::unique_lock<std::mutex>& lock) {
 void RunPool::help(Helper& self) {
     std::unique_lock lock(mutex_);
     for (;;) {
+        // The owner hands the next run in soon after taking one back:
+        // waiting a little for it is far cheaper than a new thread.
+        changed_.wait_for(lock, kLinger, [&] { return first_waiting() != nullptr || closing_; });
         Slot* slot = first_waiting();
         if (slot == nullptr || closing_ || budget_.wanted()) break;
         ++helpers_busy_;

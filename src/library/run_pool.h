@@ -2,6 +2,8 @@
 // order they were handed in.
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <deque>
 #include <exception>
@@ -20,14 +22,15 @@ namespace x91 {
 // The thread that hands runs in (the owner) works too: whenever it has to
 // wait for a run, it takes one not yet started. Helpers come from the
 // budget's spare places, one for each run waiting to start, and leave when
-// none waits or the budget wants its place back; the owner's own place is
-// its own business. So the runs always get done, even when no helper can be
+// none has waited for kLinger or the budget wants its place back; the
+// owner's own place is its own business. So the runs always get done, even when no helper can be
 // had, and a thread that cannot be started only means one helper less.
 //
-// The owner keeps at most one run more than there are threads working on
-// them (itself included) between hand-in and take-back: enough that the
-// thread done first finds the next run waiting, and a bound on the memory
-// the runs hold.
+// The owner keeps at most twice as many runs as there are threads working
+// on them (itself included), and one more, between hand-in and take-back:
+// while the owner works on a run it hands none in, and the helpers must
+// still find runs waiting when theirs are done. It is also the bound on
+// the memory the runs hold.
 class RunPool {
   public:
     explicit RunPool(ThreadBudget& budget);
@@ -51,6 +54,8 @@ class RunPool {
     void take_oldest();
 
   private:
+    static constexpr std::chrono::milliseconds kLinger{20};
+
     struct Slot {
         std::function<void()> run;  // empty once started
         bool finished = false;

@@ -73,7 +73,11 @@ Decoded decode(const Bytes& file, const x91::Threading& threading, bool trimmed)
     Decoded out;
     const auto take = [&] {
         x91::Result result;
-        while (decoder.pull_packet(out.pcm, result)) out.results.push_back(result.status);
+        std::span<const std::int16_t> pcm;
+        while (decoder.pull_packet(pcm, result)) {
+            out.pcm.insert(out.pcm.end(), pcm.begin(), pcm.end());
+            out.results.push_back(result.status);
+        }
     };
     x91::PacketReader packets(file.data(), file.size());
     Bytes packet;
