@@ -102,7 +102,7 @@ float da_QuantizeBaseClass::level_beyond_table(int k) const {
 
 da_Quantizator::da_Quantizator(const da_DGlobalSettings& global, const da_IQuantizeSetup& setup,
                                da_EQuantizeSetup encoder)
-    : da_QuantizeBaseClass(global, setup),
+    : da_SpectrumQuantizer(global, setup),
       setup_(encoder),
       quantizer_(setup.base, encoder.rounding_point) {
     name = "da_Quantizator";
@@ -152,25 +152,19 @@ void da_QuantizeBaseClass::normalise_and_soften(float* left, float* right,
     }
 }
 
-void da_Quantizator::work() {
+void da_SpectrumQuantizer::work() {
     while (spectrum_input.queued() >= 2 && curve_input.queued() >= 1) {
         auto curve_item = curve_input.get_data();
         auto left_item = spectrum_input.get_data();
         auto right_item = spectrum_input.get_data();
-        const float* curve = curve_item.get();
         float* left = left_item.get();
         float* right = right_item.get();
 
-        normalise_and_soften(left, right, curve);
+        normalise_and_soften(left, right, curve_item.get());
         auto flags = item_alloc<int>(2 * blocks());
-        choose_block_forms(left, right, flags.get());
-
         auto index_left = item_alloc<int>(n_);
         auto index_right = item_alloc<int>(n_);
-        quantizer_.indices(left, index_left.get(), n_);
-        quantizer_.indices(right, index_right.get(), n_);
-        levels_to(index_left.get(), left);
-        levels_to(index_right.get(), right);
+        quantize_frame(left, right, index_left.get(), index_right.get(), flags.get());
 
         curve_output.put_data(std::move(curve_item));
         spectrum_output.put_data(std::move(left_item));
@@ -179,6 +173,15 @@ void da_Quantizator::work() {
         index_output.put_data(std::move(index_right));
         flag_output.put_data(std::move(flags));
     }
+}
+
+void da_Quantizator::quantize_frame(float* left, float* right, int* index_left, int* index_right,
+                                    int* flags) {
+    choose_block_forms(left, right, flags);
+    quantizer_.indices(left, index_left, n_);
+    quantizer_.indices(right, index_right, n_);
+    levels_to(index_left, left);
+    levels_to(index_right, right);
 }
 
 da_DeQuantizator::da_DeQuantizator(const da_DGlobalSettings& global, const da_IQuantizeSetup& setup)

@@ -57,16 +57,15 @@ class da_QuantizeBaseClass : public da_Module {
     std::vector<float> levels_;
 };
 
-// Encoder. Per step takes 1 curve (curve_input) and 2 real spectra, left then
-// right (spectrum_input). Puts the curve on curve_output, the two spectra on
-// spectrum_output (now holding the reconstructed levels, in the normalised
-// and possibly block-transformed domain), 2 new int[n] index arrays on
-// index_output and 1 new int[2·⌊n/56⌋] flag array on flag_output.
-class da_Quantizator final : public da_QuantizeBaseClass {
+// An encoder's quantiser. Per step takes 1 curve (curve_input) and 2 real
+// spectra, left then right (spectrum_input). Puts the curve on curve_output,
+// the two spectra on spectrum_output (now holding the reconstructed levels,
+// in the normalised and possibly block-transformed domain), 2 new int[n]
+// index arrays on index_output and 1 new int[2·⌊n/56⌋] flag array on
+// flag_output. How the indices and block forms are chosen is the
+// subclass's.
+class da_SpectrumQuantizer : public da_QuantizeBaseClass {
   public:
-    da_Quantizator(const da_DGlobalSettings& global, const da_IQuantizeSetup& setup,
-                   da_EQuantizeSetup encoder);
-    ~da_Quantizator() = default;
     void work() override;
 
     GetFace<float> curve_input;
@@ -76,7 +75,27 @@ class da_Quantizator final : public da_QuantizeBaseClass {
     PutFace<int> index_output;
     PutFace<int> flag_output;
 
+  protected:
+    using da_QuantizeBaseClass::da_QuantizeBaseClass;
+    ~da_SpectrumQuantizer() = default;
+
+    // For spectra already normalised by the curve: chooses each block's form
+    // (flags) and each line's index, and replaces every value by its level.
+    virtual void quantize_frame(float* left, float* right, int* index_left, int* index_right,
+                                int* flags) = 0;
+};
+
+// The quantiser as specified: each block in the sine form where that is
+// sparser by a margin, each line the nearest level.
+class da_Quantizator final : public da_SpectrumQuantizer {
+  public:
+    da_Quantizator(const da_DGlobalSettings& global, const da_IQuantizeSetup& setup,
+                   da_EQuantizeSetup encoder);
+    ~da_Quantizator() = default;
+
   private:
+    void quantize_frame(float* left, float* right, int* index_left, int* index_right,
+                        int* flags) override;
     void choose_block_forms(float* left, float* right, int* flags) const;
 
     da_EQuantizeSetup setup_;

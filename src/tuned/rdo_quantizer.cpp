@@ -10,7 +10,7 @@ namespace x91 {
 
 da_RdoQuantizator::da_RdoQuantizator(const da_DGlobalSettings& global,
                                      const da_IQuantizeSetup& setup, const TunedEncoderSetup& tuned)
-    : da_QuantizeBaseClass(global, setup),
+    : da_SpectrumQuantizer(global, setup),
       tuned_(tuned),
       ln_b_(std::log(setup.base)),
       sine_(2 * static_cast<std::size_t>(blocks()) * kBlock),
@@ -97,30 +97,6 @@ void da_RdoQuantizator::quantize_frame(float* left, float* right, int* index_lef
         add_magnitudes(index[c], n_, counts);
         costs_[c].fit(counts);
         levels_to(index[c], values[c]);
-    }
-}
-
-void da_RdoQuantizator::work() {
-    while (spectrum_input.queued() >= 2 && curve_input.queued() >= 1) {
-        auto curve_item = curve_input.get_data();
-        auto left_item = spectrum_input.get_data();
-        auto right_item = spectrum_input.get_data();
-        const float* curve = curve_item.get();
-        float* left = left_item.get();
-        float* right = right_item.get();
-
-        normalise_and_soften(left, right, curve);
-        auto flags = item_alloc<int>(2 * blocks());
-        auto index_left = item_alloc<int>(n_);
-        auto index_right = item_alloc<int>(n_);
-        quantize_frame(left, right, index_left.get(), index_right.get(), flags.get());
-
-        curve_output.put_data(std::move(curve_item));
-        spectrum_output.put_data(std::move(left_item));
-        spectrum_output.put_data(std::move(right_item));
-        index_output.put_data(std::move(index_left));
-        index_output.put_data(std::move(index_right));
-        flag_output.put_data(std::move(flags));
     }
 }
 

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "format/settings.h"
-#include "framework/typed_queues.h"
 #include "quant/quantizers.h"
 #include "tuned/code_costs.h"
 #include "tuned/tuned_setup.h"
@@ -25,19 +24,11 @@ namespace x91 {
 // channel to its previous frame: a small index costs what it adds to the
 // code of its spectrum, and lines go to zero where a small level is not
 // worth its bits.
-class da_RdoQuantizator final : public da_QuantizeBaseClass {
+class da_RdoQuantizator final : public da_SpectrumQuantizer {
   public:
     da_RdoQuantizator(const da_DGlobalSettings& global, const da_IQuantizeSetup& setup,
                       const TunedEncoderSetup& tuned);
     ~da_RdoQuantizator() = default;
-    void work() override;
-
-    GetFace<float> curve_input;
-    PutFace<float> curve_output;
-    GetFace<float> spectrum_input;
-    PutFace<float> spectrum_output;
-    PutFace<int> index_output;
-    PutFace<int> flag_output;
 
   private:
     struct Choice {
@@ -50,7 +41,8 @@ class da_RdoQuantizator final : public da_QuantizeBaseClass {
     // flags is the channel's first flag (its flags are every second one).
     void quantize_channel(const float* values, const float* sine, const LayeredCodeCosts& costs,
                           int* index, int* flags) const;
-    void quantize_frame(float* left, float* right, int* index_left, int* index_right, int* flags);
+    void quantize_frame(float* left, float* right, int* index_left, int* index_right,
+                        int* flags) override;
 
     TunedEncoderSetup tuned_;
     float ln_b_;
