@@ -52,14 +52,12 @@ void IntensityEnvelopeMeter::measure(const float* left, const float* right) {
                        4, envelope_.data(), scratch_);
 }
 
-da_IntensityMeasure::da_IntensityMeasure(const da_DGlobalSettings& global,
+da_BandLevelMeasure::da_BandLevelMeasure(const da_DGlobalSettings& global,
                                          const da_DIntensitySetup& setup,
                                          const da_IntensityTables& tables)
-    : setup_(setup), meter_(global, setup, tables) {
-    name = "da_IntensityMeasure";
-}
+    : setup_(setup), meter_(global, setup, tables) {}
 
-void da_IntensityMeasure::work() {
+void da_BandLevelMeasure::work() {
     const int bands = setup_.bands;
     const float floor_db = static_cast<float>(-setup_.range);
     while (input.queued() >= 2) {
@@ -70,12 +68,20 @@ void da_IntensityMeasure::work() {
 
         auto index = item_alloc<int>(bands);
         for (int j = 0; j < bands; ++j)
-            index[j] = intensity_index(amplify_to_db(envelope[j], floor_db), setup_);
+            index[j] =
+                intensity_index(coded_level_db(j, amplify_to_db(envelope[j], floor_db)), setup_);
 
         output1.put_data(std::move(left));
         output1.put_data(std::move(right));
         output2.put_data(std::move(index));
     }
+}
+
+da_IntensityMeasure::da_IntensityMeasure(const da_DGlobalSettings& global,
+                                         const da_DIntensitySetup& setup,
+                                         const da_IntensityTables& tables)
+    : da_BandLevelMeasure(global, setup, tables) {
+    name = "da_IntensityMeasure";
 }
 
 da_IntensityEnvCreation::da_IntensityEnvCreation(const da_DGlobalSettings& global,

@@ -53,20 +53,37 @@ float intensity_amplitude(int index, const da_DIntensitySetup& setup);
 // Encoder: measures the RMS band envelope of the left/right pair and
 // quantises it to attenuation indices 0 (full scale) .. steps − 1 (floor).
 // Takes 2 complex spectra (left first); puts them unchanged on output1 and a
-// new int[bands] index array on output2.
-class da_IntensityMeasure final : public da_Module {
+// new int[bands] index array on output2. Which level each band is sent at
+// is the subclass's.
+class da_BandLevelMeasure : public da_Module {
   public:
-    da_IntensityMeasure(const da_DGlobalSettings& global, const da_DIntensitySetup& setup,
-                        const da_IntensityTables& tables);
     void work() override;
 
     GetFace<float> input;
     PutFace<float> output1;  // the 2 spectra
     PutFace<int> output2;    // index array
 
-  private:
+  protected:
+    da_BandLevelMeasure(const da_DGlobalSettings& global, const da_DIntensitySetup& setup,
+                        const da_IntensityTables& tables);
+    ~da_BandLevelMeasure() = default;
+
+    // The level (dB, the floor .. 0) band j is sent at, given its measured
+    // level; called for the bands of a frame in order.
+    virtual float coded_level_db(int j, float level_db) = 0;
+
     da_DIntensitySetup setup_;
     IntensityEnvelopeMeter meter_;
+};
+
+// The measure as specified: every band sent at its measured level.
+class da_IntensityMeasure final : public da_BandLevelMeasure {
+  public:
+    da_IntensityMeasure(const da_DGlobalSettings& global, const da_DIntensitySetup& setup,
+                        const da_IntensityTables& tables);
+
+  private:
+    float coded_level_db(int, float level_db) override { return level_db; }
 };
 
 // Encoder and decoder: rebuilds the per-line envelope from an index array.

@@ -40,9 +40,8 @@ constexpr int kFlatnessLines = 8;
 da_TunedIntensityMeasure::da_TunedIntensityMeasure(const da_DGlobalSettings& global,
                                                    const da_DIntensitySetup& setup,
                                                    const da_IntensityTables& tables)
-    : n_(global.lines),
-      setup_(setup),
-      meter_(global, setup, tables),
+    : da_BandLevelMeasure(global, setup, tables),
+      n_(global.lines),
       // So low that the first frame counts as an onset in every band.
       previous_db_(setup.bands, -1000.0f),
       first_(setup.bands, global.lines),
@@ -92,29 +91,13 @@ float da_TunedIntensityMeasure::shift_db(int j, float level_db) {
     return onset + tonality + position;
 }
 
-void da_TunedIntensityMeasure::work() {
-    const int bands = setup_.bands;
+float da_TunedIntensityMeasure::coded_level_db(int j, float level_db) {
     const float floor_db = static_cast<float>(-setup_.range);
-    while (input.queued() >= 2) {
-        auto left = input.get_data();
-        auto right = input.get_data();
-        // The measured envelope, as the specified encoder measures it.
-        meter_.measure(left.get(), right.get());
-        const std::vector<float>& envelope = meter_.envelope();
-
-        auto index = item_alloc<int>(bands);
-        for (int j = 0; j < bands; ++j) {
-            const float level_db = amplify_to_db(envelope[j], floor_db);
-            const float shift = shift_db(j, level_db);
-            // Bands at the floor stay there: nothing in them to code. Levels
-            // stay within the index range (0 dB at the top, the floor below).
-            const float moved = level_db <= floor_db ? level_db : std::fmin(0.0f, level_db + shift);
-            index[j] = intensity_index(std::fmax(moved, floor_db), setup_);
-        }
-        output1.put_data(std::move(left));
-        output1.put_data(std::move(right));
-        output2.put_data(std::move(index));
-    }
+    const float shift = shift_db(j, level_db);
+    // Bands at the floor stay there: nothing in them to code. Levels stay
+    // within the index range (0 dB at the top, the floor below).
+    const float moved = level_db <= floor_db ? level_db : std::fmin(0.0f, level_db + shift);
+    return std::fmax(moved, floor_db);
 }
 
 }  // namespace x91

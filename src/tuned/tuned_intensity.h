@@ -10,30 +10,22 @@
 #include "analysis/band_envelope.h"
 #include "analysis/intensity.h"
 #include "format/settings.h"
-#include "framework/module.h"
-#include "framework/typed_queues.h"
 
 namespace x91 {
 
 // Same queues as da_IntensityMeasure: takes 2 complex spectra (left first),
 // puts them unchanged on output1 and a new int[bands] index array on output2.
-class da_TunedIntensityMeasure final : public da_Module {
+class da_TunedIntensityMeasure final : public da_BandLevelMeasure {
   public:
     da_TunedIntensityMeasure(const da_DGlobalSettings& global, const da_DIntensitySetup& setup,
                              const da_IntensityTables& tables);
-    void work() override;
-
-    GetFace<float> input;
-    PutFace<float> output1;  // the 2 spectra
-    PutFace<int> output2;    // index array
 
   private:
+    float coded_level_db(int j, float level_db) override;
     // dB added to band j's measured level in this frame.
     float shift_db(int j, float level_db);
 
     int n_;
-    da_DIntensitySetup setup_;
-    IntensityEnvelopeMeter meter_;
     std::vector<float> previous_db_;  // each band's level in the frame before
     // The lines whose spectral flatness stands for each band: [first, end).
     std::vector<int> first_, end_;
