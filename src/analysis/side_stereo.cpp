@@ -28,7 +28,7 @@ const CpuVariants<void(float*, int, float)> stereo_add_slope = cpu_variants_of<a
 
 da_StereoMapCreator::da_StereoMapCreator(const da_DGlobalSettings& global,
                                          const da_DSideStereoSetup& setup)
-    : n_(global.lines), bands_(setup.bands), levels_(setup.levels) {
+    : n_(global.lines), bands_(setup.bands) {
     name = "da_StereoMapCreator";
 }
 
@@ -57,8 +57,6 @@ da_StereoSideMeasure::da_StereoSideMeasure(const da_DGlobalSettings& global,
                                            const da_DIntensitySetup& intensity,
                                            const da_DSideStereoSetup& setup)
     : n_(global.lines),
-      intensity_bands_(intensity.bands),
-      intensity_steps_(intensity.steps),
       range_(intensity.range),
       bands_(setup.bands),
       levels_(setup.levels),
@@ -137,13 +135,11 @@ const CpuVariants<void(int, float, const float*, float*, float*)> stereo_rotate_
     cpu_variants_of<rotate_pairs>;
 
 da_StereoSideTransform::da_StereoSideTransform(const da_DGlobalSettings& global,
-                                               const da_DSideStereoSetup& setup, int direction,
-                                               int unused)
+                                               const da_DSideStereoSetup& setup, int direction, int)
     : n_(global.lines),
       bands_(setup.bands),
       levels_(setup.levels),
       direction_(direction),
-      unused_(unused),
       balance_(setup.bands),
       line_balance_(global.lines),
       slots_(setup.bands + 2) {

@@ -64,7 +64,7 @@ int cdda_sample(float v) {
 }
 
 da_CDDA_MDCST::da_CDDA_MDCST(const da_DGlobalSettings& settings)
-    : lines_(settings.lines), out_values_(i_max(settings.lines, 882)) {
+    : out_values_(i_max(settings.lines, 882)) {
     name = "da_CDDA_MDCST";
 }
 
@@ -90,8 +90,7 @@ void da_CDDA_MDCST::work() {
     }
 }
 
-da_CDDA_iMDCST::da_CDDA_iMDCST(const da_DGlobalSettings& settings)
-    : lines_(settings.lines), used_lines_(settings.lines) {
+da_CDDA_iMDCST::da_CDDA_iMDCST(const da_DGlobalSettings& settings) : used_lines_(settings.lines) {
     // The checked settings keep the line count positive: the copy of the
     // coded lines below relies on it.
     assert(used_lines_ > 0);

@@ -172,8 +172,6 @@ void da_Quantizator::quantize_frame(float* left, float* right, int* index_left, 
     choose_block_forms(left, right, flags);
     quantizer_.indices(left, index_left, n_);
     quantizer_.indices(right, index_right, n_);
-    levels_to(index_left, left);
-    levels_to(index_right, right);
 }
 
 da_DeQuantizator::da_DeQuantizator(const da_DGlobalSettings& global, const da_IQuantizeSetup& setup)
