@@ -1,15 +1,20 @@
 // The choice, once per process, between the portable build of the hot loops
 // and their AVX2 build, and the means to build both from one body.
 //
-// Both builds of a function give the same bytes: the vector build runs the
+// Both builds of a function give the same values: the vector build runs the
 // same float operations in the same order for every value, only several
 // independent values at a time (the build forbids contraction into fused
-// multiply-add and fast-math's reassociation). The AVX2 build exists only
-// for speed, and X91_CPU=portable in the environment turns it off, so the
-// portable code can be checked on any machine.
+// multiply-add and fast-math's reassociation). Only a NaN's sign and payload
+// may differ, as the compiler may swap the operands of a sum; no output
+// depends on them. The AVX2 build exists only for speed, and
+// X91_CPU=portable in the environment turns it off, so the portable code can
+// be checked on any machine.
 //
 // Adding a function:
-//   1. Write its body once, as a function of its own file.
+//   1. Write its body once, as a function of its own file. No maths library
+//      calls in it but std::sqrt, which rounds exactly everywhere: the
+//      library's other routines may differ from processor to processor. A
+//      dispatched function it calls runs at the process's level.
 //   2. Define the dispatched object from it:
 //        const CpuVariants<void(const float*, float*, int)> scale_lines =
 //            cpu_variants_of<scale_lines_body>;
