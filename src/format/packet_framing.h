@@ -7,16 +7,15 @@
 #include <cstdint>
 #include <vector>
 
+#include "format/limits.h"
 #include "storage/storage_stream.h"
 
 namespace x91 {
 
 inline constexpr int kPacketCountBytes = 4;
 inline constexpr std::int32_t kEndMarker = 0;
-// The largest count a reader accepts (4 MiB): the encoder's packets stay far
-// below it, so a larger one can only come from a damaged file. The library
-// offers it as kMaxPacketBytes.
-inline constexpr std::int32_t kMaxPacketCount = std::int32_t{4} << 20;
+// The largest count a reader accepts: kMaxPacketBytes as a count.
+inline constexpr std::int32_t kMaxPacketCount = X91_MAX_PACKET_BYTES;
 
 // The bytes of one count (a packet's size, or the end marker).
 std::array<unsigned char, kPacketCountBytes> packet_count_image(std::int32_t count);

@@ -6,7 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "library/codec.h"
+#include "command/cd_audio.h"
+#include "x91/status.h"
 
 namespace x91::cli {
 
