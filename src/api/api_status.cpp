@@ -46,10 +46,6 @@ x91_status to_c_status(Status status) {
             return X91_ERR_TOO_DAMAGED;
         case Status::trailing_bytes:
             return X91_ERR_TRAILING_BYTES;
-        // The WAV outcome belongs to the command; the interface never
-        // produces it.
-        case Status::not_cd_audio:
-            break;
     }
     return X91_ERR_INTERNAL;
 }

@@ -46,6 +46,19 @@ void StreamParser::add_to_crc(const std::uint8_t* data, std::size_t n, std::uint
     crc_ = crc32_update(crc_, data, n);
 }
 
+// In one pass the last bytes the walk took are kept too: damage may have
+// made it walk into the block, which is then found across both.
+void StreamParser::take_walk_bytes(const std::uint8_t* data, std::size_t n) {
+    add_to_crc(data, n, offset_);
+    if (layout_.size) return;
+    recent_.insert(recent_.end(), data, data + n);
+    if (recent_.size() > 2 * kRecentBytes) {
+        const std::size_t drop = recent_.size() - kRecentBytes;
+        crc_before_recent_ = crc32_update(crc_before_recent_, recent_.data(), drop);
+        recent_.erase(recent_.begin(), recent_.begin() + static_cast<std::ptrdiff_t>(drop));
+    }
+}
+
 void StreamParser::feed(const std::uint8_t* data, std::size_t size) {
     if (packet_bytes_ > 0) {
         consume(packet_bytes_);
@@ -98,7 +111,7 @@ StreamParser::Step StreamParser::read_header() {
     if (held() < kHeaderBytes && !input_ended_) return Step::more;
     const std::size_t n = std::min(held(), kHeaderBytes);
     header_ = parse_x91_header(buffer_.data() + pos_, n, settings_);
-    add_to_crc(buffer_.data() + pos_, n, offset_);
+    take_walk_bytes(buffer_.data() + pos_, n);
     consume(n);
     if (header_) {
         phase_ = Phase::count;
@@ -115,7 +128,7 @@ StreamParser::Step StreamParser::read_count() {
         return end_walk({Status::cut_short, "ends without its end marker"});
     }
     const std::int32_t count = le32(buffer_.data() + pos_);
-    add_to_crc(buffer_.data() + pos_, kPacketCountBytes, offset_);
+    take_walk_bytes(buffer_.data() + pos_, kPacketCountBytes);
     consume(kPacketCountBytes);
     if (count == kEndMarker) return end_walk({});
     const std::string which = packet_name(next_packet_);
@@ -147,7 +160,7 @@ StreamParser::Step StreamParser::read_packet() {
                                                       " bytes, more than the file holds"});
     }
     packet_ = {buffer_.data() + pos_, count_};
-    add_to_crc(packet_.data(), count_, offset_);
+    take_walk_bytes(packet_.data(), count_);
     packet_bytes_ = count_;
     packet_number_ = next_packet_++;
     phase_ = Phase::count;
@@ -215,24 +228,55 @@ void StreamParser::take_into_tail(const std::uint8_t* data, std::size_t n) {
 
 void StreamParser::finish_tail() {
     phase_ = Phase::ended;
-    const std::uint64_t tail_size = tail_dropped_ + tail_bytes_.size();
-    std::uint64_t block_bytes = 0;
+    std::optional<std::uint64_t> block_start;
     if (layout_.block_start) {
         tail_.block = {};
         tail_.info = layout_.block;
-        block_bytes = offset_ > *layout_.block_start ? offset_ - *layout_.block_start : 0;
+        block_start = layout_.block_start;
     } else {
-        tail_.block = find_extension(tail_bytes_.data(), tail_bytes_.size(), offset_, block_bytes,
-                                     tail_.info);
-        if (!tail_.block) block_bytes = 0;
-        add_to_crc(tail_bytes_.data(), tail_bytes_.size() - static_cast<std::size_t>(block_bytes),
-                   0);
+        block_start = find_block_at_end();
     }
-    tail_.trailing = tail_size > block_bytes ? tail_size - block_bytes : 0;
+    const std::uint64_t tail_end = block_start ? std::max(*block_start, walk_end_) : offset_;
+    tail_.trailing = tail_end - walk_end_;
     tail_.trailing_starts_block = tail_.trailing >= 4 && starts_extension_block(tail_head_, 4);
     if (crc_valid_) tail_.crc = crc_;
     tail_bytes_.clear();
     tail_bytes_.shrink_to_fit();
+    recent_.clear();
+    recent_.shrink_to_fit();
+}
+
+// The block at the end of a stream read in one pass, in the tail or, when
+// the tail holds all bytes since the walk ended, across the walk's last
+// bytes and the tail. Completes the CRC of every byte before it.
+std::optional<std::uint64_t> StreamParser::find_block_at_end() {
+    std::vector<std::uint8_t> joined;
+    const std::uint8_t* last = tail_bytes_.data();
+    std::size_t size = tail_bytes_.size();
+    if (tail_dropped_ == 0 && !recent_.empty()) {
+        joined = recent_;
+        joined.insert(joined.end(), tail_bytes_.begin(), tail_bytes_.end());
+        last = joined.data();
+        size = joined.size();
+    }
+    std::uint64_t block_bytes = 0;
+    tail_.block = find_extension(last, size, offset_, block_bytes, tail_.info);
+    if (!tail_.block) {
+        add_to_crc(tail_bytes_.data(), tail_bytes_.size(), 0);
+        return std::nullopt;
+    }
+    const std::uint64_t start = offset_ - block_bytes;
+    if (start >= walk_end_) {
+        add_to_crc(tail_bytes_.data(), static_cast<std::size_t>(start - walk_end_ - tail_dropped_),
+                   0);
+    } else {
+        // The walk took the block's first bytes into the CRC: it is taken
+        // again from before the bytes kept.
+        const std::uint64_t recent_start = walk_end_ - recent_.size();
+        crc_ = crc32_update(crc_before_recent_, recent_.data(),
+                            static_cast<std::size_t>(start - recent_start));
+    }
+    return start;
 }
 
 }  // namespace x91

@@ -8,8 +8,9 @@
 // x91 has no sync words, so nothing behind damage can be told to be a
 // packet. The bytes after the walk are still taken, to the end of the
 // input: the extension block ends the file, whatever stands before it. Of
-// them only the last kMaxExtensionBytes are held, so memory stays bounded
-// whatever the input holds.
+// them only the last kMaxExtensionBytes are held, and of the walk's own
+// bytes the last 64 KiB or so (damage may have made it walk into the block),
+// so memory stays bounded whatever the input holds.
 #pragma once
 
 #include <cstddef>
@@ -103,8 +104,13 @@ class StreamParser {
     Step read_header();
     Step read_count();
     Step read_packet();
+    void take_walk_bytes(const std::uint8_t* data, std::size_t n);
     void take_into_tail(const std::uint8_t* data, std::size_t n);
     void finish_tail();
+    std::optional<std::uint64_t> find_block_at_end();
+
+    // The walk's last bytes kept in one pass: at least this many.
+    static constexpr std::size_t kRecentBytes = std::size_t{64} << 10;
 
     FileLayout layout_;
     Phase phase_ = Phase::header;
@@ -126,6 +132,8 @@ class StreamParser {
     std::uint32_t crc_ = 0;
     bool crc_valid_ = true;
     std::uint64_t walk_end_ = 0;
+    std::vector<std::uint8_t> recent_;      // the walk's last bytes, in one pass
+    std::uint32_t crc_before_recent_ = 0;   // of every byte before them
     std::vector<std::uint8_t> tail_bytes_;  // the last bytes of the tail
     std::uint64_t tail_dropped_ = 0;        // tail bytes taken out of tail_bytes_
     std::uint8_t tail_head_[4] = {};

@@ -53,6 +53,13 @@ std::vector<Case> cases() {
     flipped[kX91Header + 40] ^= 0x10;
     Bytes junk = plain;
     junk.insert(junk.end(), {1, 2, 3});
+    // The last packet's count grown by 8: the walk takes the end marker and
+    // the block's head as its bytes, then meets "X91E"'s neighbours as a count.
+    Bytes swallowing = exact;
+    std::size_t last_count = kX91Header;
+    for (std::size_t at = kX91Header; le32(exact, at) != 0; at += 4 + le32(exact, at))
+        last_count = at;
+    set_le32(swallowing, last_count, le32(exact, last_count) + 8);
     return {
         {"exact", exact},
         {"plain", plain},
@@ -64,6 +71,7 @@ std::vector<Case> cases() {
         {"flipped bit", flipped},
         {"damaged block", Bytes(exact.begin(), exact.end() - 1)},
         {"bytes after the end marker", junk},
+        {"a count reaching into the block", swallowing},
         {"tiny packets", tiny},
         {"header only", Bytes(exact.begin(), exact.begin() + kX91Header)},
         {"header cut short", Bytes(exact.begin(), exact.begin() + 40)},
@@ -99,6 +107,7 @@ TEST(OnePassTest, WhatTheCasesGive) {
         {x91::Status::checksum_mismatch, kAnyNumber},
         {x91::Status::extension_damaged, 0},
         {x91::Status::no_extension, 0},
+        {x91::Status::checksum_mismatch, 2},
         {x91::Status::no_extension, 8},
         {x91::Status::no_extension, 1},
         {x91::Status::no_extension, 1},
