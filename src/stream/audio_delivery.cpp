@@ -8,7 +8,7 @@ namespace x91 {
 
 namespace {
 
-std::uint64_t frames_of(const std::vector<std::int16_t>& pcm) {
+std::uint64_t frames_of(std::span<const std::int16_t> pcm) {
     return pcm.size() / 2;
 }
 
@@ -37,13 +37,20 @@ void AudioDelivery::hold(std::uint64_t front_frames, std::uint64_t tail_frames,
     lead_in_guess_ = lead_in_guess;
 }
 
-void AudioDelivery::add(std::uint64_t raw_start, std::span<const std::int16_t> pcm,
-                        Result outcome) {
-    Piece piece{raw_start, std::vector<std::int16_t>(pcm.begin(), pcm.end()), std::move(outcome)};
+void AudioDelivery::own(Piece& piece) {
+    piece.owned.assign(piece.pcm.begin(), piece.pcm.end());
+    piece.pcm = piece.owned;
+}
+
+void AudioDelivery::add(std::uint64_t raw_start, std::span<const std::int16_t> pcm, Result outcome,
+                        Keep keep) {
+    Piece piece{raw_start, pcm, {}, std::move(outcome)};
     if (!holding_) {
         deliver(std::move(piece));
+        if (keep == Keep::copy && !out_.empty() && out_.back().owned.empty()) own(out_.back());
         return;
     }
+    own(piece);
     held_frames_ += frames_of(piece.pcm);
     held_.push_back(std::move(piece));
     if (front_ && held_frames_ > front_frames_) {
@@ -79,10 +86,8 @@ void AudioDelivery::deliver(Piece piece) {
     Result outcome = std::move(carried_);
     carried_ = {};
     merge(outcome, std::move(piece.outcome));
-    const auto first = static_cast<std::ptrdiff_t>(2 * (from - piece.raw_start));
-    const auto last = static_cast<std::ptrdiff_t>(2 * (to - piece.raw_start));
-    piece.pcm.erase(piece.pcm.begin() + last, piece.pcm.end());
-    piece.pcm.erase(piece.pcm.begin(), piece.pcm.begin() + first);
+    piece.pcm = piece.pcm.subspan(static_cast<std::size_t>(2 * (from - piece.raw_start)),
+                                  static_cast<std::size_t>(2 * (to - from)));
     piece.outcome = std::move(outcome);
     delivered_ += to - from;
     out_.push_back(std::move(piece));
@@ -106,7 +111,7 @@ void AudioDelivery::end(std::optional<Trim> trim, Result ended_with) {
     Result last = std::move(carried_);
     carried_ = {};
     merge(last, std::move(ended_with));
-    if (!last.ok()) out_.push_back(Piece{0, {}, std::move(last)});
+    if (!last.ok()) out_.push_back(Piece{0, {}, {}, std::move(last)});
     ended_ = true;
 }
 

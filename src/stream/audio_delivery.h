@@ -45,8 +45,13 @@ class AudioDelivery {
     bool guessed() const { return guessed_; }
 
     // The audio of the raw timeline from raw_start on, with the outcome of
-    // the packet it comes from. Pieces come in order, without gaps.
-    void add(std::uint64_t raw_start, std::span<const std::int16_t> pcm, Result outcome);
+    // the packet it comes from. Pieces come in order, without gaps. Held
+    // audio is copied; audio handed out at once is copied only when asked
+    // (copy), and otherwise must stay where it is until take() has handed
+    // it all out, which spares a copy of every frame of a decode.
+    enum class Keep { copy, borrow };
+    void add(std::uint64_t raw_start, std::span<const std::int16_t> pcm, Result outcome,
+             Keep keep = Keep::copy);
     // The stream ended, with the trim its block gives when it has one
     // intact; ended_with goes out after every frame (ok, or what ended the
     // decode early).
@@ -73,11 +78,13 @@ class AudioDelivery {
   private:
     struct Piece {
         std::uint64_t raw_start = 0;
-        std::vector<std::int16_t> pcm;
+        std::span<const std::int16_t> pcm;  // in `owned`, or borrowed
+        std::vector<std::int16_t> owned;
         Result outcome;
         std::size_t taken = 0;  // values
         bool told = false;
     };
+    static void own(Piece& piece);
     void deliver(Piece piece);
     void release(std::uint64_t keep_frames);
 

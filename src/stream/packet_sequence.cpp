@@ -83,18 +83,23 @@ void PacketSequence::fill(const Entry& entry, std::span<const std::int16_t> deco
     out.raw_start = raw_.raw_packet_start(entry.number);
     const auto values =
         static_cast<std::size_t>(2 * (raw_.raw_packet_start(entry.number + 1) - out.raw_start));
-    out.pcm.clear();
+    if (!entry.first_after_restart && decoded.size() == values) {
+        out.pcm = decoded;
+        return;
+    }
+    out.made.clear();
     if (entry.first_after_restart) {
         const std::size_t half_rebuilt = std::min(decoded.size(), std::size_t{2} * kBlockFrames);
         decoded = decoded.subspan(half_rebuilt);
         const std::size_t kept = std::min(decoded.size(), values);
-        out.pcm.assign(values - kept, 0);
-        out.pcm.insert(out.pcm.end(), decoded.end() - static_cast<std::ptrdiff_t>(kept),
-                       decoded.end());
+        out.made.assign(values - kept, 0);
+        out.made.insert(out.made.end(), decoded.end() - static_cast<std::ptrdiff_t>(kept),
+                        decoded.end());
     } else {
-        out.pcm.assign(decoded.begin(), decoded.end());
+        out.made.assign(decoded.begin(), decoded.end());
     }
-    out.pcm.resize(values, 0);
+    out.made.resize(values, 0);
+    out.pcm = out.made;
 }
 
 }  // namespace x91

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <span>
 #include <vector>
 
 #include "format/checked_settings.h"
@@ -45,7 +46,11 @@ class PacketSequence {
     struct Decoded {
         std::uint64_t number = 0;
         std::uint64_t raw_start = 0;  // where its audio starts on the raw timeline
-        std::vector<std::int16_t> pcm;
+        // Interleaved, valid until the sequence is next used: where the
+        // decoder left it, or, where silence stands in for some, in
+        // `made`.
+        std::span<const std::int16_t> pcm;
+        std::vector<std::int16_t> made;
         // ok, or packet_overrun and packet_unread_bytes with the audio
         // decoded all the same, or packet_too_large with silence.
         Result result;

@@ -165,7 +165,10 @@ bool StreamDecoder::take_decoded() {
     ++packets_;
     packet_bytes_ += decoded_.bytes;
     Result outcome = policy_.weigh(decoded_.number, decoded_.result);
-    delivery_.add(decoded_.raw_start, decoded_.pcm, std::move(outcome));
+    // The audio stays with the decoder until it is read, unless the decoder
+    // goes now.
+    const auto keep = policy_.stopped() ? AudioDelivery::Keep::copy : AudioDelivery::Keep::borrow;
+    delivery_.add(decoded_.raw_start, decoded_.pcm, std::move(outcome), keep);
     if (policy_.stopped()) {
         // Packets decoded ahead of the stop are dropped with their decoder,
         // so the output ends where one thread's would.
