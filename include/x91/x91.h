@@ -129,8 +129,8 @@ typedef struct x91_io {
     /* Optional, needed with seek: the position, as ftell gives it; negative
      * on failure. The file starts where the data stands at the open. */
     int64_t (*tell)(void* user);
-    /* Optional: the data's size in bytes from its start, negative when
-     * unknown; without it, a seek to the end and tell find it. */
+    /* Optional: where the data ends, as tell would give it there; negative
+     * when unknown. Without it, a seek to the end and tell find it. */
     int64_t (*length)(void* user);
 } x91_io;
 
@@ -265,8 +265,8 @@ X91_API x91_status x91_decoder_open_memory(x91_decoder** decoder, const uint8_t*
  * X91_ERR_HEADER_DAMAGED or X91_ERR_READ_FAILED (x91_thread_last_error
  * tells more).
  *
- * With seek and tell, the file is read at will: the decoder knows its exact
- * length, tags and length at once and can seek. Otherwise it is read once,
+ * With seek and tell, the file is read at will: the decoder knows its
+ * length, exact length and tags at once and can seek. Otherwise it is read once,
  * from start to end, as read() needs it: the audio comes as the packets
  * come, with memory bounded whatever the stream's length. Since the
  * extension block stands at the end, the decoder holds the audio back until

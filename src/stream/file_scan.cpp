@@ -19,12 +19,6 @@ bool read_at(ByteSource& source, std::uint64_t offset, std::uint8_t* buffer, std
     return !failed && read_fully(source, buffer, size, failed);
 }
 
-std::int32_t count_at(const std::uint8_t* p) {
-    return static_cast<std::int32_t>(
-        static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-        static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24);
-}
-
 // The block behind the end marker, found from the end of the file.
 Result scan_block(ByteSource& source, std::uint64_t size, FileScan& scan) {
     if (size < kHeaderBytes + kPacketCountBytes + kExtensionFooterBytes) return {};
@@ -58,7 +52,7 @@ Result scan_packets(ByteSource& source, std::uint64_t size, PacketIndex& index) 
             if (failed) return kReadFailed;
             break;
         }
-        const std::int32_t bytes = count_at(count);
+        const std::int32_t bytes = packet_count_from(count);
         if (bytes <= 0 || bytes > kMaxPacketCount ||
             static_cast<std::uint64_t>(bytes) > size - at - sizeof count)
             break;
@@ -107,7 +101,7 @@ Result packet_offset(ByteSource& source, const PacketIndex& index, std::uint64_t
         std::uint8_t count[kPacketCountBytes];
         bool failed = false;
         if (!read_at(source, at, count, sizeof count, failed)) return kReadFailed;
-        at += sizeof count + static_cast<std::uint64_t>(count_at(count));
+        at += sizeof count + static_cast<std::uint64_t>(packet_count_from(count));
     }
     offset = at;
     return {};

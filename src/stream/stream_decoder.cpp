@@ -13,7 +13,7 @@ namespace {
 // Bytes pulled from a source at a time.
 constexpr std::size_t kChunkBytes = std::size_t{64} << 10;
 
-const Result kNotYet{Status::invalid_state, "decoding began"};
+const Result kDecodingBegan{Status::invalid_state, "decoding began"};
 
 }  // namespace
 
@@ -105,13 +105,13 @@ Result StreamDecoder::end_input() {
 }
 
 Result StreamDecoder::set_threads(const DecodeThreads& threads) {
-    if (started_) return kNotYet;
+    if (started_) return kDecodingBegan;
     threads_ = threads;
     return {};
 }
 
 Result StreamDecoder::trim(const Trim& trim) {
-    if (started_) return kNotYet;
+    if (started_) return kDecodingBegan;
     own_trim_ = trim;
     delivery_.trim(trim);
     timeline_.trim(trim.lead_in, trim.frames);
@@ -119,7 +119,7 @@ Result StreamDecoder::trim(const Trim& trim) {
 }
 
 Result StreamDecoder::use_extension(const StreamInfo& info) {
-    if (started_) return kNotYet;
+    if (started_) return kDecodingBegan;
     info_ = info;
     extension_ = {};
     block_given_ = true;

@@ -17,12 +17,6 @@ namespace {
 // oldest bytes up, so that they go in pieces rather than byte by byte.
 constexpr std::size_t kTailSlack = std::size_t{1} << 20;
 
-std::int32_t le32(const std::uint8_t* p) {
-    return static_cast<std::int32_t>(
-        static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-        static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24);
-}
-
 std::string packet_name(std::uint64_t number) {
     return "packet " + std::to_string(number + 1);
 }
@@ -127,7 +121,7 @@ StreamParser::Step StreamParser::read_count() {
         if (!input_ended_) return Step::more;
         return end_walk({Status::cut_short, "ends without its end marker"});
     }
-    const std::int32_t count = le32(buffer_.data() + pos_);
+    const std::int32_t count = packet_count_from(buffer_.data() + pos_);
     take_walk_bytes(buffer_.data() + pos_, kPacketCountBytes);
     consume(kPacketCountBytes);
     if (count == kEndMarker) return end_walk({});
