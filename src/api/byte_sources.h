@@ -38,8 +38,6 @@ class MemorySource final : public ByteSource {
     std::optional<std::uint64_t> size() override { return bytes_.size(); }
     bool seek(std::uint64_t offset) override;
 
-    const std::vector<std::uint8_t>& bytes() const { return bytes_; }
-
   private:
     std::vector<std::uint8_t> bytes_;
     std::size_t at_ = 0;

@@ -57,7 +57,6 @@ void AudioDelivery::add(std::uint64_t raw_start, std::span<const std::int16_t> p
         // Long enough: from here on the front is what every x91 encoder
         // writes, and only the tail waits for the block.
         front_ = false;
-        guessed_ = true;
         trim_ = {lead_in_guess_, UINT64_MAX};
     }
     if (!front_) release(tail_frames_);

@@ -39,10 +39,6 @@ class AudioDelivery {
     void trim(const Trim& trim);
     // The trim is not known yet: hold back as above, until end().
     void hold(std::uint64_t front_frames, std::uint64_t tail_frames, std::uint64_t lead_in_guess);
-    // The trim in force (for a held delivery, what it takes until end()).
-    const Trim& current_trim() const { return trim_; }
-    // The front was handed out before the trim was known.
-    bool guessed() const { return guessed_; }
 
     // The audio of the raw timeline from raw_start on, with the outcome of
     // the packet it comes from. Pieces come in order, without gaps. Held
@@ -91,7 +87,6 @@ class AudioDelivery {
     Trim trim_;
     bool holding_ = false;
     bool front_ = false;  // holding the front: nothing handed out yet
-    bool guessed_ = false;
     std::uint64_t front_frames_ = 0;
     std::uint64_t tail_frames_ = 0;
     std::uint64_t lead_in_guess_ = 0;

@@ -20,7 +20,6 @@ class PacketIndex {
     void end_at(std::uint64_t offset) { end_ = offset; }
 
     std::uint64_t packets() const { return packets_; }
-    std::uint64_t end() const { return end_; }
 
     // The nearest packet at or before `packet` whose offset is known, and
     // that offset; packets() gives end().

@@ -60,9 +60,6 @@ class PacketSequence {
     // is (yet).
     bool take(Decoded& out);
 
-    // Packets pushed and not taken.
-    std::size_t waiting() const { return entries_.size(); }
-
   private:
     struct Entry {
         std::uint64_t number;

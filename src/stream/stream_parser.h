@@ -91,9 +91,6 @@ class StreamParser {
     // After Step::ended.
     const StreamTail& tail() const { return tail_; }
 
-    // Bytes of the file taken so far.
-    std::uint64_t offset() const { return offset_ + (buffer_.size() - pos_); }
-
   private:
     enum class Phase { header, count, packet, tail, ended };
 

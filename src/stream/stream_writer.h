@@ -52,7 +52,6 @@ class StreamWriter {
 
     // The settings the header stores, once the encoder is built.
     const HeaderSettings* settings() const;
-    bool finished() const { return finished_; }
     // Packets handed to the sink so far, and their bytes without the counts.
     std::uint64_t packets() const { return packets_; }
     std::uint64_t packet_bytes() const { return packet_bytes_; }

@@ -141,7 +141,8 @@ TEST(ExactLengthTest, ADamagedOrUnknownBlockStillDecodesRaw) {
     EXPECT_EQ(read_file(dir.file("plain.wav")), raw);
     EXPECT_EQ(run_x91(dir.path(), {"-t", "plain.x91"}).out, "plain.x91: ok (no checksum)\n");
 
-    // A stream is kept whole first, so it decodes exactly too.
+    // A stream read once that ends within the front a decode holds back
+    // decodes exactly too.
     ASSERT_EQ(run_x91(dir.path(), {"--quiet", "-o", "file.wav", "a.x91"}).status, 0);
     const RunResult piped = run_piped(dir.path(), {"--quiet", "-"}, "a.x91", "pipe.wav");
     ASSERT_EQ(piped.status, 0) << piped.err;

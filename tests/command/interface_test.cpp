@@ -380,7 +380,7 @@ TEST_F(TestModeTest, TruncatedFilesAreDamaged) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "cut.x91: damaged: packet 2 claims " + std::to_string(f_.sizes[1]) +
                          " bytes, more than the file holds\n");
-    // A stream is kept whole before it is read, so its size is known too.
+    // A stream read once, whose size shows only at its end, names it alike.
     r = run_piped(dir_.path(), {"-t", "-"}, "cut.x91", "out");
     EXPECT_EQ(r.out, "-: damaged: packet 2 claims " + std::to_string(f_.sizes[1]) +
                          " bytes, more than the file holds\n");
