@@ -14,7 +14,8 @@
  * Every call reports its outcome as an x91_status: X91_OK (0) or a negative
  * code; x91_status_text() names a code, and the handle's last_error call
  * gives the details of its most recent failure. No call throws, aborts on bad
- * input or keeps a pointer it was given beyond the call. Handles are
+ * input or keeps a pointer it was given beyond the call, but for the user
+ * data of callbacks and the thread pools a handle works with. Handles are
  * independent: several may be used on several threads at once, each on one
  * thread at a time.
  *
@@ -266,8 +267,8 @@ X91_API x91_status x91_decoder_open_memory(x91_decoder** decoder, const uint8_t*
  * tells more).
  *
  * With seek and tell, the file is read at will: the decoder knows its
- * length, exact length and tags at once and can seek. Otherwise it is read once,
- * from start to end, as read() needs it: the audio comes as the packets
+ * length, exact length and tags at once and can seek. Otherwise it is read
+ * once, from start to end, as read() needs it: the audio comes as the packets
  * come, with memory bounded whatever the stream's length. Since the
  * extension block stands at the end, the decoder holds the audio back until
  * the stream has ended or more than about 47 s is held; a stream that ends

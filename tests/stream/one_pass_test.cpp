@@ -84,7 +84,7 @@ TEST(OnePassTest, EveryFeedGivesTheAudioAndOutcomesOfAFileReadAtWill) {
         SCOPED_TRACE(c.name);
         const Decoded at_will = decode_stream(c.file, Feed::at_will);
         EXPECT_EQ(decode_stream(c.file, Feed::one_pass), at_will);
-        for (std::size_t max_piece : {1, 7, 5000, 200000}) {
+        for (std::size_t max_piece : {3, 20000}) {
             const unsigned seed = rng();
             SCOPED_TRACE(testing::Message() << "pieces up to " << max_piece << ", seed " << seed);
             EXPECT_EQ(decode_stream(c.file, Feed::pushed, {}, max_piece, seed), at_will);
@@ -134,7 +134,8 @@ TEST(OnePassTest, ALongStreamTakesTheLeadInEveryEncoderWrites) {
     ASSERT_EQ(at_will.pcm.size(), 2u * frames);
     EXPECT_EQ(decode_stream(exact, Feed::one_pass), at_will);
 
-    const Bytes plain = write_stream(pcm, false);
+    // The same packets without the block behind them.
+    const Bytes plain(exact.begin(), exact.end() - le32(exact, exact.size() - 8));
     const Decoded raw = decode_stream(plain, Feed::at_will);
     const Decoded one_pass = decode_stream(plain, Feed::one_pass);
     ASSERT_EQ(one_pass.pcm.size() + 2 * kBlock, raw.pcm.size());
