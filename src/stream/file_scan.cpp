@@ -77,7 +77,7 @@ bool read_fully(ByteSource& source, std::uint8_t* buffer, std::size_t size, bool
     return true;
 }
 
-Result scan_file(ByteSource& source, std::uint64_t size, FileScan& scan) {
+Result scan_file(ByteSource& source, std::uint64_t size, FileScan& scan, bool with_index) {
     scan.layout.size = size;
     if (Result found = scan_block(source, size, scan); !found) return found;
     std::uint8_t header[kHeaderBytes];
@@ -90,7 +90,7 @@ Result scan_file(ByteSource& source, std::uint64_t size, FileScan& scan) {
         got += static_cast<std::size_t>(n);
     }
     scan.header = parse_x91_header(header, got, scan.settings);
-    if (!scan.header) return {};
+    if (!scan.header || !with_index) return {};
     return scan_packets(source, size, scan.index);
 }
 

@@ -28,8 +28,9 @@ struct FileScan {
 };
 
 // Scans source, of `size` bytes: ok, or read_failed ("read failed") when a
-// read or a seek fails. The header's own refusal is in scan.header.
-Result scan_file(ByteSource& source, std::uint64_t size, FileScan& scan);
+// read or a seek fails. The header's own refusal is in scan.header. The
+// packets' counts are walked only `with_index`.
+Result scan_file(ByteSource& source, std::uint64_t size, FileScan& scan, bool with_index = true);
 
 // The offset of packet `packet`'s count, walking the counts from the
 // nearest indexed packet: ok, or read_failed.

@@ -112,7 +112,8 @@ Result check_stream(ByteSource& source, const DecodeThreads& threads) {
     const std::optional<std::uint64_t> size = source.size();
     if (size) {
         FileScan scan;
-        if (Result scanned = scan_file(source, *size, scan); !scanned) return scanned;
+        // The check reads every packet in order: it needs no index.
+        if (Result scanned = scan_file(source, *size, scan, false); !scanned) return scanned;
         if (!source.seek(0)) return kReadFailed;
         layout = scan.layout;
         found.block = scan.block;
