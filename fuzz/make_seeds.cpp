@@ -22,7 +22,7 @@
 #include "format/settings.h"
 #include "framework/bit_stream.h"
 #include "graphs/packet_layout.h"
-#include "library/codec.h"
+#include "stream/stream_writer.h"
 
 using namespace x91;
 
@@ -89,19 +89,29 @@ std::vector<std::int16_t> signal(int kind, int frames) {
 // An x91 file of pcm at the default settings, as the command writes it:
 // with the extension block (exact length, a tag), or plain.
 Bytes encode(const std::vector<std::int16_t>& pcm, bool block) {
-    Encoder encoder;
-    Bytes file = encoder.header().bytes();
-    Bytes packet;
-    if (!encoder.set_tags({{"TITLE", "seed"}}) || !encoder.push(pcm.data(), pcm.size() / 2) ||
-        !encoder.finish())
+    Bytes file;
+    StreamWriter writer([&file](const std::uint8_t* data, std::size_t size) {
+        file.insert(file.end(), data, data + size);
+        return true;
+    });
+    if (!writer.set_extension_block(block) || !writer.add_tag({"TITLE", "seed"}) ||
+        !writer.push(pcm.data(), pcm.size() / 2) || !writer.finish())
         return {};
-    while (encoder.next_packet(packet)) append_packet(file, packet);
-    if (!block) {
-        append_end(file);
-    } else if (!encoder.append_trailer(file)) {
-        return {};
-    }
     return file;
+}
+
+// The packets behind the header, walked by their counts to the end marker.
+std::vector<Bytes> packets_of(const Bytes& file) {
+    std::vector<Bytes> packets;
+    for (std::size_t at = 62; at + 4 <= file.size();) {
+        const std::uint32_t count = file[at] | file[at + 1] << 8 | file[at + 2] << 16 |
+                                    static_cast<std::uint32_t>(file[at + 3]) << 24;
+        if (count == 0 || count > file.size() - at - 4) break;
+        packets.emplace_back(file.begin() + static_cast<long>(at + 4),
+                             file.begin() + static_cast<long>(at + 4 + count));
+        at += 4 + count;
+    }
+    return packets;
 }
 
 // The CD audio format record (2 channels, 44100 Hz, 16 bits) with a tag.
@@ -169,9 +179,8 @@ int main(int argc, char** argv) {
             if (!save(decode_dir + "/enc" + tag, file)) return 1;
 
             // Each packet whole, and its fields one by one from their own start.
-            PacketReader packets(file.data(), file.size());
-            Bytes packet;
-            for (int p = 0; packets.next(packet) && !packet.empty(); ++p) {
+            int p = 0;
+            for (const Bytes& packet : packets_of(file)) {
                 const std::string base = packet_dir + "/p" + tag + "_" + std::to_string(p);
                 save(base + "_whole", with_mode(0, packet));
                 Bytes copy = packet;
@@ -186,6 +195,7 @@ int main(int argc, char** argv) {
                 }
                 save(base + "_spectrum", with_mode(4, bits_from(packet, r.possition())));
                 packet_seeds += 5;
+                ++p;
             }
         }
     }

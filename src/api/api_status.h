@@ -13,6 +13,10 @@ namespace x91 {
 
 x91_status to_c_status(Status status);
 
+// The details of the last failed call on this thread that has no handle to
+// keep them (x91_thread_last_error).
+std::string& thread_last_error();
+
 // Runs body (returning a Result) and turns its outcome into an x91_status,
 // keeping the message in last_error. Running out of memory and any other
 // exception become status codes here: nothing may unwind into C callers.

@@ -10,9 +10,9 @@
 #include <sstream>
 #include <string>
 
+#include "command/codec_handles.h"
 #include "command/console.h"
 #include "command/conversions.h"
-#include "command/encode_settings.h"
 #include "command/file_identity.h"
 #include "command/file_names.h"
 #include "command/input_kind.h"
@@ -22,8 +22,7 @@
 #include "command/progress_line.h"
 #include "command/quality_file.h"
 #include "command/std_streams.h"
-#include "format/settings.h"
-#include "library/codec.h"
+#include "x91/x91.h"
 
 namespace x91::cli {
 
@@ -36,7 +35,7 @@ struct RunConsole {
     std::ostream* progress;  // null with --quiet
     bool terminal;           // progress goes to a terminal
     bool parallel;
-    ThreadBudget& threads;
+    x91_threads* threads;
     std::mutex mutex;
 
     // Conversions running at once show no progress of their own, only the
@@ -187,6 +186,27 @@ Job job_for(const std::string& name, const Options& o, const EncodeSettings& set
     return encode_job(source, o.output ? *o.output : x91_output_name(name), settings, console);
 }
 
+// What the run's encodings use. An explicit quality, or a bit rate, replaces
+// the quality file, which is then not read.
+EncodeSettings encode_settings(const Options& o, std::ostream* progress) {
+    EncodeSettings settings;
+    settings.plain = o.plain;
+    settings.tags = o.tags;
+    settings.tuned = o.tuned;
+    if (o.test) return settings;
+    std::ostream null_stream(nullptr);
+    std::ostream& quality_out = progress ? *progress : null_stream;
+    if (o.bitrate) {
+        settings.bitrate = o.bitrate;
+    } else if (o.quality) {
+        settings.quality = *o.quality;
+        print_quality_line(quality_out, *o.quality);
+    } else if (const float q = use_quality_file(QUALITY_FILE, quality_out, std::cerr); q > 0.0f) {
+        settings.quality = q;
+    }
+    return settings;
+}
+
 // Audio to standard output by its name "-".
 bool names_stdout(const Options& o) {
     if (o.test) return false;
@@ -220,7 +240,7 @@ int arg_process(int argc, char** argv) {
         return 0;
     }
     if (o.version) {
-        std::cout << "x91 " << x91::version() << '\n';
+        std::cout << "x91 " << x91_version() << '\n';
         return 0;
     }
     const bool audio_to_stdout = writes_stdout(o);
@@ -240,39 +260,25 @@ int arg_process(int argc, char** argv) {
     // -j N shares N threads among files at once; without it the files go
     // one after another, each on every processor there is.
     const int files_at_once = o.jobs.value_or(1);
-    ThreadBudget threads(o.jobs.value_or(std::min(x91::available_threads(), kMaxJobs)));
+    x91_threads* pool = nullptr;
+    if (x91_threads_create(&pool, o.jobs.value_or(std::min(x91_available_threads(), kMaxJobs))) !=
+        X91_OK) {
+        std::cerr << "x91: " << x91_status_text(X91_ERR_OUT_OF_MEMORY) << '\n';
+        return 1;
+    }
+    const ThreadsHandle threads(pool);
     RunConsole console{o.quiet ? nullptr : progress_stream,
                        on_terminal,
                        files_at_once > 1 && o.files.size() > 1,
-                       threads,
+                       pool,
                        {}};
-
-    EncodeSettings settings;
-    settings.plain = o.plain;
-    settings.tags = o.tags;
-    if (!o.test) {
-        std::ostream null_stream(nullptr);
-        std::ostream& quality_out = console.progress ? *console.progress : null_stream;
-        float quality = 0.0f;  // 0: none given, the defaults stand
-        if (o.bitrate) {
-            // A bit rate replaces any quality; the quality file is not read.
-            settings.bitrate = o.bitrate;
-        } else if (o.quality) {
-            // An explicit quality replaces the quality file, which is then not read.
-            quality = *o.quality;
-            settings.isettings = apply_quality(settings.isettings, quality);
-            print_quality_line(quality_out, quality);
-        } else {
-            quality = use_quality_file(QUALITY_FILE, settings.isettings, quality_out, std::cerr);
-        }
-        if (o.tuned) use_tuned_mode(quality > 0.0f ? quality : 100.0f, settings);
-    }
+    const EncodeSettings settings = encode_settings(o, console.progress);
 
     std::vector<Job> jobs;
     bool stdin_used = false;
     for (const std::string& name : o.files)
         jobs.push_back(job_for(name, o, settings, console, stdin_used));
-    return run_jobs(jobs, files_at_once, threads) ? 0 : 1;
+    return run_jobs(jobs, files_at_once, pool) ? 0 : 1;
 }
 
 }  // namespace x91::cli

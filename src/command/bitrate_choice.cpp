@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "command/encode_settings.h"
+#include "command/codec_handles.h"
 
 namespace x91::cli {
 
@@ -35,7 +35,8 @@ class HeldSource final : public PcmSource {
 
 }  // namespace
 
-Result choose_for_bitrate(std::unique_ptr<PcmSource>& source, EncodeSettings& settings) {
+Result choose_for_bitrate(std::unique_ptr<PcmSource>& source, const EncodeSettings& settings,
+                          double& quality) {
     constexpr std::size_t kChunkFrames = 64 * kBlockFrames;
     std::vector<std::int16_t> held;
     for (;;) {
@@ -53,13 +54,11 @@ Result choose_for_bitrate(std::unique_ptr<PcmSource>& source, EncodeSettings& se
     Result end = source->end_status();
     if (!end && end.status != Status::cut_short) return end;
 
+    quality = X91_QUALITY_DEFAULT;
     if (!held.empty()) {
-        EncoderOptions options;
-        if (Result found = options_for_bitrate(held.data(), held.size() / 2, *settings.bitrate,
-                                               settings.tuned, options);
-            !found)
-            return found;
-        use_encoder_options(options, settings);
+        const x91_status found = x91_quality_for_bitrate(
+            held.data(), held.size() / 2, *settings.bitrate, settings.tuned ? 1 : 0, &quality);
+        if (found != X91_OK) return from_library(found, x91_thread_last_error());
     }
     source = std::make_unique<HeldSource>(std::move(held), std::move(end), source->tags());
     return {};

@@ -7,6 +7,7 @@
 #include <system_error>
 #include <thread>
 
+#include "command/codec_handles.h"
 #include "command/file_identity.h"
 
 namespace x91::cli {
@@ -44,8 +45,8 @@ std::vector<std::vector<int>> job_dependencies(const std::vector<Job>& jobs) {
     return deps;
 }
 
-bool run_jobs(std::vector<Job>& jobs, int threads, ThreadBudget& budget) {
-    auto run_holding_a_place = [&budget](Job& job) {
+bool run_jobs(std::vector<Job>& jobs, int threads, x91_threads* budget) {
+    auto run_holding_a_place = [budget](Job& job) {
         const HeldPlace place(budget);
         return job.run();
     };

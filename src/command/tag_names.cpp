@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "format/tag_text.h"
+#include "x91/x91.h"
 
 namespace x91::cli {
 
@@ -44,8 +44,18 @@ std::vector<Tag> merge_tags(const std::vector<Tag>& input, const std::vector<Tag
     return merged;
 }
 
+std::string canonical_tag_name(const std::string& name) {
+    std::string upper = name;
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return upper;
+}
+
+// A text is UTF-8 when the library takes it as a tag's value (a C string:
+// an INFO text ends at its first zero byte anyway).
 std::string utf8_from_text(const std::string& text) {
-    if (valid_utf8(text)) return text;
+    if (text.find('\0') == std::string::npos && x91_tag_check("TEXT", text.c_str()) == X91_OK)
+        return text;
     std::string utf8;
     for (char c : text) {
         const auto byte = static_cast<unsigned char>(c);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "library/codec.h"
+#include "command/cd_audio.h"
 #include "storage/riff_info.h"
 
 namespace x91::cli {
@@ -34,5 +34,9 @@ std::string joined_value(const std::vector<Tag>& tags, const std::string& name);
 
 // The text as UTF-8: unchanged when it is, each byte taken as Latin-1 when not.
 std::string utf8_from_text(const std::string& text);
+
+// The name in upper case, the way players look names up (they compare
+// them without regard to case).
+std::string canonical_tag_name(const std::string& name);
 
 }  // namespace x91::cli

@@ -50,11 +50,4 @@ bool valid_tag(std::string_view tag) {
            valid_utf8(tag.substr(equals + 1));
 }
 
-std::string canonical_tag_name(std::string_view name) {
-    std::string upper(name);
-    for (char& c : upper)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return upper;
-}
-
 }  // namespace x91

@@ -18,8 +18,4 @@ bool valid_utf8(std::string_view text);
 // "NAME=VALUE" with a valid name and a UTF-8 value (which may be empty).
 bool valid_tag(std::string_view tag);
 
-// The name in upper case, the way players look names up (they compare
-// them without regard to case).
-std::string canonical_tag_name(std::string_view name);
-
 }  // namespace x91

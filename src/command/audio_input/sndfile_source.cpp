@@ -45,7 +45,7 @@ Result SndfileSource::open(const std::string& name, std::unique_ptr<StreamIo> io
         file = sf_open(name.c_str(), SFM_READ, &info);
     }
     if (file == nullptr)
-        return {Status::not_cd_audio,
+        return {kAudioRefused,
                 std::string("not an audio file libsndfile can read: ") + sf_strerror(nullptr)};
     std::string refusal;
     if (info.channels < 1 || info.channels > 2) {
@@ -55,7 +55,7 @@ Result SndfileSource::open(const std::string& name, std::unique_ptr<StreamIo> io
     }
     if (!refusal.empty()) {
         sf_close(file);
-        return {Status::not_cd_audio, refusal};
+        return {kAudioRefused, refusal};
     }
     std::unique_ptr<SndfileSource> opened(new SndfileSource(file, info, std::move(io)));
     if (opened->resampler_ && !opened->resampler_->status()) return opened->resampler_->status();

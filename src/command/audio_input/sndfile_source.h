@@ -23,7 +23,7 @@ class SndfileSource final : public PcmSource {
   public:
     // A named file, or a stream (io not null) read through libsndfile's
     // virtual I/O. ok with source set, or the reason the input is refused:
-    // not_cd_audio for what x91 does not take (more than two channels, a
+    // kAudioRefused for what x91 does not take (more than two channels, a
     // rate outside 1000 to 768000 Hz) or libsndfile cannot read.
     static Result open(const std::string& name, std::unique_ptr<StreamIo> io,
                        std::unique_ptr<PcmSource>& source);
