@@ -15,6 +15,15 @@ add_compile_options(
   "$<$<COMPILE_LANGUAGE:CXX>:SHELL:-include ${wasm_dir}/compat/cxx20_library.h>")
 
 add_subdirectory(src)
+include(${wasm_dir}/glibc_math/glibc_math.cmake)
+
+# The site: the page's plain files and the modules beside them, in web/ of
+# the build, ready to be served as they are.
+set(site ${CMAKE_BINARY_DIR}/web)
+set(page_files index.html style.css page.js x91.js x91-player.js x91-worker.js x91-worklet.js)
+foreach(file IN LISTS page_files)
+  configure_file(${PROJECT_SOURCE_DIR}/web/${file} ${site}/${file} COPYONLY)
+endforeach()
 
 # The C interface's calls the modules use: x91-decoder.js (with its .wasm),
 # the one a player loads, and x91-codec.js, which also encodes (a quarter
@@ -39,9 +48,11 @@ function(x91_wasm_module name)
   list(TRANSFORM calls PREPEND "'_")
   list(TRANSFORM calls APPEND "'")
   list(JOIN calls "," calls)
-  add_executable(${name} ${wasm_dir}/planar_read.c)
+  # glibc's sine and cosine as objects of the module, so that they, and not
+  # the C library's, are the ones linked.
+  add_executable(${name} ${wasm_dir}/planar_read.c $<TARGET_OBJECTS:x91_wasm_glibc_math>)
   target_link_libraries(${name} PRIVATE x91_api)
-  set_target_properties(${name} PROPERTIES SUFFIX .js)
+  set_target_properties(${name} PROPERTIES SUFFIX .js RUNTIME_OUTPUT_DIRECTORY ${site})
   target_link_options(${name} PRIVATE
     --no-entry -sMODULARIZE=1 -sEXPORT_ES6=1 -sEXPORT_NAME=createX91Wasm
     -sENVIRONMENT=web,worker -sFILESYSTEM=0 -sWASM_BIGINT=1 -sALLOW_MEMORY_GROWTH=1
