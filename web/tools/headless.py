@@ -30,7 +30,8 @@ class Site:
     free port of 127.0.0.1, in a thread, until closed."""
 
     def __init__(self, roots):
-        roots = sorted(roots.items(), key=lambda item: -len(item[0]))
+        roots = sorted(((prefix, os.path.abspath(folder)) for prefix, folder in roots.items()),
+                       key=lambda item: -len(item[0]))
 
         class Handler(http.server.BaseHTTPRequestHandler):
             def do_GET(self):
@@ -38,7 +39,7 @@ class Site:
                 for prefix, folder in roots:
                     if path.startswith(prefix):
                         name = os.path.normpath(os.path.join(folder, path[len(prefix):]))
-                        if name.startswith(os.path.abspath(folder)) and os.path.isfile(name):
+                        if name.startswith(folder + os.sep) and os.path.isfile(name):
                             return self.send_file(name)
                 self.send_error(404)
 
