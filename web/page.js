@@ -162,6 +162,7 @@ function draw() {
     g.fillRect(Math.min(played, width - 2 * scale), 0, 2 * scale, height);
   }
   $('time').textContent = `${formatTime(player.currentTime)} / ${formatTime(player.duration)}`;
+  $('play').textContent = player.playing ? 'Pause' : 'Play';
 }
 
 window.addEventListener('resize', redraw);

@@ -104,7 +104,8 @@ export class X91Player extends EventTarget {
     this.emit('time', { seconds: this.currentTime });
     if (message.started && !this.firstAudio) {
       this.firstAudio = true;
-      this.emit('firstaudio', { ms: performance.now() - this.openedAt });
+      this.firstAudioMs = performance.now() - this.openedAt;
+      this.emit('firstaudio', { ms: this.firstAudioMs });
     }
     if (message.ended) {
       this.playing = false;

@@ -35,7 +35,9 @@ self.onmessage = async ({ data }) => {
   try {
     if (data.type === 'worklet') {
       worklet = data.port;
-      worklet.onmessage = ({ data: m }) => m.generation === generation && fill(m.queued);
+      worklet.onmessage = ({ data: m }) => {
+        if (m.generation === generation) fill(m.queued).catch(fail);
+      };
     } else if (data.type === 'open') {
       open(data);
     } else if (data.type === 'seek') {
