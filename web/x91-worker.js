@@ -36,7 +36,11 @@ self.onmessage = async ({ data }) => {
     if (data.type === 'worklet') {
       worklet = data.port;
       worklet.onmessage = ({ data: m }) => {
-        if (m.generation === generation) fill(m.queued).catch(fail);
+        try {
+          if (m.generation === generation) fill(m.queued);
+        } catch (error) {
+          fail(error);
+        }
       };
     } else if (data.type === 'open') {
       open(data);
@@ -60,7 +64,6 @@ function fail(error) {
 function closeAll() {
   player?.close();
   overview?.close();
-  streaming?.reader.cancel().catch(() => {});
   player = overview = bytes = streaming = null;
   warned = false;
 }
@@ -77,9 +80,9 @@ function open(source) {
     startOverview();
   } else {
     player = x91.openPush();
-    streaming = { reader: source.stream.getReader(), pieces: [], size: 0, waiting: null };
+    streaming = { pieces: [], size: 0, wanted: 0 };
     announce();
-    fill(0);
+    pump(source.stream.getReader(), streaming).catch(fail);
   }
 }
 
@@ -107,23 +110,24 @@ function seek(frame) {
   sendAudio(4096);
 }
 
-// Decodes up to `frames` frames for the worklet; false when the decode ended.
+// Decodes up to `frames` frames for the worklet and tells how many it sent:
+// fewer when a stream waits for bytes or the decode ended.
 function sendAudio(frames) {
-  while (frames > 0) {
-    const chunk = player.read(frames);
+  let sent = 0;
+  while (sent < frames) {
+    const chunk = player.read(frames - sent);
     note(chunk.status);
     if (chunk.frames === 0) {
-      if (streaming && !player.ended) return true; // waits for bytes
-      worklet.postMessage({ type: 'end', generation });
-      return false;
+      if (!streaming || player.ended) worklet.postMessage({ type: 'end', generation });
+      return sent;
     }
-    frames -= chunk.frames;
+    sent += chunk.frames;
     worklet.postMessage({ type: 'audio', generation, left: chunk.left, right: chunk.right }, [
       chunk.left.buffer,
       chunk.right.buffer,
     ]);
   }
-  return true;
+  return sent;
 }
 
 // Tells the page about damage once per file: the audio goes on.
@@ -138,39 +142,32 @@ function note(status) {
   });
 }
 
-async function fill(queued) {
+// The worklet holds `queued` frames: top it up. What a stream cannot give
+// yet is given as its bytes come.
+function fill(queued) {
   if (!player) return;
   const wanted = AHEAD_SECONDS * X91_SAMPLE_RATE - queued;
-  if (!streaming) {
-    sendAudio(wanted);
-    return;
-  }
-  // A stream: decode what its bytes allow, then wait for more.
-  const mine = generation;
-  let left = wanted;
-  while (left > 0 && mine === generation && streaming) {
-    const before = player.position;
-    if (!sendAudio(left)) return;
-    left -= player.position - before;
-    if (left > 0 && !(await feedMore())) return;
-  }
+  const sent = sendAudio(wanted);
+  if (streaming) streaming.wanted = wanted - sent;
 }
 
-// Feeds the next piece of a stream; at its end, the file is whole and the
-// player moves to a decoder that seeks and the waveform begins.
-async function feedMore() {
-  const s = streaming;
-  s.waiting ??= s.reader.read();
-  const { done, value } = await s.waiting;
-  s.waiting = null;
-  if (s !== streaming) return false;
-  if (!done) {
+// Reads a stream as fast as it comes, feeding the decoder and decoding what
+// the worklet waits for. At its end the file is whole: the player moves to a
+// decoder over all of it, which seeks, at the same frame, and the waveform
+// begins.
+async function pump(reader, s) {
+  for (;;) {
+    const { done, value } = await reader.read();
+    if (s !== streaming) {
+      reader.cancel().catch(() => {});
+      return;
+    }
+    if (done) break;
     s.pieces.push(value);
     s.size += value.length;
     player.feed(value);
-    return true;
+    if (s.wanted > 0) s.wanted -= sendAudio(s.wanted);
   }
-  player.end();
   bytes = new Uint8Array(s.size);
   let at = 0;
   for (const piece of s.pieces) {
@@ -183,8 +180,8 @@ async function feedMore() {
   player = x91.openBuffer(bytes);
   player.seek(position);
   announce();
+  if (s.wanted > 0) sendAudio(s.wanted);
   startOverview();
-  return true;
 }
 
 // The waveform: decodes the whole file in slices and sends the peaks found in

@@ -226,6 +226,20 @@ class ModuleTest(unittest.TestCase):
                 self.assertEqual(got["got"], len(want) // 4)
                 self.assertEqual(got["sha256"], hashlib.sha256(want).hexdigest())
 
+    def test_encodes_the_commands_bytes(self):
+        # The page's encoder, on the 16-bit samples of the WAV the command
+        # encoded, with the same tags, makes the very same file.
+        got = BROWSER.evaluate("""(async () => {
+          const { loadX91 } = await import('/x91.js');
+          const x91 = await loadX91({ encoder: true });
+          const wav = await (await fetch('/data/signal.wav')).arrayBuffer();
+          const bytes = x91.encode(new Int16Array(wav, 44), { tags: %s });
+          const digest = new Uint8Array(await crypto.subtle.digest('SHA-256', bytes));
+          return [...digest].map((b) => b.toString(16).padStart(2, '0')).join(''); })()""" %
+                               repr_js([["TITLE", TITLE], ["ARTIST", ARTIST]]))
+        with open(os.path.join(DATA.name, "signal.x91"), "rb") as f:
+            self.assertEqual(got, hashlib.sha256(f.read()).hexdigest())
+
     def test_refuses_what_is_no_x91_file(self):
         result = BROWSER.evaluate("""(async () => {
           const { loadX91 } = await import('/x91.js');
@@ -263,6 +277,15 @@ class PageTest(unittest.TestCase):
         BROWSER.wait_for("window.x91Player.position > 0.74 * window.x91Player.length")
         BROWSER.evaluate("window.x91Player.pause(), new Promise((r) => setTimeout(r, 100))")
         self.check_screenshot(box)
+
+    def test_plays_a_stream_as_it_arrives_and_seeks_once_whole(self):
+        BROWSER.open(SITE.url + "/index.html")
+        BROWSER.evaluate("fetch('/data/tuned.x91').then((r) => window.x91Player.open(r))")
+        BROWSER.wait_for("window.x91Player.firstAudio")
+        BROWSER.wait_for("document.body.dataset.waveform === 'done'")  # once it is whole
+        self.assertEqual(BROWSER.evaluate("window.x91Player.length"), 7 * RATE)
+        BROWSER.evaluate("window.x91Player.seek(6)")
+        BROWSER.wait_for("window.x91Player.currentTime >= 6")
 
     def check_screenshot(self, box):
         png = BROWSER.screenshot()
