@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "library/codec.h"
-#include "storage/wave_reader.h"
+#include "wave/wave_reader.h"
 
 namespace {
 

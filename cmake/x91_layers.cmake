@@ -5,7 +5,7 @@
 # error vocabulary, include/x91/status.h, to every layer.
 set(X91_LAYER_LEVELS
   storage
-  format
+  format,wave
   framework
   dsp
   coding,quant
@@ -14,6 +14,10 @@ set(X91_LAYER_LEVELS
   graphs
   library
   api,command)
+
+# The layers that serve only the x91 program: they stay out of the
+# installed codec library.
+set(X91_COMMAND_LAYERS wave command)
 
 # X91_LAYERS: every layer, lowest first.
 set(X91_LAYERS)

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "library/codec.h"
-#include "storage/riff_info.h"
+#include "wave/riff_info.h"
 
 namespace x91::cli {
 

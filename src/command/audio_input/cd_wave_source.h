@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "command/audio_input/pcm_source.h"
-#include "storage/wave_reader.h"
+#include "wave/wave_reader.h"
 
 namespace x91::cli {
 

@@ -1,11 +1,11 @@
-#include "storage/wave_writer.h"
+#include "wave/wave_writer.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstring>
 
-#include "storage/wave_reader.h"
+#include "wave/wave_reader.h"
 #include "support/scratch_dir.h"
 #include "support/wav_bytes.h"
 

@@ -1,4 +1,4 @@
-#include "storage/wave_writer.h"
+#include "wave/wave_writer.h"
 
 #include <cstring>
 #include <string>

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "storage/file_stream.h"
-#include "storage/riff.h"
-#include "storage/riff_info.h"
+#include "wave/riff.h"
+#include "wave/riff_info.h"
 #include "x91/status.h"
 
 namespace x91 {

@@ -1,8 +1,8 @@
-#include "storage/riff.h"
+#include "wave/riff.h"
 
 #include <gtest/gtest.h>
 
-#include "storage/chunk_seeks.h"
+#include "wave/chunk_seeks.h"
 #include "storage/memory_stream.h"
 
 namespace x91 {
