@@ -32,6 +32,8 @@ x91_status to_c_status(Status status) {
             return X91_ERR_EXTENSION_UNKNOWN;
         case Status::checksum_mismatch:
             return X91_ERR_CHECKSUM_MISMATCH;
+        case Status::out_of_memory:
+            return X91_ERR_OUT_OF_MEMORY;
         // The file and WAV outcomes belong to the command; the interface
         // never produces them.
         case Status::trailing_bytes:

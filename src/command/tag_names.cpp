@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "format/tag_text.h"
+#include "library/tag_list.h"
 
 namespace x91::cli {
 
@@ -42,6 +43,26 @@ std::vector<Tag> merge_tags(const std::vector<Tag>& input, const std::vector<Tag
     }
     merged.insert(merged.end(), given.begin(), given.end());
     return merged;
+}
+
+std::vector<Tag> tags_for_block(const std::vector<Tag>& input, const std::vector<Tag>& given,
+                                std::size_t& left_out) {
+    std::vector<Tag> merged = merge_tags(input, given);
+    const std::size_t from_input = merged.size() - given.size();
+    std::vector<bool> kept(merged.size(), false);
+    std::size_t room = extension_tag_room();
+    auto keep_if_it_fits = [&](std::size_t i) {
+        const std::size_t bytes = tag_field_bytes(merged[i]);
+        kept[i] = bytes <= room;
+        if (kept[i]) room -= bytes;
+    };
+    for (std::size_t i = from_input; i < merged.size(); ++i) keep_if_it_fits(i);
+    for (std::size_t i = 0; i < from_input; ++i) keep_if_it_fits(i);
+    std::vector<Tag> fitting;
+    for (std::size_t i = 0; i < merged.size(); ++i)
+        if (kept[i]) fitting.push_back(std::move(merged[i]));
+    left_out = merged.size() - fitting.size();
+    return fitting;
 }
 
 std::string utf8_from_text(const std::string& text) {

@@ -1,4 +1,5 @@
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "command/audio_input/open_input.h"
@@ -17,9 +18,22 @@
 
 namespace x91::cli {
 
-ConversionResult WaveToXFile(const Source& in, const std::string& out,
-                             const EncodeSettings& settings, ProgressDisplay& display,
-                             ThreadBudget& threads) {
+namespace {
+
+// The tags the extension block gets; beyond its room they are left out, with
+// a warning, rather than failing the encode.
+Result tag_encoder(x91::Encoder& encoder, const PcmSource& source, const EncodeSettings& settings,
+                   std::string& warning) {
+    std::size_t left_out = 0;
+    std::vector<Tag> tags = tags_for_block(source.tags(), settings.tags, left_out);
+    if (left_out > 0 || source.tags_left_out())
+        warning = "tags beyond the extension block's 16 MiB left out";
+    return encoder.set_tags(tags);
+}
+
+ConversionResult encode_to_x91(const Source& in, const std::string& out,
+                               const EncodeSettings& settings, ProgressDisplay& display,
+                               ThreadBudget& threads) {
     std::unique_ptr<PcmSource> source;
     if (Result opened = open_pcm_source(in, source); !opened) return {.result = std::move(opened)};
     EncodeSettings chosen = settings;
@@ -31,15 +45,16 @@ ConversionResult WaveToXFile(const Source& in, const std::string& out,
     x91::Encoder encoder = x91::EncoderAccess::make(chosen.esettings, header, threads,
                                                     chosen.tuned ? &chosen.tuning : nullptr);
     if (!encoder.status()) return {.result = encoder.status()};
+    std::string warning;
     if (!settings.plain) {
-        if (Result tagged = encoder.set_tags(merge_tags(source->tags(), settings.tags)); !tagged)
+        if (Result tagged = tag_encoder(encoder, *source, settings, warning); !tagged)
             return {.result = std::move(tagged)};
     }
     Output output;
     if (Result opened = output.open(out); !opened) return {.result = std::move(opened)};
     FileWriter writer(output.stream());
 
-    ConversionResult done;
+    ConversionResult done{.warning = std::move(warning)};
     ConversionStats& stats = done.stats;
     std::vector<std::uint8_t> packet;
     // Writes every packet the encoder has ready; false once a write failed.
@@ -101,6 +116,21 @@ ConversionResult WaveToXFile(const Source& in, const std::string& out,
     }
     display.end(done.result.ok() || done.output_kept);
     return done;
+}
+
+}  // namespace
+
+// Running out of memory abandons the file: unwinding closes and removes the
+// temporary output, and the run goes on with the next file.
+ConversionResult WaveToXFile(const Source& in, const std::string& out,
+                             const EncodeSettings& settings, ProgressDisplay& display,
+                             ThreadBudget& threads) {
+    try {
+        return encode_to_x91(in, out, settings, display, threads);
+    } catch (const std::bad_alloc&) {
+        display.end(false);
+        return {.result = out_of_memory()};
+    }
 }
 
 }  // namespace x91::cli

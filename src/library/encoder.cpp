@@ -41,15 +41,6 @@ std::uint64_t blocks_to_feed(std::uint64_t frames, int frames_per_packet) {
     return packets * f + 1;
 }
 
-// The bytes a block of these tags takes beside them: head, footer, the
-// three fixed fields and each tag's field head.
-std::size_t block_bytes(const std::vector<std::string>& tags) {
-    constexpr std::size_t kFieldHead = 8;
-    std::size_t bytes = kExtensionHeadSize + kExtensionFooterSize + 3 * kFieldHead + 8 + 4 + 4;
-    for (const std::string& tag : tags) bytes += kFieldHead + tag.size();
-    return bytes;
-}
-
 void add_to_crc(std::uint32_t& crc, const std::vector<std::uint8_t>& bytes) {
     crc = crc32_update(crc, bytes.data(), bytes.size());
 }
@@ -242,10 +233,12 @@ bool Encoder::next_packet(std::vector<std::uint8_t>& packet) {
 Result Encoder::set_tags(const std::vector<Tag>& tags) {
     Impl& m = *impl_;
     if (m.trailer_written) return Result{Status::invalid_state, "tags after the trailer"};
+    std::size_t bytes = 0;
+    for (const Tag& tag : tags) bytes += tag_field_bytes(tag);
+    if (bytes > extension_tag_room())
+        return Result{Status::invalid_argument, "the tags do not fit an extension block"};
     std::vector<std::string> texts;
     if (Result made = texts_from_tags(tags, texts); !made) return made;
-    if (block_bytes(texts) > kMaxExtensionSize)
-        return Result{Status::invalid_argument, "the tags do not fit an extension block"};
     m.tags = std::move(texts);
     return {};
 }

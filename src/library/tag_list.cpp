@@ -1,8 +1,15 @@
 #include "library/tag_list.h"
 
+#include "format/extension_block.h"
 #include "format/tag_text.h"
 
 namespace x91 {
+
+namespace {
+
+constexpr std::size_t kFieldHeadBytes = 8;
+
+}  // namespace
 
 Result texts_from_tags(const std::vector<Tag>& tags, std::vector<std::string>& texts) {
     std::vector<std::string> made;
@@ -25,6 +32,16 @@ std::vector<Tag> tags_from_texts(const std::vector<std::string>& texts) {
         tags.push_back({text.substr(0, equals), text.substr(equals + 1)});
     }
     return tags;
+}
+
+std::size_t tag_field_bytes(const Tag& tag) {
+    return kFieldHeadBytes + tag.name.size() + 1 + tag.value.size();
+}
+
+// The fixed fields: frames (8 bytes), lead-in and stream CRC (4 each).
+std::size_t extension_tag_room() {
+    constexpr std::size_t kFixedFields = 3 * kFieldHeadBytes + 8 + 4 + 4;
+    return kMaxExtensionSize - kExtensionHeadSize - kExtensionFooterSize - kFixedFields;
 }
 
 }  // namespace x91
