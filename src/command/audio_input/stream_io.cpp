@@ -59,6 +59,7 @@ sf_count_t StreamIo::take(char* data, sf_count_t count) {
         const std::size_t want = static_cast<std::size_t>(count - got);
         const std::size_t more = std::fread(data + got, 1, want, stream_);
         if (more < want && std::ferror(stream_)) failed_ = true;
+        if (more < want && std::feof(stream_)) at_end_ = true;
         got += static_cast<sf_count_t>(more);
     }
     const sf_count_t keep = std::min(got, kKeptBytes - taken_);
