@@ -57,9 +57,9 @@ extern "C" {
 
 typedef enum x91_status {
     X91_OK = 0,
-    X91_ERR_INVALID_ARGUMENT = -1, /* a null pointer, a value out of range */
-    X91_ERR_INVALID_STATE = -2,    /* the call does not fit now (push after finish, ...) */
-    X91_ERR_OUT_OF_MEMORY = -3,
+    X91_ERR_INVALID_ARGUMENT = -1,    /* a null pointer, a value out of range */
+    X91_ERR_INVALID_STATE = -2,       /* the call does not fit now (push after finish, ...) */
+    X91_ERR_OUT_OF_MEMORY = -3,       /* memory ran out, on any of the handle's threads */
     X91_ERR_NOT_X91 = -4,             /* the data does not start with an x91 header */
     X91_ERR_CUT_SHORT = -5,           /* the data ends inside the header or a packet */
     X91_ERR_HEADER_DAMAGED = -6,      /* a header setting the codec cannot run with */
@@ -127,11 +127,15 @@ X91_API x91_status x91_encoder_set_extension_block(x91_encoder* encoder, int wri
 /* Adds a tag to the extension block: name is printable ASCII without '='
  * (TITLE, ARTIST, ...: players compare names without regard to case), value
  * UTF-8, both copied. X91_ERR_INVALID_ARGUMENT for a name or value a tag
- * cannot have. Until finish, which refuses tags beyond the block's
- * X91_MAX_EXTENSION_BYTES with X91_ERR_INVALID_ARGUMENT. */
+ * cannot have, and for a tag that would take the block beyond
+ * X91_MAX_EXTENSION_BYTES beside those added before: it is left out, the
+ * others stay, and finish writes them. Until finish. */
 X91_API x91_status x91_encoder_add_tag(x91_encoder* encoder, const char* name, const char* value);
 
-/* Interleaved 16-bit samples, left first: 2 * frames values at 44100 Hz. */
+/* Interleaved 16-bit samples, left first: 2 * frames values at 44100 Hz.
+ * A push, finish or take_output that returns X91_ERR_OUT_OF_MEMORY may have
+ * done part of its work: the encoder then refuses those three calls with
+ * X91_ERR_INVALID_STATE, and the stream is to be started over. */
 X91_API x91_status x91_encoder_push(x91_encoder* encoder, const int16_t* pcm, size_t frames);
 
 /* Ends the audio: pads it with silence so that every pushed sample reaches a

@@ -5,6 +5,7 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "api/api_status.h"
@@ -26,6 +27,10 @@ struct x91_encoder {
     bool write_block = true;
     bool finished = false;
     std::vector<x91::Tag> tags;
+    std::size_t tag_bytes = 0;  // their room in the extension block
+    // A push, finish or take_output that ran out of memory may have left
+    // part of its work done: the stream can no longer be told whole.
+    bool broken = false;
 
     x91::Result start() {
         if (encoder) return {};
@@ -52,6 +57,23 @@ struct x91_encoder {
         }
     }
 };
+
+namespace {
+
+// Runs a call that moves the stream on: refused once one of them failed
+// part way, and marking the encoder so when this one does.
+template <class Body>
+x91_status stream_call(x91_encoder* encoder, Body&& body) {
+    if (encoder->broken) {
+        encoder->last_error = "an earlier call ran out of memory; the output is incomplete";
+        return X91_ERR_INVALID_STATE;
+    }
+    const x91_status status = x91::guarded(encoder->last_error, std::forward<Body>(body));
+    if (status == X91_ERR_OUT_OF_MEMORY || status == X91_ERR_INTERNAL) encoder->broken = true;
+    return status;
+}
+
+}  // namespace
 
 extern "C" {
 
@@ -127,14 +149,20 @@ x91_status x91_encoder_add_tag(x91_encoder* encoder, const char* name, const cha
         std::vector<x91::Tag> tag{{name, value}};
         std::vector<std::string> checked;
         if (x91::Result valid = x91::texts_from_tags(tag, checked); !valid) return valid;
+        // Refused now, one tag, rather than all of them at finish.
+        const std::size_t bytes = x91::tag_field_bytes(tag.front());
+        if (bytes > x91::extension_tag_room() - encoder->tag_bytes)
+            return x91::Result{x91::Status::invalid_argument,
+                               "the tag does not fit the extension block beside those before it"};
         encoder->tags.push_back(std::move(tag.front()));
+        encoder->tag_bytes += bytes;
         return x91::Result{};
     });
 }
 
 x91_status x91_encoder_push(x91_encoder* encoder, const int16_t* pcm, size_t frames) {
     if (encoder == nullptr) return X91_ERR_INVALID_ARGUMENT;
-    return x91::guarded(encoder->last_error, [&] {
+    return stream_call(encoder, [&] {
         if (x91::Result started = encoder->start(); !started) return started;
         x91::Result pushed = encoder->encoder->push(pcm, frames);
         encoder->collect_packets();
@@ -144,7 +172,7 @@ x91_status x91_encoder_push(x91_encoder* encoder, const int16_t* pcm, size_t fra
 
 x91_status x91_encoder_finish(x91_encoder* encoder) {
     if (encoder == nullptr) return X91_ERR_INVALID_ARGUMENT;
-    return x91::guarded(encoder->last_error, [&] {
+    return stream_call(encoder, [&] {
         if (x91::Result started = encoder->start(); !started) return started;
         if (encoder->finished)
             return x91::Result{x91::Status::invalid_state, "finish called twice"};
@@ -171,7 +199,7 @@ x91_status x91_encoder_take_output(x91_encoder* encoder, const uint8_t** data, s
     if (encoder == nullptr || data == nullptr || size == nullptr) return X91_ERR_INVALID_ARGUMENT;
     *data = nullptr;
     *size = 0;
-    return x91::guarded(encoder->last_error, [&] {
+    return stream_call(encoder, [&] {
         if (x91::Result started = encoder->start(); !started) return started;
         encoder->handed_out.clear();
         if (!encoder->pieces.empty()) {
