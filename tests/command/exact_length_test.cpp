@@ -148,4 +148,30 @@ TEST(ExactLengthTest, ADamagedOrUnknownBlockStillDecodesRaw) {
               wav_samples(read_file(dir.file("file.wav"))));
 }
 
+TEST(ExactLengthTest, TagsBeyondTheBlockAreLeftOutWithAWarning) {
+    // Twenty LIST chunks of a megabyte each: more titles than a block holds.
+    // The command line's tag goes first, and a name may hold '~'.
+    Bytes info;
+    put_id(info, "INFO");
+    append(info, chunk("INAM", Bytes(1000000, 'x')));
+    std::vector<Bytes> chunks = {chunk("fmt ", cd_fmt_body())};
+    for (int i = 0; i < 20; ++i) chunks.push_back(chunk("LIST", info));
+    Bytes data;
+    for (std::int16_t s : tone_signal(4000, 440.0, 0.3)) put16(data, static_cast<std::uint16_t>(s));
+    chunks.push_back(chunk("data", data));
+    ScratchDir dir;
+    write_file(dir.file("a.wav"), riff(chunks));
+    const RunResult r = run_x91(dir.path(), {"--quiet", "--tag", "~X=1", "a.wav"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "x91: a.wav: warning: tags beyond the extension block's 16 MiB left out\n");
+    EXPECT_EQ(run_x91(dir.path(), {"-t", "a.x91"}).out, "a.x91: ok\n");
+    const Bytes x91 = read_file(dir.file("a.x91"));
+    x91::StreamInfo stream;
+    ASSERT_TRUE(x91::read_stream_info(x91.data(), x91.size(), stream));
+    ASSERT_FALSE(stream.tags.empty());
+    EXPECT_EQ(stream.tags.back().name, "~X");
+    EXPECT_GT(stream.tags.size(), 10u);
+    EXPECT_EQ(stream.tags.front().value, std::string(1000000, 'x'));
+}
+
 }  // namespace
