@@ -149,7 +149,9 @@ TempOutput::TempOutput(const std::string& target) : target_(target) {
             status_ = io_failure(Status::write_failed, kCannotWrite, errno);
             return;
         }
-        path_ = buffer;
+        // Moved, not copied: an allocation that failed here would leave a
+        // file that nothing removes.
+        path_ = std::move(buffer);
         slot_ = claim_slot(path_);
     }
     // mkstemp creates the file private to the user; give it the permissions

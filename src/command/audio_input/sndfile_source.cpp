@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "command/audio_input/declared_length.h"
 #include "command/tag_names.h"
@@ -53,6 +54,8 @@ Result SndfileSource::open(const std::string& name, std::unique_ptr<StreamIo> io
     } else {
         file = sf_open(name.c_str(), SFM_READ, &info);
     }
+    // Memory that ran out in reading the stream is not the file's fault.
+    if (file == nullptr && io && io->out_of_memory()) throw std::bad_alloc();
     if (file == nullptr)
         return {Status::not_cd_audio,
                 std::string("not an audio file libsndfile can read: ") + sf_strerror(nullptr)};
@@ -66,26 +69,32 @@ Result SndfileSource::open(const std::string& name, std::unique_ptr<StreamIo> io
         sf_close(file);
         return {Status::not_cd_audio, refusal};
     }
-    std::unique_ptr<SndfileSource> opened(new SndfileSource(file, info, std::move(io), name));
+    std::unique_ptr<SndfileSource> opened;
+    try {
+        opened.reset(new SndfileSource(file, info, io, name));
+    } catch (...) {
+        // The file is the source's to close only once the source is made.
+        sf_close(file);
+        throw;
+    }
     if (opened->resampler_ && !opened->resampler_->status()) return opened->resampler_->status();
     source = std::move(opened);
     return {};
 }
 
-SndfileSource::SndfileSource(SNDFILE* file, const SF_INFO& info, std::unique_ptr<StreamIo> io,
+// The stream is taken last, once nothing can throw: until then libsndfile,
+// which reads through it, may still need it to close.
+SndfileSource::SndfileSource(SNDFILE* file, const SF_INFO& info, std::unique_ptr<StreamIo>& io,
                              const std::string& name)
-    : file_(file),
-      info_(info),
-      io_(std::move(io)),
-      exact_(exact_at_16_bits(info)),
-      tags_(tags_of(file)) {
+    : file_(file), info_(info), exact_(exact_at_16_bits(info)), tags_(tags_of(file)) {
     if (info.samplerate != kSampleRate)
         resampler_ = std::make_unique<Resampler>(static_cast<double>(info.samplerate));
-    if (!io_) {
+    if (!io) {
         name_ = name;
         size_at_open_ = file_size(name);
         short_at_open_ = file_shorter_than_declared(name, size_at_open_);
     }
+    io_ = std::move(io);
 }
 
 SndfileSource::~SndfileSource() {
@@ -111,6 +120,7 @@ bool SndfileSource::ended_early() const {
 // A file cut short is kept like a cut-short CD WAV, one cut while it was
 // read is not: the rest of it never reached the encoder.
 Result SndfileSource::how_it_ended() {
+    if (io_ && io_->out_of_memory()) throw std::bad_alloc();
     const bool complaint = sf_error(file_) != SF_ERR_NO_ERROR;
     const std::string reason = complaint ? sf_strerror(file_) : "";
     if (io_ && io_->failed()) return {Status::read_failed, "read failed: " + reason};

@@ -40,7 +40,7 @@ class SndfileSource final : public PcmSource {
     const std::vector<Tag>& tags() const override { return tags_; }
 
   private:
-    SndfileSource(SNDFILE* file, const SF_INFO& info, std::unique_ptr<StreamIo> io,
+    SndfileSource(SNDFILE* file, const SF_INFO& info, std::unique_ptr<StreamIo>& io,
                   const std::string& name);
 
     // Reads the next piece of the input and makes it stereo 16-bit frames at

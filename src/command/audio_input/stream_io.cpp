@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <new>
 
 namespace x91::cli {
 
@@ -45,7 +46,13 @@ sf_count_t StreamIo::seek(sf_count_t offset, int whence, void* self) {
 
 sf_count_t StreamIo::read(void* data, sf_count_t count, void* self) {
     if (count <= 0) return 0;
-    return self_of(self).read_at_position(static_cast<char*>(data), count);
+    StreamIo& io = self_of(self);
+    try {
+        return io.read_at_position(static_cast<char*>(data), count);
+    } catch (const std::bad_alloc&) {
+        io.out_of_memory_ = true;
+        return 0;
+    }
 }
 
 sf_count_t StreamIo::take(char* data, sf_count_t count) {

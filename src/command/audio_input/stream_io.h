@@ -22,6 +22,9 @@ class StreamIo {
 
     // True when reading the stream failed (not merely ended).
     bool failed() const { return failed_; }
+    // True when memory for the kept bytes ran out: the stream was then
+    // treated as ended, since no exception may pass through libsndfile.
+    bool out_of_memory() const { return out_of_memory_; }
 
     // The stream's first bytes, as far as they were read and kept.
     const std::string& first_bytes() const { return kept_; }
@@ -54,6 +57,7 @@ class StreamIo {
     sf_count_t position_ = 0;  // where libsndfile reads next
     bool failed_ = false;
     bool at_end_ = false;
+    bool out_of_memory_ = false;
 };
 
 }  // namespace x91::cli
