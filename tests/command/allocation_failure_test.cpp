@@ -54,7 +54,7 @@ class CommandAllocationFailureTest : public testing::TestWithParam<ConversionCas
 TEST_P(CommandAllocationFailureTest, EveryAllocationOfAConversionMayFail) {
     const ConversionCase& c = GetParam();
     ScratchDir dir;
-    const Pcm pcm = music_like_signal(2 * 16 * 882 + 300, 7);
+    const Pcm pcm = music_like_signal(3 * 882 + 300, 7);
     Bytes info;
     put_id(info, "INFO");
     append(info, chunk("INAM", Bytes(5, 't')));
