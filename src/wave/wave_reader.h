@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "storage/file_stream.h"
@@ -80,6 +81,8 @@ class da_WaveReader final {
     // kMaxInfoBytes in all (counting each text's record too), more than any
     // x91 file can store; info_left_out() tells that texts beyond were not.
     const std::vector<InfoText>& info() const { return info_; }
+    // The texts, handed over: the reader keeps none of them.
+    std::vector<InfoText> take_info() { return std::move(info_); }
     bool info_left_out() const { return info_left_out_; }
     static constexpr std::size_t kMaxInfoBytes = std::size_t{16} << 20;
 
