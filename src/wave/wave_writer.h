@@ -20,10 +20,11 @@ namespace x91 {
 //
 // The RIFF size counts the 36 header bytes behind it and the LIST chunk as
 // well as the data, so the layout holds at most kLargestRiffData sample bytes
-// less the LIST chunk's. A writer told to expect more writes RF64 instead: "RF64" and "data" carry 0xFFFFFFFF, and a
-// "ds64" chunk between "WAVE" and "fmt " holds the true 64-bit sizes (80
-// header bytes in all). Without that warning, a write past the limit fails
-// at once rather than after the rest of the audio.
+// less the LIST chunk's. A writer told to expect more writes RF64 instead:
+// "RF64" and "data" carry 0xFFFFFFFF, and a "ds64" chunk between "WAVE" and
+// "fmt " holds the true 64-bit sizes (80 header bytes in all). Without that
+// warning, a write past the limit fails at once rather than after the rest
+// of the audio.
 class da_WaveWriter final {
   public:
     // How a writer on an open stream fills the size fields.
