@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "wave/chunk_seeks.h"
 #include "storage/memory_stream.h"
+#include "wave/chunk_seeks.h"
 
 namespace x91 {
 

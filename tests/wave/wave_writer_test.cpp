@@ -5,9 +5,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "wave/wave_reader.h"
 #include "support/scratch_dir.h"
 #include "support/wav_bytes.h"
+#include "wave/wave_reader.h"
 
 using namespace x91test;
 
