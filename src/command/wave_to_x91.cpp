@@ -31,6 +31,15 @@ Result tag_encoder(x91::Encoder& encoder, const PcmSource& source, const EncodeS
     return encoder.set_tags(tags);
 }
 
+// The end marker, and the extension block unless the file is plain.
+bool write_end(FileWriter& writer, x91::Encoder& encoder, bool plain) {
+    if (plain) return write_packet_count(writer, kEndMarker);
+    std::vector<std::uint8_t> trailer;
+    if (!encoder.append_trailer(trailer)) return false;
+    const auto n = static_cast<int>(trailer.size());
+    return writer.write(reinterpret_cast<const char*>(trailer.data()), n) == n;
+}
+
 ConversionResult encode_to_x91(const Source& in, const std::string& out,
                                const EncodeSettings& settings, ProgressDisplay& display,
                                ThreadBudget& threads) {
@@ -67,14 +76,6 @@ ConversionResult encode_to_x91(const Source& in, const std::string& out,
         if (stats.time_count > 0) display.update(stats.time_count, stats.byte_count);
         return true;
     };
-    // The end marker, and the extension block unless the file is plain.
-    auto write_end = [&] {
-        if (settings.plain) return write_packet_count(writer, kEndMarker);
-        std::vector<std::uint8_t> trailer;
-        if (!encoder.append_trailer(trailer)) return false;
-        const auto n = static_cast<int>(trailer.size());
-        return writer.write(reinterpret_cast<const char*>(trailer.data()), n) == n;
-    };
 
     display.begin("encoding", in.name, out);
     // Audio is read in pieces of 32 blocks (113 KiB), which the system
@@ -99,7 +100,8 @@ ConversionResult encode_to_x91(const Source& in, const std::string& out,
         encoded = encoder.finish();
         writing = write_ready_packets();
     }
-    const bool ended = writing && encoded && !input_failed && write_end();
+    const bool ended =
+        writing && encoded && !input_failed && write_end(writer, encoder, settings.plain);
 
     if (input_failed) {
         done.result = input_end;
