@@ -18,12 +18,14 @@
 #include "command/input_kind.h"
 #include "format/tag_text.h"
 
-using namespace x91;
-using namespace x91::cli;
-
 namespace {
 
 std::string temp_path;
+
+}  // namespace
+
+namespace x91::cli {
+namespace {
 
 // Enough to pass every stage many times over; a few bytes of FLAC may
 // claim hours of audio, which would only cost time.
@@ -54,6 +56,10 @@ void drain(const Source& in) {
 }
 
 }  // namespace
+}  // namespace x91::cli
+
+using x91::cli::drain;
+using x91::cli::Source;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     const char* dir = std::getenv("TMPDIR");
@@ -77,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // see what it holds, the rest read forward only.
     std::FILE* stream = std::fopen(temp_path.c_str(), "rb");
     if (!stream) std::abort();
-    const std::string start = take_start(stream);
+    const std::string start = x91::cli::take_start(stream);
     drain(Source("-", stream, start));
     std::fclose(stream);
     return 0;
