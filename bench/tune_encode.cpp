@@ -21,8 +21,8 @@
 
 #include "format/limits.h"
 #include "library/bitrate_search.h"
-#include "storage/wave_reader.h"
 #include "stream/stream_writer.h"
+#include "wave/wave_reader.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 # of a layer beside it; lists every such include. The layer order is in
 # x91_layers.cmake. The public x91/status.h and x91/constants.h belong to
 # every layer. The command stands on the public interface alone: besides
-# its own headers it includes only x91/ (and storage/, whose WAV reader and
-# writer serve only it).
+# its own headers it includes only x91/ (and wave/, the CD-WAV reader and
+# writer that serve only it).
 #   cmake -DSOURCE_DIR=<project> -P check_layer_includes.cmake
 cmake_minimum_required(VERSION 3.25)
 include(${CMAKE_CURRENT_LIST_DIR}/x91_layers.cmake)
@@ -23,7 +23,7 @@ foreach(layer IN LISTS X91_LAYERS)
         continue()
       endif()
       string(REGEX REPLACE "/.*" "" used "${header}")
-      if(layer STREQUAL "command" AND NOT used MATCHES "^(command|x91|storage)$")
+      if(layer STREQUAL "command" AND NOT used MATCHES "^(command|x91|wave)$")
         list(APPEND violations "src/${file}: the command may include only public headers, not \"${header}\"")
         continue()
       endif()

@@ -7,7 +7,7 @@
 # interface alone (see check_layer_includes.cmake).
 set(X91_LAYER_LEVELS
   storage
-  format
+  format,wave
   framework
   dsp
   coding,quant
@@ -18,6 +18,10 @@ set(X91_LAYER_LEVELS
   stream
   api
   command)
+
+# The layers that serve only the x91 program: they stay out of the
+# installed codec library.
+set(X91_COMMAND_LAYERS wave command)
 
 # X91_LAYERS: every layer, lowest first.
 set(X91_LAYERS)

@@ -26,6 +26,7 @@ enum class Status {
     extension_unknown,    // an extension block of a version this library does not know
     checksum_mismatch,    // the bytes before the extension block are not those it was made for
     too_damaged,          // a decode stopped: too many damaged packets in a row
+    out_of_memory,        // memory ran out: the work was abandoned, nothing of it kept
 };
 
 // The outcome of a call. Ignoring one is a mistake the compiler points out.

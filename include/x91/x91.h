@@ -65,9 +65,9 @@ extern "C" {
 
 typedef enum x91_status {
     X91_OK = 0,
-    X91_ERR_INVALID_ARGUMENT = -1, /* a null pointer, a value out of range */
-    X91_ERR_INVALID_STATE = -2,    /* the call does not fit now (push after finish, ...) */
-    X91_ERR_OUT_OF_MEMORY = -3,
+    X91_ERR_INVALID_ARGUMENT = -1,    /* a null pointer, a value out of range */
+    X91_ERR_INVALID_STATE = -2,       /* the call does not fit now (push after finish, ...) */
+    X91_ERR_OUT_OF_MEMORY = -3,       /* memory ran out, on any of the handle's threads */
     X91_ERR_NOT_X91 = -4,             /* the data does not start with an x91 header */
     X91_ERR_CUT_SHORT = -5,           /* the data ends inside the header or a packet */
     X91_ERR_HEADER_DAMAGED = -6,      /* a header setting the codec cannot run with */
@@ -210,10 +210,14 @@ X91_API x91_status x91_encoder_set_extension_block(x91_encoder* encoder, int wri
  * (TITLE, ARTIST, ...: players compare names without regard to case), value
  * UTF-8, both copied. X91_ERR_INVALID_ARGUMENT, and no tag added, for a name
  * or value a tag cannot have, or a tag that would make the block larger
- * than X91_MAX_EXTENSION_BYTES. Until finish. */
+ * than X91_MAX_EXTENSION_BYTES: the tags added before it stay, and finish
+ * writes them. Until finish. */
 X91_API x91_status x91_encoder_add_tag(x91_encoder* encoder, const char* name, const char* value);
 
-/* Interleaved 16-bit samples, left first: 2 * frames values at 44100 Hz. */
+/* Interleaved 16-bit samples, left first: 2 * frames values at 44100 Hz.
+ * A push, finish or take_output that returns X91_ERR_OUT_OF_MEMORY may have
+ * done part of its work: the encoder then refuses those three calls with
+ * X91_ERR_INVALID_STATE, and the stream is to be started over. */
 X91_API x91_status x91_encoder_push(x91_encoder* encoder, const int16_t* pcm, size_t frames);
 
 /* Ends the audio: pads it with silence so that every pushed sample reaches a
@@ -243,6 +247,17 @@ X91_API x91_status x91_encoder_progress(const x91_encoder* encoder, uint64_t* fr
  * taken. Pass it to x91_encoder_set_quality. */
 X91_API x91_status x91_quality_for_bitrate(const int16_t* pcm, size_t frames, double kbps,
                                            int tuned, double* percent);
+
+/* Puts frames first to first + count - 1 of some audio into out
+ * (interleaved stereo, left first); 0 when it did, nonzero when it could not. */
+typedef int (*x91_pcm_read_fn)(void* user, uint64_t first, size_t count, int16_t* out);
+
+/* The same for audio of `frames` frames that read delivers in stretches, in
+ * any order and as often as the search needs it: audio kept in pieces, or
+ * too long to keep in one. X91_ERR_READ_FAILED when a read fails. */
+X91_API x91_status x91_quality_for_bitrate_callback(uint64_t frames, x91_pcm_read_fn read,
+                                                    void* user, double kbps, int tuned,
+                                                    double* percent);
 
 /* What the last failed call on the encoder found, or "" after success. */
 X91_API const char* x91_encoder_last_error(const x91_encoder* encoder);
@@ -426,7 +441,10 @@ X91_API uint64_t x91_decoder_position(const x91_decoder* decoder);
  * starts: a damaged packet gives its status (the audio is still
  * delivered), X91_ERR_TOO_DAMAGED the last one before the decode stops; and
  * what ends a stream early (damaged framing, a failed read) gives its status
- * with 0 frames at the end. */
+ * with 0 frames at the end. A read, seek or feed that returns
+ * X91_ERR_OUT_OF_MEMORY may have done part of its work: the decoder then
+ * refuses those calls with X91_ERR_INVALID_STATE (a packet decoder until
+ * x91_decoder_restart), and the stream is to be decoded over. */
 X91_API x91_status x91_decoder_read(x91_decoder* decoder, int16_t* pcm, size_t max_frames,
                                     size_t* frames);
 

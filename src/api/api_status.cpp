@@ -38,6 +38,8 @@ x91_status to_c_status(Status status) {
             return X91_ERR_EXTENSION_UNKNOWN;
         case Status::checksum_mismatch:
             return X91_ERR_CHECKSUM_MISMATCH;
+        case Status::out_of_memory:
+            return X91_ERR_OUT_OF_MEMORY;
         case Status::read_failed:
             return X91_ERR_READ_FAILED;
         case Status::write_failed:

@@ -35,4 +35,20 @@ x91_status guarded(std::string& last_error, Body&& body) noexcept {
     }
 }
 
+// guarded() for a call that moves a handle's stream on (push, finish, read,
+// feed, ...): such a call that ran out of memory, or failed otherwise
+// without a status, may have done part of its work, so the stream can no
+// longer be told whole. It marks `broken`, and once marked the calls are
+// refused with X91_ERR_INVALID_STATE.
+template <class Body>
+x91_status stream_call(bool& broken, std::string& last_error, Body&& body) noexcept {
+    if (broken) {
+        last_error = "an earlier call ran out of memory; the stream is to be started over";
+        return X91_ERR_INVALID_STATE;
+    }
+    const x91_status status = guarded(last_error, std::forward<Body>(body));
+    if (status == X91_ERR_OUT_OF_MEMORY || status == X91_ERR_INTERNAL) broken = true;
+    return status;
+}
+
 }  // namespace x91

@@ -25,6 +25,7 @@ struct x91_decoder {
     // Where a stream decoder reads from, if it pulls its bytes.
     std::unique_ptr<x91::ByteSource> source;
     std::string last_error;
+    bool broken = false;  // see stream_call
 
     const x91::PacketTimeline& timeline() const {
         return stream ? stream->timeline() : packets->timeline();
@@ -117,7 +118,7 @@ void x91_decoder_destroy(x91_decoder* decoder) {
 
 x91_status x91_decoder_feed(x91_decoder* decoder, const uint8_t* data, size_t size) {
     if (decoder == nullptr || (data == nullptr && size > 0)) return X91_ERR_INVALID_ARGUMENT;
-    return x91::guarded(decoder->last_error, [&] {
+    return x91::stream_call(decoder->broken, decoder->last_error, [&] {
         if (!decoder->stream || decoder->source)
             return x91::Result{x91::Status::invalid_state, "feed needs a decoder fed with bytes"};
         return decoder->stream->feed(data, size);
@@ -126,7 +127,7 @@ x91_status x91_decoder_feed(x91_decoder* decoder, const uint8_t* data, size_t si
 
 x91_status x91_decoder_feed_end(x91_decoder* decoder) {
     if (decoder == nullptr) return X91_ERR_INVALID_ARGUMENT;
-    return x91::guarded(decoder->last_error, [&] {
+    return x91::stream_call(decoder->broken, decoder->last_error, [&] {
         if (!decoder->stream || decoder->source)
             return x91::Result{x91::Status::invalid_state, "feed needs a decoder fed with bytes"};
         return decoder->stream->end_input();
@@ -266,13 +267,14 @@ x91_status x91_decoder_restart(x91_decoder* decoder, uint64_t packet) {
         if (packet >= (uint64_t{1} << 40))
             return x91::Result{x91::Status::invalid_argument, "no such packet"};
         decoder->packets->restart(packet);
+        decoder->broken = false;  // the decode starts over from that packet
         return x91::Result{};
     });
 }
 
 x91_status x91_decoder_seek(x91_decoder* decoder, uint64_t frame) {
     if (decoder == nullptr) return X91_ERR_INVALID_ARGUMENT;
-    return x91::guarded(decoder->last_error, [&] {
+    return x91::stream_call(decoder->broken, decoder->last_error, [&] {
         if (!decoder->stream) return x91::needs_file("seek");
         return decoder->stream->seek(frame);
     });
@@ -282,7 +284,7 @@ x91_status x91_decoder_read(x91_decoder* decoder, int16_t* pcm, size_t max_frame
     if (frames) *frames = 0;
     if (decoder == nullptr || frames == nullptr || (pcm == nullptr && max_frames > 0))
         return X91_ERR_INVALID_ARGUMENT;
-    return x91::guarded(decoder->last_error, [&] {
+    return x91::stream_call(decoder->broken, decoder->last_error, [&] {
         if (decoder->packets) {
             decoder->packets->read(pcm, max_frames, *frames);
             return x91::Result{};

@@ -4,6 +4,7 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "api/api_status.h"
@@ -32,6 +33,7 @@ struct x91_encoder {
     std::deque<std::vector<std::uint8_t>> pieces;
     std::vector<std::uint8_t> handed_out;  // the piece the caller holds
     std::string last_error;
+    bool broken = false;  // see stream_call
 
     // The settings go to the writer once, before its first bytes.
     x91::Result start() {
@@ -60,6 +62,17 @@ x91_status create(x91_encoder** encoder, x91_write_fn write, void* user) {
         return Result{};
     });
 }
+
+// A caller's read callback as the bit-rate search reads audio.
+struct PcmCallback {
+    x91_pcm_read_fn read;
+    void* user;
+
+    static bool read_frames(void* self, std::uint64_t first, std::size_t count, std::int16_t* out) {
+        const auto& callback = *static_cast<const PcmCallback*>(self);
+        return callback.read(callback.user, first, count, out) == 0;
+    }
+};
 
 }  // namespace
 }  // namespace x91
@@ -133,7 +146,7 @@ x91_status x91_encoder_add_tag(x91_encoder* encoder, const char* name, const cha
 
 x91_status x91_encoder_push(x91_encoder* encoder, const int16_t* pcm, size_t frames) {
     if (encoder == nullptr) return X91_ERR_INVALID_ARGUMENT;
-    return x91::guarded(encoder->last_error, [&] {
+    return x91::stream_call(encoder->broken, encoder->last_error, [&] {
         if (x91::Result started = encoder->start(); !started) return started;
         return encoder->writer.push(pcm, frames);
     });
@@ -141,7 +154,7 @@ x91_status x91_encoder_push(x91_encoder* encoder, const int16_t* pcm, size_t fra
 
 x91_status x91_encoder_finish(x91_encoder* encoder) {
     if (encoder == nullptr) return X91_ERR_INVALID_ARGUMENT;
-    return x91::guarded(encoder->last_error, [&] {
+    return x91::stream_call(encoder->broken, encoder->last_error, [&] {
         if (x91::Result started = encoder->start(); !started) return started;
         return encoder->writer.finish();
     });
@@ -151,7 +164,7 @@ x91_status x91_encoder_take_output(x91_encoder* encoder, const uint8_t** data, s
     if (encoder == nullptr || data == nullptr || size == nullptr) return X91_ERR_INVALID_ARGUMENT;
     *data = nullptr;
     *size = 0;
-    return x91::guarded(encoder->last_error, [&] {
+    return x91::stream_call(encoder->broken, encoder->last_error, [&] {
         if (encoder->writes_out)
             return x91::Result{x91::Status::invalid_state, "the bytes go to the write callback"};
         if (x91::Result started = encoder->start(); !started) return started;
@@ -186,6 +199,20 @@ x91_status x91_quality_for_bitrate(const int16_t* pcm, size_t frames, double kbp
     return x91::guarded(x91::thread_last_error(), [&] {
         float quality = 0;
         x91::Result found = x91::quality_for_bitrate(pcm, frames, kbps, tuned != 0, quality);
+        if (found) *percent = quality;
+        return found;
+    });
+}
+
+x91_status x91_quality_for_bitrate_callback(uint64_t frames, x91_pcm_read_fn read, void* user,
+                                            double kbps, int tuned, double* percent) {
+    if (percent == nullptr || read == nullptr) return X91_ERR_INVALID_ARGUMENT;
+    *percent = 0;
+    return x91::guarded(x91::thread_last_error(), [&] {
+        x91::PcmCallback callback{read, user};
+        const x91::RandomAccessPcm source{frames, &callback, &x91::PcmCallback::read_frames};
+        float quality = 0;
+        x91::Result found = x91::quality_for_bitrate(source, kbps, tuned != 0, quality);
         if (found) *percent = quality;
         return found;
     });

@@ -3,10 +3,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <iostream>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <sstream>
 #include <string>
 
@@ -54,8 +56,26 @@ struct RunConsole {
     void finish_job(const std::ostringstream& errors, const std::string& line) {
         if (!parallel) return;
         std::lock_guard lock(mutex);
-        if (progress && !line.empty()) *progress << line << std::flush;
+        if (progress && !line.empty()) {
+            *progress << line;
+            flush_stream(*progress);
+        }
         std::cerr << errors.str() << std::flush;
+    }
+
+    // Runs a job's work. Memory may run out anywhere in it, also while its
+    // outcome is reported: the job then fails with a line written without
+    // taking memory, and the run goes on with the next file.
+    bool fail_when_out_of_memory(const std::string& name, const std::function<bool()>& work) {
+        try {
+            return work();
+        } catch (const std::bad_alloc&) {
+            std::lock_guard lock(mutex);
+            std::fputs("x91: ", stderr);
+            std::fputs(name.c_str(), stderr);
+            std::fputs(": out of memory\n", stderr);
+            return false;
+        }
     }
 };
 
@@ -92,19 +112,22 @@ Result same_file_refusal(const Source& in, const std::string& out) {
 // A job that runs one conversion and reports how it ended.
 Job conversion_job(const char* verb, const Source& in, const std::string& out, RunConsole& console,
                    std::function<ConversionResult(ProgressDisplay& display)> convert) {
+    auto work = [verb, in, out, &console, convert = std::move(convert)] {
+        std::ostringstream errors;
+        const Console job_console = console.for_job(errors);
+        ConversionResult done{.result = same_file_refusal(in, out)};
+        if (done.result) {
+            ProgressDisplay display = console.display_for_job();
+            done = convert(display);
+        }
+        job_console.report(in.name, out, done);
+        console.finish_job(errors,
+                           done.result ? finished_line(verb, in.name, out, done.stats) : "");
+        return done.result.ok();
+    };
     return Job{is_std_stream(in.name) ? "" : in.name, is_std_stream(out) ? "" : out,
-               [verb, in, out, &console, convert = std::move(convert)] {
-                   std::ostringstream errors;
-                   const Console job_console = console.for_job(errors);
-                   ConversionResult done{.result = same_file_refusal(in, out)};
-                   if (done.result) {
-                       ProgressDisplay display = console.display_for_job();
-                       done = convert(display);
-                   }
-                   job_console.report(in.name, out, done);
-                   console.finish_job(
-                       errors, done.result ? finished_line(verb, in.name, out, done.stats) : "");
-                   return done.result.ok();
+               [name = in.name, &console, work = std::move(work)] {
+                   return console.fail_when_out_of_memory(name, work);
                }};
 }
 
@@ -125,24 +148,35 @@ Job decode_job(const Source& in, const std::string& out, bool raw, RunConsole& c
 
 Job failing_job(const std::string& name, const std::string& reason, RunConsole& console) {
     return Job{"", "", [name, reason, &console] {
-                   std::ostringstream errors;
-                   console.for_job(errors).problem(name, reason);
-                   console.finish_job(errors, "");
-                   return false;
+                   return console.fail_when_out_of_memory(name, [&] {
+                       std::ostringstream errors;
+                       console.for_job(errors).problem(name, reason);
+                       console.finish_job(errors, "");
+                       return false;
+                   });
                }};
 }
 
 // -t: one verdict line per file on standard output; with --quiet only the
 // files that are not intact.
 Job test_job(const Source& in, bool quiet, RunConsole& console) {
-    return Job{"", "", [in, quiet, &console] {
-                   const Result check = TestXFile(in, console.threads);
-                   const bool passed = check_passed(check);
-                   if (!passed || !quiet) {
-                       std::lock_guard lock(console.mutex);
-                       std::cout << in.name << ": " << check_verdict(check) << '\n' << std::flush;
-                   }
-                   return passed;
+    auto work = [in, quiet, &console] {
+        Result check;
+        try {
+            check = TestXFile(in, console.threads);
+        } catch (const std::bad_alloc&) {
+            check = out_of_memory();
+        }
+        const bool passed = check_passed(check);
+        if (!passed || !quiet) {
+            std::lock_guard lock(console.mutex);
+            std::cout << in.name << ": " << check_verdict(check) << '\n';
+            static_cast<void>(flush_standard_output());
+        }
+        return passed;
+    };
+    return Job{"", "", [name = in.name, &console, work = std::move(work)] {
+                   return console.fail_when_out_of_memory(name, work);
                }};
 }
 
@@ -223,6 +257,14 @@ bool writes_stdout(const Options& o) {
                                same_file(identify(*o.output), identify_descriptor(STDOUT_FILENO)));
 }
 
+// What the run wrote to standard output besides audio must have arrived
+// there: otherwise the run failed, whatever became of its files.
+int with_standard_output_written(int status) {
+    if (flush_standard_output()) return status;
+    std::cerr << "x91: -: " << standard_output_failure() << '\n';
+    return 1;
+}
+
 }  // namespace
 
 int arg_process(int argc, char** argv) {
@@ -237,11 +279,11 @@ int arg_process(int argc, char** argv) {
     const Options& o = parsed.options;
     if (o.help) {
         std::cout << usage_text();
-        return 0;
+        return with_standard_output_written(0);
     }
     if (o.version) {
         std::cout << "x91 " << x91_version() << '\n';
-        return 0;
+        return with_standard_output_written(0);
     }
     const bool audio_to_stdout = writes_stdout(o);
     if (names_stdout(o) && was_closed_at_start(STDOUT_FILENO)) {
@@ -278,7 +320,9 @@ int arg_process(int argc, char** argv) {
     bool stdin_used = false;
     for (const std::string& name : o.files)
         jobs.push_back(job_for(name, o, settings, console, stdin_used));
-    return run_jobs(jobs, files_at_once, pool) ? 0 : 1;
+    const int status = run_jobs(jobs, files_at_once, pool) ? 0 : 1;
+    // Audio on standard output is the conversions' to report.
+    return audio_to_stdout ? status : with_standard_output_written(status);
 }
 
 }  // namespace x91::cli

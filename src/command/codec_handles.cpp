@@ -52,8 +52,10 @@ Result from_library(x91_status status, const std::string& message) {
         case X91_ERR_TRAILING_BYTES:
             mapped = Status::trailing_bytes;
             break;
-        case X91_ERR_INVALID_STATE:
         case X91_ERR_OUT_OF_MEMORY:
+            mapped = Status::out_of_memory;
+            break;
+        case X91_ERR_INVALID_STATE:
         case X91_ERR_INTERNAL:
             mapped = Status::invalid_state;
             break;

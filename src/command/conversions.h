@@ -40,12 +40,20 @@ struct ConversionStats {
 struct [[nodiscard]] ConversionResult {
     // ok when the file was converted whole, otherwise the first problem:
     // write_failed for the output, any other status for the input.
-    Result result;
+    Result result{};
     // With a problem: the input was damaged (a cut-short WAV, a damaged x91
     // file) but still gave output, which is kept.
     bool output_kept = false;
     ConversionStats stats{};
+    // Of a conversion that succeeded: what it had to leave out (tags
+    // beyond the extension block's room); empty when nothing.
+    std::string warning{};
 };
+
+// out_of_memory "out of memory": the short message needs no memory.
+inline Result out_of_memory() {
+    return {Status::out_of_memory, "out of memory"};
+}
 
 // Both drivers show their conversion and progress lines on display, and
 // "done." once the output is in place. Unless the output is kept, a failed
@@ -62,7 +70,8 @@ struct [[nodiscard]] ConversionResult {
 //
 // Each conversion runs on a thread holding a place of `threads`, the
 // threads of the whole run, and codes on the places it can borrow too; its
-// output is the same on any number.
+// output is the same on any number. Running out of memory is out_of_memory,
+// without output.
 ConversionResult WaveToXFile(const Source& in, const std::string& out,
                              const EncodeSettings& settings, ProgressDisplay& display,
                              x91_threads* threads);

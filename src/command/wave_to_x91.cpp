@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "command/audio_input/open_input.h"
@@ -36,10 +37,29 @@ Result library_outcome(x91_status status, x91_encoder* encoder) {
                         encoder ? x91_encoder_last_error(encoder) : x91_thread_last_error());
 }
 
+// Gives the encoder the tags of the input and the command line that the
+// extension block has room for; beyond that they are left out, with a
+// warning, rather than failing the encode.
+Result add_tags(x91_encoder* encoder, const PcmSource& source, const EncodeSettings& settings,
+                std::string& warning) {
+    std::vector<Tag> tags;
+    std::size_t left_out = 0;
+    if (Result fitted = tags_for_block(source.tags(), settings.tags, tags, left_out); !fitted)
+        return fitted;
+    if (left_out > 0 || source.tags_left_out())
+        warning = "tags beyond the extension block's 16 MiB left out";
+    for (const Tag& tag : tags) {
+        const x91_status s = x91_encoder_add_tag(encoder, tag.name.c_str(), tag.value.c_str());
+        if (s != X91_OK) return library_outcome(s, encoder);
+    }
+    return {};
+}
+
 // An encoder with the run's settings, the quality searched for the bit rate
 // with -b, and the tags of the input and the command line: ok, or why not.
 Result make_encoder(const EncodeSettings& settings, std::unique_ptr<PcmSource>& source,
-                    x91_threads* threads, WriteTarget& target, EncoderHandle& encoder) {
+                    x91_threads* threads, WriteTarget& target, EncoderHandle& encoder,
+                    std::string& warning) {
     std::optional<double> quality = settings.quality;
     if (settings.bitrate) {
         double found = 0;
@@ -54,12 +74,8 @@ Result make_encoder(const EncodeSettings& settings, std::unique_ptr<PcmSource>& 
     if (s == X91_OK && quality) s = x91_encoder_set_quality(made, *quality);
     if (s == X91_OK && threads != nullptr) s = x91_encoder_share_threads(made, threads);
     if (s == X91_OK) s = x91_encoder_set_extension_block(made, settings.plain ? 0 : 1);
-    if (!settings.plain) {
-        for (const Tag& tag : merge_tags(source->tags(), settings.tags)) {
-            if (s == X91_OK) s = x91_encoder_add_tag(made, tag.name.c_str(), tag.value.c_str());
-        }
-    }
-    return library_outcome(s, made);
+    if (s != X91_OK) return library_outcome(s, made);
+    return settings.plain ? Result{} : add_tags(made, *source, settings, warning);
 }
 
 // Pushes the audio until it ends and finishes the file: the encoder's
@@ -96,21 +112,19 @@ Result encode_audio(PcmSource& source, x91_encoder* encoder, ProgressDisplay& di
     return encoded;
 }
 
-}  // namespace
-
-ConversionResult WaveToXFile(const Source& in, const std::string& out,
-                             const EncodeSettings& settings, ProgressDisplay& display,
-                             x91_threads* threads) {
+ConversionResult encode_to_x91(const Source& in, const std::string& out,
+                               const EncodeSettings& settings, ProgressDisplay& display,
+                               x91_threads* threads) {
     std::unique_ptr<PcmSource> source;
     if (Result opened = open_pcm_source(in, source); !opened) return {.result = std::move(opened)};
     Output output;
     WriteTarget target{&output};
     EncoderHandle encoder;
-    if (Result made = make_encoder(settings, source, threads, target, encoder); !made)
+    ConversionResult done;
+    if (Result made = make_encoder(settings, source, threads, target, encoder, done.warning); !made)
         return {.result = std::move(made)};
     if (Result opened = output.open(out); !opened) return {.result = std::move(opened)};
 
-    ConversionResult done;
     display.begin("encoding", in.name, out);
     Result input_end;
     const Result encoded = encode_audio(*source, encoder.get(), display, done.stats, input_end);
@@ -129,6 +143,21 @@ ConversionResult WaveToXFile(const Source& in, const std::string& out,
     }
     display.end(done.result.ok() || done.output_kept);
     return done;
+}
+
+}  // namespace
+
+// Running out of memory abandons the file: unwinding closes and removes the
+// temporary output, and the run goes on with the next file.
+ConversionResult WaveToXFile(const Source& in, const std::string& out,
+                             const EncodeSettings& settings, ProgressDisplay& display,
+                             x91_threads* threads) {
+    try {
+        return encode_to_x91(in, out, settings, display, threads);
+    } catch (const std::bad_alloc&) {
+        display.end(false);
+        return {.result = out_of_memory()};
+    }
 }
 
 }  // namespace x91::cli

@@ -99,10 +99,24 @@ bool DecodeOutput::weigh(x91_status status) {
                                    " damaged packets in a row";
             }
             return true;
+        case X91_ERR_READ_FAILED:
+        case X91_ERR_OUT_OF_MEMORY:
+        case X91_ERR_INVALID_STATE:
+        case X91_ERR_INTERNAL:
+            // Not damage of the file: the decode cannot go on.
+            damage_ = found;
+            return false;
         default:
             damage_ = found;
-            return status != X91_ERR_READ_FAILED;
+            return true;
     }
+}
+
+// What stops a decode without being the file's damage leaves no output: a
+// read that failed, memory that ran out.
+bool keeps_nothing(const Result& stop) {
+    return stop.status == Status::read_failed || stop.status == Status::out_of_memory ||
+           stop.status == Status::invalid_state;
 }
 
 // The warning the extension block gives a decode that was not --raw: a
@@ -158,7 +172,7 @@ ConversionResult XFileToWave(const Source& in, const std::string& out, bool raw,
 
     if (!audio.opened()) {
         done.result = audio.opened();
-    } else if (damage.status == Status::read_failed) {
+    } else if (keeps_nothing(damage)) {
         done.result = std::move(damage);
     } else if (Result finished = audio.sink()->finish(); !finished) {
         done.result = std::move(finished);

@@ -8,7 +8,7 @@ bool valid_tag_name(std::string_view name) {
     if (name.empty()) return false;
     for (char c : name) {
         const auto u = static_cast<unsigned char>(c);
-        if (u < 0x20 || u > 0x7D || c == '=') return false;
+        if (u < 0x20 || u > 0x7E || c == '=') return false;
     }
     return true;
 }

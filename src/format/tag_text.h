@@ -7,8 +7,9 @@
 
 namespace x91 {
 
-// A name of printable ASCII (0x20 to 0x7D) without '=', at least one
-// character long: what Vorbis comments allow.
+// A name of printable ASCII (0x20 to 0x7E) without '=', at least one
+// character long: what Vorbis comments allow, and '~' besides, which the
+// command has always promised.
 bool valid_tag_name(std::string_view name);
 
 // True when text is well-formed UTF-8 (no overlong forms, surrogates or

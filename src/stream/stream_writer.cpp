@@ -14,15 +14,20 @@ namespace {
 
 const Result kStarted{Status::invalid_state, "settings change after encoding began"};
 
+constexpr std::size_t kFieldHead = 8;  // a field's id and length
+
 }  // namespace
 
 std::size_t extension_block_bytes(const std::vector<std::string>& tags) {
     // Head, footer, the three fixed fields with their bodies (8, 4 and 4
     // bytes), and each tag's field.
-    constexpr std::size_t kFieldHead = 8;
     std::size_t bytes = kExtensionHeadSize + kExtensionFooterBytes + 3 * kFieldHead + 8 + 4 + 4;
-    for (const std::string& tag : tags) bytes += kFieldHead + tag.size();
+    for (const std::string& tag : tags) bytes += tag_field_bytes(tag);
     return bytes;
+}
+
+std::size_t tag_field_bytes(const std::string& tag) {
+    return kFieldHead + tag.size();
 }
 
 StreamWriter::StreamWriter(Sink sink) : sink_(std::move(sink)) {}
@@ -56,11 +61,12 @@ Result StreamWriter::add_tag(const Tag& tag) {
     if (finished_) return {Status::invalid_state, "a tag after finish"};
     std::vector<std::string> text;
     if (Result valid = texts_from_tags({tag}, text); !valid) return valid;
-    tags_.push_back(std::move(text.front()));
-    if (extension_block_bytes(tags_) > kMaxExtensionBytes) {
-        tags_.pop_back();
+    // Counted as they come: a block of many small tags is measured once.
+    const std::size_t bytes = tag_field_bytes(text.front());
+    if (bytes > kMaxExtensionBytes - block_bytes_)
         return {Status::invalid_argument, "the tags do not fit an extension block"};
-    }
+    tags_.push_back(std::move(text.front()));
+    block_bytes_ += bytes;
     return {};
 }
 

@@ -19,6 +19,12 @@
 
 namespace x91 {
 
+// The bytes of a block holding these tags ("NAME=VALUE") beside the input's
+// length, lead-in and CRC.
+std::size_t extension_block_bytes(const std::vector<std::string>& tags);
+// The bytes one of them takes there.
+std::size_t tag_field_bytes(const std::string& tag);
+
 class StreamWriter {
   public:
     // Takes the next bytes of the file; false when they could not be kept.
@@ -66,7 +72,8 @@ class StreamWriter {
     Threading threading_;
     ThreadBudget* shared_ = nullptr;
     bool write_block_ = true;
-    std::vector<std::string> tags_;  // "NAME=VALUE"
+    std::vector<std::string> tags_;                        // "NAME=VALUE"
+    std::size_t block_bytes_ = extension_block_bytes({});  // the block with those tags
     std::optional<Encoder> encoder_;
     Result failure_;  // sticky: the encoder's refusal or a failed write
     std::vector<std::uint8_t> packet_;
@@ -75,9 +82,5 @@ class StreamWriter {
     std::uint64_t packet_bytes_ = 0;
     bool finished_ = false;
 };
-
-// The bytes of a block holding these tags ("NAME=VALUE") beside the input's
-// length, lead-in and CRC.
-std::size_t extension_block_bytes(const std::vector<std::string>& tags);
 
 }  // namespace x91

@@ -112,6 +112,35 @@ TEST(ApiTest, TunedModeEqualsTheLibrarysTunedEncoder) {
     }
 }
 
+// Audio read through a callback, in stretches, finds the quality audio in
+// memory finds; a read that fails is X91_ERR_READ_FAILED.
+TEST(ApiTest, BitrateSearchThroughACallbackEqualsTheOneInMemory) {
+    const Pcm pcm = music_like_signal(3 * 44100, 4);
+    const std::uint64_t frames = pcm.size() / 2;
+    double in_memory = 0;
+    ASSERT_EQ(x91_quality_for_bitrate(pcm.data(), frames, 96, 0, &in_memory), X91_OK);
+    struct Audio {
+        const Pcm* pcm;
+        bool fails;
+    };
+    const x91_pcm_read_fn read = [](void* user, uint64_t first, size_t count, int16_t* out) {
+        const auto& audio = *static_cast<const Audio*>(user);
+        if (audio.fails) return 1;
+        std::memcpy(out, audio.pcm->data() + 2 * first, 4 * count);
+        return 0;
+    };
+    for (const bool fails : {false, true}) {
+        SCOPED_TRACE(fails);
+        Audio audio{&pcm, fails};
+        double found = -1;
+        EXPECT_EQ(x91_quality_for_bitrate_callback(frames, read, &audio, 96, 0, &found),
+                  fails ? X91_ERR_READ_FAILED : X91_OK);
+        EXPECT_EQ(found, fails ? 0 : in_memory);
+    }
+    EXPECT_EQ(x91_quality_for_bitrate_callback(frames, nullptr, nullptr, 96, 0, &in_memory),
+              X91_ERR_INVALID_ARGUMENT);
+}
+
 TEST(ApiTest, EncoderRefusals) {
     x91_encoder* encoder = nullptr;
     ASSERT_EQ(x91_encoder_create(&encoder), X91_OK);

@@ -147,6 +147,8 @@ TEST_F(ExtensionApiTest, EncoderRefusesWhatABlockCannotCarry) {
         "X91T\xff\xff\xff\xff"
         "abcd");
     uint64_t block_bytes = 0;
+    // Two of these do not fit one block: the second is left out alone.
+    const std::string large(X91_MAX_EXTENSION_BYTES / 2 + 1, 'x');
     struct Case {
         const char* name;
         x91_status got, expected;
@@ -156,6 +158,10 @@ TEST_F(ExtensionApiTest, EncoderRefusesWhatABlockCannotCarry) {
         {"value not UTF-8", x91_encoder_add_tag(encoder, "TITLE", "\xff"),
          X91_ERR_INVALID_ARGUMENT},
         {"no value", x91_encoder_add_tag(encoder, "TITLE", nullptr), X91_ERR_INVALID_ARGUMENT},
+        {"a large tag", x91_encoder_add_tag(encoder, "A", large.c_str()), X91_OK},
+        {"a second one", x91_encoder_add_tag(encoder, "B", large.c_str()),
+         X91_ERR_INVALID_ARGUMENT},
+        {"a small one beside", x91_encoder_add_tag(encoder, "C", "v"), X91_OK},
         {"finish", x91_encoder_finish(encoder), X91_OK},
         {"tag after finish", x91_encoder_add_tag(encoder, "TITLE", "v"), X91_ERR_INVALID_STATE},
         {"block after finish", x91_encoder_set_extension_block(encoder, 0), X91_ERR_INVALID_STATE},

@@ -70,6 +70,20 @@ TEST(OptionsTest, HelpAndVersionGoToStandardOutput) {
     EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{});
 }
 
+TEST(OptionsTest, StandardOutputThatCannotBeWrittenFailsTheRun) {
+    // Verdicts, usage, version and progress alike; the files are converted.
+    ScratchDir dir;
+    write_file(dir.file("a.wav"), make_wav(tone_signal(2000, 440.0, 0.3)));
+    ASSERT_EQ(run_x91(dir.path(), {"--quiet", "a.wav"}).status, 0);
+    for (const char* args : {"-t a.x91", "-h", "-V", "-o b.x91 a.wav"}) {
+        SCOPED_TRACE(args);
+        const RunResult r = run_shell(dir.path(), std::string("\"$X91\" ") + args + " > /dev/full");
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "x91: -: cannot write: No space left on device\n");
+    }
+    EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"a.wav", "a.x91", "b.x91"}));
+}
+
 TEST(OptionsTest, UsageErrorsGiveTheReasonAndTheUsageOnStandardError) {
     ScratchDir dir;
     write_file(dir.file("a.wav"), make_wav(tone_signal(2000, 440.0, 0.3)));

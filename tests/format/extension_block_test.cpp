@@ -53,7 +53,8 @@ TEST(TagTextTest, NamesAndUtf8) {
     EXPECT_TRUE(valid_tag("T=\xE2\x82\xAC \xF0\x9F\x8E\xB5"));
     EXPECT_FALSE(valid_tag("=x"));
     EXPECT_FALSE(valid_tag("TITLE"));
-    EXPECT_FALSE(valid_tag("TI\x7ETLE=x"));
+    EXPECT_TRUE(valid_tag("~X=1"));
+    EXPECT_FALSE(valid_tag("TI\x7FTLE=x"));
     EXPECT_FALSE(valid_tag("T=\xC0\xAF"));          // overlong '/'
     EXPECT_FALSE(valid_tag("T=\xED\xA0\x80"));      // a surrogate
     EXPECT_FALSE(valid_tag("T=\xF4\x90\x80\x80"));  // beyond U+10FFFF

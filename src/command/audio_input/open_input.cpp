@@ -3,7 +3,7 @@
 #include "command/audio_input/cd_wave_source.h"
 #include "command/audio_input/sndfile_source.h"
 #include "command/input_kind.h"
-#include "storage/wave_reader.h"
+#include "wave/wave_reader.h"
 
 namespace x91::cli {
 

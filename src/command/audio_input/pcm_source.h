@@ -30,6 +30,9 @@ class PcmSource {
     virtual Result end_status() const = 0;
 
     virtual const std::vector<Tag>& tags() const = 0;
+    // True when the input held more texts than any x91 file can store and
+    // some were not read into tags().
+    virtual bool tags_left_out() const { return false; }
 };
 
 }  // namespace x91::cli

@@ -1,4 +1,4 @@
-#include "storage/riff_info.h"
+#include "wave/riff_info.h"
 
 #include <cstring>
 

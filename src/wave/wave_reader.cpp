@@ -1,10 +1,10 @@
-#include "storage/wave_reader.h"
+#include "wave/wave_reader.h"
 
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
-#include "storage/riff_info.h"
+#include "wave/riff_info.h"
 
 namespace x91 {
 
@@ -142,73 +142,85 @@ void da_WaveReader::parse() {
         refuse(std::string("cannot open: ") + std::strerror(file_.error()));
         return;
     }
+    std::int64_t riff_end = 0;
+    ReadBlockInfo data;
+    bool data_before_format = false;
+    if (!read_riff_head(riff_end) || !walk_to_data(riff_end, data, data_before_format)) return;
+    take_data(data, file_size);
+    if (!streaming_ && !cut_short_ && !data_before_format && data.size != kSizeUnknown)
+        read_trailing_info(data, file_size);
+}
 
-    // "RIFF", form size, "WAVE". Whatever part of it is present must match.
+// "RIFF", form size, "WAVE". Whatever part of it is present must match.
+bool da_WaveReader::read_riff_head(std::int64_t& riff_end) {
     unsigned char head[12];
     const int head_bytes = file_.read(reinterpret_cast<char*>(head), 12);
     if (!riff_wave_start(head, head_bytes)) {
         refuse("not a WAV file");
         other_format_ = true;
-        return;
+        return false;
     }
     if (head_bytes < 12) {
         refuse(kCutShort);
-        return;
+        return false;
     }
     // The form size is used only to tell an input that ends too early from
     // one that lacks a chunk; files from aborted runs carry 0 there.
-    const std::int64_t riff_end = std::int64_t{8} + le32(head + 4);
+    riff_end = std::int64_t{8} + le32(head + 4);
+    return true;
+}
 
+// Walks the chunks until both "fmt " and "data" are found, reading the
+// format and the texts on the way. True with the reader at the first
+// sample byte and data the data chunk's header; data_before_format when the
+// walk went back to it and so has passed the chunks behind it.
+bool da_WaveReader::walk_to_data(std::int64_t riff_end, ReadBlockInfo& data,
+                                 bool& data_before_format) {
     bool have_format = false;
     bool data_seen = false;
-    bool data_before_format = false;  // then the walk has passed the chunks behind it
-    ReadBlockInfo data;
     for (;;) {
         if (file_.at_end()) {
             const char* missing = have_format ? "no data chunk" : "no fmt chunk";
             refuse(riff_end > file_.possition() ? kCutShort : missing);
-            return;
+            return false;
         }
         const ReadBlockInfo chunk = read_block_header(file_);
-        if (!file_) {
-            refuse(kCutShort);
-            return;
-        }
+        if (!file_) return refuse_cut_short();
         std::int64_t body_read = 0;
         if (chunk.id == ID4_DATA && !data_seen) {
             data = chunk;
             data_seen = true;
-            if (have_format) break;
+            if (have_format) return true;
             if (streaming_) {
                 refuse("data chunk before the fmt chunk, which a stream cannot go back to");
-                return;
+                return false;
             }
-        } else if (chunk.id == ID4_LIST && chunk.size <= kMaxListBytes) {
-            if (!read_info(chunk.size)) {
-                refuse(kCutShort);
-                return;
-            }
+        } else if (chunk.id == ID4_LIST && chunk.size <= kMaxListBytes && info_has_room()) {
+            if (!read_info(chunk.size)) return refuse_cut_short();
             body_read = chunk.size;
         } else if (chunk.id == ID4_FMT && !have_format) {
-            if (!check_format(chunk.size, body_read)) return;
+            if (!check_format(chunk.size, body_read)) return false;
             have_format = true;
             if (data_seen) {
                 data_before_format = true;
-                if (file_.seek(data.start) != data.start) {
-                    refuse(kCutShort);
-                    return;
-                }
-                break;
+                return file_.seek(data.start) == data.start || refuse_cut_short();
             }
         }
-        const std::int64_t rest = chunk.size - body_read;
-        if (file_.skip(rest) != rest) {
-            refuse(kCutShort);
-            return;
-        }
-        if (pad_byte_follows(chunk)) file_.skip(next_block_position(chunk) - file_.possition());
+        if (!skip_rest_of(chunk, body_read)) return refuse_cut_short();
     }
+}
 
+// Skips what is left of a chunk of which body_read bytes were read, and its
+// pad byte.
+bool da_WaveReader::skip_rest_of(const ReadBlockInfo& chunk, std::int64_t body_read) {
+    const std::int64_t rest = chunk.size - body_read;
+    if (file_.skip(rest) != rest) return false;
+    if (pad_byte_follows(chunk)) file_.skip(next_block_position(chunk) - file_.possition());
+    return true;
+}
+
+// Accepts the format and settles how much sample data there is.
+void da_WaveReader::take_data(const ReadBlockInfo& data, std::int64_t file_size) {
     format_ = FORMAT_CDDA;
     std::int64_t bytes = data.size;
     if (streaming_) {
@@ -227,16 +239,37 @@ void da_WaveReader::parse() {
     }
     // Only whole frames are audio; a stray partial frame at the end is not.
     data_bytes_ = bytes - bytes % FORMAT_CDDA.block_align;
-    if (!streaming_ && !cut_short_ && !data_before_format && data.size != kSizeUnknown)
-        read_trailing_info(data, file_size);
+}
+
+bool da_WaveReader::refuse_cut_short() {
+    refuse(kCutShort);
+    return false;
+}
+
+// The texts are kept while their bytes stay within kMaxInfoBytes; the
+// chunks beyond are skipped unread, so that a file of many LIST chunks
+// takes no more memory than that.
+bool da_WaveReader::info_has_room() {
+    if (info_bytes_ < kMaxInfoBytes) return true;
+    info_left_out_ = true;
+    return false;
 }
 
 bool da_WaveReader::read_info(std::uint32_t size) {
     std::vector<unsigned char> body(size);
     const int n = static_cast<int>(size);
     if (file_.read(reinterpret_cast<char*>(body.data()), n) != n) return false;
-    for (InfoText& text : parse_info_list(body.data(), body.size()))
+    for (InfoText& text : parse_info_list(body.data(), body.size())) {
+        // A text costs its bytes and its record besides.
+        const std::size_t cost = text.text.size() + sizeof(InfoText);
+        if (info_bytes_ + cost > kMaxInfoBytes) {
+            info_left_out_ = true;
+            info_bytes_ = kMaxInfoBytes;
+            break;
+        }
+        info_bytes_ += cost;
         info_.push_back(std::move(text));
+    }
     return true;
 }
 
@@ -250,7 +283,9 @@ void da_WaveReader::read_trailing_info(const ReadBlockInfo& data, std::int64_t f
         if (file_.seek(at) != at) break;
         const ReadBlockInfo chunk = read_block_header(file_);
         if (!file_ || chunk.start + chunk.size > file_size) break;
-        if (chunk.id == ID4_LIST && chunk.size <= kMaxListBytes && !read_info(chunk.size)) break;
+        if (chunk.id == ID4_LIST && chunk.size <= kMaxListBytes && info_has_room() &&
+            !read_info(chunk.size))
+            break;
         at = next_block_position(chunk);
     }
     file_.seek(data.start);

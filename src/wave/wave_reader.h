@@ -3,11 +3,12 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "storage/file_stream.h"
-#include "storage/riff.h"
-#include "storage/riff_info.h"
+#include "wave/riff.h"
+#include "wave/riff_info.h"
 
 namespace x91 {
 
@@ -76,14 +77,26 @@ class da_WaveReader final {
     static constexpr std::size_t kMaxStreamStart = std::size_t{16} << 20;
 
     // The texts of the LIST/INFO chunks found: on a stream those before the
-    // audio, in a file also those behind it.
+    // audio, in a file also those behind it. They are kept up to
+    // kMaxInfoBytes in all (counting each text's record too), more than any
+    // x91 file can store; info_left_out() tells that texts beyond were not.
     const std::vector<InfoText>& info() const { return info_; }
+    // The texts, handed over: the reader keeps none of them.
+    std::vector<InfoText> take_info() { return std::move(info_); }
+    bool info_left_out() const { return info_left_out_; }
+    static constexpr std::size_t kMaxInfoBytes = std::size_t{16} << 20;
 
   private:
     // LIST chunks larger than this hold more than texts; they are skipped.
     static constexpr std::uint32_t kMaxListBytes = 1u << 20;
 
     void parse();
+    bool read_riff_head(std::int64_t& riff_end);
+    bool walk_to_data(std::int64_t riff_end, ReadBlockInfo& data, bool& data_before_format);
+    bool skip_rest_of(const ReadBlockInfo& chunk, std::int64_t body_read);
+    void take_data(const ReadBlockInfo& data, std::int64_t file_size);
+    bool refuse_cut_short();
+    bool info_has_room();
     bool pad_byte_follows(const ReadBlockInfo& chunk);
     bool check_format(std::uint32_t fmt_size, std::int64_t& bytes_read);
     bool read_info(std::uint32_t size);
@@ -103,6 +116,8 @@ class da_WaveReader final {
     bool stream_start_kept_ = false;
     std::string stream_start_;
     std::vector<InfoText> info_;
+    std::size_t info_bytes_ = 0;
+    bool info_left_out_ = false;
     std::string problem_;
 };
 

@@ -1,4 +1,4 @@
-#include "storage/wave_reader.h"
+#include "wave/wave_reader.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

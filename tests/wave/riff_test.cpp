@@ -1,9 +1,9 @@
-#include "storage/riff.h"
+#include "wave/riff.h"
 
 #include <gtest/gtest.h>
 
-#include "storage/chunk_seeks.h"
 #include "storage/memory_stream.h"
+#include "wave/chunk_seeks.h"
 
 namespace x91 {
 

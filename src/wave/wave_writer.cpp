@@ -1,4 +1,4 @@
-#include "storage/wave_writer.h"
+#include "wave/wave_writer.h"
 
 #include <cstring>
 #include <string>
@@ -13,6 +13,7 @@ constexpr Id4 ID4_DS64{"ds64"};
 // RIFF size, data size and sample count (64 bits each), then the length of
 // a table of other chunk sizes, which stays empty.
 constexpr std::uint32_t kDs64Bytes = 28;
+constexpr std::int64_t kLargestRiffSize = 0xFFFFFFFF;
 
 }  // namespace
 
@@ -43,13 +44,12 @@ da_WaveWriter::da_WaveWriter(std::FILE* stream, da_PcmWaveFormat format, Sizes s
     static_cast<void>(file_ <= ID4_WAVE);
     static_cast<void>(file_ <= BlockHeader(ID4_FMT, 16));
     static_cast<void>(file_ <= format_);
-    write_info(info);
+    write_list(info_list_image(info));
     static_cast<void>(file_ <= BlockHeader(ID4_DATA, kSizeUnknown));
     note_failure();
 }
 
-void da_WaveWriter::write_info(const std::vector<InfoText>& info) {
-    const std::vector<unsigned char> list = info_list_image(info);
+void da_WaveWriter::write_list(const std::vector<unsigned char>& list) {
     static_cast<void>(
         file_.write(reinterpret_cast<const char*>(list.data()), static_cast<int>(list.size())));
 }
@@ -59,10 +59,12 @@ da_WaveWriter::~da_WaveWriter() {
 }
 
 // Each write's own result is not needed: the file's failure state is sticky
-// and note_failure() reads it once at the end.
+// and note_failure() reads it once at the end. The RIFF size counts the
+// texts too, so they take their room from the data's.
 void da_WaveWriter::write_header(std::int64_t expected_data_bytes,
                                  const std::vector<InfoText>& info) {
-    if (expected_data_bytes > kLargestRiffData) {
+    const std::vector<unsigned char> list = info_list_image(info);
+    if (expected_data_bytes > kLargestRiffData - static_cast<std::int64_t>(list.size())) {
         riff_.header_position = file_.possition();
         static_cast<void>(file_ <= BlockHeader(ID4_RF64, kSizeUnknown));
         static_cast<void>(file_ <= ID4_WAVE);
@@ -77,7 +79,7 @@ void da_WaveWriter::write_header(std::int64_t expected_data_bytes,
     const WriteBlockInfo fmt = prepare_block_header(file_, ID4_FMT);
     static_cast<void>(file_ <= format_);
     finish_block__fix_header(file_, fmt);
-    write_info(info);
+    write_list(list);
     if (ds64_start_ >= 0) {
         static_cast<void>(file_ <= BlockHeader(ID4_DATA, kSizeUnknown));
         data_.start = file_.possition();
@@ -95,8 +97,10 @@ void da_WaveWriter::note_failure() {
 }
 
 int da_WaveWriter::rawwrite(const char* buf, int n) {
+    // The RIFF size, which counts everything behind its own field, is the
+    // first to overflow.
     const bool sizes_fit =
-        streaming_ || ds64_start_ >= 0 || file_.possition() + n - data_.start <= kLargestRiffData;
+        streaming_ || ds64_start_ >= 0 || file_.possition() + n - riff_.start <= kLargestRiffSize;
     if (!sizes_fit && status_) {
         status_ = {Status::write_failed, "WAV data too large for its 32-bit size fields"};
     }

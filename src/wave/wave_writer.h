@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "storage/file_stream.h"
-#include "storage/riff.h"
-#include "storage/riff_info.h"
+#include "wave/riff.h"
+#include "wave/riff_info.h"
 #include "x91/status.h"
 
 namespace x91 {
@@ -18,12 +18,13 @@ namespace x91 {
 // LIST/INFO chunk between "fmt " and "data", where a stream's reader meets
 // them before the audio; without texts the header is the canonical 44 bytes.
 //
-// The RIFF size counts the 36 header bytes behind it as well as the data,
-// so the layout holds at most kLargestRiffData sample bytes. A writer told to
-// expect more writes RF64 instead: "RF64" and "data" carry 0xFFFFFFFF, and a
-// "ds64" chunk between "WAVE" and "fmt " holds the true 64-bit sizes (80
-// header bytes in all). Without that warning, a write past the limit fails
-// at once rather than after the rest of the audio.
+// The RIFF size counts the 36 header bytes behind it and the LIST chunk as
+// well as the data, so the layout holds at most kLargestRiffData sample bytes
+// less the LIST chunk's. A writer told to expect more writes RF64 instead:
+// "RF64" and "data" carry 0xFFFFFFFF, and a "ds64" chunk between "WAVE" and
+// "fmt " holds the true 64-bit sizes (80 header bytes in all). Without that
+// warning, a write past the limit fails at once rather than after the rest
+// of the audio.
 class da_WaveWriter final {
   public:
     // How a writer on an open stream fills the size fields.
@@ -67,7 +68,7 @@ class da_WaveWriter final {
 
   private:
     void write_header(std::int64_t expected_data_bytes, const std::vector<InfoText>& info);
-    void write_info(const std::vector<InfoText>& info);
+    void write_list(const std::vector<unsigned char>& list);
     bool fix_rf64_sizes();
     void note_failure();
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "storage/riff.h"
+#include "wave/riff.h"
 
 namespace x91 {
 

@@ -1,13 +1,13 @@
-#include "storage/wave_writer.h"
+#include "wave/wave_writer.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstring>
 
-#include "storage/wave_reader.h"
 #include "support/scratch_dir.h"
 #include "support/wav_bytes.h"
+#include "wave/wave_reader.h"
 
 using namespace x91test;
 
@@ -148,6 +148,31 @@ TEST(WaveWriterTest, ExpectedBeyondTheRiffLimitWritesRf64) {
     EXPECT_EQ(id(72), "data");
     EXPECT_EQ(le32(file, 76), 0xFFFFFFFFu);
     EXPECT_TRUE(std::equal(audio.begin(), audio.end(), file.begin() + 80));
+}
+
+// The RIFF size counts the LIST chunk too: audio that fits the plain sizes
+// alone but not beside the texts needs RF64 as well.
+TEST(WaveWriterTest, TextsTakeTheirRoomFromTheRiffLimit) {
+    const std::vector<InfoText> texts = {{Id4("INAM"), std::string(1000, 't')}};
+    const std::int64_t list_bytes = static_cast<std::int64_t>(info_list_image(texts).size());
+    const struct {
+        std::int64_t expected;
+        const char* form;
+    } cases[] = {
+        {kLargestRiffData - list_bytes, "RIFF"},
+        {kLargestRiffData - list_bytes + 1, "RF64"},
+    };
+    ScratchDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expected);
+        const std::string path = dir.file("a.wav");
+        {
+            da_WaveWriter writer(path.c_str(), FORMAT_CDDA, c.expected, texts);
+            EXPECT_TRUE(writer.finish());
+        }
+        const Bytes file = read_file(path);
+        EXPECT_EQ(std::string(file.begin(), file.begin() + 4), c.form);
+    }
 }
 
 TEST(WaveWriterTest, FullDiskIsReportedByFinish) {

@@ -1,4 +1,4 @@
-#include "storage/riff.h"
+#include "wave/riff.h"
 
 namespace x91 {
 
