@@ -166,5 +166,7 @@ function draw() {
 }
 
 window.addEventListener('resize', redraw);
+// The codec loads while the page waits for a file.
+player.preload();
 // For tests and tools: the page's player.
 window.x91Player = player;

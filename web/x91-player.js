@@ -23,6 +23,16 @@ export class X91Player extends EventTarget {
     this.started = null;
   }
 
+  // Starts the decoding worker, which loads the codec. A page may call it as
+  // it loads, before any gesture, so that opening a file does not wait for
+  // the module; start() and open() call it when needed.
+  preload() {
+    if (this.worker) return;
+    this.worker = new Worker(new URL('./x91-worker.js', import.meta.url), { type: 'module' });
+    this.worker.onmessage = ({ data }) => this.onWorker(data);
+    this.worker.onerror = (e) => this.emit('error', { status: -10, statusName: 'X91_ERR_INTERNAL', message: e.message });
+  }
+
   // Sets up the audio graph and the worker; open() does it when needed. The
   // browser lets audio start only after a user's gesture: call it from one.
   async start() {
@@ -31,6 +41,7 @@ export class X91Player extends EventTarget {
   }
 
   async setUp() {
+    this.preload(); // the module loads while the audio graph is set up
     this.context = new AudioContext({ sampleRate: X91_SAMPLE_RATE });
     await this.context.audioWorklet.addModule(new URL('./x91-worklet.js', import.meta.url));
     this.node = new AudioWorkletNode(this.context, 'x91-player', {
@@ -39,9 +50,6 @@ export class X91Player extends EventTarget {
     });
     this.node.connect(this.context.destination);
     this.node.port.onmessage = ({ data }) => this.onWorklet(data);
-    this.worker = new Worker(new URL('./x91-worker.js', import.meta.url), { type: 'module' });
-    this.worker.onmessage = ({ data }) => this.onWorker(data);
-    this.worker.onerror = (e) => this.emit('error', { status: -10, statusName: 'X91_ERR_INTERNAL', message: e.message });
     const channel = new MessageChannel();
     this.node.port.postMessage({ type: 'worker', port: channel.port1 }, [channel.port1]);
     this.worker.postMessage({ type: 'worklet', port: channel.port2 }, [channel.port2]);
@@ -53,14 +61,17 @@ export class X91Player extends EventTarget {
   async open(source) {
     this.openedAt = performance.now();
     this.firstAudio = false;
+    if (source instanceof Response) source = source.body;
+    const stream = source instanceof ReadableStream;
+    // The file is read while the audio graph is set up.
+    const bytes = stream ? null : source instanceof Blob ? source.arrayBuffer() : copyOf(source);
     await this.start();
     this.length = this.position = 0;
-    if (source instanceof Response) source = source.body;
-    if (source instanceof ReadableStream) {
+    if (stream) {
       this.worker.postMessage({ type: 'open', stream: source }, [source]);
     } else {
-      const bytes = source instanceof Blob ? await source.arrayBuffer() : copyOf(source);
-      this.worker.postMessage({ type: 'open', bytes }, [bytes]);
+      const buffer = await bytes;
+      this.worker.postMessage({ type: 'open', bytes: buffer }, [buffer]);
     }
     this.play();
   }

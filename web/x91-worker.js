@@ -31,8 +31,8 @@ let warned = false;
 const ready = loadX91();
 
 self.onmessage = async ({ data }) => {
-  x91 ??= await ready;
   try {
+    x91 ??= await ready;
     if (data.type === 'worklet') {
       worklet = data.port;
       worklet.onmessage = ({ data: m }) => {

@@ -1,4 +1,4 @@
-# The browser's build, configured with emscripten's toolchain (web/build.sh):
+# The browser's build, configured with emscripten's toolchain (web/CMakeLists.txt runs it):
 # the codec's layers as WebAssembly, and the modules web/x91.js loads.
 set(wasm_dir ${PROJECT_SOURCE_DIR}/web/wasm)
 
