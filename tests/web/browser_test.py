@@ -287,6 +287,23 @@ class PageTest(unittest.TestCase):
         BROWSER.evaluate("window.x91Player.seek(6)")
         BROWSER.wait_for("window.x91Player.currentTime >= 6")
 
+    def test_shows_the_cover_of_the_pictures_the_player_reports(self):
+        # The page's side of pictures: the front cover (type 3) among the
+        # info's pictures shows, as an image of its bytes.
+        BROWSER.open(SITE.url + "/index.html")
+        BROWSER.evaluate("""(async () => {
+          const picture = async (type, width) => {
+            const canvas = new OffscreenCanvas(width, 3);
+            canvas.getContext('2d').fillRect(0, 0, width, 3);
+            const data = new Uint8Array(await (await canvas.convertToBlob()).arrayBuffer());
+            return { type, mime: 'image/png', description: '', data };
+          };
+          const pictures = [await picture(0, 2), await picture(3, 4)];
+          window.x91Player.emit('info', { length: 44100, tags: [], pictures });
+        })()""")
+        BROWSER.wait_for("(() => { const c = document.getElementById('cover');"
+                         " return !c.hidden && c.complete && c.naturalWidth === 4; })()")
+
     def check_screenshot(self, box):
         png = BROWSER.screenshot()
         if ARGS.screenshot:
