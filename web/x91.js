@@ -42,6 +42,9 @@ export class X91Error extends Error {
 
 // Frames a read converts at most (the module's planar read takes as many).
 const READ_FRAMES = 4096;
+// The C interface's x91_picture in the module's 32-bit memory: type, two text
+// pointers, width, height, depth, colours, the data's pointer and size.
+const PICTURE_BYTES = 36;
 const utf8 = new TextDecoder();
 
 // Loads the module: the decoder alone by default (what a player needs), or
@@ -119,11 +122,16 @@ export class X91 {
   // Encodes 16-bit interleaved stereo (Int16Array, left first), or a pair of
   // Float32Arrays [left, right] in -1..1, to the bytes of an x91 file.
   // Options: quality (10 to 400, default 100), tuned (false), tags ({NAME:
-  // value} or [[name, value], ...]). Needs loadX91({ encoder: true }).
-  encode(pcm, { quality = 100, tuned = false, tags = {} } = {}) {
+  // value} or [[name, value], ...]), pictures (as the decoder's give them;
+  // needs a module with the C interface's picture calls). Needs
+  // loadX91({ encoder: true }).
+  encode(pcm, { quality = 100, tuned = false, tags = {}, pictures = [] } = {}) {
     const w = this.wasm;
     if (!w._x91_encoder_create) {
       throw new X91Error(Status.X91_ERR_INVALID_STATE, 'this module decodes only: loadX91({ encoder: true })');
+    }
+    if (pictures.length > 0 && !w._x91_encoder_add_picture) {
+      throw new X91Error(Status.X91_ERR_INVALID_STATE, 'this module was built without pictures');
     }
     const samples = Array.isArray(pcm) ? interleaveFloat(pcm[0], pcm[1]) : pcm;
     this.check(w._x91_encoder_create(this.out));
@@ -150,6 +158,7 @@ export class X91 {
           texts.forEach((t) => w._free(t));
         }
       }
+      for (const picture of pictures) fail(this.addPicture(encoder, picture));
       const chunkFrames = 1 << 16;
       pointer = w._malloc(chunkFrames * 4);
       for (let frame = 0; 2 * frame < samples.length; frame += chunkFrames) {
@@ -165,6 +174,22 @@ export class X91 {
       w._x91_encoder_destroy(encoder);
     }
     return concatBytes(pieces);
+  }
+
+  // Hands one picture to an encoder, which copies it: its status.
+  addPicture(encoder, { type = 3, mime = '', description = '', width = 0, height = 0, data }) {
+    const w = this.wasm;
+    const bytes = asBytes(data);
+    const parts = [cString(mime), cString(description), bytes].map((b) => this.copyIn(b));
+    const struct = w._malloc(PICTURE_BYTES);
+    try {
+      const fields = [type, parts[0], parts[1], width, height, 0, 0, parts[2], bytes.length];
+      w.HEAPU32.set(fields, struct >> 2);
+      return w._x91_encoder_add_picture(encoder, struct);
+    } finally {
+      w._free(struct);
+      parts.forEach((p) => w._free(p));
+    }
   }
 }
 
@@ -256,11 +281,37 @@ export class X91Decoder {
     return this.tags.find(([n]) => n.toUpperCase() === wanted)?.[1];
   }
 
-  // The pictures the file carries, front cover first, as { type, mime,
-  // description, data }. None yet: the C interface carries no pictures so
-  // far, and the page shows the first one as the cover once it does.
+  // The pictures of the extension block in the order they were written, as
+  // { type, mime, description, width, height, data } (type 3 is the front
+  // cover, 0 other; width and height 0 where not known; data a Uint8Array).
+  // None from a module built without the C interface's picture calls.
   get pictures() {
-    return [];
+    const w = this.wasm;
+    if (!w._x91_decoder_picture_count) return [];
+    const handle = this.live();
+    const count = w._x91_decoder_picture_count(handle);
+    const pictures = [];
+    const struct = count > 0 ? w._malloc(PICTURE_BYTES) : 0;
+    try {
+      for (let i = 0; i < count; ++i) {
+        this.check(w._x91_decoder_picture(handle, i, struct));
+        const [type, mime, description, width, height, , , data, size] = w.HEAPU32.subarray(
+          struct >> 2,
+          (struct >> 2) + 9,
+        );
+        pictures.push({
+          type,
+          mime: mime ? this.x91.text(mime) : '',
+          description: description ? this.x91.text(description) : '',
+          width,
+          height,
+          data: w.HEAPU8.slice(data, data + size),
+        });
+      }
+    } finally {
+      w._free(struct);
+    }
+    return pictures;
   }
 
   // Moves to sample frame `frame` of a buffer's decoder; what is read from

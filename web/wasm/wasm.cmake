@@ -41,6 +41,14 @@ set(encoder_calls
   x91_tag_check x91_encoder_create x91_encoder_destroy x91_encoder_set_quality
   x91_encoder_set_tuned x91_encoder_add_tag x91_encoder_push x91_encoder_finish
   x91_encoder_take_output x91_encoder_last_error)
+# The pictures of the extension block, where the C interface has them: the
+# page shows the front cover (x91.js asks whether the module has the calls).
+file(STRINGS ${PROJECT_SOURCE_DIR}/include/x91/x91.h picture_calls
+  REGEX "x91_decoder_picture_count")
+if(picture_calls)
+  list(APPEND decoder_calls x91_decoder_picture_count x91_decoder_picture)
+  list(APPEND encoder_calls x91_encoder_add_picture)
+endif()
 
 # An ES module exporting a factory; no file system, no main, 64-bit integers
 # as BigInt, memory that grows with the file, emscripten's small allocator.

@@ -19,7 +19,8 @@ set(glibc_root ${CMAKE_BINARY_DIR}/glibc)
 list(TRANSFORM glibc_files PREPEND ${glibc_flt32}/ OUTPUT_VARIABLE glibc_members)
 if(NOT EXISTS ${glibc_root}/${glibc_flt32}/s_sinf.c)
   file(MAKE_DIRECTORY ${glibc_root})
-  execute_process(COMMAND tar -xJf ${glibc_tarball} ${glibc_members}
+  # CMake's own tar reads xz: no xz-utils needed.
+  execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${glibc_tarball} ${glibc_members}
     WORKING_DIRECTORY ${glibc_root} RESULT_VARIABLE untarred)
   if(NOT untarred EQUAL 0)
     message(FATAL_ERROR "Could not take the sine and cosine sources from ${glibc_tarball}")
