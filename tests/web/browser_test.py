@@ -304,6 +304,29 @@ class PageTest(unittest.TestCase):
         BROWSER.wait_for("(() => { const c = document.getElementById('cover');"
                          " return !c.hidden && c.complete && c.naturalWidth === 4; })()")
 
+    def test_shows_the_cover_a_file_carries(self):
+        # A file the page's encoder makes with a front cover: the module reads
+        # the picture back whole, and the page shows it.
+        BROWSER.open(SITE.url + "/index.html")
+        made = BROWSER.evaluate("""(async () => {
+          const { loadX91 } = await import('/x91.js');
+          const x91 = await loadX91({ encoder: true });
+          if (!x91.wasm._x91_encoder_add_picture) return null;
+          const canvas = new OffscreenCanvas(5, 3);
+          canvas.getContext('2d').fillRect(0, 0, 5, 3);
+          const data = new Uint8Array(await (await canvas.convertToBlob()).arrayBuffer());
+          const bytes = x91.encode(new Int16Array(2 * 44100),
+            { pictures: [{ type: 3, mime: 'image/png', description: 'Front', data }] });
+          const [back] = x91.openBuffer(bytes).pictures;
+          await window.x91Player.open(bytes);
+          return [back.type, back.mime, back.description, back.data.join() === data.join()];
+        })()""")
+        if made is None:
+            self.skipTest("the C interface has no picture calls in this build")
+        self.assertEqual(made, [3, "image/png", "Front", True])
+        BROWSER.wait_for("(() => { const c = document.getElementById('cover');"
+                         " return !c.hidden && c.complete && c.naturalWidth === 5; })()")
+
     def check_screenshot(self, box):
         png = BROWSER.screenshot()
         if ARGS.screenshot:
