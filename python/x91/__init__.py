@@ -8,10 +8,11 @@
 
 Errors are X91Error exceptions whose `status` is the library's Status."""
 
-from ._library import Status, X91Error
+from ._library import HAS_PICTURES, Picture, Status, X91Error
 from .decoder import Decoder, decode
 from .encoder import encode
 
 SAMPLE_RATE = 44100
 
-__all__ = ["Decoder", "SAMPLE_RATE", "Status", "X91Error", "decode", "encode"]
+__all__ = ["Decoder", "HAS_PICTURES", "Picture", "SAMPLE_RATE", "Status", "X91Error", "decode",
+           "encode"]

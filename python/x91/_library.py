@@ -1,6 +1,7 @@
 """libx91.so through ctypes: where it is found, the prototypes of the calls
 this package makes, and the library's statuses as exceptions."""
 
+import collections
 import ctypes
 import ctypes.util
 import enum
@@ -76,6 +77,23 @@ class Io(ctypes.Structure):
     _fields_ = [("read", READ_FN), ("seek", SEEK_FN), ("tell", TELL_FN), ("length", TELL_FN)]
 
 
+# A picture of the extension block: type as FLAC and ID3 number them (3 the
+# front cover, 0 other, ...), MIME type, description, the image's bytes, and
+# its width and height (0 where not known).
+Picture = collections.namedtuple("Picture", "type mime description data width height",
+                                 defaults=(0, 0))
+
+
+class PictureStruct(ctypes.Structure):
+    """x91_picture: a picture of the extension block."""
+
+    _fields_ = [("type", ctypes.c_uint32), ("mime_type", ctypes.c_char_p),
+                ("description", ctypes.c_char_p), ("width", ctypes.c_uint32),
+                ("height", ctypes.c_uint32), ("depth", ctypes.c_uint32),
+                ("colours", ctypes.c_uint32), ("data", ctypes.POINTER(ctypes.c_uint8)),
+                ("size", ctypes.c_size_t)]
+
+
 _PROTOTYPES = {
     "x91_status_text": (c_text, [c_status]),
     "x91_thread_last_error": (c_text, []),
@@ -101,6 +119,15 @@ _PROTOTYPES = {
     "x91_encoder_finish": (c_status, [c_pointer]),
     "x91_encoder_last_error": (c_text, [c_pointer]),
 }
+# The picture calls, where the library has them (HAS_PICTURES).
+_PICTURE_PROTOTYPES = {
+    "x91_decoder_picture_count": (ctypes.c_size_t, [c_pointer]),
+    "x91_decoder_picture": (c_status, [c_pointer, ctypes.c_size_t, ctypes.POINTER(PictureStruct)]),
+    "x91_encoder_add_picture": (c_status, [c_pointer, ctypes.POINTER(PictureStruct)]),
+}
+HAS_PICTURES = all(hasattr(lib, name) for name in _PICTURE_PROTOTYPES)
+if HAS_PICTURES:
+    _PROTOTYPES.update(_PICTURE_PROTOTYPES)
 for _name, (_result, _arguments) in _PROTOTYPES.items():
     _function = getattr(lib, _name)
     _function.restype = _result

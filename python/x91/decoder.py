@@ -7,7 +7,8 @@ import os
 
 import numpy as np
 
-from ._library import READ_FN, SEEK_FN, TELL_FN, Io, Status, X91Error, check, lib, text
+from ._library import (HAS_PICTURES, READ_FN, SEEK_FN, TELL_FN, Io, Picture, PictureStruct,
+                       Status, X91Error, check, lib, text)
 
 # Frames a read asks the library for: a packet's audio at most comes per call.
 _READ_FRAMES = 1 << 14
@@ -144,6 +145,22 @@ class Decoder:
             self._check(lib.x91_decoder_tag(handle, i, ctypes.byref(name), ctypes.byref(value)))
             pairs.append((text(name.value), text(value.value)))
         return pairs
+
+    @property
+    def pictures(self):
+        """The pictures of the extension block in the order they were written,
+        as Picture tuples (type 3 is the front cover); none where the library
+        has no picture calls."""
+        if not HAS_PICTURES:
+            return []
+        handle = self._live()
+        found = []
+        for i in range(lib.x91_decoder_picture_count(handle)):
+            p = PictureStruct()
+            self._check(lib.x91_decoder_picture(handle, i, ctypes.byref(p)))
+            found.append(Picture(p.type, text(p.mime_type), text(p.description),
+                                 ctypes.string_at(p.data, p.size), p.width, p.height))
+        return found
 
     def seek(self, frame):
         """Moves to `frame` (past the end: the end). What is read from there

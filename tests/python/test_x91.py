@@ -125,6 +125,19 @@ class X91Test(unittest.TestCase):
             self.assertEqual(caught.exception.status, x91.Status.INVALID_STATE)
         np.testing.assert_array_equal(np.rint(samples * 32768).astype(np.int16), self.decoded)
 
+    def test_pictures_come_back_whole(self):
+        if not x91.HAS_PICTURES:
+            with self.assertRaises(x91.X91Error) as caught:
+                x91.encode(self.samples, io.BytesIO(), pictures=[(3, "image/png", "", b"x")])
+            self.assertEqual(caught.exception.status, x91.Status.INVALID_STATE)
+            self.skipTest("this libx91 has no picture calls")
+        pictures = [x91.Picture(3, "image/png", "Front", bytes(range(256)), 16, 16),
+                    x91.Picture(0, "image/jpeg", "", b"\xff\xd8\xff")]
+        out = io.BytesIO()
+        x91.encode(self.samples, out, pictures=pictures)
+        with x91.Decoder(io.BytesIO(out.getvalue())) as decoder:
+            self.assertEqual(decoder.pictures, pictures)
+
     def test_errors_carry_the_library_status(self):
         data = read_bytes(self.x91)
         cases = {
