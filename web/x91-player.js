@@ -23,14 +23,16 @@ export class X91Player extends EventTarget {
     this.started = null;
   }
 
-  // Starts the decoding worker, which loads the codec. A page may call it as
-  // it loads, before any gesture, so that opening a file does not wait for
-  // the module; start() and open() call it when needed.
+  // Starts the decoding worker, which loads the codec, and sets up the audio
+  // graph, which stays silent until play(). A page may call it as it loads,
+  // before any gesture, so that opening a file waits for neither; open()
+  // does it when needed.
   preload() {
     if (this.worker) return;
     this.worker = new Worker(new URL('./x91-worker.js', import.meta.url), { type: 'module' });
     this.worker.onmessage = ({ data }) => this.onWorker(data);
     this.worker.onerror = (e) => this.emit('error', { status: -10, statusName: 'X91_ERR_INTERNAL', message: e.message });
+    this.start().catch(() => {}); // open() meets the same failure and reports it
   }
 
   // Sets up the audio graph and the worker; open() does it when needed. The
