@@ -1,6 +1,6 @@
 #include "framework/packets.h"
 
-#include <iostream>
+#include <cstdio>
 
 #include "framework/debug_messages.h"
 
@@ -54,7 +54,7 @@ da_PacketsGarbage::da_PacketsGarbage() {
 }
 
 da_PacketsGarbage::~da_PacketsGarbage() {
-    if (DebugMsgsOn) std::cout << "'Destroyed packets' bytesize : " << total_bits / 8 << '\n';
+    if (DebugMsgsOn) std::printf("'Destroyed packets' bytesize : %lld\n", total_bits / 8);
 }
 
 void da_PacketsGarbage::work() {

@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <iostream>
-#include <sstream>
-
 #include "framework/debug_messages.h"
 
 namespace x91 {
@@ -18,16 +15,6 @@ class CountingModule final : public da_Module {
     int calls = 0;
 };
 
-class CoutCapture {
-  public:
-    CoutCapture() : old_(std::cout.rdbuf(captured.rdbuf())) {}
-    ~CoutCapture() { std::cout.rdbuf(old_); }
-    std::ostringstream captured;
-
-  private:
-    std::streambuf* old_;
-};
-
 TEST(ModuleTest, WorkTCallsWorkAndKeepsTimeNonNegative) {
     CountingModule m;
     m.work_t();
@@ -37,20 +24,20 @@ TEST(ModuleTest, WorkTCallsWorkAndKeepsTimeNonNegative) {
 }
 
 TEST(ModuleTest, DestructorIsSilentWithoutDebugMessages) {
-    CoutCapture capture;
+    testing::internal::CaptureStdout();
     { CountingModule m; }
-    EXPECT_EQ(capture.captured.str(), "");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
 }
 
 TEST(ModuleTest, DestructorReportsWorkTimeWithDebugMessages) {
-    CoutCapture capture;
+    testing::internal::CaptureStdout();
     DebugMsgsOn = true;
     {
         CountingModule m;
         m.work_time = 15;
     }
     DebugMsgsOn = false;
-    EXPECT_EQ(capture.captured.str(), " WorkTime: 15 @ CountingModule\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), " WorkTime: 15 @ CountingModule\n");
 }
 
 TEST(ModuleTest, MillisecondClockAdvances) {

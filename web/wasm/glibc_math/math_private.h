@@ -1,0 +1,1 @@
+/* glibc's internal maths header: nothing of it is needed here. */
