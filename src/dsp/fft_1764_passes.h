@@ -17,8 +17,6 @@
 // outputs in natural order.
 #pragma once
 
-#include <cstring>
-
 #include "dsp/fft.h"
 #include "dsp/fft_internal.h"
 #include "dsp/fft_lanes.h"
@@ -31,46 +29,6 @@ struct alignas(64) Planes {
     float re[1764];
     float im[1764];
 };
-
-X91_PASS f32x8 load8(const float* p) {
-    f32x8 v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-X91_PASS void store8(float* p, f32x8 v) {
-    std::memcpy(p, &v, sizeof v);
-}
-
-// The eight values in reverse order.
-X91_PASS f32x8 reversed8(f32x8 v) {
-    return __builtin_shufflevector(v, v, 7, 6, 5, 4, 3, 2, 1, 0);
-}
-
-// Eight complex values, interleaved at `in`, into split lanes.
-X91_PASS void load_complex8(const float* in, f32x8& re, f32x8& im) {
-    const f32x8 v0 = load8(in), v1 = load8(in + 8);
-    re = __builtin_shufflevector(v0, v1, 0, 2, 4, 6, 8, 10, 12, 14);
-    im = __builtin_shufflevector(v0, v1, 1, 3, 5, 7, 9, 11, 13, 15);
-}
-
-// Eight complex values from split lanes, interleaved at `out`.
-X91_PASS void store_complex8(float* out, f32x8 re, f32x8 im) {
-    store8(out, __builtin_shufflevector(re, im, 0, 8, 1, 9, 2, 10, 3, 11));
-    store8(out + 8, __builtin_shufflevector(re, im, 4, 12, 5, 13, 6, 14, 7, 15));
-}
-
-// Calls body(l) for the groups of eight lanes [l, l + 8) that cover
-// [0, count): whole groups, then, when count is not a multiple of eight, one
-// group ending at count that overlaps the one before. The overlapped lanes
-// are computed twice with the same result, so only loops that write other
-// memory than they read may use it.
-template <int Count, class Body>
-X91_PASS void for_lane_groups(Body body) {
-    static_assert(Count >= 8);
-    for (int l = 0; l + 8 <= Count; l += 8) body(l);
-    if constexpr (Count % 8 != 0) body(Count - 8);
-}
 
 // Product with a twiddle, rounded as cmul; w may be one value for all lanes.
 template <class W>
