@@ -1,9 +1,11 @@
 #include "analysis/band_envelope.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "analysis/cpu_variants.h"
 #include "dsp/numeric.h"
+#include "framework/float_lanes.h"
 
 #ifdef X91_CPU_AVX2
 #include <immintrin.h>
@@ -46,10 +48,6 @@ Share share_of(float position, int bands) {
     if (position > 0.0f) return {bands, 1.0f, 0.0f};
     return {0, 0.0f, 1.0f};
 }
-
-// Eight lines in the lanes of the compiler's vector types.
-typedef float f32x8 __attribute__((vector_size(32)));
-typedef int i32x8 __attribute__((vector_size(32)));
 
 // share_of for lines from .. count − 1, after `runs` run starts found before
 // them; closes the list of run starts with count and returns their number.
@@ -147,19 +145,57 @@ void share_products(int count, const float* lower, const float* upper, const flo
     }
 }
 
-// Adds each line's shares (scaled by values[i], or bare without values: a
-// product with 1 would not change them) into slots[0 .. bands + 1], then
-// folds the two outer slots into the first and the last band: lines below
-// the first centre or above the last count fully there. The products are
-// formed in blocks ahead of the sums, and the sums run over whole runs of
-// lines that share their slots; every slot still receives the same additions
-// in line order.
+// The lines above which accumulate_runs sums on the stack, slot by slot.
+constexpr int kChainLines = 1024;
+
+// The sums of chained shares (env_Shares::chained), eight slots at a time in
+// lanes: lane s adds its chain's products one by one in line order, so each
+// slot gets the additions of the line-by-line sum in their order; the slots
+// only no longer wait for one another. Slot s's chain is the upper products
+// (hi) of upper[s] lines from begin[s] on, then the lower products (lo) of
+// lower[s] lines. lo and hi hold `count` products and 8 readable floats
+// beyond. A finished lane adds +0, which changes no sum: one that starts
+// at +0 is never −0.
+void chain_sums(int count, const float* lo, const float* hi, const int* begin, const int* upper,
+                const int* lower, int slot_count, float* slots) {
+    for (int first = 0; first < slot_count; first += 8) {
+        i32x8 start = {}, upper_end = {}, end = {};
+        int longest = 0;
+        for (int lane = 0; lane < 8 && first + lane < slot_count; ++lane) {
+            const int s = first + lane;
+            start[lane] = begin[s];
+            upper_end[lane] = upper[s];
+            end[lane] = upper[s] + lower[s];
+            longest = end[lane] > longest ? end[lane] : longest;
+        }
+        f32x8 sum = {};
+        for (int t0 = 0; t0 < longest; t0 += 8) {
+            f32x8 hi_rows[8], lo_rows[8];
+            for (int lane = 0; lane < 8; ++lane) {
+                // Lanes past their chain read anything in bounds; it is not added.
+                const int at = start[lane] + t0 < count ? start[lane] + t0 : count;
+                hi_rows[lane] = load8(hi + at);
+                lo_rows[lane] = load8(lo + at);
+            }
+            transpose8x8(hi_rows);
+            transpose8x8(lo_rows);
+            for (int j = 0; j < 8; ++j) {
+                const i32x8 t = i32x8{} + (t0 + j);
+                const f32x8 share = t < upper_end ? hi_rows[j] : lo_rows[j];
+                sum = sum + (t < end ? share : f32x8{});
+            }
+        }
+        for (int lane = 0; lane < 8 && first + lane < slot_count; ++lane)
+            slots[first + lane] = sum[lane];
+    }
+}
+
+// The same sums slot by slot along the lines, for tables whose slots do not
+// rise line by line: the sums run over whole runs of lines that share their
+// slots, with the products formed in blocks ahead of them.
 template <bool kValues>
-void accumulate_runs(const env_Shares& shares, const float* values, float* slots) {
+void accumulate_run_by_run(const env_Shares& shares, const float* values, float* slots) {
     const int count = shares.count;
-    const int bands = shares.bands;
-    for (int j = 0; j < bands + 2; ++j) slots[j] = 0.0f;
-    if (count <= 0) return fold_outer(bands, slots);
     constexpr int kBlock = 256;
     float lo_part[kBlock];
     float hi_part[kBlock];
@@ -199,6 +235,34 @@ void accumulate_runs(const env_Shares& shares, const float* values, float* slots
     }
     slots[k] = lo_acc;
     slots[k + 1] = hi_acc;
+}
+
+// Adds each line's shares (scaled by values[i], or bare without values: a
+// product with 1 would not change them) into slots[0 .. bands + 1], every
+// slot receiving its additions in line order, then folds the two outer
+// slots into the first and the last band: lines below the first centre or
+// above the last count fully there.
+template <bool kValues>
+void accumulate_runs(const env_Shares& shares, const float* values, float* slots) {
+    const int count = shares.count;
+    const int bands = shares.bands;
+    for (int j = 0; j < bands + 2; ++j) slots[j] = 0.0f;
+    if (count <= 0) return fold_outer(bands, slots);
+    if (shares.chained && count <= kChainLines) {
+        float lo[kChainLines + 8], hi[kChainLines + 8];
+        std::fill(lo + count, lo + count + 8, 0.0f);
+        std::fill(hi + count, hi + count + 8, 0.0f);
+        if constexpr (kValues) {
+            env_share_products(count, shares.lower.data(), shares.upper.data(), values, lo, hi);
+        } else {
+            ra_copy(shares.lower.data(), lo, count);
+            ra_copy(shares.upper.data(), hi, count);
+        }
+        env_chain_sums(count, lo, hi, shares.chain_begin.data(), shares.chain_upper.data(),
+                       shares.chain_lower.data(), bands + 2, slots);
+    } else {
+        accumulate_run_by_run<kValues>(shares, values, slots);
+    }
     fold_outer(bands, slots);
 }
 
@@ -211,6 +275,9 @@ const CpuVariants<void(int, const int*, const float*, const float*, const float*
                               X91_AVX2_OR(interpolate_avx2, interpolate_portable)};
 const CpuVariants<void(int, const float*, const float*, const float*, float*, float*)>
     env_share_products = cpu_variants_of<share_products>;
+const CpuVariants<void(int, const float*, const float*, const int*, const int*, const int*, int,
+                       float*)>
+    env_chain_sums = cpu_variants_of<chain_sums>;
 
 std::vector<float> env_bark_itab(int count) {
     std::vector<float> t(count > 0 ? count : 0);
@@ -347,13 +414,34 @@ void env_Shares::prepare(const float* itab, int line_count, int band_count) {
     run_starts.resize(count + 1);
     // Beyond 2^24 bands the float bands + 1 is not exact; no layout in use
     // comes near, but such a table still gets its shares line by line.
+    chained = false;
     if (bands >= 0 && bands < (1 << 24)) {
-        env_shares_of(itab, count, bands, static_cast<float>(bands + 1), slot.data(), lower.data(),
-                      upper.data(), run_starts.data());
+        const int runs = env_shares_of(itab, count, bands, static_cast<float>(bands + 1),
+                                       slot.data(), lower.data(), upper.data(), run_starts.data());
+        if (count > 0) chain_runs(runs);
         return;
     }
     shares_by_line(itab, 0, count, bands, 0, slot.data(), lower.data(), upper.data(),
                    run_starts.data());
+}
+
+void env_Shares::chain_runs(int runs) {
+    chain_begin.assign(bands + 2, count);
+    chain_upper.assign(bands + 2, 0);
+    chain_lower.assign(bands + 2, 0);
+    // Run r covers the lines from its start to the next; the first starts
+    // at line 0.
+    for (int r = 0; r <= runs; ++r) {
+        const int from = r == 0 ? 0 : run_starts[r - 1];
+        const int to = run_starts[r];
+        const int k = slot[from];
+        if (r > 0 && k < slot[from - 1]) return;  // a falling slot: not chained
+        if (chain_upper[k] == 0) chain_begin[k] = from;
+        chain_lower[k] = to - from;
+        chain_begin[k + 1] = from;
+        chain_upper[k + 1] = to - from;
+    }
+    chained = true;
 }
 
 void env_iweights_to(const env_Shares& shares, float* weights, float* slots) {

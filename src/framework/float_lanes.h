@@ -20,6 +20,8 @@
 namespace x91 {
 
 typedef float f32x8 __attribute__((vector_size(32)));
+// Eight ints: lane indices, and the masks that comparisons of lanes give.
+typedef int i32x8 __attribute__((vector_size(32)));
 
 X91_LANES f32x8 load8(const float* p) {
     f32x8 v;

@@ -57,6 +57,22 @@ const Case kCases[] = {
                                       hi.data());
          return bytes_of(lo, hi);
      }},
+    {"env_chain_sums",
+     [](CpuLevel level, Inputs& in) {
+         const int count = in.count(0, 300), slot_count = in.count(0, 20);
+         const std::vector<float> lo = in.floats(count + 8, -50.0f, 50.0f),
+                                  hi = in.floats(count + 8, -50.0f, 50.0f);
+         std::vector<int> begin(slot_count), upper(slot_count), lower(slot_count);
+         for (int s = 0; s < slot_count; ++s) {
+             begin[s] = in.count(0, count);
+             upper[s] = in.count(0, count - begin[s]);
+             lower[s] = in.count(0, count - begin[s] - upper[s]);
+         }
+         std::vector<float> slots(slot_count);
+         env_chain_sums.at(level)(count, lo.data(), hi.data(), begin.data(), upper.data(),
+                                  lower.data(), slot_count, slots.data());
+         return bytes_of(slots);
+     }},
     {"env_first_steep_rise",
      [](CpuLevel level, Inputs& in) {
          const int count = in.count(2, 200);
