@@ -110,23 +110,43 @@ int shares_of(const float* itab, int count, int bands, float top, int* slot, flo
 }
 
 // The interpolation of prepared shares: two table look-ups and two products
-// per line.
+// per line. `slots` holds slot_count values; every slot[i] + 1 is below that.
 void interpolate_portable(int count, const int* slot, const float* lower, const float* upper,
-                          const float* slots, float* out) {
+                          const float* slots, int, float* out) {
     for (int i = 0; i < count; ++i)
         out[i] = lower[i] * slots[slot[i]] + upper[i] * slots[slot[i] + 1];
 }
 
 #ifdef X91_CPU_AVX2
-// The same with the look-ups as gathers, eight lines at a time.
+// The same eight lines at a time. Where the eight slots lie within eight of
+// the first (as along any rising table), the look-ups are two permutations
+// of the slots from the first one on; elsewhere they are gathers.
 X91_TARGET_AVX2 void interpolate_avx2(int count, const int* slot, const float* lower,
-                                      const float* upper, const float* slots, float* out) {
+                                      const float* upper, const float* slots, int slot_count,
+                                      float* out) {
+    // The slots with 16 readable values beyond, for the permutations.
+    constexpr int kNear = 256;
+    float near[kNear + 16] = {};
+    const bool nearby = slot_count <= kNear;
+    if (nearby) std::copy(slots, slots + slot_count, near);
     int i = 0;
     const __m256i next = _mm256_set1_epi32(1);
+    const __m256i last_offset = _mm256_set1_epi32(7);
     for (; i + 8 <= count; i += 8) {
         const __m256i k = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(slot + i));
-        const __m256 a = _mm256_i32gather_ps(slots, k, 4);
-        const __m256 b = _mm256_i32gather_ps(slots, _mm256_add_epi32(k, next), 4);
+        const int first = slot[i];
+        const __m256i offset = _mm256_sub_epi32(k, _mm256_set1_epi32(first));
+        // Unsigned: an offset below 0 is above 7.
+        const bool within = nearby && _mm256_movemask_epi8(_mm256_cmpeq_epi32(
+                                          _mm256_min_epu32(offset, last_offset), offset)) == -1;
+        __m256 a, b;
+        if (within) {
+            a = _mm256_permutevar8x32_ps(_mm256_loadu_ps(near + first), offset);
+            b = _mm256_permutevar8x32_ps(_mm256_loadu_ps(near + first + 1), offset);
+        } else {
+            a = _mm256_i32gather_ps(slots, k, 4);
+            b = _mm256_i32gather_ps(slots, _mm256_add_epi32(k, next), 4);
+        }
         const __m256 la = _mm256_mul_ps(_mm256_loadu_ps(lower + i), a);
         const __m256 ub = _mm256_mul_ps(_mm256_loadu_ps(upper + i), b);
         _mm256_storeu_ps(out + i, _mm256_add_ps(la, ub));
@@ -270,7 +290,7 @@ void accumulate_runs(const env_Shares& shares, const float* values, float* slots
 
 const CpuVariants<int(const float*, int, int, float, int*, float*, float*, int*)> env_shares_of =
     cpu_variants_of<shares_of>;
-const CpuVariants<void(int, const int*, const float*, const float*, const float*, float*)>
+const CpuVariants<void(int, const int*, const float*, const float*, const float*, int, float*)>
     env_interpolate_shares = {interpolate_portable,
                               X91_AVX2_OR(interpolate_avx2, interpolate_portable)};
 const CpuVariants<void(int, const float*, const float*, const float*, float*, float*)>
@@ -463,7 +483,7 @@ void env_highres_to(const env_Shares& shares, const float* lowres, float* out, f
     slots[0] = lowres[0];
     slots[bands + 1] = lowres[bands - 1];
     env_interpolate_shares(shares.count, shares.slot.data(), shares.lower.data(),
-                           shares.upper.data(), slots, out);
+                           shares.upper.data(), slots, bands + 2, out);
 }
 
 env_Scratch::env_Scratch(int count, int bands)

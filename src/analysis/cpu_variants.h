@@ -13,9 +13,10 @@ namespace x91 {
 extern const CpuVariants<int(const float* itab, int count, int bands, float top, int* slot,
                              float* lower, float* upper, int* starts)>
     env_shares_of;
-// out[i] = lower[i]·slots[slot[i]] + upper[i]·slots[slot[i] + 1].
+// out[i] = lower[i]·slots[slot[i]] + upper[i]·slots[slot[i] + 1], where
+// slots holds slot_count values and every slot[i] + 1 is below that.
 extern const CpuVariants<void(int count, const int* slot, const float* lower, const float* upper,
-                              const float* slots, float* out)>
+                              const float* slots, int slot_count, float* out)>
     env_interpolate_shares;
 // lo[i] = lower[i]·values[i], hi[i] = upper[i]·values[i].
 extern const CpuVariants<void(int count, const float* lower, const float* upper,

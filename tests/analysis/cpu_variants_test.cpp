@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "support/build_comparison.h"
@@ -36,14 +37,17 @@ const Case kCases[] = {
      }},
     {"env_interpolate_shares",
      [](CpuLevel level, Inputs& in) {
+         // Rising slots (as along an arranged table) with jumps and falls
+         // among them.
          const int count = in.count(0, 300), bands = in.count(1, 60);
-         const std::vector<int> slot = in.ints(count, 0, bands);
+         std::vector<int> slot = in.ints(count, 0, bands);
+         if (in.count(0, 1) == 1) std::sort(slot.begin(), slot.end());
          const std::vector<float> lower = in.floats(count, 0.0f, 1.0f),
                                   upper = in.floats(count, 0.0f, 1.0f),
                                   slots = in.floats(bands + 2, -50.0f, 50.0f);
          std::vector<float> out(count);
          env_interpolate_shares.at(level)(count, slot.data(), lower.data(), upper.data(),
-                                          slots.data(), out.data());
+                                          slots.data(), bands + 2, out.data());
          return bytes_of(out);
      }},
     {"env_share_products",
