@@ -30,16 +30,28 @@ bool table_levels_portable(const float* table, int size, int middle, const int* 
 }
 
 #ifdef X91_CPU_AVX2
-// The same with the look-ups as gathers, eight lines at a time.
+// The same eight lines at a time: where all eight levels lie within four of
+// the middle (as most of a spectrum's do), the look-ups are one permutation
+// of the eight table entries there; elsewhere they are gathers.
 X91_TARGET_AVX2 bool table_levels_avx2(const float* table, int size, int middle, const int* index,
                                        float* out, int count) {
     int i = 0;
     const __m256i offset = _mm256_set1_epi32(middle);
     const __m256i top = _mm256_set1_epi32(size - 1);
+    const bool has_near = middle >= 4 && middle + 4 <= size;
+    const __m256 near = has_near ? _mm256_loadu_ps(table + middle - 4) : _mm256_setzero_ps();
+    const __m256i four = _mm256_set1_epi32(4);
+    const __m256i seven = _mm256_set1_epi32(7);
     for (; i + 8 <= count; i += 8) {
-        const __m256i slot = _mm256_add_epi32(
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(index + i)), offset);
-        // Unsigned: a slot below 0 (or one that wrapped) is above the top.
+        const __m256i k = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(index + i));
+        // Unsigned: an entry below the first (or one that wrapped) is above the last.
+        const __m256i around = _mm256_add_epi32(k, four);
+        if (has_near && _mm256_movemask_epi8(
+                            _mm256_cmpeq_epi32(_mm256_min_epu32(around, seven), around)) == -1) {
+            _mm256_storeu_ps(out + i, _mm256_permutevar8x32_ps(near, around));
+            continue;
+        }
+        const __m256i slot = _mm256_add_epi32(k, offset);
         const __m256i inside = _mm256_cmpeq_epi32(_mm256_min_epu32(slot, top), slot);
         if (_mm256_movemask_epi8(inside) != -1) return false;
         _mm256_storeu_ps(out + i, _mm256_i32gather_ps(table, slot, 4));
