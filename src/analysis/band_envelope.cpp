@@ -76,6 +76,7 @@ int shares_of(const float* itab, int count, int bands, float top, int* slot, flo
     const f32x8 one = zero + 1.0f;
     const i32x8 no_slot = {};
     const i32x8 last_slot = no_slot + bands;
+    i32x8 previous = {};
     for (; i + 8 <= count; i += 8) {
         f32x8 p;
         __builtin_memcpy(&p, itab + i, sizeof p);
@@ -94,10 +95,12 @@ int shares_of(const float* itab, int count, int bands, float top, int* slot, flo
         __builtin_memcpy(upper + i, &u, sizeof u);
         __builtin_memcpy(lower + i, &l, sizeof l);
         // Runs start where a slot differs from the line before; most groups
-        // of eight lie inside one run and need no look line by line.
+        // of eight lie inside one run and need no look line by line. The
+        // slots before come from registers: read back from memory just after
+        // the store, they would wait for it.
+        const i32x8 before = __builtin_shufflevector(previous, s, 7, 8, 9, 10, 11, 12, 13, 14);
+        previous = s;
         if (i > 0) {
-            i32x8 before;
-            __builtin_memcpy(&before, slot + i - 1, sizeof before);
             const i32x8 change = s != before;
             unsigned long long words[4];
             __builtin_memcpy(words, &change, sizeof words);
