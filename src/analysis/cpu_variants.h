@@ -50,5 +50,11 @@ extern const CpuVariants<void(const float* values, float scale, float* energy, i
     masking_line_energies;
 // out[i] = √(out[i] + add[i]).
 extern const CpuVariants<void(float* out, const float* add, int count)> masking_root_of_sums;
+// The curves (n values each) of 1 to 8 frames' envelopes at once, each as
+// da_MaskingEffectEvolve's stat_mask_to gives it; scratch holds 24·n floats.
+extern const CpuVariants<void(int frames, const float* const* values, float scale,
+                              const float* upward, const float* downward, int n, float* scratch,
+                              float* const* out)>
+    masking_curves_in_lanes;
 
 }  // namespace x91

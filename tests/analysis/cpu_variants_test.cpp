@@ -132,6 +132,26 @@ const Case kCases[] = {
          masking_root_of_sums.at(level)(out.data(), add.data(), count);
          return bytes_of(out);
      }},
+    {"masking_curves_in_lanes",
+     [](CpuLevel level, Inputs& in) {
+         const int frames = in.count(1, 8), n = in.count(1, 90);
+         std::vector<std::vector<float>> values, out(frames, std::vector<float>(n));
+         std::vector<const float*> rows;
+         std::vector<float*> curves;
+         for (int f = 0; f < frames; ++f) {
+             values.push_back(in.floats(n, 0.0f, 1.0f));
+             rows.push_back(values.back().data());
+             curves.push_back(out[f].data());
+         }
+         const std::vector<float> upward = in.floats(n, 0.0f, 1.0f),
+                                  downward = in.floats(n, 0.0f, 1.0f);
+         std::vector<float> scratch(24 * n);
+         masking_curves_in_lanes.at(level)(frames, rows.data(), 3.0f, upward.data(),
+                                           downward.data(), n, scratch.data(), curves.data());
+         Bytes bytes;
+         for (const auto& c : out) add(bytes, c);
+         return bytes;
+     }},
 };
 
 class AnalysisBuildsTest : public BuildsTest {};
