@@ -36,6 +36,10 @@ extern const CpuVariants<int(const float* t, int from, float step)> env_last_ste
 // Side stereo (side_stereo.cpp).
 // out[i] = √in[i].
 extern const CpuVariants<void(const float* in, float* out, int count)> stereo_square_roots;
+// The running sums of 1 to 8 maps (n values each) in place, each in line
+// order; totals[f] is map f's last.
+extern const CpuVariants<void(int frames, float* const* maps, int n, float* totals)>
+    stereo_running_sums;
 // map[i] += i·slope.
 extern const CpuVariants<void(float* map, int count, float slope)> stereo_add_slope;
 // Turns each line pair (left, right) by the angle its balance gives, in the

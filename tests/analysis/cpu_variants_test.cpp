@@ -98,6 +98,19 @@ const Case kCases[] = {
          stereo_square_roots.at(level)(x.data(), out.data(), count);
          return bytes_of(out);
      }},
+    {"stereo_running_sums",
+     [](CpuLevel level, Inputs& in) {
+         const int frames = in.count(1, 8), n = in.count(0, 90);
+         std::vector<std::vector<float>> maps;
+         std::vector<float*> rows;
+         for (int f = 0; f < frames; ++f) maps.push_back(in.floats(n, 0.0f, 30.0f));
+         for (auto& m : maps) rows.push_back(m.data());
+         std::vector<float> totals(frames);
+         stereo_running_sums.at(level)(frames, rows.data(), n, totals.data());
+         Bytes bytes = bytes_of(totals);
+         for (const auto& m : maps) add(bytes, m);
+         return bytes;
+     }},
     {"stereo_add_slope",
      [](CpuLevel level, Inputs& in) {
          const int count = in.count(0, 300);
