@@ -31,6 +31,18 @@ const Case kCases[] = {
          if (!inside) out.clear();
          return bytes_of(inside, out);
      }},
+    {"quant_block_amplitudes",
+     [](CpuLevel level, Inputs& in) {
+         // Up to 19 blocks: whole groups of eight and a partial one.
+         const int count = in.count(0, 19);
+         std::vector<std::vector<float>> blocks;
+         std::vector<const float*> rows;
+         for (int e = 0; e < count; ++e) blocks.push_back(in.floats(56, -3e19f, 3e19f));
+         for (const auto& b : blocks) rows.push_back(b.data());
+         std::vector<float> out(count);
+         quant_block_amplitudes.at(level)(count, rows.data(), out.data());
+         return bytes_of(out);
+     }},
     {"quant_scale_lines",
      [](CpuLevel level, Inputs& in) {
          const int count = in.count(0, 300);
