@@ -176,13 +176,15 @@ constexpr int kChainLines = 1024;
 // slot gets the additions of the line-by-line sum in their order; the slots
 // only no longer wait for one another. Slot s's chain is the upper products
 // (hi) of upper[s] lines from begin[s] on, then the lower products (lo) of
-// lower[s] lines. lo and hi hold `count` products and 8 readable floats
-// beyond. A finished lane adds +0, which changes no sum: one that starts
-// at +0 is never −0.
-void chain_sums(int count, const float* lo, const float* hi, const int* begin, const int* upper,
+// lower[s] lines: step t of it is line begin[s] + t of one or the other.
+// Eight steps of each lane are loaded as a row and the rows transposed. A
+// finished lane adds +0, which changes no sum: one that starts at +0 is never
+// −0. lo and hi hold 8 readable floats beyond the last line of any chain.
+void chain_sums(const float* lo, const float* hi, const int* begin, const int* upper,
                 const int* lower, int slot_count, float* slots) {
+    const i32x8 step = {0, 1, 2, 3, 4, 5, 6, 7};
     for (int first = 0; first < slot_count; first += 8) {
-        i32x8 start = {}, upper_end = {}, end = {};
+        int start[8] = {}, upper_end[8] = {}, end[8] = {};
         int longest = 0;
         for (int lane = 0; lane < 8 && first + lane < slot_count; ++lane) {
             const int s = first + lane;
@@ -193,20 +195,24 @@ void chain_sums(int count, const float* lo, const float* hi, const int* begin, c
         }
         f32x8 sum = {};
         for (int t0 = 0; t0 < longest; t0 += 8) {
-            f32x8 hi_rows[8], lo_rows[8];
+            f32x8 rows[8];
             for (int lane = 0; lane < 8; ++lane) {
-                // Lanes past their chain read anything in bounds; it is not added.
-                const int at = start[lane] + t0 < count ? start[lane] + t0 : count;
-                hi_rows[lane] = load8(hi + at);
-                lo_rows[lane] = load8(lo + at);
+                const int at = start[lane] + t0;
+                if (t0 >= end[lane]) {
+                    rows[lane] = f32x8{};
+                } else if (t0 + 8 <= upper_end[lane]) {
+                    rows[lane] = load8(hi + at);
+                } else if (t0 >= upper_end[lane] && t0 + 8 <= end[lane]) {
+                    rows[lane] = load8(lo + at);
+                } else {
+                    // The row crosses from upper to lower shares, or the end.
+                    const i32x8 t = step + t0;
+                    const f32x8 share = t < upper_end[lane] ? load8(hi + at) : load8(lo + at);
+                    rows[lane] = t < end[lane] ? share : f32x8{};
+                }
             }
-            transpose8x8(hi_rows);
-            transpose8x8(lo_rows);
-            for (int j = 0; j < 8; ++j) {
-                const i32x8 t = i32x8{} + (t0 + j);
-                const f32x8 share = t < upper_end ? hi_rows[j] : lo_rows[j];
-                sum = sum + (t < end ? share : f32x8{});
-            }
+            transpose8x8(rows);
+            for (int j = 0; j < 8; ++j) sum = sum + rows[j];
         }
         for (int lane = 0; lane < 8 && first + lane < slot_count; ++lane)
             slots[first + lane] = sum[lane];
@@ -281,7 +287,7 @@ void accumulate_runs(const env_Shares& shares, const float* values, float* slots
             ra_copy(shares.lower.data(), lo, count);
             ra_copy(shares.upper.data(), hi, count);
         }
-        env_chain_sums(count, lo, hi, shares.chain_begin.data(), shares.chain_upper.data(),
+        env_chain_sums(lo, hi, shares.chain_begin.data(), shares.chain_upper.data(),
                        shares.chain_lower.data(), bands + 2, slots);
     } else {
         accumulate_run_by_run<kValues>(shares, values, slots);
@@ -298,8 +304,7 @@ const CpuVariants<void(int, const int*, const float*, const float*, const float*
                               X91_AVX2_OR(interpolate_avx2, interpolate_portable)};
 const CpuVariants<void(int, const float*, const float*, const float*, float*, float*)>
     env_share_products = cpu_variants_of<share_products>;
-const CpuVariants<void(int, const float*, const float*, const int*, const int*, const int*, int,
-                       float*)>
+const CpuVariants<void(const float*, const float*, const int*, const int*, const int*, int, float*)>
     env_chain_sums = cpu_variants_of<chain_sums>;
 
 std::vector<float> env_bark_itab(int count) {

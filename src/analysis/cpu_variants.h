@@ -24,9 +24,9 @@ extern const CpuVariants<void(int count, const float* lower, const float* upper,
     env_share_products;
 // slots[s] for s < slot_count: 0 plus, one by one, hi[i] for the upper[s]
 // lines i from begin[s] on, then lo[i] for the lower[s] lines after them; lo
-// and hi hold count values and 8 readable floats beyond.
-extern const CpuVariants<void(int count, const float* lo, const float* hi, const int* begin,
-                              const int* upper, const int* lower, int slot_count, float* slots)>
+// and hi hold 8 readable floats beyond the last of those lines.
+extern const CpuVariants<void(const float* lo, const float* hi, const int* begin, const int* upper,
+                              const int* lower, int slot_count, float* slots)>
     env_chain_sums;
 // The first i in [from, end) with t[i] > t[i − 1] + step, or end.
 extern const CpuVariants<int(const float* t, int from, int end, float step)> env_first_steep_rise;

@@ -73,8 +73,8 @@ const Case kCases[] = {
              lower[s] = in.count(0, count - begin[s] - upper[s]);
          }
          std::vector<float> slots(slot_count);
-         env_chain_sums.at(level)(count, lo.data(), hi.data(), begin.data(), upper.data(),
-                                  lower.data(), slot_count, slots.data());
+         env_chain_sums.at(level)(lo.data(), hi.data(), begin.data(), upper.data(), lower.data(),
+                                  slot_count, slots.data());
          return bytes_of(slots);
      }},
     {"env_first_steep_rise",
