@@ -216,18 +216,24 @@ const SplitTree& split_tree(int k) {
 
 long long n0_seq_bits(int const* v, int M, int k) {
     if (k <= 1) return 0;
-    const std::vector<long long> prefix = prefix_sums(v, k);
     // Values within 0..M and sizes below 2^24: the split tree's node sums fit
     // in int, and every node's code can be summed side by side. Below an
     // empty or a full run every range holds one value and costs nothing, so
     // the whole tree gives the walk's sum.
-    const bool in_range = std::all_of(v, v + k, [M](int x) { return x >= 0 && x <= M; });
-    if (in_range && static_cast<long long>(M) * k < (1 << 24)) {
-        const std::vector<int> sums(prefix.begin(), prefix.end());
-        const SplitTree& tree = split_tree(k);
-        return split_tree_bits(static_cast<int>(tree.start.size()), tree.start.data(),
-                               tree.half.data(), tree.size.data(), sums.data(), M);
+    if (M >= 0 && static_cast<long long>(M) * k < (1 << 24)) {
+        std::vector<int> sums(static_cast<std::size_t>(k) + 1);
+        bool in_range = true;
+        for (int i = 0; i < k; ++i) {
+            in_range = in_range && v[i] >= 0 && v[i] <= M;
+            sums[i + 1] = sums[i] + (in_range ? v[i] : 0);
+        }
+        if (in_range) {
+            const SplitTree& tree = split_tree(k);
+            return split_tree_bits(static_cast<int>(tree.start.size()), tree.start.data(),
+                                   tree.half.data(), tree.size.data(), sums.data(), M);
+        }
     }
+    const std::vector<long long> prefix = prefix_sums(v, k);
     long long bits = 0;
     auto emit = [&bits](int n, int value) { bits += rng_num_bits(n, value); };
     n0_seq_splits(prefix.data(), M, k, emit);
