@@ -1,12 +1,14 @@
-// Cost of the per-frame analysis that encoder and decoder share: the
-// slope-limited index table of the stereo map and the masking curve, on
-// 800 lines shaped like music's (loud low lines, a quiet top).
+// Cost of the per-frame analysis: the slope-limited index table of the
+// stereo map and the masking curve, which encoder and decoder share, and the
+// encoder's band levels, on 800 lines shaped like music's (loud low lines, a
+// quiet top).
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <vector>
 
 #include "analysis/band_envelope.h"
+#include "analysis/intensity.h"
 #include "analysis/masking.h"
 #include "format/settings.h"
 
@@ -43,6 +45,28 @@ void BM_MaskingCurve(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * ds.global.lines);
 }
 BENCHMARK(BM_MaskingCurve);
+
+// The intensity bands' levels of one frame: line magnitudes, then the band
+// envelope refined four times.
+void BM_BandLevels(benchmark::State& state) {
+    const int n = ds.global.lines;
+    const auto envelope = music_like_envelope(n);
+    std::vector<float> left(2 * n), right(2 * n);
+    for (int i = 0; i < n; ++i) {
+        left[2 * i] = envelope[i];
+        left[2 * i + 1] = 0.5f * envelope[i];
+        right[2 * i] = 0.8f * envelope[i];
+        right[2 * i + 1] = -0.3f * envelope[i];
+    }
+    const da_IntensityTables tables(ds.global, ds.intensity);
+    IntensityEnvelopeMeter meter(ds.global, ds.intensity, tables);
+    for (auto _ : state) {
+        meter.measure(left.data(), right.data());
+        benchmark::DoNotOptimize(meter.envelope().data());
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+BENCHMARK(BM_BandLevels);
 
 }  // namespace
 

@@ -1,9 +1,11 @@
 #include "analysis/band_envelope.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "analysis/cpu_variants.h"
 #include "dsp/numeric.h"
+#include "framework/float_lanes.h"
 
 #ifdef X91_CPU_AVX2
 #include <immintrin.h>
@@ -47,10 +49,6 @@ Share share_of(float position, int bands) {
     return {0, 0.0f, 1.0f};
 }
 
-// Eight lines in the lanes of the compiler's vector types.
-typedef float f32x8 __attribute__((vector_size(32)));
-typedef int i32x8 __attribute__((vector_size(32)));
-
 // share_of for lines from .. count − 1, after `runs` run starts found before
 // them; closes the list of run starts with count and returns their number.
 int shares_by_line(const float* itab, int from, int count, int bands, int runs, int* slot,
@@ -78,6 +76,7 @@ int shares_of(const float* itab, int count, int bands, float top, int* slot, flo
     const f32x8 one = zero + 1.0f;
     const i32x8 no_slot = {};
     const i32x8 last_slot = no_slot + bands;
+    i32x8 previous = {};
     for (; i + 8 <= count; i += 8) {
         f32x8 p;
         __builtin_memcpy(&p, itab + i, sizeof p);
@@ -96,10 +95,12 @@ int shares_of(const float* itab, int count, int bands, float top, int* slot, flo
         __builtin_memcpy(upper + i, &u, sizeof u);
         __builtin_memcpy(lower + i, &l, sizeof l);
         // Runs start where a slot differs from the line before; most groups
-        // of eight lie inside one run and need no look line by line.
+        // of eight lie inside one run and need no look line by line. The
+        // slots before come from registers: read back from memory just after
+        // the store, they would wait for it.
+        const i32x8 before = __builtin_shufflevector(previous, s, 7, 8, 9, 10, 11, 12, 13, 14);
+        previous = s;
         if (i > 0) {
-            i32x8 before;
-            __builtin_memcpy(&before, slot + i - 1, sizeof before);
             const i32x8 change = s != before;
             unsigned long long words[4];
             __builtin_memcpy(words, &change, sizeof words);
@@ -112,23 +113,43 @@ int shares_of(const float* itab, int count, int bands, float top, int* slot, flo
 }
 
 // The interpolation of prepared shares: two table look-ups and two products
-// per line.
+// per line. `slots` holds slot_count values; every slot[i] + 1 is below that.
 void interpolate_portable(int count, const int* slot, const float* lower, const float* upper,
-                          const float* slots, float* out) {
+                          const float* slots, int, float* out) {
     for (int i = 0; i < count; ++i)
         out[i] = lower[i] * slots[slot[i]] + upper[i] * slots[slot[i] + 1];
 }
 
 #ifdef X91_CPU_AVX2
-// The same with the look-ups as gathers, eight lines at a time.
+// The same eight lines at a time. Where the eight slots lie within eight of
+// the first (as along any rising table), the look-ups are two permutations
+// of the slots from the first one on; elsewhere they are gathers.
 X91_TARGET_AVX2 void interpolate_avx2(int count, const int* slot, const float* lower,
-                                      const float* upper, const float* slots, float* out) {
+                                      const float* upper, const float* slots, int slot_count,
+                                      float* out) {
+    // The slots with 16 readable values beyond, for the permutations.
+    constexpr int kNear = 256;
+    float near[kNear + 16] = {};
+    const bool nearby = slot_count <= kNear;
+    if (nearby) std::copy(slots, slots + slot_count, near);
     int i = 0;
     const __m256i next = _mm256_set1_epi32(1);
+    const __m256i last_offset = _mm256_set1_epi32(7);
     for (; i + 8 <= count; i += 8) {
         const __m256i k = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(slot + i));
-        const __m256 a = _mm256_i32gather_ps(slots, k, 4);
-        const __m256 b = _mm256_i32gather_ps(slots, _mm256_add_epi32(k, next), 4);
+        const int first = slot[i];
+        const __m256i offset = _mm256_sub_epi32(k, _mm256_set1_epi32(first));
+        // Unsigned: an offset below 0 is above 7.
+        const bool within = nearby && _mm256_movemask_epi8(_mm256_cmpeq_epi32(
+                                          _mm256_min_epu32(offset, last_offset), offset)) == -1;
+        __m256 a, b;
+        if (within) {
+            a = _mm256_permutevar8x32_ps(_mm256_loadu_ps(near + first), offset);
+            b = _mm256_permutevar8x32_ps(_mm256_loadu_ps(near + first + 1), offset);
+        } else {
+            a = _mm256_i32gather_ps(slots, k, 4);
+            b = _mm256_i32gather_ps(slots, _mm256_add_epi32(k, next), 4);
+        }
         const __m256 la = _mm256_mul_ps(_mm256_loadu_ps(lower + i), a);
         const __m256 ub = _mm256_mul_ps(_mm256_loadu_ps(upper + i), b);
         _mm256_storeu_ps(out + i, _mm256_add_ps(la, ub));
@@ -147,19 +168,63 @@ void share_products(int count, const float* lower, const float* upper, const flo
     }
 }
 
-// Adds each line's shares (scaled by values[i], or bare without values: a
-// product with 1 would not change them) into slots[0 .. bands + 1], then
-// folds the two outer slots into the first and the last band: lines below
-// the first centre or above the last count fully there. The products are
-// formed in blocks ahead of the sums, and the sums run over whole runs of
-// lines that share their slots; every slot still receives the same additions
-// in line order.
+// The lines above which accumulate_runs sums on the stack, slot by slot.
+constexpr int kChainLines = 1024;
+
+// The sums of chained shares (env_Shares::chained), eight slots at a time in
+// lanes: lane s adds its chain's products one by one in line order, so each
+// slot gets the additions of the line-by-line sum in their order; the slots
+// only no longer wait for one another. Slot s's chain is the upper products
+// (hi) of upper[s] lines from begin[s] on, then the lower products (lo) of
+// lower[s] lines: step t of it is line begin[s] + t of one or the other.
+// Eight steps of each lane are loaded as a row and the rows transposed. A
+// finished lane adds +0, which changes no sum: one that starts at +0 is never
+// −0. lo and hi hold 8 readable floats beyond the last line of any chain.
+void chain_sums(const float* lo, const float* hi, const int* begin, const int* upper,
+                const int* lower, int slot_count, float* slots) {
+    const i32x8 step = {0, 1, 2, 3, 4, 5, 6, 7};
+    for (int first = 0; first < slot_count; first += 8) {
+        int start[8] = {}, upper_end[8] = {}, end[8] = {};
+        int longest = 0;
+        for (int lane = 0; lane < 8 && first + lane < slot_count; ++lane) {
+            const int s = first + lane;
+            start[lane] = begin[s];
+            upper_end[lane] = upper[s];
+            end[lane] = upper[s] + lower[s];
+            longest = end[lane] > longest ? end[lane] : longest;
+        }
+        f32x8 sum = {};
+        for (int t0 = 0; t0 < longest; t0 += 8) {
+            f32x8 rows[8];
+            for (int lane = 0; lane < 8; ++lane) {
+                const int at = start[lane] + t0;
+                if (t0 >= end[lane]) {
+                    rows[lane] = f32x8{};
+                } else if (t0 + 8 <= upper_end[lane]) {
+                    rows[lane] = load8(hi + at);
+                } else if (t0 >= upper_end[lane] && t0 + 8 <= end[lane]) {
+                    rows[lane] = load8(lo + at);
+                } else {
+                    // The row crosses from upper to lower shares, or the end.
+                    const i32x8 t = step + t0;
+                    const f32x8 share = t < upper_end[lane] ? load8(hi + at) : load8(lo + at);
+                    rows[lane] = t < end[lane] ? share : f32x8{};
+                }
+            }
+            transpose8x8(rows);
+            for (int j = 0; j < 8; ++j) sum = sum + rows[j];
+        }
+        for (int lane = 0; lane < 8 && first + lane < slot_count; ++lane)
+            slots[first + lane] = sum[lane];
+    }
+}
+
+// The same sums slot by slot along the lines, for tables whose slots do not
+// rise line by line: the sums run over whole runs of lines that share their
+// slots, with the products formed in blocks ahead of them.
 template <bool kValues>
-void accumulate_runs(const env_Shares& shares, const float* values, float* slots) {
+void accumulate_run_by_run(const env_Shares& shares, const float* values, float* slots) {
     const int count = shares.count;
-    const int bands = shares.bands;
-    for (int j = 0; j < bands + 2; ++j) slots[j] = 0.0f;
-    if (count <= 0) return fold_outer(bands, slots);
     constexpr int kBlock = 256;
     float lo_part[kBlock];
     float hi_part[kBlock];
@@ -199,6 +264,34 @@ void accumulate_runs(const env_Shares& shares, const float* values, float* slots
     }
     slots[k] = lo_acc;
     slots[k + 1] = hi_acc;
+}
+
+// Adds each line's shares (scaled by values[i], or bare without values: a
+// product with 1 would not change them) into slots[0 .. bands + 1], every
+// slot receiving its additions in line order, then folds the two outer
+// slots into the first and the last band: lines below the first centre or
+// above the last count fully there.
+template <bool kValues>
+void accumulate_runs(const env_Shares& shares, const float* values, float* slots) {
+    const int count = shares.count;
+    const int bands = shares.bands;
+    for (int j = 0; j < bands + 2; ++j) slots[j] = 0.0f;
+    if (count <= 0) return fold_outer(bands, slots);
+    if (shares.chained && count <= kChainLines) {
+        float lo[kChainLines + 8], hi[kChainLines + 8];
+        std::fill(lo + count, lo + count + 8, 0.0f);
+        std::fill(hi + count, hi + count + 8, 0.0f);
+        if constexpr (kValues) {
+            env_share_products(count, shares.lower.data(), shares.upper.data(), values, lo, hi);
+        } else {
+            ra_copy(shares.lower.data(), lo, count);
+            ra_copy(shares.upper.data(), hi, count);
+        }
+        env_chain_sums(lo, hi, shares.chain_begin.data(), shares.chain_upper.data(),
+                       shares.chain_lower.data(), bands + 2, slots);
+    } else {
+        accumulate_run_by_run<kValues>(shares, values, slots);
+    }
     fold_outer(bands, slots);
 }
 
@@ -206,11 +299,13 @@ void accumulate_runs(const env_Shares& shares, const float* values, float* slots
 
 const CpuVariants<int(const float*, int, int, float, int*, float*, float*, int*)> env_shares_of =
     cpu_variants_of<shares_of>;
-const CpuVariants<void(int, const int*, const float*, const float*, const float*, float*)>
+const CpuVariants<void(int, const int*, const float*, const float*, const float*, int, float*)>
     env_interpolate_shares = {interpolate_portable,
                               X91_AVX2_OR(interpolate_avx2, interpolate_portable)};
 const CpuVariants<void(int, const float*, const float*, const float*, float*, float*)>
     env_share_products = cpu_variants_of<share_products>;
+const CpuVariants<void(const float*, const float*, const int*, const int*, const int*, int, float*)>
+    env_chain_sums = cpu_variants_of<chain_sums>;
 
 std::vector<float> env_bark_itab(int count) {
     std::vector<float> t(count > 0 ? count : 0);
@@ -347,13 +442,34 @@ void env_Shares::prepare(const float* itab, int line_count, int band_count) {
     run_starts.resize(count + 1);
     // Beyond 2^24 bands the float bands + 1 is not exact; no layout in use
     // comes near, but such a table still gets its shares line by line.
+    chained = false;
     if (bands >= 0 && bands < (1 << 24)) {
-        env_shares_of(itab, count, bands, static_cast<float>(bands + 1), slot.data(), lower.data(),
-                      upper.data(), run_starts.data());
+        const int runs = env_shares_of(itab, count, bands, static_cast<float>(bands + 1),
+                                       slot.data(), lower.data(), upper.data(), run_starts.data());
+        if (count > 0) chain_runs(runs);
         return;
     }
     shares_by_line(itab, 0, count, bands, 0, slot.data(), lower.data(), upper.data(),
                    run_starts.data());
+}
+
+void env_Shares::chain_runs(int runs) {
+    chain_begin.assign(bands + 2, count);
+    chain_upper.assign(bands + 2, 0);
+    chain_lower.assign(bands + 2, 0);
+    // Run r covers the lines from its start to the next; the first starts
+    // at line 0.
+    for (int r = 0; r <= runs; ++r) {
+        const int from = r == 0 ? 0 : run_starts[r - 1];
+        const int to = run_starts[r];
+        const int k = slot[from];
+        if (r > 0 && k < slot[from - 1]) return;  // a falling slot: not chained
+        if (chain_upper[k] == 0) chain_begin[k] = from;
+        chain_lower[k] = to - from;
+        chain_begin[k + 1] = from;
+        chain_upper[k + 1] = to - from;
+    }
+    chained = true;
 }
 
 void env_iweights_to(const env_Shares& shares, float* weights, float* slots) {
@@ -375,7 +491,7 @@ void env_highres_to(const env_Shares& shares, const float* lowres, float* out, f
     slots[0] = lowres[0];
     slots[bands + 1] = lowres[bands - 1];
     env_interpolate_shares(shares.count, shares.slot.data(), shares.lower.data(),
-                           shares.upper.data(), slots, out);
+                           shares.upper.data(), slots, bands + 2, out);
 }
 
 env_Scratch::env_Scratch(int count, int bands)

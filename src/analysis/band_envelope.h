@@ -51,6 +51,17 @@ struct env_Shares {
     // count: the runs of lines that add into the same two slots. Entries
     // after the one holding count are scratch.
     std::vector<int> run_starts;
+    // Where the lower slots never decrease from line to line (as in every
+    // arranged table), the lines that add into slot s are one range: the
+    // chain_upper[s] lines from chain_begin[s] on give their upper share,
+    // the chain_lower[s] lines after them their lower share. Then the sums
+    // of all slots can run side by side; `chained` says whether they apply.
+    bool chained = false;
+    std::vector<int> chain_begin, chain_upper, chain_lower;  // bands + 2 each
+
+  private:
+    // Sets the chains from `runs` run starts (run_starts), if the slots rise.
+    void chain_runs(int runs);
 };
 
 // `slots` must hold bands + 2 floats.

@@ -13,14 +13,21 @@ namespace x91 {
 extern const CpuVariants<int(const float* itab, int count, int bands, float top, int* slot,
                              float* lower, float* upper, int* starts)>
     env_shares_of;
-// out[i] = lower[i]·slots[slot[i]] + upper[i]·slots[slot[i] + 1].
+// out[i] = lower[i]·slots[slot[i]] + upper[i]·slots[slot[i] + 1], where
+// slots holds slot_count values and every slot[i] + 1 is below that.
 extern const CpuVariants<void(int count, const int* slot, const float* lower, const float* upper,
-                              const float* slots, float* out)>
+                              const float* slots, int slot_count, float* out)>
     env_interpolate_shares;
 // lo[i] = lower[i]·values[i], hi[i] = upper[i]·values[i].
 extern const CpuVariants<void(int count, const float* lower, const float* upper,
                               const float* values, float* lo, float* hi)>
     env_share_products;
+// slots[s] for s < slot_count: 0 plus, one by one, hi[i] for the upper[s]
+// lines i from begin[s] on, then lo[i] for the lower[s] lines after them; lo
+// and hi hold 8 readable floats beyond the last of those lines.
+extern const CpuVariants<void(const float* lo, const float* hi, const int* begin, const int* upper,
+                              const int* lower, int slot_count, float* slots)>
+    env_chain_sums;
 // The first i in [from, end) with t[i] > t[i − 1] + step, or end.
 extern const CpuVariants<int(const float* t, int from, int end, float step)> env_first_steep_rise;
 // The last i in [0, from] with t[i + 1] − step > t[i], or −1.
@@ -29,6 +36,10 @@ extern const CpuVariants<int(const float* t, int from, float step)> env_last_ste
 // Side stereo (side_stereo.cpp).
 // out[i] = √in[i].
 extern const CpuVariants<void(const float* in, float* out, int count)> stereo_square_roots;
+// The running sums of 1 to 8 maps (n values each) in place, each in line
+// order; totals[f] is map f's last.
+extern const CpuVariants<void(int frames, float* const* maps, int n, float* totals)>
+    stereo_running_sums;
 // map[i] += i·slope.
 extern const CpuVariants<void(float* map, int count, float slope)> stereo_add_slope;
 // Turns each line pair (left, right) by the angle its balance gives, in the
@@ -43,5 +54,11 @@ extern const CpuVariants<void(const float* values, float scale, float* energy, i
     masking_line_energies;
 // out[i] = √(out[i] + add[i]).
 extern const CpuVariants<void(float* out, const float* add, int count)> masking_root_of_sums;
+// The curves (n values each) of 1 to 8 frames' envelopes at once, each as
+// da_MaskingEffectEvolve's stat_mask_to gives it; scratch holds 24·n floats.
+extern const CpuVariants<void(int frames, const float* const* values, float scale,
+                              const float* upward, const float* downward, int n, float* scratch,
+                              float* const* out)>
+    masking_curves_in_lanes;
 
 }  // namespace x91

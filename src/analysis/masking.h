@@ -40,6 +40,9 @@ class da_MaskingEffectEvolve final : public da_Module {
     std::vector<float> downward_;  // per-line decay from line i + 1 into line i
     std::vector<float> previous_;  // curve of the last envelope taken
     int counter_ = -1;
+    static constexpr int kLanes = 8;    // frames worked out at once
+    std::vector<float> batch_curves_;   // their curves
+    std::vector<float> lanes_scratch_;  // and the spreads between
 };
 
 }  // namespace x91

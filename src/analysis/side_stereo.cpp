@@ -1,9 +1,11 @@
 #include "analysis/side_stereo.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "analysis/cpu_variants.h"
 #include "dsp/numeric.h"
+#include "framework/float_lanes.h"
 #include "quant/scalar_quantizers.h"
 
 namespace x91 {
@@ -20,11 +22,40 @@ void add_slope(float* map, int count, float slope) {
     for (int i = 0; i < count; ++i) map[i] = map[i] + static_cast<float>(i) * slope;
 }
 
+// The running sums along the lines of up to eight maps at once, one map per
+// vector lane, in place; totals[f] is map f's last sum. Each lane adds in
+// line order, as one map alone would.
+void running_sums(int frames, float* const* maps, int n, float* totals) {
+    f32x8 sum = {};
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        f32x8 r[8];
+        for (int f = 0; f < 8; ++f) r[f] = f < frames ? load8(maps[f] + i) : f32x8{};
+        transpose8x8(r);
+        for (int j = 0; j < 8; ++j) {
+            sum = sum + r[j];
+            r[j] = sum;
+        }
+        transpose8x8(r);
+        for (int f = 0; f < frames; ++f) store8(maps[f] + i, r[f]);
+    }
+    for (int f = 0; f < frames; ++f) {
+        float s = sum[f];
+        for (int k = i; k < n; ++k) {
+            s = s + maps[f][k];
+            maps[f][k] = s;
+        }
+        totals[f] = s;
+    }
+}
+
 }  // namespace
 
 const CpuVariants<void(const float*, float*, int)> stereo_square_roots =
     cpu_variants_of<square_roots>;
 const CpuVariants<void(float*, int, float)> stereo_add_slope = cpu_variants_of<add_slope>;
+const CpuVariants<void(int, float* const*, int, float*)> stereo_running_sums =
+    cpu_variants_of<running_sums>;
 
 da_StereoMapCreator::da_StereoMapCreator(const da_DGlobalSettings& global,
                                          const da_DSideStereoSetup& setup)
@@ -34,22 +65,30 @@ da_StereoMapCreator::da_StereoMapCreator(const da_DGlobalSettings& global,
 
 void da_StereoMapCreator::work() {
     while (input.queued() >= 1) {
-        auto envelope = input.get_data();
-        auto map = item_alloc<float>(n_);
-        // Square roots first (a flat loop that vectorises), then their
-        // running sum in line order.
-        stereo_square_roots(envelope.get(), map.get(), n_);
-        float sum = 0.0f;
-        for (int i = 0; i < n_; ++i) {
-            sum = sum + map[i];
-            map[i] = sum;
+        // Up to eight frames at once (a decoder's packet brings many): the
+        // running sums, a recurrence along the lines, run side by side.
+        const int frames = std::min(input.queued(), kLanes);
+        QueueItem<float> envelopes[kLanes];
+        Item<float> maps[kLanes];
+        float* rows[kLanes];
+        float totals[kLanes];
+        for (int f = 0; f < frames; ++f) {
+            envelopes[f] = input.get_data();
+            maps[f] = item_alloc<float>(n_);
+            rows[f] = maps[f].get();
+            // Square roots first (a flat loop that vectorises), then their
+            // running sum in line order.
+            stereo_square_roots(envelopes[f].get(), rows[f], n_);
         }
-        // About one part in bands + 1 of the scale spread evenly over the
-        // lines; the int product stays below 2^22 for any line count in use.
-        stereo_add_slope(map.get(), n_, sum / static_cast<float>(bands_ * n_));
-        env_itable_arange(map.get(), n_, bands_, 1.0f);
-        output1.put_data(std::move(envelope));
-        output2.put_data(std::move(map));
+        stereo_running_sums(frames, rows, n_, totals);
+        for (int f = 0; f < frames; ++f) {
+            // About one part in bands + 1 of the scale spread evenly over the
+            // lines; the int product stays below 2^22 for any line count in use.
+            stereo_add_slope(rows[f], n_, totals[f] / static_cast<float>(bands_ * n_));
+            env_itable_arange(rows[f], n_, bands_, 1.0f);
+            output1.put_data(std::move(envelopes[f]));
+            output2.put_data(std::move(maps[f]));
+        }
     }
 }
 

@@ -26,6 +26,7 @@ class da_StereoMapCreator final : public da_Module {
     PutFace<float> output2;  // map
 
   private:
+    static constexpr int kLanes = 8;  // frames worked out at once
     int n_;
     int bands_;
 };

@@ -15,6 +15,13 @@ namespace x91 {
 // are defined afterwards.
 extern const CpuVariants<int(int* work, int c, int layer, int* removed, int& kept, int& smallest)>
     z_seq_split_layer;
+// The bits of write_n0_seq's range numbers over all `nodes` nodes of a split
+// tree: node j splits the size[j] values from start[j] on after half[j],
+// prefix[i] is the sum of the values before i, each value is within 0..M, and
+// M·(values) < 2^24.
+extern const CpuVariants<int(int nodes, const int* start, const int* half, const int* size,
+                             const int* prefix, int M)>
+    split_tree_bits;
 // The magnitudes of v into magnitude; returns the smallest.
 extern const CpuVariants<int(const int* v, int k, int* magnitude)> z_seq_magnitudes;
 // One bit per non-zero value of v, in order, 1 for negative.

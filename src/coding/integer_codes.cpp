@@ -5,6 +5,7 @@
 #include <climits>
 #include <vector>
 
+#include "coding/cpu_variants.h"
 #include "coding/known_set_reader.h"
 
 namespace x91 {
@@ -179,8 +180,59 @@ void write_n0_seq(da_BinWriter& w, int const* v, int M, int k) {
     n0_seq_splits(prefix.data(), M, k, emit);
 }
 
+namespace {
+
+// The split tree of k values as node arrays: node j splits the size[j]
+// values from start[j] on after half[j] of them. Its shape depends on k
+// alone.
+struct SplitTree {
+    int k = 0;
+    std::vector<int> start, half, size;
+    void add(int first, int n) {
+        if (n <= 1) return;
+        start.push_back(first);
+        half.push_back(n / 2);
+        size.push_back(n);
+        add(first, n / 2);
+        add(first + n / 2, n - n / 2);
+    }
+};
+
+// The trees of the last few sizes asked for on this thread: a coder asks for
+// the same few sizes over and over.
+const SplitTree& split_tree(int k) {
+    constexpr std::size_t kTreesKept = 8;
+    thread_local std::vector<SplitTree> trees;
+    for (const SplitTree& t : trees)
+        if (t.k == k) return t;
+    if (trees.size() == kTreesKept) trees.erase(trees.begin());
+    SplitTree& t = trees.emplace_back();
+    t.k = k;
+    t.add(0, k);
+    return t;
+}
+
+}  // namespace
+
 long long n0_seq_bits(int const* v, int M, int k) {
     if (k <= 1) return 0;
+    // Values within 0..M and sizes below 2^24: the split tree's node sums fit
+    // in int, and every node's code can be summed side by side. Below an
+    // empty or a full run every range holds one value and costs nothing, so
+    // the whole tree gives the walk's sum.
+    if (M >= 0 && static_cast<long long>(M) * k < (1 << 24)) {
+        std::vector<int> sums(static_cast<std::size_t>(k) + 1);
+        bool in_range = true;
+        for (int i = 0; i < k; ++i) {
+            in_range = in_range && v[i] >= 0 && v[i] <= M;
+            sums[i + 1] = sums[i] + (in_range ? v[i] : 0);
+        }
+        if (in_range) {
+            const SplitTree& tree = split_tree(k);
+            return split_tree_bits(static_cast<int>(tree.start.size()), tree.start.data(),
+                                   tree.half.data(), tree.size.data(), sums.data(), M);
+        }
+    }
     const std::vector<long long> prefix = prefix_sums(v, k);
     long long bits = 0;
     auto emit = [&bits](int n, int value) { bits += rng_num_bits(n, value); };

@@ -62,7 +62,6 @@ void ihvst56(const float* ta, const float* tb, float* a, float* b) {
 namespace {
 
 using fft_detail::cmul_lanes;
-using fft_detail::f32x8;
 constexpr int kLanes = 8;
 constexpr int kM = 112;  // short frame
 constexpr int kN = 56;   // its lines, and the block length
@@ -70,38 +69,40 @@ constexpr int kN = 56;   // its lines, and the block length
 // hvst56 for eight pairs in lanes: the window division, the forward short
 // MDCST (its input pass, the reversed and scaled FFT input, the FFT, the odd
 // twiddles, the split into lines and the line twiddles) and the gain, each
-// step as in the one-pair code.
-void hvst56_lanes(const f32x8* a, const f32x8* b, f32x8* ta, f32x8* tb) {
+// step as in the one-pair code, the steps before and after the FFT fused.
+X91_PASS void hvst56_lanes(const f32x8* a, const f32x8* b, f32x8* ta, f32x8* tb) {
     const float g = dst_gain();
     const float* window = window_112;
     const fft_detail::MdcstTwiddles& tw = fft_detail::mdcst_tables->short_frame;
-    f32x8 z[2 * kM] = {};
+    const float scale = 1.0f / 112.0f;
+    // Frame value i (the block divided by the window in the middle half,
+    // zeros outside), windowed, twiddled and scaled into its slot of the FFT
+    // input, which takes the frame in reversed index order.
+    f32x8 reversed[2 * kM];
+    auto put = [&](int i, f32x8 zr, f32x8 zi) {
+        const float w = window[i];
+        const f32x8 p[2] = {zr * w, zi * w};
+        f32x8 u[2];
+        cmul_lanes(u, p, circle_f_224 + 2 * i);
+        const int slot = (kM - i) % kM;
+        reversed[2 * slot] = u[0] * scale;
+        reversed[2 * slot + 1] = u[1] * scale;
+    };
+    const f32x8 zero = {};
+    for (int i = 0; i < 28; ++i) put(i, zero, zero);
     for (int i = 0; i < kN; ++i) {
         const float w = window[28 + i];
-        z[2 * (28 + i)] = a[i] / w;
-        z[2 * (28 + i) + 1] = b[i] / w;
+        put(28 + i, a[i] / w, b[i] / w);
     }
-    f32x8 u[2 * kM];
-    for (int i = 0; i < kM; ++i) {
-        const float w = window[i];
-        const f32x8 p[2] = {z[2 * i] * w, z[2 * i + 1] * w};
-        cmul_lanes(u + 2 * i, p, circle_f_224 + 2 * i);
-    }
-    const float scale = 1.0f / 112.0f;
-    f32x8 reversed[2 * kM];
-    for (int i = 0; i < kM; ++i) {
-        const f32x8* src = u + 2 * ((kM - i) % kM);
-        reversed[2 * i] = src[0] * scale;
-        reversed[2 * i + 1] = src[1] * scale;
-    }
+    for (int i = 28 + kN; i < kM; ++i) put(i, zero, zero);
     f32x8 spectrum[2 * kM];
     fft_detail::dft_112_lanes(reversed, spectrum, 2, 2);
     const float* odd = tw.odd_f.data();
-    for (int k = 0; k < kM; ++k) cmul_lanes(spectrum + 2 * k, spectrum + 2 * k, odd + 2 * k);
     const float* line = tw.line_i.data();
     for (int i = 0; i < kN; ++i) {
-        const f32x8* p = spectrum + 2 * i;
-        const f32x8* q = spectrum + 2 * (kM - 1 - i);
+        f32x8 p[2], q[2];
+        cmul_lanes(p, spectrum + 2 * i, odd + 2 * i);
+        cmul_lanes(q, spectrum + 2 * (kM - 1 - i), odd + 2 * (kM - 1 - i));
         const f32x8 sa[2] = {(p[1] + q[1]) / 2.0f, (q[0] - p[0]) / 2.0f};
         const f32x8 sb[2] = {-(p[0] + q[0]) / 2.0f, (q[1] - p[1]) / 2.0f};
         f32x8 la[2], lb[2];
@@ -115,11 +116,12 @@ void hvst56_lanes(const f32x8* a, const f32x8* b, f32x8* ta, f32x8* tb) {
 // ihvst56 for eight pairs in lanes: the inverse short MDCST of (t, 0) lines
 // (line twiddles, combination, odd twiddles, FFT, output twiddles, window)
 // and the division by window times gain, each step as in the one-pair code.
-void ihvst56_lanes(const f32x8* ta, const f32x8* tb, f32x8* a, f32x8* b) {
+X91_PASS void ihvst56_lanes(const f32x8* ta, const f32x8* tb, f32x8* a, f32x8* b) {
     const float g = dst_gain();
     const float* window = window_112;
     const fft_detail::MdcstTwiddles& tw = fft_detail::mdcst_tables->short_frame;
     const float* line = tw.line_f.data();
+    const float* odd = tw.odd_i.data();
     f32x8 z[2 * kM];
     for (int i = 0; i < kN; ++i) {
         const f32x8 zero = {};
@@ -128,14 +130,12 @@ void ihvst56_lanes(const f32x8* ta, const f32x8* tb, f32x8* a, f32x8* b) {
         f32x8 at[2], bt[2];
         cmul_lanes(at, pa, line + 2 * i);
         cmul_lanes(bt, pb, line + 2 * i);
-        // Z[i] = j·a − b, Z[M−1−i] = −conj(j·a + b)
-        z[2 * i] = -bt[0] - at[1];
-        z[2 * i + 1] = at[0] - bt[1];
-        z[2 * (kM - 1 - i)] = at[1] - bt[0];
-        z[2 * (kM - 1 - i) + 1] = at[0] + bt[1];
+        // Z[i] = j·a − b, Z[M−1−i] = −conj(j·a + b), then the odd twiddles.
+        const f32x8 low[2] = {-bt[0] - at[1], at[0] - bt[1]};
+        const f32x8 high[2] = {at[1] - bt[0], at[0] + bt[1]};
+        cmul_lanes(z + 2 * i, low, odd + 2 * i);
+        cmul_lanes(z + 2 * (kM - 1 - i), high, odd + 2 * (kM - 1 - i));
     }
-    const float* odd = tw.odd_i.data();
-    for (int k = 0; k < kM; ++k) cmul_lanes(z + 2 * k, z + 2 * k, odd + 2 * k);
     f32x8 v[2 * kM];
     fft_detail::dft_112_lanes(z, v, 2, 2);
     for (int i = 0; i < kN; ++i) {
@@ -148,25 +148,41 @@ void ihvst56_lanes(const f32x8* ta, const f32x8* tb, f32x8* a, f32x8* b) {
     }
 }
 
+// in[i][lane] = rows[lane][i] for the 56 values of each of `used` rows;
+// lanes without a row hold zeros.
+X91_PASS void load_lanes(const float* const* rows, int used, f32x8* in) {
+    for (int c = 0; c < kN; c += 8) {
+        f32x8 r[8];
+        for (int lane = 0; lane < kLanes; ++lane)
+            r[lane] = lane < used ? load8(rows[lane] + c) : f32x8{};
+        transpose8x8(r);
+        for (int j = 0; j < 8; ++j) in[c + j] = r[j];
+    }
+}
+
+// rows[lane][i] = out[i][lane] for the lanes that have a row.
+X91_PASS void store_lanes(const f32x8* out, int used, float* const* rows) {
+    for (int c = 0; c < kN; c += 8) {
+        f32x8 r[8];
+        for (int j = 0; j < 8; ++j) r[j] = out[c + j];
+        transpose8x8(r);
+        for (int lane = 0; lane < used; ++lane) store8(rows[lane] + c, r[lane]);
+    }
+}
+
 // Eight pairs at a time; lanes without a pair run on zeros and are dropped.
 template <void (*kKernel)(const f32x8*, const f32x8*, f32x8*, f32x8*)>
 void run_in_lanes(int count, const float* const* x, const float* const* y, float* const* tx,
                   float* const* ty) {
     for (int first = 0; first < count; first += kLanes) {
         const int used = count - first < kLanes ? count - first : kLanes;
-        f32x8 in_x[kN] = {}, in_y[kN] = {};
-        for (int lane = 0; lane < used; ++lane)
-            for (int i = 0; i < kN; ++i) {
-                in_x[i][lane] = x[first + lane][i];
-                in_y[i][lane] = y[first + lane][i];
-            }
+        f32x8 in_x[kN], in_y[kN];
+        load_lanes(x + first, used, in_x);
+        load_lanes(y + first, used, in_y);
         f32x8 out_x[kN], out_y[kN];
         kKernel(in_x, in_y, out_x, out_y);
-        for (int lane = 0; lane < used; ++lane)
-            for (int i = 0; i < kN; ++i) {
-                tx[first + lane][i] = out_x[i][lane];
-                ty[first + lane][i] = out_y[i][lane];
-            }
+        store_lanes(out_x, used, tx + first);
+        store_lanes(out_y, used, ty + first);
     }
 }
 

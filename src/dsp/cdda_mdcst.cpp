@@ -8,13 +8,13 @@
 #include "dsp/cpu_variants.h"
 #include "dsp/fft_internal.h"
 #include "dsp/mdcst.h"
+#include "dsp/mdcst_1764_steps.h"
 #include "dsp/numeric.h"
 
 namespace x91 {
 
 namespace {
 
-constexpr int frame_floats = 2 * 1764;
 constexpr int half_floats = 1764;  // one block: 882 complex values
 constexpr float sample_scale = 32768.0f;
 
@@ -35,14 +35,49 @@ X91_PASS int limited_sample(float v) {
     return static_cast<int>(c);
 }
 
-// The block's samples are the held tail plus the first half of the new frame;
-// the second half, added to silence as the accumulator always did, becomes
-// the new tail.
-void overlap_add_block(float* tail, const float* y, unsigned char* block) {
+// limited_sample in eight lanes, with its operations and selects.
+X91_PASS i32x8 limited_samples8(f32x8 v) {
+    const f32x8 s = v * sample_scale;
+    f32x8 c = s >= 32767.0f ? f32x8{} + 32767.0f : s;
+    c = c <= -32768.0f ? f32x8{} + -32768.0f : c;
+    c = s != s ? f32x8{} : c;
+    return __builtin_convertvector(c, i32x8);
+}
+
+typedef std::int16_t i16x8 __attribute__((vector_size(16)));
+
+// The inverse frame of the spectra a and b (882 lines each), overlap-added
+// into a block: the block's samples are the held tail plus the first half of
+// the frame, and the second half, added to silence as the accumulator always
+// did, becomes the new tail. The frame is added up as it comes out of the
+// transform, eight values of each channel at a time.
+void inverse_block(const float* a, const float* b, float* tail, unsigned char* block) {
+    using namespace mdcst_1764;
+    const MdcstLongPlanes& t = mdcst_tables->long_frame;
+    Planes z, v;
+    inverse_input(a, b, t, z);
+    dft_1764_planes(z, v);
     std::int16_t samples[half_floats];
-    for (int i = 0; i < half_floats; ++i)
-        samples[i] = static_cast<std::int16_t>(limited_sample(tail[i] + y[i]));
-    for (int i = 0; i < half_floats; ++i) tail[i] = 0.0f + y[half_floats + i];
+    // Frame value i is samples 2·i and 2·i + 1 of the block.
+    for_lane_groups<N>([&](int i) {
+        f32x8 left, right;
+        inverse_values8(v, t, i, left, right);
+        float y[16];
+        store_complex8(y, left, right);
+        for (int h = 0; h < 16; h += 8) {
+            const i16x8 s = __builtin_convertvector(
+                limited_samples8(load8(tail + 2 * i + h) + load8(y + h)), i16x8);
+            std::memcpy(samples + 2 * i + h, &s, sizeof s);
+        }
+    });
+    for_lane_groups<N>([&](int i) {
+        f32x8 left, right;
+        inverse_values8(v, t, N + i, left, right);
+        float y[16];
+        store_complex8(y, left, right);
+        store8(tail + 2 * i, 0.0f + load8(y));
+        store8(tail + 2 * i + 8, 0.0f + load8(y + 8));
+    });
     if constexpr (std::endian::native == std::endian::little) {
         std::memcpy(block, samples, sizeof samples);
     } else {
@@ -56,8 +91,8 @@ void overlap_add_block(float* tail, const float* y, unsigned char* block) {
 
 }  // namespace
 
-const CpuVariants<void(float*, const float*, unsigned char*)> cdda_overlap_add =
-    cpu_variants_of<overlap_add_block>;
+const CpuVariants<void(const float*, const float*, float*, unsigned char*)> cdda_inverse_block =
+    cpu_variants_of<inverse_block>;
 
 int cdda_sample(float v) {
     return limited_sample(v);
@@ -97,9 +132,10 @@ da_CDDA_iMDCST::da_CDDA_iMDCST(const da_DGlobalSettings& settings) : used_lines_
     name = "da_CDDA_iMDCST";
 }
 
-void da_CDDA_iMDCST::inverse_frame(const float* a, const float* b, float* y) const {
+void da_CDDA_iMDCST::inverse_block(const float* a, const float* b, unsigned char* block) {
+    fft_require_tables("da_CDDA_iMDCST");
     if (used_lines_ > 881) {
-        stereo_imdcst_1764(a, b, y);
+        cdda_inverse_block(a, b, tail_, block);
         return;
     }
     // Lines never coded are decoded as silence; only they are cleared, the
@@ -113,20 +149,17 @@ void da_CDDA_iMDCST::inverse_frame(const float* a, const float* b, float* y) con
     std::memcpy(pb, b, used_bytes);
     std::memset(pa + used_floats, 0, rest_bytes);
     std::memset(pb + used_floats, 0, rest_bytes);
-    stereo_imdcst_1764(pa, pb, y);
+    cdda_inverse_block(pa, pb, tail_, block);
 }
 
 void da_CDDA_iMDCST::work() {
     while (input.queued() >= 2) {
-        float y[frame_floats];
+        auto block = item_alloc<unsigned char>(cdda_block_bytes);
         {
             const auto a = input.get_data();
             const auto b = input.get_data();
-            inverse_frame(a.get(), b.get(), y);
-        }  // the spectra are released before the block is made
-
-        auto block = item_alloc<unsigned char>(cdda_block_bytes);
-        cdda_overlap_add(tail_, y, block.get());
+            inverse_block(a.get(), b.get(), block.get());
+        }  // the spectra are released before the block is passed on
         output.put_data(std::move(block));
     }
 }

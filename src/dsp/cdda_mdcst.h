@@ -60,8 +60,8 @@ class da_CDDA_iMDCST final : public da_Module {
     PutFace<unsigned char> output;
 
   private:
-    // The inverse frame y (3528 floats) of the spectra a and b.
-    void inverse_frame(const float* a, const float* b, float* y) const;
+    // The next block, from the spectra a and b and the held tail.
+    void inverse_block(const float* a, const float* b, unsigned char* block);
 
     // The second half of the last inverse frame, 882 complex values (left
     // real, right imaginary), waiting for the next frame's first half.

@@ -33,8 +33,30 @@ struct MdcstTwiddles {
     std::vector<float> odd_f, odd_i, line_f, line_i;
 };
 
+// Complex factors as split planes.
+struct SplitTable {
+    std::vector<float> re, im;
+};
+
+// The long frame's factors (M = 1764, N = 882), each in the order the plane
+// passes of mdcst_1764.cpp read them; the values are those of the tables
+// above.
+struct MdcstLongPlanes {
+    // The forward input is read in reversed order: at plane position q, the
+    // window and F2 of sample (M − q) mod M.
+    std::vector<float> window_reversed;
+    SplitTable f2_reversed;
+    // odd_f[k] and odd_f[M − 1 − k], then line_i[k], for k < N.
+    SplitTable odd_f_low, odd_f_high, line_i;
+    // line_f[k], then odd_i[k] and odd_i[M − 1 − k], for k < N.
+    SplitTable line_f, odd_i_low, odd_i_high;
+    // I2[i] for i < M.
+    SplitTable i2;
+};
+
 struct MdcstTables {
-    MdcstTwiddles long_frame, short_frame;  // M = 1764 and M = 112
+    MdcstLongPlanes long_frame;  // M = 1764
+    MdcstTwiddles short_frame;   // M = 112
 };
 
 extern const MdcstTables* mdcst_tables;

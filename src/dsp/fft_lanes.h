@@ -14,13 +14,11 @@
 
 #include "dsp/fft.h"
 #include "dsp/fft_internal.h"
+#include "framework/float_lanes.h"
 
 namespace x91 {
 
 namespace fft_detail {
-
-// Eight floats, one per lane.
-typedef float f32x8 __attribute__((vector_size(32)));
 
 // Complex product by a table value (x · w, interleaved), rounded as cmul.
 template <class T>

@@ -95,6 +95,32 @@ fft_detail::MdcstTwiddles mdcst_twiddles(const float* f4, const float* i4, int m
     return t;
 }
 
+// The long frame's factors in split planes, from its interleaved twiddles
+// (m = 1764).
+fft_detail::MdcstLongPlanes mdcst_long_planes(const fft_detail::MdcstTwiddles& t, int m) {
+    const int n = m / 2;
+    fft_detail::MdcstLongPlanes p;
+    auto put = [](fft_detail::SplitTable& dst, const float* table, int entry) {
+        dst.re.push_back(table[2 * entry]);
+        dst.im.push_back(table[2 * entry + 1]);
+    };
+    for (int q = 0; q < m; ++q) {
+        const int at = (m - q) % m;
+        p.window_reversed.push_back(window_1764[at]);
+        put(p.f2_reversed, circle_f_3528, at);
+        put(p.i2, circle_i_3528, q);
+    }
+    for (int k = 0; k < n; ++k) {
+        put(p.odd_f_low, t.odd_f.data(), k);
+        put(p.odd_f_high, t.odd_f.data(), m - 1 - k);
+        put(p.line_i, t.line_i.data(), k);
+        put(p.line_f, t.line_f.data(), k);
+        put(p.odd_i_low, t.odd_i.data(), k);
+        put(p.odd_i_high, t.odd_i.data(), m - 1 - k);
+    }
+    return p;
+}
+
 }  // namespace
 
 void def_w(int k, int n, float amp, float* out) {
@@ -146,7 +172,7 @@ void da_fft_init() {
     split_twiddles(circle_i_1764, 441, 4, tw->w1764_re, tw->w1764_im);
     split_twiddles(circle_i_441, 49, 9, tw->w441_re, tw->w441_im);
     auto md = std::make_unique<fft_detail::MdcstTables>();
-    md->long_frame = mdcst_twiddles(circle_f_7056, circle_i_7056, 1764);
+    md->long_frame = mdcst_long_planes(mdcst_twiddles(circle_f_7056, circle_i_7056, 1764), 1764);
     md->short_frame = mdcst_twiddles(circle_f_448, circle_i_448, 112);
     owned_mdcst_tables = std::move(md);
     fft_detail::mdcst_tables = owned_mdcst_tables.get();

@@ -21,17 +21,14 @@ struct FrameTables {
     const fft_detail::MdcstTwiddles* tw;
 };
 
-FrameTables long_tables() {
-    return {circle_f_3528, circle_i_3528, window_1764, &fft_detail::mdcst_tables->long_frame};
-}
-
 FrameTables short_tables() {
     return {circle_f_224, circle_i_224, window_112, &fft_detail::mdcst_tables->short_frame};
 }
 
 // The forward and inverse transforms as a few sequential passes around the
 // FFT; fused steps keep each value's operations and their order. Scratch
-// lives on the stack, so concurrent calls share nothing but the tables.
+// lives on the stack, so concurrent calls share nothing but the tables. The
+// long frame has its own build of the same steps (mdcst_1764.cpp).
 template <int M>
 X91_PASS void forward(const FrameTables& t, const float* x, float* a, float* b) {
     constexpr int n = M / 2;
@@ -42,10 +39,7 @@ X91_PASS void forward(const FrameTables& t, const float* x, float* a, float* b) 
         const float p[2] = {x[2 * i] * w, x[2 * i + 1] * w};
         cmul(u + 2 * i, p, t.f2 + 2 * i);
     }
-    if constexpr (M == 1764)
-        fft_detail::dft_1764(u, spectrum, 2, 2, true);
-    else
-        fft_112_dd(u, spectrum, 1, 1);
+    fft_112_dd(u, spectrum, 1, 1);
     const float* odd = t.tw->odd_f.data();
     for (int k = 0; k < M; ++k) cmul(spectrum + 2 * k, spectrum + 2 * k, odd + 2 * k);
     mdcst_separate_n(spectrum, a, b, M);
@@ -75,10 +69,7 @@ X91_PASS void inverse(const FrameTables& t, const float* a, const float* b, floa
         cmul(z + 2 * (M - 1 - k), high, odd + 2 * (M - 1 - k));
     }
     float v[2 * M];
-    if constexpr (M == 1764)
-        fft_detail::dft_1764(z, v, 2, 2, false);
-    else
-        fft_detail::dft_112(z, v, 2, 2);
+    fft_detail::dft_112(z, v, 2, 2);
     for (int i = 0; i < M; ++i) {
         float p[2];
         cmul(p, v + 2 * i, t.i2 + 2 * i);
@@ -88,20 +79,7 @@ X91_PASS void inverse(const FrameTables& t, const float* a, const float* b, floa
     }
 }
 
-void forward_long(const float* x, float* a, float* b) {
-    forward<1764>(long_tables(), x, a, b);
-}
-
-void inverse_long(const float* a, const float* b, float* y) {
-    inverse<1764>(long_tables(), a, b, y);
-}
-
 }  // namespace
-
-const CpuVariants<void(const float*, float*, float*)> mdcst_forward_long =
-    cpu_variants_of<forward_long>;
-const CpuVariants<void(const float*, const float*, float*)> mdcst_inverse_long =
-    cpu_variants_of<inverse_long>;
 
 void mdcst_separate_n(const float* v, float* a, float* b, int m) {
     const int n = m / 2;

@@ -11,6 +11,9 @@ namespace x91 {
 extern const CpuVariants<bool(const float* table, int size, int middle, const int* index,
                               float* out, int count)>
     quant_table_levels;
+// out[e] = ra_amplitude(blocks[e], 56) for count blocks of 56 lines.
+extern const CpuVariants<void(int count, const float* const* blocks, float* out)>
+    quant_block_amplitudes;
 // x[i] = x[i]·curve[i].
 extern const CpuVariants<void(float* x, const float* curve, int count)> quant_scale_lines;
 // Bit j of below[b] is set when line 8·b + j of x has a level argument

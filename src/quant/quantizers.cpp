@@ -1,11 +1,13 @@
 #include "quant/quantizers.h"
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <vector>
 
 #include "dsp/block_transforms.h"
 #include "dsp/numeric.h"
+#include "framework/float_lanes.h"
 #include "quant/cpu_variants.h"
 
 #ifdef X91_CPU_AVX2
@@ -30,16 +32,28 @@ bool table_levels_portable(const float* table, int size, int middle, const int* 
 }
 
 #ifdef X91_CPU_AVX2
-// The same with the look-ups as gathers, eight lines at a time.
+// The same eight lines at a time: where all eight levels lie within four of
+// the middle (as most of a spectrum's do), the look-ups are one permutation
+// of the eight table entries there; elsewhere they are gathers.
 X91_TARGET_AVX2 bool table_levels_avx2(const float* table, int size, int middle, const int* index,
                                        float* out, int count) {
     int i = 0;
     const __m256i offset = _mm256_set1_epi32(middle);
     const __m256i top = _mm256_set1_epi32(size - 1);
+    const bool has_near = middle >= 4 && middle + 4 <= size;
+    const __m256 near = has_near ? _mm256_loadu_ps(table + middle - 4) : _mm256_setzero_ps();
+    const __m256i four = _mm256_set1_epi32(4);
+    const __m256i seven = _mm256_set1_epi32(7);
     for (; i + 8 <= count; i += 8) {
-        const __m256i slot = _mm256_add_epi32(
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(index + i)), offset);
-        // Unsigned: a slot below 0 (or one that wrapped) is above the top.
+        const __m256i k = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(index + i));
+        // Unsigned: an entry below the first (or one that wrapped) is above the last.
+        const __m256i around = _mm256_add_epi32(k, four);
+        if (has_near && _mm256_movemask_epi8(
+                            _mm256_cmpeq_epi32(_mm256_min_epu32(around, seven), around)) == -1) {
+            _mm256_storeu_ps(out + i, _mm256_permutevar8x32_ps(near, around));
+            continue;
+        }
+        const __m256i slot = _mm256_add_epi32(k, offset);
         const __m256i inside = _mm256_cmpeq_epi32(_mm256_min_epu32(slot, top), slot);
         if (_mm256_movemask_epi8(inside) != -1) return false;
         _mm256_storeu_ps(out + i, _mm256_i32gather_ps(table, slot, 4));
@@ -53,8 +67,34 @@ void scale_lines(float* x, const float* curve, int count) {
     for (int i = 0; i < count; ++i) x[i] = x[i] * curve[i];
 }
 
+// out[e] = ra_amplitude(blocks[e], 56) for count blocks, eight blocks at a
+// time in vector lanes: each lane adds its block's magnitudes in line order,
+// as the sum of one block does, without waiting for the other blocks' sums.
+void block_amplitudes(int count, const float* const* blocks, float* out) {
+    constexpr int kBlock = 56;
+    for (int first = 0; first < count; first += 8) {
+        const int used = count - first < 8 ? count - first : 8;
+        f32x8 sum = {};
+        for (int c = 0; c < kBlock; c += 8) {
+            f32x8 r[8];
+            for (int lane = 0; lane < 8; ++lane)
+                r[lane] = lane < used ? load8(blocks[first + lane] + c) : f32x8{};
+            transpose8x8(r);
+            for (int j = 0; j < 8; ++j) {
+                f32x8 magnitude;
+                for (int lane = 0; lane < 8; ++lane)
+                    magnitude[lane] = std::sqrt(r[j][lane] * r[j][lane]);
+                sum = sum + magnitude;
+            }
+        }
+        for (int lane = 0; lane < used; ++lane) out[first + lane] = sum[lane];
+    }
+}
+
 }  // namespace
 
+const CpuVariants<void(int, const float* const*, float*)> quant_block_amplitudes =
+    cpu_variants_of<block_amplitudes>;
 const CpuVariants<bool(const float*, int, int, const int*, float*, int)> quant_table_levels = {
     table_levels_portable, X91_AVX2_OR(table_levels_avx2, table_levels_portable)};
 const CpuVariants<void(float*, const float*, int)> quant_scale_lines = cpu_variants_of<scale_lines>;
@@ -116,21 +156,24 @@ void da_Quantizator::choose_block_forms(float* left, float* right, int* flags) c
         out_r[e] = out_l[e] + kBlock;
     }
     hvst56_many(count, in_l.data(), in_r.data(), out_l.data(), out_r.data());
+    // The sums of magnitudes (the cost proxy) of both forms of every block.
+    std::vector<float> amplitudes(4 * static_cast<std::size_t>(count));
+    float* plain_l = amplitudes.data();
+    float* plain_r = plain_l + count;
+    float* sine_l = plain_r + count;
+    float* sine_r = sine_l + count;
+    quant_block_amplitudes(count, in_l.data(), plain_l);
+    quant_block_amplitudes(count, in_r.data(), plain_r);
+    quant_block_amplitudes(count, out_l.data(), sine_l);
+    quant_block_amplitudes(count, out_r.data(), sine_r);
     for (int e = 0; e < count; ++e) {
-        float* l = left + kBlock * e;
-        float* r = right + kBlock * e;
-        const float* a = out_l[e];
-        const float* b = out_r[e];
-        // The sine form must be sparser by a margin (the sum of magnitudes
-        // is the cost proxy); ties keep the plain form. Block 0 has its own
-        // margin.
+        // The sine form must be sparser by a margin; ties keep the plain
+        // form. Block 0 has its own margin.
         const float t = e == 0 ? setup_.first_block_threshold : setup_.block_threshold;
-        const float limit_l = t * ra_amplitude(l, kBlock);
-        flags[2 * e] = ra_amplitude(a, kBlock) < limit_l ? 1 : 0;
-        if (flags[2 * e]) copy_block(a, l);
-        const float limit_r = t * ra_amplitude(r, kBlock);
-        flags[2 * e + 1] = ra_amplitude(b, kBlock) < limit_r ? 1 : 0;
-        if (flags[2 * e + 1]) copy_block(b, r);
+        flags[2 * e] = sine_l[e] < t * plain_l[e] ? 1 : 0;
+        if (flags[2 * e]) copy_block(out_l[e], left + kBlock * e);
+        flags[2 * e + 1] = sine_r[e] < t * plain_r[e] ? 1 : 0;
+        if (flags[2 * e + 1]) copy_block(out_r[e], right + kBlock * e);
     }
 }
 

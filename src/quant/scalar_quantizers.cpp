@@ -1,5 +1,6 @@
 #include "quant/scalar_quantizers.h"
 
+#include <algorithm>
 #include <bit>
 #include <climits>
 #include <cmath>
@@ -75,19 +76,41 @@ int log_quant(float x, float b, float r) {
 
 namespace {
 
-// Upper limit of the constructor's scan, about a millisecond of logarithms.
+// Upper limit of the scan: level arguments from 1 up to 2^20 floats above it.
 constexpr int kZeroScanLimit = 1 << 20;
 // Scans kept: a process uses a few settings, each over and over.
 constexpr std::size_t kScansKept = 16;
+// How far below the exact crossing the scan starts, relative to its
+// logarithm: 2^-12, thousands of times the error of any maths library's
+// logarithm (glibc's is within one unit in the last place for every float).
+constexpr double kCrossingMargin = 1.0 / 4096.0;
 
-// The first level argument from 1 upwards that leaves level 0. Trying every
-// float proves the shortcut in magnitude() exact without assuming that the
-// logarithm is monotone.
+// Whether level argument y leaves level 0, as magnitude() decides it.
+bool leaves_level_zero(float y, float ln_b, float r) {
+    return std::log(y) / ln_b > r;
+}
+
+// The first level argument from 1 upwards that leaves level 0, trying the
+// floats in order, or the last one of kZeroScanLimit tried. Trying floats
+// rather than inverting the logarithm proves the shortcut in magnitude()
+// exact without assuming that the logarithm is monotone. Only the floats
+// near the exact crossing, exp(r·ln b), need trying: a logarithm that falls
+// short of r·ln b by the margin cannot be taken above it by the library's
+// rounding, so every float below that point stays at level 0.
 float scan_zero_below(float ln_b, float r) {
     const float infinity = std::numeric_limits<float>::infinity();
-    float y = 1.0f;
-    for (int tried = 0; tried < kZeroScanLimit && !(std::log(y) / ln_b > r); ++tried)
-        y = std::nextafter(y, infinity);
+    const float one = 1.0f;
+    // The float kZeroScanLimit above 1: positive floats are ordered as their bits.
+    const float last = std::bit_cast<float>(std::bit_cast<std::uint32_t>(one) + kZeroScanLimit);
+    float y = one;
+    const double crossing_log = static_cast<double>(r) * static_cast<double>(ln_b);
+    if (ln_b > 0.0f && std::isfinite(ln_b) && r > 0.0f && std::isfinite(r)) {
+        const double safe = std::exp(crossing_log * (1.0 - kCrossingMargin));
+        // Rounded down, and one float lower still for the exponential's own error.
+        const float start = std::nextafter(static_cast<float>(std::min(safe, 4.0)), 0.0f);
+        y = std::clamp(start, one, last);
+    }
+    while (y < last && !leaves_level_zero(y, ln_b, r)) y = std::nextafter(y, infinity);
     return y;
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "support/build_comparison.h"
@@ -36,14 +37,17 @@ const Case kCases[] = {
      }},
     {"env_interpolate_shares",
      [](CpuLevel level, Inputs& in) {
+         // Rising slots (as along an arranged table) with jumps and falls
+         // among them.
          const int count = in.count(0, 300), bands = in.count(1, 60);
-         const std::vector<int> slot = in.ints(count, 0, bands);
+         std::vector<int> slot = in.ints(count, 0, bands);
+         if (in.count(0, 1) == 1) std::sort(slot.begin(), slot.end());
          const std::vector<float> lower = in.floats(count, 0.0f, 1.0f),
                                   upper = in.floats(count, 0.0f, 1.0f),
                                   slots = in.floats(bands + 2, -50.0f, 50.0f);
          std::vector<float> out(count);
          env_interpolate_shares.at(level)(count, slot.data(), lower.data(), upper.data(),
-                                          slots.data(), out.data());
+                                          slots.data(), bands + 2, out.data());
          return bytes_of(out);
      }},
     {"env_share_products",
@@ -56,6 +60,22 @@ const Case kCases[] = {
          env_share_products.at(level)(count, lower.data(), upper.data(), values.data(), lo.data(),
                                       hi.data());
          return bytes_of(lo, hi);
+     }},
+    {"env_chain_sums",
+     [](CpuLevel level, Inputs& in) {
+         const int count = in.count(0, 300), slot_count = in.count(0, 20);
+         const std::vector<float> lo = in.floats(count + 8, -50.0f, 50.0f),
+                                  hi = in.floats(count + 8, -50.0f, 50.0f);
+         std::vector<int> begin(slot_count), upper(slot_count), lower(slot_count);
+         for (int s = 0; s < slot_count; ++s) {
+             begin[s] = in.count(0, count);
+             upper[s] = in.count(0, count - begin[s]);
+             lower[s] = in.count(0, count - begin[s] - upper[s]);
+         }
+         std::vector<float> slots(slot_count);
+         env_chain_sums.at(level)(lo.data(), hi.data(), begin.data(), upper.data(), lower.data(),
+                                  slot_count, slots.data());
+         return bytes_of(slots);
      }},
     {"env_first_steep_rise",
      [](CpuLevel level, Inputs& in) {
@@ -77,6 +97,19 @@ const Case kCases[] = {
          std::vector<float> out(count);
          stereo_square_roots.at(level)(x.data(), out.data(), count);
          return bytes_of(out);
+     }},
+    {"stereo_running_sums",
+     [](CpuLevel level, Inputs& in) {
+         const int frames = in.count(1, 8), n = in.count(0, 90);
+         std::vector<std::vector<float>> maps;
+         std::vector<float*> rows;
+         for (int f = 0; f < frames; ++f) maps.push_back(in.floats(n, 0.0f, 30.0f));
+         for (auto& m : maps) rows.push_back(m.data());
+         std::vector<float> totals(frames);
+         stereo_running_sums.at(level)(frames, rows.data(), n, totals.data());
+         Bytes bytes = bytes_of(totals);
+         for (const auto& m : maps) add(bytes, m);
+         return bytes;
      }},
     {"stereo_add_slope",
      [](CpuLevel level, Inputs& in) {
@@ -111,6 +144,26 @@ const Case kCases[] = {
          const std::vector<float> add = in.floats(count, 0.0f, 1e6f);
          masking_root_of_sums.at(level)(out.data(), add.data(), count);
          return bytes_of(out);
+     }},
+    {"masking_curves_in_lanes",
+     [](CpuLevel level, Inputs& in) {
+         const int frames = in.count(1, 8), n = in.count(1, 90);
+         std::vector<std::vector<float>> values, out(frames, std::vector<float>(n));
+         std::vector<const float*> rows;
+         std::vector<float*> curves;
+         for (int f = 0; f < frames; ++f) {
+             values.push_back(in.floats(n, 0.0f, 1.0f));
+             rows.push_back(values.back().data());
+             curves.push_back(out[f].data());
+         }
+         const std::vector<float> upward = in.floats(n, 0.0f, 1.0f),
+                                  downward = in.floats(n, 0.0f, 1.0f);
+         std::vector<float> scratch(24 * n);
+         masking_curves_in_lanes.at(level)(frames, rows.data(), 3.0f, upward.data(),
+                                           downward.data(), n, scratch.data(), curves.data());
+         Bytes bytes;
+         for (const auto& c : out) add(bytes, c);
+         return bytes;
      }},
 };
 

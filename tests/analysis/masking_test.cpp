@@ -43,23 +43,34 @@ TEST_F(MaskingTest, FirstStepGivesNoCurveButPassesTheEnvelope) {
     EXPECT_EQ(in.queued(), 0);
 }
 
-TEST_F(MaskingTest, EachCurveIsTheStaticMaskOfTheFrameBefore) {
+// Frames queued together have their curves worked out side by side (up to
+// eight at once); each must be the one of its envelope alone, also for a line
+// count that leaves a partial group of eight lines.
+TEST(MaskingModelTest, EachCurveIsTheStaticMaskOfTheFrameBefore) {
     SeededRng rng(77);
     std::uniform_real_distribution<float> u(1e-5f, 1.0f);
-    std::vector<std::vector<float>> envelopes(5, std::vector<float>(800));
-    for (auto& e : envelopes)
-        for (float& x : e) x = u(rng);
-    for (int k = 0; k < 5; ++k) {
-        in.put_data(make_item(envelopes[k]));
-        if (k % 2 == 1) mee.work();  // one step or several per call alike
-    }
-    mee.work();
-    ASSERT_EQ(curves.queued(), 4);
-    ASSERT_EQ(pass.queued(), 5);
-    for (int k = 0; k < 4; ++k) {
-        const auto curve = take_item<float>(curves, 800);
-        const auto expected = mee.get_stat_mask(envelopes[k].data());
-        EXPECT_EQ(std::memcmp(curve.data(), expected.data(), 800 * sizeof(float)), 0) << k;
+    for (const int lines : {800, 803}) {
+        da_MaskingEffectEvolve mee({lines}, is.masking);
+        DataQueue<float> in{16}, pass{16}, curves{16};
+        mee.input = in;
+        mee.output1 = pass;
+        mee.output2 = curves;
+        std::vector<std::vector<float>> envelopes(13, std::vector<float>(lines));
+        for (auto& e : envelopes)
+            for (float& x : e) x = u(rng);
+        for (int k = 0; k < 13; ++k) {
+            in.put_data(make_item(envelopes[k]));
+            if (k == 0 || k == 2) mee.work();  // one step or several per call alike
+        }
+        mee.work();
+        ASSERT_EQ(curves.queued(), 12);
+        ASSERT_EQ(pass.queued(), 13);
+        for (int k = 0; k < 12; ++k) {
+            const auto curve = take_item<float>(curves, lines);
+            const auto expected = mee.get_stat_mask(envelopes[k].data());
+            EXPECT_EQ(std::memcmp(curve.data(), expected.data(), lines * sizeof(float)), 0)
+                << lines << " lines, frame " << k;
+        }
     }
 }
 

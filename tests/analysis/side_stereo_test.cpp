@@ -58,6 +58,28 @@ TEST(StereoMapCreatorTest, MapRisesFromFirstToLastPosition) {
     }
 }
 
+// Frames queued together have their running sums taken side by side (up to
+// eight at once); each map must be the one its envelope gives alone.
+TEST(StereoMapCreatorTest, FramesQueuedTogetherGiveTheMapsOfEachAlone) {
+    SeededRng rng(4243);
+    std::uniform_real_distribution<float> u(0.0f, 1.0f);
+    DataQueue<float> in(16), pass(16), maps(16);
+    da_StereoMapCreator smc(ds.global, ds.side_stereo);
+    smc.input = in;
+    smc.output1 = pass;
+    smc.output2 = maps;
+    std::vector<std::vector<float>> envelopes(11, std::vector<float>(kLines));
+    for (auto& e : envelopes) {
+        for (float& x : e) x = u(rng) * u(rng);
+        in.put_data(make_item(e));
+    }
+    smc.work();
+    for (const auto& e : envelopes) {
+        pass.get_data();
+        EXPECT_EQ(take_item<float>(maps, kLines), make_map(e));
+    }
+}
+
 TEST(StereoMapCreatorTest, DegenerateEnvelopesGiveAFiniteMap) {
     const float inf = std::numeric_limits<float>::infinity();
     const float nan = std::numeric_limits<float>::quiet_NaN();

@@ -66,6 +66,25 @@ const Case kCases[] = {
          window.release();
          return bytes_of(reader.possition(), v);
      }},
+    {"split_tree_bits",
+     [](CpuLevel level, Inputs& in) {
+         const int k = in.count(2, 300), M = in.count(0, 200);
+         std::vector<int> v = in.ints(k, 0, M), prefix(k + 1), start, half, size;
+         for (int& x : v)
+             if (in.count(0, 2) == 0) x = in.count(0, 1) * M;  // empty and full runs
+         for (int i = 0; i < k; ++i) prefix[i + 1] = prefix[i] + v[i];
+         auto add = [&](auto& self, int first, int n) -> void {
+             if (n <= 1) return;
+             start.push_back(first);
+             half.push_back(n / 2);
+             size.push_back(n);
+             self(self, first, n / 2);
+             self(self, first + n / 2, n - n / 2);
+         };
+         add(add, 0, k);
+         return bytes_of(split_tree_bits.at(level)(static_cast<int>(start.size()), start.data(),
+                                                   half.data(), size.data(), prefix.data(), M));
+     }},
 };
 
 class CodingBuildsTest : public BuildsTest {};

@@ -74,13 +74,14 @@ const Case kCases[] = {
      [](CpuLevel level, Inputs& in) { return run_rotation(overlap56_rotation, level, in); }},
     {"ioverlap56_rotation",
      [](CpuLevel level, Inputs& in) { return run_rotation(ioverlap56_rotation, level, in); }},
-    {"cdda_overlap_add",
+    {"cdda_inverse_block",
      [](CpuLevel level, Inputs& in) {
-         // Beyond ±1 the samples clip.
+         // Loud spectra and tails, so that samples also clip.
+         const std::vector<float> a = in.floats(1764, -40.0f, 40.0f),
+                                  b = in.floats(1764, -40.0f, 40.0f);
          std::vector<float> tail = in.floats(1764, -1.5f, 1.5f);
-         const std::vector<float> y = in.floats(3528, -1.5f, 1.5f);
          Bytes block(3528);
-         cdda_overlap_add.at(level)(tail.data(), y.data(), block.data());
+         cdda_inverse_block.at(level)(a.data(), b.data(), tail.data(), block.data());
          add(block, tail);
          return block;
      }},

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "support/build_comparison.h"
@@ -17,15 +18,30 @@ const Case kCases[] = {
      [](CpuLevel level, Inputs& in) {
          const int size = in.count(1, 40), count = in.count(0, 100);
          const std::vector<float> table = in.floats(size, -9.0f, 9.0f);
-         // Now and then one index falls outside the table.
+         // Mostly levels near the middle, as in spectra; now and then one
+         // index falls outside the table.
          const int middle = size / 2;
-         const std::vector<int> index = in.ints(count, -middle - 1, size - middle);
+         const int spread = in.count(0, 1) == 1 ? 5 : middle + 1;
+         const std::vector<int> index =
+             in.ints(count, -std::min(spread, middle + 1), std::min(spread, size - middle));
          std::vector<float> out(count);
          const bool inside = quant_table_levels.at(level)(table.data(), size, middle, index.data(),
                                                           out.data(), count);
          // An unfinished output is undefined.
          if (!inside) out.clear();
          return bytes_of(inside, out);
+     }},
+    {"quant_block_amplitudes",
+     [](CpuLevel level, Inputs& in) {
+         // Up to 19 blocks: whole groups of eight and a partial one.
+         const int count = in.count(0, 19);
+         std::vector<std::vector<float>> blocks;
+         std::vector<const float*> rows;
+         for (int e = 0; e < count; ++e) blocks.push_back(in.floats(56, -3e19f, 3e19f));
+         for (const auto& b : blocks) rows.push_back(b.data());
+         std::vector<float> out(count);
+         quant_block_amplitudes.at(level)(count, rows.data(), out.data());
+         return bytes_of(out);
      }},
     {"quant_scale_lines",
      [](CpuLevel level, Inputs& in) {

@@ -2,15 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <random>
 #include <vector>
 
 #include "dsp/block_transforms.h"
+#include "dsp/numeric.h"
 #include "format/settings.h"
+#include "quant/cpu_variants.h"
 #include "support/module_harness.h"
 #include "support/test_seed.h"
 
@@ -68,6 +72,25 @@ TEST(QuantizerLayoutTest, FlagArraySetup) {
 // With all flags 0 the decoder's output is the levels, inverse-rotated at the
 // block boundaries, times the curve: the rotations must sit exactly at
 // 28 + 56·k for every k with 28 + 56·k + 56 <= n.
+// The block sums are taken eight blocks side by side; each must be the sum of
+// its block alone, also where squares overflow or fall below float's range.
+TEST(QuantizerLayoutTest, BlockAmplitudesAreEachBlocksSumOfMagnitudes) {
+    SeededRng rng(56);
+    std::uniform_real_distribution<float> exponent(-25.0f, 20.0f);
+    for (const int count : {1, 8, 15}) {
+        std::vector<float> lines(56 * count);
+        for (float& x : lines) x = (rng() % 2 ? -1.0f : 1.0f) * std::pow(10.0f, exponent(rng));
+        std::vector<const float*> blocks;
+        for (int e = 0; e < count; ++e) blocks.push_back(lines.data() + 56 * e);
+        std::vector<float> sums(count);
+        quant_block_amplitudes(count, blocks.data(), sums.data());
+        for (int e = 0; e < count; ++e)
+            EXPECT_EQ(std::bit_cast<std::uint32_t>(sums[e]),
+                      std::bit_cast<std::uint32_t>(ra_amplitude(blocks[e], 56)))
+                << count << " " << e;
+    }
+}
+
 TEST(DeQuantizatorTest, BoundaryRotationsWithoutBlockTransforms) {
     struct Case {
         int lines;
