@@ -20,6 +20,7 @@
 #include "command/input_kind.h"
 #include "command/job_runner.h"
 #include "command/options.h"
+#include "command/picture_file.h"
 #include "command/progress_display.h"
 #include "command/progress_line.h"
 #include "command/quality_file.h"
@@ -180,6 +181,22 @@ Job test_job(const Source& in, bool quiet, RunConsole& console) {
                }};
 }
 
+// A decode, unless the command line asks what a decode cannot do: tags and
+// pictures are stored by encodes (a decode writes the file's own), and an
+// output named .x91 would hold audio under the name of x91 data.
+Job decode_or_refuse(const Source& source, const std::string& out, const Options& o,
+                     RunConsole& console) {
+    if (!o.tags.empty() || !o.pictures.empty())
+        return failing_job(
+            source.name, "tags and pictures are given for encodes; a decode writes the file's own",
+            console);
+    // (The input as its own output has its own refusal.)
+    if (is_x91_name(out) && !same_file(identify(out), identify(source.name)))
+        return failing_job(source.name, "will not decode to " + out + ": that names x91 data",
+                           console);
+    return decode_job(source, out, o.raw, console);
+}
+
 // The job for one input: by its suffix, or, for standard input and for a
 // name without a known suffix given with -o, by its first bytes.
 Job job_for(const std::string& name, const Options& o, const EncodeSettings& settings,
@@ -194,7 +211,7 @@ Job job_for(const std::string& name, const Options& o, const EncodeSettings& set
         const std::string start = take_start(stdin);
         // Whatever is not x91 data is audio for libsndfile to try.
         if (input_kind(start) == InputKind::x91)
-            return decode_job(Source(name, stdin, start), out, o.raw, console);
+            return decode_or_refuse(Source(name, stdin, start), out, o, console);
         return encode_job(Source(name, stdin, start), out, settings, console);
     }
     if (o.test) return test_job(Source(name), o.quiet, console);
@@ -216,7 +233,7 @@ Job job_for(const std::string& name, const Options& o, const EncodeSettings& set
         if (!(audio_name || x91_name)) kind = content == InputKind::x91 ? content : InputKind::wave;
     }
     if (kind == InputKind::x91)
-        return decode_job(source, o.output ? *o.output : wave_output_name(name), o.raw, console);
+        return decode_or_refuse(source, o.output ? *o.output : wave_output_name(name), o, console);
     return encode_job(source, o.output ? *o.output : x91_output_name(name), settings, console);
 }
 
@@ -314,7 +331,15 @@ int arg_process(int argc, char** argv) {
                        files_at_once > 1 && o.files.size() > 1,
                        pool,
                        {}};
-    const EncodeSettings settings = encode_settings(o, console.progress);
+    EncodeSettings settings = encode_settings(o, console.progress);
+    for (const std::string& name : o.pictures) {
+        Picture picture;
+        if (Result read = picture_from_file(name, picture); !read) {
+            std::cerr << "x91: " << read.message << '\n';
+            return 1;
+        }
+        settings.pictures.push_back(std::move(picture));
+    }
 
     std::vector<Job> jobs;
     bool stdin_used = false;

@@ -76,6 +76,12 @@ bool add_tag(Options& o, const std::string& text) {
     return true;
 }
 
+bool add_picture(Options& o, const std::string& name) {
+    if (name.empty()) return false;
+    o.pictures.push_back(name);
+    return true;
+}
+
 // --title VALUE and the other short forms of --tag for the common names.
 template <const char* name>
 bool add_named_tag(Options& o, const std::string& value) {
@@ -156,6 +162,13 @@ const OptionEntry kOptions[] = {
      .needs = "a tag, NAME=VALUE",
      .rule = "a tag is NAME=VALUE, NAME printable ASCII without '=', VALUE UTF-8 text",
      .apply = add_tag},
+    {.short_name = '\0',
+     .long_name = "picture",
+     .value_name = "FILE",
+     .help = "store the image FILE (JPEG, PNG, GIF or WebP) as the front\n"
+             "cover; it replaces the input's front cover",
+     .needs = "an image file",
+     .apply = add_picture},
     {.short_name = '\0',
      .long_name = "title",
      .value_name = "TEXT",

@@ -100,8 +100,8 @@ ParsedOptions parse_options(int argc, const char* const* argv) {
     if (o.quality && o.bitrate)
         return usage_error("-q and -b exclude each other: give one of them");
     if (o.output && o.test) return usage_error("-t writes nothing, so it takes no -o");
-    if (o.plain && !o.tags.empty())
-        return usage_error("--plain writes no extension block, so it keeps no tags");
+    if (o.plain && (!o.tags.empty() || !o.pictures.empty()))
+        return usage_error("--plain writes no extension block, so it keeps no tags or pictures");
     return parsed;
 }
 

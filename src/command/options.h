@@ -29,6 +29,8 @@ struct Options {
     // Tags given on the command line, in order, names in upper case; they
     // replace the input's tags of the same names.
     std::vector<Tag> tags;
+    // Image files given with --picture, in order: front covers to store.
+    std::vector<std::string> pictures;
     std::vector<std::string> files;
 };
 
