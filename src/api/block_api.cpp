@@ -68,7 +68,8 @@ x91_status make_block(x91_block** block, const x91::ExtensionContent& content) {
 extern "C" {
 
 x91_status x91_block_open(x91_block** block, const uint8_t* bytes, size_t size) {
-    if (bytes == nullptr) return X91_ERR_INVALID_ARGUMENT;
+    if (block != nullptr) *block = nullptr;
+    if (block == nullptr || bytes == nullptr) return X91_ERR_INVALID_ARGUMENT;
     x91::ExtensionContent content;
     const x91_status parsed = x91::guarded(
         x91::thread_last_error(), [&] { return x91::parse_extension_block(bytes, size, content); });

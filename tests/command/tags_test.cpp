@@ -1,0 +1,231 @@
+// Tags and pictures through the real command, grouped by format: a FLAC
+// album as music libraries tag it, WAV with ID3 and INFO, AIFF with ID3,
+// covers from the command line, and what is refused.
+#include <gtest/gtest.h>
+#include <sndfile.h>
+#include <taglib/aifffile.h>
+#include <taglib/attachedpictureframe.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/infotag.h>
+#include <taglib/tpropertymap.h>
+#include <taglib/wavfile.h>
+
+#include <string>
+#include <vector>
+
+#include "support/audio_files.h"
+#include "support/command_runner.h"
+
+namespace x91test {
+namespace {
+
+// The header of a 3x2 RGB PNG (its pixels left out: only the header is
+// read): 3 by 2 pixels, 24 bits.
+std::string tiny_png() {
+    return std::string(
+        "\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x03\0\0\0\x02\x08\x02\0\0\0\x12\x16\xf1M"
+        "\0\0\0\0IEND\xae\x42\x60\x82",
+        45);
+}
+
+void write_text(const std::string& path, const std::string& text) {
+    write_file(path, std::vector<unsigned char>(text.begin(), text.end()));
+}
+
+void write_tone(const std::string& path, int format) {
+    ASSERT_TRUE(
+        write_audio(path, format | SF_FORMAT_PCM_16, 2, 44100, sine(20000, 2, 44100, 440.0, 0.3)));
+}
+
+// The album's comments, as metaflac --import-tags-from takes them: a
+// multi-valued ARTIST, LYRICS over lines, text beyond ASCII, a custom name,
+// MusicBrainz ids and ReplayGain values in their usual text.
+const char* const kAlbumTags =
+    "TITLE=Ünïcode ♪ title\nARTIST=First Artist\nARTIST=Second Artist\nALBUM=The Album\n"
+    "ALBUMARTIST=Various\nTRACKNUMBER=2\nTRACKTOTAL=3\nDISCNUMBER=1\nDISCTOTAL=2\n"
+    "DATE=2021-05-01\nGENRE=Jazz\nCOMPOSER=Сергей\nISRC=USRC17607839\nCOMMENT=a comment\n"
+    "MY_OWN_NAME=kept as it is\nMUSICBRAINZ_ALBUMID=3d1f3a27-5b0a-4ea8-9e7e-0d0e8e7c5a11\n"
+    "MUSICBRAINZ_ARTISTID=1b7c4a1e-8f0a-4d11-9a3c-1a2b3c4d5e6f\n"
+    "MUSICBRAINZ_TRACKID=9e0c1d2e-3f4a-5b6c-7d8e-9f0a1b2c3d4e\n"
+    "MUSICBRAINZ_RELEASEGROUPID=aa11bb22-cc33-dd44-ee55-ff6677889900\n"
+    "REPLAYGAIN_TRACK_GAIN=+7.08 dB\nREPLAYGAIN_TRACK_PEAK=0.988553\n"
+    "REPLAYGAIN_ALBUM_GAIN=-6.52 dB\nREPLAYGAIN_ALBUM_PEAK=1.000000\nLABEL=A Label\n";
+
+// The comments metaflac exports, names in upper case, a value's further
+// lines joined to its first by "\n", sorted: TagLib keeps the comments
+// grouped by name.
+const char* const kSortedExport =
+    "for f in \"$@\"; do metaflac --export-tags-to=- \"$f\" | awk '"
+    "/^[A-Za-z_]+=/ {if (t != \"\") print t; i = index($0, \"=\"); "
+    "t = toupper(substr($0, 1, i - 1)) substr($0, i); next} {t = t \"\\\\n\" $0} "
+    "END {print t}' | LC_ALL=C sort; done";
+
+TEST(TagsTest, FlacAlbumKeepsEveryCommentAndTheCoverThroughX91) {
+    ScratchDir dir;
+    write_text(dir.file("tags.txt"), kAlbumTags);
+    write_text(dir.file("cover.png"), tiny_png());
+    for (const char* name : {"1.flac", "2.flac", "3.flac"})
+        write_tone(dir.file(name), SF_FORMAT_FLAC);
+    const RunResult made = run_shell(
+        dir.path(),
+        "for f in 1 2 3; do metaflac --remove-all-tags --import-tags-from=tags.txt "
+        "--set-tag=\"LYRICS=$(printf 'first line\\nsecond line')\" --import-picture-from=cover.png "
+        "$f.flac || exit 9; done && \"$X91\" --quiet *.flac && "
+        "for f in 1 2 3; do \"$X91\" --quiet -o back$f.flac $f.x91 || exit 8; done");
+    ASSERT_EQ(made.status, 0) << made.err;
+    for (const char* n : {"1", "2", "3"}) {
+        SCOPED_TRACE(n);
+        const std::string in = std::string(n) + ".flac", back = std::string("back") + n + ".flac";
+        const std::string script = std::string("export() { ") + kSortedExport + "; }; ";
+        const RunResult before = run_shell(dir.path(), script + "export " + in);
+        const RunResult after = run_shell(dir.path(), script + "export " + back);
+        EXPECT_NE(before.out.find("LYRICS=first line\\nsecond line\n"), std::string::npos)
+            << before.out;
+        EXPECT_EQ(after.out, before.out);
+        const RunResult pictures = run_shell(
+            dir.path(), "metaflac --export-picture-to=a.pic " + in + " && metaflac " +
+                            "--export-picture-to=b.pic " + back + " && cmp a.pic b.pic && " +
+                            "metaflac --list --block-type=PICTURE " + back +
+                            " | grep -E 'Cover|MIME|width|height|depth'");
+        EXPECT_EQ(pictures.status, 0) << pictures.err;
+        EXPECT_EQ(pictures.out,
+                  "  type: 3 (Cover (front))\n  MIME type: image/png\n  width: 3\n  height: 2\n"
+                  "  depth: 24\n");
+    }
+}
+
+// An ID3 tag as TagLib makes it: the names through their frames (TRCK,
+// TPE1, USLT, TXXX, ...), several values of one name, and a cover.
+void tag_id3(TagLib::ID3v2::Tag& tag) {
+    TagLib::PropertyMap map;
+    map["TITLE"].append(TagLib::String("Ünïcode ♪", TagLib::String::UTF8));
+    map["ARTIST"].append("First");
+    map["ARTIST"].append("Second");
+    map["TRACKNUMBER"].append("3/12");
+    map["ALBUMARTIST"].append("Various");
+    map["LYRICS"].append("one\ntwo");
+    map["REPLAYGAIN_TRACK_GAIN"].append("+7.08 dB");
+    map["MY_OWN_NAME"].append("kept");
+    tag.setProperties(map);
+    auto* apic = new TagLib::ID3v2::AttachedPictureFrame;
+    apic->setMimeType("image/png");
+    apic->setType(TagLib::ID3v2::AttachedPictureFrame::FrontCover);
+    const std::string png = tiny_png();
+    apic->setPicture(TagLib::ByteVector(png.data(), 45));
+    tag.addFrame(apic);
+}
+
+std::string id3_text(const TagLib::ID3v2::Tag& tag) {
+    std::string text = tag.properties().toString().to8Bit(true);
+    for (auto* frame : tag.frameList("APIC")) {
+        const auto* apic = static_cast<TagLib::ID3v2::AttachedPictureFrame*>(frame);
+        text += "APIC " + apic->mimeType().to8Bit() + " " + std::to_string(apic->type()) + " " +
+                std::to_string(apic->picture().size()) + "\n";
+    }
+    return text;
+}
+
+TEST(TagsTest, WavAndAiffKeepTheirId3TagsAndCover) {
+    struct Case {
+        const char* in;
+        int format;
+    };
+    for (const Case& c : {Case{"in.wav", SF_FORMAT_WAV}, Case{"in.aiff", SF_FORMAT_AIFF}}) {
+        SCOPED_TRACE(c.in);
+        ScratchDir dir;
+        write_tone(dir.file(c.in), c.format);
+        std::string before, after;
+        const std::string back = std::string("back") + (c.in + 2);
+        if (c.format == SF_FORMAT_WAV) {
+            TagLib::RIFF::WAV::File file(dir.file(c.in).c_str());
+            tag_id3(*file.ID3v2Tag());
+            file.InfoTag()->setFieldText("ICOP", "(c) someone");  // a name only INFO has here
+            ASSERT_TRUE(file.save());
+            before = id3_text(*file.ID3v2Tag());
+        } else {
+            TagLib::RIFF::AIFF::File file(dir.file(c.in).c_str());
+            tag_id3(*file.tag());
+            ASSERT_TRUE(file.save());
+            before = id3_text(*file.tag());
+        }
+        ASSERT_EQ(run_x91(dir.path(), {"--quiet", "-o", "a.x91", c.in}).status, 0);
+        ASSERT_EQ(run_x91(dir.path(), {"--quiet", "-o", back, "a.x91"}).status, 0);
+        if (c.format == SF_FORMAT_WAV) {
+            TagLib::RIFF::WAV::File file(dir.file(back).c_str());
+            after = id3_text(*file.ID3v2Tag());
+            // Single-valued names INFO has go there, the rest to ID3.
+            EXPECT_EQ(file.InfoTag()->fieldText("ICOP").to8Bit(true), "(c) someone");
+            EXPECT_EQ(file.InfoTag()->fieldText("INAM").to8Bit(true), "Ünïcode ♪");
+            EXPECT_EQ(file.InfoTag()->fieldText("ITRK").to8Bit(true), "3/12");
+            EXPECT_EQ(after,
+                      "ALBUMARTIST=Various\nARTIST=First, Second\nLYRICS=one\ntwo\n"
+                      "MY_OWN_NAME=kept\nREPLAYGAIN_TRACK_GAIN=+7.08 dB\nUnsupported Data: "
+                      "APIC\nAPIC image/png 3 45\n");
+        } else {
+            TagLib::RIFF::AIFF::File file(dir.file(back).c_str());
+            after = id3_text(*file.tag());
+            EXPECT_EQ(after, before);
+        }
+        EXPECT_NE(before.find("APIC image/png 3 45"), std::string::npos) << before;
+    }
+}
+
+TEST(TagsTest, WavInfoTrackAsFfmpegWritesItComesThrough) {
+    ScratchDir dir;
+    write_tone(dir.file("in.wav"), SF_FORMAT_WAV);
+    {
+        TagLib::RIFF::WAV::File file(dir.file("in.wav").c_str());
+        file.InfoTag()->setFieldText("IPRT", "4");
+        file.InfoTag()->setFieldText("INAM", "Song");
+        ASSERT_TRUE(file.save(TagLib::RIFF::WAV::File::Info));
+    }
+    ASSERT_EQ(run_x91(dir.path(), {"--quiet", "in.wav"}).status, 0);
+    ASSERT_EQ(run_x91(dir.path(), {"--quiet", "-o", "back.flac", "in.x91"}).status, 0);
+    const RunResult tags = run_shell(dir.path(), "metaflac --export-tags-to=- back.flac");
+    EXPECT_EQ(tags.out, "TITLE=Song\nTRACKNUMBER=4\n");
+}
+
+TEST(TagsTest, PictureOptionStoresAFrontCoverOrWarnsWhenItDoesNotFit) {
+    ScratchDir dir;
+    write_tone(dir.file("in.flac"), SF_FORMAT_FLAC);
+    write_text(dir.file("cover.png"), tiny_png());
+    // 17 MiB of JPEG-looking bytes: more than any block holds.
+    write_text(dir.file("huge.jpg"), "\xFF\xD8\xFF" + std::string(17 << 20, 'j'));
+    ASSERT_EQ(run_x91(dir.path(), {"--quiet", "--picture", "cover.png", "in.flac"}).status, 0);
+    ASSERT_EQ(run_x91(dir.path(), {"--quiet", "-o", "back.flac", "in.x91"}).status, 0);
+    const RunResult listed = run_shell(
+        dir.path(), "metaflac --list --block-type=PICTURE back.flac | grep -E 'Cover|MIME|width'");
+    EXPECT_EQ(listed.out, "  type: 3 (Cover (front))\n  MIME type: image/png\n  width: 3\n");
+
+    const RunResult huge =
+        run_x91(dir.path(), {"--quiet", "--picture", "huge.jpg", "-o", "h.x91", "in.flac"});
+    EXPECT_EQ(huge.status, 0);
+    EXPECT_NE(huge.err.find("warning: 1 picture(s) left out"), std::string::npos) << huge.err;
+    EXPECT_EQ(run_x91(dir.path(), {"-t", "h.x91"}).out, "h.x91: ok\n");
+}
+
+TEST(TagsTest, WhatCannotActIsRefused) {
+    ScratchDir dir;
+    write_tone(dir.file("in.flac"), SF_FORMAT_FLAC);
+    ASSERT_EQ(run_x91(dir.path(), {"--quiet", "in.flac"}).status, 0);
+    const struct {
+        std::vector<std::string> args;
+        const char* err;
+    } cases[] = {
+        {{"--tag", "A=b", "in.x91"},
+         "x91: in.x91: tags and pictures are given for encodes; a decode writes the file's own\n"},
+        {{"-o", "out.x91", "in.x91"},
+         "x91: in.x91: will not decode to out.x91: that names x91 data\n"},
+        {{"--picture", "none.png", "in.flac"},
+         "x91: cannot read picture none.png: No such file or directory\n"},
+    };
+    for (const auto& c : cases) {
+        const RunResult r = run_x91(dir.path(), c.args);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, c.err);
+    }
+    EXPECT_FALSE(file_exists(dir.file("out.x91")));
+}
+
+}  // namespace
+}  // namespace x91test
