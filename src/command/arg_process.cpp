@@ -25,6 +25,7 @@
 #include "command/progress_line.h"
 #include "command/quality_file.h"
 #include "command/std_streams.h"
+#include "command/x91_tag_tool.h"
 #include "x91/x91.h"
 
 namespace x91::cli {
@@ -181,6 +182,45 @@ Job test_job(const Source& in, bool quiet, RunConsole& console) {
                }};
 }
 
+// --list and the editing options on one x91 file: the changes, then the
+// listing; a failure is reported on its own line.
+Job tag_tool_job(const std::string& name, const Options& o, const TagEdits& edits,
+                 RunConsole& console) {
+    auto work = [name, &o, &edits, &console] {
+        Result done;
+        std::string listing;
+        try {
+            if (o.edits()) done = EditXFile(name, edits, console.threads);
+            if (done && o.list) done = ListXFile(name, console.threads, listing);
+        } catch (const std::bad_alloc&) {
+            done = out_of_memory();
+        }
+        std::lock_guard lock(console.mutex);
+        if (!done) std::cerr << "x91: " << name << ": " << done.message << '\n';
+        std::cout << listing;
+        static_cast<void>(flush_standard_output());
+        return done.ok();
+    };
+    return Job{"", "", [name, &console, work = std::move(work)] {
+                   return console.fail_when_out_of_memory(name, work);
+               }};
+}
+
+// The changes the editing options ask for, their pictures read: ok, or why
+// a picture cannot be read.
+Result tag_edits(const Options& o, TagEdits& edits) {
+    edits.remove_all = o.remove_all_tags;
+    edits.remove = o.remove_tags;
+    edits.set = o.set_tags;
+    edits.export_picture = o.export_picture;
+    for (const std::string& name : o.import_pictures) {
+        Picture picture;
+        if (Result read = picture_from_file(name, picture); !read) return read;
+        edits.add_pictures.push_back(std::move(picture));
+    }
+    return {};
+}
+
 // A decode, unless the command line asks what a decode cannot do: tags and
 // pictures are stored by encodes (a decode writes the file's own), and an
 // output named .x91 would hold audio under the name of x91 data.
@@ -200,7 +240,13 @@ Job decode_or_refuse(const Source& source, const std::string& out, const Options
 // The job for one input: by its suffix, or, for standard input and for a
 // name without a known suffix given with -o, by its first bytes.
 Job job_for(const std::string& name, const Options& o, const EncodeSettings& settings,
-            RunConsole& console, bool& stdin_used) {
+            const TagEdits& edits, RunConsole& console, bool& stdin_used) {
+    if (o.list || o.edits()) {
+        if (is_std_stream(name))
+            return failing_job(name, "--list and the editing options take named x91 files",
+                               console);
+        return tag_tool_job(name, o, edits, console);
+    }
     if (is_std_stream(name)) {
         if (stdin_used) return failing_job(name, "standard input can be read only once", console);
         stdin_used = true;
@@ -340,11 +386,16 @@ int arg_process(int argc, char** argv) {
         }
         settings.pictures.push_back(std::move(picture));
     }
+    TagEdits edits;
+    if (Result read = tag_edits(o, edits); !read) {
+        std::cerr << "x91: " << read.message << '\n';
+        return 1;
+    }
 
     std::vector<Job> jobs;
     bool stdin_used = false;
     for (const std::string& name : o.files)
-        jobs.push_back(job_for(name, o, settings, console, stdin_used));
+        jobs.push_back(job_for(name, o, settings, edits, console, stdin_used));
     const int status = run_jobs(jobs, files_at_once, pool) ? 0 : 1;
     // Audio on standard output is the conversions' to report.
     return audio_to_stdout ? status : with_standard_output_written(status);
