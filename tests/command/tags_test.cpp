@@ -229,3 +229,99 @@ TEST(TagsTest, WhatCannotActIsRefused) {
 
 }  // namespace
 }  // namespace x91test
+
+namespace x91test {
+namespace {
+
+std::vector<unsigned char> head_bytes(const std::string& path, std::size_t n) {
+    std::vector<unsigned char> bytes = read_file(path);
+    bytes.resize(std::min(n, bytes.size()));
+    return bytes;
+}
+
+// Each edit keeps the bytes before the block, and the file passes -t; a
+// file of the plain layout gets a block and decodes as before.
+TEST(TagToolTest, EditsRewriteOnlyTheBlock) {
+    ScratchDir dir;
+    write_tone(dir.file("in.flac"), SF_FORMAT_FLAC);
+    write_text(dir.file("cover.png"), tiny_png());
+    ASSERT_EQ(run_x91(dir.path(), {"--quiet", "--tag", "ARTIST=a", "--tag", "ARTIST=b", "--tag",
+                                   "TITLE=t", "-o", "a.x91", "in.flac"})
+                  .status,
+              0);
+    ASSERT_EQ(run_x91(dir.path(), {"--quiet", "--plain", "-o", "p.x91", "in.flac"}).status, 0);
+    const std::size_t packets = read_file(dir.file("p.x91")).size();
+    const struct {
+        std::vector<std::string> args;
+        const char* tags;  // the tags and pictures --list shows after the edit
+    } cases[] = {
+        {{"--set-tag", "title=New"}, "ARTIST=a\nARTIST=b\nTITLE=New\n"},
+        {{"--remove-tag", "artist", "--import-picture", "cover.png"},
+         "TITLE=New\npicture: type 3, image/png, 3x2, 45 bytes\n"},
+        {{"--remove-all-tags", "--set-tag", "X=1"},
+         "X=1\npicture: type 3, image/png, 3x2, 45 bytes\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.front());
+        std::vector<std::string> args = c.args;
+        args.push_back("a.x91");
+        const RunResult edit = run_x91(dir.path(), args);
+        EXPECT_EQ(edit.status, 0) << edit.err;
+        EXPECT_EQ(head_bytes(dir.file("a.x91"), packets), read_file(dir.file("p.x91")));
+        const RunResult listed = run_x91(dir.path(), {"--list", "a.x91"});
+        EXPECT_NE(listed.out.find("integrity: ok\n" + std::string(c.tags)), std::string::npos)
+            << listed.out;
+    }
+    EXPECT_EQ(run_x91(dir.path(), {"--export-picture", "out.png", "a.x91"}).status, 0);
+    EXPECT_EQ(read_file(dir.file("out.png")), read_file(dir.file("cover.png")));
+
+    ASSERT_EQ(run_x91(dir.path(), {"--quiet", "--raw", "-o", "before.wav", "p.x91"}).status, 0);
+    ASSERT_EQ(run_x91(dir.path(), {"--set-tag", "A=b", "p.x91"}).status, 0);
+    EXPECT_EQ(run_x91(dir.path(), {"-t", "p.x91"}).out, "p.x91: ok\n");
+    ASSERT_EQ(run_x91(dir.path(), {"--quiet", "--raw", "-o", "raw.wav", "p.x91"}).status, 0);
+    ASSERT_EQ(run_x91(dir.path(), {"--quiet", "-o", "exact.wav", "p.x91"}).status, 0);
+    EXPECT_EQ(read_audio(dir.file("exact.wav")).samples, read_audio(dir.file("raw.wav")).samples);
+    EXPECT_EQ(read_audio(dir.file("exact.wav")).samples,
+              read_audio(dir.file("before.wav")).samples);
+}
+
+// A change that cannot be made, or a file that cannot be replaced, leaves
+// the old file as it was and nothing beside it.
+TEST(TagToolTest, AFailureLeavesTheOldFile) {
+    ScratchDir dir;
+    write_tone(dir.file("in.flac"), SF_FORMAT_FLAC);
+    write_text(dir.file("huge.jpg"), "\xFF\xD8\xFF" + std::string(17 << 20, 'j'));
+    // A tag of 4000 bytes makes the file larger than the 2 KiB let through.
+    ASSERT_EQ(
+        run_x91(dir.path(),
+                {"--quiet", "--tag", "PAD=" + std::string(4000, 'p'), "-o", "sub/a.x91", "in.flac"},
+                "mkdir sub; ")
+            .status,
+        0);
+    const std::vector<unsigned char> before = read_file(dir.file("sub/a.x91"));
+    ASSERT_GT(before.size(), 2048u);
+    const struct {
+        std::string prefix;
+        std::vector<std::string> args;
+        const char* err;
+    } cases[] = {
+        {"",
+         {"--import-picture", "huge.jpg", "sub/a.x91"},
+         "x91: sub/a.x91: the picture does not fit the extension block's 16 MiB\n"},
+        {"ulimit -f 2; ", {"--set-tag", "A=b", "sub/a.x91"}, nullptr},  // a full disk
+        {"", {"--set-tag", "A=b", "in.flac"}, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.front());
+        const RunResult r = run_x91(dir.path(), c.args, c.prefix);
+        EXPECT_EQ(r.status, 1);
+        if (c.err) {
+            EXPECT_EQ(r.err, c.err);
+        }
+        EXPECT_EQ(read_file(dir.file("sub/a.x91")), before);
+        EXPECT_EQ(list_dir(dir.file("sub")).size(), 1u);
+    }
+}
+
+}  // namespace
+}  // namespace x91test
