@@ -24,6 +24,7 @@
 #include "command/progress_display.h"
 #include "command/progress_line.h"
 #include "command/quality_file.h"
+#include "command/replay_gain.h"
 #include "command/std_streams.h"
 #include "command/x91_tag_tool.h"
 #include "x91/x91.h"
@@ -41,6 +42,8 @@ struct RunConsole {
     bool parallel;
     x91_threads* threads;
     std::mutex mutex;
+    // The files the encodes wrote, as they finish (kept for --replay-gain).
+    std::vector<std::string> encoded;
 
     // Conversions running at once show no progress of their own, only the
     // line finish_job() prints.
@@ -135,10 +138,19 @@ Job conversion_job(const char* verb, const Source& in, const std::string& out, R
 
 Job encode_job(const Source& in, const std::string& out, const EncodeSettings& settings,
                RunConsole& console) {
-    return conversion_job("encoding", in, out, console,
-                          [in, out, &settings, &console](ProgressDisplay& display) {
-                              return WaveToXFile(in, out, settings, display, console.threads);
-                          });
+    Job job = conversion_job("encoding", in, out, console,
+                             [in, out, &settings, &console](ProgressDisplay& display) {
+                                 return WaveToXFile(in, out, settings, display, console.threads);
+                             });
+    job.run = [run = std::move(job.run), out, &console] {
+        const bool made = run();
+        if (made) {
+            std::lock_guard lock(console.mutex);
+            console.encoded.push_back(out);
+        }
+        return made;
+    };
+    return job;
 }
 
 Job decode_job(const Source& in, const std::string& out, bool raw, RunConsole& console) {
@@ -349,6 +361,11 @@ int arg_process(int argc, char** argv) {
         return with_standard_output_written(0);
     }
     const bool audio_to_stdout = writes_stdout(o);
+    if (o.replay_gain && audio_to_stdout) {
+        std::cerr << "x91: --replay-gain stores its values in the files it writes, which "
+                     "standard output is not\n";
+        return 1;
+    }
     if (names_stdout(o) && was_closed_at_start(STDOUT_FILENO)) {
         std::cerr << "x91: -: standard output is closed\n";
         return 1;
@@ -376,6 +393,7 @@ int arg_process(int argc, char** argv) {
                        on_terminal,
                        files_at_once > 1 && o.files.size() > 1,
                        pool,
+                       {},
                        {}};
     EncodeSettings settings = encode_settings(o, console.progress);
     for (const std::string& name : o.pictures) {
@@ -396,7 +414,13 @@ int arg_process(int argc, char** argv) {
     bool stdin_used = false;
     for (const std::string& name : o.files)
         jobs.push_back(job_for(name, o, settings, edits, console, stdin_used));
-    const int status = run_jobs(jobs, files_at_once, pool) ? 0 : 1;
+    int status = run_jobs(jobs, files_at_once, pool) ? 0 : 1;
+    if (o.replay_gain) {
+        for (const GainFailure& failed : apply_replay_gain(console.encoded, pool)) {
+            std::cerr << "x91: " << failed.file << ": " << failed.reason.message << '\n';
+            status = 1;
+        }
+    }
     // Audio on standard output is the conversions' to report.
     return audio_to_stdout ? status : with_standard_output_written(status);
 }
