@@ -218,19 +218,23 @@ Job tag_tool_job(const std::string& name, const Options& o, const TagEdits& edit
                }};
 }
 
-// The changes the editing options ask for, their pictures read: ok, or why
-// a picture cannot be read.
-Result tag_edits(const Options& o, TagEdits& edits) {
+// The pictures of --picture for the encodes and the changes the editing
+// options ask for, their pictures read: ok, or why a picture cannot be read.
+Result read_pictures(const Options& o, EncodeSettings& settings, TagEdits& edits) {
+    auto read_all = [](const std::vector<std::string>& names, std::vector<Picture>& pictures) {
+        for (const std::string& name : names) {
+            Picture picture;
+            if (Result read = picture_from_file(name, picture); !read) return read;
+            pictures.push_back(std::move(picture));
+        }
+        return Result{};
+    };
     edits.remove_all = o.remove_all_tags;
     edits.remove = o.remove_tags;
     edits.set = o.set_tags;
     edits.export_picture = o.export_picture;
-    for (const std::string& name : o.import_pictures) {
-        Picture picture;
-        if (Result read = picture_from_file(name, picture); !read) return read;
-        edits.add_pictures.push_back(std::move(picture));
-    }
-    return {};
+    if (Result read = read_all(o.pictures, settings.pictures); !read) return read;
+    return read_all(o.import_pictures, edits.add_pictures);
 }
 
 // A decode, unless the command line asks what a decode cannot do: tags and
@@ -396,16 +400,8 @@ int arg_process(int argc, char** argv) {
                        {},
                        {}};
     EncodeSettings settings = encode_settings(o, console.progress);
-    for (const std::string& name : o.pictures) {
-        Picture picture;
-        if (Result read = picture_from_file(name, picture); !read) {
-            std::cerr << "x91: " << read.message << '\n';
-            return 1;
-        }
-        settings.pictures.push_back(std::move(picture));
-    }
     TagEdits edits;
-    if (Result read = tag_edits(o, edits); !read) {
+    if (Result read = read_pictures(o, settings, edits); !read) {
         std::cerr << "x91: " << read.message << '\n';
         return 1;
     }
