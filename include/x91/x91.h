@@ -454,6 +454,10 @@ X91_API x91_status x91_block_remove_pictures(x91_block* block);
  * or is destroyed. */
 X91_API x91_status x91_block_image(x91_block* block, const uint8_t** data, size_t* size);
 
+/* Why the last change of the block was refused, e.g. "the block would pass
+ * its 16 MiB"; "" after success. */
+X91_API const char* x91_block_last_error(const x91_block* block);
+
 /* Carries a CRC-32 (the one of zlib and PNG; start with 0) over size more
  * bytes. */
 X91_API uint32_t x91_crc32(uint32_t crc, const uint8_t* data, size_t size);

@@ -161,6 +161,10 @@ x91_status x91_block_image(x91_block* block, const uint8_t** data, size_t* size)
     return X91_OK;
 }
 
+const char* x91_block_last_error(const x91_block* block) {
+    return block ? block->last_error.c_str() : "";
+}
+
 uint32_t x91_crc32(uint32_t crc, const uint8_t* data, size_t size) {
     return data == nullptr ? crc : x91::crc32_update(crc, data, size);
 }

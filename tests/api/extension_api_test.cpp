@@ -217,6 +217,7 @@ TEST_F(ExtensionApiTest, PicturesAndBlocksOnTheirOwn) {
     EXPECT_EQ(x91_block_add_tag(block, "artist", "b"), X91_OK);
     EXPECT_EQ(x91_block_add_tag(block, "TITLE", "t"), X91_OK);
     EXPECT_EQ(x91_block_add_tag(block, "BAD=NAME", "t"), X91_ERR_INVALID_ARGUMENT);
+    EXPECT_NE(std::string(x91_block_last_error(block)).find("BAD=NAME"), std::string::npos);
     EXPECT_EQ(x91_block_remove_tags(block, "Artist"), X91_OK);
     EXPECT_EQ(x91_block_remove_pictures(block), X91_OK);
     EXPECT_EQ(x91_block_add_picture(block, &cover), X91_OK);
