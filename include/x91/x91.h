@@ -6,7 +6,7 @@
  * marker). A packet holds X91_BLOCK_FRAMES * frames-per-packet sample
  * frames (16 blocks of 882 frames with the default settings). An extension
  * block may follow the end marker: the input's exact length, its tags
- * (NAME=VALUE) and a CRC-32 of every byte before the block. It ends with a
+ * (NAME=VALUE), its pictures and a CRC-32 of every byte before the block. It ends with a
  * footer of X91_EXTENSION_FOOTER_BYTES, so a reader finds it with one seek
  * from the end of the file; decoders that stop at the end marker never see
  * it.

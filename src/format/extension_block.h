@@ -1,6 +1,6 @@
 // The extension block that may follow the end marker of an x91 file: the
-// exact length of the input, the lead-in to cut, the tags, and a CRC-32 of
-// every byte before the block. Decoders that stop at the end marker never
+// exact length of the input, the lead-in to cut, the tags, the pictures,
+// and a CRC-32 of every byte before the block. Decoders that stop at the end marker never
 // see it, so a file with the block stays readable everywhere.
 //
 // Layout, all values little-endian:
@@ -29,7 +29,8 @@ namespace x91 {
 
 inline constexpr std::size_t kExtensionHeadSize = 12;
 inline constexpr std::uint32_t kExtensionVersion = 1;
-// No block is larger than kMaxExtensionBytes: tags are text, and a bound
+// No block is larger than kMaxExtensionBytes: tags are text, pictures
+// covers, and a bound
 // keeps a damaged length from making a reader allocate without end.
 
 enum class ExtensionField : std::uint32_t {
