@@ -30,8 +30,8 @@ namespace x91 {
 inline constexpr std::size_t kExtensionHeadSize = 12;
 inline constexpr std::uint32_t kExtensionVersion = 1;
 // No block is larger than kMaxExtensionBytes: tags are text, pictures
-// covers, and a bound
-// keeps a damaged length from making a reader allocate without end.
+// covers, and a bound keeps a damaged length from making a reader allocate
+// without end.
 
 enum class ExtensionField : std::uint32_t {
     frames = 1,      // u64: sample frames of the input, what an exact decode gives
