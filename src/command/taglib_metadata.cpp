@@ -6,7 +6,6 @@
 #include <taglib/flacpicture.h>
 #include <taglib/id3v2framefactory.h>
 #include <taglib/id3v2tag.h>
-#include <taglib/infotag.h>
 #include <taglib/tpropertymap.h>
 #include <taglib/wavfile.h>
 #include <taglib/xiphcomment.h>
@@ -110,7 +109,13 @@ void read_wave(TagLib::RIFF::WAV::File& file, const std::vector<Tag>& info_tags,
 // frames), each picture an APIC frame.
 void fill_id3(TagLib::ID3v2::Tag& tag, const std::vector<Tag>& tags,
               const std::vector<Picture>& pictures) {
-    TagLib::ID3v2::FrameFactory::instance()->setDefaultTextEncoding(TagLib::String::UTF8);
+    // Text frames in UTF-8, set once for the whole run: the factory is
+    // shared by every thread.
+    static const bool utf8_frames = [] {
+        TagLib::ID3v2::FrameFactory::instance()->setDefaultTextEncoding(TagLib::String::UTF8);
+        return true;
+    }();
+    static_cast<void>(utf8_frames);
     TagLib::PropertyMap map;
     for (const Tag& t : tags) map[text(t.name)].append(text(t.value));
     tag.setProperties(map);
