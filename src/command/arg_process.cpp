@@ -20,10 +20,13 @@
 #include "command/input_kind.h"
 #include "command/job_runner.h"
 #include "command/options.h"
+#include "command/picture_file.h"
 #include "command/progress_display.h"
 #include "command/progress_line.h"
 #include "command/quality_file.h"
+#include "command/replay_gain.h"
 #include "command/std_streams.h"
+#include "command/x91_tag_tool.h"
 #include "x91/x91.h"
 
 namespace x91::cli {
@@ -39,6 +42,8 @@ struct RunConsole {
     bool parallel;
     x91_threads* threads;
     std::mutex mutex;
+    // The files the encodes wrote, as they finish (kept for --replay-gain).
+    std::vector<std::string> encoded;
 
     // Conversions running at once show no progress of their own, only the
     // line finish_job() prints.
@@ -133,10 +138,19 @@ Job conversion_job(const char* verb, const Source& in, const std::string& out, R
 
 Job encode_job(const Source& in, const std::string& out, const EncodeSettings& settings,
                RunConsole& console) {
-    return conversion_job("encoding", in, out, console,
-                          [in, out, &settings, &console](ProgressDisplay& display) {
-                              return WaveToXFile(in, out, settings, display, console.threads);
-                          });
+    Job job = conversion_job("encoding", in, out, console,
+                             [in, out, &settings, &console](ProgressDisplay& display) {
+                                 return WaveToXFile(in, out, settings, display, console.threads);
+                             });
+    job.run = [run = std::move(job.run), out, &console] {
+        const bool made = run();
+        if (made) {
+            std::lock_guard lock(console.mutex);
+            console.encoded.push_back(out);
+        }
+        return made;
+    };
+    return job;
 }
 
 Job decode_job(const Source& in, const std::string& out, bool raw, RunConsole& console) {
@@ -180,10 +194,75 @@ Job test_job(const Source& in, bool quiet, RunConsole& console) {
                }};
 }
 
+// --list and the editing options on one x91 file: the changes, then the
+// listing; a failure is reported on its own line.
+Job tag_tool_job(const std::string& name, const Options& o, const TagEdits& edits,
+                 RunConsole& console) {
+    auto work = [name, &o, &edits, &console] {
+        Result done;
+        std::string listing;
+        try {
+            if (o.edits()) done = EditXFile(name, edits, console.threads);
+            if (done && o.list) done = ListXFile(name, console.threads, listing);
+        } catch (const std::bad_alloc&) {
+            done = out_of_memory();
+        }
+        std::lock_guard lock(console.mutex);
+        if (!done) std::cerr << "x91: " << name << ": " << done.message << '\n';
+        std::cout << listing;
+        static_cast<void>(flush_standard_output());
+        return done.ok();
+    };
+    return Job{"", "", [name, &console, work = std::move(work)] {
+                   return console.fail_when_out_of_memory(name, work);
+               }};
+}
+
+// The pictures of --picture for the encodes and the changes the editing
+// options ask for, their pictures read: ok, or why a picture cannot be read.
+Result read_pictures(const Options& o, EncodeSettings& settings, TagEdits& edits) {
+    auto read_all = [](const std::vector<std::string>& names, std::vector<Picture>& pictures) {
+        for (const std::string& name : names) {
+            Picture picture;
+            if (Result read = picture_from_file(name, picture); !read) return read;
+            pictures.push_back(std::move(picture));
+        }
+        return Result{};
+    };
+    edits.remove_all = o.remove_all_tags;
+    edits.remove = o.remove_tags;
+    edits.set = o.set_tags;
+    edits.export_picture = o.export_picture;
+    if (Result read = read_all(o.pictures, settings.pictures); !read) return read;
+    return read_all(o.import_pictures, edits.add_pictures);
+}
+
+// A decode, unless the command line asks what a decode cannot do: tags and
+// pictures are stored by encodes (a decode writes the file's own), and an
+// output named .x91 would hold audio under the name of x91 data.
+Job decode_or_refuse(const Source& source, const std::string& out, const Options& o,
+                     RunConsole& console) {
+    if (!o.tags.empty() || !o.pictures.empty())
+        return failing_job(
+            source.name, "tags and pictures are given for encodes; a decode writes the file's own",
+            console);
+    // (The input as its own output has its own refusal.)
+    if (is_x91_name(out) && !same_file(identify(out), identify(source.name)))
+        return failing_job(source.name, "will not decode to " + out + ": that names x91 data",
+                           console);
+    return decode_job(source, out, o.raw, console);
+}
+
 // The job for one input: by its suffix, or, for standard input and for a
 // name without a known suffix given with -o, by its first bytes.
 Job job_for(const std::string& name, const Options& o, const EncodeSettings& settings,
-            RunConsole& console, bool& stdin_used) {
+            const TagEdits& edits, RunConsole& console, bool& stdin_used) {
+    if (o.list || o.edits()) {
+        if (is_std_stream(name))
+            return failing_job(name, "--list and the editing options take named x91 files",
+                               console);
+        return tag_tool_job(name, o, edits, console);
+    }
     if (is_std_stream(name)) {
         if (stdin_used) return failing_job(name, "standard input can be read only once", console);
         stdin_used = true;
@@ -194,7 +273,7 @@ Job job_for(const std::string& name, const Options& o, const EncodeSettings& set
         const std::string start = take_start(stdin);
         // Whatever is not x91 data is audio for libsndfile to try.
         if (input_kind(start) == InputKind::x91)
-            return decode_job(Source(name, stdin, start), out, o.raw, console);
+            return decode_or_refuse(Source(name, stdin, start), out, o, console);
         return encode_job(Source(name, stdin, start), out, settings, console);
     }
     if (o.test) return test_job(Source(name), o.quiet, console);
@@ -216,7 +295,7 @@ Job job_for(const std::string& name, const Options& o, const EncodeSettings& set
         if (!(audio_name || x91_name)) kind = content == InputKind::x91 ? content : InputKind::wave;
     }
     if (kind == InputKind::x91)
-        return decode_job(source, o.output ? *o.output : wave_output_name(name), o.raw, console);
+        return decode_or_refuse(source, o.output ? *o.output : wave_output_name(name), o, console);
     return encode_job(source, o.output ? *o.output : x91_output_name(name), settings, console);
 }
 
@@ -286,6 +365,11 @@ int arg_process(int argc, char** argv) {
         return with_standard_output_written(0);
     }
     const bool audio_to_stdout = writes_stdout(o);
+    if (o.replay_gain && audio_to_stdout) {
+        std::cerr << "x91: --replay-gain stores its values in the files it writes, which "
+                     "standard output is not\n";
+        return 1;
+    }
     if (names_stdout(o) && was_closed_at_start(STDOUT_FILENO)) {
         std::cerr << "x91: -: standard output is closed\n";
         return 1;
@@ -313,14 +397,26 @@ int arg_process(int argc, char** argv) {
                        on_terminal,
                        files_at_once > 1 && o.files.size() > 1,
                        pool,
+                       {},
                        {}};
-    const EncodeSettings settings = encode_settings(o, console.progress);
+    EncodeSettings settings = encode_settings(o, console.progress);
+    TagEdits edits;
+    if (Result read = read_pictures(o, settings, edits); !read) {
+        std::cerr << "x91: " << read.message << '\n';
+        return 1;
+    }
 
     std::vector<Job> jobs;
     bool stdin_used = false;
     for (const std::string& name : o.files)
-        jobs.push_back(job_for(name, o, settings, console, stdin_used));
-    const int status = run_jobs(jobs, files_at_once, pool) ? 0 : 1;
+        jobs.push_back(job_for(name, o, settings, edits, console, stdin_used));
+    int status = run_jobs(jobs, files_at_once, pool) ? 0 : 1;
+    if (o.replay_gain) {
+        for (const GainFailure& failed : apply_replay_gain(console.encoded, pool)) {
+            std::cerr << "x91: " << failed.file << ": " << failed.reason.message << '\n';
+            status = 1;
+        }
+    }
     // Audio on standard output is the conversions' to report.
     return audio_to_stdout ? status : with_standard_output_written(status);
 }

@@ -100,8 +100,16 @@ ParsedOptions parse_options(int argc, const char* const* argv) {
     if (o.quality && o.bitrate)
         return usage_error("-q and -b exclude each other: give one of them");
     if (o.output && o.test) return usage_error("-t writes nothing, so it takes no -o");
-    if (o.plain && !o.tags.empty())
-        return usage_error("--plain writes no extension block, so it keeps no tags");
+    if (o.replay_gain && (o.plain || o.test || o.list || o.edits()))
+        return usage_error(
+            "--replay-gain stores tags in what encodes write: not with --plain, -t, "
+            "--list or the editing options");
+    if ((o.list || o.edits()) && (o.output || o.test))
+        return usage_error("--list and the editing options take no -o or -t");
+    if (o.export_picture && o.files.size() != 1)
+        return usage_error("--export-picture takes exactly one x91 file");
+    if (o.plain && (!o.tags.empty() || !o.pictures.empty()))
+        return usage_error("--plain writes no extension block, so it keeps no tags or pictures");
     return parsed;
 }
 

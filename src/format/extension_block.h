@@ -1,6 +1,6 @@
 // The extension block that may follow the end marker of an x91 file: the
-// exact length of the input, the lead-in to cut, the tags, and a CRC-32 of
-// every byte before the block. Decoders that stop at the end marker never
+// exact length of the input, the lead-in to cut, the tags, the pictures,
+// and a CRC-32 of every byte before the block. Decoders that stop at the end marker never
 // see it, so a file with the block stays readable everywhere.
 //
 // Layout, all values little-endian:
@@ -22,26 +22,30 @@
 #include <vector>
 
 #include "format/limits.h"
+#include "format/picture_field.h"
 #include "x91/status.h"
 
 namespace x91 {
 
 inline constexpr std::size_t kExtensionHeadSize = 12;
 inline constexpr std::uint32_t kExtensionVersion = 1;
-// No block is larger than kMaxExtensionBytes: tags are text, and a bound
-// keeps a damaged length from making a reader allocate without end.
+// No block is larger than kMaxExtensionBytes: tags are text, pictures
+// covers, and a bound keeps a damaged length from making a reader allocate
+// without end.
 
 enum class ExtensionField : std::uint32_t {
     frames = 1,      // u64: sample frames of the input, what an exact decode gives
     lead_in = 2,     // u32: decoded frames before the first input frame
     tag = 3,         // UTF-8 "NAME=VALUE", one field per tag
     stream_crc = 4,  // u32: CRC-32 of every byte of the file before the block
+    picture = 5,     // a picture, laid out as the body of a FLAC PICTURE block
 };
 
 struct ExtensionContent {
     std::uint64_t frames = 0;
     std::uint32_t lead_in = 0;
     std::vector<std::string> tags;  // each "NAME=VALUE"
+    std::vector<Picture> pictures;
     std::uint32_t stream_crc = 0;
 };
 
