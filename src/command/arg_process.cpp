@@ -26,6 +26,7 @@
 #include "command/progress_display.h"
 #include "command/progress_line.h"
 #include "command/quality_file.h"
+#include "command/run_progress.h"
 #include "command/skip_existing.h"
 #include "command/std_streams.h"
 #include "x91/x91.h"
@@ -45,12 +46,16 @@ struct RunConsole {
     // --skip-existing, and -d (whose outputs need their folders made).
     bool skip_existing;
     bool makes_folders;
+    // How far the run has come, for the progress of each file.
+    RunProgress* run;
     std::mutex mutex;
 
     // Conversions running at once show no progress of their own, only the
     // line finish_job() prints.
-    ProgressDisplay display_for_job() const {
-        return ProgressDisplay(parallel ? nullptr : progress, terminal);
+    // Its notes go where its problems go, unless --quiet.
+    ProgressDisplay display_for_job(std::ostringstream& errors, int file_number) const {
+        return ProgressDisplay(parallel ? nullptr : progress, terminal,
+                               progress ? for_job(errors).errors : nullptr, run, file_number);
     }
 
     // Where one conversion's problems go: standard error when conversions
@@ -90,6 +95,7 @@ struct RunConsole {
 std::string finished_line(const char* verb, const std::string& in, const std::string& out,
                           const ConversionStats& stats) {
     std::ostringstream line;
+    if (stats.chosen_quality) print_quality_line(line, static_cast<float>(*stats.chosen_quality));
     line << verb << " : '" << in << "' to : '" << out << "' done.";
     if (stats.time_count > 0) {
         line << "  ";
@@ -122,6 +128,7 @@ bool skipped_as_up_to_date(const Source& in, const std::string& out, RunConsole&
     if (!console.skip_existing || in.stream || is_std_stream(out) ||
         !output_up_to_date(in.name, out))
         return false;
+    console.run->skip_file(in.name);
     std::ostringstream errors;
     if (console.progress) console.for_job(errors).note(in.name, out + " is up to date, skipped");
     console.finish_job(errors, "");
@@ -145,8 +152,10 @@ Job conversion_job(const char* verb, const Source& in, const std::string& out, R
         const Console job_console = console.for_job(errors);
         ConversionResult done{.result = output_refusal(in, out, console)};
         if (done.result) {
-            ProgressDisplay display = console.display_for_job();
+            ProgressDisplay display =
+                console.display_for_job(errors, console.run->begin_file(in.name));
             done = convert(display);
+            console.run->end_file();
         }
         job_console.report(in.name, out, done);
         console.finish_job(errors,
@@ -266,6 +275,14 @@ Job job_for(const PlannedInput& planned, const Options& o, const EncodeSettings&
     return encode_job(source, *planned.output, settings, console);
 }
 
+// The inputs of the run's conversions, as they weigh in its progress.
+std::vector<std::string> converted_inputs(const std::vector<PlannedInput>& plan) {
+    std::vector<std::string> inputs;
+    for (const PlannedInput& p : plan)
+        if (p.refusal.empty() && !p.cover) inputs.push_back(p.input);
+    return inputs;
+}
+
 // What the run's encodings use. An explicit quality, or a bit rate, replaces
 // the quality file, which is then not read.
 EncodeSettings encode_settings(const Options& o, std::ostream* progress) {
@@ -356,12 +373,14 @@ int arg_process(int argc, char** argv) {
     }
     const ThreadsHandle threads(pool);
     const std::vector<PlannedInput> plan = plan_inputs(o);
+    RunProgress run(converted_inputs(plan));
     RunConsole console{o.quiet ? nullptr : progress_stream,
                        on_terminal,
                        files_at_once > 1 && plan.size() > 1,
                        pool,
                        o.skip_existing,
                        o.output_dir.has_value(),
+                       &run,
                        {}};
     const EncodeSettings settings = encode_settings(o, console.progress);
 

@@ -34,6 +34,8 @@ struct EncodeSettings {
 struct ConversionStats {
     std::int64_t time_count = 0;
     std::int64_t byte_count = 0;
+    // With -b: the quality found for the bit rate.
+    std::optional<double> chosen_quality;
 };
 
 // How a conversion ended.

@@ -59,12 +59,13 @@ Result add_tags(x91_encoder* encoder, const PcmSource& source, const EncodeSetti
 // with -b, and the tags of the input and the command line: ok, or why not.
 Result make_encoder(const EncodeSettings& settings, std::unique_ptr<PcmSource>& source,
                     x91_threads* threads, WriteTarget& target, EncoderHandle& encoder,
-                    std::string& warning) {
+                    ConversionResult& done) {
     std::optional<double> quality = settings.quality;
     if (settings.bitrate) {
         double found = 0;
         if (Result chosen = choose_for_bitrate(source, settings, found); !chosen) return chosen;
         quality = found;
+        done.stats.chosen_quality = found;
     }
     x91_encoder* made = nullptr;
     if (x91_status s = x91_encoder_open_callback(&made, &WriteTarget::write, &target); s != X91_OK)
@@ -75,7 +76,7 @@ Result make_encoder(const EncodeSettings& settings, std::unique_ptr<PcmSource>& 
     if (s == X91_OK && threads != nullptr) s = x91_encoder_share_threads(made, threads);
     if (s == X91_OK) s = x91_encoder_set_extension_block(made, settings.plain ? 0 : 1);
     if (s != X91_OK) return library_outcome(s, made);
-    return settings.plain ? Result{} : add_tags(made, *source, settings, warning);
+    return settings.plain ? Result{} : add_tags(made, *source, settings, done.warning);
 }
 
 // Pushes the audio until it ends and finishes the file: the encoder's
@@ -117,13 +118,17 @@ ConversionResult encode_to_x91(const Source& in, const std::string& out,
                                x91_threads* threads) {
     std::unique_ptr<PcmSource> source;
     if (Result opened = open_pcm_source(in, source); !opened) return {.result = std::move(opened)};
+    // Told before the search of -b, which holds the audio as CD audio.
+    if (const std::string change = source->change(); !change.empty()) display.note(in.name, change);
     Output output;
     WriteTarget target{&output};
     EncoderHandle encoder;
     ConversionResult done;
-    if (Result made = make_encoder(settings, source, threads, target, encoder, done.warning); !made)
+    if (Result made = make_encoder(settings, source, threads, target, encoder, done); !made)
         return {.result = std::move(made)};
     if (Result opened = output.open(out); !opened) return {.result = std::move(opened)};
+    if (done.stats.chosen_quality) display.quality(*done.stats.chosen_quality);
+    display.set_length(source->length());
 
     display.begin("encoding", in.name, out);
     Result input_end;
