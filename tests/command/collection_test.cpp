@@ -202,4 +202,22 @@ TEST(CollectionTest, WalkIsSortedAndIgnoresLinkedFolders) {
     EXPECT_EQ(tree(dir.file("o")).size(), order.size());
 }
 
+// The bash completion parses, and completes an option, a format and the
+// files x91 takes.
+TEST(CollectionTest, BashCompletionCompletes) {
+    ScratchDir dir;
+    for (const char* name : {"a.FLAC", "b.x91", "notes.txt"}) write_text(dir.file(name), "");
+    const std::string script = std::string("bash -n ") + X91_COMPLETION + " && source " +
+                               X91_COMPLETION +
+                               "; complete() { COMP_WORDS=(\"$@\"); COMP_CWORD=$(($# - 1)); _x91;"
+                               " echo \"${COMPREPLY[*]}\"; }; complete x91 --skip; "
+                               "complete x91 --format f; complete x91 ''";
+    const RunResult r = run_shell(dir.path(), script);
+    EXPECT_EQ(r.status, 0) << r.err;
+    // Files come in the folder's order: bash sorts what it shows.
+    EXPECT_TRUE(r.out == "--skip-existing\nflac\na.FLAC b.x91\n" ||
+                r.out == "--skip-existing\nflac\nb.x91 a.FLAC\n")
+        << r.out << r.err;
+}
+
 }  // namespace
