@@ -194,9 +194,11 @@ Job failing_job(const std::string& name, const std::string& reason, RunConsole& 
                }};
 }
 
-// A cover image of -r copied into the mirror of -d.
+// A cover image of -r copied into the mirror of -d; a mirror onto the
+// folder itself (-d naming the folder given) has it in place already.
 Job cover_job(const std::string& in, const std::string& out, RunConsole& console) {
     auto work = [in, out, &console] {
+        if (same_file(identify(in), identify(out))) return true;
         if (skipped_as_up_to_date(in, out, console)) return true;
         std::ostringstream errors;
         ConversionResult done{.result = output_refusal(in, out, console)};

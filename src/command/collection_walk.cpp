@@ -33,8 +33,11 @@ struct Walker {
         const std::string path = root + rel;
         std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(path.c_str()), closedir);
         if (!dir) {
+            const int error = errno;
+            // Named without the slash that ends every folder's path here.
+            const std::string shown = path.size() > 1 ? path.substr(0, path.size() - 1) : path;
             result.problems.push_back(
-                {path, std::string("cannot read folder: ") + std::strerror(errno)});
+                {shown, std::string("cannot read folder: ") + std::strerror(error)});
             return;
         }
         std::vector<std::string> names;

@@ -142,6 +142,18 @@ TEST(CollectionTest, OutputNamesAndRefusals) {
          0,
          {"s/o/a.x91"},
          ""},
+        {"-d naming the folder itself: outputs beside, the cover left in place",
+         {"s/a.flac", "s/cover.png"},
+         {"-r", "s", "-d", "s"},
+         0,
+         {"s/a.x91"},
+         ""},
+        {"-t checks the x91 files of a folder",
+         {"s/a.x91", "s/b.flac"},
+         {"-t", "-r", "s"},
+         0,
+         {},
+         ""},
         {"standard input under -d", {}, {"-", "-d", "o"}, 1, {}, "standard input has no name"},
         {"-o with -r", {"s/a.flac"}, {"-r", "s", "-o", "x.x91"}, 1, {}, "-o names one output"},
         {"-o with --format",
@@ -161,8 +173,8 @@ TEST(CollectionTest, OutputNamesAndRefusals) {
         SCOPED_TRACE(c.what);
         ScratchDir dir;
         for (const std::string& name : c.inputs) {
-            if (name.ends_with(".x91")) continue;
-            write_flac(dir.file(name));
+            if (name.ends_with(".png")) write_text(dir.file(name), "png");
+            if (name.ends_with(".flac") || name.ends_with(".wav")) write_flac(dir.file(name));
         }
         for (const std::string& name : c.inputs) {
             if (!name.ends_with(".x91")) continue;
