@@ -6,14 +6,6 @@
 
 namespace x91::cli {
 
-namespace {
-
-// Speeds are told once this much time has passed: before, the first
-// piece read alone makes them wild.
-constexpr double kLeastElapsed = 0.1;
-
-}  // namespace
-
 std::string duration_text(double seconds) {
     const long long whole = std::llround(std::max(0.0, seconds));
     char text[32];
@@ -30,7 +22,9 @@ std::string progress_status(const ProgressFigures& f) {
     if (f.file_count > 1)
         status +=
             "file " + std::to_string(f.file_number) + " of " + std::to_string(f.file_count) + "  ";
-    const bool timed = f.elapsed_seconds >= kLeastElapsed && f.audio_seconds > 0;
+    // Speed and time left follow once some audio is through: the redraws
+    // are a tenth of a second apart, so a first guess is soon replaced.
+    const bool timed = f.elapsed_seconds > 0 && f.audio_seconds > 0;
     if (f.fraction) {
         const double fraction = std::clamp(*f.fraction, 0.0, 1.0);
         status += std::to_string(static_cast<int>(fraction * 100.0)) + "%  ";

@@ -93,7 +93,7 @@ TEST(ConversionNotesTest, ProgressOnATerminalAndInALog) {
     ScratchDir dir;
     for (const char* name : {"a.flac", "b.flac"})
         ASSERT_TRUE(write_audio(dir.file(name), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 2, 44100,
-                                sine(60 * 44100, 2, 44100, 440.0, 0.3)));
+                                sine(30 * 44100, 2, 44100, 440.0, 0.3)));
     const RunResult terminal = run_x91_on_terminal(dir.path(), {"-j1", "a.flac", "b.flac"});
     ASSERT_EQ(terminal.status, 0) << terminal.out;
     for (const char* part : {"file 1 of 2  ", "file 2 of 2  100%  0:00 left  ", "x  "})
