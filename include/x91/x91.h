@@ -214,6 +214,31 @@ X91_API x91_status x91_encoder_set_extension_block(x91_encoder* encoder, int wri
  * writes them. Until finish. */
 X91_API x91_status x91_encoder_add_tag(x91_encoder* encoder, const char* name, const char* value);
 
+/* A picture of the extension block, as FLAC's PICTURE block and ID3's APIC
+ * frame hold one: type as they number them (3 the front cover, 4 the back,
+ * 0 other, ...), the MIME type ("image/jpeg", printable ASCII), a UTF-8
+ * description, the width, height, colour depth in bits per pixel and the
+ * colours of an indexed image (each 0 where not known), and the image's
+ * bytes. */
+typedef struct x91_picture {
+    uint32_t type;
+    const char* mime_type;
+    const char* description;
+    uint32_t width;
+    uint32_t height;
+    uint32_t depth;
+    uint32_t colours;
+    const uint8_t* data;
+    size_t size;
+} x91_picture;
+
+/* Adds a picture to the extension block, every part copied (mime_type and
+ * description may be null for ""). X91_ERR_INVALID_ARGUMENT, and nothing
+ * added, for a MIME type or description a picture cannot have, or a picture
+ * that would make the block larger than X91_MAX_EXTENSION_BYTES: what was
+ * added before stays. Until finish. */
+X91_API x91_status x91_encoder_add_picture(x91_encoder* encoder, const x91_picture* picture);
+
 /* Interleaved 16-bit samples, left first: 2 * frames values at 44100 Hz.
  * A push, finish or take_output that returns X91_ERR_OUT_OF_MEMORY may have
  * done part of its work: the encoder then refuses those three calls with
@@ -376,6 +401,56 @@ X91_API size_t x91_decoder_tag_count(const x91_decoder* decoder);
  * until it is destroyed. X91_ERR_INVALID_ARGUMENT past the last tag. */
 X91_API x91_status x91_decoder_tag(const x91_decoder* decoder, size_t index, const char** name,
                                    const char** value);
+
+/* The pictures of the extension block, in the order they were written, known
+ * when its tags are. */
+X91_API size_t x91_decoder_picture_count(const x91_decoder* decoder);
+/* Picture `index` into *picture, whose pointers lead to what the decoder
+ * owns, valid until it is destroyed. X91_ERR_INVALID_ARGUMENT past the last. */
+X91_API x91_status x91_decoder_picture(const x91_decoder* decoder, size_t index,
+                                       x91_picture* picture);
+
+/* An extension block on its own: the tags and pictures of a finished x91
+ * file read, changed and written again without touching its packets. The
+ * block's image replaces the file's old block (or follows the end marker of
+ * a file that has none); the bytes before it stay as they are. */
+typedef struct x91_block x91_block;
+
+/* The block of a file: its last block_bytes bytes (see x91_extension_size).
+ * X91_ERR_EXTENSION_DAMAGED or X91_ERR_EXTENSION_UNKNOWN (see
+ * x91_thread_last_error) for a block that cannot be read. */
+X91_API x91_status x91_block_open(x91_block** block, const uint8_t* bytes, size_t size);
+/* A block for a file without one: frames and lead_in as x91_decoder_trim
+ * takes them, stream_crc the CRC-32 (x91_crc32) of every byte of the file. */
+X91_API x91_status x91_block_create(x91_block** block, uint64_t frames, uint32_t lead_in,
+                                    uint32_t stream_crc);
+X91_API void x91_block_destroy(x91_block* block);
+
+/* Tags and pictures as the decoder gives them, valid until the block changes
+ * or is destroyed. */
+X91_API size_t x91_block_tag_count(const x91_block* block);
+X91_API x91_status x91_block_tag(const x91_block* block, size_t index, const char** name,
+                                 const char** value);
+X91_API size_t x91_block_picture_count(const x91_block* block);
+X91_API x91_status x91_block_picture(const x91_block* block, size_t index, x91_picture* picture);
+
+/* Adds after the others, as x91_encoder_add_tag and _add_picture do (the
+ * same refusals). */
+X91_API x91_status x91_block_add_tag(x91_block* block, const char* name, const char* value);
+X91_API x91_status x91_block_add_picture(x91_block* block, const x91_picture* picture);
+/* Removes every tag of that name (compared without regard to case), or
+ * every tag for a null name. */
+X91_API x91_status x91_block_remove_tags(x91_block* block, const char* name);
+/* Removes every picture. */
+X91_API x91_status x91_block_remove_pictures(x91_block* block);
+
+/* The block's bytes as they stand: *data stays valid until the block changes
+ * or is destroyed. */
+X91_API x91_status x91_block_image(x91_block* block, const uint8_t** data, size_t* size);
+
+/* Carries a CRC-32 (the one of zlib and PNG; start with 0) over size more
+ * bytes. */
+X91_API uint32_t x91_crc32(uint32_t crc, const uint8_t* data, size_t size);
 
 /* Delivers only frames lead_in .. lead_in + frames of the decode, which then
  * count from 0: the input's exact length, without the transform's lead-in

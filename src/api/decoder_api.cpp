@@ -10,6 +10,7 @@
 
 #include "api/api_status.h"
 #include "api/byte_sources.h"
+#include "api/picture_conversion.h"
 #include "api/threads_api.h"
 #include "format/limits.h"
 #include "format/settings_io.h"
@@ -63,6 +64,14 @@ x91_status open_stream(x91_decoder** decoder, std::unique_ptr<ByteSource> source
         *decoder = made.release();
         return Result{};
     });
+}
+
+// Whether the block's tags and pictures were read (a CRC found wrong later
+// leaves them readable).
+bool block_read(const x91_decoder* decoder) {
+    if (decoder == nullptr) return false;
+    const x91_status status = to_c_status(decoder->extension().status);
+    return status == X91_OK || status == X91_ERR_CHECKSUM_MISMATCH;
 }
 
 }  // namespace
@@ -190,10 +199,7 @@ const char* x91_decoder_extension_error(const x91_decoder* decoder) {
 }
 
 size_t x91_decoder_tag_count(const x91_decoder* decoder) {
-    if (decoder == nullptr) return 0;
-    const x91_status status = x91::to_c_status(decoder->extension().status);
-    return status == X91_OK || status == X91_ERR_CHECKSUM_MISMATCH ? decoder->info().tags.size()
-                                                                   : 0;
+    return x91::block_read(decoder) ? decoder->info().tags.size() : 0;
 }
 
 x91_status x91_decoder_tag(const x91_decoder* decoder, size_t index, const char** name,
@@ -205,6 +211,17 @@ x91_status x91_decoder_tag(const x91_decoder* decoder, size_t index, const char*
     const x91::Tag& tag = decoder->info().tags[index];
     if (name) *name = tag.name.c_str();
     if (value) *value = tag.value.c_str();
+    return X91_OK;
+}
+
+size_t x91_decoder_picture_count(const x91_decoder* decoder) {
+    return x91::block_read(decoder) ? decoder->info().pictures.size() : 0;
+}
+
+x91_status x91_decoder_picture(const x91_decoder* decoder, size_t index, x91_picture* picture) {
+    if (decoder == nullptr || picture == nullptr || index >= x91_decoder_picture_count(decoder))
+        return X91_ERR_INVALID_ARGUMENT;
+    x91::picture_to_c(decoder->info().pictures[index], picture);
     return X91_OK;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "api/api_status.h"
+#include "api/picture_conversion.h"
 #include "api/threads_api.h"
 #include "format/limits.h"
 #include "format/quality.h"
@@ -141,6 +142,16 @@ x91_status x91_encoder_add_tag(x91_encoder* encoder, const char* name, const cha
     if (encoder == nullptr || name == nullptr || value == nullptr) return X91_ERR_INVALID_ARGUMENT;
     return x91::guarded(encoder->last_error, [&] {
         return encoder->writer.add_tag({name, value});
+    });
+}
+
+x91_status x91_encoder_add_picture(x91_encoder* encoder, const x91_picture* picture) {
+    if (encoder == nullptr) return X91_ERR_INVALID_ARGUMENT;
+    return x91::guarded(encoder->last_error, [&] {
+        x91::Picture copy;
+        if (!x91::picture_from_c(picture, copy))
+            return x91::Result{x91::Status::invalid_argument, "no picture"};
+        return encoder->writer.add_picture(copy);
     });
 }
 

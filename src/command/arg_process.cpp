@@ -23,12 +23,14 @@
 #include "command/job_runner.h"
 #include "command/options.h"
 #include "command/output_mirror.h"
+#include "command/picture_file.h"
 #include "command/progress_display.h"
 #include "command/progress_line.h"
 #include "command/quality_file.h"
 #include "command/run_progress.h"
 #include "command/skip_existing.h"
 #include "command/std_streams.h"
+#include "command/x91_tag_tool.h"
 #include "x91/x91.h"
 
 namespace x91::cli {
@@ -235,12 +237,73 @@ Job test_job(const Source& in, bool quiet, RunConsole& console) {
                }};
 }
 
+// --list and the editing options on one x91 file: the changes, then the
+// listing; a failure is reported on its own line.
+Job tag_tool_job(const std::string& name, const Options& o, const TagEdits& edits,
+                 RunConsole& console) {
+    auto work = [name, &o, &edits, &console] {
+        Result done;
+        std::string listing;
+        try {
+            if (o.edits()) done = EditXFile(name, edits, console.threads);
+            if (done && o.list) done = ListXFile(name, console.threads, listing);
+        } catch (const std::bad_alloc&) {
+            done = out_of_memory();
+        }
+        std::lock_guard lock(console.mutex);
+        if (!done) std::cerr << "x91: " << name << ": " << done.message << '\n';
+        std::cout << listing;
+        static_cast<void>(flush_standard_output());
+        return done.ok();
+    };
+    return Job{"", "", [name, &console, work = std::move(work)] {
+                   return console.fail_when_out_of_memory(name, work);
+               }};
+}
+
+// The changes the editing options ask for, their pictures read: ok, or why
+// a picture cannot be read.
+Result tag_edits(const Options& o, TagEdits& edits) {
+    edits.remove_all = o.remove_all_tags;
+    edits.remove = o.remove_tags;
+    edits.set = o.set_tags;
+    edits.export_picture = o.export_picture;
+    for (const std::string& name : o.import_pictures) {
+        Picture picture;
+        if (Result read = picture_from_file(name, picture); !read) return read;
+        edits.add_pictures.push_back(std::move(picture));
+    }
+    return {};
+}
+
+// A decode, unless the command line asks what a decode cannot do: tags and
+// pictures are stored by encodes (a decode writes the file's own), and an
+// output named .x91 would hold audio under the name of x91 data.
+Job decode_or_refuse(const Source& source, const std::string& out, const Options& o,
+                     RunConsole& console) {
+    if (!o.tags.empty() || !o.pictures.empty())
+        return failing_job(
+            source.name, "tags and pictures are given for encodes; a decode writes the file's own",
+            console);
+    // (The input as its own output has its own refusal.)
+    if (is_x91_name(out) && !same_file(identify(out), identify(source.name)))
+        return failing_job(source.name, "will not decode to " + out + ": that names x91 data",
+                           console);
+    return decode_job(source, out, o.raw, console);
+}
+
 // The job for one input: by its suffix, or, for standard input and for a
 // name without a known suffix given with -o, by its first bytes.
 Job job_for(const PlannedInput& planned, const Options& o, const EncodeSettings& settings,
-            RunConsole& console, bool& stdin_used) {
+            const TagEdits& edits, RunConsole& console, bool& stdin_used) {
     const std::string& name = planned.input;
     if (!planned.refusal.empty()) return failing_job(name, planned.refusal, console);
+    if (o.list || o.edits()) {
+        if (is_std_stream(name))
+            return failing_job(name, "--list and the editing options take named x91 files",
+                               console);
+        return tag_tool_job(name, o, edits, console);
+    }
     if (planned.cover) return cover_job(name, *planned.output, console);
     if (is_std_stream(name)) {
         if (stdin_used) return failing_job(name, "standard input can be read only once", console);
@@ -252,7 +315,7 @@ Job job_for(const PlannedInput& planned, const Options& o, const EncodeSettings&
         const std::string start = take_start(stdin);
         // Whatever is not x91 data is audio for libsndfile to try.
         if (input_kind(start) == InputKind::x91)
-            return decode_job(Source(name, stdin, start), out, o.raw, console);
+            return decode_or_refuse(Source(name, stdin, start), out, o, console);
         return encode_job(Source(name, stdin, start), out, settings, console);
     }
     if (o.test) return test_job(Source(name), o.quiet, console);
@@ -273,7 +336,7 @@ Job job_for(const PlannedInput& planned, const Options& o, const EncodeSettings&
         if (!(audio_name || x91_name)) kind = content == InputKind::x91 ? content : InputKind::wave;
     }
     // Without a known suffix the output is that of -o, whatever the content.
-    if (kind == InputKind::x91) return decode_job(source, *planned.output, o.raw, console);
+    if (kind == InputKind::x91) return decode_or_refuse(source, *planned.output, o, console);
     return encode_job(source, *planned.output, settings, console);
 }
 
@@ -290,6 +353,7 @@ std::vector<std::string> converted_inputs(const std::vector<PlannedInput>& plan)
 EncodeSettings encode_settings(const Options& o, std::ostream* progress) {
     EncodeSettings settings;
     settings.plain = o.plain;
+    settings.picture_from_folder = o.picture_from_folder;
     settings.tags = o.tags;
     settings.tuned = o.tuned;
     if (o.test) return settings;
@@ -384,12 +448,25 @@ int arg_process(int argc, char** argv) {
                        o.output_dir.has_value(),
                        &run,
                        {}};
-    const EncodeSettings settings = encode_settings(o, console.progress);
+    EncodeSettings settings = encode_settings(o, console.progress);
+    for (const std::string& name : o.pictures) {
+        Picture picture;
+        if (Result read = picture_from_file(name, picture); !read) {
+            std::cerr << "x91: " << read.message << '\n';
+            return 1;
+        }
+        settings.pictures.push_back(std::move(picture));
+    }
+    TagEdits edits;
+    if (Result read = tag_edits(o, edits); !read) {
+        std::cerr << "x91: " << read.message << '\n';
+        return 1;
+    }
 
     std::vector<Job> jobs;
     bool stdin_used = false;
     for (const PlannedInput& planned : plan)
-        jobs.push_back(job_for(planned, o, settings, console, stdin_used));
+        jobs.push_back(job_for(planned, o, settings, edits, console, stdin_used));
     const int status = run_jobs(jobs, files_at_once, pool) ? 0 : 1;
     // Audio on standard output is the conversions' to report.
     return audio_to_stdout ? status : with_standard_output_written(status);

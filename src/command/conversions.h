@@ -28,6 +28,12 @@ struct EncodeSettings {
     bool plain = false;
     // Tags of the command line; they replace the input's of the same names.
     std::vector<Tag> tags;
+    // Pictures of the command line; they replace the input's of the same
+    // types.
+    std::vector<Picture> pictures;
+    // --picture-from-folder: a file without a front cover gets the cover
+    // image of its folder.
+    bool picture_from_folder = false;
 };
 
 // What a conversion moved: blocks of 1/50 s and packet bytes.

@@ -88,6 +88,37 @@ bool add_tag(Options& o, const std::string& text) {
     return true;
 }
 
+bool add_set_tag(Options& o, const std::string& text) {
+    Options parsed;
+    if (!add_tag(parsed, text)) return false;
+    o.set_tags.push_back(parsed.tags.front());
+    return true;
+}
+
+bool add_remove_tag(Options& o, const std::string& name) {
+    if (x91_tag_check(name.c_str(), "") != X91_OK) return false;
+    o.remove_tags.push_back(name);
+    return true;
+}
+
+bool add_import_picture(Options& o, const std::string& name) {
+    if (name.empty()) return false;
+    o.import_pictures.push_back(name);
+    return true;
+}
+
+bool set_export_picture(Options& o, const std::string& name) {
+    if (name.empty() || o.export_picture) return false;
+    o.export_picture = name;
+    return true;
+}
+
+bool add_picture(Options& o, const std::string& name) {
+    if (name.empty()) return false;
+    o.pictures.push_back(name);
+    return true;
+}
+
 // --title VALUE and the other short forms of --tag for the common names.
 template <const char* name>
 bool add_named_tag(Options& o, const std::string& value) {
@@ -197,6 +228,19 @@ const OptionEntry kOptions[] = {
      .rule = "a tag is NAME=VALUE, NAME printable ASCII without '=', VALUE UTF-8 text",
      .apply = add_tag},
     {.short_name = '\0',
+     .long_name = "picture",
+     .value_name = "FILE",
+     .help = "store the image FILE (JPEG, PNG, GIF or WebP) as the front\n"
+             "cover; it replaces the input's front cover",
+     .needs = "an image file",
+     .apply = add_picture},
+    {.short_name = '\0',
+     .long_name = "picture-from-folder",
+     .value_name = nullptr,
+     .help = "store the cover image beside each input (cover.*, front.*,\n"
+             "folder.*; jpg, jpeg, png) as the front cover of a file that has none",
+     .apply = set_flag<&Options::picture_from_folder>},
+    {.short_name = '\0',
      .long_name = "title",
      .value_name = "TEXT",
      .help = "the same as --tag TITLE=TEXT",
@@ -245,6 +289,46 @@ const OptionEntry kOptions[] = {
      .needs = "a comment",
      .rule = kUtf8Rule,
      .apply = add_named_tag<kComment>},
+    {.short_name = '\0',
+     .long_name = "list",
+     .value_name = nullptr,
+     .help = "list each x91 FILE: length, bit rate, integrity (as -t), tags\n"
+             "and pictures",
+     .apply = set_flag<&Options::list>},
+    {.short_name = '\0',
+     .long_name = "set-tag",
+     .value_name = "NAME=VALUE",
+     .help = "in place: set a tag of x91 FILEs (any number), replacing\n"
+             "the values of its NAME",
+     .needs = "a tag, NAME=VALUE",
+     .rule = "a tag is NAME=VALUE, NAME printable ASCII without '=', VALUE UTF-8 text",
+     .apply = add_set_tag},
+    {.short_name = '\0',
+     .long_name = "remove-tag",
+     .value_name = "NAME",
+     .help = "in place: remove every tag of that NAME from x91 FILEs",
+     .needs = "a tag name",
+     .rule = "a tag name is printable ASCII without '='",
+     .apply = add_remove_tag},
+    {.short_name = '\0',
+     .long_name = "remove-all-tags",
+     .value_name = nullptr,
+     .help = "in place: remove every tag from x91 FILEs",
+     .apply = set_flag<&Options::remove_all_tags>},
+    {.short_name = '\0',
+     .long_name = "import-picture",
+     .value_name = "FILE",
+     .help = "in place: add the image FILE to x91 FILEs as a front cover",
+     .needs = "an image file",
+     .apply = add_import_picture},
+    {.short_name = '\0',
+     .long_name = "export-picture",
+     .value_name = "FILE",
+     .help = "write the front cover (else the first picture) of an x91\n"
+             "FILE to FILE",
+     .needs = "a file name",
+     .rule = "one file to write the picture to",
+     .apply = set_export_picture},
     {.short_name = '\0',
      .long_name = "quiet",
      .value_name = nullptr,

@@ -105,8 +105,12 @@ ParsedOptions parse_options(int argc, const char* const* argv) {
     if (o.output && o.format)
         return usage_error("-o names its format by its suffix, so it takes no --format");
     if (o.test && o.output_dir) return usage_error("-t writes nothing, so it takes no -d");
-    if (o.plain && !o.tags.empty())
-        return usage_error("--plain writes no extension block, so it keeps no tags");
+    if ((o.list || o.edits()) && (o.output || o.test))
+        return usage_error("--list and the editing options take no -o or -t");
+    if (o.export_picture && o.files.size() != 1)
+        return usage_error("--export-picture takes exactly one x91 file");
+    if (o.plain && (!o.tags.empty() || !o.pictures.empty() || o.picture_from_folder))
+        return usage_error("--plain writes no extension block, so it keeps no tags or pictures");
     return parsed;
 }
 

@@ -29,6 +29,8 @@ struct Options {
     std::optional<std::string> output_dir;
     // Outputs already newer than their inputs are left alone.
     bool skip_existing = false;
+    // Encodes without a front cover take the cover image of their folder.
+    bool picture_from_folder = false;
     // The format of every decode: wav, flac, aiff or w64.
     std::optional<std::string> format;
     // Threads in all; without -j, files go one after another, each on
@@ -37,7 +39,21 @@ struct Options {
     // Tags given on the command line, in order, names in upper case; they
     // replace the input's tags of the same names.
     std::vector<Tag> tags;
+    // Image files given with --picture, in order: front covers to store.
+    std::vector<std::string> pictures;
+    // The tag tool: x91 files listed, or changed in place.
+    bool list = false;
+    std::vector<Tag> set_tags;  // names in upper case
+    std::vector<std::string> remove_tags;
+    bool remove_all_tags = false;
+    std::vector<std::string> import_pictures;
+    std::optional<std::string> export_picture;
     std::vector<std::string> files;
+
+    bool edits() const {
+        return !set_tags.empty() || !remove_tags.empty() || remove_all_tags ||
+               !import_pictures.empty() || export_picture.has_value();
+    }
 };
 
 // The most threads -j gives (named in the texts of -j), and the most a run

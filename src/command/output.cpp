@@ -102,4 +102,9 @@ Result Output::commit() {
     return temp_ ? temp_->commit() : Result{};
 }
 
+std::string Output::rewrite_path() const {
+    if (temp_) return temp_->path();
+    return rewindable_ && stream_ ? "/proc/self/fd/" + std::to_string(fileno(stream_)) : "";
+}
+
 }  // namespace x91::cli

@@ -39,6 +39,11 @@ class Output {
     // (not for appending).
     bool rewindable() const { return rewindable_; }
 
+    // A name under which another library can open what was written so far
+    // and rewrite it (TagLib, to tag a FLAC or AIFF file): the temporary
+    // file, or the descriptor of a rewindable stream; "" for a pipe.
+    std::string rewrite_path() const;
+
     // Closes the stream and puts the output in place: ok, or write_failed
     // "cannot write: <reason>". Standard output is flushed, not closed.
     [[nodiscard]] Result commit();

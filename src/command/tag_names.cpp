@@ -100,15 +100,36 @@ std::string utf8_from_text(const std::string& text) {
     return utf8;
 }
 
+// IPRT is the track number as ffmpeg and TagLib write it: read when there
+// is no ITRK.
 std::vector<Tag> tags_from_info(const std::vector<InfoText>& info) {
     std::vector<Tag> tags;
+    const bool has_itrk = std::any_of(info.begin(), info.end(),
+                                      [](const InfoText& t) { return t.id == Id4("ITRK"); });
     for (const InfoText& text : info) {
+        if (text.id == Id4("IPRT") && !has_itrk && !text.text.empty())
+            tags.push_back({"TRACKNUMBER", utf8_from_text(text.text)});
         for (const KnownTag& known : kKnownTags) {
             if (known.info_id != nullptr && text.id == Id4(known.info_id) && !text.text.empty())
                 tags.push_back({known.name, utf8_from_text(text.text)});
         }
     }
     return tags;
+}
+
+bool info_carries(const std::vector<Tag>& tags, const std::string& name) {
+    const auto known = std::find_if(std::begin(kKnownTags), std::end(kKnownTags),
+                                    [&](const KnownTag& k) { return same_name(k.name, name); });
+    const auto values = std::count_if(tags.begin(), tags.end(),
+                                      [&](const Tag& t) { return same_name(t.name, name); });
+    return known != std::end(kKnownTags) && known->info_id != nullptr && values == 1;
+}
+
+std::vector<Tag> tags_info_lacks(const std::vector<Tag>& tags) {
+    std::vector<Tag> rest;
+    for (const Tag& tag : tags)
+        if (!info_carries(tags, tag.name)) rest.push_back(tag);
+    return rest;
 }
 
 std::string joined_value(const std::vector<Tag>& tags, const std::string& name) {
@@ -124,7 +145,7 @@ std::string joined_value(const std::vector<Tag>& tags, const std::string& name) 
 std::vector<InfoText> info_from_tags(const std::vector<Tag>& tags) {
     std::vector<InfoText> info;
     for (const KnownTag& known : kKnownTags) {
-        if (known.info_id == nullptr) continue;
+        if (!info_carries(tags, known.name)) continue;
         std::string value = joined_value(tags, known.name);
         if (!value.empty()) info.push_back({Id4(known.info_id), std::move(value)});
     }

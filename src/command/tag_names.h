@@ -33,9 +33,13 @@ std::vector<Tag> tags_for_block(const std::vector<Tag>& input, const std::vector
 // The tags of a WAV file's INFO texts whose ids have a name here (INAM is
 // TITLE, IART ARTIST, ...); texts that are not UTF-8 are taken as Latin-1.
 std::vector<Tag> tags_from_info(const std::vector<InfoText>& info);
-// The INFO texts for those of the tags WAV can carry, several values of one
-// name joined by "; ".
+// The INFO texts for the tags INFO carries as they are: those of a name it
+// has an id for, when the name has one value.
 std::vector<InfoText> info_from_tags(const std::vector<Tag>& tags);
+// The others, for a WAV's ID3 tag: names INFO lacks and names of several
+// values.
+std::vector<Tag> tags_info_lacks(const std::vector<Tag>& tags);
+bool info_carries(const std::vector<Tag>& tags, const std::string& name);
 
 // libsndfile's string ids (SF_STR_TITLE, ...) with the names they carry.
 struct SndfileString {

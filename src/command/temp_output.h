@@ -23,6 +23,8 @@ class TempOutput {
     TempOutput& operator=(const TempOutput&) = delete;
 
     const Result& status() const { return status_; }
+    // Where the temporary file stands until commit().
+    const std::string& path() const { return path_; }
 
     // The open temporary file, once: whoever takes it closes it before
     // commit().

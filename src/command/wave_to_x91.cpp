@@ -1,5 +1,6 @@
 // The encode of one file: its audio through the library's encoder, whose
 // bytes go to the output as they are made.
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <memory>
@@ -8,12 +9,17 @@
 
 #include "command/audio_input/open_input.h"
 #include "command/bitrate_choice.h"
+#include "command/block_metadata.h"
 #include "command/codec_handles.h"
 #include "command/conversions.h"
+#include "command/file_names.h"
+#include "command/folder_picture.h"
 #include "command/io_failure.h"
 #include "command/output.h"
+#include "command/picture_file.h"
 #include "command/progress_display.h"
 #include "command/tag_names.h"
+#include "command/taglib_metadata.h"
 
 namespace x91::cli {
 
@@ -37,14 +43,57 @@ Result library_outcome(x91_status status, x91_encoder* encoder) {
                         encoder ? x91_encoder_last_error(encoder) : x91_thread_last_error());
 }
 
-// Gives the encoder the tags of the input and the command line that the
-// extension block has room for; beyond that they are left out, with a
-// warning, rather than failing the encode.
-Result add_tags(x91_encoder* encoder, const PcmSource& source, const EncodeSettings& settings,
-                std::string& warning) {
+// The input's tags and pictures: every one TagLib reads from a named FLAC,
+// WAV or AIFF file, else those its reader found (a stream's).
+Metadata input_metadata(const Source& in, const PcmSource& source) {
+    Metadata metadata;
+    if (in.stream == nullptr && read_file_metadata(in.name, source.tags(), metadata))
+        return metadata;
+    return {source.tags(), {}};
+}
+
+// The pictures of the input and the command line, the command line's
+// replacing the input's of their types.
+std::vector<Picture> merge_pictures(const std::vector<Picture>& input,
+                                    const std::vector<Picture>& given) {
+    std::vector<Picture> merged;
+    for (const Picture& p : input) {
+        const bool replaced = std::any_of(given.begin(), given.end(),
+                                          [&](const Picture& g) { return g.type == p.type; });
+        if (!replaced) merged.push_back(p);
+    }
+    merged.insert(merged.end(), given.begin(), given.end());
+    return merged;
+}
+
+// --picture-from-folder: the cover image of the input's folder, for a file
+// without a front cover. One that cannot be read is a warning: the audio
+// still encodes.
+void add_folder_cover(const Source& in, std::vector<Picture>& pictures, std::string& warning) {
+    constexpr std::uint32_t kFrontCover = 3;
+    const bool has_front = std::any_of(pictures.begin(), pictures.end(),
+                                       [](const Picture& p) { return p.type == kFrontCover; });
+    if (has_front || is_std_stream(in.name)) return;
+    const std::optional<std::string> cover = folder_cover(in.name);
+    if (!cover) return;
+    Picture picture;
+    if (Result read = picture_from_file(*cover, picture); !read) {
+        warning = (warning.empty() ? "" : warning + "; ") + read.message + "; encoded without it";
+        return;
+    }
+    pictures.push_back(std::move(picture));
+}
+
+// Gives the encoder the tags and pictures of the input and the command line
+// that the extension block has room for: the tags first, then the pictures
+// in order. Beyond that they are left out, with a warning, rather than
+// failing the encode.
+Result add_metadata(x91_encoder* encoder, const Source& in, const PcmSource& source,
+                    const EncodeSettings& settings, std::string& warning) {
+    const Metadata input = input_metadata(in, source);
     std::vector<Tag> tags;
     std::size_t left_out = 0;
-    if (Result fitted = tags_for_block(source.tags(), settings.tags, tags, left_out); !fitted)
+    if (Result fitted = tags_for_block(input.tags, settings.tags, tags, left_out); !fitted)
         return fitted;
     if (left_out > 0 || source.tags_left_out())
         warning = "tags beyond the extension block's 16 MiB left out";
@@ -52,14 +101,25 @@ Result add_tags(x91_encoder* encoder, const PcmSource& source, const EncodeSetti
         const x91_status s = x91_encoder_add_tag(encoder, tag.name.c_str(), tag.value.c_str());
         if (s != X91_OK) return library_outcome(s, encoder);
     }
+    std::vector<Picture> pictures = merge_pictures(input.pictures, settings.pictures);
+    if (settings.picture_from_folder) add_folder_cover(in, pictures, warning);
+    std::size_t pictures_left_out = 0;
+    for (const Picture& picture : pictures) {
+        const x91_picture p = library_picture(picture);
+        if (x91_encoder_add_picture(encoder, &p) != X91_OK) ++pictures_left_out;
+    }
+    if (pictures_left_out > 0)
+        warning = (warning.empty() ? "" : warning + "; ") + std::to_string(pictures_left_out) +
+                  " picture(s) left out: no room in the extension block's 16 MiB, or not valid";
     return {};
 }
 
 // An encoder with the run's settings, the quality searched for the bit rate
-// with -b, and the tags of the input and the command line: ok, or why not.
-Result make_encoder(const EncodeSettings& settings, std::unique_ptr<PcmSource>& source,
-                    x91_threads* threads, WriteTarget& target, EncoderHandle& encoder,
-                    ConversionResult& done) {
+// with -b, and the tags and pictures of the input and the command line: ok,
+// or why not.
+Result make_encoder(const Source& in, const EncodeSettings& settings,
+                    std::unique_ptr<PcmSource>& source, x91_threads* threads, WriteTarget& target,
+                    EncoderHandle& encoder, ConversionResult& done) {
     std::optional<double> quality = settings.quality;
     if (settings.bitrate) {
         double found = 0;
@@ -76,7 +136,7 @@ Result make_encoder(const EncodeSettings& settings, std::unique_ptr<PcmSource>& 
     if (s == X91_OK && threads != nullptr) s = x91_encoder_share_threads(made, threads);
     if (s == X91_OK) s = x91_encoder_set_extension_block(made, settings.plain ? 0 : 1);
     if (s != X91_OK) return library_outcome(s, made);
-    return settings.plain ? Result{} : add_tags(made, *source, settings, done.warning);
+    return settings.plain ? Result{} : add_metadata(made, in, *source, settings, done.warning);
 }
 
 // Pushes the audio until it ends and finishes the file: the encoder's
@@ -124,7 +184,7 @@ ConversionResult encode_to_x91(const Source& in, const std::string& out,
     WriteTarget target{&output};
     EncoderHandle encoder;
     ConversionResult done;
-    if (Result made = make_encoder(settings, source, threads, target, encoder, done); !made)
+    if (Result made = make_encoder(in, settings, source, threads, target, encoder, done); !made)
         return {.result = std::move(made)};
     if (Result opened = output.open(out); !opened) return {.result = std::move(opened)};
     if (done.stats.chosen_quality) display.quality(*done.stats.chosen_quality);

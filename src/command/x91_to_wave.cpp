@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "command/audio_output/pcm_sink.h"
+#include "command/block_metadata.h"
 #include "command/codec_handles.h"
 #include "command/conversions.h"
 #include "command/output.h"
@@ -64,17 +65,13 @@ class DecodeOutput {
     Result damage_;
 };
 
-// Tags go only with the exact decode; a WAV that will pass what the plain
+// Tags and pictures go only with the exact decode; a WAV that will pass what the plain
 // sizes count becomes RF64 from its first byte, which a file read at will
 // knows before the first frame.
 bool DecodeOutput::open_sink() {
-    std::vector<Tag> tags;
-    for (std::size_t i = 0; !raw_ && i < x91_decoder_tag_count(decoder_); ++i) {
-        const char *name = nullptr, *value = nullptr;
-        if (x91_decoder_tag(decoder_, i, &name, &value) == X91_OK) tags.push_back({name, value});
-    }
+    const Metadata metadata = raw_ ? Metadata{} : decoder_metadata(decoder_);
     const auto expected_bytes = static_cast<std::int64_t>(x91_decoder_length(decoder_) * 4);
-    opened_ = open_pcm_sink(out_, output_, expected_bytes, tags, sink_);
+    opened_ = open_pcm_sink(out_, output_, expected_bytes, metadata, sink_);
     if (!opened_) sink_.reset();
     return opened_.ok();
 }

@@ -51,6 +51,7 @@ Result parse_fields(const unsigned char* at, std::size_t size, ExtensionContent&
     std::optional<std::uint32_t> lead_in;
     std::optional<std::uint32_t> stream_crc;
     std::vector<std::string> tags;
+    std::vector<Picture> pictures;
     std::size_t pos = 0;
     while (pos < size) {
         if (size - pos < kFieldHeadBytes) return damaged("a field is cut short");
@@ -84,6 +85,13 @@ Result parse_fields(const unsigned char* at, std::size_t size, ExtensionContent&
                 tags.push_back(std::move(tag));
                 break;
             }
+            case ExtensionField::picture: {
+                Picture picture;
+                if (!parse_picture_field(body, length, picture))
+                    return damaged("a picture of the wrong layout");
+                pictures.push_back(std::move(picture));
+                break;
+            }
             default:  // a field of a later writer: skipped
                 break;
         }
@@ -94,6 +102,7 @@ Result parse_fields(const unsigned char* at, std::size_t size, ExtensionContent&
     out.lead_in = *lead_in;
     out.stream_crc = *stream_crc;
     out.tags = std::move(tags);
+    out.pictures = std::move(pictures);
     return {};
 }
 
@@ -113,6 +122,10 @@ std::vector<unsigned char> extension_block_image(const ExtensionContent& content
     for (const std::string& tag : content.tags)
         put_field(block, ExtensionField::tag, reinterpret_cast<const unsigned char*>(tag.data()),
                   tag.size());
+    for (const Picture& picture : content.pictures) {
+        const std::vector<unsigned char> body = picture_field_body(picture);
+        put_field(block, ExtensionField::picture, body.data(), body.size());
+    }
     value.clear();
     put32(value, content.stream_crc);
     put_field(block, ExtensionField::stream_crc, value.data(), value.size());

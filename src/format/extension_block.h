@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "format/limits.h"
+#include "format/picture_field.h"
 #include "x91/status.h"
 
 namespace x91 {
@@ -36,12 +37,14 @@ enum class ExtensionField : std::uint32_t {
     lead_in = 2,     // u32: decoded frames before the first input frame
     tag = 3,         // UTF-8 "NAME=VALUE", one field per tag
     stream_crc = 4,  // u32: CRC-32 of every byte of the file before the block
+    picture = 5,     // a picture, laid out as the body of a FLAC PICTURE block
 };
 
 struct ExtensionContent {
     std::uint64_t frames = 0;
     std::uint32_t lead_in = 0;
     std::vector<std::string> tags;  // each "NAME=VALUE"
+    std::vector<Picture> pictures;
     std::uint32_t stream_crc = 0;
 };
 

@@ -18,6 +18,7 @@ Result parse_extension(const std::uint8_t* block, std::size_t size, StreamInfo& 
     info.lead_in = content.lead_in;
     info.stream_crc = content.stream_crc;
     info.tags = tags_from_texts(content.tags);
+    info.pictures = std::move(content.pictures);
     return {};
 }
 

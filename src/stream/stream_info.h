@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "format/picture_field.h"
 #include "stream/tags.h"
 #include "x91/status.h"
 
@@ -16,6 +17,7 @@ struct StreamInfo {
     std::uint64_t frames = 0;   // sample frames of the input: an exact decode's length
     std::uint32_t lead_in = 0;  // decoded frames before the first input frame (882)
     std::vector<Tag> tags;
+    std::vector<Picture> pictures;
     std::uint32_t stream_crc = 0;  // CRC-32 of every byte of the file before the block
 };
 

@@ -70,6 +70,21 @@ Result StreamWriter::add_tag(const Tag& tag) {
     return {};
 }
 
+Result StreamWriter::add_picture(const Picture& picture) {
+    if (finished_) return {Status::invalid_state, "a picture after finish"};
+    Picture copy;
+    const std::vector<unsigned char> body = picture_field_body(picture);
+    if (!parse_picture_field(body.data(), body.size(), copy))
+        return {Status::invalid_argument,
+                "a picture's MIME type is printable ASCII and its description UTF-8"};
+    const std::size_t bytes = picture_field_bytes(picture);
+    if (bytes > kMaxExtensionBytes - block_bytes_)
+        return {Status::invalid_argument, "the picture does not fit an extension block"};
+    pictures_.push_back(std::move(copy));
+    block_bytes_ += bytes;
+    return {};
+}
+
 const HeaderSettings* StreamWriter::settings() const {
     return encoder_ ? &encoder_->settings() : nullptr;
 }
@@ -129,6 +144,7 @@ Result StreamWriter::write_end() {
     content.frames = encoder_->frames_pushed();
     content.lead_in = static_cast<std::uint32_t>(kBlockFrames);
     content.tags = tags_;
+    content.pictures = pictures_;
     content.stream_crc = crc_;
     const std::vector<unsigned char> block = extension_block_image(content);
     if (!sink_(block.data(), block.size())) failure_ = {Status::write_failed, "write failed"};

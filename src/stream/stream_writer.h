@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "format/picture_field.h"
 #include "library/encoder.h"
 #include "stream/tags.h"
 #include "x91/status.h"
@@ -45,6 +46,11 @@ class StreamWriter {
     // name or value a tag cannot have, or one the largest block has no room
     // for. Until finish().
     Result add_tag(const Tag& tag);
+    // Adds a picture for the block; invalid_argument, and none added, for a
+    // MIME type that is not printable ASCII, a description that is not
+    // UTF-8, or a picture the largest block has no room for beside what it
+    // holds. Until finish().
+    Result add_picture(const Picture& picture);
 
     // Builds the encoder, which fixes the settings, and writes the header;
     // the first push() or finish() does it otherwise.
@@ -72,8 +78,9 @@ class StreamWriter {
     Threading threading_;
     ThreadBudget* shared_ = nullptr;
     bool write_block_ = true;
-    std::vector<std::string> tags_;                        // "NAME=VALUE"
-    std::size_t block_bytes_ = extension_block_bytes({});  // the block with those tags
+    std::vector<std::string> tags_;  // "NAME=VALUE"
+    std::vector<Picture> pictures_;
+    std::size_t block_bytes_ = extension_block_bytes({});  // the block with those tags and pictures
     std::optional<Encoder> encoder_;
     Result failure_;  // sticky: the encoder's refusal or a failed write
     std::vector<std::uint8_t> packet_;

@@ -25,26 +25,29 @@ da_WaveWriter::da_WaveWriter(const char* name, da_PcmWaveFormat format,
                    std::string("cannot create: ") + std::strerror(file_.error())};
         return;
     }
-    write_header(expected_data_bytes, info);
+    write_header(expected_data_bytes, info_list_image(info));
 }
 
 da_WaveWriter::da_WaveWriter(std::FILE* stream, da_PcmWaveFormat format, Sizes sizes,
-                             std::int64_t expected_data_bytes, const std::vector<InfoText>& info)
+                             std::int64_t expected_data_bytes, const std::vector<InfoText>& info,
+                             const std::vector<unsigned char>& more_chunks)
     : file_(stream), format_(format), streaming_(sizes == Sizes::streamed) {
+    std::vector<unsigned char> chunks = info_list_image(info);
+    chunks.insert(chunks.end(), more_chunks.begin(), more_chunks.end());
     if (!file_) {
         status_ = {Status::write_failed,
                    std::string("cannot write: ") + std::strerror(file_.error())};
         return;
     }
     if (!streaming_) {
-        write_header(expected_data_bytes, info);
+        write_header(expected_data_bytes, chunks);
         return;
     }
     static_cast<void>(file_ <= BlockHeader(ID4_RIFF, kSizeUnknown));
     static_cast<void>(file_ <= ID4_WAVE);
     static_cast<void>(file_ <= BlockHeader(ID4_FMT, 16));
     static_cast<void>(file_ <= format_);
-    write_list(info_list_image(info));
+    write_list(chunks);
     static_cast<void>(file_ <= BlockHeader(ID4_DATA, kSizeUnknown));
     note_failure();
 }
@@ -62,8 +65,7 @@ da_WaveWriter::~da_WaveWriter() {
 // and note_failure() reads it once at the end. The RIFF size counts the
 // texts too, so they take their room from the data's.
 void da_WaveWriter::write_header(std::int64_t expected_data_bytes,
-                                 const std::vector<InfoText>& info) {
-    const std::vector<unsigned char> list = info_list_image(info);
+                                 const std::vector<unsigned char>& list) {
     if (expected_data_bytes > kLargestRiffData - static_cast<std::int64_t>(list.size())) {
         riff_.header_position = file_.possition();
         static_cast<void>(file_ <= BlockHeader(ID4_RF64, kSizeUnknown));

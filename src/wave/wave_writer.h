@@ -41,9 +41,12 @@ class da_WaveWriter final {
     // Creates (or truncates) name and writes the header.
     da_WaveWriter(const char* name, da_PcmWaveFormat format, std::int64_t expected_data_bytes = 0,
                   const std::vector<InfoText>& info = {});
-    // Writes to an open stream, which is not closed.
+    // Writes to an open stream, which is not closed. more_chunks: whole
+    // chunks (an "id3 " chunk of tags, ...) written behind the texts, before
+    // "data", counted like them.
     da_WaveWriter(std::FILE* stream, da_PcmWaveFormat format, Sizes sizes = Sizes::streamed,
-                  std::int64_t expected_data_bytes = 0, const std::vector<InfoText>& info = {});
+                  std::int64_t expected_data_bytes = 0, const std::vector<InfoText>& info = {},
+                  const std::vector<unsigned char>& more_chunks = {});
     // Runs finish() if it has not run; its result is then lost.
     ~da_WaveWriter();
 
@@ -67,7 +70,7 @@ class da_WaveWriter final {
     const Result& status() const { return status_; }
 
   private:
-    void write_header(std::int64_t expected_data_bytes, const std::vector<InfoText>& info);
+    void write_header(std::int64_t expected_data_bytes, const std::vector<unsigned char>& list);
     void write_list(const std::vector<unsigned char>& list);
     bool fix_rf64_sizes();
     void note_failure();

@@ -176,3 +176,70 @@ TEST_F(ExtensionApiTest, EncoderRefusesWhatABlockCannotCarry) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string picture_text(const x91_picture& p) {
+    return std::to_string(p.type) + " " + p.mime_type + " " + p.description + " " +
+           std::to_string(p.width) + "x" + std::to_string(p.height) + "x" +
+           std::to_string(p.depth) + " " + std::to_string(p.colours) + " " +
+           std::string(reinterpret_cast<const char*>(p.data), p.size);
+}
+
+}  // namespace
+
+// Pictures go in with the encoder, come out of a decoder, and a block on its
+// own is changed and written again: its image parses to what it holds and
+// keeps the file's length and CRC.
+TEST_F(ExtensionApiTest, PicturesAndBlocksOnTheirOwn) {
+    const uint8_t bytes[] = {'p', 'i', 'x'};
+    const x91_picture cover = {3, "image/png", "Front", 3, 2, 24, 0, bytes, sizeof bytes};
+    const x91_picture bad = {3, "image/\x01", "", 0, 0, 0, 0, bytes, sizeof bytes};
+    const Bytes file = c_encode(music_like_signal(2000, 4), 0, true, [&](x91_encoder* e) {
+        EXPECT_EQ(x91_encoder_add_picture(e, &cover), X91_OK);
+        EXPECT_EQ(x91_encoder_add_picture(e, &bad), X91_ERR_INVALID_ARGUMENT);
+        EXPECT_EQ(x91_encoder_add_picture(e, nullptr), X91_ERR_INVALID_ARGUMENT);
+        EXPECT_EQ(x91_encoder_add_tag(e, "ARTIST", "a"), X91_OK);
+    });
+    MemoryDecoder d(file);
+    ASSERT_EQ(x91_decoder_picture_count(d.decoder), 1u);
+    x91_picture got{};
+    ASSERT_EQ(x91_decoder_picture(d.decoder, 0, &got), X91_OK);
+    EXPECT_EQ(picture_text(got), "3 image/png Front 3x2x24 0 pix");
+    EXPECT_EQ(x91_decoder_picture(d.decoder, 1, &got), X91_ERR_INVALID_ARGUMENT);
+
+    uint64_t block_bytes = 0;
+    ASSERT_EQ(x91_extension_size(file.data() + file.size() - X91_EXTENSION_FOOTER_BYTES,
+                                 X91_EXTENSION_FOOTER_BYTES, &block_bytes),
+              X91_OK);
+    x91_block* block = nullptr;
+    ASSERT_EQ(x91_block_open(&block, file.data() + file.size() - block_bytes, block_bytes), X91_OK);
+    EXPECT_EQ(x91_block_add_tag(block, "artist", "b"), X91_OK);
+    EXPECT_EQ(x91_block_add_tag(block, "TITLE", "t"), X91_OK);
+    EXPECT_EQ(x91_block_add_tag(block, "BAD=NAME", "t"), X91_ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(x91_block_remove_tags(block, "Artist"), X91_OK);
+    EXPECT_EQ(x91_block_remove_pictures(block), X91_OK);
+    EXPECT_EQ(x91_block_add_picture(block, &cover), X91_OK);
+    EXPECT_EQ(x91_block_add_picture(block, &cover), X91_OK);
+    const uint8_t* image = nullptr;
+    size_t size = 0;
+    ASSERT_EQ(x91_block_image(block, &image, &size), X91_OK);
+    x91::ExtensionContent content;
+    ASSERT_TRUE(x91::parse_extension_block(image, size, content).ok());
+    EXPECT_EQ(content.tags, std::vector<std::string>{"TITLE=t"});
+    EXPECT_EQ(content.pictures.size(), 2u);
+    EXPECT_EQ(content.frames, 2000u);
+    EXPECT_EQ(content.stream_crc, x91_crc32(0, file.data(), file.size() - block_bytes));
+    EXPECT_EQ(x91_block_remove_tags(block, nullptr), X91_OK);
+    EXPECT_EQ(x91_block_tag_count(block), 0u);
+    x91_block_destroy(block);
+
+    // A block for a file without one, and a damaged block refused.
+    ASSERT_EQ(x91_block_create(&block, 5, 0, 77), X91_OK);
+    EXPECT_EQ(x91_block_picture_count(block), 0u);
+    x91_block_destroy(block);
+    Bytes damaged(file.end() - static_cast<std::ptrdiff_t>(block_bytes), file.end());
+    damaged[20] ^= 1;
+    EXPECT_EQ(x91_block_open(&block, damaged.data(), damaged.size()), X91_ERR_EXTENSION_DAMAGED);
+    EXPECT_EQ(block, nullptr);
+}

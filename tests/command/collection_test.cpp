@@ -232,4 +232,43 @@ TEST(CollectionTest, BashCompletionCompletes) {
         << r.out << r.err;
 }
 
+// --picture-from-folder: the folder's cover becomes the front cover of a
+// file that has none, and only then.
+TEST(CollectionTest, PictureFromFolderFillsAMissingFrontCover) {
+    const std::string png = "\x89PNG\r\n\x1a\nfolder", jpeg = "\xff\xd8\xff\xe0given";
+    const struct {
+        const char* what;
+        std::vector<std::string> args;
+        std::vector<std::string> images;  // written beside a.flac
+        std::string stored;               // the front cover of the output; "" for none
+    } cases[] = {
+        {"cover.* before front.*", {"--picture-from-folder"}, {"cover.png", "front.jpg"}, png},
+        {"a given cover stays",
+         {"--picture-from-folder", "--picture", "p.jpg"},
+         {"cover.png"},
+         jpeg},
+        {"no cover in the folder", {"--picture-from-folder"}, {}, ""},
+        {"without the option", {}, {"cover.png"}, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScratchDir dir;
+        write_flac(dir.file("s/a.flac"));
+        write_text(dir.file("p.jpg"), jpeg);
+        for (const std::string& name : c.images)
+            write_text(dir.file("s/" + name), name.ends_with(".png") ? png : jpeg);
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"--quiet", "-r", "s", "-d", "o"});
+        const RunResult r = run_x91(dir.path(), args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        const RunResult exported = run_x91(dir.path(), {"--export-picture", "got", "o/a.x91"});
+        if (c.stored.empty()) {
+            EXPECT_NE(exported.status, 0);
+        } else {
+            ASSERT_EQ(exported.status, 0) << exported.err;
+            EXPECT_EQ(read_file(dir.file("got")), Bytes(c.stored.begin(), c.stored.end()));
+        }
+    }
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -150,6 +151,43 @@ TEST(ExtensionBlockTest, SealedButMalformedBlocksAreDamaged) {
     EXPECT_EQ(read_extension_footer(footer.data(), size).status, Status::extension_damaged);
     const Bytes plain(12, 0);
     EXPECT_EQ(read_extension_footer(plain.data(), size).status, Status::no_extension);
+}
+
+TEST(ExtensionBlockTest, PicturesGoInFlacLayoutAndBadOnesAreDamage) {
+    ExtensionContent content = sample_content();
+    Picture p;
+    p.mime_type = "image/png";
+    p.description = "Front";
+    p.width = 3;
+    p.height = 2;
+    p.depth = 24;
+    p.data = {1, 2, 3};
+    content.pictures = {p, p};
+    const Bytes block = extension_block_image(content);
+    ExtensionContent back;
+    ASSERT_TRUE(parse_extension_block(block.data(), block.size(), back));
+    ASSERT_EQ(back.pictures.size(), 2u);
+    EXPECT_EQ(back.tags, content.tags);
+    EXPECT_EQ(back.pictures[1].description, "Front");
+    EXPECT_EQ(back.pictures[1].data, p.data);
+    // Field 5 after the tags, its body as in a FLAC PICTURE block:
+    // big-endian type, MIME type, description, four numbers, data.
+    const Bytes body = {0,   0,   0,   3,   0, 0, 0, 9, 'i', 'm', 'a', 'g', 'e',
+                        '/', 'p', 'n', 'g', 0, 0, 0, 5, 'F', 'r', 'o', 'n', 't',
+                        0,   0,   0,   3,   0, 0, 0, 2, 0,   0,   0,   24,  0,
+                        0,   0,   0,   0,   0, 0, 3, 1, 2,   3};
+    EXPECT_EQ(picture_field_body(p), body);
+    Bytes field = {5, 0, 0, 0, static_cast<unsigned char>(body.size()), 0, 0, 0};
+    field.insert(field.end(), body.begin(), body.end());
+    EXPECT_NE(std::search(block.begin(), block.end(), field.begin(), field.end()), block.end());
+    // A picture whose data length passes its field, or whose MIME type is
+    // not printable, is damage once sealed.
+    for (std::size_t at : {body.size() - 4, std::size_t{8}}) {
+        Bytes bad = body;
+        bad[at] = 0x07;
+        Picture out;
+        EXPECT_FALSE(parse_picture_field(bad.data(), bad.size(), out)) << at;
+    }
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // Where decoded audio goes: interleaved 16-bit stereo frames at 44100 Hz,
 // written as WAV by the codec's own writer or as FLAC, AIFF or W64 through
-// libsndfile, with the tags each format can carry.
+// libsndfile, with the tags and pictures each format can carry.
 #pragma once
 
 #include <cstddef>
@@ -32,7 +32,7 @@ class PcmSink {
 // written; a WAV whose data will pass expected_bytes' worth of the 32-bit
 // sizes is RF64 from its first byte. ok with sink set, or write_failed.
 [[nodiscard]] Result open_pcm_sink(const std::string& out, const Output& output,
-                                   std::int64_t expected_bytes, const std::vector<Tag>& tags,
+                                   std::int64_t expected_bytes, const Metadata& metadata,
                                    std::unique_ptr<PcmSink>& sink);
 
 }  // namespace x91::cli

@@ -4,6 +4,7 @@
 
 #include "command/io_failure.h"
 #include "command/tag_names.h"
+#include "command/taglib_metadata.h"
 
 namespace x91::cli {
 
@@ -18,8 +19,8 @@ Result failure(const DescriptorIo& io, const char* what, const std::string& sndf
 
 }  // namespace
 
-Result SndfileSink::open(std::FILE* stream, int format, const std::vector<Tag>& tags,
-                         std::unique_ptr<PcmSink>& sink) {
+Result SndfileSink::open(std::FILE* stream, int format, const Metadata& metadata,
+                         const std::string& tag_path, std::unique_ptr<PcmSink>& sink) {
     SF_INFO info{};
     info.samplerate = kSampleRate;
     info.channels = kChannels;
@@ -30,11 +31,18 @@ Result SndfileSink::open(std::FILE* stream, int format, const std::vector<Tag>& 
     if (file == nullptr) return failure(*io, "cannot write", sf_strerror(nullptr));
     // Strings go in before the audio; a format without a place for one
     // refuses it, and the tag is not written (the README lists which go).
+    // An AIFF keeps them beside its ID3 tag for readers of its text chunks;
+    // a FLAC file's are replaced by TagLib's comments.
     for (const SndfileString& s : sndfile_strings()) {
-        const std::string value = joined_value(tags, s.name);
+        const std::string value = joined_value(metadata.tags, s.name);
         if (!value.empty()) static_cast<void>(sf_set_string(file, s.id, value.c_str()));
     }
-    sink.reset(new SndfileSink(file, std::move(io)));
+    auto made = std::unique_ptr<SndfileSink>(new SndfileSink(file, std::move(io)));
+    if (format != SF_FORMAT_W64 && !tag_path.empty()) {
+        made->metadata_ = metadata;
+        made->tag_path_ = tag_path;
+    }
+    sink = std::move(made);
     return {};
 }
 
@@ -56,6 +64,7 @@ Result SndfileSink::finish() {
     // A write of the close that failed may leave libsndfile content.
     if (status_ && (closed != 0 || io_->error() != 0))
         status_ = failure(*io_, "write failed", sf_error_number(closed));
+    if (status_ && !tag_path_.empty()) status_ = write_file_metadata(tag_path_, metadata_);
     return status_;
 }
 

@@ -3,6 +3,7 @@
 #include <bit>
 
 #include "command/tag_names.h"
+#include "command/taglib_metadata.h"
 
 namespace x91::cli {
 
@@ -15,9 +16,10 @@ da_WaveWriter::Sizes sizes_for(const Output& output) {
 
 }  // namespace
 
-WaveSink::WaveSink(const Output& output, std::int64_t expected_bytes, const std::vector<Tag>& tags)
+WaveSink::WaveSink(const Output& output, std::int64_t expected_bytes, const Metadata& metadata)
     : writer_(output.stream(), FORMAT_CDDA, sizes_for(output), expected_bytes,
-              info_from_tags(tags)) {}
+              info_from_tags(metadata.tags),
+              id3_chunk(tags_info_lacks(metadata.tags), metadata.pictures)) {}
 
 void WaveSink::write(const std::int16_t* samples, std::size_t frames) {
     const std::size_t count = 2 * frames;
