@@ -7,6 +7,7 @@
  * no rewriting: it simply follows the end marker. */
 #include <gst/audio/gstaudioencoder.h>
 #include <gst/tag/tag.h>
+#include <string.h>
 #include <x91/x91.h>
 
 #include "x91elements.h"
@@ -73,22 +74,86 @@ static gboolean x91_enc_sink_event(GstAudioEncoder* audio_encoder, GstEvent* eve
     return GST_AUDIO_ENCODER_CLASS(x91_enc_parent_class)->sink_event(audio_encoder, event);
 }
 
+static void x91_enc_add_tag(X91Enc* self, const gchar* name, const gchar* value) {
+    if (x91_encoder_add_tag(self->encoder, name, value) != X91_OK)
+        GST_WARNING_OBJECT(self, "tag %s=%s left out: %s", name, value,
+                           x91_encoder_last_error(self->encoder));
+}
+
+/* GStreamer keeps ReplayGain values as numbers; they go back in the text
+ * players read, "+7.08 dB" and "0.988553", not as a plain number. */
+static gboolean x91_enc_add_gain(X91Enc* self, const GstTagList* tags, const gchar* tag) {
+    static const struct {
+        const gchar* tag;
+        const gchar* name;
+        const gchar* format;
+    } kGains[] = {
+        {GST_TAG_TRACK_GAIN, "REPLAYGAIN_TRACK_GAIN", "%+.2f dB"},
+        {GST_TAG_TRACK_PEAK, "REPLAYGAIN_TRACK_PEAK", "%.6f"},
+        {GST_TAG_ALBUM_GAIN, "REPLAYGAIN_ALBUM_GAIN", "%+.2f dB"},
+        {GST_TAG_ALBUM_PEAK, "REPLAYGAIN_ALBUM_PEAK", "%.6f"},
+    };
+    for (gsize k = 0; k < G_N_ELEMENTS(kGains); ++k) {
+        gdouble value = 0;
+        if (strcmp(tag, kGains[k].tag) != 0) continue;
+        if (gst_tag_list_get_double(tags, tag, &value)) {
+            gchar text[G_ASCII_DTOSTR_BUF_SIZE];
+            g_ascii_formatd(text, sizeof text, kGains[k].format, value);
+            x91_enc_add_tag(self, kGains[k].name, text);
+        }
+        return TRUE;
+    }
+    return FALSE;
+}
+
+/* Images become pictures of the block: the MIME type from the sample's
+ * caps, the type from its "image-type" (GStreamer counts from the front
+ * cover, 1, where FLAC and ID3 count it 3); a preview is type 0. */
+static gboolean x91_enc_add_images(X91Enc* self, const GstTagList* tags, const gchar* tag) {
+    const gboolean preview = strcmp(tag, GST_TAG_PREVIEW_IMAGE) == 0;
+    if (!preview && strcmp(tag, GST_TAG_IMAGE) != 0) return FALSE;
+    for (guint i = 0; i < gst_tag_list_get_tag_size(tags, tag); ++i) {
+        GstSample* sample = NULL;
+        if (!gst_tag_list_get_sample_index(tags, tag, i, &sample)) continue;
+        GstBuffer* buffer = gst_sample_get_buffer(sample);
+        GstCaps* caps = gst_sample_get_caps(sample);
+        const GstStructure* info = gst_sample_get_info(sample);
+        gint image_type = 0;
+        if (info) gst_structure_get_enum(info, "image-type", GST_TYPE_TAG_IMAGE_TYPE, &image_type);
+        GstMapInfo map;
+        if (buffer && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
+            x91_picture picture = {0};
+            picture.type = (!preview && image_type > 0) ? (uint32_t)image_type + 2 : 0;
+            picture.mime_type = caps && gst_caps_get_size(caps) > 0
+                                    ? gst_structure_get_name(gst_caps_get_structure(caps, 0))
+                                    : "";
+            picture.data = map.data;
+            picture.size = map.size;
+            if (x91_encoder_add_picture(self->encoder, &picture) != X91_OK)
+                GST_WARNING_OBJECT(self, "picture left out: %s",
+                                   x91_encoder_last_error(self->encoder));
+            gst_buffer_unmap(buffer, &map);
+        }
+        gst_sample_unref(sample);
+    }
+    return TRUE;
+}
+
 /* Hands the tags to the encoder as Vorbis comments (TITLE=..., ARTIST=...),
- * the form the block keeps; tags without such a name, or that the block
- * cannot carry, are left out. */
+ * the form the block keeps, and the images as pictures; tags without such a
+ * name, or that the block cannot carry, are left out. */
 static void x91_enc_add_tags(X91Enc* self) {
     GstTagSetter* setter = GST_TAG_SETTER(self);
     GstTagList* tags = gst_tag_list_merge(self->stream_tags, gst_tag_setter_get_tag_list(setter),
                                           gst_tag_setter_get_tag_merge_mode(setter));
     if (tags == NULL) return;
     for (gint i = 0; i < gst_tag_list_n_tags(tags); ++i) {
-        GList* comments = gst_tag_to_vorbis_comments(tags, gst_tag_list_nth_tag_name(tags, i));
+        const gchar* tag = gst_tag_list_nth_tag_name(tags, i);
+        if (x91_enc_add_gain(self, tags, tag) || x91_enc_add_images(self, tags, tag)) continue;
+        GList* comments = gst_tag_to_vorbis_comments(tags, tag);
         for (GList* c = comments; c != NULL; c = c->next) {
             gchar** parts = g_strsplit((const gchar*)c->data, "=", 2);
-            if (parts[0] && parts[1] &&
-                x91_encoder_add_tag(self->encoder, parts[0], parts[1]) != X91_OK)
-                GST_WARNING_OBJECT(self, "tag %s left out: %s", (const gchar*)c->data,
-                                   x91_encoder_last_error(self->encoder));
+            if (parts[0] && parts[1]) x91_enc_add_tag(self, parts[0], parts[1]);
             g_strfreev(parts);
         }
         g_list_free_full(comments, g_free);

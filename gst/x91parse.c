@@ -225,12 +225,18 @@ static GstFlowReturn x91_parse_header(X91Parse* self, GstBaseParseFrame* frame) 
     gst_caps_unref(caps);
     if (!set) return GST_FLOW_NOT_NEGOTIATED;
 
-    /* The block's tags are Vorbis comments: TITLE, ARTIST, ... */
+    /* The block's tags are Vorbis comments: TITLE, ARTIST, ...; its
+     * pictures are numbered by type as FLAC's and ID3's are. */
     GstTagList* tags = gst_tag_list_new(GST_TAG_AUDIO_CODEC, "x91", NULL);
     for (size_t i = 0; i < x91_decoder_tag_count(self->packets); ++i) {
         const char *name = NULL, *value = NULL;
         if (x91_decoder_tag(self->packets, i, &name, &value) == X91_OK)
             gst_vorbis_tag_add(tags, name, value);
+    }
+    for (size_t i = 0; i < x91_decoder_picture_count(self->packets); ++i) {
+        x91_picture picture;
+        if (x91_decoder_picture(self->packets, i, &picture) == X91_OK && picture.size <= G_MAXUINT)
+            gst_tag_list_add_id3_image(tags, picture.data, (guint)picture.size, picture.type);
     }
     gst_base_parse_merge_tags(GST_BASE_PARSE(self), tags, GST_TAG_MERGE_REPLACE);
     gst_tag_list_unref(tags);

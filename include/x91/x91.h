@@ -402,6 +402,12 @@ X91_API size_t x91_decoder_tag_count(const x91_decoder* decoder);
 X91_API x91_status x91_decoder_tag(const x91_decoder* decoder, size_t index, const char** name,
                                    const char** value);
 
+/* The quality percentage the header's settings were made with, as the
+ * encoder's quality rescales them (X91_QUALITY_MIN to X91_QUALITY_MAX, to
+ * 0.1; 100 for the defaults), read from the masking level scale it stores.
+ * X91_ERR_INVALID_STATE for a decoder over packets or before the header. */
+X91_API x91_status x91_decoder_quality(const x91_decoder* decoder, double* percent);
+
 /* The pictures of the extension block, in the order they were written, known
  * when its tags are. */
 X91_API size_t x91_decoder_picture_count(const x91_decoder* decoder);

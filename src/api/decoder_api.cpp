@@ -2,6 +2,7 @@
 // held in memory) decoded by the stream layer's StreamDecoder, or packets a
 // player finds itself decoded by its PacketDecoder.
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -13,6 +14,7 @@
 #include "api/picture_conversion.h"
 #include "api/threads_api.h"
 #include "format/limits.h"
+#include "format/settings.h"
 #include "format/settings_io.h"
 #include "stream/packet_decoder.h"
 #include "stream/stream_check.h"
@@ -211,6 +213,16 @@ x91_status x91_decoder_tag(const x91_decoder* decoder, size_t index, const char*
     const x91::Tag& tag = decoder->info().tags[index];
     if (name) *name = tag.name.c_str();
     if (value) *value = tag.value.c_str();
+    return X91_OK;
+}
+
+x91_status x91_decoder_quality(const x91_decoder* decoder, double* percent) {
+    if (decoder == nullptr || percent == nullptr) return X91_ERR_INVALID_ARGUMENT;
+    if (!decoder->stream || !decoder->stream->settings()) return X91_ERR_INVALID_STATE;
+    // apply_quality divides the default scale by q / 100.
+    const double stored = decoder->stream->settings()->isettings().masking.level_scale;
+    const double q = 100.0 * x91::is.masking.level_scale / stored;
+    *percent = std::round(q * 10) / 10;
     return X91_OK;
 }
 

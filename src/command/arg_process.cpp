@@ -27,6 +27,7 @@
 #include "command/progress_display.h"
 #include "command/progress_line.h"
 #include "command/quality_file.h"
+#include "command/replay_gain.h"
 #include "command/run_progress.h"
 #include "command/skip_existing.h"
 #include "command/std_streams.h"
@@ -51,6 +52,8 @@ struct RunConsole {
     // How far the run has come, for the progress of each file.
     RunProgress* run;
     std::mutex mutex;
+    // The files the encodes wrote, as they finish (kept for --replay-gain).
+    std::vector<std::string> encoded;
 
     // Conversions running at once show no progress of their own, only the
     // line finish_job() prints.
@@ -172,10 +175,23 @@ Job conversion_job(const char* verb, const Source& in, const std::string& out, R
 
 Job encode_job(const Source& in, const std::string& out, const EncodeSettings& settings,
                RunConsole& console) {
-    return conversion_job("encoding", in, out, console,
-                          [in, out, &settings, &console](ProgressDisplay& display) {
-                              return WaveToXFile(in, out, settings, display, console.threads);
-                          });
+    Job job = conversion_job("encoding", in, out, console,
+                             [in, out, &settings, &console](ProgressDisplay& display) {
+                                 return WaveToXFile(in, out, settings, display, console.threads);
+                             });
+    // A file --skip-existing leaves alone is not rewritten by --replay-gain
+    // either: a rerun over a converted tree changes nothing.
+    job.run = [run = std::move(job.run), in, out, &console] {
+        const bool skipped = console.skip_existing && !in.stream && !is_std_stream(out) &&
+                             output_up_to_date(in.name, out);
+        const bool made = run();
+        if (made && !skipped) {
+            std::lock_guard lock(console.mutex);
+            console.encoded.push_back(out);
+        }
+        return made;
+    };
+    return job;
 }
 
 Job decode_job(const Source& in, const std::string& out, bool raw, RunConsole& console) {
@@ -261,19 +277,23 @@ Job tag_tool_job(const std::string& name, const Options& o, const TagEdits& edit
                }};
 }
 
-// The changes the editing options ask for, their pictures read: ok, or why
-// a picture cannot be read.
-Result tag_edits(const Options& o, TagEdits& edits) {
+// The pictures of --picture for the encodes and the changes the editing
+// options ask for, their pictures read: ok, or why a picture cannot be read.
+Result read_pictures(const Options& o, EncodeSettings& settings, TagEdits& edits) {
+    auto read_all = [](const std::vector<std::string>& names, std::vector<Picture>& pictures) {
+        for (const std::string& name : names) {
+            Picture picture;
+            if (Result read = picture_from_file(name, picture); !read) return read;
+            pictures.push_back(std::move(picture));
+        }
+        return Result{};
+    };
     edits.remove_all = o.remove_all_tags;
     edits.remove = o.remove_tags;
     edits.set = o.set_tags;
     edits.export_picture = o.export_picture;
-    for (const std::string& name : o.import_pictures) {
-        Picture picture;
-        if (Result read = picture_from_file(name, picture); !read) return read;
-        edits.add_pictures.push_back(std::move(picture));
-    }
-    return {};
+    if (Result read = read_all(o.pictures, settings.pictures); !read) return read;
+    return read_all(o.import_pictures, edits.add_pictures);
 }
 
 // A decode, unless the command line asks what a decode cannot do: tags and
@@ -415,6 +435,11 @@ int arg_process(int argc, char** argv) {
         return with_standard_output_written(0);
     }
     const bool audio_to_stdout = writes_stdout(o);
+    if (o.replay_gain && audio_to_stdout) {
+        std::cerr << "x91: --replay-gain stores its values in the files it writes, which "
+                     "standard output is not\n";
+        return 1;
+    }
     if (names_stdout(o) && was_closed_at_start(STDOUT_FILENO)) {
         std::cerr << "x91: -: standard output is closed\n";
         return 1;
@@ -447,18 +472,11 @@ int arg_process(int argc, char** argv) {
                        o.skip_existing,
                        o.output_dir.has_value(),
                        &run,
+                       {},
                        {}};
     EncodeSettings settings = encode_settings(o, console.progress);
-    for (const std::string& name : o.pictures) {
-        Picture picture;
-        if (Result read = picture_from_file(name, picture); !read) {
-            std::cerr << "x91: " << read.message << '\n';
-            return 1;
-        }
-        settings.pictures.push_back(std::move(picture));
-    }
     TagEdits edits;
-    if (Result read = tag_edits(o, edits); !read) {
+    if (Result read = read_pictures(o, settings, edits); !read) {
         std::cerr << "x91: " << read.message << '\n';
         return 1;
     }
@@ -467,7 +485,13 @@ int arg_process(int argc, char** argv) {
     bool stdin_used = false;
     for (const PlannedInput& planned : plan)
         jobs.push_back(job_for(planned, o, settings, edits, console, stdin_used));
-    const int status = run_jobs(jobs, files_at_once, pool) ? 0 : 1;
+    int status = run_jobs(jobs, files_at_once, pool) ? 0 : 1;
+    if (o.replay_gain) {
+        for (const GainFailure& failed : apply_replay_gain(console.encoded, pool)) {
+            std::cerr << "x91: " << failed.file << ": " << failed.reason.message << '\n';
+            status = 1;
+        }
+    }
     // Audio on standard output is the conversions' to report.
     return audio_to_stdout ? status : with_standard_output_written(status);
 }

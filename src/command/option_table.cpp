@@ -290,6 +290,12 @@ const OptionEntry kOptions[] = {
      .rule = kUtf8Rule,
      .apply = add_named_tag<kComment>},
     {.short_name = '\0',
+     .long_name = "replay-gain",
+     .value_name = nullptr,
+     .help = "measure the loudness of each x91 file made and store\n"
+             "REPLAYGAIN_TRACK_* and, over all files of the run, _ALBUM_* tags",
+     .apply = set_flag<&Options::replay_gain>},
+    {.short_name = '\0',
      .long_name = "list",
      .value_name = nullptr,
      .help = "list each x91 FILE: length, bit rate, integrity (as -t), tags\n"

@@ -105,6 +105,10 @@ ParsedOptions parse_options(int argc, const char* const* argv) {
     if (o.output && o.format)
         return usage_error("-o names its format by its suffix, so it takes no --format");
     if (o.test && o.output_dir) return usage_error("-t writes nothing, so it takes no -d");
+    if (o.replay_gain && (o.plain || o.test || o.list || o.edits()))
+        return usage_error(
+            "--replay-gain stores tags in what encodes write: not with --plain, -t, "
+            "--list or the editing options");
     if ((o.list || o.edits()) && (o.output || o.test))
         return usage_error("--list and the editing options take no -o or -t");
     if (o.export_picture && o.files.size() != 1)

@@ -41,6 +41,8 @@ struct Options {
     std::vector<Tag> tags;
     // Image files given with --picture, in order: front covers to store.
     std::vector<std::string> pictures;
+    // ReplayGain values measured on what the encodes made, stored in them.
+    bool replay_gain = false;
     // The tag tool: x91 files listed, or changed in place.
     bool list = false;
     std::vector<Tag> set_tags;  // names in upper case

@@ -1,9 +1,11 @@
 #include "command/picture_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <iterator>
+
+#include "x91/constants.h"
 
 namespace x91::cli {
 
@@ -108,9 +110,14 @@ void describe_image(Picture& p) {
 }
 
 Result picture_from_file(const std::string& name, Picture& picture) {
+    // One byte past what any block holds is enough to know it will not fit,
+    // so a huge file costs no more memory than that.
+    constexpr std::size_t kMostRead = X91_MAX_EXTENSION_BYTES + 1;
     std::ifstream in(name, std::ios::binary);
-    std::string bytes;
-    if (in) bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::string bytes(in ? kMostRead : 0, '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+    bytes.shrink_to_fit();
     if (!in && !in.eof())
         return {Status::read_failed,
                 "cannot read picture " + name + ": " + std::strerror(errno ? errno : EIO)};

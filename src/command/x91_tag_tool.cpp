@@ -220,6 +220,11 @@ Result ListXFile(const std::string& name, x91_threads* threads, std::string& lis
                   static_cast<std::uint64_t>(seconds / 60), seconds - 60 * std::floor(seconds / 60),
                   frames, exact ? ", exact" : ", as decoded: no extension block", kbps);
     listing = name + ":\n" + line;
+    double quality = 0;
+    if (x91_decoder_quality(decoder.get(), &quality) == X91_OK) {
+        std::snprintf(line, sizeof line, "encoder settings: quality %.1f %%\n", quality);
+        listing += line;
+    }
     listing += "integrity: " + check_verdict(TestXFile(Source(name), threads)) + "\n";
     const Metadata metadata = decoder_metadata(decoder.get());
     for (const Tag& tag : metadata.tags) listing += tag.name + "=" + tag.value + "\n";

@@ -39,7 +39,7 @@ struct TagEdits {
 Result EditXFile(const std::string& name, const TagEdits& edits, x91_threads* threads);
 
 // The listing of the named file, one line each: the length, the rate, the
-// check's verdict, then each tag as NAME=VALUE and each picture.
+// encoder's quality, the check's verdict, then each tag as NAME=VALUE and each picture.
 Result ListXFile(const std::string& name, x91_threads* threads, std::string& listing);
 
 }  // namespace x91::cli

@@ -269,7 +269,9 @@ TEST(TagToolTest, EditsRewriteOnlyTheBlock) {
         EXPECT_EQ(edit.status, 0) << edit.err;
         EXPECT_EQ(head_bytes(dir.file("a.x91"), packets), read_file(dir.file("p.x91")));
         const RunResult listed = run_x91(dir.path(), {"--list", "a.x91"});
-        EXPECT_NE(listed.out.find("integrity: ok\n" + std::string(c.tags)), std::string::npos)
+        EXPECT_NE(listed.out.find("encoder settings: quality 100.0 %\nintegrity: ok\n" +
+                                  std::string(c.tags)),
+                  std::string::npos)
             << listed.out;
     }
     EXPECT_EQ(run_x91(dir.path(), {"--export-picture", "out.png", "a.x91"}).status, 0);
@@ -321,6 +323,44 @@ TEST(TagToolTest, AFailureLeavesTheOldFile) {
         EXPECT_EQ(read_file(dir.file("sub/a.x91")), before);
         EXPECT_EQ(list_dir(dir.file("sub")).size(), 1u);
     }
+}
+
+}  // namespace
+}  // namespace x91test
+
+namespace x91test {
+namespace {
+
+double tag_number(const std::string& listing, const std::string& name) {
+    const std::size_t at = listing.find("\n" + name + "=");
+    return at == std::string::npos ? -1000 : std::stod(listing.substr(at + name.size() + 2));
+}
+
+// A 1 kHz sine at -20 dBFS in both channels measures about -20 LUFS, a
+// gain of +2 dB; one at -30 dBFS +12 dB; the album of both lies between,
+// nearer the louder. Values in the usual text.
+TEST(ReplayGainTest, TrackAndAlbumValuesOfTheDecodedAudio) {
+    ScratchDir dir;
+    ASSERT_TRUE(write_audio(dir.file("loud.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100,
+                            sine(132300, 2, 44100, 1000.0, 0.1)));
+    ASSERT_TRUE(write_audio(dir.file("soft.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100,
+                            sine(132300, 2, 44100, 1000.0, 0.0316)));
+    const RunResult r = run_x91(dir.path(), {"--quiet", "--replay-gain", "loud.wav", "soft.wav"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string loud = run_x91(dir.path(), {"--list", "loud.x91"}).out;
+    const std::string soft = run_x91(dir.path(), {"--list", "soft.x91"}).out;
+    EXPECT_NEAR(tag_number(loud, "REPLAYGAIN_TRACK_GAIN"), 2.0, 0.3) << loud;
+    EXPECT_NEAR(tag_number(soft, "REPLAYGAIN_TRACK_GAIN"), 12.0, 0.3) << soft;
+    EXPECT_NEAR(tag_number(loud, "REPLAYGAIN_TRACK_PEAK"), 0.1, 0.02);  // a lossy overshoot
+    const double album = tag_number(loud, "REPLAYGAIN_ALBUM_GAIN");
+    EXPECT_GT(album, 2.0);
+    EXPECT_LT(album, 7.0);
+    EXPECT_EQ(album, tag_number(soft, "REPLAYGAIN_ALBUM_GAIN"));
+    EXPECT_NE(soft.find("REPLAYGAIN_TRACK_GAIN=+1"), std::string::npos);
+    EXPECT_NE(loud.find("REPLAYGAIN_ALBUM_PEAK=0."), std::string::npos);
+    EXPECT_NE(loud.find(" dB\n"), std::string::npos);
+
+    EXPECT_EQ(run_x91(dir.path(), {"--replay-gain", "-o", "-", "loud.wav"}).status, 1);
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ if(NOT LAUNCH OR NOT DISCOVERER OR NOT INSPECT)
   return()
 endif()
 foreach(element x91parse x91dec x91enc filesrc filesink decodebin wavparse flacenc audioconvert
-    audioresample taginject)
+    audioresample taginject videotestsrc pngenc)
   execute_process(COMMAND ${INSPECT} ${element} RESULT_VARIABLE missing OUTPUT_QUIET ERROR_QUIET)
   if(missing)
     message("SKIPPED: the GStreamer element ${element} is not installed")
@@ -90,4 +90,21 @@ expect_same_bytes("x91enc from flac" song-flac.x91 0 from-flac.x91)
 run(${DISCOVERER} -v from-flac.x91)
 if(NOT last_output MATCHES "title: Tagged")
   message(FATAL_ERROR "gst-discoverer-1.0 reports no title:\n${last_output}")
+endif()
+
+# A cover and a ReplayGain value: the discoverer shows the image, and x91enc
+# fed by the decode stores both again, the gain in its usual text.
+run(${LAUNCH} -q videotestsrc num-buffers=1 ! video/x-raw,width=4,height=4 ! pngenc
+  ! filesink location=cover.png)
+run(${BUILD_DIR}/x91 --quiet --picture cover.png "--tag=REPLAYGAIN_TRACK_GAIN=+7.08 dB"
+  song.wav -o covered.x91)
+run(${DISCOVERER} -v covered.x91)
+if(NOT last_output MATCHES "image: buffer of [0-9]+ bytes, type: image/png")
+  message(FATAL_ERROR "gst-discoverer-1.0 shows no image:\n${last_output}")
+endif()
+run(${LAUNCH} -q filesrc location=covered.x91 ! decodebin ! audioconvert ! x91enc
+  ! filesink location=again.x91)
+run(${BUILD_DIR}/x91 --list again.x91)
+if(NOT last_output MATCHES "REPLAYGAIN_TRACK_GAIN=\\+7.08 dB\n.*picture: type 3, image/png")
+  message(FATAL_ERROR "x91enc kept no gain or picture:\n${last_output}")
 endif()
