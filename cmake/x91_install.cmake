@@ -1,4 +1,4 @@
-# cmake --install: the command and its man page, the codec library (shared
+# cmake --install: the command, its man page and bash completion, the codec library (shared
 # and static) with its C header, a CMake package (find_package(x91) gives
 # x91::x91, shared, and x91::x91_static), a pkg-config file (x91.pc) and the
 # licence (LGPL-2.1-or-later).
@@ -6,6 +6,9 @@ include(CMakePackageConfigHelpers)
 
 install(TARGETS x91 RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/man/x91.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# Where bash-completion looks for a command's completion, by the command's name.
+install(FILES ${PROJECT_SOURCE_DIR}/completion/x91
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 install(FILES ${PROJECT_SOURCE_DIR}/COPYING DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 install(TARGETS x91_shared x91_static EXPORT x91Targets

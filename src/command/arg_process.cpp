@@ -13,18 +13,23 @@
 #include <string>
 
 #include "command/codec_handles.h"
+#include "command/collection_plan.h"
 #include "command/console.h"
 #include "command/conversions.h"
+#include "command/cover_copy.h"
 #include "command/file_identity.h"
 #include "command/file_names.h"
 #include "command/input_kind.h"
 #include "command/job_runner.h"
 #include "command/options.h"
+#include "command/output_mirror.h"
 #include "command/picture_file.h"
 #include "command/progress_display.h"
 #include "command/progress_line.h"
 #include "command/quality_file.h"
 #include "command/replay_gain.h"
+#include "command/run_progress.h"
+#include "command/skip_existing.h"
 #include "command/std_streams.h"
 #include "command/x91_tag_tool.h"
 #include "x91/x91.h"
@@ -41,14 +46,21 @@ struct RunConsole {
     bool terminal;           // progress goes to a terminal
     bool parallel;
     x91_threads* threads;
+    // --skip-existing, and -d (whose outputs need their folders made).
+    bool skip_existing;
+    bool makes_folders;
+    // How far the run has come, for the progress of each file.
+    RunProgress* run;
     std::mutex mutex;
     // The files the encodes wrote, as they finish (kept for --replay-gain).
     std::vector<std::string> encoded;
 
     // Conversions running at once show no progress of their own, only the
     // line finish_job() prints.
-    ProgressDisplay display_for_job() const {
-        return ProgressDisplay(parallel ? nullptr : progress, terminal);
+    // Its notes go where its problems go, unless --quiet.
+    ProgressDisplay display_for_job(std::ostringstream& errors, int file_number) const {
+        return ProgressDisplay(parallel ? nullptr : progress, terminal,
+                               progress ? for_job(errors).errors : nullptr, run, file_number);
     }
 
     // Where one conversion's problems go: standard error when conversions
@@ -88,6 +100,7 @@ struct RunConsole {
 std::string finished_line(const char* verb, const std::string& in, const std::string& out,
                           const ConversionStats& stats) {
     std::ostringstream line;
+    if (stats.chosen_quality) print_quality_line(line, static_cast<float>(*stats.chosen_quality));
     line << verb << " : '" << in << "' to : '" << out << "' done.";
     if (stats.time_count > 0) {
         line << "  ";
@@ -114,16 +127,40 @@ Result same_file_refusal(const Source& in, const std::string& out) {
     return {Status::invalid_argument, "the output '" + out + "' is this same file"};
 }
 
+// With --skip-existing, an output newer than its input is left alone, said
+// once (unless --quiet).
+bool skipped_as_up_to_date(const Source& in, const std::string& out, RunConsole& console) {
+    if (!console.skip_existing || in.stream || is_std_stream(out) ||
+        !output_up_to_date(in.name, out))
+        return false;
+    console.run->skip_file(in.name);
+    std::ostringstream errors;
+    if (console.progress) console.for_job(errors).note(in.name, out + " is up to date, skipped");
+    console.finish_job(errors, "");
+    return true;
+}
+
+// What stops a job before its input is read: the output would overwrite
+// the input, or its folder in the mirror cannot be made.
+Result output_refusal(const Source& in, const std::string& out, const RunConsole& console) {
+    Result refused = same_file_refusal(in, out);
+    if (refused && console.makes_folders && !is_std_stream(out)) refused = make_output_folders(out);
+    return refused;
+}
+
 // A job that runs one conversion and reports how it ended.
 Job conversion_job(const char* verb, const Source& in, const std::string& out, RunConsole& console,
                    std::function<ConversionResult(ProgressDisplay& display)> convert) {
     auto work = [verb, in, out, &console, convert = std::move(convert)] {
+        if (skipped_as_up_to_date(in, out, console)) return true;
         std::ostringstream errors;
         const Console job_console = console.for_job(errors);
-        ConversionResult done{.result = same_file_refusal(in, out)};
+        ConversionResult done{.result = output_refusal(in, out, console)};
         if (done.result) {
-            ProgressDisplay display = console.display_for_job();
+            ProgressDisplay display =
+                console.display_for_job(errors, console.run->begin_file(in.name));
             done = convert(display);
+            console.run->end_file();
         }
         job_console.report(in.name, out, done);
         console.finish_job(errors,
@@ -142,9 +179,13 @@ Job encode_job(const Source& in, const std::string& out, const EncodeSettings& s
                              [in, out, &settings, &console](ProgressDisplay& display) {
                                  return WaveToXFile(in, out, settings, display, console.threads);
                              });
-    job.run = [run = std::move(job.run), out, &console] {
+    // A file --skip-existing leaves alone is not rewritten by --replay-gain
+    // either: a rerun over a converted tree changes nothing.
+    job.run = [run = std::move(job.run), in, out, &console] {
+        const bool skipped = console.skip_existing && !in.stream && !is_std_stream(out) &&
+                             output_up_to_date(in.name, out);
         const bool made = run();
-        if (made) {
+        if (made && !skipped) {
             std::lock_guard lock(console.mutex);
             console.encoded.push_back(out);
         }
@@ -168,6 +209,24 @@ Job failing_job(const std::string& name, const std::string& reason, RunConsole& 
                        console.finish_job(errors, "");
                        return false;
                    });
+               }};
+}
+
+// A cover image of -r copied into the mirror of -d; a mirror onto the
+// folder itself (-d naming the folder given) has it in place already.
+Job cover_job(const std::string& in, const std::string& out, RunConsole& console) {
+    auto work = [in, out, &console] {
+        if (same_file(identify(in), identify(out))) return true;
+        if (skipped_as_up_to_date(in, out, console)) return true;
+        std::ostringstream errors;
+        ConversionResult done{.result = output_refusal(in, out, console)};
+        if (done.result) done.result = copy_cover(in, out);
+        console.for_job(errors).report(in, out, done);
+        console.finish_job(errors, "");
+        return done.result.ok();
+    };
+    return Job{in, out, [in, &console, work = std::move(work)] {
+                   return console.fail_when_out_of_memory(in, work);
                }};
 }
 
@@ -255,21 +314,24 @@ Job decode_or_refuse(const Source& source, const std::string& out, const Options
 
 // The job for one input: by its suffix, or, for standard input and for a
 // name without a known suffix given with -o, by its first bytes.
-Job job_for(const std::string& name, const Options& o, const EncodeSettings& settings,
+Job job_for(const PlannedInput& planned, const Options& o, const EncodeSettings& settings,
             const TagEdits& edits, RunConsole& console, bool& stdin_used) {
+    const std::string& name = planned.input;
+    if (!planned.refusal.empty()) return failing_job(name, planned.refusal, console);
     if (o.list || o.edits()) {
         if (is_std_stream(name))
             return failing_job(name, "--list and the editing options take named x91 files",
                                console);
         return tag_tool_job(name, o, edits, console);
     }
+    if (planned.cover) return cover_job(name, *planned.output, console);
     if (is_std_stream(name)) {
         if (stdin_used) return failing_job(name, "standard input can be read only once", console);
         stdin_used = true;
         if (was_closed_at_start(STDIN_FILENO))
             return failing_job(name, "standard input is closed", console);
         if (o.test) return test_job(Source(name, stdin, ""), o.quiet, console);
-        const std::string out = o.output.value_or(kStdStreamName);
+        const std::string out = planned.output.value_or(kStdStreamName);
         const std::string start = take_start(stdin);
         // Whatever is not x91 data is audio for libsndfile to try.
         if (input_kind(start) == InputKind::x91)
@@ -279,8 +341,7 @@ Job job_for(const std::string& name, const Options& o, const EncodeSettings& set
     if (o.test) return test_job(Source(name), o.quiet, console);
     const bool audio_name = is_audio_name(name);
     const bool x91_name = is_x91_name(name);
-    if (!audio_name && !x91_name && !o.output)
-        return failing_job(name, "not an audio or .x91 name, skipped", console);
+    if (!planned.output) return failing_job(name, "not an audio or .x91 name, skipped", console);
     // A named pipe (or another file that is read once) is opened now and
     // its first bytes kept, so that the reader that takes it over sees
     // them; a regular file is opened by its converter.
@@ -294,9 +355,17 @@ Job job_for(const std::string& name, const Options& o, const EncodeSettings& set
         // data is audio for libsndfile to try.
         if (!(audio_name || x91_name)) kind = content == InputKind::x91 ? content : InputKind::wave;
     }
-    if (kind == InputKind::x91)
-        return decode_or_refuse(source, o.output ? *o.output : wave_output_name(name), o, console);
-    return encode_job(source, o.output ? *o.output : x91_output_name(name), settings, console);
+    // Without a known suffix the output is that of -o, whatever the content.
+    if (kind == InputKind::x91) return decode_or_refuse(source, *planned.output, o, console);
+    return encode_job(source, *planned.output, settings, console);
+}
+
+// The inputs of the run's conversions, as they weigh in its progress.
+std::vector<std::string> converted_inputs(const std::vector<PlannedInput>& plan) {
+    std::vector<std::string> inputs;
+    for (const PlannedInput& p : plan)
+        if (p.refusal.empty() && !p.cover) inputs.push_back(p.input);
+    return inputs;
 }
 
 // What the run's encodings use. An explicit quality, or a bit rate, replaces
@@ -304,6 +373,7 @@ Job job_for(const std::string& name, const Options& o, const EncodeSettings& set
 EncodeSettings encode_settings(const Options& o, std::ostream* progress) {
     EncodeSettings settings;
     settings.plain = o.plain;
+    settings.picture_from_folder = o.picture_from_folder;
     settings.tags = o.tags;
     settings.tuned = o.tuned;
     if (o.test) return settings;
@@ -393,10 +463,15 @@ int arg_process(int argc, char** argv) {
         return 1;
     }
     const ThreadsHandle threads(pool);
+    const std::vector<PlannedInput> plan = plan_inputs(o);
+    RunProgress run(converted_inputs(plan));
     RunConsole console{o.quiet ? nullptr : progress_stream,
                        on_terminal,
-                       files_at_once > 1 && o.files.size() > 1,
+                       files_at_once > 1 && plan.size() > 1,
                        pool,
+                       o.skip_existing,
+                       o.output_dir.has_value(),
+                       &run,
                        {},
                        {}};
     EncodeSettings settings = encode_settings(o, console.progress);
@@ -408,8 +483,8 @@ int arg_process(int argc, char** argv) {
 
     std::vector<Job> jobs;
     bool stdin_used = false;
-    for (const std::string& name : o.files)
-        jobs.push_back(job_for(name, o, settings, edits, console, stdin_used));
+    for (const PlannedInput& planned : plan)
+        jobs.push_back(job_for(planned, o, settings, edits, console, stdin_used));
     int status = run_jobs(jobs, files_at_once, pool) ? 0 : 1;
     if (o.replay_gain) {
         for (const GainFailure& failed : apply_replay_gain(console.encoded, pool)) {

@@ -68,6 +68,7 @@ class HeldSource final : public PcmSource {
     Result end_status() const override { return end_; }
     const std::vector<Tag>& tags() const override { return tags_; }
     bool tags_left_out() const override { return tags_left_out_; }
+    std::optional<std::uint64_t> length() const override { return frames_; }
 
   private:
     std::vector<std::vector<std::int16_t>> pieces_;

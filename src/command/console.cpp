@@ -8,6 +8,10 @@ void Console::problem(const std::string& file, const std::string& reason) const 
     *errors << "x91: " << file << ": " << reason << std::endl;
 }
 
+void Console::note(const std::string& file, const std::string& text) const {
+    problem(file, text);
+}
+
 void Console::warning(const std::string& file, const std::string& reason) const {
     *errors << "x91: " << file << ": warning: " << reason << std::endl;
 }

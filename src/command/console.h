@@ -16,6 +16,9 @@ struct Console {
 
     // "x91: <file>: <reason>" on the error stream.
     void problem(const std::string& file, const std::string& reason) const;
+    // The same for what the user should know that is no problem (a file
+    // skipped as up to date, audio converted on the way in).
+    void note(const std::string& file, const std::string& text) const;
     // The same for damage that still let the conversion produce output.
     void warning(const std::string& file, const std::string& reason) const;
 

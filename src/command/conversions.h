@@ -31,12 +31,17 @@ struct EncodeSettings {
     // Pictures of the command line; they replace the input's of the same
     // types.
     std::vector<Picture> pictures;
+    // --picture-from-folder: a file without a front cover gets the cover
+    // image of its folder.
+    bool picture_from_folder = false;
 };
 
 // What a conversion moved: blocks of 1/50 s and packet bytes.
 struct ConversionStats {
     std::int64_t time_count = 0;
     std::int64_t byte_count = 0;
+    // With -b: the quality found for the bit rate.
+    std::optional<double> chosen_quality;
 };
 
 // How a conversion ended.

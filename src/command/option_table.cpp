@@ -53,6 +53,18 @@ bool set_output(Options& o, const std::string& name) {
     return true;
 }
 
+bool set_output_dir(Options& o, const std::string& name) {
+    if (name.empty()) return false;
+    o.output_dir = name;
+    return true;
+}
+
+bool set_format(Options& o, const std::string& name) {
+    if (name != "wav" && name != "flac" && name != "aiff" && name != "w64") return false;
+    o.format = name;
+    return true;
+}
+
 // Digits only: no sign, no spaces, at most three of them.
 bool set_jobs(Options& o, const std::string& text) {
     if (text.empty() || text.size() > 3) return false;
@@ -155,6 +167,34 @@ const OptionEntry kOptions[] = {
      .help = "write the one input's result to FILE ('-': standard output)",
      .needs = "a file name",
      .apply = set_output},
+    {.short_name = 'r',
+     .long_name = "recursive",
+     .value_name = nullptr,
+     .help = "a FILE that is a folder stands for every audio and .x91 file\n"
+             "below it, in sorted order (links to folders not followed)",
+     .apply = set_flag<&Options::recursive>},
+    {.short_name = 'd',
+     .long_name = "output-dir",
+     .value_name = "DIR",
+     .help = "write the outputs under DIR, mirroring the folders below each\n"
+             "folder given (a file given goes in DIR itself); with -r, the\n"
+             "cover images beside the audio are copied too",
+     .needs = "a folder name",
+     .apply = set_output_dir},
+    {.short_name = '\0',
+     .long_name = "skip-existing",
+     .value_name = nullptr,
+     .help = "leave alone an output that exists and is at least as new as\n"
+             "its input",
+     .apply = set_flag<&Options::skip_existing>},
+    {.short_name = '\0',
+     .long_name = "format",
+     .value_name = "FMT",
+     .help = "decode to FMT: wav (default), flac, aiff or w64; the output is\n"
+             "NAME.x91.FMT beside the input, NAME.FMT under -d",
+     .needs = "a format",
+     .rule = "the format must be wav, flac, aiff or w64",
+     .apply = set_format},
     {.short_name = 'j',
      .long_name = "jobs",
      .value_name = "N",
@@ -194,6 +234,12 @@ const OptionEntry kOptions[] = {
              "cover; it replaces the input's front cover",
      .needs = "an image file",
      .apply = add_picture},
+    {.short_name = '\0',
+     .long_name = "picture-from-folder",
+     .value_name = nullptr,
+     .help = "store the cover image beside each input (cover.*, front.*,\n"
+             "folder.*; jpg, jpeg, png) as the front cover of a file that has none",
+     .apply = set_flag<&Options::picture_from_folder>},
     {.short_name = '\0',
      .long_name = "title",
      .value_name = "TEXT",

@@ -100,6 +100,11 @@ ParsedOptions parse_options(int argc, const char* const* argv) {
     if (o.quality && o.bitrate)
         return usage_error("-q and -b exclude each other: give one of them");
     if (o.output && o.test) return usage_error("-t writes nothing, so it takes no -o");
+    if (o.output && (o.output_dir || o.recursive))
+        return usage_error("-o names one output: with -r or -d, outputs are named by their inputs");
+    if (o.output && o.format)
+        return usage_error("-o names its format by its suffix, so it takes no --format");
+    if (o.test && o.output_dir) return usage_error("-t writes nothing, so it takes no -d");
     if (o.replay_gain && (o.plain || o.test || o.list || o.edits()))
         return usage_error(
             "--replay-gain stores tags in what encodes write: not with --plain, -t, "
@@ -108,7 +113,7 @@ ParsedOptions parse_options(int argc, const char* const* argv) {
         return usage_error("--list and the editing options take no -o or -t");
     if (o.export_picture && o.files.size() != 1)
         return usage_error("--export-picture takes exactly one x91 file");
-    if (o.plain && (!o.tags.empty() || !o.pictures.empty()))
+    if (o.plain && (!o.tags.empty() || !o.pictures.empty() || o.picture_from_folder))
         return usage_error("--plain writes no extension block, so it keeps no tags or pictures");
     return parsed;
 }

@@ -23,6 +23,16 @@ struct Options {
     bool tuned = false;
     std::optional<double> bitrate;  // kbit/s
     std::optional<std::string> output;
+    // -r: a folder stands for the audio, x91 files and covers below it.
+    bool recursive = false;
+    // -d: outputs go to a mirror of the inputs' folders under this one.
+    std::optional<std::string> output_dir;
+    // Outputs already newer than their inputs are left alone.
+    bool skip_existing = false;
+    // Encodes without a front cover take the cover image of their folder.
+    bool picture_from_folder = false;
+    // The format of every decode: wav, flac, aiff or w64.
+    std::optional<std::string> format;
     // Threads in all; without -j, files go one after another, each on
     // every processor the process may use.
     std::optional<int> jobs;

@@ -40,12 +40,18 @@ bool was_closed_at_start(int fd) {
 }
 
 bool flush_standard_output() {
+    // A text longer than the stream's buffer was partly written already:
+    // a write that failed then left its reason in errno, and the flush
+    // below, with nothing more it can write, leaves none.
+    const int earlier = errno;
+    const bool failed_before = !std::cout.good() || std::ferror(stdout);
     errno = 0;
     std::cout.flush();
     const bool flushed = std::fflush(stdout) == 0;
     if (flushed && std::cout.good() && !std::ferror(stdout)) return true;
     int unset = -1;
-    first_stdout_error.compare_exchange_strong(unset, errno);
+    first_stdout_error.compare_exchange_strong(unset,
+                                               errno == 0 && failed_before ? earlier : errno);
     return false;
 }
 

@@ -12,8 +12,11 @@
 #include "command/block_metadata.h"
 #include "command/codec_handles.h"
 #include "command/conversions.h"
+#include "command/file_names.h"
+#include "command/folder_picture.h"
 #include "command/io_failure.h"
 #include "command/output.h"
+#include "command/picture_file.h"
 #include "command/progress_display.h"
 #include "command/tag_names.h"
 #include "command/taglib_metadata.h"
@@ -63,6 +66,24 @@ std::vector<Picture> merge_pictures(const std::vector<Picture>& input,
     return merged;
 }
 
+// --picture-from-folder: the cover image of the input's folder, for a file
+// without a front cover. One that cannot be read is a warning: the audio
+// still encodes.
+void add_folder_cover(const Source& in, std::vector<Picture>& pictures, std::string& warning) {
+    constexpr std::uint32_t kFrontCover = 3;
+    const bool has_front = std::any_of(pictures.begin(), pictures.end(),
+                                       [](const Picture& p) { return p.type == kFrontCover; });
+    if (has_front || is_std_stream(in.name)) return;
+    const std::optional<std::string> cover = folder_cover(in.name);
+    if (!cover) return;
+    Picture picture;
+    if (Result read = picture_from_file(*cover, picture); !read) {
+        warning = (warning.empty() ? "" : warning + "; ") + read.message + "; encoded without it";
+        return;
+    }
+    pictures.push_back(std::move(picture));
+}
+
 // Gives the encoder the tags and pictures of the input and the command line
 // that the extension block has room for: the tags first, then the pictures
 // in order. Beyond that they are left out, with a warning, rather than
@@ -80,8 +101,10 @@ Result add_metadata(x91_encoder* encoder, const Source& in, const PcmSource& sou
         const x91_status s = x91_encoder_add_tag(encoder, tag.name.c_str(), tag.value.c_str());
         if (s != X91_OK) return library_outcome(s, encoder);
     }
+    std::vector<Picture> pictures = merge_pictures(input.pictures, settings.pictures);
+    if (settings.picture_from_folder) add_folder_cover(in, pictures, warning);
     std::size_t pictures_left_out = 0;
-    for (const Picture& picture : merge_pictures(input.pictures, settings.pictures)) {
+    for (const Picture& picture : pictures) {
         const x91_picture p = library_picture(picture);
         if (x91_encoder_add_picture(encoder, &p) != X91_OK) ++pictures_left_out;
     }
@@ -96,12 +119,13 @@ Result add_metadata(x91_encoder* encoder, const Source& in, const PcmSource& sou
 // or why not.
 Result make_encoder(const Source& in, const EncodeSettings& settings,
                     std::unique_ptr<PcmSource>& source, x91_threads* threads, WriteTarget& target,
-                    EncoderHandle& encoder, std::string& warning) {
+                    EncoderHandle& encoder, ConversionResult& done) {
     std::optional<double> quality = settings.quality;
     if (settings.bitrate) {
         double found = 0;
         if (Result chosen = choose_for_bitrate(source, settings, found); !chosen) return chosen;
         quality = found;
+        done.stats.chosen_quality = found;
     }
     x91_encoder* made = nullptr;
     if (x91_status s = x91_encoder_open_callback(&made, &WriteTarget::write, &target); s != X91_OK)
@@ -112,7 +136,7 @@ Result make_encoder(const Source& in, const EncodeSettings& settings,
     if (s == X91_OK && threads != nullptr) s = x91_encoder_share_threads(made, threads);
     if (s == X91_OK) s = x91_encoder_set_extension_block(made, settings.plain ? 0 : 1);
     if (s != X91_OK) return library_outcome(s, made);
-    return settings.plain ? Result{} : add_metadata(made, in, *source, settings, warning);
+    return settings.plain ? Result{} : add_metadata(made, in, *source, settings, done.warning);
 }
 
 // Pushes the audio until it ends and finishes the file: the encoder's
@@ -154,14 +178,17 @@ ConversionResult encode_to_x91(const Source& in, const std::string& out,
                                x91_threads* threads) {
     std::unique_ptr<PcmSource> source;
     if (Result opened = open_pcm_source(in, source); !opened) return {.result = std::move(opened)};
+    // Told before the search of -b, which holds the audio as CD audio.
+    if (const std::string change = source->change(); !change.empty()) display.note(in.name, change);
     Output output;
     WriteTarget target{&output};
     EncoderHandle encoder;
     ConversionResult done;
-    if (Result made = make_encoder(in, settings, source, threads, target, encoder, done.warning);
-        !made)
+    if (Result made = make_encoder(in, settings, source, threads, target, encoder, done); !made)
         return {.result = std::move(made)};
     if (Result opened = output.open(out); !opened) return {.result = std::move(opened)};
+    if (done.stats.chosen_quality) display.quality(*done.stats.chosen_quality);
+    display.set_length(source->length());
 
     display.begin("encoding", in.name, out);
     Result input_end;

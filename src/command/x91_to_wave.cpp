@@ -160,6 +160,8 @@ ConversionResult XFileToWave(const Source& in, const std::string& out, bool raw,
     if (Result opened = output.open(out); !opened) return {.result = std::move(opened)};
 
     ConversionResult done;
+    // A file read at will knows its length at once; a stream only at its end.
+    if (!in.stream) display.set_length(x91_decoder_length(decoder.get()));
     DecodeOutput audio(decoder.get(), out, output, raw);
     display.begin("decoding", in.name, out);
     const bool whole = decode_all(decoder.get(), audio, display, done.stats);

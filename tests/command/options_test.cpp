@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -50,6 +52,23 @@ TEST(OptionTableTest, TheManPageListsExactlyTheOptionsOfTheTable) {
 
 // The parser relies on these: every option has an effect, and exactly the
 // options with a value say what it must be.
+// The bash completion offers every name of every option, and no other.
+TEST(OptionTableTest, TheCompletionOffersExactlyTheOptionsOfTheTable) {
+    std::ifstream script(X91_COMPLETION);
+    ASSERT_TRUE(script) << X91_COMPLETION;
+    const std::string text((std::istreambuf_iterator<char>(script)), {});
+    const std::size_t start = text.find("local options=\""), end = text.find('"', start + 15);
+    ASSERT_NE(start, std::string::npos);
+    std::istringstream words(text.substr(start + 15, end - start - 15));
+    const std::set<std::string> offered{std::istream_iterator<std::string>(words), {}};
+    std::set<std::string> names;
+    for (const OptionEntry& o : option_table()) {
+        names.insert(std::string("--") + o.long_name);
+        if (o.short_name) names.insert(std::string("-") + o.short_name);
+    }
+    EXPECT_EQ(offered, names);
+}
+
 TEST(OptionTableTest, EveryOptionIsComplete) {
     for (const OptionEntry& o : option_table()) {
         SCOPED_TRACE(o.long_name);

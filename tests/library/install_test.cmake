@@ -17,7 +17,8 @@ function(run)
 endfunction()
 
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
-foreach(installed bin/x91 include/x91/x91.h share/man/man1/x91.1)
+foreach(installed bin/x91 include/x91/x91.h share/man/man1/x91.1
+    share/bash-completion/completions/x91)
   if(NOT EXISTS ${prefix}/${installed})
     message(FATAL_ERROR "not installed: ${installed}")
   endif()

@@ -18,6 +18,11 @@ class CdWaveSource final : public PcmSource {
     Result end_status() const override;
     const std::vector<Tag>& tags() const override { return tags_; }
     bool tags_left_out() const override { return reader_->info_left_out(); }
+    std::optional<std::uint64_t> length() const override {
+        const std::int64_t frames = reader_->samples();
+        if (frames < 0) return std::nullopt;
+        return static_cast<std::uint64_t>(frames);
+    }
 
   private:
     std::unique_ptr<da_WaveReader> reader_;

@@ -4,6 +4,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "command/cd_audio.h"
@@ -30,6 +32,12 @@ class PcmSource {
     virtual Result end_status() const = 0;
 
     virtual const std::vector<Tag>& tags() const = 0;
+    // What was changed to make the input CD audio ("96000 Hz 24-bit
+    // converted to 44100 Hz 16-bit"); empty when it passes unchanged.
+    virtual std::string change() const { return {}; }
+    // The frames read() will give in all, where the input tells it ahead
+    // (for progress); none for a stream of unknown length.
+    virtual std::optional<std::uint64_t> length() const { return std::nullopt; }
     // True when the input held more texts than any x91 file can store and
     // some were not read into tags().
     virtual bool tags_left_out() const { return false; }

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "command/audio_input/declared_length.h"
+#include "command/audio_input/input_change.h"
 #include "command/tag_names.h"
 
 namespace x91::cli {
@@ -95,6 +96,17 @@ SndfileSource::SndfileSource(SNDFILE* file, const SF_INFO& info, std::unique_ptr
         short_at_open_ = file_shorter_than_declared(name, size_at_open_);
     }
     io_ = std::move(io);
+}
+
+std::string SndfileSource::change() const {
+    return input_change(info_);
+}
+
+std::optional<std::uint64_t> SndfileSource::length() const {
+    // A pipe's length reads as 0 or as the largest count there is.
+    if (info_.frames <= 0 || info_.frames == SF_COUNT_MAX) return std::nullopt;
+    return static_cast<std::uint64_t>(static_cast<double>(info_.frames) * kSampleRate /
+                                      info_.samplerate);
 }
 
 SndfileSource::~SndfileSource() {

@@ -38,6 +38,8 @@ class SndfileSource final : public PcmSource {
     std::size_t read(std::int16_t* samples, std::size_t frames) override;
     Result end_status() const override { return status_; }
     const std::vector<Tag>& tags() const override { return tags_; }
+    std::string change() const override;
+    std::optional<std::uint64_t> length() const override;
 
   private:
     SndfileSource(SNDFILE* file, const SF_INFO& info, std::unique_ptr<StreamIo>& io,
