@@ -158,7 +158,8 @@ X91_API x91_status x91_threads_create(x91_threads** threads, int count);
 X91_API void x91_threads_destroy(x91_threads* threads);
 /* Waits for a free place and takes it for the calling thread's work. */
 X91_API void x91_threads_hold(x91_threads* threads);
-/* Gives a place taken with x91_threads_hold back. */
+/* Gives a place taken with x91_threads_hold back; with none taken, nothing
+ * happens. */
 X91_API void x91_threads_release(x91_threads* threads);
 
 /* ---- Encoding ---------------------------------------------------------- */
@@ -393,7 +394,8 @@ X91_API uint32_t x91_decoder_frames_per_packet(const x91_decoder* decoder);
 X91_API uint64_t x91_decoder_packet_start(const x91_decoder* decoder, uint64_t packet);
 
 /* Sample frames packet `packet` decodes to: one block less for the first,
- * which carries the transform's lead-in, than for the rest. */
+ * which carries the transform's lead-in, than for the rest; 0 for packets
+ * beyond the trimmed end (and for UINT64_MAX). */
 X91_API uint64_t x91_decoder_packet_frames(const x91_decoder* decoder, uint64_t packet);
 
 /* The first sample frame a decoder restarted at `packet` gives exactly (see
@@ -413,7 +415,8 @@ X91_API uint64_t x91_decoder_length(const x91_decoder* decoder);
  * many) delivers silence of the packet's length, so the timeline stays in
  * step. X91_ERR_TOO_DAMAGED: the packet was the last of
  * X91_MAX_DAMAGED_IN_A_ROW damaged ones in a row, and nothing more is
- * decoded (every later packet gives the same) until x91_decoder_restart. */
+ * decoded (every later packet gives the same) until x91_decoder_restart.
+ * A null packet with a size above 0 is X91_ERR_INVALID_ARGUMENT. */
 X91_API x91_status x91_decoder_decode_packet(x91_decoder* decoder, const uint8_t* packet,
                                              size_t size);
 

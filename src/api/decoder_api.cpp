@@ -252,8 +252,10 @@ x91_status x91_decoder_trim(x91_decoder* decoder, uint64_t lead_in, uint64_t fra
 }
 
 x91_status x91_decoder_decode_packet(x91_decoder* decoder, const uint8_t* packet, size_t size) {
-    if (decoder == nullptr) return X91_ERR_INVALID_ARGUMENT;
-    return x91::guarded(decoder->last_error, [&] {
+    // No bytes at all is a packet the player found empty; bytes at no
+    // address are a mistake.
+    if (decoder == nullptr || (packet == nullptr && size > 0)) return X91_ERR_INVALID_ARGUMENT;
+    return x91::stream_call(decoder->broken, decoder->last_error, [&] {
         if (!decoder->packets) return x91::needs_packets("decode_packet");
         return decoder->packets->decode(packet, size);
     });
