@@ -162,6 +162,25 @@ TEST_F(GstPluginTest, EncoderWritesWhatTheLibraryWrites) {
     EXPECT_TRUE(run.data == file_) << run.data.size() << " bytes, " << file_.size() << " expected";
 }
 
+// An input without audio is a file of no packets, which x91enc writes when
+// given no buffers and which every way of playing plays as nothing.
+TEST_F(GstPluginTest, AStreamWithoutAudioIsAFileThatPlaysAsNothing) {
+    const PipelineRun encoded = run_with_source(
+        "appsrc name=src format=time caps=" + kPcmCaps + " ! x91enc ! appsink name=sink sync=false",
+        {});
+    EXPECT_EQ(encoded.error, "");
+    EXPECT_TRUE(encoded.data == c_encode({})) << encoded.data.size() << " bytes";
+    for (const bool block : {false, true})
+        for (const char* chain : {"x91parse ! x91dec", "queue ! x91parse ! x91dec", "decodebin"}) {
+            SCOPED_TRACE(std::string(chain) + (block ? ", exact length" : ""));
+            const PipelineRun run =
+                run_pipeline(file_with(c_encode({}, 0, block)) + " ! " + chain + kToSink);
+            EXPECT_EQ(run.error, "");
+            EXPECT_EQ(run.warnings, 0);
+            EXPECT_EQ(run.data.size(), 0u);
+        }
+}
+
 // Damage never stops a player: the audio before it plays, with a warning;
 // and a run of damaged packets ends the stream, as the library's policy has
 // it, instead of playing noise for as long as the file has packets.

@@ -19,7 +19,7 @@ if(NOT LAUNCH OR NOT DISCOVERER OR NOT INSPECT)
   return()
 endif()
 foreach(element x91parse x91dec x91enc filesrc filesink decodebin wavparse flacenc audioconvert
-    audioresample taginject)
+    audioresample taginject audiotestsrc)
   execute_process(COMMAND ${INSPECT} ${element} RESULT_VARIABLE missing OUTPUT_QUIET ERROR_QUIET)
   if(missing)
     message("SKIPPED: the GStreamer element ${element} is not installed")
@@ -90,4 +90,19 @@ expect_same_bytes("x91enc from flac" song-flac.x91 0 from-flac.x91)
 run(${DISCOVERER} -v from-flac.x91)
 if(NOT last_output MATCHES "title: Tagged")
   message(FATAL_ERROR "gst-discoverer-1.0 reports no title:\n${last_output}")
+endif()
+
+# A stream without audio: x91enc given no buffers writes the file of no
+# packets the command makes of an empty WAV, which -t passes and which
+# plays as nothing.
+run(${LAUNCH} -q audiotestsrc num-buffers=0 ! audio/x-raw,format=S16LE,rate=44100,channels=2
+  ! x91enc ! filesink location=empty.x91)
+run(${BUILD_DIR}/x91 -t empty.x91)
+run(${BUILD_DIR}/x91 --quiet empty.x91 -o empty.wav)
+run(${BUILD_DIR}/x91 --quiet empty.wav -o empty-again.x91)
+expect_same_bytes("x91enc without audio" empty.x91 0 empty-again.x91)
+run(${LAUNCH} -q filesrc location=empty.x91 ! decodebin ! audioconvert ! filesink location=empty.raw)
+file(SIZE ${WORK_DIR}/empty.raw empty_bytes)
+if(NOT empty_bytes EQUAL 0)
+  message(FATAL_ERROR "a file of no packets played ${empty_bytes} bytes")
 endif()
