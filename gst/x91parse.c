@@ -134,6 +134,15 @@ static gboolean x91_parse_locate(X91Parse* self, GstBaseParseFrame* frame, gint*
     return TRUE;
 }
 
+/* After the end marker, or the damage that ended the packets, the stream
+ * plays again only from a jump (a seek, which marks its first frame as a
+ * discontinuity) to where indexed packets lie: bytes behind the end stay
+ * unread. */
+static gboolean x91_parse_jumped_to_packets(X91Parse* self, GstBaseParseFrame* frame) {
+    return GST_BUFFER_FLAG_IS_SET(frame->buffer, GST_BUFFER_FLAG_DISCONT) &&
+           x91_parse_packet_from(self, frame->offset) < self->offsets->len;
+}
+
 /* Reads `size` bytes at `offset` of the stream into `bytes`; FALSE when they
  * are not all there. */
 static gboolean x91_parse_pull(GstPad* sink, guint64 offset, guint8* bytes, guint size) {
@@ -293,6 +302,7 @@ static GstFlowReturn x91_parse_handle_frame(GstBaseParse* parse, GstBaseParseFra
     X91Parse* self = (X91Parse*)parse;
     *skipsize = 0;
     const gsize size = gst_buffer_get_size(frame->buffer);
+    if (self->ended && x91_parse_jumped_to_packets(self, frame)) self->ended = FALSE;
     if (self->ended) return x91_parse_drop(self, frame, size);
     if (self->packets == NULL)
         return size < X91_HEADER_BYTES ? GST_FLOW_OK : x91_parse_header(self, frame);

@@ -162,6 +162,35 @@ TEST_F(GstPluginTest, EncoderWritesWhatTheLibraryWrites) {
     EXPECT_TRUE(run.data == file_) << run.data.size() << " bytes, " << file_.size() << " expected";
 }
 
+// After the end of the stream, or the damage that ended it, a seek plays
+// again from its target, as it does on FLAC or WAV.
+TEST_F(GstPluginTest, ASeekAfterTheEndPlaysAgain) {
+    const Bytes cut(file_.begin(), file_.begin() + 62 + 4 + (file_[62] | file_[63] << 8) + 50);
+    const std::uint64_t middle = pcm_.size() / 4 + 7;
+    const Pcm cut_decode(full_.begin(), full_.begin() + 2 * 15 * kBlock);
+    struct Case {
+        const char* name;
+        std::string source, chain;
+        const Pcm& decoded;
+        std::uint64_t frame;
+    } const cases[] = {
+        {"pull", file_with(file_), " ! x91parse ! x91dec", full_, middle},
+        {"push", file_with(file_), " ! queue ! x91parse ! x91dec", full_, 0},
+        {"exact length", file_with(exact_file_, "exact.x91"), " ! x91parse ! x91dec", exact_,
+         middle},
+        {"decodebin", file_with(exact_file_, "exact.x91"), " ! decodebin", exact_, 1000},
+        {"past damage", file_with(cut, "cut.x91"), " ! x91parse ! x91dec", cut_decode, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const PipelineRun run = run_pipeline(c.source + c.chain + kToSink, &c.frame, true);
+        EXPECT_EQ(run.error, "");
+        EXPECT_TRUE(as_pcm(run.data) ==
+                    Pcm(c.decoded.begin() + static_cast<long>(2 * c.frame), c.decoded.end()))
+            << run.data.size() / 4 << " frames";
+    }
+}
+
 // An input without audio is a file of no packets, which x91enc writes when
 // given no buffers and which every way of playing plays as nothing.
 TEST_F(GstPluginTest, AStreamWithoutAudioIsAFileThatPlaysAsNothing) {
