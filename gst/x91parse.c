@@ -206,6 +206,13 @@ static void x91_parse_scan(X91Parse* self) {
     }
     const guint64 frames = x91_decoder_packet_start(self->packets, packet);
     gst_base_parse_set_duration(GST_BASE_PARSE(self), GST_FORMAT_TIME, frames_to_time(frames), 0);
+    guint64 block_frames = 0;
+    if (packet < X91_PARSE_MAX_INDEX &&
+        x91_decoder_exact_length(self->packets, &block_frames, NULL) == X91_OK &&
+        frames < block_frames)
+        GST_ELEMENT_WARNING(self, STREAM, DECODE, ("Damaged x91 file: the audio ends early."),
+                            ("the packets hold fewer frames than the extension block gives the "
+                             "input"));
     GST_DEBUG_OBJECT(self, "%" G_GUINT64_FORMAT " packets, %" G_GUINT64_FORMAT " frames", packet,
                      frames);
 }

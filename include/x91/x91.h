@@ -443,8 +443,9 @@ X91_API uint64_t x91_decoder_position(const x91_decoder* decoder);
  * For a stream, the status is that of the packet whose audio the read
  * starts: a damaged packet gives its status (the audio is still
  * delivered), X91_ERR_TOO_DAMAGED the last one before the decode stops; and
- * what ends a stream early (damaged framing, a failed read) gives its status
- * with 0 frames at the end. A read, seek or feed that returns
+ * what ends a stream early (damaged framing, a failed read, packets that
+ * end before the frames the extension block gives: X91_ERR_CUT_SHORT) gives
+ * its status with 0 frames at the end. A read, seek or feed that returns
  * X91_ERR_OUT_OF_MEMORY may have done part of its work: the decoder then
  * refuses those calls with X91_ERR_INVALID_STATE (a packet decoder until
  * x91_decoder_restart), and the stream is to be decoded over. */

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "api/api_test_support.h"
+#include "format/crc32.h"
 #include "gst/gst_pipeline.h"
 #include "support/scratch_dir.h"
 #include "support/test_signals.h"
@@ -189,6 +190,22 @@ TEST_F(GstPluginTest, ASeekAfterTheEndPlaysAgain) {
                     Pcm(c.decoded.begin() + static_cast<long>(2 * c.frame), c.decoded.end()))
             << run.data.size() / 4 << " frames";
     }
+}
+
+// Packets that end before the frames the block gives the input (a count
+// damaged under a resealed block) play as far as they go, with a warning.
+TEST_F(GstPluginTest, PacketsShorterThanTheBlockSaysPlayWithAWarning) {
+    Bytes longer = exact_file_;
+    const std::size_t block = longer.size() - le32(longer, longer.size() - 8);
+    set_le32(longer, block + 20, le32(longer, block + 20) + 100000);  // the frames field
+    set_le32(longer, longer.size() - 4,
+             x91::crc32_update(0, longer.data() + block, longer.size() - block - 4));
+    const PipelineRun run = run_pipeline(file_with(longer) + " ! x91parse ! x91dec" + kToSink);
+    EXPECT_EQ(run.error, "");
+    EXPECT_EQ(run.warnings, 1);
+    const Pcm played = as_pcm(run.data);
+    EXPECT_TRUE(played.size() > exact_.size() &&
+                Pcm(played.begin(), played.begin() + static_cast<long>(exact_.size())) == exact_);
 }
 
 // An input without audio is a file of no packets, which x91enc writes when
