@@ -69,7 +69,8 @@ typedef enum x91_status {
     X91_ERR_INVALID_STATE = -2,       /* the call does not fit now (push after finish, ...) */
     X91_ERR_OUT_OF_MEMORY = -3,       /* memory ran out, on any of the handle's threads */
     X91_ERR_NOT_X91 = -4,             /* the data does not start with an x91 header */
-    X91_ERR_CUT_SHORT = -5,           /* the data ends inside the header or a packet */
+    X91_ERR_CUT_SHORT = -5,           /* the data ends inside the header or a packet, or the
+                                         packets before the frames the block gives */
     X91_ERR_HEADER_DAMAGED = -6,      /* a header setting the codec cannot run with */
     X91_ERR_PACKET_TOO_LARGE = -7,    /* a byte count beyond the largest packet, or negative */
     X91_ERR_PACKET_DAMAGED = -8,      /* decoding ran past the packet's end */
