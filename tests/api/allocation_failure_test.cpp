@@ -20,6 +20,7 @@
 #include "support/failing_allocator.h"
 #include "support/test_signals.h"
 #include "support/wav_bytes.h"
+#include "support/x91_framing.h"
 #include "x91/x91.h"
 
 using namespace x91test;
@@ -172,6 +173,52 @@ TEST(AllocationFailureTest, EveryAllocationOfADecodeMayFail) {
         EXPECT_EQ(problems, std::vector<std::string>{});
         EXPECT_GT(runs, 50u);
     }
+}
+
+// One decode of packets a player found, stopped at its first failure: once
+// a packet's decode ran out of memory, the next is refused until a restart.
+std::string decode_packets_once(const Bytes& file, const std::vector<Bytes>& packets,
+                                const Pcm& reference) {
+    Pcm pcm;
+    Pcm piece;
+    {
+        const AllocationsUnwatched unwatched;
+        pcm.reserve(reference.size());
+        piece.resize(2 * 20000);
+    }
+    x91_decoder* decoder = nullptr;
+    x91_status failed = x91_decoder_create_for_header(&decoder, file.data(), X91_HEADER_BYTES);
+    const bool opened = failed == X91_OK;
+    for (std::size_t p = 0; p < packets.size() && failed == X91_OK; ++p) {
+        failed = x91_decoder_decode_packet(decoder, packets[p].data(), packets[p].size());
+        std::size_t frames = 0;
+        if (failed == X91_OK) failed = x91_decoder_read(decoder, piece.data(), 20000, &frames);
+        pcm.insert(pcm.end(), piece.begin(), piece.begin() + static_cast<long>(2 * frames));
+    }
+
+    const AllocationsUnwatched unwatched;
+    const x91_status after =
+        opened ? x91_decoder_decode_packet(decoder, packets[0].data(), packets[0].size()) : X91_OK;
+    const x91_status restarted = opened ? x91_decoder_restart(decoder, 0) : X91_OK;
+    x91_decoder_destroy(decoder);
+    if (failed == X91_OK) return pcm == reference ? "" : "a whole run gave other audio";
+    if (failed != X91_ERR_OUT_OF_MEMORY) return std::string("status ") + x91_status_text(failed);
+    if (opened && (after != X91_ERR_INVALID_STATE || restarted != X91_OK))
+        return std::string("then ") + x91_status_text(after);
+    return "";
+}
+
+TEST(AllocationFailureTest, EveryAllocationOfAPacketDecodeMayFail) {
+    const Bytes file = c_encode(music_like_signal(3 * X91_BLOCK_FRAMES + 300, 5));
+    const std::vector<Bytes> packets = packets_of(file);
+    ASSERT_FALSE(packets.empty());
+    MemoryDecoder whole(file);
+    const Pcm reference = c_read_all(whole.decoder);
+    std::size_t runs = 0;
+    const std::vector<std::string> problems = sweep_allocation_failures(
+        [&] { return decode_packets_once(file, packets, reference); }, runs);
+    EXPECT_EQ(problems, std::vector<std::string>{});
+    EXPECT_GT(runs, 20u);
 }
 
 TEST(AllocationFailureTest, EveryAllocationOfACheckMayFail) {
