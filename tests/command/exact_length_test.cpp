@@ -218,6 +218,8 @@ TEST(ExactLengthTest, TestAndDecodeNameWhatIsWrongInASealedBlock) {
         append(file, c.block);
         write_file(dir.file(name), file);
         EXPECT_EQ(run_x91(dir.path(), {"-t", name}).out, name + ": damaged: " + c.wrong + "\n");
+        EXPECT_EQ(run_piped(dir.path(), {"-t", "-"}, name, "check.txt").out,
+                  "-: damaged: " + c.wrong + "\n");
         const std::string warning =
             c.wrong + (c.raw ? "; decoded as --raw" : "; kept the audio that could be rebuilt");
         const RunResult r = run_x91(dir.path(), {"--quiet", "-o", "out.wav", name});
