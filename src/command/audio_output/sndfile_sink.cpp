@@ -1,5 +1,6 @@
 #include "command/audio_output/sndfile_sink.h"
 
+#include <memory>
 #include <string>
 
 #include "command/io_failure.h"
@@ -28,6 +29,9 @@ Result SndfileSink::open(std::FILE* stream, int format, const std::vector<Tag>& 
     SF_VIRTUAL_IO callbacks = DescriptorIo::callbacks();
     SNDFILE* file = sf_open_virtual(&callbacks, SFM_WRITE, &info, io.get());
     if (file == nullptr) return failure(*io, "cannot write", sf_strerror(nullptr));
+    // Closed on the way out should memory run out below, before the sink
+    // owns it; io, made first, outlives the close.
+    std::unique_ptr<SNDFILE, decltype(&sf_close)> owned(file, &sf_close);
     // Strings go in before the audio; a format without a place for one
     // refuses it, and the tag is not written (the README lists which go).
     for (const SndfileString& s : sndfile_strings()) {
@@ -35,6 +39,7 @@ Result SndfileSink::open(std::FILE* stream, int format, const std::vector<Tag>& 
         if (!value.empty()) static_cast<void>(sf_set_string(file, s.id, value.c_str()));
     }
     sink.reset(new SndfileSink(file, std::move(io)));
+    owned.release();
     return {};
 }
 
