@@ -5,10 +5,12 @@
 // reads are written with libsndfile.
 //
 // usage: x91-fuzz-seeds OUTPUT_DIR
-// Creates OUTPUT_DIR/{x91_decode,wave_reader,packet_readers,sndfile_input}/.
+// Creates OUTPUT_DIR/{x91_decode,wave_reader,packet_readers,sndfile_input,
+// extension_block}/.
 #include <sndfile.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -202,6 +204,22 @@ bool save_audio_seeds(const std::string& dir) {
     return save(dir + "/cut.flac", Bytes(flac.begin(), flac.begin() + flac.size() / 2));
 }
 
+// The extension block target's seeds from a file with the block: the block
+// alone (first byte 0) and the file's tail from the last packet on (first
+// byte 1), as that target reads them.
+bool save_block_seeds(const std::string& base, const Bytes& file) {
+    const std::uint32_t block_bytes = file[file.size() - 8] | file[file.size() - 7] << 8 |
+                                      file[file.size() - 6] << 16 |
+                                      static_cast<std::uint32_t>(file[file.size() - 5]) << 24;
+    if (block_bytes > file.size()) return false;
+    Bytes block = {0};
+    block.insert(block.end(), file.end() - block_bytes, file.end());
+    Bytes tail = {1};
+    tail.insert(tail.end(), file.end() - std::min<std::size_t>(file.size(), block_bytes + 64),
+                file.end());
+    return save(base + "_block", block) && save(base + "_tail", tail);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -214,7 +232,8 @@ int main(int argc, char** argv) {
     const std::string wave_dir = root + "/wave_reader";
     const std::string packet_dir = root + "/packet_readers";
     const std::string audio_dir = root + "/sndfile_input";
-    for (const std::string& d : {root, decode_dir, wave_dir, packet_dir, audio_dir})
+    const std::string block_dir = root + "/extension_block";
+    for (const std::string& d : {root, decode_dir, wave_dir, packet_dir, audio_dir, block_dir})
         mkdir(d.c_str(), 0777);
 
     std::optional<CheckedSettings> checked;
@@ -229,6 +248,7 @@ int main(int argc, char** argv) {
             if (file.empty()) return 1;
             const std::string tag = std::to_string(kind) + "_" + std::to_string(frames);
             if (!save(decode_dir + "/enc" + tag, file)) return 1;
+            if (frames > lengths[0] && !save_block_seeds(block_dir + "/" + tag, file)) return 1;
 
             // Each packet whole, and its fields one by one from their own start.
             int p = 0;
@@ -279,7 +299,8 @@ int main(int argc, char** argv) {
 
     if (!save_audio_seeds(audio_dir)) return 1;
 
-    std::printf("seeds in %s: 8 x91 files, %d packet fields, 4 WAV files, 8 audio files\n",
-                root.c_str(), packet_seeds);
+    std::printf(
+        "seeds in %s: 8 x91 files, %d packet fields, 4 WAV files, 8 audio files, 8 blocks\n",
+        root.c_str(), packet_seeds);
     return 0;
 }

@@ -22,7 +22,8 @@ enum { PROP_0, PROP_QUALITY };
 typedef struct {
     GstAudioEncoder parent;
     x91_encoder* encoder;
-    gboolean finished; /* the end marker is out: later drains have nothing to add */
+    gboolean finished;  /* the end marker is out: later drains have nothing to add */
+    gboolean had_audio; /* a buffer came since the format was set */
     gdouble quality;
     GstTagList* stream_tags; /* from upstream's tag events */
 } X91Enc;
@@ -59,9 +60,42 @@ static gboolean x91_enc_stop(GstAudioEncoder* audio_encoder) {
     return TRUE;
 }
 
-/* Keeps the stream's tags for the block; the base class passes them on. */
+static GstFlowReturn x91_enc_handle_frame(GstAudioEncoder* audio_encoder, GstBuffer* buffer);
+static gboolean x91_enc_set_format(GstAudioEncoder* audio_encoder, GstAudioInfo* info);
+
+/* Writes the file of a stream that ended without audio: the base class
+ * sets the format and drains only once a buffer came. The format is CD
+ * audio whatever the caps; a source that ended before its segment gets the
+ * default one, for the bytes to be placed. */
+static void x91_enc_end_without_audio(X91Enc* self) {
+    GstAudioEncoder* audio_encoder = GST_AUDIO_ENCODER(self);
+    GST_AUDIO_ENCODER_STREAM_LOCK(audio_encoder);
+    gboolean ready = self->encoder != NULL;
+    if (!ready) {
+        GstAudioInfo info;
+        gst_audio_info_init(&info);
+        gst_audio_info_set_format(&info, GST_AUDIO_FORMAT_S16LE, X91_SAMPLE_RATE, X91_CHANNELS,
+                                  NULL);
+        ready = x91_enc_set_format(audio_encoder, &info);
+    }
+    GstEvent* segment =
+        gst_pad_get_sticky_event(GST_AUDIO_ENCODER_SINK_PAD(audio_encoder), GST_EVENT_SEGMENT, 0);
+    if (segment) {
+        gst_event_unref(segment);
+    } else if (ready && gst_audio_encoder_negotiate(audio_encoder)) {
+        GstSegment time;
+        gst_segment_init(&time, GST_FORMAT_TIME);
+        gst_pad_push_event(GST_AUDIO_ENCODER_SRC_PAD(audio_encoder), gst_event_new_segment(&time));
+    }
+    if (ready) x91_enc_handle_frame(audio_encoder, NULL);
+    GST_AUDIO_ENCODER_STREAM_UNLOCK(audio_encoder);
+}
+
+/* Keeps the stream's tags for the block; the base class passes them on.
+ * A stream that ends without audio is still a file, of no packets. */
 static gboolean x91_enc_sink_event(GstAudioEncoder* audio_encoder, GstEvent* event) {
     X91Enc* self = (X91Enc*)audio_encoder;
+    if (GST_EVENT_TYPE(event) == GST_EVENT_EOS && !self->had_audio) x91_enc_end_without_audio(self);
     if (GST_EVENT_TYPE(event) == GST_EVENT_TAG) {
         GstTagList* tags = NULL;
         gst_event_parse_tag(event, &tags);
@@ -183,6 +217,7 @@ static gboolean x91_enc_set_format(GstAudioEncoder* audio_encoder, GstAudioInfo*
     (void)info; /* the pad template admits CD audio only */
     x91_enc_release(self);
     self->finished = FALSE;
+    self->had_audio = FALSE;
     if (x91_encoder_create(&self->encoder) != X91_OK) return x91_enc_fail(self, "out of memory");
     if (x91_encoder_set_quality(self->encoder, self->quality) != X91_OK)
         return x91_enc_fail(self, "quality refused");
@@ -219,6 +254,7 @@ static GstFlowReturn x91_enc_handle_frame(GstAudioEncoder* audio_encoder, GstBuf
         if (block) x91_enc_add_tags(self);
         status = x91_encoder_finish(self->encoder);
     } else {
+        self->had_audio = TRUE;
         GstMapInfo map;
         if (!gst_buffer_map(buffer, &map, GST_MAP_READ)) return GST_FLOW_ERROR;
         status = x91_encoder_push(self->encoder, (const int16_t*)map.data,
@@ -232,8 +268,10 @@ static GstFlowReturn x91_enc_handle_frame(GstAudioEncoder* audio_encoder, GstBuf
     GstBuffer* out = x91_enc_take(self);
     if (out == NULL) return GST_FLOW_OK;
     /* Packets leave the encoder a packet or so after their audio came in:
-     * an output stands for all the input taken since the one before. */
-    return gst_audio_encoder_finish_frame(audio_encoder, out, -1);
+     * an output stands for all the input taken since the one before. The
+     * file of a stream without audio stands for none: the base class, never
+     * given the format, could not count its bytes. */
+    return gst_audio_encoder_finish_frame(audio_encoder, out, self->had_audio ? -1 : 0);
 }
 
 static void x91_enc_set_property(GObject* object, guint id, const GValue* value,

@@ -42,7 +42,8 @@ typedef struct {
     /* The packet after the last one parsed, and the offset of its count. */
     guint64 next_packet;
     guint64 next_offset;
-    gboolean ended; /* the end marker was passed: what follows is not audio */
+    gboolean ended;      /* the end marker was passed: what follows is not audio */
+    gboolean no_packets; /* the frame on its way out is the end marker of an empty stream */
 } X91Parse;
 
 typedef struct {
@@ -71,6 +72,7 @@ static void x91_parse_reset(X91Parse* self) {
     self->next_packet = 0;
     self->next_offset = X91_HEADER_BYTES;
     self->ended = FALSE;
+    self->no_packets = FALSE;
 }
 
 static gboolean x91_parse_start(GstBaseParse* parse) {
@@ -130,6 +132,15 @@ static gboolean x91_parse_locate(X91Parse* self, GstBaseParseFrame* frame, gint*
     }
     *skipsize = (gint)MIN(at - offset, (guint64)G_MAXINT);
     return TRUE;
+}
+
+/* After the end marker, or the damage that ended the packets, the stream
+ * plays again only from a jump (a seek, which marks its first frame as a
+ * discontinuity) to where indexed packets lie: bytes behind the end stay
+ * unread. */
+static gboolean x91_parse_jumped_to_packets(X91Parse* self, GstBaseParseFrame* frame) {
+    return GST_BUFFER_FLAG_IS_SET(frame->buffer, GST_BUFFER_FLAG_DISCONT) &&
+           x91_parse_packet_from(self, frame->offset) < self->offsets->len;
 }
 
 /* Reads `size` bytes at `offset` of the stream into `bytes`; FALSE when they
@@ -195,6 +206,13 @@ static void x91_parse_scan(X91Parse* self) {
     }
     const guint64 frames = x91_decoder_packet_start(self->packets, packet);
     gst_base_parse_set_duration(GST_BASE_PARSE(self), GST_FORMAT_TIME, frames_to_time(frames), 0);
+    guint64 block_frames = 0;
+    if (packet < X91_PARSE_MAX_INDEX &&
+        x91_decoder_exact_length(self->packets, &block_frames, NULL) == X91_OK &&
+        frames < block_frames)
+        GST_ELEMENT_WARNING(self, STREAM, DECODE, ("Damaged x91 file: the audio ends early."),
+                            ("the packets hold fewer frames than the extension block gives the "
+                             "input"));
     GST_DEBUG_OBJECT(self, "%" G_GUINT64_FORMAT " packets, %" G_GUINT64_FORMAT " frames", packet,
                      frames);
 }
@@ -253,6 +271,15 @@ static GstFlowReturn x91_parse_drop(X91Parse* self, GstBaseParseFrame* frame, gs
     return gst_base_parse_finish_frame(GST_BASE_PARSE(self), frame, (gint)size);
 }
 
+/* A stream of no packets (an empty input) is still a stream, of no audio.
+ * Its end marker is finished as a frame, for the base class would call a
+ * stream without one an error, and goes out as a gap (pre_push_frame), on
+ * which the decoder and the sinks behind it settle without a buffer. */
+static GstFlowReturn x91_parse_no_packets(X91Parse* self, GstBaseParseFrame* frame) {
+    self->no_packets = TRUE;
+    return gst_base_parse_finish_frame(GST_BASE_PARSE(self), frame, X91_PARSE_COUNT_BYTES);
+}
+
 /* A damaged file ends where its damage is: there is no sync word to find the
  * next packet by. The audio before it plays. */
 static GstFlowReturn x91_parse_damage(X91Parse* self, GstBaseParseFrame* frame, gsize size,
@@ -288,6 +315,7 @@ static GstFlowReturn x91_parse_handle_frame(GstBaseParse* parse, GstBaseParseFra
     X91Parse* self = (X91Parse*)parse;
     *skipsize = 0;
     const gsize size = gst_buffer_get_size(frame->buffer);
+    if (self->ended && x91_parse_jumped_to_packets(self, frame)) self->ended = FALSE;
     if (self->ended) return x91_parse_drop(self, frame, size);
     if (self->packets == NULL)
         return size < X91_HEADER_BYTES ? GST_FLOW_OK : x91_parse_header(self, frame);
@@ -305,6 +333,7 @@ static GstFlowReturn x91_parse_handle_frame(GstBaseParse* parse, GstBaseParseFra
     const gint32 count = (gint32)GST_READ_UINT32_LE(bytes);
     if (count == 0) {
         self->ended = TRUE;
+        if (packet == 0) return x91_parse_no_packets(self, frame);
         return x91_parse_drop(self, frame, size);
     }
     if (count < 0 || count > X91_MAX_PACKET_BYTES)
@@ -322,9 +351,12 @@ static GstFlowReturn x91_parse_handle_frame(GstBaseParse* parse, GstBaseParseFra
  * decoder restarted after a seek needs the packet before its target, and
  * x91dec's output is what gets clipped. */
 static GstFlowReturn x91_parse_pre_push_frame(GstBaseParse* parse, GstBaseParseFrame* frame) {
-    (void)parse;
+    X91Parse* self = (X91Parse*)parse;
     (void)frame;
-    return GST_FLOW_OK;
+    if (!self->no_packets) return GST_FLOW_OK;
+    self->no_packets = FALSE;
+    gst_pad_push_event(GST_BASE_PARSE_SRC_PAD(parse), gst_event_new_gap(0, GST_CLOCK_TIME_NONE));
+    return GST_BASE_PARSE_FLOW_DROPPED;
 }
 
 /* Seeks become accurate: they then go through the index of packets. */

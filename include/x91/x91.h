@@ -69,7 +69,8 @@ typedef enum x91_status {
     X91_ERR_INVALID_STATE = -2,       /* the call does not fit now (push after finish, ...) */
     X91_ERR_OUT_OF_MEMORY = -3,       /* memory ran out, on any of the handle's threads */
     X91_ERR_NOT_X91 = -4,             /* the data does not start with an x91 header */
-    X91_ERR_CUT_SHORT = -5,           /* the data ends inside the header or a packet */
+    X91_ERR_CUT_SHORT = -5,           /* the data ends inside the header or a packet, or the
+                                         packets before the frames the block gives */
     X91_ERR_HEADER_DAMAGED = -6,      /* a header setting the codec cannot run with */
     X91_ERR_PACKET_TOO_LARGE = -7,    /* a byte count beyond the largest packet, or negative */
     X91_ERR_PACKET_DAMAGED = -8,      /* decoding ran past the packet's end */
@@ -158,7 +159,8 @@ X91_API x91_status x91_threads_create(x91_threads** threads, int count);
 X91_API void x91_threads_destroy(x91_threads* threads);
 /* Waits for a free place and takes it for the calling thread's work. */
 X91_API void x91_threads_hold(x91_threads* threads);
-/* Gives a place taken with x91_threads_hold back. */
+/* Gives a place taken with x91_threads_hold back; with none taken, nothing
+ * happens. */
 X91_API void x91_threads_release(x91_threads* threads);
 
 /* ---- Encoding ---------------------------------------------------------- */
@@ -478,7 +480,8 @@ X91_API uint32_t x91_decoder_frames_per_packet(const x91_decoder* decoder);
 X91_API uint64_t x91_decoder_packet_start(const x91_decoder* decoder, uint64_t packet);
 
 /* Sample frames packet `packet` decodes to: one block less for the first,
- * which carries the transform's lead-in, than for the rest. */
+ * which carries the transform's lead-in, than for the rest; 0 for packets
+ * beyond the trimmed end (and for UINT64_MAX). */
 X91_API uint64_t x91_decoder_packet_frames(const x91_decoder* decoder, uint64_t packet);
 
 /* The first sample frame a decoder restarted at `packet` gives exactly (see
@@ -498,7 +501,8 @@ X91_API uint64_t x91_decoder_length(const x91_decoder* decoder);
  * many) delivers silence of the packet's length, so the timeline stays in
  * step. X91_ERR_TOO_DAMAGED: the packet was the last of
  * X91_MAX_DAMAGED_IN_A_ROW damaged ones in a row, and nothing more is
- * decoded (every later packet gives the same) until x91_decoder_restart. */
+ * decoded (every later packet gives the same) until x91_decoder_restart.
+ * A null packet with a size above 0 is X91_ERR_INVALID_ARGUMENT. */
 X91_API x91_status x91_decoder_decode_packet(x91_decoder* decoder, const uint8_t* packet,
                                              size_t size);
 
@@ -525,8 +529,9 @@ X91_API uint64_t x91_decoder_position(const x91_decoder* decoder);
  * For a stream, the status is that of the packet whose audio the read
  * starts: a damaged packet gives its status (the audio is still
  * delivered), X91_ERR_TOO_DAMAGED the last one before the decode stops; and
- * what ends a stream early (damaged framing, a failed read) gives its status
- * with 0 frames at the end. A read, seek or feed that returns
+ * what ends a stream early (damaged framing, a failed read, packets that
+ * end before the frames the extension block gives: X91_ERR_CUT_SHORT) gives
+ * its status with 0 frames at the end. A read, seek or feed that returns
  * X91_ERR_OUT_OF_MEMORY may have done part of its work: the decoder then
  * refuses those calls with X91_ERR_INVALID_STATE (a packet decoder until
  * x91_decoder_restart), and the stream is to be decoded over. */

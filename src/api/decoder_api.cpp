@@ -50,10 +50,13 @@ Result needs_packets(const char* call) {
     return {Status::invalid_state, std::string(call) + " needs a decoder over packets"};
 }
 
-// A stream decoder over source, its header read; *decoder on success.
-x91_status open_stream(x91_decoder** decoder, std::unique_ptr<ByteSource> source,
-                       bool check_crc_now) {
+// A stream decoder over the source make_source() gives (none: bytes pushed
+// in), its header read; *decoder on success. The source is made within the
+// guard, where running out of memory is a status.
+template <class MakeSource>
+x91_status open_stream(x91_decoder** decoder, MakeSource&& make_source, bool check_crc_now) {
     return guarded(thread_last_error(), [&] {
+        std::unique_ptr<ByteSource> source = make_source();
         auto made = std::make_unique<x91_decoder>();
         made->stream = std::make_unique<StreamDecoder>();
         if (source) {
@@ -85,13 +88,15 @@ x91_status x91_decoder_open_callbacks(x91_decoder** decoder, const x91_io* io, v
     if (decoder == nullptr) return X91_ERR_INVALID_ARGUMENT;
     *decoder = nullptr;
     if (io == nullptr || io->read == nullptr) return X91_ERR_INVALID_ARGUMENT;
-    return x91::open_stream(decoder, std::make_unique<x91::CallbackSource>(*io, user), false);
+    return x91::open_stream(
+        decoder, [&] { return std::make_unique<x91::CallbackSource>(*io, user); }, false);
 }
 
 x91_status x91_decoder_open_push(x91_decoder** decoder) {
     if (decoder == nullptr) return X91_ERR_INVALID_ARGUMENT;
     *decoder = nullptr;
-    return x91::open_stream(decoder, nullptr, false);
+    return x91::open_stream(
+        decoder, [] { return std::unique_ptr<x91::ByteSource>(); }, false);
 }
 
 x91_status x91_decoder_open_memory(x91_decoder** decoder, const uint8_t* file, size_t size) {
@@ -104,7 +109,8 @@ x91_status x91_decoder_open_memory(x91_decoder** decoder, const uint8_t* file, s
         return x91::Result{};
     });
     if (copied != X91_OK) return copied;
-    return x91::open_stream(decoder, std::make_unique<x91::MemorySource>(std::move(bytes)), true);
+    return x91::open_stream(
+        decoder, [&] { return std::make_unique<x91::MemorySource>(std::move(bytes)); }, true);
 }
 
 x91_status x91_decoder_create_for_header(x91_decoder** decoder, const uint8_t* header,
@@ -281,8 +287,10 @@ x91_status x91_decoder_trim(x91_decoder* decoder, uint64_t lead_in, uint64_t fra
 }
 
 x91_status x91_decoder_decode_packet(x91_decoder* decoder, const uint8_t* packet, size_t size) {
-    if (decoder == nullptr) return X91_ERR_INVALID_ARGUMENT;
-    return x91::guarded(decoder->last_error, [&] {
+    // No bytes at all is a packet the player found empty; bytes at no
+    // address are a mistake.
+    if (decoder == nullptr || (packet == nullptr && size > 0)) return X91_ERR_INVALID_ARGUMENT;
+    return x91::stream_call(decoder->broken, decoder->last_error, [&] {
         if (!decoder->packets) return x91::needs_packets("decode_packet");
         return decoder->packets->decode(packet, size);
     });

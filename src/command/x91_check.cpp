@@ -1,4 +1,6 @@
 // -t: an x91 file judged by the library without writing anything.
+#include <new>
+
 #include "command/codec_handles.h"
 #include "command/conversions.h"
 #include "command/x91_reader.h"
@@ -6,11 +8,15 @@
 namespace x91::cli {
 
 Result TestXFile(const Source& in, x91_threads* threads) {
-    X91Reader reader(in);
-    if (Result opened = reader.open(); !opened) return opened;
-    const x91_status verdict = x91_check_callbacks(&reader.io(), reader.user(), threads);
-    if (verdict == X91_ERR_READ_FAILED) return reader.read_failure();
-    return from_library(verdict, x91_thread_last_error());
+    try {
+        X91Reader reader(in);
+        if (Result opened = reader.open(); !opened) return opened;
+        const x91_status verdict = x91_check_callbacks(&reader.io(), reader.user(), threads);
+        if (verdict == X91_ERR_READ_FAILED) return reader.read_failure();
+        return from_library(verdict, x91_thread_last_error());
+    } catch (const std::bad_alloc&) {
+        return out_of_memory();
+    }
 }
 
 }  // namespace x91::cli

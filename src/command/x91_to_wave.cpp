@@ -2,6 +2,7 @@
 // callbacks (a file at will, a stream once from its start) and gives its
 // audio, which goes to the output as it comes.
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "command/audio_output/pcm_sink.h"
@@ -148,10 +149,8 @@ bool decode_all(x91_decoder* decoder, DecodeOutput& out, ProgressDisplay& displa
     }
 }
 
-}  // namespace
-
-ConversionResult XFileToWave(const Source& in, const std::string& out, bool raw,
-                             ProgressDisplay& display, x91_threads* threads) {
+ConversionResult decode_to_wave(const Source& in, const std::string& out, bool raw,
+                                ProgressDisplay& display, x91_threads* threads) {
     X91Reader reader(in);
     DecoderHandle decoder;
     if (Result opened = open_decoder(reader, raw, threads, decoder); !opened)
@@ -186,6 +185,20 @@ ConversionResult XFileToWave(const Source& in, const std::string& out, bool raw,
     }
     display.end(done.result.ok() || done.output_kept);
     return done;
+}
+
+}  // namespace
+
+// Running out of memory abandons the file: unwinding removes the temporary
+// output, and the run goes on with the next file.
+ConversionResult XFileToWave(const Source& in, const std::string& out, bool raw,
+                             ProgressDisplay& display, x91_threads* threads) {
+    try {
+        return decode_to_wave(in, out, raw, display, threads);
+    } catch (const std::bad_alloc&) {
+        display.end(false);
+        return {.result = out_of_memory()};
+    }
 }
 
 }  // namespace x91::cli

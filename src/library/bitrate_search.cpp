@@ -128,6 +128,10 @@ Result quality_for_bitrate(const RandomAccessPcm& source, double kbps, bool tune
         return Result{Status::invalid_argument, "the bit rate must be a positive number"};
     if (source.frames == 0 || source.read == nullptr)
         return Result{Status::invalid_argument, "no samples"};
+    // Far beyond any audio (millennia), and the stretch positions below
+    // multiply the count.
+    if (source.frames > (std::uint64_t{1} << 56))
+        return Result{Status::invalid_argument, "more frames than any input holds"};
     const Result read_failed{Status::read_failed, "read failed while searching the bit rate"};
 
     const double seconds = static_cast<double>(source.frames) / kSampleRate;
@@ -190,6 +194,9 @@ Result quality_for_bitrate(const RandomAccessPcm& source, double kbps, bool tune
 
 Result quality_for_bitrate(const std::int16_t* pcm, std::size_t frames, double kbps, bool tuned,
                            float& out_quality) {
+    // Four bytes a frame: a count beyond that is no buffer.
+    if (frames > SIZE_MAX / 4)
+        return Result{Status::invalid_argument, "more frames than memory can hold"};
     MemoryPcm memory{pcm};
     const RandomAccessPcm source{pcm == nullptr ? 0 : frames, &memory, MemoryPcm::read};
     return quality_for_bitrate(source, kbps, tuned, out_quality);

@@ -130,6 +130,9 @@ Result Encoder::push(const std::int16_t* samples, std::size_t frames) {
     if (!m.status) return m.status;
     if (m.finished) return Result{Status::invalid_state, "push after finish"};
     if (frames > 0 && samples == nullptr) return Result{Status::invalid_argument, "no samples"};
+    // Four bytes a frame: a count beyond that is no buffer, and would wrap.
+    if (frames > SIZE_MAX / 4)
+        return Result{Status::invalid_argument, "more frames than memory can hold"};
     std::size_t at = 0;
     const std::size_t values = 2 * frames;
     while (at < values) {

@@ -22,7 +22,9 @@ bool ThreadBudget::try_take_spare() {
 void ThreadBudget::give_back() {
     {
         std::lock_guard lock(mutex_);
-        ++free_;
+        // A place given back that was never taken would let more work run
+        // than there are places.
+        if (free_ < places_) ++free_;
     }
     freed_.notify_one();
 }

@@ -48,6 +48,8 @@ class PacketTimeline {
     std::uint64_t packet_start(std::uint64_t p) const { return delivered(raw_packet_start(p)); }
     // Frames packet p delivers.
     std::uint64_t packet_frames(std::uint64_t p) const {
+        // No stream holds the last packet number, whose successor would wrap.
+        if (p == UINT64_MAX) return 0;
         return packet_start(p + 1) - packet_start(p);
     }
     // Frames a stream of `packets` packets delivers.

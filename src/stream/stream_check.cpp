@@ -84,9 +84,7 @@ Result verdict_with_block(const Findings& f) {
         return {Status::trailing_bytes,
                 "the end marker does not stand right before the extension block"};
     if (!f.walk) return f.walk;
-    if (f.frames < std::uint64_t{f.info.lead_in} + f.info.frames)
-        return {Status::cut_short,
-                "the packets hold fewer frames than the extension block gives the input"};
+    if (!packets_hold(f.frames, f.info)) return packets_short();
     return {};
 }
 
@@ -94,9 +92,12 @@ Result verdict_without_block(const Findings& f) {
     if (!f.header) return f.header;
     if (!f.walk) return f.walk;
     if (f.block.status == Status::extension_unknown) return f.block;
-    // A block whose footer is damaged is still told by its head.
+    // A block whose footer is damaged is still told by its head, as read
+    // whole from the end marker on.
     if (f.tail.trailing_starts_block)
-        return {Status::extension_damaged, "checksum mismatch in the extension block"};
+        return f.tail.block.status == Status::extension_damaged
+                   ? f.tail.block
+                   : Result{Status::extension_damaged, "checksum mismatch in the extension block"};
     if (f.block.status == Status::extension_damaged) return f.block;
     if (f.tail.trailing > 0)
         return {Status::trailing_bytes,

@@ -164,6 +164,7 @@ bool StreamDecoder::take_decoded() {
     if (!sequence_ || !sequence_->take(decoded_)) return false;
     ++packets_;
     packet_bytes_ += decoded_.bytes;
+    raw_end_ = decoded_.raw_start + decoded_.pcm.size() / 2;
     Result outcome = policy_.weigh(decoded_.number, decoded_.result);
     // The audio stays with the decoder until it is read, unless the decoder
     // goes now.
@@ -259,6 +260,11 @@ void StreamDecoder::finish() {
     std::optional<Trim> block_trim;
     const bool intact = extension_.ok() || extension_.status == Status::checksum_mismatch;
     if (!own_trim_ && intact) block_trim = Trim{info_.lead_in, info_.frames};
+    // Packets that end before the block's frames do are a damaged file,
+    // however well each decodes.
+    if (ended_with.ok() && !policy_.stopped() && (block_trim || block_given_) &&
+        !packets_hold(raw_end_, info_))
+        ended_with = packets_short();
     delivery_.end(block_trim, std::move(ended_with));
     if (block_trim && !seekable()) timeline_.trim(block_trim->lead_in, block_trim->frames);
 }
@@ -274,6 +280,7 @@ Result StreamDecoder::seek(std::uint64_t frame) {
     if (!sequence_) start_decoding();
     if (sequence_) sequence_->restart(packet);
     delivery_.restart(target);
+    raw_end_ = timeline_.raw_packet_start(packet);
     policy_.reset();
     read_at_ = offset;
     seek_needed_ = true;

@@ -142,6 +142,7 @@ class StreamDecoder {
     std::uint64_t position_ = 0;
     std::uint64_t packets_ = 0;
     std::uint64_t packet_bytes_ = 0;
+    std::uint64_t raw_end_ = 0;  // where the last decoded packet's audio ends, untrimmed
 };
 
 }  // namespace x91

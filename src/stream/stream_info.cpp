@@ -5,6 +5,16 @@
 
 namespace x91 {
 
+bool packets_hold(std::uint64_t decoded, const StreamInfo& info) {
+    // Counted apart: a damaged block may claim up to 2^64 - 1 frames.
+    return info.frames == 0 || (decoded >= info.lead_in && decoded - info.lead_in >= info.frames);
+}
+
+Result packets_short() {
+    return {Status::cut_short,
+            "the packets hold fewer frames than the extension block gives the input"};
+}
+
 Result extension_size(const std::uint8_t* footer, std::uint64_t& block_bytes) {
     if (footer == nullptr) return {Status::invalid_argument, "no footer bytes"};
     return read_extension_footer(footer, block_bytes);

@@ -21,6 +21,13 @@ struct StreamInfo {
     std::uint32_t stream_crc = 0;  // CRC-32 of every byte of the file before the block
 };
 
+// Whether `decoded` frames, a decode's raw length (lead-in and padding
+// included), hold every frame the block gives the input: its lead-in, then
+// its frames. An empty input needs none: it makes a file of no packets.
+bool packets_hold(std::uint64_t decoded, const StreamInfo& info);
+// cut_short: what a stream whose packets do not hold them is.
+Result packets_short();
+
 // footer: the last kExtensionFooterBytes bytes of an x91 file. ok with the
 // size of the extension block that ends the file (footer included);
 // no_extension when the file has none; extension_damaged for a size no

@@ -240,6 +240,19 @@ void StreamParser::finish_tail() {
     recent_.shrink_to_fit();
 }
 
+// A block the footer does not lead to, standing right behind the end marker,
+// is read whole from its head: what is wrong with it is then named as the
+// block itself shows it (its CRC, or a field wrong under a CRC that holds),
+// not as a footer that points elsewhere.
+void StreamParser::tell_block_by_its_head() {
+    if (tail_dropped_ != 0 || tail_bytes_.size() > kMaxExtensionBytes ||
+        !starts_extension_block(tail_bytes_.data(), tail_bytes_.size()))
+        return;
+    StreamInfo ignored;
+    Result whole = parse_extension(tail_bytes_.data(), tail_bytes_.size(), ignored);
+    if (whole.status == Status::extension_damaged) tail_.block = std::move(whole);
+}
+
 // The block at the end of a stream read in one pass, in the tail or, when
 // the tail holds all bytes since the walk ended, across the walk's last
 // bytes and the tail. Completes the CRC of every byte before it.
@@ -256,6 +269,7 @@ std::optional<std::uint64_t> StreamParser::find_block_at_end() {
     std::uint64_t block_bytes = 0;
     tail_.block = find_extension(last, size, offset_, block_bytes, tail_.info);
     if (!tail_.block) {
+        tell_block_by_its_head();
         add_to_crc(tail_bytes_.data(), tail_bytes_.size(), 0);
         return std::nullopt;
     }

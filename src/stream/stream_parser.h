@@ -105,6 +105,7 @@ class StreamParser {
     void take_into_tail(const std::uint8_t* data, std::size_t n);
     void finish_tail();
     std::optional<std::uint64_t> find_block_at_end();
+    void tell_block_by_its_head();
 
     // The walk's last bytes kept in one pass: at least this many.
     static constexpr std::size_t kRecentBytes = std::size_t{64} << 10;

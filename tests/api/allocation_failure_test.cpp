@@ -1,12 +1,15 @@
 // The C encoder with each of its allocations in turn made to fail, in a
-// tagged encode, and the C decoder of a pushed stream: every call returns
-// X91_OK or X91_ERR_OUT_OF_MEMORY, what follows a handle's failure is
-// refused, and a run without a failure gives the output of a run without the
-// sweep. Below them, the library's encoder in runs on two threads, where a
+// tagged encode, the C decoder of a stream pushed in, read through
+// callbacks at will and held in memory, and the check of -t: every call
+// returns X91_OK or X91_ERR_OUT_OF_MEMORY, what follows a handle's failure
+// is refused, and a run without a failure gives the output of a run without
+// the sweep. Below them, the library's encoder in runs on two threads, where a
 // helper thread's failure must reach the caller. (Built with X91_ALLOC_FAIL;
 // leaks show under AddressSanitizer.)
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <new>
 #include <string>
 #include <vector>
@@ -17,6 +20,7 @@
 #include "support/failing_allocator.h"
 #include "support/test_signals.h"
 #include "support/wav_bytes.h"
+#include "support/x91_framing.h"
 #include "x91/x91.h"
 
 using namespace x91test;
@@ -79,9 +83,53 @@ TEST(AllocationFailureTest, EveryAllocationOfATaggedEncodeMayFail) {
     EXPECT_GT(runs, 100u);
 }
 
-// One decode of a stream pushed in, as a pipe is read, stopped at its first
-// failure. Empty when it ended as it may.
-std::string decode_once(const Bytes& file, const Pcm& reference) {
+// A file in memory behind read, seek and tell callbacks.
+struct MemoryFile {
+    const Bytes& bytes;
+    std::size_t at = 0;
+
+    static int64_t read(void* self, uint8_t* buffer, size_t size) {
+        auto& f = *static_cast<MemoryFile*>(self);
+        const std::size_t n = std::min(size, f.bytes.size() - f.at);
+        std::copy_n(f.bytes.begin() + static_cast<long>(f.at), n, buffer);
+        f.at += n;
+        return static_cast<int64_t>(n);
+    }
+    static int seek(void* self, int64_t offset, int whence) {
+        auto& f = *static_cast<MemoryFile*>(self);
+        const int64_t base = whence == SEEK_SET   ? 0
+                             : whence == SEEK_CUR ? static_cast<int64_t>(f.at)
+                                                  : static_cast<int64_t>(f.bytes.size());
+        if (base + offset < 0 || base + offset > static_cast<int64_t>(f.bytes.size())) return -1;
+        f.at = static_cast<std::size_t>(base + offset);
+        return 0;
+    }
+    static int64_t tell(void* self) {
+        return static_cast<int64_t>(static_cast<MemoryFile*>(self)->at);
+    }
+    static constexpr x91_io kIo{read, seek, tell, nullptr};
+};
+
+enum class Opening { pushed, callbacks, memory };
+
+// Opens a decoder of file the given way and, pushed, feeds it whole.
+x91_status open_decoder(Opening opening, const Bytes& file, MemoryFile& source,
+                        x91_decoder*& decoder, bool& opened) {
+    x91_status status = X91_OK;
+    if (opening == Opening::pushed) status = x91_decoder_open_push(&decoder);
+    if (opening == Opening::callbacks)
+        status = x91_decoder_open_callbacks(&decoder, &MemoryFile::kIo, &source);
+    if (opening == Opening::memory)
+        status = x91_decoder_open_memory(&decoder, file.data(), file.size());
+    opened = status == X91_OK;
+    if (opening == Opening::pushed && status == X91_OK)
+        status = x91_decoder_feed(decoder, file.data(), file.size());
+    if (opening == Opening::pushed && status == X91_OK) status = x91_decoder_feed_end(decoder);
+    return status;
+}
+
+// One decode, stopped at its first failure. Empty when it ended as it may.
+std::string decode_once(Opening opening, const Bytes& file, const Pcm& reference) {
     Pcm pcm;
     Pcm piece;
     {
@@ -90,10 +138,9 @@ std::string decode_once(const Bytes& file, const Pcm& reference) {
         piece.resize(2 * 4096);
     }
     x91_decoder* decoder = nullptr;
-    x91_status failed = x91_decoder_open_push(&decoder);
-    const bool opened = failed == X91_OK;
-    if (failed == X91_OK) failed = x91_decoder_feed(decoder, file.data(), file.size());
-    if (failed == X91_OK) failed = x91_decoder_feed_end(decoder);
+    MemoryFile source{file};
+    bool opened = false;
+    x91_status failed = open_decoder(opening, file, source, decoder, opened);
     std::size_t frames = 1;
     while (failed == X91_OK && frames > 0) {
         failed = x91_decoder_read(decoder, piece.data(), 4096, &frames);
@@ -112,15 +159,81 @@ std::string decode_once(const Bytes& file, const Pcm& reference) {
     return "";
 }
 
-TEST(AllocationFailureTest, EveryAllocationOfAPushedDecodeMayFail) {
+TEST(AllocationFailureTest, EveryAllocationOfADecodeMayFail) {
     const Bytes file = c_encode(music_like_signal(3 * X91_BLOCK_FRAMES + 300, 5), 0, true);
     x91_decoder* decoder = nullptr;
     ASSERT_EQ(x91_decoder_open_memory(&decoder, file.data(), file.size()), X91_OK);
     const Pcm reference = c_read_all(decoder);
     x91_decoder_destroy(decoder);
+    for (const Opening opening : {Opening::pushed, Opening::callbacks, Opening::memory}) {
+        SCOPED_TRACE(static_cast<int>(opening));
+        std::size_t runs = 0;
+        const std::vector<std::string> problems =
+            sweep_allocation_failures([&] { return decode_once(opening, file, reference); }, runs);
+        EXPECT_EQ(problems, std::vector<std::string>{});
+        EXPECT_GT(runs, 50u);
+    }
+}
+
+// One decode of packets a player found, stopped at its first failure: once
+// a packet's decode ran out of memory, the next is refused until a restart.
+std::string decode_packets_once(const Bytes& file, const std::vector<Bytes>& packets,
+                                const Pcm& reference) {
+    Pcm pcm;
+    Pcm piece;
+    {
+        const AllocationsUnwatched unwatched;
+        pcm.reserve(reference.size());
+        piece.resize(2 * 20000);
+    }
+    x91_decoder* decoder = nullptr;
+    x91_status failed = x91_decoder_create_for_header(&decoder, file.data(), X91_HEADER_BYTES);
+    const bool opened = failed == X91_OK;
+    for (std::size_t p = 0; p < packets.size() && failed == X91_OK; ++p) {
+        failed = x91_decoder_decode_packet(decoder, packets[p].data(), packets[p].size());
+        std::size_t frames = 0;
+        if (failed == X91_OK) failed = x91_decoder_read(decoder, piece.data(), 20000, &frames);
+        pcm.insert(pcm.end(), piece.begin(), piece.begin() + static_cast<long>(2 * frames));
+    }
+
+    const AllocationsUnwatched unwatched;
+    const x91_status after =
+        opened ? x91_decoder_decode_packet(decoder, packets[0].data(), packets[0].size()) : X91_OK;
+    const x91_status restarted = opened ? x91_decoder_restart(decoder, 0) : X91_OK;
+    x91_decoder_destroy(decoder);
+    if (failed == X91_OK) return pcm == reference ? "" : "a whole run gave other audio";
+    if (failed != X91_ERR_OUT_OF_MEMORY) return std::string("status ") + x91_status_text(failed);
+    if (opened && (after != X91_ERR_INVALID_STATE || restarted != X91_OK))
+        return std::string("then ") + x91_status_text(after);
+    return "";
+}
+
+TEST(AllocationFailureTest, EveryAllocationOfAPacketDecodeMayFail) {
+    const Bytes file = c_encode(music_like_signal(3 * X91_BLOCK_FRAMES + 300, 5));
+    const std::vector<Bytes> packets = packets_of(file);
+    ASSERT_FALSE(packets.empty());
+    MemoryDecoder whole(file);
+    const Pcm reference = c_read_all(whole.decoder);
     std::size_t runs = 0;
-    const std::vector<std::string> problems =
-        sweep_allocation_failures([&] { return decode_once(file, reference); }, runs);
+    const std::vector<std::string> problems = sweep_allocation_failures(
+        [&] { return decode_packets_once(file, packets, reference); }, runs);
+    EXPECT_EQ(problems, std::vector<std::string>{});
+    EXPECT_GT(runs, 20u);
+}
+
+TEST(AllocationFailureTest, EveryAllocationOfACheckMayFail) {
+    const Bytes file = c_encode(music_like_signal(3 * X91_BLOCK_FRAMES + 300, 5), 0, true);
+    std::size_t runs = 0;
+    const std::vector<std::string> problems = sweep_allocation_failures(
+        [&]() -> std::string {
+            MemoryFile source{file};
+            const x91_status status = x91_check_callbacks(&MemoryFile::kIo, &source, nullptr);
+            const AllocationsUnwatched unwatched;
+            return status == X91_OK || status == X91_ERR_OUT_OF_MEMORY
+                       ? ""
+                       : std::string("status ") + x91_status_text(status);
+        },
+        runs);
     EXPECT_EQ(problems, std::vector<std::string>{});
     EXPECT_GT(runs, 50u);
 }

@@ -147,6 +147,8 @@ TEST(ApiTest, EncoderRefusals) {
     const int16_t pcm[4] = {};
     const uint8_t* data = nullptr;
     size_t size = 0;
+    double percent = 0;
+    const x91_pcm_read_fn read_nothing = [](void*, uint64_t, size_t, int16_t*) { return -1; };
     struct Case {
         const char* name;
         x91_status got, expected;
@@ -158,6 +160,13 @@ TEST(ApiTest, EncoderRefusals) {
         {"quality NaN", x91_encoder_set_quality(encoder, std::nan("")), X91_ERR_INVALID_ARGUMENT},
         {"quality 1e300", x91_encoder_set_quality(encoder, 1e300), X91_ERR_INVALID_ARGUMENT},
         {"no samples", x91_encoder_push(encoder, nullptr, 3), X91_ERR_INVALID_ARGUMENT},
+        {"more frames than memory", x91_encoder_push(encoder, pcm, SIZE_MAX / 2 + 1),
+         X91_ERR_INVALID_ARGUMENT},
+        {"search over more frames than memory",
+         x91_quality_for_bitrate(pcm, SIZE_MAX / 2 + 1, 96, 0, &percent), X91_ERR_INVALID_ARGUMENT},
+        {"search over more frames than any input",
+         x91_quality_for_bitrate_callback(UINT64_MAX, read_nothing, nullptr, 96, 0, &percent),
+         X91_ERR_INVALID_ARGUMENT},
         {"no output place", x91_encoder_take_output(encoder, nullptr, &size),
          X91_ERR_INVALID_ARGUMENT},
         {"push", x91_encoder_push(encoder, pcm, 2), X91_OK},
@@ -217,6 +226,74 @@ TEST(ApiTest, DecoderCallsFitTheirKind) {
     EXPECT_EQ(x91_decoder_read(over_packets, nullptr, 0, &got), X91_OK);
     EXPECT_EQ(got, 0u);
     EXPECT_EQ(x91_decoder_read(nullptr, nullptr, 0, &got), X91_ERR_INVALID_ARGUMENT);
+    x91_decoder_destroy(over_packets);
+}
+
+// Every call at the edges of its arguments: nothing wraps, reads past what
+// it was given, or takes a mistake for damage.
+TEST(ApiTest, DecoderArgumentsAtTheirEdges) {
+    const Bytes file = c_encode(tone_signal(30000, 440, 0.3));
+    MemoryDecoder over_file(file);
+    x91_decoder *over_packets = nullptr, *pushed = nullptr, *none = nullptr;
+    ASSERT_EQ(x91_decoder_create_for_header(&over_packets, file.data(), file.size()), X91_OK);
+    ASSERT_EQ(x91_decoder_open_push(&pushed), X91_OK);
+    const x91_io no_read{};
+    const char *name = nullptr, *value = nullptr;
+    uint64_t block_bytes = 0;
+    x91_threads* threads = nullptr;
+    // Frame counts as the statuses' type: every count here is small.
+    auto n = [](uint64_t frames) { return static_cast<int64_t>(frames); };
+    const int64_t length = n(x91_decoder_length(over_file.decoder));
+    struct Case {
+        const char* name;
+        int64_t got, expected;
+    } const cases[] = {
+        {"frames of the last packet number", n(x91_decoder_packet_frames(over_packets, UINT64_MAX)),
+         0},
+        {"start of the last packet number", n(x91_decoder_packet_start(over_packets, UINT64_MAX)),
+         n(UINT64_MAX)},
+        {"bytes at no address", x91_decoder_decode_packet(over_packets, nullptr, 10),
+         X91_ERR_INVALID_ARGUMENT},
+        {"an empty packet", x91_decoder_decode_packet(over_packets, nullptr, 0),
+         X91_ERR_PACKET_TOO_LARGE},
+        {"more bytes than a packet holds",
+         x91_decoder_decode_packet(over_packets, file.data(), SIZE_MAX), X91_ERR_PACKET_TOO_LARGE},
+        {"restart beyond any stream", x91_decoder_restart(over_packets, uint64_t{1} << 40),
+         X91_ERR_INVALID_ARGUMENT},
+        {"seek past the end", x91_decoder_seek(over_file.decoder, UINT64_MAX), X91_OK},
+        {"position after it", n(x91_decoder_position(over_file.decoder)), length},
+        {"tag beyond the count", x91_decoder_tag(over_file.decoder, SIZE_MAX, &name, &value),
+         X91_ERR_INVALID_ARGUMENT},
+        {"block at no address", x91_decoder_use_extension(over_packets, nullptr, 0),
+         X91_ERR_INVALID_ARGUMENT},
+        {"block of no bytes", x91_decoder_use_extension(over_packets, file.data(), 0),
+         X91_ERR_EXTENSION_DAMAGED},
+        {"feed at no address", x91_decoder_feed(pushed, nullptr, 5), X91_ERR_INVALID_ARGUMENT},
+        {"feed of nothing", x91_decoder_feed(pushed, nullptr, 0), X91_OK},
+        {"header of no bytes", x91_decoder_create_for_header(&none, nullptr, 0), X91_ERR_NOT_X91},
+        {"header at no address", x91_decoder_create_for_header(&none, nullptr, 62),
+         X91_ERR_INVALID_ARGUMENT},
+        {"memory at no address", x91_decoder_open_memory(&none, nullptr, 62),
+         X91_ERR_INVALID_ARGUMENT},
+        {"callbacks without read", x91_decoder_open_callbacks(&none, &no_read, nullptr),
+         X91_ERR_INVALID_ARGUMENT},
+        {"check without read", x91_check_callbacks(&no_read, nullptr, nullptr),
+         X91_ERR_INVALID_ARGUMENT},
+        {"threads 0", x91_decoder_set_threads(over_file.decoder, 0), X91_ERR_INVALID_ARGUMENT},
+        {"no pool", x91_decoder_share_threads(over_file.decoder, nullptr),
+         X91_ERR_INVALID_ARGUMENT},
+        {"pool of 0", x91_threads_create(&threads, 0), X91_ERR_INVALID_ARGUMENT},
+        {"pool beyond the most", x91_threads_create(&threads, X91_MAX_THREADS + 1),
+         X91_ERR_INVALID_ARGUMENT},
+        {"footer of 11 bytes", x91_extension_size(file.data(), 11, &block_bytes),
+         X91_ERR_INVALID_ARGUMENT},
+        {"a status no call gives",
+         std::string(x91_status_text(static_cast<x91_status>(-999))) == "unknown status", true},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.got, c.expected) << c.name;
+    EXPECT_EQ(none, nullptr);
+    EXPECT_EQ(threads, nullptr);
+    x91_decoder_destroy(pushed);
     x91_decoder_destroy(over_packets);
 }
 

@@ -1,9 +1,11 @@
-// The command's conversion function with each allocation in turn made to
+// The command's conversion functions with each allocation in turn made to
 // fail: every run ends converted or out_of_memory, and a failed one leaves
-// nothing beside its input (no temporary file, no partial output). CD WAV
-// through the own reader, with its texts and the command line's tags, and
-// FLAC through libsndfile from a file and from a stream. (Built with
-// X91_ALLOC_FAIL; leaks show under AddressSanitizer.)
+// nothing beside its input (no temporary file, no partial output). Encodes
+// of CD WAV through the own reader, with its texts and the command line's
+// tags, and of FLAC through libsndfile, from a file and from a stream;
+// decodes of a file with the block to WAV and FLAC and the check of -t,
+// from a file and from a stream. (Built with X91_ALLOC_FAIL; leaks show
+// under AddressSanitizer.)
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
@@ -89,6 +91,80 @@ TEST_P(CommandAllocationFailureTest, EveryAllocationOfAConversionMayFail) {
     EXPECT_EQ(problems, std::vector<std::string>{});
     EXPECT_GT(runs, 100u);
 }
+
+struct DecodeCase {
+    const char* name;
+    const char* output;  // none: the check of -t, which writes nothing
+    bool stream;
+};
+
+// One decode of dir/a.x91 into dir/output, or its check.
+x91::cli::ConversionResult decode(const DecodeCase& c, const ScratchDir& dir) {
+    std::FILE* stream = nullptr;
+    std::optional<x91::cli::Source> in;
+    std::string out;
+    {
+        const AllocationsUnwatched unwatched;
+        if (c.stream) stream = std::fopen(dir.file("a.x91").c_str(), "rb");
+        in = c.stream ? x91::cli::Source("-", stream, "") : x91::cli::Source(dir.file("a.x91"));
+        if (c.output) out = dir.file(c.output);
+    }
+    x91::cli::ConversionResult done;
+    if (c.output) {
+        x91::cli::ProgressDisplay display(nullptr, false);
+        done = x91::cli::XFileToWave(*in, out, false, display, nullptr);
+    } else {
+        done.result = x91::cli::TestXFile(*in, nullptr);
+    }
+    const AllocationsUnwatched unwatched;
+    if (stream != nullptr) std::fclose(stream);
+    return done;
+}
+
+class CommandDecodeAllocationFailureTest : public testing::TestWithParam<DecodeCase> {};
+
+TEST_P(CommandDecodeAllocationFailureTest, EveryAllocationOfADecodeOrACheckMayFail) {
+    const DecodeCase& c = GetParam();
+    ScratchDir dir;
+    const Pcm pcm = music_like_signal(3 * 882 + 300, 8);
+    write_file(dir.file("a.wav"), make_wav(pcm));
+    x91::cli::EncodeSettings settings;
+    settings.tags = {{"TITLE", "t"}};
+    ConversionCase encoding{"", "a.wav", false};
+    ASSERT_TRUE(encode(encoding, dir, settings).result);
+    std::rename(dir.file("out.x91").c_str(), dir.file("a.x91").c_str());
+    std::remove(dir.file("a.wav").c_str());
+    ASSERT_TRUE(decode(c, dir).result);
+    const Bytes reference = c.output ? read_file(dir.file(c.output)) : Bytes();
+    if (c.output) std::remove(dir.file(c.output).c_str());
+    const std::vector<std::string> inputs = list_dir(dir.path());
+
+    std::size_t runs = 0;
+    const std::vector<std::string> problems = sweep_allocation_failures(
+        [&]() -> std::string {
+            const x91::cli::ConversionResult done = decode(c, dir);
+            const AllocationsUnwatched unwatched;
+            if (done.result) {
+                if (!c.output) return "";
+                const bool same = read_file(dir.file(c.output)) == reference;
+                std::remove(dir.file(c.output).c_str());
+                return same ? "" : "a whole run gave another file";
+            }
+            if (done.result.status != x91::Status::out_of_memory) return done.result.message;
+            const std::vector<std::string> left = list_dir(dir.path());
+            return left == inputs ? "" : "a failed run left " + left.front();
+        },
+        runs);
+    EXPECT_EQ(problems, std::vector<std::string>{});
+    EXPECT_GT(runs, 50u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Decodes, CommandDecodeAllocationFailureTest,
+    testing::Values(DecodeCase{"Wave", "out.wav", false}, DecodeCase{"WaveStream", "out.wav", true},
+                    DecodeCase{"Flac", "out.flac", false}, DecodeCase{"Check", nullptr, false},
+                    DecodeCase{"CheckStream", nullptr, true}),
+    [](const testing::TestParamInfo<DecodeCase>& p) { return std::string(p.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(Encodes, CommandAllocationFailureTest,
                          testing::Values(ConversionCase{"CdWave", "a.wav", false},

@@ -151,6 +151,108 @@ TEST(ExactLengthTest, ADamagedOrUnknownBlockStillDecodesRaw) {
               wav_samples(read_file(dir.file("file.wav"))));
 }
 
+// A block sealed with a right CRC around the fields given, each an id and
+// a body; head_length replaces the head's copy of the length when set.
+Bytes sealed_block(const std::vector<std::pair<std::uint32_t, Bytes>>& fields,
+                   std::uint32_t head_length = 0) {
+    Bytes body;
+    for (const auto& [id, value] : fields) {
+        put32(body, id);
+        put32(body, static_cast<std::uint32_t>(value.size()));
+        append(body, value);
+    }
+    const auto length = static_cast<std::uint32_t>(24 + body.size());
+    Bytes block;
+    put_id(block, "X91E");
+    put32(block, 1);
+    put32(block, head_length ? head_length : length);
+    append(block, body);
+    put_id(block, "X91T");
+    put32(block, length);
+    put32(block, x91::crc32_update(0, block.data(), block.size()));
+    return block;
+}
+
+Bytes u64(std::uint64_t v) {
+    Bytes b;
+    put32(b, static_cast<std::uint32_t>(v));
+    put32(b, static_cast<std::uint32_t>(v >> 32));
+    return b;
+}
+
+TEST(ExactLengthTest, TestAndDecodeNameWhatIsWrongInASealedBlock) {
+    constexpr int kFrames = 20000;
+    ScratchDir dir;
+    write_file(dir.file("a.wav"), make_wav(tone_signal(kFrames, 440.0, 0.3)));
+    ASSERT_EQ(run_x91(dir.path(), {"--quiet", "a.wav"}).status, 0);
+    const Bytes good = read_file(dir.file("a.x91"));
+    const Bytes audio(good.begin(), good.begin() + static_cast<long>(block_start(good)));
+    Bytes lead_in, crc;
+    put32(lead_in, kBlock);
+    put32(crc, x91::crc32_update(0, audio.data(), audio.size()));
+    const Bytes frames = u64(kFrames);
+    const std::string fewer =
+        "the packets hold fewer frames than the extension block gives the input";
+    const struct {
+        const char* name;
+        Bytes block;
+        std::string wrong;
+        bool raw;  // the decode falls back to --raw; else it keeps what it has
+    } cases[] = {
+        {"twice", sealed_block({{1, frames}, {1, frames}, {2, lead_in}, {4, crc}}),
+         "extension block: field 1 twice", true},
+        {"missing", sealed_block({{1, frames}, {4, crc}}),
+         "extension block: a required field is missing", true},
+        {"noequals", sealed_block({{1, frames}, {2, lead_in}, {3, Bytes(3, 'a')}, {4, crc}}),
+         "extension block: a tag that is not NAME=VALUE in UTF-8", true},
+        {"lengths", sealed_block({{1, frames}, {2, lead_in}, {4, crc}}, 100),
+         "extension block: lengths disagree", true},
+        {"longer", sealed_block({{1, u64(kFrames + 2 * 16 * kBlock)}, {2, lead_in}, {4, crc}}),
+         fewer, false},
+        {"wraps", sealed_block({{1, u64(UINT64_MAX)}, {2, lead_in}, {4, crc}}), fewer, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string name = std::string(c.name) + ".x91";
+        Bytes file = audio;
+        append(file, c.block);
+        write_file(dir.file(name), file);
+        EXPECT_EQ(run_x91(dir.path(), {"-t", name}).out, name + ": damaged: " + c.wrong + "\n");
+        EXPECT_EQ(run_piped(dir.path(), {"-t", "-"}, name, "check.txt").out,
+                  "-: damaged: " + c.wrong + "\n");
+        const std::string warning =
+            c.wrong + (c.raw ? "; decoded as --raw" : "; kept the audio that could be rebuilt");
+        const RunResult r = run_x91(dir.path(), {"--quiet", "-o", "out.wav", name});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "x91: " + name + ": warning: " + warning + "\n");
+        const RunResult piped = run_piped(dir.path(), {"--quiet", "-"}, name, "pipe.wav");
+        EXPECT_EQ(piped.status, 1);
+        EXPECT_EQ(piped.err, "x91: -: warning: " + warning + "\n");
+        EXPECT_EQ(wav_samples(read_file(dir.file("pipe.wav"))),
+                  wav_samples(read_file(dir.file("out.wav"))));
+    }
+}
+
+TEST(ExactLengthTest, AnEmptyInputMakesAFileOfNoPacketsThatDecodesToNothing) {
+    ScratchDir dir;
+    write_file(dir.file("empty.wav"), make_wav({}));
+    ASSERT_EQ(run_x91(dir.path(), {"--quiet", "empty.wav"}).status, 0);
+    const Bytes x91 = read_file(dir.file("empty.x91"));
+    // The header, the end marker and the block.
+    ASSERT_GT(x91.size(), kHeader + 4);
+    EXPECT_EQ(le32(x91, kHeader), 0u);
+    EXPECT_EQ(block_start(x91), kHeader + 4);
+    EXPECT_EQ(run_x91(dir.path(), {"-t", "empty.x91"}).out, "empty.x91: ok\n");
+    const RunResult decoded = run_x91(dir.path(), {"--quiet", "-o", "out.wav", "empty.x91"});
+    EXPECT_EQ(decoded.status, 0);
+    EXPECT_EQ(decoded.err, "");
+    EXPECT_TRUE(wav_samples(read_file(dir.file("out.wav"))).empty());
+    const RunResult piped = run_piped(dir.path(), {"--quiet", "-"}, "empty.x91", "pipe.wav");
+    EXPECT_EQ(piped.status, 0);
+    EXPECT_EQ(wav_samples(read_file(dir.file("pipe.wav"))),
+              wav_samples(read_file(dir.file("out.wav"))));
+}
+
 TEST(ExactLengthTest, TagsBeyondTheBlockAreLeftOutWithAWarning) {
     // Twenty LIST chunks of a megabyte each: more titles than a block holds.
     // The command line's tag goes first, and a name may hold '~'.

@@ -115,19 +115,27 @@ bool gst_ready(std::string* why) {
     return true;
 }
 
-PipelineRun run_pipeline(const std::string& description, const std::uint64_t* seek_frame) {
+PipelineRun run_pipeline(const std::string& description, const std::uint64_t* seek_frame,
+                         bool seek_after_end) {
     PipelineRun run;
     GstElement* pipeline = launch(description, run);
     if (pipeline == nullptr) return run;
     GstAppSink* sink = sink_of(pipeline);
     if (seek_frame) {
-        gst_element_set_state(pipeline, GST_STATE_PAUSED);
+        if (seek_after_end) {
+            gst_element_set_state(pipeline, GST_STATE_PLAYING);
+            drain(pipeline, sink, run);
+            run.data.clear();
+        } else {
+            gst_element_set_state(pipeline, GST_STATE_PAUSED);
+        }
         // The first instant of the frame: times round up to whole frames.
         const GstClockTime at = gst_util_uint64_scale_ceil(*seek_frame, GST_SECOND, 44100);
-        if (!settle(pipeline) ||
-            !gst_element_seek_simple(pipeline, GST_FORMAT_TIME,
-                                     GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
-                                     static_cast<gint64>(at)))
+        if (run.error.empty() &&
+            (!settle(pipeline) ||
+             !gst_element_seek_simple(pipeline, GST_FORMAT_TIME,
+                                      GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+                                      static_cast<gint64>(at))))
             run.error = "seek refused";
     }
     if (run.error.empty()) {

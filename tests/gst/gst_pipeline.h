@@ -28,9 +28,11 @@ struct PipelineRun {
 };
 
 // Runs `description` (which ends in an appsink named "sink") to its end.
-// With seek_frame, the pipeline first prerolls, then seeks there (flushing,
+// With seek_frame, the pipeline first prerolls (or with seek_after_end
+// plays to its end, what it gave forgotten), then seeks there (flushing,
 // accurate) and plays from there.
-PipelineRun run_pipeline(const std::string& description, const std::uint64_t* seek_frame = nullptr);
+PipelineRun run_pipeline(const std::string& description, const std::uint64_t* seek_frame = nullptr,
+                         bool seek_after_end = false);
 
 // The pipeline's duration in frames once prerolled; -1 when unknown.
 std::int64_t pipeline_duration(const std::string& description);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "api/api_test_support.h"
+#include "format/crc32.h"
 #include "gst/gst_pipeline.h"
 #include "support/scratch_dir.h"
 #include "support/test_signals.h"
@@ -160,6 +161,70 @@ TEST_F(GstPluginTest, EncoderWritesWhatTheLibraryWrites) {
         pcm_);
     EXPECT_EQ(run.error, "");
     EXPECT_TRUE(run.data == file_) << run.data.size() << " bytes, " << file_.size() << " expected";
+}
+
+// After the end of the stream, or the damage that ended it, a seek plays
+// again from its target, as it does on FLAC or WAV.
+TEST_F(GstPluginTest, ASeekAfterTheEndPlaysAgain) {
+    const Bytes cut(file_.begin(), file_.begin() + 62 + 4 + (file_[62] | file_[63] << 8) + 50);
+    const std::uint64_t middle = pcm_.size() / 4 + 7;
+    const Pcm cut_decode(full_.begin(), full_.begin() + 2 * 15 * kBlock);
+    struct Case {
+        const char* name;
+        std::string source, chain;
+        const Pcm& decoded;
+        std::uint64_t frame;
+    } const cases[] = {
+        {"pull", file_with(file_), " ! x91parse ! x91dec", full_, middle},
+        {"push", file_with(file_), " ! queue ! x91parse ! x91dec", full_, 0},
+        {"exact length", file_with(exact_file_, "exact.x91"), " ! x91parse ! x91dec", exact_,
+         middle},
+        {"decodebin", file_with(exact_file_, "exact.x91"), " ! decodebin", exact_, 1000},
+        {"past damage", file_with(cut, "cut.x91"), " ! x91parse ! x91dec", cut_decode, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const PipelineRun run = run_pipeline(c.source + c.chain + kToSink, &c.frame, true);
+        EXPECT_EQ(run.error, "");
+        EXPECT_TRUE(as_pcm(run.data) ==
+                    Pcm(c.decoded.begin() + static_cast<long>(2 * c.frame), c.decoded.end()))
+            << run.data.size() / 4 << " frames";
+    }
+}
+
+// Packets that end before the frames the block gives the input (a count
+// damaged under a resealed block) play as far as they go, with a warning.
+TEST_F(GstPluginTest, PacketsShorterThanTheBlockSaysPlayWithAWarning) {
+    Bytes longer = exact_file_;
+    const std::size_t block = longer.size() - le32(longer, longer.size() - 8);
+    set_le32(longer, block + 20, le32(longer, block + 20) + 100000);  // the frames field
+    set_le32(longer, longer.size() - 4,
+             x91::crc32_update(0, longer.data() + block, longer.size() - block - 4));
+    const PipelineRun run = run_pipeline(file_with(longer) + " ! x91parse ! x91dec" + kToSink);
+    EXPECT_EQ(run.error, "");
+    EXPECT_EQ(run.warnings, 1);
+    const Pcm played = as_pcm(run.data);
+    EXPECT_TRUE(played.size() > exact_.size() &&
+                Pcm(played.begin(), played.begin() + static_cast<long>(exact_.size())) == exact_);
+}
+
+// An input without audio is a file of no packets, which x91enc writes when
+// given no buffers and which every way of playing plays as nothing.
+TEST_F(GstPluginTest, AStreamWithoutAudioIsAFileThatPlaysAsNothing) {
+    const PipelineRun encoded = run_with_source(
+        "appsrc name=src format=time caps=" + kPcmCaps + " ! x91enc ! appsink name=sink sync=false",
+        {});
+    EXPECT_EQ(encoded.error, "");
+    EXPECT_TRUE(encoded.data == c_encode({})) << encoded.data.size() << " bytes";
+    for (const bool block : {false, true})
+        for (const char* chain : {"x91parse ! x91dec", "queue ! x91parse ! x91dec", "decodebin"}) {
+            SCOPED_TRACE(std::string(chain) + (block ? ", exact length" : ""));
+            const PipelineRun run =
+                run_pipeline(file_with(c_encode({}, 0, block)) + " ! " + chain + kToSink);
+            EXPECT_EQ(run.error, "");
+            EXPECT_EQ(run.warnings, 0);
+            EXPECT_EQ(run.data.size(), 0u);
+        }
 }
 
 // Damage never stops a player: the audio before it plays, with a warning;

@@ -19,7 +19,7 @@ if(NOT LAUNCH OR NOT DISCOVERER OR NOT INSPECT)
   return()
 endif()
 foreach(element x91parse x91dec x91enc filesrc filesink decodebin wavparse flacenc audioconvert
-    audioresample taginject videotestsrc pngenc)
+    audioresample taginject videotestsrc pngenc audiotestsrc)
   execute_process(COMMAND ${INSPECT} ${element} RESULT_VARIABLE missing OUTPUT_QUIET ERROR_QUIET)
   if(missing)
     message("SKIPPED: the GStreamer element ${element} is not installed")
@@ -107,4 +107,18 @@ run(${LAUNCH} -q filesrc location=covered.x91 ! decodebin ! audioconvert ! x91en
 run(${BUILD_DIR}/x91 --list again.x91)
 if(NOT last_output MATCHES "REPLAYGAIN_TRACK_GAIN=\\+7.08 dB\n.*picture: type 3, image/png")
   message(FATAL_ERROR "x91enc kept no gain or picture:\n${last_output}")
+endif()
+# A stream without audio: x91enc given no buffers writes the file of no
+# packets the command makes of an empty WAV, which -t passes and which
+# plays as nothing.
+run(${LAUNCH} -q audiotestsrc num-buffers=0 ! audio/x-raw,format=S16LE,rate=44100,channels=2
+  ! x91enc ! filesink location=empty.x91)
+run(${BUILD_DIR}/x91 -t empty.x91)
+run(${BUILD_DIR}/x91 --quiet empty.x91 -o empty.wav)
+run(${BUILD_DIR}/x91 --quiet empty.wav -o empty-again.x91)
+expect_same_bytes("x91enc without audio" empty.x91 0 empty-again.x91)
+run(${LAUNCH} -q filesrc location=empty.x91 ! decodebin ! audioconvert ! filesink location=empty.raw)
+file(SIZE ${WORK_DIR}/empty.raw empty_bytes)
+if(NOT empty_bytes EQUAL 0)
+  message(FATAL_ERROR "a file of no packets played ${empty_bytes} bytes")
 endif()

@@ -1,5 +1,6 @@
 #include "command/audio_output/sndfile_sink.h"
 
+#include <memory>
 #include <string>
 
 #include "command/io_failure.h"
@@ -29,6 +30,9 @@ Result SndfileSink::open(std::FILE* stream, int format, const Metadata& metadata
     SF_VIRTUAL_IO callbacks = DescriptorIo::callbacks();
     SNDFILE* file = sf_open_virtual(&callbacks, SFM_WRITE, &info, io.get());
     if (file == nullptr) return failure(*io, "cannot write", sf_strerror(nullptr));
+    // Closed on the way out should memory run out below, before the sink
+    // owns it; io, made first, outlives the close.
+    std::unique_ptr<SNDFILE, decltype(&sf_close)> owned(file, &sf_close);
     // Strings go in before the audio; a format without a place for one
     // refuses it, and the tag is not written (the README lists which go).
     // An AIFF keeps them beside its ID3 tag for readers of its text chunks;
@@ -38,6 +42,7 @@ Result SndfileSink::open(std::FILE* stream, int format, const Metadata& metadata
         if (!value.empty()) static_cast<void>(sf_set_string(file, s.id, value.c_str()));
     }
     auto made = std::unique_ptr<SndfileSink>(new SndfileSink(file, std::move(io)));
+    owned.release();
     if (format != SF_FORMAT_W64 && !tag_path.empty()) {
         made->metadata_ = metadata;
         made->tag_path_ = tag_path;
