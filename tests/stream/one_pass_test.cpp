@@ -64,7 +64,7 @@ std::vector<Case> cases() {
         {"exact", exact},
         {"plain", plain},
         {"packet cut short inside",
-         with_packet(exact, 2, [](Bytes& p) { p.resize(p.size() - 2); })},
+         with_packet(exact, 2, [](Bytes& p) { p.erase(p.end() - 2, p.end()); })},
         {"packet with a byte more", with_packet(plain, 1, [](Bytes& p) { p.push_back(0); })},
         {"file cut inside a packet", Bytes(exact.begin(), exact.end() - 900)},
         {"negative count", negative},
