@@ -19,8 +19,10 @@
 #include <string>
 #include <vector>
 
-#include "library/codec.h"
-#include "storage/wave_reader.h"
+#include "format/limits.h"
+#include "library/bitrate_search.h"
+#include "stream/stream_writer.h"
+#include "wave/wave_reader.h"
 
 namespace {
 
@@ -75,34 +77,32 @@ int main(int argc, char** argv) {
     }
     if (files.size() != 2) return usage("one input and one output");
 
-    x91::EncoderOptions options;
-    if (tuned) {
-        if (x91::Result r = x91::tuned_options(quality, options); !r) return usage(r.message);
-    } else if (x91::Result r = options.header.apply_quality(quality); !r) {
-        return usage(r.message);
-    }
     std::vector<std::int16_t> pcm;
     if (!read_wave(files[0], pcm)) return 1;
     const auto start = std::chrono::steady_clock::now();
     if (kbps > 0.0) {
         if (x91::Result r =
-                x91::options_for_bitrate(pcm.data(), pcm.size() / 2, kbps, tuned, options);
+                x91::quality_for_bitrate(pcm.data(), pcm.size() / 2, kbps, tuned, quality);
             !r)
             return usage(r.message);
     }
-    x91::Header& h = options.header;
+    x91::EncoderOptions options;
+    if (x91::Result r = x91::options_at_quality(quality, tuned, options); !r)
+        return usage(r.message);
+    x91::da_DSettings& d = options.header.dsettings;
+    x91::da_ISettings& i = options.header.isettings;
     const std::map<std::string, std::function<void(const char*)>> setters = {
-        {"lines", [&](const char* v) { h.lines = std::atoi(v); }},
-        {"intensity-bands", [&](const char* v) { h.intensity_bands = std::atoi(v); }},
-        {"intensity-steps", [&](const char* v) { h.intensity_steps = std::atoi(v); }},
-        {"level-range", [&](const char* v) { h.level_range = std::atoi(v); }},
-        {"side-bands", [&](const char* v) { h.side_stereo_bands = std::atoi(v); }},
-        {"side-levels", [&](const char* v) { h.side_stereo_levels = std::atoi(v); }},
-        {"frames", [&](const char* v) { h.frames_per_packet = std::atoi(v); }},
-        {"masking-level", [&](const char* v) { h.masking_level = std::strtof(v, nullptr); }},
-        {"masking-down", [&](const char* v) { h.masking_downward = std::strtof(v, nullptr); }},
-        {"masking-up", [&](const char* v) { h.masking_upward = std::strtof(v, nullptr); }},
-        {"quantizer-base", [&](const char* v) { h.quantizer_base = std::strtof(v, nullptr); }},
+        {"lines", [&](const char* v) { d.global.lines = std::atoi(v); }},
+        {"intensity-bands", [&](const char* v) { d.intensity.bands = std::atoi(v); }},
+        {"intensity-steps", [&](const char* v) { d.intensity.steps = std::atoi(v); }},
+        {"level-range", [&](const char* v) { d.intensity.range = std::atoi(v); }},
+        {"side-bands", [&](const char* v) { d.side_stereo.bands = std::atoi(v); }},
+        {"side-levels", [&](const char* v) { d.side_stereo.levels = std::atoi(v); }},
+        {"frames", [&](const char* v) { d.group.frames = std::atoi(v); }},
+        {"masking-level", [&](const char* v) { i.masking.level_scale = std::strtof(v, nullptr); }},
+        {"masking-down", [&](const char* v) { i.masking.downward_base = std::strtof(v, nullptr); }},
+        {"masking-up", [&](const char* v) { i.masking.upward_base = std::strtof(v, nullptr); }},
+        {"quantizer-base", [&](const char* v) { i.quantize.base = std::strtof(v, nullptr); }},
         {"rate-weight",
          [&](const char* v) { options.tuning.rate_weight = std::strtof(v, nullptr); }},
     };
@@ -112,17 +112,16 @@ int main(int argc, char** argv) {
         it->second(value.c_str());
     }
 
-    x91::Encoder encoder(options);
-    if (!encoder.status()) return usage(encoder.status().message);
-    std::vector<std::uint8_t> file = encoder.header().bytes(), packet;
-    (void)encoder.push(pcm.data(), pcm.size() / 2);
-    (void)encoder.finish();
-    std::size_t packet_bytes = 0;
-    while (encoder.next_packet(packet)) {
-        packet_bytes += packet.size();
-        x91::append_packet(file, packet);
-    }
-    x91::append_end(file);
+    std::vector<std::uint8_t> file;
+    x91::StreamWriter writer([&file](const std::uint8_t* data, std::size_t size) {
+        file.insert(file.end(), data, data + size);
+        return true;
+    });
+    (void)writer.set_options(options);
+    (void)writer.set_extension_block(false);
+    (void)writer.push(pcm.data(), pcm.size() / 2);
+    if (x91::Result r = writer.finish(); !r) return usage(r.message);
+    const std::size_t packet_bytes = writer.packet_bytes();
     const double seconds_taken =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 

@@ -1,6 +1,9 @@
 # Fails when a file under src/ includes a header of a layer above its own, or
 # of a layer beside it; lists every such include. The layer order is in
-# x91_layers.cmake. The public x91/status.h belongs to every layer.
+# x91_layers.cmake. The public x91/status.h and x91/constants.h belong to
+# every layer. The command stands on the public interface alone: besides
+# its own headers it includes only x91/ (and wave/, the CD-WAV reader and
+# writer that serve only it).
 #   cmake -DSOURCE_DIR=<project> -P check_layer_includes.cmake
 cmake_minimum_required(VERSION 3.25)
 include(${CMAKE_CURRENT_LIST_DIR}/x91_layers.cmake)
@@ -16,10 +19,14 @@ foreach(layer IN LISTS X91_LAYERS)
     file(STRINGS ${SOURCE_DIR}/src/${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
     foreach(line IN LISTS includes)
       string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"]*)\".*" "\\1" header "${line}")
-      if(header STREQUAL "x91/status.h")
+      if(header STREQUAL "x91/status.h" OR header STREQUAL "x91/constants.h")
         continue()
       endif()
       string(REGEX REPLACE "/.*" "" used "${header}")
+      if(layer STREQUAL "command" AND NOT used MATCHES "^(command|x91|wave)$")
+        list(APPEND violations "src/${file}: the command may include only public headers, not \"${header}\"")
+        continue()
+      endif()
       if(used STREQUAL "x91")
         set(used api)
       endif()

@@ -2,10 +2,12 @@
 # (x91_<layer>) that may use the layers before it and never those after it;
 # layers joined by a comma stand side by side and do not use each other.
 # The public C header include/x91/x91.h belongs to the api layer; the
-# error vocabulary, include/x91/status.h, to every layer.
+# error vocabulary, include/x91/status.h, and the format's numbers,
+# include/x91/constants.h, to every layer. The command stands on the public
+# interface alone (see check_layer_includes.cmake).
 set(X91_LAYER_LEVELS
   storage
-  format
+  format,wave
   framework
   dsp
   coding,quant
@@ -13,7 +15,13 @@ set(X91_LAYER_LEVELS
   tuned
   graphs
   library
-  api,command)
+  stream
+  api
+  command)
+
+# The layers that serve only the x91 program: they stay out of the
+# installed codec library.
+set(X91_COMMAND_LAYERS wave command)
 
 # X91_LAYERS: every layer, lowest first.
 set(X91_LAYERS)

@@ -1,12 +1,14 @@
 // Decodes arbitrary bytes through the C interface as players do: the whole
-// file in memory, read in pieces with a seek taken from the input, and the
-// bytes after the header cut into packets for a packet decoder, trimmed by
-// an extension block found at the end and restarted part way as after a
-// seek. Whatever the bytes, nothing may crash, hang or
-// break the timeline: reads never pass the length, a seek lands where asked,
-// and every packet gives exactly its frames.
+// file in memory, read in pieces with a seek taken from the input; the
+// bytes pushed in pieces, as from a network; the file checked through
+// callbacks that cannot seek; and the bytes after the header cut into
+// packets for a packet decoder, trimmed by an extension block found at the
+// end and restarted part way as after a seek. Whatever the bytes, nothing
+// may crash, hang or break the timeline: reads never pass the length, a
+// seek lands where asked, and every packet gives exactly its frames.
 #include <x91/x91.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -49,6 +51,50 @@ void read_file(const std::uint8_t* data, std::size_t size) {
     x91_decoder_destroy(decoder);
 }
 
+// Every decoded frame, so that each read gives a packet's audio at once:
+// holding a stream's front back is the stream fuzzer's to try.
+void push_stream(const std::uint8_t* data, std::size_t size) {
+    x91_decoder* decoder = nullptr;
+    check(x91_decoder_open_push(&decoder) == X91_OK);
+    check(x91_decoder_trim(decoder, 0, UINT64_MAX) == X91_OK);
+    std::vector<std::int16_t> pcm(2 * kReadFrames);
+    std::size_t reads = 0;
+    for (std::size_t at = 0; at < size && reads < kMaxReads;) {
+        const std::size_t n = std::min<std::size_t>(1 + data[at] % 200, size - at);
+        if (x91_decoder_feed(decoder, data + at, n) != X91_OK) break;
+        at += n;
+        if (at == size) x91_decoder_feed_end(decoder);
+        std::size_t got = 0;
+        x91_decoder_read(decoder, pcm.data(), kReadFrames, &got);
+        check(got <= kReadFrames);
+        if (got > 0) ++reads;
+    }
+    x91_decoder_destroy(decoder);
+}
+
+struct Bytes {
+    const std::uint8_t* data;
+    std::size_t size;
+    std::size_t at;
+};
+
+std::int64_t read_bytes(void* user, std::uint8_t* buffer, std::size_t size) {
+    Bytes& bytes = *static_cast<Bytes*>(user);
+    const std::size_t n = std::min(size, bytes.size - bytes.at);
+    std::copy(bytes.data + bytes.at, bytes.data + bytes.at + n, buffer);
+    bytes.at += n;
+    return static_cast<std::int64_t>(n);
+}
+
+// A check reads and decodes the whole file, so only small files are checked.
+void check_once(const std::uint8_t* data, std::size_t size) {
+    if (size > 4096) return;
+    Bytes bytes{data, size, 0};
+    const x91_io io = {read_bytes, nullptr, nullptr, nullptr};
+    const x91_status verdict = x91_check_callbacks(&io, &bytes, nullptr);
+    check(verdict != X91_ERR_INTERNAL && verdict != X91_ERR_INVALID_ARGUMENT);
+}
+
 void decode_packets(const std::uint8_t* data, std::size_t size) {
     x91_decoder* decoder = nullptr;
     if (x91_decoder_create_for_header(&decoder, data, size) != X91_OK) return;
@@ -87,6 +133,8 @@ void decode_packets(const std::uint8_t* data, std::size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
     read_file(data, size);
+    push_stream(data, size);
+    check_once(data, size);
     decode_packets(data, size);
     return 0;
 }

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "storage/wave_reader.h"
+#include "wave/wave_reader.h"
 
 using namespace x91;
 

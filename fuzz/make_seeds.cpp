@@ -1,10 +1,12 @@
 // Writes the fuzzers' seed corpora from the codec's own output: a few short
 // generated signals are encoded through the library, the x91 files are split
-// into packets and packet fields, and a few small WAV files of the layouts
-// the reader meets are added.
+// into packets and packet fields, a few small WAV files of the layouts the
+// reader meets are added, and small files of the other formats the command
+// reads are written with libsndfile.
 //
 // usage: x91-fuzz-seeds OUTPUT_DIR
-// Creates OUTPUT_DIR/{x91_decode,wave_reader,packet_readers}/.
+// Creates OUTPUT_DIR/{x91_decode,wave_reader,packet_readers,sndfile_input}/.
+#include <sndfile.h>
 #include <sys/stat.h>
 
 #include <cmath>
@@ -12,6 +14,7 @@
 #include <cstdio>
 #include <fstream>
 #include <initializer_list>
+#include <iterator>
 #include <optional>
 #include <random>
 #include <string>
@@ -22,7 +25,7 @@
 #include "format/settings.h"
 #include "framework/bit_stream.h"
 #include "graphs/packet_layout.h"
-#include "library/codec.h"
+#include "stream/stream_writer.h"
 
 using namespace x91;
 
@@ -89,19 +92,29 @@ std::vector<std::int16_t> signal(int kind, int frames) {
 // An x91 file of pcm at the default settings, as the command writes it:
 // with the extension block (exact length, a tag), or plain.
 Bytes encode(const std::vector<std::int16_t>& pcm, bool block) {
-    Encoder encoder;
-    Bytes file = encoder.header().bytes();
-    Bytes packet;
-    if (!encoder.set_tags({{"TITLE", "seed"}}) || !encoder.push(pcm.data(), pcm.size() / 2) ||
-        !encoder.finish())
+    Bytes file;
+    StreamWriter writer([&file](const std::uint8_t* data, std::size_t size) {
+        file.insert(file.end(), data, data + size);
+        return true;
+    });
+    if (!writer.set_extension_block(block) || !writer.add_tag({"TITLE", "seed"}) ||
+        !writer.push(pcm.data(), pcm.size() / 2) || !writer.finish())
         return {};
-    while (encoder.next_packet(packet)) append_packet(file, packet);
-    if (!block) {
-        append_end(file);
-    } else if (!encoder.append_trailer(file)) {
-        return {};
-    }
     return file;
+}
+
+// The packets behind the header, walked by their counts to the end marker.
+std::vector<Bytes> packets_of(const Bytes& file) {
+    std::vector<Bytes> packets;
+    for (std::size_t at = 62; at + 4 <= file.size();) {
+        const std::uint32_t count = file[at] | file[at + 1] << 8 | file[at + 2] << 16 |
+                                    static_cast<std::uint32_t>(file[at + 3]) << 24;
+        if (count == 0 || count > file.size() - at - 4) break;
+        packets.emplace_back(file.begin() + static_cast<long>(at + 4),
+                             file.begin() + static_cast<long>(at + 4 + count));
+        at += 4 + count;
+    }
+    return packets;
 }
 
 // The CD audio format record (2 channels, 44100 Hz, 16 bits) with a tag.
@@ -142,6 +155,53 @@ Bytes with_mode(unsigned char mode, const Bytes& body) {
     return b;
 }
 
+// A short file of `format` (libsndfile's major | subtype) from stereo pcm,
+// its first channel alone when mono, with a title where the format keeps one.
+bool save_audio(const std::string& path, int format, int channels, int rate,
+                const std::vector<std::int16_t>& stereo) {
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = channels;
+    info.format = format;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (file == nullptr) return false;
+    static_cast<void>(sf_set_string(file, SF_STR_TITLE, "seed"));
+    std::vector<short> samples;
+    for (std::size_t i = 0; i < stereo.size(); i += 2) {
+        samples.push_back(stereo[i]);
+        if (channels == 2) samples.push_back(stereo[i + 1]);
+    }
+    const auto frames = static_cast<sf_count_t>(stereo.size() / 2);
+    const bool written = sf_writef_short(file, samples.data(), frames) == frames;
+    return sf_close(file) == 0 && written;
+}
+
+// The audio inputs' seeds: each format the command hands libsndfile, at a
+// few depths and rates, and one FLAC file cut short.
+bool save_audio_seeds(const std::string& dir) {
+    const struct {
+        const char* name;
+        int format;
+        int channels;
+        int rate;
+    } seeds[] = {
+        {"cd.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 2, 44100},
+        {"24_mono.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 1, 48000},
+        {"cd.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 2, 44100},
+        {"float.aifc", SF_FORMAT_AIFF | SF_FORMAT_FLOAT, 2, 22050},
+        {"u8.w64", SF_FORMAT_W64 | SF_FORMAT_PCM_U8, 2, 44100},
+        {"32.rf64", SF_FORMAT_RF64 | SF_FORMAT_PCM_32, 2, 96000},
+        {"24.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 2, 44100},
+    };
+    const std::vector<std::int16_t> pcm = signal(1, 300);
+    for (const auto& seed : seeds)
+        if (!save_audio(dir + "/" + seed.name, seed.format, seed.channels, seed.rate, pcm))
+            return false;
+    std::ifstream in(dir + "/cd.flac", std::ios::binary);
+    const Bytes flac((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return save(dir + "/cut.flac", Bytes(flac.begin(), flac.begin() + flac.size() / 2));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -153,7 +213,9 @@ int main(int argc, char** argv) {
     const std::string decode_dir = root + "/x91_decode";
     const std::string wave_dir = root + "/wave_reader";
     const std::string packet_dir = root + "/packet_readers";
-    for (const std::string& d : {root, decode_dir, wave_dir, packet_dir}) mkdir(d.c_str(), 0777);
+    const std::string audio_dir = root + "/sndfile_input";
+    for (const std::string& d : {root, decode_dir, wave_dir, packet_dir, audio_dir})
+        mkdir(d.c_str(), 0777);
 
     std::optional<CheckedSettings> checked;
     if (!check_settings({da_CodeFeatures{}, ds, is}, checked).ok()) return 1;
@@ -169,9 +231,8 @@ int main(int argc, char** argv) {
             if (!save(decode_dir + "/enc" + tag, file)) return 1;
 
             // Each packet whole, and its fields one by one from their own start.
-            PacketReader packets(file.data(), file.size());
-            Bytes packet;
-            for (int p = 0; packets.next(packet) && !packet.empty(); ++p) {
+            int p = 0;
+            for (const Bytes& packet : packets_of(file)) {
                 const std::string base = packet_dir + "/p" + tag + "_" + std::to_string(p);
                 save(base + "_whole", with_mode(0, packet));
                 Bytes copy = packet;
@@ -186,6 +247,7 @@ int main(int argc, char** argv) {
                 }
                 save(base + "_spectrum", with_mode(4, bits_from(packet, r.possition())));
                 packet_seeds += 5;
+                ++p;
             }
         }
     }
@@ -215,7 +277,9 @@ int main(int argc, char** argv) {
     save(wave_dir + "/odd_chunk", listed);
     save(wave_dir + "/cut_short", Bytes(plain.begin(), plain.begin() + 101));
 
-    std::printf("seeds in %s: 8 x91 files, %d packet fields, 4 WAV files\n", root.c_str(),
-                packet_seeds);
+    if (!save_audio_seeds(audio_dir)) return 1;
+
+    std::printf("seeds in %s: 8 x91 files, %d packet fields, 4 WAV files, 8 audio files\n",
+                root.c_str(), packet_seeds);
     return 0;
 }

@@ -11,7 +11,7 @@ set -euo pipefail
 build=$(cd "$1" && pwd)
 seconds=$2
 mode=${3:-serial}
-targets=(x91_decode c_api_decode wave_reader packet_readers)
+targets=(x91_decode c_api_decode wave_reader packet_readers sndfile_input)
 
 run_one() {
     local name=$1
@@ -21,6 +21,7 @@ run_one() {
     local max_len=65536
     [ "$name" = packet_readers ] && max_len=8192
     [ "$name" = wave_reader ] && max_len=4096
+    [ "$name" = sndfile_input ] && max_len=16384
     # The C interface's decoder starts from the same x91 files.
     local seeds=$name
     [ "$name" = c_api_decode ] && seeds=x91_decode

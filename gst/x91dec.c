@@ -3,9 +3,11 @@
  * the decoder restarts at the new packet, whose first two blocks then come
  * out silent; the seek index keeps the target past them. When the caps
  * carry the input's exact length (frames and lead-in, from the extension
- * block), the decoder gives exactly those frames. A damaged packet
- * gives a warning and its audio as far as it decodes, or silence of its
- * length: the stream goes on. */
+ * block), the decoder gives exactly those frames. Damage follows the
+ * library's one policy: a damaged packet gives a warning and its audio as
+ * far as it decodes, or silence of its length, and the stream goes on;
+ * after X91_MAX_DAMAGED_IN_A_ROW damaged packets in a row it ends there,
+ * with a warning, so that a small damaged file cannot play for hours. */
 #include <gst/audio/gstaudiodecoder.h>
 #include <x91/x91.h>
 
@@ -89,6 +91,24 @@ static guint64 x91_dec_packet_of(X91Dec* self, GstBuffer* buffer) {
     return GST_BUFFER_OFFSET_IS_VALID(buffer) ? GST_BUFFER_OFFSET(buffer) : self->next_packet;
 }
 
+/* Hands on the audio of packet `packet`, decoded and waiting. */
+static GstFlowReturn x91_dec_finish(X91Dec* self, guint64 packet) {
+    GstAudioDecoder* audio_decoder = GST_AUDIO_DECODER(self);
+    GstMapInfo map;
+    const guint64 frames = x91_decoder_packet_frames(self->decoder, packet);
+    if (frames == 0) return gst_audio_decoder_finish_frame(audio_decoder, NULL, 1);
+    GstBuffer* out = gst_buffer_new_allocate(NULL, frames * X91_BYTES_PER_FRAME, NULL);
+    if (out == NULL || !gst_buffer_map(out, &map, GST_MAP_WRITE)) {
+        if (out) gst_buffer_unref(out);
+        return GST_FLOW_ERROR;
+    }
+    size_t got = 0;
+    x91_decoder_read(self->decoder, (int16_t*)map.data, frames, &got);
+    gst_buffer_unmap(out, &map);
+    gst_buffer_set_size(out, (gssize)(got * X91_BYTES_PER_FRAME));
+    return gst_audio_decoder_finish_frame(audio_decoder, out, 1);
+}
+
 static GstFlowReturn x91_dec_handle_frame(GstAudioDecoder* audio_decoder, GstBuffer* buffer) {
     X91Dec* self = (X91Dec*)audio_decoder;
     if (buffer == NULL) return GST_FLOW_OK; /* nothing is held back to drain */
@@ -106,24 +126,20 @@ static GstFlowReturn x91_dec_handle_frame(GstAudioDecoder* audio_decoder, GstBuf
     if (!gst_buffer_map(buffer, &map, GST_MAP_READ)) return GST_FLOW_ERROR;
     const x91_status status = x91_decoder_decode_packet(self->decoder, map.data, map.size);
     gst_buffer_unmap(buffer, &map);
+    if (status == X91_ERR_TOO_DAMAGED) {
+        GST_ELEMENT_WARNING(
+            self, STREAM, DECODE,
+            ("Too many damaged x91 packets in a row: the rest is not played."),
+            ("packet %" G_GUINT64_FORMAT ": %s", packet, x91_decoder_last_error(self->decoder)));
+        const GstFlowReturn played = x91_dec_finish(self, packet);
+        return played == GST_FLOW_OK ? GST_FLOW_EOS : played;
+    }
     if (status != X91_OK) {
         GST_ELEMENT_WARNING(
             self, STREAM, DECODE, ("Damaged x91 packet: %s.", x91_status_text(status)),
             ("packet %" G_GUINT64_FORMAT ": %s", packet, x91_decoder_last_error(self->decoder)));
     }
-
-    const guint64 frames = x91_decoder_packet_frames(self->decoder, packet);
-    if (frames == 0) return gst_audio_decoder_finish_frame(audio_decoder, NULL, 1);
-    GstBuffer* out = gst_buffer_new_allocate(NULL, frames * X91_BYTES_PER_FRAME, NULL);
-    if (out == NULL || !gst_buffer_map(out, &map, GST_MAP_WRITE)) {
-        if (out) gst_buffer_unref(out);
-        return GST_FLOW_ERROR;
-    }
-    size_t got = 0;
-    x91_decoder_read(self->decoder, (int16_t*)map.data, frames, &got);
-    gst_buffer_unmap(out, &map);
-    gst_buffer_set_size(out, (gssize)(got * X91_BYTES_PER_FRAME));
-    return gst_audio_decoder_finish_frame(audio_decoder, out, 1);
+    return x91_dec_finish(self, packet);
 }
 
 static void x91_dec_flush(GstAudioDecoder* audio_decoder, gboolean hard) {

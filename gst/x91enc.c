@@ -15,7 +15,6 @@ GST_DEBUG_CATEGORY_STATIC(x91enc_debug);
 #define GST_CAT_DEFAULT x91enc_debug
 
 #define X91_BYTES_PER_FRAME (2 * X91_CHANNELS)
-#define X91_ENC_DEFAULT_QUALITY 100.0
 
 enum { PROP_0, PROP_QUALITY };
 
@@ -206,7 +205,7 @@ static void x91_enc_class_init(X91EncClass* klass) {
         object_class, PROP_QUALITY,
         g_param_spec_double("quality", "Quality",
                             "Encoding quality in percent: higher gives larger, more faithful files",
-                            10.0, 400.0, X91_ENC_DEFAULT_QUALITY,
+                            X91_QUALITY_MIN, X91_QUALITY_MAX, X91_QUALITY_DEFAULT,
                             G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS | GST_PARAM_MUTABLE_READY));
     GstElementClass* element_class = GST_ELEMENT_CLASS(klass);
     gst_element_class_add_static_pad_template(element_class, &sink_template);
@@ -222,5 +221,5 @@ static void x91_enc_class_init(X91EncClass* klass) {
 }
 
 static void x91_enc_init(X91Enc* self) {
-    self->quality = X91_ENC_DEFAULT_QUALITY;
+    self->quality = X91_QUALITY_DEFAULT;
 }

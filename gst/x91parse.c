@@ -33,8 +33,10 @@ GST_DEBUG_CATEGORY_STATIC(x91parse_debug);
 
 typedef struct {
     GstBaseParse parent;
-    /* The header's timeline; null until the header is read. */
-    x91_decoder* timeline;
+    /* A decoder over packets, made from the header, that never decodes: it
+     * places each packet on the stream's timeline and holds what the
+     * extension block tells. Null until the header is read. */
+    x91_decoder* packets;
     /* Stream offset of each known packet's byte count, by packet number. */
     GArray* offsets;
     /* The packet after the last one parsed, and the offset of its count. */
@@ -63,8 +65,8 @@ static GstClockTime frames_to_time(guint64 frames) {
 }
 
 static void x91_parse_reset(X91Parse* self) {
-    x91_decoder_destroy(self->timeline);
-    self->timeline = NULL;
+    x91_decoder_destroy(self->packets);
+    self->packets = NULL;
     g_array_set_size(self->offsets, 0);
     self->next_packet = 0;
     self->next_offset = X91_HEADER_BYTES;
@@ -89,7 +91,7 @@ static gboolean x91_parse_stop(GstBaseParse* parse) {
 static void x91_parse_index(X91Parse* self, guint64 packet, guint64 offset) {
     if (packet != self->offsets->len || packet >= X91_PARSE_MAX_INDEX) return;
     g_array_append_val(self->offsets, offset);
-    const guint64 exact = x91_decoder_restart_exact_from(self->timeline, packet);
+    const guint64 exact = x91_decoder_restart_exact_from(self->packets, packet);
     gst_base_parse_add_index_entry(GST_BASE_PARSE(self), offset, frames_to_time(exact), TRUE, TRUE);
 }
 
@@ -157,7 +159,7 @@ static void x91_parse_read_extension(X91Parse* self, GstPad* sink, guint64 total
     if (status == X91_OK) {
         guint8* block = g_malloc(block_bytes);
         status = x91_parse_pull(sink, total - block_bytes, block, (guint)block_bytes)
-                     ? x91_decoder_use_extension(self->timeline, block, block_bytes)
+                     ? x91_decoder_use_extension(self->packets, block, block_bytes)
                      : X91_ERR_CUT_SHORT;
         g_free(block);
     }
@@ -191,7 +193,7 @@ static void x91_parse_scan(X91Parse* self) {
         offset = end;
         ++packet;
     }
-    const guint64 frames = x91_decoder_packet_start(self->timeline, packet);
+    const guint64 frames = x91_decoder_packet_start(self->packets, packet);
     gst_base_parse_set_duration(GST_BASE_PARSE(self), GST_FORMAT_TIME, frames_to_time(frames), 0);
     GST_DEBUG_OBJECT(self, "%" G_GUINT64_FORMAT " packets, %" G_GUINT64_FORMAT " frames", packet,
                      frames);
@@ -200,7 +202,7 @@ static void x91_parse_scan(X91Parse* self) {
 static GstFlowReturn x91_parse_header(X91Parse* self, GstBaseParseFrame* frame) {
     guint8 bytes[X91_HEADER_BYTES];
     gst_buffer_extract(frame->buffer, 0, bytes, sizeof bytes);
-    const x91_status status = x91_decoder_create_for_header(&self->timeline, bytes, sizeof bytes);
+    const x91_status status = x91_decoder_create_for_header(&self->packets, bytes, sizeof bytes);
     if (status != X91_OK) {
         GST_ELEMENT_ERROR(self, STREAM, WRONG_TYPE,
                           ("Not a playable x91 file: %s.", x91_status_text(status)), (NULL));
@@ -215,7 +217,7 @@ static GstFlowReturn x91_parse_header(X91Parse* self, GstBaseParseFrame* frame) 
     gst_buffer_unref(header);
     /* The timeline x91dec must give: the input's exact length. */
     guint64 frames = 0, lead_in = 0;
-    const x91_status exact = x91_decoder_exact_length(self->timeline, &frames, &lead_in);
+    const x91_status exact = x91_decoder_exact_length(self->packets, &frames, &lead_in);
     if (exact == X91_OK)
         gst_caps_set_simple(caps, "frames", G_TYPE_UINT64, frames, "lead-in", G_TYPE_UINT64,
                             lead_in, NULL);
@@ -225,9 +227,9 @@ static GstFlowReturn x91_parse_header(X91Parse* self, GstBaseParseFrame* frame) 
 
     /* The block's tags are Vorbis comments: TITLE, ARTIST, ... */
     GstTagList* tags = gst_tag_list_new(GST_TAG_AUDIO_CODEC, "x91", NULL);
-    for (size_t i = 0; i < x91_decoder_tag_count(self->timeline); ++i) {
+    for (size_t i = 0; i < x91_decoder_tag_count(self->packets); ++i) {
         const char *name = NULL, *value = NULL;
-        if (x91_decoder_tag(self->timeline, i, &name, &value) == X91_OK)
+        if (x91_decoder_tag(self->packets, i, &name, &value) == X91_OK)
             gst_vorbis_tag_add(tags, name, value);
     }
     gst_base_parse_merge_tags(GST_BASE_PARSE(self), tags, GST_TAG_MERGE_REPLACE);
@@ -264,9 +266,9 @@ static GstFlowReturn x91_parse_packet(X91Parse* self, GstBaseParseFrame* frame, 
     self->next_offset = frame->offset + X91_PARSE_COUNT_BYTES + (guint64)count;
     GstBuffer* out = gst_buffer_copy_region(frame->buffer, GST_BUFFER_COPY_ALL,
                                             X91_PARSE_COUNT_BYTES, (gsize)count);
-    GST_BUFFER_PTS(out) = frames_to_time(x91_decoder_packet_start(self->timeline, packet));
+    GST_BUFFER_PTS(out) = frames_to_time(x91_decoder_packet_start(self->packets, packet));
     GST_BUFFER_DURATION(out) =
-        frames_to_time(x91_decoder_packet_start(self->timeline, packet + 1)) - GST_BUFFER_PTS(out);
+        frames_to_time(x91_decoder_packet_start(self->packets, packet + 1)) - GST_BUFFER_PTS(out);
     /* The packet number, by which x91dec follows the stream. */
     GST_BUFFER_OFFSET(out) = packet;
     gst_buffer_replace(&frame->out_buffer, out);
@@ -281,7 +283,7 @@ static GstFlowReturn x91_parse_handle_frame(GstBaseParse* parse, GstBaseParseFra
     *skipsize = 0;
     const gsize size = gst_buffer_get_size(frame->buffer);
     if (self->ended) return x91_parse_drop(self, frame, size);
-    if (self->timeline == NULL)
+    if (self->packets == NULL)
         return size < X91_HEADER_BYTES ? GST_FLOW_OK : x91_parse_header(self, frame);
     guint64 packet = 0;
     if (!x91_parse_locate(self, frame, skipsize, &packet)) {
@@ -341,7 +343,7 @@ static gboolean x91_parse_src_event(GstBaseParse* parse, GstEvent* event) {
 
 static void x91_parse_finalize(GObject* object) {
     X91Parse* self = (X91Parse*)object;
-    x91_decoder_destroy(self->timeline);
+    x91_decoder_destroy(self->packets);
     g_array_unref(self->offsets);
     G_OBJECT_CLASS(x91_parse_parent_class)->finalize(object);
 }

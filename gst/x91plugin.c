@@ -10,4 +10,4 @@ static gboolean plugin_init(GstPlugin* plugin) {
 }
 
 GST_PLUGIN_DEFINE(GST_VERSION_MAJOR, GST_VERSION_MINOR, x91, "x91 lossy audio for CD audio",
-                  plugin_init, X91_VERSION, "unknown", "x91", "x91 project")
+                  plugin_init, X91_VERSION, "LGPL", "x91", "x91 project")

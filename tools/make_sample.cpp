@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "storage/wave_writer.h"
+#include "wave/wave_writer.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {

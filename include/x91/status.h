@@ -18,14 +18,15 @@ enum class Status {
     packet_overrun,       // decoding ran past the packet's end: damaged, decoded as far as it goes
     packet_unread_bytes,  // decoding left whole bytes of the packet unread: the audio is
                           // there, but the packet is not what the encoder wrote
-    trailing_bytes,       // bytes follow the end marker
-    not_cd_audio,         // the input is not a WAV file of 16-bit stereo PCM at 44100 Hz
-    read_failed,          // the input could not be opened or read
-    write_failed,         // the output could not be created or written
+    trailing_bytes,       // bytes follow the end marker that are no extension block
+    read_failed,          // the input could not be opened or read (a failed read callback)
+    write_failed,         // the output could not be created or written (a failed write callback)
     no_extension,         // nothing follows the end marker: a file without the extension block
     extension_damaged,    // an extension block is there, but not as it was written
     extension_unknown,    // an extension block of a version this library does not know
     checksum_mismatch,    // the bytes before the extension block are not those it was made for
+    too_damaged,          // a decode stopped: too many damaged packets in a row
+    out_of_memory,        // memory ran out: the work was abandoned, nothing of it kept
 };
 
 // The outcome of a call. Ignoring one is a mistake the compiler points out.

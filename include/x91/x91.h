@@ -14,24 +14,44 @@
  * Every call reports its outcome as an x91_status: X91_OK (0) or a negative
  * code; x91_status_text() names a code, and the handle's last_error call
  * gives the details of its most recent failure. No call throws, aborts on bad
- * input or keeps a pointer it was given beyond the call. Handles are
+ * input or keeps a pointer it was given beyond the call, but for the user
+ * data of callbacks and the thread pools a handle works with. Handles are
  * independent: several may be used on several threads at once, each on one
  * thread at a time.
  *
- * Encoding: x91_encoder_create, optional settings, then x91_encoder_push of
- * interleaved PCM (left first) in any amounts, x91_encoder_finish at the
- * end, and x91_encoder_take_output for the file's bytes in order.
+ * Encoding: x91_encoder_create (the file's bytes taken with
+ * x91_encoder_take_output) or x91_encoder_open_callback (handed to a write
+ * callback as they are made), optional settings, then x91_encoder_push of
+ * interleaved PCM (left first) in any amounts and x91_encoder_finish at the
+ * end.
  *
- * Decoding: x91_decoder_open_memory for a whole file in memory (with exact
- * length and seeking), or x91_decoder_create_for_header plus
- * x91_decoder_decode_packet for a player that finds the packets itself; then
- * x91_decoder_read for the PCM.
+ * Decoding a whole stream: x91_decoder_open_callbacks over read (and, for a
+ * file read at will, seek and tell) callbacks, x91_decoder_open_push for
+ * bytes the caller pushes in pieces (x91_decoder_feed), or
+ * x91_decoder_open_memory for a file in memory; then x91_decoder_read for
+ * the PCM. A player that finds the packets itself uses
+ * x91_decoder_create_for_header and x91_decoder_decode_packet.
+ *
+ * Damage: every decode follows one rule. A packet whose bits run past its
+ * end is damaged: its audio, decoded as far as it goes, is kept, and the
+ * decode goes on (packets are framed, so the next one is not disturbed). A
+ * packet that leaves whole bytes unread decodes as it is. A packet that
+ * cannot be decoded at all gives silence of its length. After
+ * X91_MAX_DAMAGED_IN_A_ROW damaged packets in a row the decode stops
+ * (X91_ERR_TOO_DAMAGED), keeping the audio up to the last of them, so that a
+ * small damaged file cannot decode to an enormous one. Damage to the
+ * framing (a count no packet can have, the data ending inside a packet or
+ * without its end marker) ends the decode there: x91 has no sync words. A
+ * damaged or unknown extension block never stops the audio: the decode then
+ * gives every decoded frame.
  */
 #ifndef X91_X91_H
 #define X91_X91_H
 
 #include <stddef.h>
 #include <stdint.h>
+
+#include "x91/constants.h"
 
 #if defined(__GNUC__) || defined(__clang__)
 #define X91_API __attribute__((visibility("default")))
@@ -43,23 +63,11 @@
 extern "C" {
 #endif
 
-#define X91_SAMPLE_RATE 44100
-#define X91_CHANNELS 2
-/* The codec works on blocks of this many stereo frames (1/50 s). */
-#define X91_BLOCK_FRAMES 882
-#define X91_HEADER_BYTES 62
-/* The largest packet a decoder accepts (4 MiB); larger counts only come from
- * damaged files. */
-#define X91_MAX_PACKET_BYTES 4194304
-#define X91_EXTENSION_FOOTER_BYTES 12
-/* The largest extension block a decoder accepts (16 MiB). */
-#define X91_MAX_EXTENSION_BYTES 16777216
-
 typedef enum x91_status {
     X91_OK = 0,
-    X91_ERR_INVALID_ARGUMENT = -1, /* a null pointer, a value out of range */
-    X91_ERR_INVALID_STATE = -2,    /* the call does not fit now (push after finish, ...) */
-    X91_ERR_OUT_OF_MEMORY = -3,
+    X91_ERR_INVALID_ARGUMENT = -1,    /* a null pointer, a value out of range */
+    X91_ERR_INVALID_STATE = -2,       /* the call does not fit now (push after finish, ...) */
+    X91_ERR_OUT_OF_MEMORY = -3,       /* memory ran out, on any of the handle's threads */
     X91_ERR_NOT_X91 = -4,             /* the data does not start with an x91 header */
     X91_ERR_CUT_SHORT = -5,           /* the data ends inside the header or a packet */
     X91_ERR_HEADER_DAMAGED = -6,      /* a header setting the codec cannot run with */
@@ -70,7 +78,11 @@ typedef enum x91_status {
     X91_ERR_NO_EXTENSION = -11,       /* the file has no extension block */
     X91_ERR_EXTENSION_DAMAGED = -12,  /* an extension block, but not as it was written */
     X91_ERR_EXTENSION_UNKNOWN = -13,  /* an extension block of a later version */
-    X91_ERR_CHECKSUM_MISMATCH = -14   /* the bytes before the block are not those it was made for */
+    X91_ERR_CHECKSUM_MISMATCH = -14,  /* the bytes before the block are not those it was made for */
+    X91_ERR_READ_FAILED = -15,        /* a read callback failed */
+    X91_ERR_WRITE_FAILED = -16,       /* the write callback failed */
+    X91_ERR_TOO_DAMAGED = -17,        /* the decode stopped: too many damaged packets in a row */
+    X91_ERR_TRAILING_BYTES = -18      /* bytes follow the end marker that are no extension block */
 } x91_status;
 
 /* A short English text for a status, e.g. "cut short". Never null. */
@@ -90,12 +102,77 @@ X91_API x91_status x91_probe(const uint8_t* data, size_t size);
  * none; X91_ERR_EXTENSION_DAMAGED for a size no block can have. */
 X91_API x91_status x91_extension_size(const uint8_t* footer, size_t size, uint64_t* block_bytes);
 
+/* X91_OK when name and value make a tag the extension block can carry: name
+ * printable ASCII without '=', value UTF-8; X91_ERR_INVALID_ARGUMENT
+ * otherwise. */
+X91_API x91_status x91_tag_check(const char* name, const char* value);
+
+/* What the last failed call on this thread that has no handle to keep it
+ * found: a failed open or create ("x91 header damaged: line count 0"), or
+ * x91_check_callbacks. "" when the last such call succeeded. */
+X91_API const char* x91_thread_last_error(void);
+
+/* ---- Byte streams -------------------------------------------------------- */
+
+/* Where a decoder reads an x91 file from. read is required; seek and tell
+ * make the file one the decoder reads at will: its extension block first,
+ * from the end, and every packet's place, so that the exact length, the
+ * tags and seeking are known before the first packet is decoded. Without
+ * them, or when the first seek fails (a pipe), the file is read once from
+ * its start to its end (see x91_decoder_open_callbacks). */
+typedef struct x91_io {
+    /* Up to size bytes into buffer: how many were read, 0 at the end of the
+     * data, or a negative number when reading failed. */
+    int64_t (*read)(void* user, uint8_t* buffer, size_t size);
+    /* Optional: moves as fseek does (whence SEEK_SET, SEEK_CUR or SEEK_END of
+     * <stdio.h>); 0 on success. */
+    int (*seek)(void* user, int64_t offset, int whence);
+    /* Optional, needed with seek: the position, as ftell gives it; negative
+     * on failure. The file starts where the data stands at the open. */
+    int64_t (*tell)(void* user);
+    /* Optional: where the data ends, as tell would give it there; negative
+     * when unknown. Without it, a seek to the end and tell find it. */
+    int64_t (*length)(void* user);
+} x91_io;
+
+/* Where an encoder's bytes go: the next size bytes of the file; 0 when they
+ * were taken, nonzero when they could not be written (the encoder then
+ * fails with X91_ERR_WRITE_FAILED). */
+typedef int (*x91_write_fn)(void* user, const uint8_t* data, size_t size);
+
+/* ---- Threads shared by several coders ---------------------------------- */
+
+/* A number of threads that several encoders and decoders share, as the
+ * x91 command's -j shares its threads among the files it converts at once.
+ * Each coder's caller holds a place while it works (x91_threads_hold); a
+ * coder given the pool uses the places nobody holds or waits for, and gives
+ * them back as soon as someone waits. The output is that of one thread. */
+typedef struct x91_threads x91_threads;
+
+/* The processors this process may run on (its CPU affinity), at least 1. */
+X91_API int x91_available_threads(void);
+
+/* A pool of count places, 1 to X91_MAX_THREADS. */
+X91_API x91_status x91_threads_create(x91_threads** threads, int count);
+/* Frees the pool, which no coder may use any more; null is allowed. */
+X91_API void x91_threads_destroy(x91_threads* threads);
+/* Waits for a free place and takes it for the calling thread's work. */
+X91_API void x91_threads_hold(x91_threads* threads);
+/* Gives a place taken with x91_threads_hold back. */
+X91_API void x91_threads_release(x91_threads* threads);
+
 /* ---- Encoding ---------------------------------------------------------- */
 
 typedef struct x91_encoder x91_encoder;
 
-/* A new encoder with the default settings in *encoder (null on failure). */
+/* A new encoder with the default settings in *encoder (null on failure);
+ * the file's bytes are taken with x91_encoder_take_output. */
 X91_API x91_status x91_encoder_create(x91_encoder** encoder);
+/* The same, but every byte of the file goes to write(user, ...) as soon as
+ * it is made: the header with the first push (or finish), each packet as
+ * it is ready, the end marker and the extension block with finish. Nothing
+ * is ever rewritten, so the file may go to a pipe. */
+X91_API x91_status x91_encoder_open_callback(x91_encoder** encoder, x91_write_fn write, void* user);
 /* Frees the encoder; null is allowed. */
 X91_API void x91_encoder_destroy(x91_encoder* encoder);
 
@@ -113,6 +190,11 @@ X91_API x91_status x91_encoder_set_quality(x91_encoder* encoder, double percent)
  * one thread. Until the first push or take_output. */
 X91_API x91_status x91_encoder_set_threads(x91_encoder* encoder, int threads);
 
+/* Instead of threads of its own, the encoder works on the spare places of a
+ * shared pool, which must outlive it; the caller holds a place of it while
+ * it pushes and finishes. Until the first push or take_output. */
+X91_API x91_status x91_encoder_share_threads(x91_encoder* encoder, x91_threads* threads);
+
 /* 1 for the tuned encoder, 0 (the default) for the standard one. The tuned
  * encoder chooses what it sends for quality per bit and picks header
  * settings of its own at each quality; its files are ordinary x91 files that
@@ -126,12 +208,16 @@ X91_API x91_status x91_encoder_set_extension_block(x91_encoder* encoder, int wri
 
 /* Adds a tag to the extension block: name is printable ASCII without '='
  * (TITLE, ARTIST, ...: players compare names without regard to case), value
- * UTF-8, both copied. X91_ERR_INVALID_ARGUMENT for a name or value a tag
- * cannot have. Until finish, which refuses tags beyond the block's
- * X91_MAX_EXTENSION_BYTES with X91_ERR_INVALID_ARGUMENT. */
+ * UTF-8, both copied. X91_ERR_INVALID_ARGUMENT, and no tag added, for a name
+ * or value a tag cannot have, or a tag that would make the block larger
+ * than X91_MAX_EXTENSION_BYTES: the tags added before it stay, and finish
+ * writes them. Until finish. */
 X91_API x91_status x91_encoder_add_tag(x91_encoder* encoder, const char* name, const char* value);
 
-/* Interleaved 16-bit samples, left first: 2 * frames values at 44100 Hz. */
+/* Interleaved 16-bit samples, left first: 2 * frames values at 44100 Hz.
+ * A push, finish or take_output that returns X91_ERR_OUT_OF_MEMORY may have
+ * done part of its work: the encoder then refuses those three calls with
+ * X91_ERR_INVALID_STATE, and the stream is to be started over. */
 X91_API x91_status x91_encoder_push(x91_encoder* encoder, const int16_t* pcm, size_t frames);
 
 /* Ends the audio: pads it with silence so that every pushed sample reaches a
@@ -147,6 +233,32 @@ X91_API x91_status x91_encoder_finish(x91_encoder* encoder);
 X91_API x91_status x91_encoder_take_output(x91_encoder* encoder, const uint8_t** data,
                                            size_t* size);
 
+/* The packets handed out so far: the sample frames they hold
+ * (X91_BLOCK_FRAMES times the frames per packet each) and their bytes,
+ * without the counts. For a progress display. Either pointer may be null. */
+X91_API x91_status x91_encoder_progress(const x91_encoder* encoder, uint64_t* frames,
+                                        uint64_t* bytes);
+
+/* The quality percentage (X91_QUALITY_MIN to X91_QUALITY_MAX) at which an
+ * encode of pcm (frames interleaved stereo frames) in the standard mode, or
+ * the tuned one (tuned 1), makes a file averaging kbps kilobits per second:
+ * its size over the audio's length. A piece of 30 s or more lands within 5%,
+ * unless the rate lies beyond what the range gives, where its nearest end is
+ * taken. Pass it to x91_encoder_set_quality. */
+X91_API x91_status x91_quality_for_bitrate(const int16_t* pcm, size_t frames, double kbps,
+                                           int tuned, double* percent);
+
+/* Puts frames first to first + count - 1 of some audio into out
+ * (interleaved stereo, left first); 0 when it did, nonzero when it could not. */
+typedef int (*x91_pcm_read_fn)(void* user, uint64_t first, size_t count, int16_t* out);
+
+/* The same for audio of `frames` frames that read delivers in stretches, in
+ * any order and as often as the search needs it: audio kept in pieces, or
+ * too long to keep in one. X91_ERR_READ_FAILED when a read fails. */
+X91_API x91_status x91_quality_for_bitrate_callback(uint64_t frames, x91_pcm_read_fn read,
+                                                    void* user, double kbps, int tuned,
+                                                    double* percent);
+
 /* What the last failed call on the encoder found, or "" after success. */
 X91_API const char* x91_encoder_last_error(const x91_encoder* encoder);
 
@@ -154,13 +266,80 @@ X91_API const char* x91_encoder_last_error(const x91_encoder* encoder);
 
 typedef struct x91_decoder x91_decoder;
 
-/* A decoder over a whole x91 file, copied in: checks the header, reads the
- * extension block and walks the packets once. When the block is intact the
- * decoder is trimmed to the input's exact length (see x91_decoder_trim and
+/* A decoder over a whole x91 file, copied in, read at will as through
+ * callbacks with seek: checks the header, reads the extension block, checks
+ * the CRC and walks the packets once. When the block is intact the decoder
+ * is trimmed to the input's exact length (see x91_decoder_trim and
  * x91_decoder_exact_length). The file may be damaged past its header (cut
  * short, a bad count): the packets before the damage decode, and last_error
  * names it once read() reaches it. */
 X91_API x91_status x91_decoder_open_memory(x91_decoder** decoder, const uint8_t* file, size_t size);
+
+/* A decoder over a file read through callbacks (see x91_io), which must
+ * stay valid until the decoder is destroyed; user is handed to them. Reads
+ * the header at once: X91_OK, or X91_ERR_NOT_X91, X91_ERR_CUT_SHORT,
+ * X91_ERR_HEADER_DAMAGED or X91_ERR_READ_FAILED (x91_thread_last_error
+ * tells more).
+ *
+ * With seek and tell, the file is read at will: the decoder knows its
+ * length, exact length and tags at once and can seek. Otherwise it is read
+ * once, from start to end, as read() needs it: the audio comes as the packets
+ * come, with memory bounded whatever the stream's length. Since the
+ * extension block stands at the end, the decoder holds the audio back until
+ * the stream has ended or more than about 47 s is held; a stream that ends
+ * within that is decoded exactly as a file read at will. A longer one is
+ * taken, from then on, to have the block every x91 encoder writes: its
+ * lead-in block is cut, and only the last two packets' audio is held back
+ * for the block to cut the padding when it comes. The tags and
+ * x91_decoder_exact_length are known at the end. */
+X91_API x91_status x91_decoder_open_callbacks(x91_decoder** decoder, const x91_io* io, void* user);
+
+/* A decoder for a stream whose bytes the caller pushes in pieces of any
+ * size, as they arrive (a network transfer): x91_decoder_feed, then
+ * x91_decoder_feed_end. It decodes in one pass, as
+ * x91_decoder_open_callbacks without seek; x91_decoder_read gives 0 frames
+ * when it needs more bytes, and x91_decoder_ended tells the end. */
+X91_API x91_status x91_decoder_open_push(x91_decoder** decoder);
+/* The next size bytes of the stream. X91_OK, or the header's refusal once
+ * its bytes are there (X91_ERR_NOT_X91, ...), which later calls repeat.
+ * Bytes are held until reads decode them. */
+X91_API x91_status x91_decoder_feed(x91_decoder* decoder, const uint8_t* data, size_t size);
+/* The stream has no more bytes. */
+X91_API x91_status x91_decoder_feed_end(x91_decoder* decoder);
+/* 1 once every frame of the stream was read (and the outcome that ended it
+ * told), 0 before. */
+X91_API int x91_decoder_ended(const x91_decoder* decoder);
+
+/* Threads the decoder works on, the caller's included: 1 (the default) to
+ * X91_MAX_THREADS, as for the encoder; or the spare places of a shared pool,
+ * which must outlive it. A stream decoder only, before decoding begins. */
+X91_API x91_status x91_decoder_set_threads(x91_decoder* decoder, int threads);
+X91_API x91_status x91_decoder_share_threads(x91_decoder* decoder, x91_threads* threads);
+
+/* The packets decoded so far: the sample frames they hold (X91_BLOCK_FRAMES
+ * times the frames per packet each) and their bytes, without the counts.
+ * For a progress display. Either pointer may be null. */
+X91_API x91_status x91_decoder_progress(const x91_decoder* decoder, uint64_t* frames,
+                                        uint64_t* bytes);
+
+/* What is wrong with the extension block when x91_decoder_exact_length
+ * tells X91_ERR_EXTENSION_DAMAGED or X91_ERR_EXTENSION_UNKNOWN, e.g.
+ * "extension block of version 2, not known here"; "" otherwise. */
+X91_API const char* x91_decoder_extension_error(const x91_decoder* decoder);
+
+/* Reads a whole x91 file through callbacks (as x91_decoder_open_callbacks
+ * does) and tells whether it is exactly as its encoder wrote it, without
+ * delivering audio. X91_OK when it is intact: a valid header, every packet
+ * decoded to within its last byte and no further, the end marker, and the
+ * extension block right behind it intact, with the CRC of every byte
+ * before it. X91_ERR_NO_EXTENSION, intact too, when nothing follows the end
+ * marker; X91_ERR_EXTENSION_UNKNOWN, intact as far as can be told, for a
+ * block of a later version. Otherwise the first thing that is not so, in
+ * file order, except that a checksum mismatch under an intact block comes
+ * first; X91_ERR_READ_FAILED when a callback failed.
+ * x91_thread_last_error names it ("packet 12 is cut short"). threads may be
+ * null (one thread). */
+X91_API x91_status x91_check_callbacks(const x91_io* io, void* user, x91_threads* threads);
 
 /* A decoder for packets a player finds itself, from the file's first
  * X91_HEADER_BYTES bytes; feed it with x91_decoder_decode_packet. */
@@ -184,7 +363,9 @@ X91_API x91_status x91_decoder_use_extension(x91_decoder* decoder, const uint8_t
  * transform's lead-in), or X91_ERR_CHECKSUM_MISMATCH with the same values
  * when the block is intact but the bytes before it changed (the decoder
  * still trims with them); X91_ERR_NO_EXTENSION, X91_ERR_EXTENSION_DAMAGED or
- * X91_ERR_EXTENSION_UNKNOWN when it tells nothing. Either pointer may be
+ * X91_ERR_EXTENSION_UNKNOWN when it tells nothing. A stream read in one pass
+ * knows it at its end; a file read through callbacks knows the CRC once it
+ * was read in order from its start to its end marker. Either pointer may be
  * null. */
 X91_API x91_status x91_decoder_exact_length(const x91_decoder* decoder, uint64_t* frames,
                                             uint64_t* lead_in);
@@ -219,16 +400,20 @@ X91_API uint64_t x91_decoder_packet_frames(const x91_decoder* decoder, uint64_t 
  * x91_decoder_restart): where a player's seek index places the packet. */
 X91_API uint64_t x91_decoder_restart_exact_from(const x91_decoder* decoder, uint64_t packet);
 
-/* Sample frames the whole stream decodes to. Known for a file in memory;
- * for a decoder over packets it is what the packets decoded so far give. */
+/* Sample frames the whole stream decodes to. Known at once for a file read
+ * at will; for a stream read in one pass or a decoder over packets it is
+ * what was decoded so far, the whole once the stream has ended. */
 X91_API uint64_t x91_decoder_length(const x91_decoder* decoder);
 
 /* Packet decoding. Decodes one packet (its bytes without the count) into
  * the PCM waiting for read(). Packets follow one another in file order;
  * after a jump (a seek in the player), call x91_decoder_restart first.
  * X91_ERR_PACKET_DAMAGED and X91_ERR_PACKET_UNREAD_BYTES still deliver the
- * audio decoded from the packet; any other failure delivers silence of the
- * packet's length, so the timeline stays in step. */
+ * audio decoded from the packet; X91_ERR_PACKET_TOO_LARGE (no bytes, or too
+ * many) delivers silence of the packet's length, so the timeline stays in
+ * step. X91_ERR_TOO_DAMAGED: the packet was the last of
+ * X91_MAX_DAMAGED_IN_A_ROW damaged ones in a row, and nothing more is
+ * decoded (every later packet gives the same) until x91_decoder_restart. */
 X91_API x91_status x91_decoder_decode_packet(x91_decoder* decoder, const uint8_t* packet,
                                              size_t size);
 
@@ -241,18 +426,25 @@ X91_API x91_status x91_decoder_restart(x91_decoder* decoder, uint64_t packet);
 
 /* File decoding: moves the read position to sample frame `frame` (frames
  * past the end put it at the end). The frames read from there on equal
- * those of a decode from the start, bit for bit. */
+ * those of a decode from the start, bit for bit. A file read at will only;
+ * X91_ERR_INVALID_STATE for a stream read in one pass. */
 X91_API x91_status x91_decoder_seek(x91_decoder* decoder, uint64_t frame);
 
 /* The sample frame the next read() delivers. */
 X91_API uint64_t x91_decoder_position(const x91_decoder* decoder);
 
 /* Moves up to max_frames decoded frames (interleaved, left first: 2 values
- * each) into pcm and stores their number in *frames; 0 at the end of a file,
- * or when a packet decoder has nothing waiting. For a file, the status is
- * that of the packets decoded for this call: a damaged packet gives its
- * status (the audio is still delivered), and the damage that ends a file
- * early gives its status with the frames before it. */
+ * each) into pcm and stores their number in *frames; 0 at the end of a
+ * stream, when a packet decoder has nothing waiting, or when a pushed
+ * stream needs more bytes. A read gives the audio of one packet at most.
+ * For a stream, the status is that of the packet whose audio the read
+ * starts: a damaged packet gives its status (the audio is still
+ * delivered), X91_ERR_TOO_DAMAGED the last one before the decode stops; and
+ * what ends a stream early (damaged framing, a failed read) gives its status
+ * with 0 frames at the end. A read, seek or feed that returns
+ * X91_ERR_OUT_OF_MEMORY may have done part of its work: the decoder then
+ * refuses those calls with X91_ERR_INVALID_STATE (a packet decoder until
+ * x91_decoder_restart), and the stream is to be decoded over. */
 X91_API x91_status x91_decoder_read(x91_decoder* decoder, int16_t* pcm, size_t max_frames,
                                     size_t* frames);
 

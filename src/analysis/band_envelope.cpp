@@ -2,21 +2,16 @@
 
 #include <cmath>
 
-#if defined(__GNUC__) && defined(__x86_64__)
+#include "analysis/cpu_variants.h"
+#include "dsp/numeric.h"
+
+#ifdef X91_CPU_AVX2
 #include <immintrin.h>
 #endif
 
-#include "dsp/numeric.h"
-
-// The flat per-line loops below are also built for AVX2 where the compiler can
-// dispatch on the CPU. Lanes round exactly as scalar floats do (no contraction
-// into fused multiply-add in this build), so results do not depend on it.
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__) && \
-    !defined(__SANITIZE_THREAD__)
-#define ENV_DISPATCH __attribute__((target_clones("avx2", "default")))
-#else
-#define ENV_DISPATCH
-#endif
+// The flat per-line loops below are built for each CPU level. Lanes round
+// exactly as scalar floats do (no contraction into fused multiply-add in this
+// build), so results do not depend on the level.
 
 namespace x91 {
 
@@ -52,12 +47,9 @@ Share share_of(float position, int bands) {
     return {0, 0.0f, 1.0f};
 }
 
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__) && \
-    !defined(__SANITIZE_THREAD__)
-#define ENV_LANES 1
+// Eight lines in the lanes of the compiler's vector types.
 typedef float f32x8 __attribute__((vector_size(32)));
 typedef int i32x8 __attribute__((vector_size(32)));
-#endif
 
 // share_of for lines from .. count − 1, after `runs` run starts found before
 // them; closes the list of run starts with count and returns their number.
@@ -74,16 +66,14 @@ int shares_by_line(const float* itab, int from, int count, int bands, int runs, 
     return runs;
 }
 
-// share_of for a whole table, eight lines at a time where vector types exist.
-// A position p in [0, bands + 1) has floor(p) in 0 .. bands, and its
-// truncation is its floor; outside positions take the pinned shares. `top` is
+// share_of for a whole table, eight lines at a time. A position p in [0, bands + 1) has floor(p) in
+// 0 .. bands, and its truncation is its floor; outside positions take the pinned shares. `top` is
 // bands + 1, exact in float (the caller checks). Each lane does the float
 // operations of share_of in its order.
-ENV_DISPATCH int shares_of(const float* itab, int count, int bands, [[maybe_unused]] float top,
-                           int* slot, float* lower, float* upper, int* starts) {
+int shares_of(const float* itab, int count, int bands, float top, int* slot, float* lower,
+              float* upper, int* starts) {
     int i = 0;
     int runs = 0;
-#ifdef ENV_LANES
     const f32x8 zero = {};
     const f32x8 one = zero + 1.0f;
     const i32x8 no_slot = {};
@@ -118,22 +108,21 @@ ENV_DISPATCH int shares_of(const float* itab, int count, int bands, [[maybe_unus
         for (int j = i > 0 ? i : 1; j < i + 8; ++j)
             if (slot[j] != slot[j - 1]) starts[runs++] = j;
     }
-#endif
     return shares_by_line(itab, i, count, bands, runs, slot, lower, upper, starts);
 }
 
-}  // namespace
-
-// Outside the unnamed namespace: its two versions are chosen by the CPU at
-// load time, which some compilers do not count as a use.
-namespace env_detail {
-
 // The interpolation of prepared shares: two table look-ups and two products
-// per line; with AVX2 the look-ups are gathers, eight lines at a time.
-#ifdef ENV_LANES
-__attribute__((target("avx2"))) void interpolate_shares(int count, const int* slot,
-                                                        const float* lower, const float* upper,
-                                                        const float* slots, float* out) {
+// per line.
+void interpolate_portable(int count, const int* slot, const float* lower, const float* upper,
+                          const float* slots, float* out) {
+    for (int i = 0; i < count; ++i)
+        out[i] = lower[i] * slots[slot[i]] + upper[i] * slots[slot[i] + 1];
+}
+
+#ifdef X91_CPU_AVX2
+// The same with the look-ups as gathers, eight lines at a time.
+X91_TARGET_AVX2 void interpolate_avx2(int count, const int* slot, const float* lower,
+                                      const float* upper, const float* slots, float* out) {
     int i = 0;
     const __m256i next = _mm256_set1_epi32(1);
     for (; i + 8 <= count; i += 8) {
@@ -146,22 +135,12 @@ __attribute__((target("avx2"))) void interpolate_shares(int count, const int* sl
     }
     for (; i < count; ++i) out[i] = lower[i] * slots[slot[i]] + upper[i] * slots[slot[i] + 1];
 }
-__attribute__((target("default")))
 #endif
-void interpolate_shares(int count, const int* slot, const float* lower, const float* upper,
-                        const float* slots, float* out) {
-    for (int i = 0; i < count; ++i)
-        out[i] = lower[i] * slots[slot[i]] + upper[i] * slots[slot[i] + 1];
-}
-
-}  // namespace env_detail
-
-namespace {
 
 // Both products of each line's value with its two shares, ahead of the
 // sequential sums that take them in line order.
-ENV_DISPATCH void share_products(int count, const float* lower, const float* upper,
-                                 const float* values, float* lo, float* hi) {
+void share_products(int count, const float* lower, const float* upper, const float* values,
+                    float* lo, float* hi) {
     for (int i = 0; i < count; ++i) {
         lo[i] = lower[i] * values[i];
         hi[i] = upper[i] * values[i];
@@ -192,8 +171,8 @@ void accumulate_runs(const env_Shares& shares, const float* values, float* slots
     for (int start = 0; start < count; start += kBlock) {
         const int end = count - start < kBlock ? count : start + kBlock;
         if constexpr (kValues)
-            share_products(end - start, shares.lower.data() + start, shares.upper.data() + start,
-                           values + start, lo_part, hi_part);
+            env_share_products(end - start, shares.lower.data() + start,
+                               shares.upper.data() + start, values + start, lo_part, hi_part);
         int line = start;
         while (line < end) {
             if (line == *next_run) {
@@ -224,6 +203,14 @@ void accumulate_runs(const env_Shares& shares, const float* values, float* slots
 }
 
 }  // namespace
+
+const CpuVariants<int(const float*, int, int, float, int*, float*, float*, int*)> env_shares_of =
+    cpu_variants_of<shares_of>;
+const CpuVariants<void(int, const int*, const float*, const float*, const float*, float*)>
+    env_interpolate_shares = {interpolate_portable,
+                              X91_AVX2_OR(interpolate_avx2, interpolate_portable)};
+const CpuVariants<void(int, const float*, const float*, const float*, float*, float*)>
+    env_share_products = cpu_variants_of<share_products>;
 
 std::vector<float> env_bark_itab(int count) {
     std::vector<float> t(count > 0 ? count : 0);
@@ -261,13 +248,12 @@ int env_inctable_rangeset(float* table, int count, float a, float b) {
 
 namespace {
 
-// Neighbours compared in blocks of this many, in lanes where vector types
-// exist; each lane makes the comparison of the line-by-line pass.
+// Neighbours compared in blocks of this many, in vector lanes; each lane
+// makes the comparison of the line-by-line pass.
 constexpr int kSlopeBlock = 16;
 
 // Whether t[j] > t[j - 1] + step for some j in [i, i + kSlopeBlock).
 inline bool any_steep_rise(const float* t, int i, float step) {
-#ifdef ENV_LANES
     i32x8 steep = {};
     for (int j = i; j < i + kSlopeBlock; j += 8) {
         f32x8 here, below;
@@ -277,16 +263,10 @@ inline bool any_steep_rise(const float* t, int i, float step) {
     }
     return (steep[0] | steep[1] | steep[2] | steep[3] | steep[4] | steep[5] | steep[6] |
             steep[7]) != 0;
-#else
-    bool steep = false;
-    for (int j = i; j < i + kSlopeBlock; ++j) steep |= t[j] > t[j - 1] + step;
-    return steep;
-#endif
 }
 
 // Whether t[j + 1] - step > t[j] for some j in [i, i + kSlopeBlock).
 inline bool any_steep_fall_from_above(const float* t, int i, float step) {
-#ifdef ENV_LANES
     i32x8 steep = {};
     for (int j = i; j < i + kSlopeBlock; j += 8) {
         f32x8 here, above;
@@ -296,15 +276,10 @@ inline bool any_steep_fall_from_above(const float* t, int i, float step) {
     }
     return (steep[0] | steep[1] | steep[2] | steep[3] | steep[4] | steep[5] | steep[6] |
             steep[7]) != 0;
-#else
-    bool steep = false;
-    for (int j = i; j < i + kSlopeBlock; ++j) steep |= t[j + 1] - step > t[j];
-    return steep;
-#endif
 }
 
 // The first i in [from, end) with t[i] > t[i - 1] + step, or end.
-ENV_DISPATCH int first_steep_rise(const float* t, int from, int end, float step) {
+int first_steep_rise(const float* t, int from, int end, float step) {
     int i = from;
     while (i + kSlopeBlock <= end && !any_steep_rise(t, i, step)) i += kSlopeBlock;
     for (; i < end; ++i)
@@ -313,7 +288,7 @@ ENV_DISPATCH int first_steep_rise(const float* t, int from, int end, float step)
 }
 
 // The last i in [0, from] with t[i + 1] - step > t[i], or -1.
-ENV_DISPATCH int last_steep_rise(const float* t, int from, float step) {
+int last_steep_rise(const float* t, int from, float step) {
     int i = from;
     while (i - kSlopeBlock + 1 >= 0 && !any_steep_fall_from_above(t, i - kSlopeBlock + 1, step))
         i -= kSlopeBlock;
@@ -323,6 +298,11 @@ ENV_DISPATCH int last_steep_rise(const float* t, int from, float step) {
 }
 
 }  // namespace
+
+const CpuVariants<int(const float*, int, int, float)> env_first_steep_rise =
+    cpu_variants_of<first_steep_rise>;
+const CpuVariants<int(const float*, int, float)> env_last_steep_rise =
+    cpu_variants_of<last_steep_rise>;
 
 void env_itable_arange(float* table, int count, int bands, float step) {
     if (count <= 0) return;
@@ -334,15 +314,15 @@ void env_itable_arange(float* table, int count, int bands, float step) {
     // recurrence only where the limit binds; elsewhere the comparisons run in
     // blocks, and each is the one the line-by-line pass makes.
     const int end = count - 1;
-    for (int i = first_steep_rise(table, 1, end, step); i < end;
-         i = first_steep_rise(table, i + 1, end, step)) {
+    for (int i = env_first_steep_rise(table, 1, end, step); i < end;
+         i = env_first_steep_rise(table, i + 1, end, step)) {
         for (float limit = table[i - 1] + step; i < end && table[i] > limit; ++i) {
             table[i] = limit;
             limit = limit + step;
         }
     }
-    for (int i = last_steep_rise(table, count - 2, step); i >= 0;
-         i = last_steep_rise(table, i - 1, step)) {
+    for (int i = env_last_steep_rise(table, count - 2, step); i >= 0;
+         i = env_last_steep_rise(table, i - 1, step)) {
         for (float limit = table[i + 1] - step; i >= 0 && limit > table[i]; --i) {
             table[i] = limit;
             limit = limit - step;
@@ -368,8 +348,8 @@ void env_Shares::prepare(const float* itab, int line_count, int band_count) {
     // Beyond 2^24 bands the float bands + 1 is not exact; no layout in use
     // comes near, but such a table still gets its shares line by line.
     if (bands >= 0 && bands < (1 << 24)) {
-        shares_of(itab, count, bands, static_cast<float>(bands + 1), slot.data(), lower.data(),
-                  upper.data(), run_starts.data());
+        env_shares_of(itab, count, bands, static_cast<float>(bands + 1), slot.data(), lower.data(),
+                      upper.data(), run_starts.data());
         return;
     }
     shares_by_line(itab, 0, count, bands, 0, slot.data(), lower.data(), upper.data(),
@@ -394,8 +374,8 @@ void env_highres_to(const env_Shares& shares, const float* lowres, float* out, f
     ra_copy(lowres, slots + 1, bands);
     slots[0] = lowres[0];
     slots[bands + 1] = lowres[bands - 1];
-    env_detail::interpolate_shares(shares.count, shares.slot.data(), shares.lower.data(),
-                                   shares.upper.data(), slots, out);
+    env_interpolate_shares(shares.count, shares.slot.data(), shares.lower.data(),
+                           shares.upper.data(), slots, out);
 }
 
 env_Scratch::env_Scratch(int count, int bands)

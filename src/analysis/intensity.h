@@ -24,7 +24,7 @@ class da_IntensityTables {
 
 // The band envelope intensity indices are measured from: each line's RMS
 // magnitude over the two channels, then band values fitted to it. Holds its
-// own working space; shared by the specified and the tuned measure.
+// own working space; shared by the standard and the tuned measure.
 class IntensityEnvelopeMeter {
   public:
     IntensityEnvelopeMeter(const da_DGlobalSettings& global, const da_DIntensitySetup& setup,
@@ -76,7 +76,7 @@ class da_BandLevelMeasure : public da_Module {
     IntensityEnvelopeMeter meter_;
 };
 
-// The measure as specified: every band sent at its measured level.
+// The standard measure: every band sent at its measured level.
 class da_IntensityMeasure final : public da_BandLevelMeasure {
   public:
     da_IntensityMeasure(const da_DGlobalSettings& global, const da_DIntensitySetup& setup,

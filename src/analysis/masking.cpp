@@ -5,31 +5,30 @@
 #include <vector>
 
 #include "analysis/band_envelope.h"
+#include "analysis/cpu_variants.h"
 #include "dsp/numeric.h"
 
 namespace x91 {
 
-// The flat per-line loops of the curve, also built for AVX2 where the CPU
-// has it; lanes round as scalar floats do.
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__) && \
-    !defined(__SANITIZE_THREAD__)
-#define MASK_DISPATCH __attribute__((target_clones("avx2", "default")))
-#else
-#define MASK_DISPATCH
-#endif
-
 namespace {
 
-MASK_DISPATCH void line_energies(const float* values, float scale, float* energy, int count) {
+// The flat per-line loops of the curve, built for each CPU level; lanes
+// round as scalar floats do.
+void line_energies(const float* values, float scale, float* energy, int count) {
     for (int i = 0; i < count; ++i) energy[i] = r_sqr(values[i] * scale);
 }
 
 // out[i] = √(out[i] + add[i]).
-MASK_DISPATCH void root_of_sums(float* out, const float* add, int count) {
+void root_of_sums(float* out, const float* add, int count) {
     for (int i = 0; i < count; ++i) out[i] = std::sqrt(out[i] + add[i]);
 }
 
 }  // namespace
+
+const CpuVariants<void(const float*, float, float*, int)> masking_line_energies =
+    cpu_variants_of<line_energies>;
+const CpuVariants<void(float*, const float*, int)> masking_root_of_sums =
+    cpu_variants_of<root_of_sums>;
 
 da_MaskingEffectEvolve::da_MaskingEffectEvolve(const da_DGlobalSettings& global,
                                                const da_IMaskingSetup& setup)
@@ -57,7 +56,7 @@ void da_MaskingEffectEvolve::stat_mask_to(const float* values, float* out) const
     const auto scratch = std::make_unique_for_overwrite<float[]>(2 * static_cast<std::size_t>(n_));
     float* energy = scratch.get();
     float* from_above = energy + n_;
-    line_energies(values, scale, energy, n_);
+    masking_line_energies(values, scale, energy, n_);
     // Upward spread (each line's energy reaches the lines above it only) and
     // downward spread (which also adds each line's own energy). Neither uses
     // the other, so they run side by side, one line from each end per step:
@@ -72,7 +71,7 @@ void da_MaskingEffectEvolve::stat_mask_to(const float* values, float* out) const
         backward = energy[j] + decayed;
         from_above[j] = backward;
     }
-    root_of_sums(out, from_above, n_);
+    masking_root_of_sums(out, from_above, n_);
 }
 
 std::vector<float> da_MaskingEffectEvolve::get_stat_mask(const float* values) const {

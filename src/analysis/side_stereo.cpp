@@ -2,35 +2,33 @@
 
 #include <cmath>
 
+#include "analysis/cpu_variants.h"
 #include "dsp/numeric.h"
 #include "quant/scalar_quantizers.h"
-
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__) && \
-    !defined(__SANITIZE_THREAD__)
-#define SIDE_DISPATCH __attribute__((target_clones("avx2", "default")))
-#else
-#define SIDE_DISPATCH
-#endif
 
 namespace x91 {
 
 namespace {
 
-// Flat per-line loops of the stereo map, also built for AVX2 where the CPU
-// has it; lanes round as scalar floats do.
-SIDE_DISPATCH void square_roots(const float* in, float* out, int count) {
+// Flat per-line loops of the stereo map, built for each CPU level; lanes
+// round as scalar floats do.
+void square_roots(const float* in, float* out, int count) {
     for (int i = 0; i < count; ++i) out[i] = std::sqrt(in[i]);
 }
 
-SIDE_DISPATCH void add_slope(float* map, int count, float slope) {
+void add_slope(float* map, int count, float slope) {
     for (int i = 0; i < count; ++i) map[i] = map[i] + static_cast<float>(i) * slope;
 }
 
 }  // namespace
 
+const CpuVariants<void(const float*, float*, int)> stereo_square_roots =
+    cpu_variants_of<square_roots>;
+const CpuVariants<void(float*, int, float)> stereo_add_slope = cpu_variants_of<add_slope>;
+
 da_StereoMapCreator::da_StereoMapCreator(const da_DGlobalSettings& global,
                                          const da_DSideStereoSetup& setup)
-    : n_(global.lines), bands_(setup.bands), levels_(setup.levels) {
+    : n_(global.lines), bands_(setup.bands) {
     name = "da_StereoMapCreator";
 }
 
@@ -40,7 +38,7 @@ void da_StereoMapCreator::work() {
         auto map = item_alloc<float>(n_);
         // Square roots first (a flat loop that vectorises), then their
         // running sum in line order.
-        square_roots(envelope.get(), map.get(), n_);
+        stereo_square_roots(envelope.get(), map.get(), n_);
         float sum = 0.0f;
         for (int i = 0; i < n_; ++i) {
             sum = sum + map[i];
@@ -48,7 +46,7 @@ void da_StereoMapCreator::work() {
         }
         // About one part in bands + 1 of the scale spread evenly over the
         // lines; the int product stays below 2^22 for any line count in use.
-        add_slope(map.get(), n_, sum / static_cast<float>(bands_ * n_));
+        stereo_add_slope(map.get(), n_, sum / static_cast<float>(bands_ * n_));
         env_itable_arange(map.get(), n_, bands_, 1.0f);
         output1.put_data(std::move(envelope));
         output2.put_data(std::move(map));
@@ -59,8 +57,6 @@ da_StereoSideMeasure::da_StereoSideMeasure(const da_DGlobalSettings& global,
                                            const da_DIntensitySetup& intensity,
                                            const da_DSideStereoSetup& setup)
     : n_(global.lines),
-      intensity_bands_(intensity.bands),
-      intensity_steps_(intensity.steps),
       range_(intensity.range),
       bands_(setup.bands),
       levels_(setup.levels),
@@ -112,10 +108,8 @@ void da_StereoSideMeasure::work() {
 namespace {
 
 // Every line's rotation is independent of the others, so the loop runs in
-// vector lanes (AVX2 where available) with each lane's float operations as
-// written.
-SIDE_DISPATCH void rotate_pairs(int n, float direction, const float* line_balance, float* left,
-                                float* right) {
+// vector lanes with each lane's float operations as written.
+void rotate_pairs(int n, float direction, const float* line_balance, float* left, float* right) {
     for (int i = 0; i < n; ++i) {
         // Unit vector of angle atan(direction·(1 − h)/h): h = 1 leaves
         // the pair alone, h = ½ gives the sum and difference over √2.
@@ -137,14 +131,15 @@ SIDE_DISPATCH void rotate_pairs(int n, float direction, const float* line_balanc
 
 }  // namespace
 
+const CpuVariants<void(int, float, const float*, float*, float*)> stereo_rotate_pairs =
+    cpu_variants_of<rotate_pairs>;
+
 da_StereoSideTransform::da_StereoSideTransform(const da_DGlobalSettings& global,
-                                               const da_DSideStereoSetup& setup, int direction,
-                                               int unused)
+                                               const da_DSideStereoSetup& setup, int direction, int)
     : n_(global.lines),
       bands_(setup.bands),
       levels_(setup.levels),
       direction_(direction),
-      unused_(unused),
       balance_(setup.bands),
       line_balance_(global.lines),
       slots_(setup.bands + 2) {
@@ -164,7 +159,7 @@ void da_StereoSideTransform::work() {
         for (int j = 0; j < bands_; ++j) balance_[j] = _zn_to_range(index[j], 0.0f, 1.0f, levels_);
         shares_.prepare(map.get(), n_, bands_);
         env_highres_to(shares_, balance_.data(), line_balance_.data(), slots_.data());
-        rotate_pairs(n_, direction, line_balance_.data(), left.get(), right.get());
+        stereo_rotate_pairs(n_, direction, line_balance_.data(), left.get(), right.get());
 
         output2.put_data(std::move(map));
         output3.put_data(std::move(index));

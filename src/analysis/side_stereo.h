@@ -28,7 +28,6 @@ class da_StereoMapCreator final : public da_Module {
   private:
     int n_;
     int bands_;
-    [[maybe_unused]] int levels_;
 };
 
 // Encoder: measures the left/right balance per side-stereo band and quantises
@@ -49,8 +48,6 @@ class da_StereoSideMeasure final : public da_Module {
 
   private:
     int n_;
-    [[maybe_unused]] int intensity_bands_;
-    [[maybe_unused]] int intensity_steps_;
     int range_;
     int bands_;
     int levels_;
@@ -64,13 +61,14 @@ class da_StereoSideMeasure final : public da_Module {
 
 // Rotates the two complex spectra in place, line by line: direction +1 turns
 // the pair towards (principal, residual) in the encoder, −1 turns it back in
-// the decoder. The last constructor argument is carried but unused. Takes 2
-// spectra (input1), a map (input2) and an index array (input3); puts the map
+// the decoder. Takes 2 spectra (input1), a map (input2) and an index array (input3); puts the map
 // on output2, the indices on output3 and the rotated spectra on output1.
 class da_StereoSideTransform final : public da_Module {
   public:
+    // The last int is part of the module's standard signature (both graphs
+    // pass 2); nothing in the rotation depends on it.
     da_StereoSideTransform(const da_DGlobalSettings& global, const da_DSideStereoSetup& setup,
-                           int direction, int unused);
+                           int direction, int);
     void work() override;
 
     GetFace<float> input1;   // spectra
@@ -85,7 +83,6 @@ class da_StereoSideTransform final : public da_Module {
     int bands_;
     int levels_;
     int direction_;
-    [[maybe_unused]] int unused_;
     std::vector<float> balance_;
     std::vector<float> line_balance_;
     std::vector<float> slots_;

@@ -1,6 +1,12 @@
 #include "api/api_status.h"
 
-#include "library/codec.h"
+#include <optional>
+
+#include "format/settings_io.h"
+#include "library/threading.h"
+#include "library/version.h"
+#include "stream/stream_info.h"
+#include "stream/tags.h"
 
 namespace x91 {
 
@@ -32,15 +38,23 @@ x91_status to_c_status(Status status) {
             return X91_ERR_EXTENSION_UNKNOWN;
         case Status::checksum_mismatch:
             return X91_ERR_CHECKSUM_MISMATCH;
-        // The file and WAV outcomes belong to the command; the interface
-        // never produces them.
-        case Status::trailing_bytes:
-        case Status::not_cd_audio:
+        case Status::out_of_memory:
+            return X91_ERR_OUT_OF_MEMORY;
         case Status::read_failed:
+            return X91_ERR_READ_FAILED;
         case Status::write_failed:
-            break;
+            return X91_ERR_WRITE_FAILED;
+        case Status::too_damaged:
+            return X91_ERR_TOO_DAMAGED;
+        case Status::trailing_bytes:
+            return X91_ERR_TRAILING_BYTES;
     }
     return X91_ERR_INTERNAL;
+}
+
+std::string& thread_last_error() {
+    thread_local std::string error;
+    return error;
 }
 
 }  // namespace x91
@@ -79,6 +93,14 @@ const char* x91_status_text(x91_status status) {
             return "extension block of an unknown version";
         case X91_ERR_CHECKSUM_MISMATCH:
             return "checksum mismatch";
+        case X91_ERR_READ_FAILED:
+            return "read failed";
+        case X91_ERR_WRITE_FAILED:
+            return "write failed";
+        case X91_ERR_TOO_DAMAGED:
+            return "too many damaged packets in a row";
+        case X91_ERR_TRAILING_BYTES:
+            return "bytes follow the end marker";
     }
     return "unknown status";
 }
@@ -91,8 +113,8 @@ x91_status x91_probe(const uint8_t* data, size_t size) {
     if (data == nullptr && size > 0) return X91_ERR_INVALID_ARGUMENT;
     std::string ignored;
     return x91::guarded(ignored, [&] {
-        x91::Header header;
-        return x91::Header::parse(data, size, header);
+        std::optional<x91::CheckedSettings> settings;
+        return x91::parse_x91_header(data, size, settings);
     });
 }
 
@@ -106,6 +128,27 @@ x91_status x91_extension_size(const uint8_t* footer, size_t size, uint64_t* bloc
         *block_bytes = found ? bytes : 0;
         return found;
     });
+}
+
+}  // extern "C"
+
+extern "C" {
+
+x91_status x91_tag_check(const char* name, const char* value) {
+    if (name == nullptr || value == nullptr) return X91_ERR_INVALID_ARGUMENT;
+    std::string ignored;
+    return x91::guarded(ignored, [&] {
+        std::vector<std::string> texts;
+        return x91::texts_from_tags({{name, value}}, texts);
+    });
+}
+
+const char* x91_thread_last_error(void) {
+    return x91::thread_last_error().c_str();
+}
+
+int x91_available_threads(void) {
+    return x91::available_threads();
 }
 
 }  // extern "C"

@@ -3,16 +3,18 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <iostream>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <sstream>
 #include <string>
 
+#include "command/codec_handles.h"
 #include "command/console.h"
 #include "command/conversions.h"
-#include "command/encode_settings.h"
 #include "command/file_identity.h"
 #include "command/file_names.h"
 #include "command/input_kind.h"
@@ -22,8 +24,7 @@
 #include "command/progress_line.h"
 #include "command/quality_file.h"
 #include "command/std_streams.h"
-#include "format/settings.h"
-#include "library/codec.h"
+#include "x91/x91.h"
 
 namespace x91::cli {
 
@@ -36,7 +37,7 @@ struct RunConsole {
     std::ostream* progress;  // null with --quiet
     bool terminal;           // progress goes to a terminal
     bool parallel;
-    ThreadBudget& threads;
+    x91_threads* threads;
     std::mutex mutex;
 
     // Conversions running at once show no progress of their own, only the
@@ -55,8 +56,26 @@ struct RunConsole {
     void finish_job(const std::ostringstream& errors, const std::string& line) {
         if (!parallel) return;
         std::lock_guard lock(mutex);
-        if (progress && !line.empty()) *progress << line << std::flush;
+        if (progress && !line.empty()) {
+            *progress << line;
+            flush_stream(*progress);
+        }
         std::cerr << errors.str() << std::flush;
+    }
+
+    // Runs a job's work. Memory may run out anywhere in it, also while its
+    // outcome is reported: the job then fails with a line written without
+    // taking memory, and the run goes on with the next file.
+    bool fail_when_out_of_memory(const std::string& name, const std::function<bool()>& work) {
+        try {
+            return work();
+        } catch (const std::bad_alloc&) {
+            std::lock_guard lock(mutex);
+            std::fputs("x91: ", stderr);
+            std::fputs(name.c_str(), stderr);
+            std::fputs(": out of memory\n", stderr);
+            return false;
+        }
     }
 };
 
@@ -93,19 +112,22 @@ Result same_file_refusal(const Source& in, const std::string& out) {
 // A job that runs one conversion and reports how it ended.
 Job conversion_job(const char* verb, const Source& in, const std::string& out, RunConsole& console,
                    std::function<ConversionResult(ProgressDisplay& display)> convert) {
+    auto work = [verb, in, out, &console, convert = std::move(convert)] {
+        std::ostringstream errors;
+        const Console job_console = console.for_job(errors);
+        ConversionResult done{.result = same_file_refusal(in, out)};
+        if (done.result) {
+            ProgressDisplay display = console.display_for_job();
+            done = convert(display);
+        }
+        job_console.report(in.name, out, done);
+        console.finish_job(errors,
+                           done.result ? finished_line(verb, in.name, out, done.stats) : "");
+        return done.result.ok();
+    };
     return Job{is_std_stream(in.name) ? "" : in.name, is_std_stream(out) ? "" : out,
-               [verb, in, out, &console, convert = std::move(convert)] {
-                   std::ostringstream errors;
-                   const Console job_console = console.for_job(errors);
-                   ConversionResult done{.result = same_file_refusal(in, out)};
-                   if (done.result) {
-                       ProgressDisplay display = console.display_for_job();
-                       done = convert(display);
-                   }
-                   job_console.report(in.name, out, done);
-                   console.finish_job(
-                       errors, done.result ? finished_line(verb, in.name, out, done.stats) : "");
-                   return done.result.ok();
+               [name = in.name, &console, work = std::move(work)] {
+                   return console.fail_when_out_of_memory(name, work);
                }};
 }
 
@@ -126,24 +148,35 @@ Job decode_job(const Source& in, const std::string& out, bool raw, RunConsole& c
 
 Job failing_job(const std::string& name, const std::string& reason, RunConsole& console) {
     return Job{"", "", [name, reason, &console] {
-                   std::ostringstream errors;
-                   console.for_job(errors).problem(name, reason);
-                   console.finish_job(errors, "");
-                   return false;
+                   return console.fail_when_out_of_memory(name, [&] {
+                       std::ostringstream errors;
+                       console.for_job(errors).problem(name, reason);
+                       console.finish_job(errors, "");
+                       return false;
+                   });
                }};
 }
 
 // -t: one verdict line per file on standard output; with --quiet only the
 // files that are not intact.
 Job test_job(const Source& in, bool quiet, RunConsole& console) {
-    return Job{"", "", [in, quiet, &console] {
-                   const Result check = TestXFile(in, console.threads);
-                   const bool passed = check_passed(check);
-                   if (!passed || !quiet) {
-                       std::lock_guard lock(console.mutex);
-                       std::cout << in.name << ": " << check_verdict(check) << '\n' << std::flush;
-                   }
-                   return passed;
+    auto work = [in, quiet, &console] {
+        Result check;
+        try {
+            check = TestXFile(in, console.threads);
+        } catch (const std::bad_alloc&) {
+            check = out_of_memory();
+        }
+        const bool passed = check_passed(check);
+        if (!passed || !quiet) {
+            std::lock_guard lock(console.mutex);
+            std::cout << in.name << ": " << check_verdict(check) << '\n';
+            static_cast<void>(flush_standard_output());
+        }
+        return passed;
+    };
+    return Job{"", "", [name = in.name, &console, work = std::move(work)] {
+                   return console.fail_when_out_of_memory(name, work);
                }};
 }
 
@@ -187,6 +220,27 @@ Job job_for(const std::string& name, const Options& o, const EncodeSettings& set
     return encode_job(source, o.output ? *o.output : x91_output_name(name), settings, console);
 }
 
+// What the run's encodings use. An explicit quality, or a bit rate, replaces
+// the quality file, which is then not read.
+EncodeSettings encode_settings(const Options& o, std::ostream* progress) {
+    EncodeSettings settings;
+    settings.plain = o.plain;
+    settings.tags = o.tags;
+    settings.tuned = o.tuned;
+    if (o.test) return settings;
+    std::ostream null_stream(nullptr);
+    std::ostream& quality_out = progress ? *progress : null_stream;
+    if (o.bitrate) {
+        settings.bitrate = o.bitrate;
+    } else if (o.quality) {
+        settings.quality = *o.quality;
+        print_quality_line(quality_out, *o.quality);
+    } else if (const float q = use_quality_file(QUALITY_FILE, quality_out, std::cerr); q > 0.0f) {
+        settings.quality = q;
+    }
+    return settings;
+}
+
 // Audio to standard output by its name "-".
 bool names_stdout(const Options& o) {
     if (o.test) return false;
@@ -203,6 +257,14 @@ bool writes_stdout(const Options& o) {
                                same_file(identify(*o.output), identify_descriptor(STDOUT_FILENO)));
 }
 
+// What the run wrote to standard output besides audio must have arrived
+// there: otherwise the run failed, whatever became of its files.
+int with_standard_output_written(int status) {
+    if (flush_standard_output()) return status;
+    std::cerr << "x91: -: " << standard_output_failure() << '\n';
+    return 1;
+}
+
 }  // namespace
 
 int arg_process(int argc, char** argv) {
@@ -217,11 +279,11 @@ int arg_process(int argc, char** argv) {
     const Options& o = parsed.options;
     if (o.help) {
         std::cout << usage_text();
-        return 0;
+        return with_standard_output_written(0);
     }
     if (o.version) {
-        std::cout << "x91 " << x91::version() << '\n';
-        return 0;
+        std::cout << "x91 " << x91_version() << '\n';
+        return with_standard_output_written(0);
     }
     const bool audio_to_stdout = writes_stdout(o);
     if (names_stdout(o) && was_closed_at_start(STDOUT_FILENO)) {
@@ -240,39 +302,27 @@ int arg_process(int argc, char** argv) {
     // -j N shares N threads among files at once; without it the files go
     // one after another, each on every processor there is.
     const int files_at_once = o.jobs.value_or(1);
-    ThreadBudget threads(o.jobs.value_or(std::min(x91::available_threads(), kMaxJobs)));
+    x91_threads* pool = nullptr;
+    if (x91_threads_create(&pool, o.jobs.value_or(std::min(x91_available_threads(), kMaxJobs))) !=
+        X91_OK) {
+        std::cerr << "x91: " << x91_status_text(X91_ERR_OUT_OF_MEMORY) << '\n';
+        return 1;
+    }
+    const ThreadsHandle threads(pool);
     RunConsole console{o.quiet ? nullptr : progress_stream,
                        on_terminal,
                        files_at_once > 1 && o.files.size() > 1,
-                       threads,
+                       pool,
                        {}};
-
-    EncodeSettings settings;
-    settings.plain = o.plain;
-    settings.tags = o.tags;
-    if (!o.test) {
-        std::ostream null_stream(nullptr);
-        std::ostream& quality_out = console.progress ? *console.progress : null_stream;
-        float quality = 0.0f;  // 0: none given, the defaults stand
-        if (o.bitrate) {
-            // A bit rate replaces any quality; the quality file is not read.
-            settings.bitrate = o.bitrate;
-        } else if (o.quality) {
-            // An explicit quality replaces the quality file, which is then not read.
-            quality = *o.quality;
-            settings.isettings = apply_quality(settings.isettings, quality);
-            print_quality_line(quality_out, quality);
-        } else {
-            quality = use_quality_file(QUALITY_FILE, settings.isettings, quality_out, std::cerr);
-        }
-        if (o.tuned) use_tuned_mode(quality > 0.0f ? quality : 100.0f, settings);
-    }
+    const EncodeSettings settings = encode_settings(o, console.progress);
 
     std::vector<Job> jobs;
     bool stdin_used = false;
     for (const std::string& name : o.files)
         jobs.push_back(job_for(name, o, settings, console, stdin_used));
-    return run_jobs(jobs, files_at_once, threads) ? 0 : 1;
+    const int status = run_jobs(jobs, files_at_once, pool) ? 0 : 1;
+    // Audio on standard output is the conversions' to report.
+    return audio_to_stdout ? status : with_standard_output_written(status);
 }
 
 }  // namespace x91::cli

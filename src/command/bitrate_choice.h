@@ -15,10 +15,11 @@ namespace x91::cli {
 inline constexpr std::uint64_t kMaxHeldFrames = std::uint64_t{1} << 28;
 
 // Reads source to its end and replaces it by the audio held in memory, with
-// the same end status and tags; then replaces the quality settings of
-// `settings` (of its mode) by those whose encode averages settings.bitrate.
-// A source that failed gives its end status; one longer than kMaxHeldFrames
-// invalid_argument.
-Result choose_for_bitrate(std::unique_ptr<PcmSource>& source, EncodeSettings& settings);
+// the same end status and tags; then finds the quality at which an encode
+// in the mode of `settings` averages settings.bitrate. A source that failed
+// gives its end status; one longer than kMaxHeldFrames invalid_argument.
+// Audio without a frame keeps the default quality.
+Result choose_for_bitrate(std::unique_ptr<PcmSource>& source, const EncodeSettings& settings,
+                          double& quality);
 
 }  // namespace x91::cli

@@ -15,7 +15,10 @@ void Console::warning(const std::string& file, const std::string& reason) const 
 void Console::report(const std::string& in, const std::string& out,
                      const ConversionResult& conversion) const {
     const Result& r = conversion.result;
-    if (r) return;
+    if (r) {
+        if (!conversion.warning.empty()) warning(in, conversion.warning);
+        return;
+    }
     const std::string& file = r.status == Status::write_failed ? out : in;
     if (conversion.output_kept) {
         warning(file, r.message);
@@ -39,6 +42,7 @@ std::string check_verdict(const Result& check) {
             return "ok (no checksum: " + check.message + ")";
         case Status::not_x91:
         case Status::read_failed:
+        case Status::out_of_memory:
             return "unreadable: " + check.message;
         default:
             return "damaged: " + check.message;

@@ -19,9 +19,9 @@ struct Console {
     // The same for damage that still let the conversion produce output.
     void warning(const std::string& file, const std::string& reason) const;
 
-    // Nothing for a conversion that succeeded; otherwise one line naming the
-    // output for a failed write and the input for anything else, as a
-    // warning when the output was kept.
+    // For a conversion that succeeded, its warning if it has one; otherwise
+    // one line naming the output for a failed write and the input for
+    // anything else, as a warning when the output was kept.
     void report(const std::string& in, const std::string& out,
                 const ConversionResult& conversion) const;
 };
@@ -32,7 +32,8 @@ bool check_passed(const Result& check);
 
 // The verdict of -t on a file: "ok", "ok (no checksum)" for a file without
 // the extension block, "unreadable: <reason>" for a file that cannot be
-// opened or read or is not an x91 file at all, "damaged: <reason>" for
+// opened or read or is not an x91 file at all (or memory ran out while it
+// was read), "damaged: <reason>" for
 // anything else.
 std::string check_verdict(const Result& check);
 

@@ -8,26 +8,21 @@
 #include <string>
 #include <vector>
 
+#include "command/cd_audio.h"
 #include "command/progress_display.h"
 #include "command/source.h"
-#include "format/settings.h"
-#include "library/codec.h"
-#include "library/thread_budget.h"
 #include "x91/status.h"
+#include "x91/x91.h"
 
 namespace x91::cli {
 
-// The settings every encoding of a run uses: copies of the defaults, with
-// the run's quality applied, or the tuned mode's settings at that quality.
+// What every encoding of a run asks of the library's encoder.
 struct EncodeSettings {
-    da_ESettings esettings = es;
-    da_ISettings isettings = is;
-    da_DSettings dsettings = ds;
-    da_CodeFeatures features{};  // reserved, all zero
+    // The quality in percent; the library's default without one.
+    std::optional<double> quality;
     bool tuned = false;
-    TunedChoices tuning{};
-    // With -b: each file's quality is searched for this average rate (kbit/s)
-    // and the settings above are replaced by those of the quality found.
+    // With -b: each file's quality is searched for this average rate
+    // (kbit/s), in place of the one above.
     std::optional<double> bitrate;
     // Without the extension block: the file ends at its end marker.
     bool plain = false;
@@ -45,12 +40,20 @@ struct ConversionStats {
 struct [[nodiscard]] ConversionResult {
     // ok when the file was converted whole, otherwise the first problem:
     // write_failed for the output, any other status for the input.
-    Result result;
+    Result result{};
     // With a problem: the input was damaged (a cut-short WAV, a damaged x91
     // file) but still gave output, which is kept.
     bool output_kept = false;
     ConversionStats stats{};
+    // Of a conversion that succeeded: what it had to leave out (tags
+    // beyond the extension block's room); empty when nothing.
+    std::string warning{};
 };
+
+// out_of_memory "out of memory": the short message needs no memory.
+inline Result out_of_memory() {
+    return {Status::out_of_memory, "out of memory"};
+}
 
 // Both drivers show their conversion and progress lines on display, and
 // "done." once the output is in place. Unless the output is kept, a failed
@@ -67,25 +70,19 @@ struct [[nodiscard]] ConversionResult {
 //
 // Each conversion runs on a thread holding a place of `threads`, the
 // threads of the whole run, and codes on the places it can borrow too; its
-// output is the same on any number.
+// output is the same on any number. Running out of memory is out_of_memory,
+// without output.
 ConversionResult WaveToXFile(const Source& in, const std::string& out,
                              const EncodeSettings& settings, ProgressDisplay& display,
-                             ThreadBudget& threads);
+                             x91_threads* threads);
 ConversionResult XFileToWave(const Source& in, const std::string& out, bool raw,
-                             ProgressDisplay& display, ThreadBudget& threads);
+                             ProgressDisplay& display, x91_threads* threads);
 
-// Reads an x91 file whole and writes nothing. ok when it is intact: its
-// header is valid, the decoders read every packet to within its last byte
-// and no further, the end marker is there, and the extension block behind
-// it is intact with the CRC of every byte before it. no_extension, also
-// intact, when nothing follows the end marker; extension_unknown, intact as
-// far as can be told, for a block of a later version. Otherwise the first
-// thing that is not so; checksum_mismatch whenever the block is intact but
-// the bytes before it are not those it was written for.
-Result TestXFile(const Source& in, ThreadBudget& threads);
-
-// Decoding stops after this many consecutive packets whose bits ran past
-// their end.
-inline constexpr int kMaxDamagedInARow = 8;
+// Reads an x91 file whole and writes nothing (see x91_check_callbacks): ok
+// when it is intact; no_extension, also intact, when nothing follows the
+// end marker; extension_unknown, intact as far as can be told, for a block
+// of a later version; otherwise the first thing that is not so, or
+// read_failed.
+Result TestXFile(const Source& in, x91_threads* threads);
 
 }  // namespace x91::cli

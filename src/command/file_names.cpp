@@ -2,8 +2,6 @@
 
 #include <cctype>
 
-#include "format/settings.h"
-
 namespace x91::cli {
 
 namespace {
@@ -13,7 +11,7 @@ const char* const kWaveSuffix = ".wav";
 const char* const kOtherAudioSuffixes[] = {".flac", ".aif", ".aiff", ".aifc", ".rf64", ".w64"};
 
 std::string x91_suffix() {
-    return std::string(".") + XFileExt;
+    return ".x91";
 }
 
 bool suffix_any_case(const std::string& str, const std::string& text) {

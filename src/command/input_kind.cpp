@@ -6,13 +6,16 @@
 #include <memory>
 
 #include "command/io_failure.h"
-#include "format/settings.h"
+#include "x91/x91.h"
 
 namespace x91::cli {
 
 InputKind input_kind(const std::string& start) {
     if (start.rfind("RIFF", 0) == 0) return InputKind::wave;
-    if (start.rfind(XFileExt, 0) == 0) return InputKind::x91;
+    // Whatever starts as an x91 header does, whole or not: the decoder then
+    // tells what is wrong with it.
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(start.data());
+    if (x91_probe(bytes, start.size()) != X91_ERR_NOT_X91) return InputKind::x91;
     return InputKind::unknown;
 }
 

@@ -2,11 +2,12 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <exception>
 #include <mutex>
 #include <optional>
-#include <system_error>
 #include <thread>
 
+#include "command/codec_handles.h"
 #include "command/file_identity.h"
 
 namespace x91::cli {
@@ -44,8 +45,8 @@ std::vector<std::vector<int>> job_dependencies(const std::vector<Job>& jobs) {
     return deps;
 }
 
-bool run_jobs(std::vector<Job>& jobs, int threads, ThreadBudget& budget) {
-    auto run_holding_a_place = [&budget](Job& job) {
+bool run_jobs(std::vector<Job>& jobs, int threads, x91_threads* budget) {
+    auto run_holding_a_place = [budget](Job& job) {
         const HeldPlace place(budget);
         return job.run();
     };
@@ -98,8 +99,11 @@ bool run_jobs(std::vector<Job>& jobs, int threads, ThreadBudget& budget) {
     const int count = std::min<int>(threads, static_cast<int>(jobs.size()));
     std::vector<std::thread> pool;
     try {
+        pool.reserve(static_cast<std::size_t>(count));
         for (int t = 1; t < count; ++t) pool.emplace_back(worker);
-    } catch (const std::system_error&) {
+    } catch (const std::exception&) {
+        // No further thread, for want of threads (system_error) or of
+        // memory for one (bad_alloc): the jobs share those started.
     }
     worker();
     for (std::thread& t : pool) t.join();

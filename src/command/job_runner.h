@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "library/thread_budget.h"
+#include "x91/x91.h"
 
 namespace x91::cli {
 
@@ -31,6 +31,6 @@ std::vector<std::vector<int>> job_dependencies(const std::vector<Job>& jobs);
 // start are done without. A running job holds a place of `budget`, the
 // threads of the whole run, and its conversion borrows the places no job
 // waits for.
-bool run_jobs(std::vector<Job>& jobs, int threads, ThreadBudget& budget);
+bool run_jobs(std::vector<Job>& jobs, int threads, x91_threads* budget);
 
 }  // namespace x91::cli

@@ -1,4 +1,6 @@
 #include <csignal>
+#include <cstdio>
+#include <new>
 
 #include "command/arg_process.h"
 #include "command/std_streams.h"
@@ -14,5 +16,13 @@ int main(int argc, char** argv) {
     // write, reported and cleaned up like any other, instead of killing the
     // process with temporary files of other conversions left behind.
     std::signal(SIGPIPE, SIG_IGN);
-    return x91::cli::arg_process(argc, argv);
+    // Each file's conversion fails alone when memory runs out; this catches
+    // what the run itself needs (its options, its list of jobs), after the
+    // unwinding has removed every temporary file.
+    try {
+        return x91::cli::arg_process(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fputs("x91: out of memory\n", stderr);
+        return 1;
+    }
 }

@@ -5,8 +5,14 @@
 #include <cstdlib>
 
 #include "command/options.h"
-#include "format/quality.h"
-#include "format/tag_text.h"
+#include "command/quality_file.h"
+#include "command/tag_names.h"
+#include "x91/x91.h"
+
+// The quality range in the texts, from the one place it is written.
+#define X91_TEXT_OF(number) #number
+#define X91_TEXT(number) X91_TEXT_OF(number)
+#define X91_QUALITY_RANGE X91_TEXT(X91_QUALITY_MIN) " to " X91_TEXT(X91_QUALITY_MAX)
 
 namespace x91::cli {
 
@@ -63,15 +69,17 @@ bool set_jobs(Options& o, const std::string& text) {
 // --tag NAME=VALUE; the name is kept in upper case, as players look it up.
 bool add_tag(Options& o, const std::string& text) {
     const std::size_t equals = text.find('=');
-    if (equals == std::string::npos || !valid_tag(text)) return false;
-    o.tags.push_back({canonical_tag_name(text.substr(0, equals)), text.substr(equals + 1)});
+    if (equals == std::string::npos) return false;
+    const std::string name = text.substr(0, equals), value = text.substr(equals + 1);
+    if (x91_tag_check(name.c_str(), value.c_str()) != X91_OK) return false;
+    o.tags.push_back({canonical_tag_name(name), value});
     return true;
 }
 
 // --title VALUE and the other short forms of --tag for the common names.
 template <const char* name>
 bool add_named_tag(Options& o, const std::string& value) {
-    if (!valid_utf8(value)) return false;
+    if (x91_tag_check(name, value.c_str()) != X91_OK) return false;
     o.tags.push_back({name, value});
     return true;
 }
@@ -90,10 +98,10 @@ const OptionEntry kOptions[] = {
     {.short_name = 'q',
      .long_name = "quality",
      .value_name = "PCT",
-     .help = "encoding quality, 10 to 400 percent (default 100, or the\n"
+     .help = "encoding quality, " X91_QUALITY_RANGE " percent (default 100, or the\n"
              "number in ./enc_quality.ini); higher gives larger files",
      .needs = "a quality percentage",
-     .rule = "the quality must be a number from 10 to 400",
+     .rule = "the quality must be a number from " X91_QUALITY_RANGE,
      .apply = set_quality},
     {.short_name = 'b',
      .long_name = "bitrate",

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "library/codec.h"
+#include "command/cd_audio.h"
 
 namespace x91::cli {
 

@@ -38,7 +38,13 @@ Result Output::open(const std::string& name) {
         return {};
     }
     struct stat info {};
-    if (stat(name.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) return open_direct(name);
+    if (stat(name.c_str(), &info) == 0) {
+        if (!S_ISREG(info.st_mode)) return open_direct(name);
+    } else if (errno != ENOENT) {
+        // A name that leads to no file and to no place for one (a loop of
+        // links, a path through a file): the link it may be must stay.
+        return io_failure(Status::write_failed, kCannotWrite, errno);
+    }
     return open_replacement(name);
 }
 

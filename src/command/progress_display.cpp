@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "command/progress_line.h"
+#include "command/std_streams.h"
 
 namespace x91::cli {
 
@@ -17,7 +18,9 @@ ProgressDisplay::ProgressDisplay(std::ostream* out, bool terminal)
     : out_(out), terminal_(terminal) {}
 
 void ProgressDisplay::begin(const char* verb, const std::string& in, const std::string& out) {
-    if (out_) *out_ << verb << " : '" << in << "' to : '" << out << "'" << std::endl;
+    if (!out_) return;
+    *out_ << verb << " : '" << in << "' to : '" << out << "'\n";
+    flush_stream(*out_);
 }
 
 void ProgressDisplay::update(std::int64_t time_count, std::int64_t byte_count) {
@@ -34,7 +37,7 @@ void ProgressDisplay::update(std::int64_t time_count, std::int64_t byte_count) {
 
 void ProgressDisplay::draw() {
     print_progress_line(*out_, time_count_, byte_count_);
-    *out_ << std::flush;
+    flush_stream(*out_);
     drawn_ = true;
 }
 
@@ -43,7 +46,7 @@ void ProgressDisplay::end(bool done) {
     if (!drawn_) draw();
     *out_ << '\n';
     if (done) *out_ << "done." << '\n';
-    *out_ << std::flush;
+    flush_stream(*out_);
 }
 
 }  // namespace x91::cli

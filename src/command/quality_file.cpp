@@ -54,16 +54,18 @@ void print_quality_line(std::ostream& out, float q) {
     out << "Encoding Quality : " << q << " %" << '\n' << '\n';
 }
 
-float use_quality_file(const std::string& path, da_ISettings& settings, std::ostream& out,
-                       std::ostream& err) {
+bool quality_in_range(double q) {
+    return q >= X91_QUALITY_MIN && q <= X91_QUALITY_MAX;
+}
+
+float use_quality_file(const std::string& path, std::ostream& out, std::ostream& err) {
     const float q = read_quality_file(path, err);
     if (!(q > 0.0f)) return 0.0f;
     if (!quality_in_range(q)) {
-        err << "x91: " << path << ": quality " << q << " outside " << QUALITY_MIN << " to "
-            << QUALITY_MAX << ", using the default\n";
+        err << "x91: " << path << ": quality " << q << " outside " << X91_QUALITY_MIN << " to "
+            << X91_QUALITY_MAX << ", using the default\n";
         return 0.0f;
     }
-    settings = apply_quality(settings, q);
     print_quality_line(out, q);
     return q;
 }

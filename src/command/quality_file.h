@@ -4,8 +4,7 @@
 #include <iosfwd>
 #include <string>
 
-#include "format/quality.h"
-#include "format/settings.h"
+#include "x91/constants.h"
 
 namespace x91::cli {
 
@@ -20,11 +19,14 @@ float read_quality_file(const std::string& path, std::ostream& err);
 // "Encoding Quality : <q> %" and an empty line.
 void print_quality_line(std::ostream& out, float q);
 
+// Whether q is a quality the encoder takes: X91_QUALITY_MIN to
+// X91_QUALITY_MAX percent.
+bool quality_in_range(double q);
+
 // The whole start-up step: reads the quality file at path and, for a q in
-// range, rescales settings and prints the quality line to out. A q of 0 or
-// less (or no number) keeps the settings silently; a positive q out of range
-// keeps them with one line on err. Returns the q applied, 0 if none.
-float use_quality_file(const std::string& path, da_ISettings& settings, std::ostream& out,
-                       std::ostream& err);
+// range, prints the quality line to out and returns q for the encoder. A q
+// of 0 or less (or no number) gives 0 silently, for the default; a positive
+// q out of range gives 0 with one line on err.
+float use_quality_file(const std::string& path, std::ostream& out, std::ostream& err);
 
 }  // namespace x91::cli

@@ -3,11 +3,21 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <iostream>
+
+#include "command/io_failure.h"
+
 namespace x91::cli {
 
 namespace {
 
 bool closed_at_start[3] = {false, false, false};
+
+std::atomic<int> first_stdout_error{-1};  // -1 while nothing failed
 
 }  // namespace
 
@@ -27,6 +37,29 @@ void reopen_closed_std_streams() {
 
 bool was_closed_at_start(int fd) {
     return fd >= 0 && fd < 3 && closed_at_start[fd];
+}
+
+bool flush_standard_output() {
+    errno = 0;
+    std::cout.flush();
+    const bool flushed = std::fflush(stdout) == 0;
+    if (flushed && std::cout.good() && !std::ferror(stdout)) return true;
+    int unset = -1;
+    first_stdout_error.compare_exchange_strong(unset, errno);
+    return false;
+}
+
+void flush_stream(std::ostream& out) {
+    if (&out == &std::cout) {
+        static_cast<void>(flush_standard_output());
+    } else {
+        out.flush();
+    }
+}
+
+std::string standard_output_failure() {
+    return io_failure(Status::write_failed, "cannot write", std::max(0, first_stdout_error.load()))
+        .message;
 }
 
 }  // namespace x91::cli

@@ -4,7 +4,8 @@
 
 #include <algorithm>
 
-#include "format/tag_text.h"
+#include "command/codec_handles.h"
+#include "x91/x91.h"
 
 namespace x91::cli {
 
@@ -44,8 +45,48 @@ std::vector<Tag> merge_tags(const std::vector<Tag>& input, const std::vector<Tag
     return merged;
 }
 
+Result tags_for_block(const std::vector<Tag>& input, const std::vector<Tag>& given,
+                      std::vector<Tag>& fitting, std::size_t& left_out) {
+    std::vector<Tag> merged = merge_tags(input, given);
+    const std::size_t from_input = merged.size() - given.size();
+    // An encoder that never encodes measures the room: it refuses a tag the
+    // block cannot hold beside those it took before.
+    x91_encoder* made = nullptr;
+    if (const x91_status s = x91_encoder_create(&made); s != X91_OK)
+        return from_library(s, x91_thread_last_error());
+    const EncoderHandle probe(made);
+    std::vector<bool> kept(merged.size(), false);
+    auto keep_if_it_fits = [&](std::size_t i) {
+        const Tag& tag = merged[i];
+        const x91_status s = x91_encoder_add_tag(made, tag.name.c_str(), tag.value.c_str());
+        kept[i] = s == X91_OK;
+        const bool no_room = s == X91_ERR_INVALID_ARGUMENT &&
+                             x91_tag_check(tag.name.c_str(), tag.value.c_str()) == X91_OK;
+        return kept[i] || no_room ? Result{} : from_library(s, x91_encoder_last_error(made));
+    };
+    for (std::size_t i = from_input; i < merged.size(); ++i)
+        if (Result r = keep_if_it_fits(i); !r) return r;
+    for (std::size_t i = 0; i < from_input; ++i)
+        if (Result r = keep_if_it_fits(i); !r) return r;
+    fitting.clear();
+    for (std::size_t i = 0; i < merged.size(); ++i)
+        if (kept[i]) fitting.push_back(std::move(merged[i]));
+    left_out = merged.size() - fitting.size();
+    return {};
+}
+
+std::string canonical_tag_name(const std::string& name) {
+    std::string upper = name;
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return upper;
+}
+
+// A text is UTF-8 when the library takes it as a tag's value (a C string:
+// an INFO text ends at its first zero byte anyway).
 std::string utf8_from_text(const std::string& text) {
-    if (valid_utf8(text)) return text;
+    if (text.find('\0') == std::string::npos && x91_tag_check("TEXT", text.c_str()) == X91_OK)
+        return text;
     std::string utf8;
     for (char c : text) {
         const auto byte = static_cast<unsigned char>(c);

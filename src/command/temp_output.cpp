@@ -20,8 +20,24 @@ namespace {
 
 const char* const kCannotWrite = "cannot write";
 
-// The signals that end a run early; each removes the temporary files.
-constexpr int kInterruptSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+// The signals whose default action ends the process, beside the real-time
+// ones; each removes the temporary files first. SIGPIPE and SIGXFSZ are
+// ignored instead (see main), so that a write they would stop fails and is
+// reported. The faults a program raises itself (SIGSEGV, SIGBUS, SIGILL,
+// SIGFPE, SIGTRAP, SIGSYS) are left to the system, debuggers and
+// sanitizers; an abort (an uncaught exception, a failed sanitizer check)
+// still cleans up.
+constexpr int kEndingSignals[] = {SIGHUP,  SIGINT,    SIGQUIT, SIGABRT,   SIGUSR1, SIGUSR2, SIGALRM,
+                                  SIGTERM, SIGSTKFLT, SIGXCPU, SIGVTALRM, SIGPROF, SIGIO,   SIGPWR};
+
+sigset_t ending_signals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    for (int signal_number : kEndingSignals) sigaddset(&signals, signal_number);
+    for (int signal_number = SIGRTMIN; signal_number <= SIGRTMAX; ++signal_number)
+        sigaddset(&signals, signal_number);
+    return signals;
+}
 
 // The signal handler may only use async-signal-safe calls, so the names of
 // the open temporary files live in fixed slots it can read without locks.
@@ -63,9 +79,7 @@ std::atomic<int> creating{0};
 class CreationGuard {
   public:
     CreationGuard() {
-        sigset_t signals;
-        sigemptyset(&signals);
-        for (int signal_number : kInterruptSignals) sigaddset(&signals, signal_number);
+        const sigset_t signals = ending_signals();
         pthread_sigmask(SIG_BLOCK, &signals, &saved_);
         creating.fetch_add(1);
     }
@@ -135,7 +149,9 @@ TempOutput::TempOutput(const std::string& target) : target_(target) {
             status_ = io_failure(Status::write_failed, kCannotWrite, errno);
             return;
         }
-        path_ = buffer;
+        // Moved, not copied: an allocation that failed here would leave a
+        // file that nothing removes.
+        path_ = std::move(buffer);
         slot_ = claim_slot(path_);
     }
     // mkstemp creates the file private to the user; give it the permissions
@@ -176,12 +192,20 @@ Result TempOutput::commit() {
     return {};
 }
 
+// A signal ignored when the process started stays ignored, as the one who
+// started it asked (nohup, a shell's background job).
 void install_interrupt_cleanup() {
     process_umask();
     struct sigaction action {};
     action.sa_handler = remove_temporaries_and_exit;
-    sigemptyset(&action.sa_mask);
-    for (int signal_number : kInterruptSignals) sigaction(signal_number, &action, nullptr);
+    action.sa_mask = ending_signals();
+    for (int signal_number = 1; signal_number < NSIG; ++signal_number) {
+        struct sigaction before {};
+        if (sigismember(&action.sa_mask, signal_number) != 1 ||
+            sigaction(signal_number, nullptr, &before) != 0 || before.sa_handler == SIG_IGN)
+            continue;
+        sigaction(signal_number, &action, nullptr);
+    }
 }
 
 }  // namespace x91::cli

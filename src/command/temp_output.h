@@ -42,8 +42,10 @@ class TempOutput {
 };
 
 // Removes every temporary output still open and ends the process with the
-// conventional status for the signal; installed for SIGINT, SIGTERM, SIGHUP
-// and SIGQUIT.
+// conventional status for the signal; installed for every signal whose
+// default action ends the process (SIGINT, SIGTERM, SIGHUP, SIGQUIT,
+// SIGUSR1, SIGALRM, SIGXCPU, the real-time signals, ...) but the faults the
+// program raises itself.
 void install_interrupt_cleanup();
 
 }  // namespace x91::cli

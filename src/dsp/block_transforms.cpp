@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "dsp/cpu_variants.h"
 #include "dsp/fft.h"
 #include "dsp/fft_internal.h"
 #include "dsp/fft_lanes.h"
@@ -70,7 +71,7 @@ constexpr int kN = 56;   // its lines, and the block length
 // MDCST (its input pass, the reversed and scaled FFT input, the FFT, the odd
 // twiddles, the split into lines and the line twiddles) and the gain, each
 // step as in the one-pair code.
-X91_DISPATCH void hvst56_lanes(const f32x8* a, const f32x8* b, f32x8* ta, f32x8* tb) {
+void hvst56_lanes(const f32x8* a, const f32x8* b, f32x8* ta, f32x8* tb) {
     const float g = dst_gain();
     const float* window = window_112;
     const fft_detail::MdcstTwiddles& tw = fft_detail::mdcst_tables->short_frame;
@@ -94,7 +95,7 @@ X91_DISPATCH void hvst56_lanes(const f32x8* a, const f32x8* b, f32x8* ta, f32x8*
         reversed[2 * i + 1] = src[1] * scale;
     }
     f32x8 spectrum[2 * kM];
-    fft_detail::ifft_112_lanes(reversed, spectrum, 2, 2);
+    fft_detail::dft_112_lanes(reversed, spectrum, 2, 2);
     const float* odd = tw.odd_f.data();
     for (int k = 0; k < kM; ++k) cmul_lanes(spectrum + 2 * k, spectrum + 2 * k, odd + 2 * k);
     const float* line = tw.line_i.data();
@@ -114,7 +115,7 @@ X91_DISPATCH void hvst56_lanes(const f32x8* a, const f32x8* b, f32x8* ta, f32x8*
 // ihvst56 for eight pairs in lanes: the inverse short MDCST of (t, 0) lines
 // (line twiddles, combination, odd twiddles, FFT, output twiddles, window)
 // and the division by window times gain, each step as in the one-pair code.
-X91_DISPATCH void ihvst56_lanes(const f32x8* ta, const f32x8* tb, f32x8* a, f32x8* b) {
+void ihvst56_lanes(const f32x8* ta, const f32x8* tb, f32x8* a, f32x8* b) {
     const float g = dst_gain();
     const float* window = window_112;
     const fft_detail::MdcstTwiddles& tw = fft_detail::mdcst_tables->short_frame;
@@ -136,7 +137,7 @@ X91_DISPATCH void ihvst56_lanes(const f32x8* ta, const f32x8* tb, f32x8* a, f32x
     const float* odd = tw.odd_i.data();
     for (int k = 0; k < kM; ++k) cmul_lanes(z + 2 * k, z + 2 * k, odd + 2 * k);
     f32x8 v[2 * kM];
-    fft_detail::ifft_112_lanes(z, v, 2, 2);
+    fft_detail::dft_112_lanes(z, v, 2, 2);
     for (int i = 0; i < kN; ++i) {
         f32x8 p[2];
         cmul_lanes(p, v + 2 * (28 + i), circle_i_224 + 2 * (28 + i));
@@ -147,11 +148,10 @@ X91_DISPATCH void ihvst56_lanes(const f32x8* ta, const f32x8* tb, f32x8* a, f32x
     }
 }
 
-using LaneKernel = void (*)(const f32x8*, const f32x8*, f32x8*, f32x8*);
-
 // Eight pairs at a time; lanes without a pair run on zeros and are dropped.
-void run_in_lanes(LaneKernel kernel, int count, const float* const* x, const float* const* y,
-                  float* const* tx, float* const* ty) {
+template <void (*kKernel)(const f32x8*, const f32x8*, f32x8*, f32x8*)>
+void run_in_lanes(int count, const float* const* x, const float* const* y, float* const* tx,
+                  float* const* ty) {
     for (int first = 0; first < count; first += kLanes) {
         const int used = count - first < kLanes ? count - first : kLanes;
         f32x8 in_x[kN] = {}, in_y[kN] = {};
@@ -161,7 +161,7 @@ void run_in_lanes(LaneKernel kernel, int count, const float* const* x, const flo
                 in_y[i][lane] = y[first + lane][i];
             }
         f32x8 out_x[kN], out_y[kN];
-        kernel(in_x, in_y, out_x, out_y);
+        kKernel(in_x, in_y, out_x, out_y);
         for (int lane = 0; lane < used; ++lane)
             for (int i = 0; i < kN; ++i) {
                 tx[first + lane][i] = out_x[i][lane];
@@ -170,28 +170,12 @@ void run_in_lanes(LaneKernel kernel, int count, const float* const* x, const flo
     }
 }
 
-}  // namespace
-
-void hvst56_many(int count, const float* const* a, const float* const* b, float* const* ta,
-                 float* const* tb) {
-    fft_require_tables("hvst56_many");
-    run_in_lanes(hvst56_lanes, count, a, b, ta, tb);
-}
-
-void ihvst56_many(int count, const float* const* ta, const float* const* tb, float* const* a,
-                  float* const* b) {
-    fft_require_tables("ihvst56_many");
-    run_in_lanes(ihvst56_lanes, count, ta, tb, a, b);
-}
-
-namespace {
-
 // The boundary rotation of 28 line pairs (i, 55 - i), forward or inverse.
 // The block is copied first, so the result may overwrite it and both halves
 // run as flat loops that vectorise; each line gets the same two products and
 // the same sum or difference as pair by pair.
 template <bool kInverse>
-X91_PASS void rotate_block(const float* src, float* dst) {
+void rotate_block(const float* src, float* dst) {
     float in[56];
     for (int i = 0; i < 56; ++i) in[i] = src[i];
     const float* p = window_112 + 56;
@@ -203,24 +187,37 @@ X91_PASS void rotate_block(const float* src, float* dst) {
             kInverse ? s[i] * in[i] + p[i] * in[55 - i] : p[i] * in[55 - i] - s[i] * in[i];
 }
 
-X91_DISPATCH void rotate_forward(const float* src, float* dst) {
-    rotate_block<false>(src, dst);
-}
-
-X91_DISPATCH void rotate_inverse(const float* src, float* dst) {
-    rotate_block<true>(src, dst);
-}
-
 }  // namespace
+
+const CpuVariants<void(int, const float* const*, const float* const*, float* const*, float* const*)>
+    hvst56_batch = cpu_variants_of<run_in_lanes<hvst56_lanes>>;
+const CpuVariants<void(int, const float* const*, const float* const*, float* const*, float* const*)>
+    ihvst56_batch = cpu_variants_of<run_in_lanes<ihvst56_lanes>>;
+const CpuVariants<void(const float*, float*)> overlap56_rotation =
+    cpu_variants_of<rotate_block<false>>;
+const CpuVariants<void(const float*, float*)> ioverlap56_rotation =
+    cpu_variants_of<rotate_block<true>>;
+
+void hvst56_many(int count, const float* const* a, const float* const* b, float* const* ta,
+                 float* const* tb) {
+    fft_require_tables("hvst56_many");
+    hvst56_batch(count, a, b, ta, tb);
+}
+
+void ihvst56_many(int count, const float* const* ta, const float* const* tb, float* const* a,
+                  float* const* b) {
+    fft_require_tables("ihvst56_many");
+    ihvst56_batch(count, ta, tb, a, b);
+}
 
 void overlap56(const float* src, float* dst) {
     fft_require_tables("overlap56");
-    rotate_forward(src, dst);
+    overlap56_rotation(src, dst);
 }
 
 void ioverlap56(const float* src, float* dst) {
     fft_require_tables("ioverlap56");
-    rotate_inverse(src, dst);
+    ioverlap56_rotation(src, dst);
 }
 
 }  // namespace x91

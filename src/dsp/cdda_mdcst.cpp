@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "dsp/cpu_variants.h"
 #include "dsp/fft_internal.h"
 #include "dsp/mdcst.h"
 #include "dsp/numeric.h"
@@ -37,7 +38,7 @@ X91_PASS int limited_sample(float v) {
 // The block's samples are the held tail plus the first half of the new frame;
 // the second half, added to silence as the accumulator always did, becomes
 // the new tail.
-X91_DISPATCH void overlap_add_block(float* tail, const float* y, unsigned char* block) {
+void overlap_add_block(float* tail, const float* y, unsigned char* block) {
     std::int16_t samples[half_floats];
     for (int i = 0; i < half_floats; ++i)
         samples[i] = static_cast<std::int16_t>(limited_sample(tail[i] + y[i]));
@@ -55,12 +56,15 @@ X91_DISPATCH void overlap_add_block(float* tail, const float* y, unsigned char* 
 
 }  // namespace
 
+const CpuVariants<void(float*, const float*, unsigned char*)> cdda_overlap_add =
+    cpu_variants_of<overlap_add_block>;
+
 int cdda_sample(float v) {
     return limited_sample(v);
 }
 
 da_CDDA_MDCST::da_CDDA_MDCST(const da_DGlobalSettings& settings)
-    : lines_(settings.lines), out_values_(i_max(settings.lines, 882)) {
+    : out_values_(i_max(settings.lines, 882)) {
     name = "da_CDDA_MDCST";
 }
 
@@ -86,8 +90,7 @@ void da_CDDA_MDCST::work() {
     }
 }
 
-da_CDDA_iMDCST::da_CDDA_iMDCST(const da_DGlobalSettings& settings)
-    : lines_(settings.lines), used_lines_(settings.lines) {
+da_CDDA_iMDCST::da_CDDA_iMDCST(const da_DGlobalSettings& settings) : used_lines_(settings.lines) {
     // The checked settings keep the line count positive: the copy of the
     // coded lines below relies on it.
     assert(used_lines_ > 0);
@@ -123,7 +126,7 @@ void da_CDDA_iMDCST::work() {
         }  // the spectra are released before the block is made
 
         auto block = item_alloc<unsigned char>(cdda_block_bytes);
-        overlap_add_block(tail_, y, block.get());
+        cdda_overlap_add(tail_, y, block.get());
         output.put_data(std::move(block));
     }
 }

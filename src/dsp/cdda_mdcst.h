@@ -19,8 +19,8 @@ int cdda_sample(float v);
 
 // Takes PCM blocks (arrays of bytes, released here) and puts two complex
 // spectra per block, left then right, each of i_max(L, 882) complex values
-// with line k in entry k (lines above 881 are 0). The first block is
-// transformed together with a block of silence.
+// with line k in entry k (lines above 881 are 0). The first frame is the
+// first block with a block of silence before it.
 class da_CDDA_MDCST final : public da_Module {
   public:
     explicit da_CDDA_MDCST(const da_DGlobalSettings& settings);
@@ -38,7 +38,6 @@ class da_CDDA_MDCST final : public da_Module {
     // block's samples into the newer half.
     void shift_in(const unsigned char* block);
 
-    [[maybe_unused]] int lines_;  // the line count, kept for inspection
     // 1764 complex values: the previous block, then the newest; left samples
     // in the real parts, right samples in the imaginary parts.
     float frame_[2 * 1764] = {};
@@ -47,8 +46,11 @@ class da_CDDA_MDCST final : public da_Module {
 
 // Takes complex spectra in pairs (left, then right; a single one waits for
 // its partner), releases them, and puts one PCM block per pair: the
-// reconstruction of the block the encoder received one block earlier. Uses
-// the first min(L, 882) lines of each spectrum; the rest count as 0.
+// reconstruction of the block the encoder received one block earlier. The
+// first block out, the lead-in, decodes the half of the first frame that
+// held silence: it is the transform's start, with sound the coding spread
+// back from the input's first block, not silence.
+// Uses the first min(L, 882) lines of each spectrum; the rest count as 0.
 class da_CDDA_iMDCST final : public da_Module {
   public:
     explicit da_CDDA_iMDCST(const da_DGlobalSettings& settings);
@@ -61,7 +63,6 @@ class da_CDDA_iMDCST final : public da_Module {
     // The inverse frame y (3528 floats) of the spectra a and b.
     void inverse_frame(const float* a, const float* b, float* y) const;
 
-    [[maybe_unused]] int lines_;  // the line count, kept for inspection
     // The second half of the last inverse frame, 882 complex values (left
     // real, right imaginary), waiting for the next frame's first half.
     float tail_[1764] = {};

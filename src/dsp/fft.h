@@ -1,10 +1,12 @@
 // Exact-length complex DFTs for the codec's frame sizes (1764 = 2²·3²·7², 112 = 2⁴·7)
 // and the process-wide tables of roots of unity and windows they run on.
 //
-// Direction convention, used throughout the codec: ifft_* computes
-// X[k] = Σ x[n]·e^(−j2πnk/N) unscaled; fft_* computes (1/N)·Σ x[n]·e^(+j2πnk/N).
-// Each is the exact inverse of the other. Complex values are interleaved float
-// pairs; strides and lengths count complex values.
+// Direction convention of these entry points, named as the codec always has:
+// ifft_* computes X[k] = Σ x[n]·e^(−j2πnk/N) unscaled, what most texts call
+// the forward DFT; fft_* computes (1/N)·Σ x[n]·e^(+j2πnk/N), the inverse.
+// Each is the exact inverse of the other. (Inside, the kernels are named for
+// what they compute: dft_N.) Complex values are interleaved float pairs;
+// strides and lengths count complex values.
 #pragma once
 
 namespace x91 {

@@ -3,7 +3,7 @@
 // columns at once, with the columns contiguous in memory so the compiler can
 // run them in SIMD lanes. Every output is computed by exactly the float
 // operations of the nested kernels (same butterflies, same twiddle products,
-// same order), so results are bit-identical to ifft_4 ∘ ifft_441; only the
+// same order), so results are bit-identical to dft_4 ∘ dft_441; only the
 // schedule and the memory layout differ.
 //
 // Index map, n = input index, k = output index:
@@ -14,6 +14,7 @@
 // The result is interleaved into the output only at the end.
 #include <cstddef>
 
+#include "dsp/cpu_variants.h"
 #include "dsp/fft.h"
 #include "dsp/fft_internal.h"
 
@@ -29,7 +30,7 @@ constexpr int N = 1764;
 
 // Radix-3 and radix-7 butterflies on one lane of split planes. `load(m, r, i)`
 // fetches input m, `store(k, r, i)` receives output k; the arithmetic mirrors
-// ifft_3 and ifft_7 operation for operation.
+// dft_3 and dft_7 operation for operation.
 template <class Load, class Store>
 X91_PASS void radix3(const float wr, const float wi, Load load, Store store) {
     float x0r, x0i, x1r, x1i, x2r, x2i;
@@ -238,9 +239,9 @@ X91_PASS void pass_radix7_last(const Planes& x, Planes& y, const Radix7Factors& 
     }
 }
 
-X91_PASS void load_planes(const float* in, ptrdiff_t a, bool forward, Planes& p) {
-    if (forward) {
-        // Reversed index order and 1/N turn the kernel into the forward transform.
+X91_PASS void load_planes(const float* in, ptrdiff_t a, bool inverse, Planes& p) {
+    if (inverse) {
+        // Reversed index order and 1/N turn the kernel into the inverse transform.
         const float scale = 1.0f / 1764.0f;
         p.re[0] = in[0] * scale;
         p.im[0] = in[1] * scale;
@@ -276,14 +277,12 @@ X91_PASS void store_planes(const Planes& p, float* out, ptrdiff_t b) {
     }
 }
 
-}  // namespace
-
-// The passes are inlined into one function, built per instruction set.
-X91_DISPATCH void ifft_1764(const float* in, float* out, ptrdiff_t a, ptrdiff_t b, bool forward) {
+// The passes are inlined into one function, built for each CPU level.
+void dft_1764_body(const float* in, float* out, ptrdiff_t a, ptrdiff_t b, bool inverse) {
     Planes p, q;
     const Twiddles& tw = *twiddles;
     const Radix7Factors w7 = radix7_factors();
-    load_planes(in, a, forward, p);
+    load_planes(in, a, inverse, p);
     pass_radix4(p, q, tw);
     pass_radix3_first(q, p);
     pass_radix3_second(p, q, tw);
@@ -292,6 +291,11 @@ X91_DISPATCH void ifft_1764(const float* in, float* out, ptrdiff_t a, ptrdiff_t 
     pass_radix7_last(q, p, w7);
     store_planes(p, out, b);
 }
+
+}  // namespace
+
+const CpuVariants<void(const float*, float*, ptrdiff_t, ptrdiff_t, bool)> dft_1764 =
+    cpu_variants_of<dft_1764_body>;
 
 }  // namespace fft_detail
 

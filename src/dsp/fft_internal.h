@@ -5,17 +5,6 @@
 #include <cstddef>
 #include <vector>
 
-// Hot transform code is also built for AVX2 where the compiler can dispatch
-// on the CPU. Without contraction into fused multiply-add (the build forbids
-// it) wider lanes round exactly as the scalar code does, so results do not
-// depend on the machine. Sanitizer builds keep the plain code: the CPU
-// dispatch is resolved before ThreadSanitizer's runtime is up, and crashes.
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__) && \
-    !defined(__SANITIZE_THREAD__)
-#define X91_DISPATCH __attribute__((target_clones("avx2", "default")))
-#else
-#define X91_DISPATCH
-#endif
 #if defined(__GNUC__)
 #define X91_PASS [[gnu::always_inline]] inline
 #else
@@ -53,20 +42,18 @@ extern const MdcstTables* mdcst_tables;
 // Null outside da_fft_init .. da_fft_finit.
 extern const Twiddles* twiddles;
 
-// Unchecked kernels; strides in floats (twice the complex stride).
-void ifft_3(const float* in, float* out, std::ptrdiff_t a, std::ptrdiff_t b);
-void ifft_4(const float* in, float* out, std::ptrdiff_t a, std::ptrdiff_t b);
-void ifft_7(const float* in, float* out, std::ptrdiff_t a, std::ptrdiff_t b);
-void ifft_9(const float* in, float* out, std::ptrdiff_t a, std::ptrdiff_t b);
-void ifft_16(const float* in, float* out, std::ptrdiff_t a, std::ptrdiff_t b);
-void ifft_49(const float* in, float* out, std::ptrdiff_t a, std::ptrdiff_t b);
-void ifft_112(const float* in, float* out, std::ptrdiff_t a, std::ptrdiff_t b);
-void ifft_441(const float* in, float* out, std::ptrdiff_t a, std::ptrdiff_t b);
-
-// ifft_1764 of in[a·n] into out[b·k] (float strides). With `forward` the input
-// is first taken in reversed index order and multiplied by the float nearest
-// 1/1764, which makes it fft_1764.
-void ifft_1764(const float* in, float* out, std::ptrdiff_t a, std::ptrdiff_t b, bool forward);
+// Unchecked kernels of the discrete Fourier transform, out[b·k] =
+// Σₙ in[a·n]·e^(−j2πnk/N) unscaled (what the public ifft_N_dd compute);
+// strides in floats (twice the complex stride).
+void dft_3(const float* in, float* out, std::ptrdiff_t a, std::ptrdiff_t b);
+void dft_4(const float* in, float* out, std::ptrdiff_t a, std::ptrdiff_t b);
+void dft_7(const float* in, float* out, std::ptrdiff_t a, std::ptrdiff_t b);
+void dft_9(const float* in, float* out, std::ptrdiff_t a, std::ptrdiff_t b);
+void dft_16(const float* in, float* out, std::ptrdiff_t a, std::ptrdiff_t b);
+void dft_49(const float* in, float* out, std::ptrdiff_t a, std::ptrdiff_t b);
+void dft_112(const float* in, float* out, std::ptrdiff_t a, std::ptrdiff_t b);
+void dft_441(const float* in, float* out, std::ptrdiff_t a, std::ptrdiff_t b);
+// The 1764-point one, built for each CPU level, is in dsp/cpu_variants.h.
 
 // Complex product with the rounding of c_equ_c_mul_c, inlined for the kernels.
 inline void cmul(float* d, const float* x, const float* w) {

@@ -4,6 +4,7 @@
 // fast 1764-point pass structure can reproduce these results bit for bit.
 #include <cstddef>
 
+#include "dsp/cpu_variants.h"
 #include "dsp/fft.h"
 #include "dsp/fft_internal.h"
 #include "dsp/fft_lanes.h"
@@ -16,30 +17,30 @@ using std::ptrdiff_t;
 
 // The butterflies live in fft_lanes.h, written once for floats and for
 // batches of transforms in vector lanes.
-void ifft_4(const float* in, float* out, ptrdiff_t a, ptrdiff_t b) {
-    ifft_4_lanes(in, out, a, b);
+void dft_4(const float* in, float* out, ptrdiff_t a, ptrdiff_t b) {
+    dft_4_lanes(in, out, a, b);
 }
-void ifft_3(const float* in, float* out, ptrdiff_t a, ptrdiff_t b) {
-    ifft_3_lanes(in, out, a, b);
+void dft_3(const float* in, float* out, ptrdiff_t a, ptrdiff_t b) {
+    dft_3_lanes(in, out, a, b);
 }
-void ifft_7(const float* in, float* out, ptrdiff_t a, ptrdiff_t b) {
-    ifft_7_lanes(in, out, a, b);
+void dft_7(const float* in, float* out, ptrdiff_t a, ptrdiff_t b) {
+    dft_7_lanes(in, out, a, b);
 }
 
-void ifft_9(const float* in, float* out, ptrdiff_t a, ptrdiff_t b) {
-    composite_lanes<3, 3, float, ifft_3, ifft_3>(in, out, a, b, twiddles->seq9.data());
+void dft_9(const float* in, float* out, ptrdiff_t a, ptrdiff_t b) {
+    composite_lanes<3, 3, float, dft_3, dft_3>(in, out, a, b, twiddles->seq9.data());
 }
-void ifft_16(const float* in, float* out, ptrdiff_t a, ptrdiff_t b) {
-    composite_lanes<4, 4, float, ifft_4, ifft_4>(in, out, a, b, twiddles->seq16.data());
+void dft_16(const float* in, float* out, ptrdiff_t a, ptrdiff_t b) {
+    composite_lanes<4, 4, float, dft_4, dft_4>(in, out, a, b, twiddles->seq16.data());
 }
-void ifft_49(const float* in, float* out, ptrdiff_t a, ptrdiff_t b) {
-    composite_lanes<7, 7, float, ifft_7, ifft_7>(in, out, a, b, twiddles->seq49.data());
+void dft_49(const float* in, float* out, ptrdiff_t a, ptrdiff_t b) {
+    composite_lanes<7, 7, float, dft_7, dft_7>(in, out, a, b, twiddles->seq49.data());
 }
-void ifft_112(const float* in, float* out, ptrdiff_t a, ptrdiff_t b) {
-    composite_lanes<16, 7, float, ifft_7, ifft_16>(in, out, a, b, twiddles->seq112.data());
+void dft_112(const float* in, float* out, ptrdiff_t a, ptrdiff_t b) {
+    composite_lanes<16, 7, float, dft_7, dft_16>(in, out, a, b, twiddles->seq112.data());
 }
-void ifft_441(const float* in, float* out, ptrdiff_t a, ptrdiff_t b) {
-    composite_lanes<49, 9, float, ifft_9, ifft_49>(in, out, a, b, twiddles->seq441.data());
+void dft_441(const float* in, float* out, ptrdiff_t a, ptrdiff_t b) {
+    composite_lanes<49, 9, float, dft_9, dft_49>(in, out, a, b, twiddles->seq441.data());
 }
 
 }  // namespace fft_detail
@@ -48,44 +49,44 @@ using namespace fft_detail;
 
 void ifft_3_dd(const float* in, float* out, int a, int b) {
     fft_require_tables("ifft_3_dd");
-    ifft_3(in, out, 2 * ptrdiff_t{a}, 2 * ptrdiff_t{b});
+    dft_3(in, out, 2 * ptrdiff_t{a}, 2 * ptrdiff_t{b});
 }
 void ifft_4_dd(const float* in, float* out, int a, int b) {
     fft_require_tables("ifft_4_dd");
-    ifft_4(in, out, 2 * ptrdiff_t{a}, 2 * ptrdiff_t{b});
+    dft_4(in, out, 2 * ptrdiff_t{a}, 2 * ptrdiff_t{b});
 }
 void ifft_7_dd(const float* in, float* out, int a, int b) {
     fft_require_tables("ifft_7_dd");
-    ifft_7(in, out, 2 * ptrdiff_t{a}, 2 * ptrdiff_t{b});
+    dft_7(in, out, 2 * ptrdiff_t{a}, 2 * ptrdiff_t{b});
 }
 void ifft_9_dd(const float* in, float* out, int a, int b) {
     fft_require_tables("ifft_9_dd");
-    ifft_9(in, out, 2 * ptrdiff_t{a}, 2 * ptrdiff_t{b});
+    dft_9(in, out, 2 * ptrdiff_t{a}, 2 * ptrdiff_t{b});
 }
 void ifft_16_dd(const float* in, float* out, int a, int b) {
     fft_require_tables("ifft_16_dd");
-    ifft_16(in, out, 2 * ptrdiff_t{a}, 2 * ptrdiff_t{b});
+    dft_16(in, out, 2 * ptrdiff_t{a}, 2 * ptrdiff_t{b});
 }
 void ifft_49_dd(const float* in, float* out, int a, int b) {
     fft_require_tables("ifft_49_dd");
-    ifft_49(in, out, 2 * ptrdiff_t{a}, 2 * ptrdiff_t{b});
+    dft_49(in, out, 2 * ptrdiff_t{a}, 2 * ptrdiff_t{b});
 }
 void ifft_112_dd(const float* in, float* out, int a, int b) {
     fft_require_tables("ifft_112_dd");
-    ifft_112(in, out, 2 * ptrdiff_t{a}, 2 * ptrdiff_t{b});
+    dft_112(in, out, 2 * ptrdiff_t{a}, 2 * ptrdiff_t{b});
 }
 void ifft_441_dd(const float* in, float* out, int a, int b) {
     fft_require_tables("ifft_441_dd");
-    ifft_441(in, out, 2 * ptrdiff_t{a}, 2 * ptrdiff_t{b});
+    dft_441(in, out, 2 * ptrdiff_t{a}, 2 * ptrdiff_t{b});
 }
 void ifft_1764_dd(const float* in, float* out, int a, int b) {
     fft_require_tables("ifft_1764_dd");
-    ifft_1764(in, out, 2 * ptrdiff_t{a}, 2 * ptrdiff_t{b}, false);
+    dft_1764(in, out, 2 * ptrdiff_t{a}, 2 * ptrdiff_t{b}, false);
 }
 
 void fft_1764_dd(const float* in, float* out, int a, int b) {
     fft_require_tables("fft_1764_dd");
-    ifft_1764(in, out, 2 * ptrdiff_t{a}, 2 * ptrdiff_t{b}, true);
+    dft_1764(in, out, 2 * ptrdiff_t{a}, 2 * ptrdiff_t{b}, true);
 }
 
 void fft_112_dd(const float* in, float* out, int a, int b) {
@@ -101,7 +102,7 @@ void fft_112_dd(const float* in, float* out, int a, int b) {
         reversed[2 * i] = src[0] * scale;
         reversed[2 * i + 1] = src[1] * scale;
     }
-    ifft_112(reversed, out, 2, 2 * ptrdiff_t{b});
+    dft_112(reversed, out, 2, 2 * ptrdiff_t{b});
 }
 
 }  // namespace x91

@@ -34,7 +34,7 @@ X91_PASS void cmul_lanes(T* d, const T* x, const float* w) {
 // Strides a and b count values of T (twice the complex stride), as in the
 // float kernels.
 template <class T>
-X91_PASS void ifft_4_lanes(const T* in, T* out, std::ptrdiff_t a, std::ptrdiff_t b) {
+X91_PASS void dft_4_lanes(const T* in, T* out, std::ptrdiff_t a, std::ptrdiff_t b) {
     const T* x0 = in;
     const T* x1 = in + a;
     const T* x2 = in + 2 * a;
@@ -55,7 +55,7 @@ X91_PASS void ifft_4_lanes(const T* in, T* out, std::ptrdiff_t a, std::ptrdiff_t
 }
 
 template <class T>
-X91_PASS void ifft_3_lanes(const T* in, T* out, std::ptrdiff_t a, std::ptrdiff_t b) {
+X91_PASS void dft_3_lanes(const T* in, T* out, std::ptrdiff_t a, std::ptrdiff_t b) {
     const T* x0 = in;
     const T* x1 = in + a;
     const T* x2 = in + 2 * a;
@@ -75,7 +75,7 @@ X91_PASS void ifft_3_lanes(const T* in, T* out, std::ptrdiff_t a, std::ptrdiff_t
 }
 
 template <class T>
-X91_PASS void ifft_7_lanes(const T* in, T* out, std::ptrdiff_t a, std::ptrdiff_t b) {
+X91_PASS void dft_7_lanes(const T* in, T* out, std::ptrdiff_t a, std::ptrdiff_t b) {
     const float* w = circle_i_7;
     T x[14];
     for (int m = 0; m < 7; ++m) {
@@ -126,15 +126,14 @@ X91_PASS void composite_lanes(const T* in, T* out, std::ptrdiff_t a, std::ptrdif
 }
 
 template <class T>
-X91_PASS void ifft_16_lanes(const T* in, T* out, std::ptrdiff_t a, std::ptrdiff_t b) {
-    composite_lanes<4, 4, T, ifft_4_lanes<T>, ifft_4_lanes<T>>(in, out, a, b,
-                                                               twiddles->seq16.data());
+X91_PASS void dft_16_lanes(const T* in, T* out, std::ptrdiff_t a, std::ptrdiff_t b) {
+    composite_lanes<4, 4, T, dft_4_lanes<T>, dft_4_lanes<T>>(in, out, a, b, twiddles->seq16.data());
 }
 
 template <class T>
-X91_PASS void ifft_112_lanes(const T* in, T* out, std::ptrdiff_t a, std::ptrdiff_t b) {
-    composite_lanes<16, 7, T, ifft_7_lanes<T>, ifft_16_lanes<T>>(in, out, a, b,
-                                                                 twiddles->seq112.data());
+X91_PASS void dft_112_lanes(const T* in, T* out, std::ptrdiff_t a, std::ptrdiff_t b) {
+    composite_lanes<16, 7, T, dft_7_lanes<T>, dft_16_lanes<T>>(in, out, a, b,
+                                                               twiddles->seq112.data());
 }
 
 }  // namespace fft_detail

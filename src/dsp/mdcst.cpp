@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+#include "dsp/cpu_variants.h"
 #include "dsp/fft.h"
 #include "dsp/fft_internal.h"
 
@@ -42,7 +43,7 @@ X91_PASS void forward(const FrameTables& t, const float* x, float* a, float* b) 
         cmul(u + 2 * i, p, t.f2 + 2 * i);
     }
     if constexpr (M == 1764)
-        fft_detail::ifft_1764(u, spectrum, 2, 2, true);
+        fft_detail::dft_1764(u, spectrum, 2, 2, true);
     else
         fft_112_dd(u, spectrum, 1, 1);
     const float* odd = t.tw->odd_f.data();
@@ -75,9 +76,9 @@ X91_PASS void inverse(const FrameTables& t, const float* a, const float* b, floa
     }
     float v[2 * M];
     if constexpr (M == 1764)
-        fft_detail::ifft_1764(z, v, 2, 2, false);
+        fft_detail::dft_1764(z, v, 2, 2, false);
     else
-        fft_detail::ifft_112(z, v, 2, 2);
+        fft_detail::dft_112(z, v, 2, 2);
     for (int i = 0; i < M; ++i) {
         float p[2];
         cmul(p, v + 2 * i, t.i2 + 2 * i);
@@ -87,15 +88,20 @@ X91_PASS void inverse(const FrameTables& t, const float* a, const float* b, floa
     }
 }
 
-X91_DISPATCH void forward_long(const float* x, float* a, float* b) {
+void forward_long(const float* x, float* a, float* b) {
     forward<1764>(long_tables(), x, a, b);
 }
 
-X91_DISPATCH void inverse_long(const float* a, const float* b, float* y) {
+void inverse_long(const float* a, const float* b, float* y) {
     inverse<1764>(long_tables(), a, b, y);
 }
 
 }  // namespace
+
+const CpuVariants<void(const float*, float*, float*)> mdcst_forward_long =
+    cpu_variants_of<forward_long>;
+const CpuVariants<void(const float*, const float*, float*)> mdcst_inverse_long =
+    cpu_variants_of<inverse_long>;
 
 void mdcst_separate_n(const float* v, float* a, float* b, int m) {
     const int n = m / 2;
@@ -116,12 +122,12 @@ void mdcst_separate_n(const float* v, float* a, float* b, int m) {
 
 void stereo_mdcst_1764(const float* x, float* a, float* b) {
     fft_require_tables("stereo_mdcst_1764");
-    forward_long(x, a, b);
+    mdcst_forward_long(x, a, b);
 }
 
 void stereo_imdcst_1764(const float* a, const float* b, float* y) {
     fft_require_tables("stereo_imdcst_1764");
-    inverse_long(a, b, y);
+    mdcst_inverse_long(a, b, y);
 }
 
 void stereo_mdcst_112(const float* x, float* a, float* b) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "format/settings.h"
+#include "framework/cpu_dispatch.h"
 #include "framework/module.h"
 #include "framework/typed_queues.h"
 
@@ -20,14 +21,15 @@ class SpectrumConversion : public da_Module {
     PutFace<float> output2;  // receives the converted item
 
   protected:
-    using Convert = void (*)(const float* in, float* out, int lines);
-    SpectrumConversion(const da_DGlobalSettings& settings, int values_per_line, Convert convert);
+    using Convert = CpuVariants<void(const float* in, float* out, int lines)>;
+    SpectrumConversion(const da_DGlobalSettings& settings, int values_per_line,
+                       const Convert& convert);
     ~SpectrumConversion() = default;
 
   private:
     int lines_;
     int values_per_line_;
-    Convert convert_;
+    const Convert& convert_;
 };
 
 // Complex spectrum in (at least L complex values); puts L floats √2·Re s[k]

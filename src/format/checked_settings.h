@@ -10,10 +10,12 @@
 namespace x91 {
 
 // Header settings as read from a file or chosen for an encode; not checked.
+// A default HeaderSettings holds the codec's defaults. This one record goes
+// from the header's bytes to the modules, which each take their parts of it.
 struct HeaderSettings {
     da_CodeFeatures features{};
-    da_DSettings dsettings{};
-    da_ISettings isettings{};
+    da_DSettings dsettings = ds;
+    da_ISettings isettings = is;
 };
 
 // Header settings that passed check_settings(). Only the check makes one, so

@@ -13,7 +13,7 @@ namespace {
 constexpr unsigned char kHeadMagic[4] = {'X', '9', '1', 'E'};
 constexpr unsigned char kFooterMagic[4] = {'X', '9', '1', 'T'};
 constexpr std::size_t kFieldHeadBytes = 8;
-constexpr std::size_t kSmallestBlock = kExtensionHeadSize + kExtensionFooterSize;
+constexpr std::size_t kSmallestBlock = kExtensionHeadSize + kExtensionFooterBytes;
 
 std::uint32_t le32(const unsigned char* p) {
     return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
@@ -117,7 +117,7 @@ std::vector<unsigned char> extension_block_image(const ExtensionContent& content
     put32(value, content.stream_crc);
     put_field(block, ExtensionField::stream_crc, value.data(), value.size());
 
-    const auto length = static_cast<std::uint32_t>(block.size() + kExtensionFooterSize);
+    const auto length = static_cast<std::uint32_t>(block.size() + kExtensionFooterBytes);
     for (int i = 0; i < 4; ++i) block[8 + i] = static_cast<unsigned char>(length >> (8 * i));
     block.insert(block.end(), kFooterMagic, kFooterMagic + 4);
     put32(block, length);
@@ -132,19 +132,19 @@ bool starts_extension_block(const unsigned char* bytes, std::size_t n) {
 Result read_extension_footer(const unsigned char* footer, std::uint64_t& block_bytes) {
     if (std::memcmp(footer, kFooterMagic, 4) != 0) return {Status::no_extension, ""};
     const std::uint32_t length = le32(footer + 4);
-    if (length < kSmallestBlock || length > kMaxExtensionSize)
+    if (length < kSmallestBlock || length > kMaxExtensionBytes)
         return damaged("a block length of " + std::to_string(length));
     block_bytes = length;
     return {};
 }
 
 Result parse_extension_block(const unsigned char* block, std::size_t size, ExtensionContent& out) {
-    if (size < kSmallestBlock || size > kMaxExtensionSize)
+    if (size < kSmallestBlock || size > kMaxExtensionBytes)
         return damaged(std::to_string(size) + " bytes are no block");
     // The CRC first: whatever byte changed, it is what tells.
     if (crc32_update(0, block, size - 4) != le32(block + size - 4))
         return {Status::extension_damaged, "checksum mismatch in the extension block"};
-    const unsigned char* footer = block + size - kExtensionFooterSize;
+    const unsigned char* footer = block + size - kExtensionFooterBytes;
     if (!starts_extension_block(block, size) || std::memcmp(footer, kFooterMagic, 4) != 0)
         return damaged("no head or footer");
     if (le32(block + 8) != size || le32(footer + 4) != size) return damaged("lengths disagree");

@@ -21,16 +21,15 @@
 #include <string>
 #include <vector>
 
+#include "format/limits.h"
 #include "x91/status.h"
 
 namespace x91 {
 
 inline constexpr std::size_t kExtensionHeadSize = 12;
-inline constexpr std::size_t kExtensionFooterSize = 12;
 inline constexpr std::uint32_t kExtensionVersion = 1;
-// The largest block a reader accepts: tags are text, and a bound keeps a
-// damaged length from making a reader allocate without end.
-inline constexpr std::size_t kMaxExtensionSize = std::size_t{16} << 20;
+// No block is larger than kMaxExtensionBytes: tags are text, and a bound
+// keeps a damaged length from making a reader allocate without end.
 
 enum class ExtensionField : std::uint32_t {
     frames = 1,      // u64: sample frames of the input, what an exact decode gives
@@ -47,13 +46,13 @@ struct ExtensionContent {
 };
 
 // The block's bytes. The tags must be valid (format/tag_text.h); the caller
-// keeps the whole block within kMaxExtensionSize.
+// keeps the whole block within kMaxExtensionBytes.
 std::vector<unsigned char> extension_block_image(const ExtensionContent& content);
 
 // True when bytes (at least 4 of them) start with the block's head magic.
 bool starts_extension_block(const unsigned char* bytes, std::size_t n);
 
-// Reads the footer, the last kExtensionFooterSize of a file: ok with the
+// Reads the footer, the last kExtensionFooterBytes of a file: ok with the
 // whole block's length in block_bytes; no_extension when the footer's magic
 // is not there; extension_damaged for a length no block can have.
 [[nodiscard]] Result read_extension_footer(const unsigned char* footer, std::uint64_t& block_bytes);

@@ -2,20 +2,27 @@
 // closely the spectra are coded.
 #pragma once
 
+#include "format/checked_settings.h"
+#include "format/limits.h"
 #include "format/settings.h"
+#include "x91/status.h"
 
 namespace x91 {
 
-// Usable quality percentages. Below 10 the quantiser base explodes towards
-// infinity; above 400 it comes so close to 1 that indices, and coding time,
-// grow without any gain.
-inline constexpr float QUALITY_MIN = 10.0f;
-inline constexpr float QUALITY_MAX = 400.0f;
-
+// Usable percentages: kQualityMin to kQualityMax.
 bool quality_in_range(float q);
+// ok in the range; otherwise invalid_argument, "quality must be from 10 to
+// 400 percent".
+Result quality_problem(double q);
 
 // A copy of settings rescaled by q percent: the masking level scale divided
 // by q/100, the quantiser base raised to the power 100/q. q must be > 0.
 da_ISettings apply_quality(const da_ISettings& settings, float q);
+
+// Rescales the two quality settings of settings by percent (100 leaves
+// them): what the quality of the x91 command does to the defaults.
+// invalid_argument ("quality must be from 10 to 400 percent"), and no
+// change, outside the range.
+[[nodiscard]] Result apply_quality(HeaderSettings& settings, float percent);
 
 }  // namespace x91

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstring>
 
+#include "storage/memory_stream.h"
+
 namespace x91 {
 
 namespace {
@@ -115,8 +117,8 @@ InputStream& operator>>(InputStream& in, int& value) {
     return get<4>(in, value);
 }
 
-std::array<unsigned char, X91_HEADER_BYTES> x91_header_image(const HeaderSettings& settings) {
-    std::array<unsigned char, X91_HEADER_BYTES> image;
+std::array<unsigned char, kHeaderBytes> x91_header_image(const HeaderSettings& settings) {
+    std::array<unsigned char, kHeaderBytes> image;
     std::memcpy(image.data(), XFileExt, kIdBytes);
     encode(settings.features, image.data() + kIdBytes);
     encode(settings.dsettings, image.data() + kIdBytes + kFeatureBytes);
@@ -146,6 +148,12 @@ Result read_x91_header(InputStream& in, std::optional<CheckedSettings>& settings
     decode(image + kFeatureBytes, read.dsettings);
     decode(image + kFeatureBytes + kRecordBytes, read.isettings);
     return check_settings(read, settings);
+}
+
+Result parse_x91_header(const unsigned char* data, std::size_t size,
+                        std::optional<CheckedSettings>& settings) {
+    MemoryStream in(data, data == nullptr ? 0 : size);
+    return read_x91_header(in, settings);
 }
 
 }  // namespace x91

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "format/checked_settings.h"
+#include "format/limits.h"
 #include "format/settings.h"
 #include "storage/storage_stream.h"
 #include "x91/status.h"
@@ -24,11 +25,8 @@ InputStream& operator>>(InputStream& in, da_ISettings& s);
 InputStream& operator>>(InputStream& in, da_CodeFeatures& f);
 InputStream& operator>>(InputStream& in, int& value);
 
-// "x91", the code features, da_DSettings, da_ISettings; packets follow.
-inline constexpr int X91_HEADER_BYTES = 62;
-
 // The header's bytes: "x91", the code features, da_DSettings, da_ISettings.
-std::array<unsigned char, X91_HEADER_BYTES> x91_header_image(const HeaderSettings& settings);
+std::array<unsigned char, kHeaderBytes> x91_header_image(const HeaderSettings& settings);
 
 // Writes the whole header; true only if all 62 bytes were accepted.
 [[nodiscard]] bool write_x91_header(OutputStream& out, const HeaderSettings& settings);
@@ -41,5 +39,10 @@ std::array<unsigned char, X91_HEADER_BYTES> x91_header_image(const HeaderSetting
 // short": the records are not complete) or header_damaged (a value the
 // decoder cannot run safely with).
 [[nodiscard]] Result read_x91_header(InputStream& in, std::optional<CheckedSettings>& settings);
+
+// The same for the first size bytes at data (which may be null when size is
+// 0): the header at their start.
+[[nodiscard]] Result parse_x91_header(const unsigned char* data, std::size_t size,
+                                      std::optional<CheckedSettings>& settings);
 
 }  // namespace x91

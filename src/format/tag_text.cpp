@@ -8,7 +8,7 @@ bool valid_tag_name(std::string_view name) {
     if (name.empty()) return false;
     for (char c : name) {
         const auto u = static_cast<unsigned char>(c);
-        if (u < 0x20 || u > 0x7D || c == '=') return false;
+        if (u < 0x20 || u > 0x7E || c == '=') return false;
     }
     return true;
 }
@@ -48,13 +48,6 @@ bool valid_tag(std::string_view tag) {
     const std::size_t equals = tag.find('=');
     return equals != std::string_view::npos && valid_tag_name(tag.substr(0, equals)) &&
            valid_utf8(tag.substr(equals + 1));
-}
-
-std::string canonical_tag_name(std::string_view name) {
-    std::string upper(name);
-    for (char& c : upper)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return upper;
 }
 
 }  // namespace x91

@@ -7,8 +7,9 @@
 
 namespace x91 {
 
-// A name of printable ASCII (0x20 to 0x7D) without '=', at least one
-// character long: what Vorbis comments allow.
+// A name of printable ASCII (0x20 to 0x7E) without '=', at least one
+// character long: what Vorbis comments allow, and '~' besides, which the
+// command has always promised.
 bool valid_tag_name(std::string_view name);
 
 // True when text is well-formed UTF-8 (no overlong forms, surrogates or
@@ -17,9 +18,5 @@ bool valid_utf8(std::string_view text);
 
 // "NAME=VALUE" with a valid name and a UTF-8 value (which may be empty).
 bool valid_tag(std::string_view tag);
-
-// The name in upper case, the way players look names up (they compare
-// them without regard to case).
-std::string canonical_tag_name(std::string_view name);
 
 }  // namespace x91

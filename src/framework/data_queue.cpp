@@ -18,8 +18,17 @@ int da_PDataQueue::queued() {
     return static_cast<int>(put_count_ - get_count_);
 }
 
+// The item is the queue's from the call on: should the ring fail to grow,
+// it is disposed of before the failure goes on, not lost.
 void da_PDataQueue::put_data(void* item) {
-    if (queued() == capacity_) sizeup();
+    if (queued() == capacity_) {
+        try {
+            sizeup();
+        } catch (...) {
+            dispose_(item);
+            throw;
+        }
+    }
     slots_[put_count_ % capacity_] = item;
     ++put_count_;
 }

@@ -6,7 +6,8 @@
 
 namespace x91 {
 
-// Producer side of a queue. put_data hands the item (and its ownership) over.
+// Producer side of a queue. put_data hands the item (and its ownership) over,
+// also when it fails for want of memory.
 class da_Queue_PutFace {
   public:
     virtual void put_data(void* item) = 0;

@@ -6,8 +6,12 @@
 
 namespace x91 {
 
+// The packet is made before it takes the bytes: should making it fail, they
+// are still owned here and freed.
 std::unique_ptr<da_BinRWBase> packet_from_bytes(std::unique_ptr<unsigned char[]> bytes, int size) {
-    return std::make_unique<da_BinRWBase>(bytes.release(), size, true);
+    auto packet = std::make_unique<da_BinRWBase>(bytes.get(), size, true);
+    static_cast<void>(bytes.release());
+    return packet;
 }
 
 da_PacketCreator::da_PacketCreator(const da_EPacketCreatorSetup& setup)
@@ -19,8 +23,10 @@ void da_PacketCreator::work() {
     // The buffer is not cleared: the writer sets or clears every bit it
     // writes, and the bits above the end are cleared when a packet is done.
     const int bytes = packet_bytes > 0 ? packet_bytes : 0;
-    while (output.queued() < packets_ahead)
-        output.put_data(std::make_unique<da_BinRWBase>(new unsigned char[bytes], bytes, true));
+    while (output.queued() < packets_ahead) {
+        std::unique_ptr<unsigned char[]> buffer(new unsigned char[bytes]);
+        output.put_data(packet_from_bytes(std::move(buffer), bytes));
+    }
 }
 
 da_PacketInProcess::~da_PacketInProcess() {

@@ -7,7 +7,6 @@ namespace x91 {
 da_Decoder::da_Decoder(const CheckedSettings& s)
     : is_(s.isettings()),
       ds_(s.dsettings()),
-      cf_(s.features()),
       layout_(s),
       tables_(ds_.global, ds_.intensity),
       ad1_(ds_.group, layout_.matrices[0]),

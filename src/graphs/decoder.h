@@ -46,8 +46,7 @@ class da_Decoder final : public da_EnDeCoderBase<da_BinRWBase, float> {
   private:
     da_ISettings is_;
     da_DSettings ds_;
-    [[maybe_unused]] da_CodeFeatures cf_;  // kept with the settings; nothing reads it
-    PacketLayout layout_;                  // the setups of the four decoders
+    PacketLayout layout_;  // the setups of the four decoders
     da_IntensityTables tables_;
     da_ArrayDecoder ad1_;
     da_ArrayDecoder ad2_;

@@ -26,7 +26,7 @@ namespace x91 {
 // decoder will derive them.
 class da_Encoder final : public da_EnDeCoderBase<float, da_BinRWBase> {
   public:
-    // With `tuned`, the tuned quantiser takes the specified one's place: other
+    // With `tuned`, the tuned quantiser takes the standard one's place: other
     // choices of what to send, the same packet layout.
     da_Encoder(const da_ESettings& e, const CheckedSettings& s,
                const TunedEncoderSetup* tuned = nullptr);
@@ -44,8 +44,7 @@ class da_Encoder final : public da_EnDeCoderBase<float, da_BinRWBase> {
     da_ESettings es_;
     da_ISettings is_;
     da_DSettings ds_;
-    [[maybe_unused]] da_CodeFeatures cf_;  // kept with the settings; nothing reads it
-    PacketLayout layout_;                  // the setups of the four coders
+    PacketLayout layout_;  // the setups of the four coders
     da_IntensityTables tables_;
     da_IntensityMeasure im_;
     da_IntensityEnvCreation iec_;

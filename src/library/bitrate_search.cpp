@@ -1,10 +1,13 @@
-// The quality search behind x91::options_for_bitrate.
+// The quality search: trial encodes, first of the whole piece or of
+// stretches of it, then checked on the whole.
+#include "library/bitrate_search.h"
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
-#include "format/quality.h"
-#include "library/codec.h"
+#include "format/limits.h"
+#include "library/encoder.h"
 
 namespace x91 {
 
@@ -22,14 +25,11 @@ constexpr std::size_t kChunkFrames = 16 * kBlockFrames;
 constexpr double kClose = 0.01;
 constexpr int kMaxTrials = 10;
 
+// The search moves in double; each trial's quality is the float an encoder
+// is then given.
 EncoderOptions options_at(double quality, bool tuned) {
     EncoderOptions options;
-    const auto q = static_cast<float>(quality);
-    if (tuned) {
-        (void)tuned_options(q, options);
-    } else {
-        (void)options.header.apply_quality(q);
-    }
+    (void)options_at_quality(static_cast<float>(quality), tuned, options);
     return options;
 }
 
@@ -122,7 +122,8 @@ struct MemoryPcm {
 
 }  // namespace
 
-Result options_for_bitrate(const PcmSource& source, double kbps, bool tuned, EncoderOptions& out) {
+Result quality_for_bitrate(const RandomAccessPcm& source, double kbps, bool tuned,
+                           float& out_quality) {
     if (!(kbps > 0.0) || !std::isfinite(kbps))
         return Result{Status::invalid_argument, "the bit rate must be a positive number"};
     if (source.frames == 0 || source.read == nullptr)
@@ -130,13 +131,13 @@ Result options_for_bitrate(const PcmSource& source, double kbps, bool tuned, Enc
     const Result read_failed{Status::read_failed, "read failed while searching the bit rate"};
 
     const double seconds = static_cast<double>(source.frames) / kSampleRate;
-    const double lowest = QUALITY_MIN, highest = QUALITY_MAX;
+    const double lowest = kQualityMin, highest = kQualityMax;
     if (seconds <= kWholeSeconds) {
         std::vector<std::int16_t> pcm(2 * source.frames);
         if (!source.read(source.context, 0, source.frames, pcm.data())) return read_failed;
         const RateInMemory rate{pcm, tuned};
         Trial low{lowest, rate(lowest)}, high{highest, rate(highest)};
-        out = options_at(search(rate, kbps, low, high).quality, tuned);
+        out_quality = static_cast<float>(search(rate, kbps, low, high).quality);
         return {};
     }
 
@@ -183,15 +184,15 @@ Result options_for_bitrate(const PcmSource& source, double kbps, bool tuned, Enc
         if (std::fabs(last.kbps - kbps) < std::fabs(best.kbps - kbps)) best = last;
     }
     if (!reads_ok) return read_failed;
-    out = options_at(best.quality, tuned);
+    out_quality = static_cast<float>(best.quality);
     return {};
 }
 
-Result options_for_bitrate(const std::int16_t* pcm, std::size_t frames, double kbps, bool tuned,
-                           EncoderOptions& out) {
+Result quality_for_bitrate(const std::int16_t* pcm, std::size_t frames, double kbps, bool tuned,
+                           float& out_quality) {
     MemoryPcm memory{pcm};
-    const PcmSource source{pcm == nullptr ? 0 : frames, &memory, MemoryPcm::read};
-    return options_for_bitrate(source, kbps, tuned, out);
+    const RandomAccessPcm source{pcm == nullptr ? 0 : frames, &memory, MemoryPcm::read};
+    return quality_for_bitrate(source, kbps, tuned, out_quality);
 }
 
 }  // namespace x91

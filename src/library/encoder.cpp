@@ -1,20 +1,17 @@
+#include "library/encoder.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
 #include <deque>
 #include <optional>
+#include <string>
 #include <utility>
 
-#include "format/crc32.h"
-#include "format/extension_block.h"
-#include "format/packet_framing.h"
+#include "format/limits.h"
+#include "format/settings.h"
 #include "graphs/encode_chain.h"
-#include "library/api_internal.h"
-#include "library/codec.h"
 #include "library/encode_runs.h"
-#include "library/header_settings.h"
-#include "library/tag_list.h"
-#include "library/threading.h"
 #include "library/transform_tables.h"
 #include "library/tuned_options.h"
 
@@ -41,23 +38,23 @@ std::uint64_t blocks_to_feed(std::uint64_t frames, int frames_per_packet) {
     return packets * f + 1;
 }
 
-// The bytes a block of these tags takes beside them: head, footer, the
-// three fixed fields and each tag's field head.
-std::size_t block_bytes(const std::vector<std::string>& tags) {
-    constexpr std::size_t kFieldHead = 8;
-    std::size_t bytes = kExtensionHeadSize + kExtensionFooterSize + 3 * kFieldHead + 8 + 4 + 4;
-    for (const std::string& tag : tags) bytes += kFieldHead + tag.size();
-    return bytes;
-}
-
-void add_to_crc(std::uint32_t& crc, const std::vector<std::uint8_t>& bytes) {
-    crc = crc32_update(crc, bytes.data(), bytes.size());
+// ok, or why an encoder cannot be built from these options.
+Result refusal_of(const EncoderOptions& options, std::optional<CheckedSettings>& checked) {
+    if (Result check = check_settings(options.header, checked); !check) {
+        // Settings an encoder is handed are an argument, not a file read.
+        return {Status::invalid_argument, std::move(check.message)};
+    }
+    if (const int lines = checked->dsettings().global.lines; lines > kMaxEncoderLines)
+        return {Status::invalid_argument,
+                "an encoder codes at most 882 lines, not " + std::to_string(lines)};
+    if (options.tuned) return tuned_choices_problem(options.tuning);
+    return {};
 }
 
 }  // namespace
 
 struct Encoder::Impl {
-    Header header;
+    HeaderSettings settings;
     Result status;
     ThreadPlan plan;
     // One of the two: the whole stream on one chain, or in runs.
@@ -68,41 +65,28 @@ struct Encoder::Impl {
     std::uint64_t frames = 0;
     std::uint64_t blocks_fed = 0;
     bool finished = false;
-    bool trailer_written = false;
     std::deque<std::vector<std::uint8_t>> ready;
-    // CRC of the file as far as it was handed out: the header, then every
-    // packet taken, as append_packet() writes it.
-    std::uint32_t crc = 0;
-    std::vector<std::string> tags;  // "NAME=VALUE"
 
-    // The tuned encoder (non-null `tuned`) compares each frame's band levels
-    // with the frame before, state a run's warm-up does not rebuild, so it
-    // always works on one chain.
-    Impl(const da_ESettings& e, const HeaderSettings& s, ThreadPlan threads,
-         const TunedEncoderSetup* tuned)
-        : header(header_from(s)), plan(std::move(threads)) {
+    // The tuned encoder compares each frame's band levels with the frame
+    // before, state a run's warm-up does not rebuild, so it always works on
+    // one chain.
+    Impl(const EncoderOptions& options, Result usable_threads, ThreadPlan threads)
+        : settings(options.header), status(std::move(usable_threads)), plan(std::move(threads)) {
         std::optional<CheckedSettings> checked;
-        if (Result check = check_settings(s, checked); !check) {
-            // Settings an encoder is handed are an argument, not a file read.
-            status = Result{Status::invalid_argument, std::move(check.message)};
-        } else if (const int lines = checked->dsettings().global.lines; lines > kMaxEncoderLines) {
-            status = Result{Status::invalid_argument,
-                            "an encoder codes at most 882 lines, not " + std::to_string(lines)};
+        if (Result refused = refusal_of(options, checked); !refused) status = std::move(refused);
+        if (!status) return;
+        ensure_transform_tables();
+        if (options.tuned) {
+            const TunedEncoderSetup setup = tuned_setup_from(options.tuning);
+            chain = std::make_unique<EncodeChain>(es, *checked, &setup);
+        } else if (plan.budget) {
+            runs = std::make_unique<EncodeRuns>(
+                es, *checked, *plan.budget,
+                run_packets(plan, kEncodeRunBlocks, checked->dsettings().group.frames));
         } else {
-            ensure_transform_tables();
-            if (plan.budget && !tuned) {
-                runs = std::make_unique<EncodeRuns>(
-                    e, *checked, *plan.budget,
-                    run_packets(plan, kEncodeRunBlocks, checked->dsettings().group.frames));
-            } else {
-                chain = std::make_unique<EncodeChain>(e, *checked, tuned);
-            }
-            add_to_crc(crc, header.bytes());
+            chain = std::make_unique<EncodeChain>(es, *checked, nullptr);
         }
     }
-
-    // An encoder refused before anything was built.
-    Impl(const Header& h, Result refusal) : header(h), status(std::move(refusal)) {}
 
     void feed() {
         ++blocks_fed;
@@ -119,62 +103,28 @@ struct Encoder::Impl {
     }
 };
 
-Encoder::Encoder(const Header& header, const Threading& threading) {
+Encoder::Encoder(const EncoderOptions& options, const Threading& threading) {
     Result usable = check_threading(threading);
-    impl_ = std::make_unique<Impl>(es, settings_from(header),
-                                   usable ? plan_threads(threading) : ThreadPlan(), nullptr);
-    if (!usable && impl_->status) impl_->status = std::move(usable);
+    ThreadPlan plan = usable ? plan_threads(threading) : ThreadPlan();
+    impl_ = std::make_unique<Impl>(options, std::move(usable), std::move(plan));
 }
 
-Encoder::Encoder(const EncoderOptions& options, const Threading& threading) {
-    if (Result usable = check_threading(threading); !usable) {
-        impl_ = std::make_unique<Impl>(options.header, std::move(usable));
-        return;
-    }
-    if (!options.tuned) {
-        *this = Encoder(options.header, threading);
-        return;
-    }
-    *this = EncoderAccess::make(es, settings_from(options.header), &options.tuning);
-}
+Encoder::Encoder(const EncoderOptions& options, ThreadBudget& shared)
+    : impl_(std::make_unique<Impl>(options, Result{}, plan_threads(shared))) {}
+
 Encoder::~Encoder() = default;
 Encoder::Encoder(Encoder&&) noexcept = default;
 Encoder& Encoder::operator=(Encoder&&) noexcept = default;
 
-Encoder::Encoder(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
-
-Encoder EncoderAccess::make(const da_ESettings& esettings, const HeaderSettings& settings,
-                            const TunedChoices* tuned) {
-    return make(esettings, settings, ThreadPlan(), tuned);
-}
-
-Encoder EncoderAccess::make(const da_ESettings& esettings, const HeaderSettings& settings,
-                            ThreadBudget& threads, const TunedChoices* tuned) {
-    return make(esettings, settings, plan_threads(threads), tuned);
-}
-
-Encoder EncoderAccess::make(const da_ESettings& esettings, const HeaderSettings& settings,
-                            ThreadPlan threads, const TunedChoices* tuned) {
-    if (!tuned)
-        return Encoder(
-            std::make_unique<Encoder::Impl>(esettings, settings, std::move(threads), nullptr));
-    if (Result problem = tuned_choices_problem(*tuned); !problem)
-        return Encoder(std::make_unique<Encoder::Impl>(header_from(settings), std::move(problem)));
-    const TunedEncoderSetup setup = tuned_setup_from(*tuned);
-    return Encoder(
-        std::make_unique<Encoder::Impl>(esettings, settings, std::move(threads), &setup));
-}
-
 const Result& Encoder::status() const {
     return impl_->status;
 }
-const Header& Encoder::header() const {
-    return impl_->header;
+const HeaderSettings& Encoder::settings() const {
+    return impl_->settings;
 }
 std::uint64_t Encoder::frames_pushed() const {
     return impl_->frames;
 }
-
 Result Encoder::push(const std::int16_t* samples, std::size_t frames) {
     Impl& m = *impl_;
     if (!m.status) return m.status;
@@ -212,7 +162,7 @@ Result Encoder::finish() {
     if (!m.status) return m.status;
     if (m.finished) return Result{Status::invalid_state, "finish called twice"};
     m.finished = true;
-    const std::uint64_t total = blocks_to_feed(m.frames, m.header.frames_per_packet);
+    const std::uint64_t total = blocks_to_feed(m.frames, m.settings.dsettings.group.frames);
     if (m.block_fill > 0) {
         std::fill(m.block.begin() + m.block_fill, m.block.end(), 0);
         m.feed();
@@ -226,51 +176,11 @@ Result Encoder::finish() {
 
 bool Encoder::next_packet(std::vector<std::uint8_t>& packet) {
     Impl& m = *impl_;
-    if (m.runs) {
-        if (!m.runs->next_packet(packet)) return false;
-    } else {
-        if (m.ready.empty()) return false;
-        packet = std::move(m.ready.front());
-        m.ready.pop_front();
-    }
-    const auto count = packet_count_image(static_cast<std::int32_t>(packet.size()));
-    m.crc = crc32_update(m.crc, count.data(), count.size());
-    add_to_crc(m.crc, packet);
+    if (m.runs) return m.runs->next_packet(packet);
+    if (m.ready.empty()) return false;
+    packet = std::move(m.ready.front());
+    m.ready.pop_front();
     return true;
-}
-
-Result Encoder::set_tags(const std::vector<Tag>& tags) {
-    Impl& m = *impl_;
-    if (m.trailer_written) return Result{Status::invalid_state, "tags after the trailer"};
-    std::vector<std::string> texts;
-    if (Result made = texts_from_tags(tags, texts); !made) return made;
-    if (block_bytes(texts) > kMaxExtensionSize)
-        return Result{Status::invalid_argument, "the tags do not fit an extension block"};
-    m.tags = std::move(texts);
-    return {};
-}
-
-Result Encoder::append_trailer(std::vector<std::uint8_t>& file) {
-    Impl& m = *impl_;
-    if (!m.status) return m.status;
-    // After finish() every run is done, so a packet not yet taken waits in
-    // the runs' queue when there are runs.
-    const bool packets_left = m.runs ? m.runs->has_packet() : !m.ready.empty();
-    if (!m.finished || packets_left || m.trailer_written)
-        return Result{Status::invalid_state,
-                      "the trailer follows finish() and the last packet, once"};
-    m.trailer_written = true;
-    const auto end = packet_count_image(kEndMarker);
-    m.crc = crc32_update(m.crc, end.data(), end.size());
-    ExtensionContent content;
-    content.frames = m.frames;
-    content.lead_in = static_cast<std::uint32_t>(kBlockFrames);
-    content.tags = m.tags;
-    content.stream_crc = m.crc;
-    const std::vector<unsigned char> block = extension_block_image(content);
-    file.insert(file.end(), end.begin(), end.end());
-    file.insert(file.end(), block.begin(), block.end());
-    return {};
 }
 
 }  // namespace x91

@@ -1,7 +1,6 @@
 #include "library/run_pool.h"
 
 #include <cassert>
-#include <system_error>
 
 namespace x91 {
 
@@ -62,13 +61,16 @@ void RunPool::add_helper_if_useful(std::unique_lock<std::mutex>& lock) {
     for (const auto& slot : slots_) waiting += slot->run ? 1 : 0;
     const int helpers_free = helpers_working_ - helpers_busy_;
     if (waiting <= helpers_free || closing_ || !budget_.try_take_spare()) return;
-    Helper& helper = helpers_.emplace_back();
+    // No thread to be had now, for want of threads (system_error) or of
+    // memory for one (bad_alloc): the owner works on alone.
+    bool listed = false;
     try {
+        Helper& helper = helpers_.emplace_back();
+        listed = true;
         helper.thread = std::thread([this, &helper] { help(helper); });
         ++helpers_working_;
-    } catch (const std::system_error&) {
-        // No thread to be had now: the owner works on alone.
-        helpers_.pop_back();
+    } catch (const std::exception&) {
+        if (listed) helpers_.pop_back();
         budget_.give_back();
     }
 }

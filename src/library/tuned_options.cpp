@@ -3,6 +3,8 @@
 #include <cmath>
 #include <string>
 
+#include "format/quality.h"
+
 namespace x91 {
 
 Result tuned_choices_problem(const TunedChoices& choices) {
@@ -21,7 +23,7 @@ TunedEncoderSetup tuned_setup_from(const TunedChoices& choices) {
 
 // The tuned mode's settings at quality 100, found with PEAQ on music and
 // speech excerpts at equal rates (bench/quality); a quality rescales the
-// masking level and the quantiser base as it does for the specified encoder.
+// masking level and the quantiser base as it does for the standard encoder.
 // - Level range 115 instead of 100: quiet bands (a soft orchestra's upper
 //   partials) keep an envelope of their own instead of the floor's, which
 //   left them to a curve far above them.
@@ -40,12 +42,20 @@ TunedEncoderSetup tuned_setup_from(const TunedChoices& choices) {
 Result tuned_options(float percent, EncoderOptions& out) {
     EncoderOptions options;
     options.tuned = true;
-    options.header.level_range = 115;
-    options.header.quantizer_base = 1.05f;
-    options.header.masking_downward = 0.07f;
-    options.header.masking_upward = 0.06f;
+    options.header.dsettings.intensity.range = 115;
+    options.header.isettings.quantize.base = 1.05f;
+    options.header.isettings.masking.downward_base = 0.07f;
+    options.header.isettings.masking.upward_base = 0.06f;
     options.tuning.rate_weight = 0.06f * std::sqrt(percent / 145.0f);
-    if (Result r = options.header.apply_quality(percent); !r) return r;
+    if (Result r = apply_quality(options.header, percent); !r) return r;
+    out = options;
+    return {};
+}
+
+Result options_at_quality(float percent, bool tuned, EncoderOptions& out) {
+    if (tuned) return tuned_options(percent, out);
+    EncoderOptions options;
+    if (Result r = apply_quality(options.header, percent); !r) return r;
     out = options;
     return {};
 }

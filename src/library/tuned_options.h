@@ -2,7 +2,7 @@
 // passes in, and their conversion into the encoder's setup.
 #pragma once
 
-#include "library/codec.h"
+#include "library/encoder_options.h"
 #include "tuned/tuned_setup.h"
 
 namespace x91 {

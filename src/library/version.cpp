@@ -1,4 +1,4 @@
-#include "library/codec.h"
+#include "library/version.h"
 
 namespace x91 {
 

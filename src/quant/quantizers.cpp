@@ -6,26 +6,33 @@
 
 #include "dsp/block_transforms.h"
 #include "dsp/numeric.h"
+#include "quant/cpu_variants.h"
 
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__) && \
-    !defined(__SANITIZE_THREAD__)
+#ifdef X91_CPU_AVX2
 #include <immintrin.h>
-#define QUANT_LANES 1
 #endif
 
 namespace x91 {
 
-// Outside the unnamed namespace: its two versions are chosen by the CPU at
-// load time, which some compilers do not count as a use.
-namespace quant_detail {
+namespace {
 
 // out[i] = table[index[i] + middle] for count lines, where every such slot
 // lies in [0, size); false as soon as one does not (out is then unfinished).
-// With AVX2 the look-ups are gathers, eight lines at a time; floats are only
-// copied.
-#ifdef QUANT_LANES
-__attribute__((target("avx2"))) bool table_levels(const float* table, int size, int middle,
-                                                  const int* index, float* out, int count) {
+// Floats are only copied.
+bool table_levels_portable(const float* table, int size, int middle, const int* index, float* out,
+                           int count) {
+    for (int i = 0; i < count; ++i) {
+        const unsigned slot = static_cast<unsigned>(index[i]) + static_cast<unsigned>(middle);
+        if (slot >= static_cast<unsigned>(size)) return false;
+        out[i] = table[slot];
+    }
+    return true;
+}
+
+#ifdef X91_CPU_AVX2
+// The same with the look-ups as gathers, eight lines at a time.
+X91_TARGET_AVX2 bool table_levels_avx2(const float* table, int size, int middle, const int* index,
+                                       float* out, int count) {
     int i = 0;
     const __m256i offset = _mm256_set1_epi32(middle);
     const __m256i top = _mm256_set1_epi32(size - 1);
@@ -37,35 +44,20 @@ __attribute__((target("avx2"))) bool table_levels(const float* table, int size, 
         if (_mm256_movemask_epi8(inside) != -1) return false;
         _mm256_storeu_ps(out + i, _mm256_i32gather_ps(table, slot, 4));
     }
-    for (; i < count; ++i) {
-        const unsigned slot = static_cast<unsigned>(index[i]) + static_cast<unsigned>(middle);
-        if (slot >= static_cast<unsigned>(size)) return false;
-        out[i] = table[slot];
-    }
-    return true;
+    return table_levels_portable(table, size, middle, index + i, out + i, count - i);
 }
-__attribute__((target("default")))
 #endif
-bool table_levels(const float* table, int size, int middle, const int* index, float* out,
-                  int count) {
-    for (int i = 0; i < count; ++i) {
-        const unsigned slot = static_cast<unsigned>(index[i]) + static_cast<unsigned>(middle);
-        if (slot >= static_cast<unsigned>(size)) return false;
-        out[i] = table[slot];
-    }
-    return true;
-}
 
-// x[i] = x[i] * curve[i]: a flat loop, also built for AVX2 (one product per
-// line either way).
-#ifdef QUANT_LANES
-__attribute__((target_clones("avx2", "default")))
-#endif
+// x[i] = x[i] * curve[i]: one product per line.
 void scale_lines(float* x, const float* curve, int count) {
     for (int i = 0; i < count; ++i) x[i] = x[i] * curve[i];
 }
 
-}  // namespace quant_detail
+}  // namespace
+
+const CpuVariants<bool(const float*, int, int, const int*, float*, int)> quant_table_levels = {
+    table_levels_portable, X91_AVX2_OR(table_levels_avx2, table_levels_portable)};
+const CpuVariants<void(float*, const float*, int)> quant_scale_lines = cpu_variants_of<scale_lines>;
 
 namespace {
 
@@ -83,8 +75,8 @@ da_QuantizeBaseClass::da_QuantizeBaseClass(const da_DGlobalSettings& global,
 }
 
 void da_QuantizeBaseClass::levels_to(const int* index, float* out) const {
-    if (!quant_detail::table_levels(levels_.data(), static_cast<int>(levels_.size()),
-                                    kLevelTableSize - 1, index, out, n_))
+    if (!quant_table_levels(levels_.data(), static_cast<int>(levels_.size()), kLevelTableSize - 1,
+                            index, out, n_))
         for (int i = 0; i < n_; ++i) out[i] = level(index[i]);
 }
 
@@ -180,8 +172,6 @@ void da_Quantizator::quantize_frame(float* left, float* right, int* index_left, 
     choose_block_forms(left, right, flags);
     quantizer_.indices(left, index_left, n_);
     quantizer_.indices(right, index_right, n_);
-    levels_to(index_left, left);
-    levels_to(index_right, right);
 }
 
 da_DeQuantizator::da_DeQuantizator(const da_DGlobalSettings& global, const da_IQuantizeSetup& setup)
@@ -234,8 +224,8 @@ void da_DeQuantizator::work() {
             ioverlap56(left + d, left + d);
             ioverlap56(right + d, right + d);
         }
-        quant_detail::scale_lines(left, curve.get(), n_);
-        quant_detail::scale_lines(right, curve.get(), n_);
+        quant_scale_lines(left, curve.get(), n_);
+        quant_scale_lines(right, curve.get(), n_);
 
         flag_output.put_data(std::move(flags));
         index_output.put_data(std::move(index_left));

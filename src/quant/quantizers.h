@@ -59,11 +59,10 @@ class da_QuantizeBaseClass : public da_Module {
 
 // An encoder's quantiser. Per step takes 1 curve (curve_input) and 2 real
 // spectra, left then right (spectrum_input). Puts the curve on curve_output,
-// the two spectra on spectrum_output (now holding the reconstructed levels,
-// in the normalised and possibly block-transformed domain), 2 new int[n]
-// index arrays on index_output and 1 new int[2·⌊n/56⌋] flag array on
-// flag_output. How the indices and block forms are chosen is the
-// subclass's.
+// the two spectra on spectrum_output (used as scratch: nothing downstream
+// reads them), 2 new int[n] index arrays on index_output and 1 new
+// int[2·⌊n/56⌋] flag array on flag_output. How the indices and block forms
+// are chosen is the subclass's.
 class da_SpectrumQuantizer : public da_QuantizeBaseClass {
   public:
     void work() override;
@@ -85,7 +84,7 @@ class da_SpectrumQuantizer : public da_QuantizeBaseClass {
                                 int* flags) = 0;
 };
 
-// The quantiser as specified: each block in the sine form where that is
+// The standard quantiser: each block in the sine form where that is
 // sparser by a margin, each line the nearest level.
 class da_Quantizator final : public da_SpectrumQuantizer {
   public:

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "dsp/numeric.h"
+#include "quant/cpu_variants.h"
 
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__) && \
-    !defined(__SANITIZE_THREAD__)
+#ifdef X91_CPU_AVX2
 #include <immintrin.h>
 #endif
 
@@ -123,21 +123,25 @@ da_LogQuantizer::da_LogQuantizer(float b, float r)
       u_r_(static_cast<double>(r_logb(b, level_argument(b_minus_1_, r)))),
       zero_below_(zero_below_for(ln_b_, r_)) {}
 
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__) && \
-    !defined(__SANITIZE_THREAD__)
-#define LEVEL_ZERO_LANES 1
-#endif
-
-// Outside the unnamed namespace: its two versions are chosen by the CPU at
-// load time, which some compilers do not count as a use.
-namespace quant_detail {
+namespace {
 
 // Bit j of below[b] is set when line 8·b + j has a level argument below
 // `limit`, computed as magnitude() computes it (of the magnitude); a NaN is
-// never below. With AVX2 four lanes of doubles do the same operations.
-#ifdef LEVEL_ZERO_LANES
-__attribute__((target("avx2"))) void mark_level_zero(const float* x, int blocks, double b_minus_1,
-                                                     float limit, unsigned char* below) {
+// never below.
+void mark_level_zero_portable(const float* x, int blocks, double b_minus_1, float limit,
+                              unsigned char* below) {
+    for (int b = 0; b < blocks; ++b) {
+        unsigned marks = 0;
+        for (int j = 0; j < 8; ++j)
+            if (level_argument(b_minus_1, std::fabs(x[8 * b + j])) < limit) marks |= 1u << j;
+        below[b] = static_cast<unsigned char>(marks);
+    }
+}
+
+#ifdef X91_CPU_AVX2
+// The same with four lanes of doubles doing the same operations.
+X91_TARGET_AVX2 void mark_level_zero_avx2(const float* x, int blocks, double b_minus_1, float limit,
+                                          unsigned char* below) {
     const __m256 magnitude_bits = _mm256_castsi256_ps(_mm256_set1_epi32(0x7FFFFFFF));
     const __m256d factor = _mm256_set1_pd(b_minus_1);
     const __m256d one = _mm256_set1_pd(1.0);
@@ -153,24 +157,17 @@ __attribute__((target("avx2"))) void mark_level_zero(const float* x, int blocks,
             static_cast<unsigned char>(_mm256_movemask_ps(_mm256_cmp_ps(y, bound, _CMP_LT_OQ)));
     }
 }
-__attribute__((target("default")))
 #endif
-void mark_level_zero(const float* x, int blocks, double b_minus_1, float limit,
-                     unsigned char* below) {
-    for (int b = 0; b < blocks; ++b) {
-        unsigned marks = 0;
-        for (int j = 0; j < 8; ++j)
-            if (level_argument(b_minus_1, std::fabs(x[8 * b + j])) < limit) marks |= 1u << j;
-        below[b] = static_cast<unsigned char>(marks);
-    }
-}
 
-}  // namespace quant_detail
+}  // namespace
+
+const CpuVariants<void(const float*, int, double, float, unsigned char*)> quant_mark_level_zero = {
+    mark_level_zero_portable, X91_AVX2_OR(mark_level_zero_avx2, mark_level_zero_portable)};
 
 void da_LogQuantizer::indices(const float* x, int* index, int count) const {
     const int blocks = count > 0 ? count / 8 : 0;
     const auto below = std::make_unique_for_overwrite<unsigned char[]>(blocks > 0 ? blocks : 1);
-    quant_detail::mark_level_zero(x, blocks, b_minus_1_, zero_below_, below.get());
+    quant_mark_level_zero(x, blocks, b_minus_1_, zero_below_, below.get());
     for (int b = 0; b < blocks; ++b) {
         const unsigned marks = below[b];
         if (marks == 0xFF) {

@@ -5,35 +5,44 @@
 
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "api/api_test_support.h"
-#include "library/codec.h"
+#include "format/quality.h"
+#include "format/settings_io.h"
+#include "library/decoder.h"
+#include "library/encoder.h"
+#include "library/version.h"
 #include "support/test_signals.h"
+#include "support/x91_framing.h"
 
 using namespace x91test;
 
 namespace {
 
-// The reference: the library's classes, as the command uses them.
-Bytes library_encode(const Pcm& pcm) {
-    x91::Encoder encoder;
-    Bytes file = encoder.header().bytes(), packet;
+Bytes header_bytes(const x91::HeaderSettings& settings) {
+    const auto image = x91::x91_header_image(settings);
+    return Bytes(image.begin(), image.end());
+}
+
+// The reference: the library's classes under the C interface.
+Bytes library_encode(const Pcm& pcm, const x91::EncoderOptions& options = {}) {
+    x91::Encoder encoder(options);
+    Bytes file = header_bytes(encoder.settings()), packet;
     EXPECT_TRUE(encoder.push(pcm.data(), pcm.size() / 2).ok());
     EXPECT_TRUE(encoder.finish().ok());
-    while (encoder.next_packet(packet)) x91::append_packet(file, packet);
-    x91::append_end(file);
+    while (encoder.next_packet(packet)) append_counted(file, packet);
+    append_end(file);
     return file;
 }
 
 Pcm library_decode(const Bytes& file) {
-    x91::Header header;
-    EXPECT_TRUE(x91::Header::parse(file.data(), file.size(), header).ok());
-    x91::Decoder decoder(header);
-    x91::PacketReader packets(file.data(), file.size());
-    Bytes packet;
+    std::optional<x91::CheckedSettings> settings;
+    EXPECT_TRUE(x91::parse_x91_header(file.data(), file.size(), settings).ok());
+    x91::Decoder decoder(*settings);
     Pcm pcm;
-    while (packets.next(packet).ok() && !packet.empty()) {
+    for (const Bytes& packet : packets_of(file)) {
         EXPECT_TRUE(decoder.push_packet(packet.data(), packet.size()).ok());
         decoder.pull(pcm);
     }
@@ -76,9 +85,9 @@ TEST(ApiTest, QualityReachesTheHeader) {
     const uint8_t* data = nullptr;
     size_t size = 0;
     ASSERT_EQ(x91_encoder_take_output(encoder, &data, &size), X91_OK);
-    x91::Header expected;
-    ASSERT_TRUE(expected.apply_quality(50).ok());
-    EXPECT_EQ(Bytes(data, data + size), expected.bytes());
+    x91::HeaderSettings expected;
+    ASSERT_TRUE(x91::apply_quality(expected, 50).ok());
+    EXPECT_EQ(Bytes(data, data + size), header_bytes(expected));
     EXPECT_EQ(x91_encoder_set_quality(encoder, 60), X91_ERR_INVALID_STATE);
     x91_encoder_destroy(encoder);
 }
@@ -88,12 +97,7 @@ TEST(ApiTest, TunedModeEqualsTheLibrarysTunedEncoder) {
     const Pcm pcm = music_like_signal(40000, 9);
     x91::EncoderOptions options;
     ASSERT_TRUE(x91::tuned_options(150, options).ok());
-    x91::Encoder reference_encoder(options);
-    Bytes reference = reference_encoder.header().bytes(), packet;
-    ASSERT_TRUE(reference_encoder.push(pcm.data(), pcm.size() / 2).ok());
-    ASSERT_TRUE(reference_encoder.finish().ok());
-    while (reference_encoder.next_packet(packet)) x91::append_packet(reference, packet);
-    x91::append_end(reference);
+    const Bytes reference = library_encode(pcm, options);
 
     // It keeps to one chain whatever the threads, so every count gives it.
     for (const int threads : {1, 3}) {
@@ -106,6 +110,35 @@ TEST(ApiTest, TunedModeEqualsTheLibrarysTunedEncoder) {
                            }),
                   reference);
     }
+}
+
+// Audio read through a callback, in stretches, finds the quality audio in
+// memory finds; a read that fails is X91_ERR_READ_FAILED.
+TEST(ApiTest, BitrateSearchThroughACallbackEqualsTheOneInMemory) {
+    const Pcm pcm = music_like_signal(3 * 44100, 4);
+    const std::uint64_t frames = pcm.size() / 2;
+    double in_memory = 0;
+    ASSERT_EQ(x91_quality_for_bitrate(pcm.data(), frames, 96, 0, &in_memory), X91_OK);
+    struct Audio {
+        const Pcm* pcm;
+        bool fails;
+    };
+    const x91_pcm_read_fn read = [](void* user, uint64_t first, size_t count, int16_t* out) {
+        const auto& audio = *static_cast<const Audio*>(user);
+        if (audio.fails) return 1;
+        std::memcpy(out, audio.pcm->data() + 2 * first, 4 * count);
+        return 0;
+    };
+    for (const bool fails : {false, true}) {
+        SCOPED_TRACE(fails);
+        Audio audio{&pcm, fails};
+        double found = -1;
+        EXPECT_EQ(x91_quality_for_bitrate_callback(frames, read, &audio, 96, 0, &found),
+                  fails ? X91_ERR_READ_FAILED : X91_OK);
+        EXPECT_EQ(found, fails ? 0 : in_memory);
+    }
+    EXPECT_EQ(x91_quality_for_bitrate_callback(frames, nullptr, nullptr, 96, 0, &in_memory),
+              X91_ERR_INVALID_ARGUMENT);
 }
 
 TEST(ApiTest, EncoderRefusals) {
@@ -222,11 +255,10 @@ TEST(ApiTest, PacketDecoderKeepsTheTimelineThroughARefusedPacket) {
     const Pcm full = library_decode(file);
     x91_decoder* decoder = nullptr;
     ASSERT_EQ(x91_decoder_create_for_header(&decoder, file.data(), X91_HEADER_BYTES), X91_OK);
-    x91::PacketReader packets(file.data(), file.size());
-    Bytes packet;
     Pcm pcm;
     std::vector<int16_t> buffer(2 * 20000);
-    for (int p = 0; packets.next(packet).ok() && !packet.empty(); ++p) {
+    int p = 0;
+    for (const Bytes& packet : packets_of(file)) {
         const bool refuse = p == 2;
         const x91_status status =
             x91_decoder_decode_packet(decoder, packet.data(), refuse ? 0 : packet.size());
@@ -235,6 +267,7 @@ TEST(ApiTest, PacketDecoderKeepsTheTimelineThroughARefusedPacket) {
         ASSERT_EQ(x91_decoder_read(decoder, buffer.data(), 20000, &got), X91_OK);
         EXPECT_EQ(got, x91_decoder_packet_frames(decoder, p));
         pcm.insert(pcm.end(), buffer.begin(), buffer.begin() + static_cast<long>(2 * got));
+        ++p;
     }
     ASSERT_EQ(pcm.size(), full.size());
     // Packet 2's audio, and the two blocks packet 3 needs it for, are silent.

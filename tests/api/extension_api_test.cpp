@@ -8,33 +8,27 @@
 #include <vector>
 
 #include "api/api_test_support.h"
-#include "library/codec.h"
+#include "format/crc32.h"
+#include "format/extension_block.h"
 #include "support/test_signals.h"
+#include "support/x91_framing.h"
 
 using namespace x91test;
 
 namespace {
 
 constexpr uint64_t kFrames = 30000;
-const std::vector<x91::Tag> kTags = {{"TITLE", "Öde, \"quoted\""}, {"ARTIST", "x"}};
+struct NamedValue {
+    std::string name;
+    std::string value;
+};
+const std::vector<NamedValue> kTags = {{"TITLE", "Öde, \"quoted\""}, {"ARTIST", "x"}};
 
 Bytes tagged_file(const Pcm& pcm) {
     return c_encode(pcm, 0, true, [](x91_encoder* encoder) {
-        for (const x91::Tag& tag : kTags)
+        for (const NamedValue& tag : kTags)
             EXPECT_EQ(x91_encoder_add_tag(encoder, tag.name.c_str(), tag.value.c_str()), X91_OK);
     });
-}
-
-// The library's own file with the block, as the command writes it.
-Bytes library_file(const Pcm& pcm) {
-    x91::Encoder encoder;
-    EXPECT_TRUE(encoder.set_tags(kTags).ok());
-    Bytes file = encoder.header().bytes(), packet;
-    EXPECT_TRUE(encoder.push(pcm.data(), pcm.size() / 2).ok());
-    EXPECT_TRUE(encoder.finish().ok());
-    while (encoder.next_packet(packet)) x91::append_packet(file, packet);
-    EXPECT_TRUE(encoder.append_trailer(file).ok());
-    return file;
 }
 
 class ExtensionApiTest : public testing::Test {
@@ -61,8 +55,19 @@ class ExtensionApiTest : public testing::Test {
 Bytes* ExtensionApiTest::file_ = nullptr;
 Pcm* ExtensionApiTest::untrimmed_ = nullptr;
 
-TEST_F(ExtensionApiTest, EncoderWritesTheLibrarysBlock) {
-    EXPECT_EQ(*file_, library_file(music_like_signal(kFrames, 4)));
+// The file is the plain one with the block behind it, which holds the
+// input's length, the lead-in, the tags and the CRC of every byte before it.
+TEST_F(ExtensionApiTest, EncoderWritesTheBlockBehindThePlainFile) {
+    const Bytes plain = c_encode(music_like_signal(kFrames, 4));
+    ASSERT_TRUE(std::equal(plain.begin(), plain.end(), file_->begin()));
+    x91::ExtensionContent content;
+    ASSERT_TRUE(x91::parse_extension_block(file_->data() + plain.size(),
+                                           file_->size() - plain.size(), content)
+                    .ok());
+    EXPECT_EQ(content.frames, kFrames);
+    EXPECT_EQ(content.lead_in, uint32_t{X91_BLOCK_FRAMES});
+    EXPECT_EQ(content.tags, (std::vector<std::string>{"TITLE=" + kTags[0].value, "ARTIST=x"}));
+    EXPECT_EQ(content.stream_crc, x91::crc32_update(0, plain.data(), plain.size()));
 }
 
 TEST_F(ExtensionApiTest, FileDecoderIsExactAndTellsTheTags) {
@@ -99,9 +104,7 @@ TEST_F(ExtensionApiTest, PacketDecoderIsExactWithTheBlockFromTheEnd) {
         x91_decoder_use_extension(decoder, file.data() + file.size() - block_bytes, block_bytes),
         X91_OK);
     EXPECT_EQ(x91_decoder_tag_count(decoder), kTags.size());
-    x91::PacketReader packets(file.data(), file.size());
-    Bytes packet;
-    while (packets.next(packet).ok() && !packet.empty())
+    for (const Bytes& packet : packets_of(file))
         ASSERT_EQ(x91_decoder_decode_packet(decoder, packet.data(), packet.size()), X91_OK);
     EXPECT_EQ(c_read_all(decoder), exact());
     EXPECT_EQ(
@@ -144,6 +147,8 @@ TEST_F(ExtensionApiTest, EncoderRefusesWhatABlockCannotCarry) {
         "X91T\xff\xff\xff\xff"
         "abcd");
     uint64_t block_bytes = 0;
+    // Two of these do not fit one block: the second is left out alone.
+    const std::string large(X91_MAX_EXTENSION_BYTES / 2 + 1, 'x');
     struct Case {
         const char* name;
         x91_status got, expected;
@@ -153,6 +158,10 @@ TEST_F(ExtensionApiTest, EncoderRefusesWhatABlockCannotCarry) {
         {"value not UTF-8", x91_encoder_add_tag(encoder, "TITLE", "\xff"),
          X91_ERR_INVALID_ARGUMENT},
         {"no value", x91_encoder_add_tag(encoder, "TITLE", nullptr), X91_ERR_INVALID_ARGUMENT},
+        {"a large tag", x91_encoder_add_tag(encoder, "A", large.c_str()), X91_OK},
+        {"a second one", x91_encoder_add_tag(encoder, "B", large.c_str()),
+         X91_ERR_INVALID_ARGUMENT},
+        {"a small one beside", x91_encoder_add_tag(encoder, "C", "v"), X91_OK},
         {"finish", x91_encoder_finish(encoder), X91_OK},
         {"tag after finish", x91_encoder_add_tag(encoder, "TITLE", "v"), X91_ERR_INVALID_STATE},
         {"block after finish", x91_encoder_set_extension_block(encoder, 0), X91_ERR_INVALID_STATE},

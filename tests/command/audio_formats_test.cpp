@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -145,6 +146,74 @@ TEST(AudioFormatsTest, StandardInputOfAnyFormatEncodesLikeTheFile) {
         const RunResult r = run_piped(dir.path(), {"--quiet", "-o", "pipe.x91", "-"}, name, "out");
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(read_file(dir.file("pipe.x91")), read_file(dir.file("file.x91")));
+    }
+}
+
+TEST(AudioFormatsTest, InputsCutShortWarnAndKeepTheFramesPresent) {
+    // libsndfile reads them as far as they go and calls them whole; x91
+    // weighs them against their headers, from files and streams alike.
+    const struct {
+        const char* name;
+        int format;
+    } cases[] = {
+        {"24.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24},
+        {"a.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16},
+        {"a.w64", SF_FORMAT_W64 | SF_FORMAT_PCM_16},
+        {"a.rf64", SF_FORMAT_RF64 | SF_FORMAT_PCM_16},
+        {"a.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
+    };
+    ScratchDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string name = c.name;
+        ASSERT_TRUE(
+            write_audio(dir.file(name), c.format, 2, 44100, sine(88200, 2, 44100, 1000.0, 0.5)));
+        // Whole, also through a pipe, where the length shows only at the end.
+        EXPECT_EQ(run_x91(dir.path(), {"--quiet", "-o", "whole.x91", name}).status, 0);
+        EXPECT_EQ(run_piped(dir.path(), {"--quiet", "-o", "whole.x91", "-"}, name, "o").status, 0);
+        Bytes bytes = read_file(dir.file(name));
+        bytes.resize(bytes.size() / 2);
+        write_file(dir.file(name), bytes);
+        for (const bool piped : {false, true}) {
+            const RunResult r =
+                piped ? run_piped(dir.path(), {"--quiet", "-o", "cut.x91", "-"}, name, "o")
+                      : run_x91(dir.path(), {"--quiet", "-o", "cut.x91", name});
+            EXPECT_EQ(r.status, 1);
+            const std::string shown = piped ? "-" : name;
+            EXPECT_EQ(r.err.rfind("x91: " + shown + ": warning: audio data cut short", 0), 0u)
+                << r.err;
+            ASSERT_EQ(run_x91(dir.path(), {"--quiet", "-o", "cut.wav", "cut.x91"}).status, 0);
+            const AudioFile kept = read_audio(dir.file("cut.wav"));
+            EXPECT_GT(kept.samples.size(), 2u * 40000);
+            EXPECT_LT(kept.samples.size(), 2u * 50000);
+        }
+    }
+}
+
+TEST(AudioFormatsTest, StreamingSizesOfAWholeInputAreNoCut) {
+    // A WAV written to a pipe carries all ones where its sizes go.
+    ScratchDir dir;
+    ASSERT_TRUE(write_audio(dir.file("a.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_24, 2, 44100,
+                            sine(30000, 2, 44100, 1000.0, 0.5)));
+    Bytes wav = read_file(dir.file("a.wav"));
+    const std::string id = "data";
+    const auto data = std::search(wav.begin(), wav.end(), id.begin(), id.end()) - wav.begin();
+    for (const auto at : {std::ptrdiff_t{4}, data + 4}) std::fill_n(wav.begin() + at, 4, 0xFF);
+    write_file(dir.file("a.wav"), wav);
+    const RunResult r = run_piped(dir.path(), {"--quiet", "-o", "a.x91", "-"}, "a.wav", "o");
+    EXPECT_EQ(r.status, 0) << r.err;
+}
+
+TEST(AudioFormatsTest, TheHighestRatesEncode) {
+    // The resampler's first pieces give no frames at these rates.
+    ScratchDir dir;
+    for (const int rate : {767999, 768000}) {
+        SCOPED_TRACE(rate);
+        ASSERT_TRUE(write_audio(dir.file("a.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_24, 1, rate,
+                                sine(rate / 10, 1, rate, 1000.0, 0.5)));
+        EXPECT_EQ(run_x91(dir.path(), {"--quiet", "a.wav"}).status, 0);
+        ASSERT_EQ(run_x91(dir.path(), {"--quiet", "a.x91"}).status, 0);
+        EXPECT_EQ(read_audio(dir.file("a.x91.wav")).samples.size(), 2u * 4410);
     }
 }
 

@@ -229,6 +229,34 @@ TEST(ConversionTest, OutputThatCannotBeWrittenIsReportedAndLeavesNothing) {
     EXPECT_EQ(list_dir(dir.file("a.x91")), (std::vector<std::string>{"keep"}));
 }
 
+// The output is checked when it is opened, so the rename that puts it in
+// place can still fail: here a non-empty directory takes the output's name
+// while the input, from a FIFO, is still coming. The failure is reported
+// and the temporary file goes.
+TEST(ConversionTest, AFailedRenameLeavesNoTemporaryFile) {
+    ScratchDir dir;
+    write_file(dir.file("a.wav"), make_wav(tone_signal(40000, 440.0, 0.3)));
+    const RunResult r = run_shell(dir.path(), R"sh(
+        mkfifo in.fifo
+        "$X91" --quiet -o out.x91 in.fifo 2> err.txt & pid=$!
+        exec 3> in.fifo
+        head -c 20000 a.wav >&3
+        for i in $(seq 1 1000); do
+            [ -n "$(ls -A | grep -v -x -e a.wav -e in.fifo -e err.txt)" ] && break
+            sleep 0.01
+        done
+        mkdir out.x91 && echo k > out.x91/keep
+        tail -c +20001 a.wav >&3
+        exec 3>&-
+        wait $pid; echo "status $?"
+        cat err.txt >&2
+        rm in.fifo err.txt)sh");
+    EXPECT_EQ(r.out, "status 1\n");
+    EXPECT_EQ(r.err.rfind("x91: out.x91: cannot write: ", 0), 0u) << r.err;
+    EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"a.wav", "out.x91"}));
+    EXPECT_EQ(list_dir(dir.file("out.x91")), (std::vector<std::string>{"keep"}));
+}
+
 TEST(ConversionTest, UnwritableDirectoryIsReported) {
     if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
     ScratchDir dir;

@@ -7,9 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "library/codec.h"
+#include "format/crc32.h"
 #include "support/command_runner.h"
 #include "support/test_signals.h"
+#include "x91/x91.h"
 
 using namespace x91test;
 
@@ -112,7 +113,8 @@ TEST(ExactLengthTest, ADamagedOrUnknownBlockStillDecodesRaw) {
     write_file(dir.file("nofooter.x91"), no_footer);
     Bytes later = good;
     set_le32(later, block + 4, 2);  // a version this decoder does not know, sealed
-    set_le32(later, later.size() - 4, x91::crc32(later.data() + block, later.size() - block - 4));
+    set_le32(later, later.size() - 4,
+             x91::crc32_update(0, later.data() + block, later.size() - block - 4));
     write_file(dir.file("later.x91"), later);
     const struct {
         const char* name;
@@ -140,12 +142,46 @@ TEST(ExactLengthTest, ADamagedOrUnknownBlockStillDecodesRaw) {
     EXPECT_EQ(read_file(dir.file("plain.wav")), raw);
     EXPECT_EQ(run_x91(dir.path(), {"-t", "plain.x91"}).out, "plain.x91: ok (no checksum)\n");
 
-    // A stream is kept whole first, so it decodes exactly too.
+    // A stream read once that ends within the front a decode holds back
+    // decodes exactly too.
     ASSERT_EQ(run_x91(dir.path(), {"--quiet", "-o", "file.wav", "a.x91"}).status, 0);
     const RunResult piped = run_piped(dir.path(), {"--quiet", "-"}, "a.x91", "pipe.wav");
     ASSERT_EQ(piped.status, 0) << piped.err;
     EXPECT_EQ(wav_samples(read_file(dir.file("pipe.wav"))),
               wav_samples(read_file(dir.file("file.wav"))));
+}
+
+TEST(ExactLengthTest, TagsBeyondTheBlockAreLeftOutWithAWarning) {
+    // Twenty LIST chunks of a megabyte each: more titles than a block holds.
+    // The command line's tag goes first, and a name may hold '~'.
+    Bytes info;
+    put_id(info, "INFO");
+    append(info, chunk("INAM", Bytes(1000000, 'x')));
+    std::vector<Bytes> chunks = {chunk("fmt ", cd_fmt_body())};
+    for (int i = 0; i < 20; ++i) chunks.push_back(chunk("LIST", info));
+    Bytes data;
+    for (std::int16_t s : tone_signal(4000, 440.0, 0.3)) put16(data, static_cast<std::uint16_t>(s));
+    chunks.push_back(chunk("data", data));
+    ScratchDir dir;
+    write_file(dir.file("a.wav"), riff(chunks));
+    const RunResult r = run_x91(dir.path(), {"--quiet", "--tag", "~X=1", "a.wav"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "x91: a.wav: warning: tags beyond the extension block's 16 MiB left out\n");
+    EXPECT_EQ(run_x91(dir.path(), {"-t", "a.x91"}).out, "a.x91: ok\n");
+    const Bytes x91 = read_file(dir.file("a.x91"));
+    x91_decoder* decoder = nullptr;
+    ASSERT_EQ(x91_decoder_open_memory(&decoder, x91.data(), x91.size()), X91_OK);
+    const std::size_t count = x91_decoder_tag_count(decoder);
+    auto tag = [&](std::size_t i) {
+        const char* name = nullptr;
+        const char* value = nullptr;
+        EXPECT_EQ(x91_decoder_tag(decoder, i, &name, &value), X91_OK);
+        return std::string(name ? name : "") + "=" + (value ? value : "");
+    };
+    EXPECT_GT(count, 10u);
+    EXPECT_EQ(tag(count - 1), "~X=1");
+    EXPECT_EQ(tag(0), "TITLE=" + std::string(1000000, 'x'));
+    x91_decoder_destroy(decoder);
 }
 
 }  // namespace

@@ -35,7 +35,7 @@ struct Golden {
     const char* name;
     Pcm (*make)();
     const char* quality;  // content of enc_quality.ini, or null
-    // --plain files and their --raw decodes: the specified layout and decode.
+    // --plain files and their --raw decodes: the layout alone, every block decoded.
     const char* x91_hash;
     const char* wav_hash;
     // Default files, with the extension block, and their exact decodes.

@@ -118,6 +118,33 @@ TEST_F(OutputTest, LinkToAFileIsFollowedAndADirectoryRefused) {
     EXPECT_EQ(list_dir(dir_.file("sub")), std::vector<std::string>{});
 }
 
+TEST_F(OutputTest, NamesThatCannotTakeTheOutputAreRefusedAndStay) {
+    const struct {
+        const char* script;
+        const char* refusal;
+        mode_t type;  // of t.flac or l1.wav afterwards
+    } cases[] = {
+        // FLAC finishes its STREAMINFO at the start, which a FIFO's reader
+        // has already had.
+        {"mkfifo t.flac; timeout 60 cat t.flac > got & \"$X91\" -o t.flac a.x91; s=$?; wait; "
+         "exit $s",
+         "x91: t.flac: cannot write: FLAC, AIFF and W64 are finished at their start, which a "
+         "pipe or device cannot go back to\n",
+         S_IFIFO},
+        {"ln -s l2.wav l1.wav; ln -s l1.wav l2.wav; \"$X91\" -o l1.wav a.x91",
+         "x91: l1.wav: cannot write: Too many levels of symbolic links\n", S_IFLNK},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.script);
+        const RunResult r = run_shell(dir_.path(), c.script);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, c.refusal);
+        EXPECT_EQ(read_file(dir_.file("got")), Bytes{});
+        EXPECT_EQ(file_type(dir_.file(c.type == S_IFIFO ? "t.flac" : "l1.wav")), c.type);
+        EXPECT_EQ(hidden_files(dir_.path()), std::vector<std::string>{});
+    }
+}
+
 TEST_F(OutputTest, TheInputItselfIsRefusedBeforeAnythingIsRead) {
     const struct {
         const char* script;

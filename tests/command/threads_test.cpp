@@ -20,9 +20,10 @@ constexpr std::size_t kHeader = 62;
 // and a last one cut short.
 constexpr int kFrames = 41 * 14112 + 1234;
 
-// Every thread count beside one: none given (every CPU), and 2, 3 and 8.
+// Every thread count beside one: none given (every CPU), 2, 3, and 64, the
+// most -j takes.
 const std::vector<std::vector<std::string>> kThreadOptions = {
-    {}, {"-j", "2"}, {"-j", "3"}, {"-j", "8"}};
+    {}, {"-j", "2"}, {"-j", "3"}, {"-j", "64"}};
 
 std::vector<std::string> with(std::vector<std::string> options,
                               const std::vector<std::string>& args) {

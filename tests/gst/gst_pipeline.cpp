@@ -38,6 +38,8 @@ bool read_bus(GstElement* pipeline, PipelineRun& run) {
 // of blocking it.
 void drain(GstElement* pipeline, GstAppSink* sink, PipelineRun& run) {
     bool first = true;
+    GstClockTime durations = 0;
+    bool timed = true;
     for (int idle = 0; idle < 600;) {
         GstSample* sample = gst_app_sink_try_pull_sample(sink, GST_SECOND / 10);
         if (sample == nullptr) {
@@ -50,6 +52,8 @@ void drain(GstElement* pipeline, GstAppSink* sink, PipelineRun& run) {
         if (first && GST_BUFFER_PTS_IS_VALID(buffer))
             run.first_frame = time_to_frames(GST_BUFFER_PTS(buffer));
         first = false;
+        timed = timed && GST_BUFFER_DURATION_IS_VALID(buffer);
+        if (timed) durations += GST_BUFFER_DURATION(buffer);
         GstMapInfo map;
         if (gst_buffer_map(buffer, &map, GST_MAP_READ)) {
             run.data.insert(run.data.end(), map.data, map.data + map.size);
@@ -57,6 +61,7 @@ void drain(GstElement* pipeline, GstAppSink* sink, PipelineRun& run) {
         }
         gst_sample_unref(sample);
     }
+    run.duration_frames = timed ? static_cast<std::int64_t>(time_to_frames(durations)) : -1;
     if (!gst_app_sink_is_eos(sink) && run.error.empty()) run.error = "the stream stalled";
     read_bus(pipeline, run);
 }

@@ -20,6 +20,9 @@ bool gst_ready(std::string* why);
 struct PipelineRun {
     Bytes data;                     // what reached the appsink named "sink"
     std::uint64_t first_frame = 0;  // of the first buffer, from its timestamp
+    // The durations of every buffer, added up, in frames; -1 when a buffer
+    // came without one.
+    std::int64_t duration_frames = 0;
     int warnings = 0;
     std::string error;  // empty unless the pipeline failed
 };

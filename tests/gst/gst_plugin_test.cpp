@@ -93,11 +93,21 @@ TEST_F(GstPluginTest, DecodeEqualsTheLibrarysInEveryWayOfPlaying) {
     EXPECT_EQ(exact_.size(), pcm_.size());
 }
 
-TEST_F(GstPluginTest, DurationIsTheStreamsLength) {
+// The duration the pipeline tells, and the durations the packets and the
+// decoded buffers carry, add up to the stream's length.
+TEST_F(GstPluginTest, DurationsAreTheStreamsLength) {
     for (const Bytes* file : {&file_, &exact_file_}) {
+        SCOPED_TRACE(file == &file_ ? "without the block" : "with the block");
         const std::int64_t expected = (file == &file_ ? full_ : exact_).size() / 2;
-        EXPECT_EQ(pipeline_duration(file_with(*file) + " ! x91parse ! x91dec ! fakesink"),
-                  expected);
+        const std::string source = file_with(*file);
+        EXPECT_EQ(pipeline_duration(source + " ! x91parse ! x91dec ! fakesink"), expected);
+        for (const char* chain : {" ! x91parse", " ! x91parse ! x91dec"}) {
+            SCOPED_TRACE(chain);
+            const PipelineRun run =
+                run_pipeline(source + chain + " ! appsink name=sink sync=false");
+            EXPECT_EQ(run.error, "");
+            EXPECT_EQ(run.duration_frames, expected);
+        }
     }
 }
 
@@ -152,7 +162,9 @@ TEST_F(GstPluginTest, EncoderWritesWhatTheLibraryWrites) {
     EXPECT_TRUE(run.data == file_) << run.data.size() << " bytes, " << file_.size() << " expected";
 }
 
-// Damage never stops a player: the audio before it plays, with a warning.
+// Damage never stops a player: the audio before it plays, with a warning;
+// and a run of damaged packets ends the stream, as the library's policy has
+// it, instead of playing noise for as long as the file has packets.
 TEST_F(GstPluginTest, DamagedFilesPlayWithAWarning) {
     const std::size_t packet0 = 62, packet1 = packet0 + 4 + (file_[62] | file_[63] << 8);
     Bytes negative_count = file_;
@@ -161,6 +173,10 @@ TEST_F(GstPluginTest, DamagedFilesPlayWithAWarning) {
     for (std::size_t i = packet1 + 20; i < packet1 + 400; ++i) garbled[i] ^= 0x5A;
     Bytes block_changed = exact_file_;
     block_changed[block_changed.size() - 20] ^= 1;
+    // A 25 KB file of one-byte packets behind packet 0.
+    Bytes tiny(file_.begin(), file_.begin() + static_cast<long>(packet1));
+    for (int i = 0; i < 5000; ++i) tiny.insert(tiny.end(), {1, 0, 0, 0, static_cast<uint8_t>(i)});
+    tiny.insert(tiny.end(), {0, 0, 0, 0});
     struct Case {
         const char* name;
         Bytes bytes;
@@ -174,6 +190,7 @@ TEST_F(GstPluginTest, DamagedFilesPlayWithAWarning) {
         {"packet 1 garbled", garbled, length(), true},
         // A block that cannot be trusted: every decoded frame plays.
         {"extension block changed", block_changed, length(), true},
+        {"tiny packets", tiny, (16 * (1 + X91_MAX_DAMAGED_IN_A_ROW) - 1) * kBlock, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

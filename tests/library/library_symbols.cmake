@@ -12,9 +12,9 @@ endif()
 # Mangled names: special prefixes (vtable, typeinfo, guard variable, TLS
 # helpers, thunks), then the outermost scope of the name, which for ours is
 # always x91 (3x91) or a handle type of the C interface (x91_encoder,
-# x91_decoder); for function-local names the enclosing function's.
+# x91_decoder, x91_threads); for function-local names the enclosing function's.
 set(special "(T[VISTCHW]|GV|GR|Th[n0-9]+_|Tv[n0-9]+_[n0-9]+_)*")
-set(scope "Z?N?[rVKRO]*(3x91|11x91_encoder|11x91_decoder|St|9__gnu_cxx|Sa|Sb|Ss|Si|So|Sd)")
+set(scope "Z?N?[rVKRO]*(3x91|11x91_encoder|11x91_decoder|11x91_threads|St|9__gnu_cxx|Sa|Sb|Ss|Si|So|Sd)")
 # A function cloned for several instruction sets gets a resolver named
 # after the function it serves.
 set(resolver "_Z[0-9]+_ZN?[rVKRO]*3x91")

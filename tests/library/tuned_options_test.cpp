@@ -6,7 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "library/codec.h"
+#include "library/bitrate_search.h"
+#include "library/encoder.h"
 
 namespace {
 
@@ -14,33 +15,36 @@ TEST(TunedOptionsTest, RefusalsLeaveTheOptionsUnchanged) {
     const std::vector<std::int16_t> pcm(2 * 44100, 1000);
     const struct {
         const char* name;
-        x91::Result (*call)(const std::vector<std::int16_t>& pcm, x91::EncoderOptions& out);
+        x91::Result (*call)(const std::vector<std::int16_t>& pcm, x91::EncoderOptions& out,
+                            float& quality);
     } cases[] = {
-        {"quality below range",
-         [](const std::vector<std::int16_t>&, x91::EncoderOptions& out) {
-             return x91::tuned_options(5.0f, out);
-         }},
+        {"quality below range", [](const std::vector<std::int16_t>&, x91::EncoderOptions& out,
+                                   float&) { return x91::tuned_options(5.0f, out); }},
+        {"quality above range", [](const std::vector<std::int16_t>&, x91::EncoderOptions& out,
+                                   float&) { return x91::options_at_quality(401.0f, false, out); }},
         {"rate not positive",
-         [](const std::vector<std::int16_t>& p, x91::EncoderOptions& out) {
-             return x91::options_for_bitrate(p.data(), p.size() / 2, 0.0, true, out);
+         [](const std::vector<std::int16_t>& p, x91::EncoderOptions&, float& q) {
+             return x91::quality_for_bitrate(p.data(), p.size() / 2, 0.0, true, q);
          }},
         {"rate not a number",
-         [](const std::vector<std::int16_t>& p, x91::EncoderOptions& out) {
-             return x91::options_for_bitrate(p.data(), p.size() / 2, std::nan(""), false, out);
+         [](const std::vector<std::int16_t>& p, x91::EncoderOptions&, float& q) {
+             return x91::quality_for_bitrate(p.data(), p.size() / 2, std::nan(""), false, q);
          }},
         {"no samples",
-         [](const std::vector<std::int16_t>& p, x91::EncoderOptions& out) {
-             return x91::options_for_bitrate(p.data(), 0, 96.0, true, out);
+         [](const std::vector<std::int16_t>& p, x91::EncoderOptions&, float& q) {
+             return x91::quality_for_bitrate(p.data(), 0, 96.0, true, q);
          }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         x91::EncoderOptions options;
-        options.header.lines = 640;
-        const x91::Result r = c.call(pcm, options);
+        options.header.dsettings.global.lines = 640;
+        float quality = -1.0f;
+        const x91::Result r = c.call(pcm, options, quality);
         EXPECT_EQ(r.status, x91::Status::invalid_argument);
-        EXPECT_EQ(options.header.lines, 640);
+        EXPECT_EQ(options.header.dsettings.global.lines, 640);
         EXPECT_FALSE(options.tuned);
+        EXPECT_EQ(quality, -1.0f);
     }
 }
 

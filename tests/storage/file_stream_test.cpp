@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "storage/chunk_seeks.h"
+#include "storage/indexed_storage.h"
 #include "support/scratch_dir.h"
 
 using namespace x91test;

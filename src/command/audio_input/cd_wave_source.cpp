@@ -8,7 +8,7 @@
 namespace x91::cli {
 
 CdWaveSource::CdWaveSource(std::unique_ptr<da_WaveReader> reader)
-    : reader_(std::move(reader)), tags_(tags_from_info(reader_->info())) {}
+    : reader_(std::move(reader)), tags_(tags_from_info(reader_->take_info())) {}
 
 std::size_t CdWaveSource::read(std::int16_t* samples, std::size_t frames) {
     // Interleaved little-endian 16-bit samples as they stand in WAV data:

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "command/audio_input/pcm_source.h"
-#include "storage/wave_reader.h"
+#include "wave/wave_reader.h"
 
 namespace x91::cli {
 
@@ -17,6 +17,7 @@ class CdWaveSource final : public PcmSource {
     std::size_t read(std::int16_t* samples, std::size_t frames) override;
     Result end_status() const override;
     const std::vector<Tag>& tags() const override { return tags_; }
+    bool tags_left_out() const override { return reader_->info_left_out(); }
 
   private:
     std::unique_ptr<da_WaveReader> reader_;

@@ -3,7 +3,7 @@
 #include "command/audio_input/cd_wave_source.h"
 #include "command/audio_input/sndfile_source.h"
 #include "command/input_kind.h"
-#include "storage/wave_reader.h"
+#include "wave/wave_reader.h"
 
 namespace x91::cli {
 
@@ -19,7 +19,7 @@ Result open_pcm_source(const Source& in, std::unique_ptr<PcmSource>& source) {
         source = std::make_unique<CdWaveSource>(std::move(wave));
         return {};
     }
-    if (wave && !wave->other_format()) return {Status::not_cd_audio, wave->problem()};
+    if (wave && !wave->other_format()) return {kAudioRefused, wave->problem()};
 
     std::unique_ptr<StreamIo> io;
     if (in.stream != nullptr) {
@@ -27,7 +27,7 @@ Result open_pcm_source(const Source& in, std::unique_ptr<PcmSource>& source) {
         // own reader read of it, or the bytes taken to see what it holds.
         const std::string* start = wave ? wave->stream_start() : &in.taken;
         if (start == nullptr)
-            return {Status::not_cd_audio, "WAV header too large to read again from a stream"};
+            return {kAudioRefused, "WAV header too large to read again from a stream"};
         io = std::make_unique<StreamIo>(in.stream, *start);
     }
     return SndfileSource::open(in.name, std::move(io), source);

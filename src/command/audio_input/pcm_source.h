@@ -6,9 +6,15 @@
 #include <cstdint>
 #include <vector>
 
-#include "library/codec.h"
+#include "command/cd_audio.h"
+#include "x91/status.h"
 
 namespace x91::cli {
+
+// How an input x91 does not take as audio is refused (a WAV file that is
+// not CD audio, more than two channels, ...): an argument the command
+// cannot work with, named in the message.
+inline constexpr Status kAudioRefused = Status::invalid_argument;
 
 class PcmSource {
   public:
@@ -24,6 +30,9 @@ class PcmSource {
     virtual Result end_status() const = 0;
 
     virtual const std::vector<Tag>& tags() const = 0;
+    // True when the input held more texts than any x91 file can store and
+    // some were not read into tags().
+    virtual bool tags_left_out() const { return false; }
 };
 
 }  // namespace x91::cli

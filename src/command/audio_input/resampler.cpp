@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "library/codec.h"
+#include "command/cd_audio.h"
 
 namespace x91::cli {
 

@@ -23,8 +23,13 @@ class SndfileSource final : public PcmSource {
   public:
     // A named file, or a stream (io not null) read through libsndfile's
     // virtual I/O. ok with source set, or the reason the input is refused:
-    // not_cd_audio for what x91 does not take (more than two channels, a
+    // kAudioRefused for what x91 does not take (more than two channels, a
     // rate outside 1000 to 768000 Hz) or libsndfile cannot read.
+    //
+    // An input that ends before its header said (a FLAC file of fewer
+    // frames than its STREAMINFO counts, a WAV, AIFF or W64 file shorter
+    // than its header) ends cut_short, every frame present delivered; a
+    // named file that shrinks while it is read ends read_failed.
     static Result open(const std::string& name, std::unique_ptr<StreamIo> io,
                        std::unique_ptr<PcmSource>& source);
 
@@ -35,12 +40,15 @@ class SndfileSource final : public PcmSource {
     const std::vector<Tag>& tags() const override { return tags_; }
 
   private:
-    SndfileSource(SNDFILE* file, const SF_INFO& info, std::unique_ptr<StreamIo> io);
+    SndfileSource(SNDFILE* file, const SF_INFO& info, std::unique_ptr<StreamIo>& io,
+                  const std::string& name);
 
     // Reads the next piece of the input and makes it stereo 16-bit frames at
     // 44100 Hz in ready_; false at the end or on a failure.
     bool convert_more();
-    bool read_failed();
+    // At the end: how the input ended (see PcmSource::end_status).
+    Result how_it_ended();
+    bool ended_early() const;
 
     SNDFILE* file_;
     SF_INFO info_;
@@ -52,6 +60,12 @@ class SndfileSource final : public PcmSource {
     std::vector<Tag> tags_;
     Result status_;
     bool ended_ = false;
+    // A named file: its size when opened (-1 for a stream), and whether its
+    // header promised more than it held then.
+    std::string name_;
+    std::int64_t size_at_open_ = -1;
+    bool short_at_open_ = false;
+    sf_count_t frames_read_ = 0;  // frames as the input holds them
 
     std::vector<short> shorts_;
     std::vector<double> doubles_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <new>
 
 namespace x91::cli {
 
@@ -45,7 +46,13 @@ sf_count_t StreamIo::seek(sf_count_t offset, int whence, void* self) {
 
 sf_count_t StreamIo::read(void* data, sf_count_t count, void* self) {
     if (count <= 0) return 0;
-    return self_of(self).read_at_position(static_cast<char*>(data), count);
+    StreamIo& io = self_of(self);
+    try {
+        return io.read_at_position(static_cast<char*>(data), count);
+    } catch (const std::bad_alloc&) {
+        io.out_of_memory_ = true;
+        return 0;
+    }
 }
 
 sf_count_t StreamIo::take(char* data, sf_count_t count) {
@@ -59,6 +66,7 @@ sf_count_t StreamIo::take(char* data, sf_count_t count) {
         const std::size_t want = static_cast<std::size_t>(count - got);
         const std::size_t more = std::fread(data + got, 1, want, stream_);
         if (more < want && std::ferror(stream_)) failed_ = true;
+        if (more < want && std::feof(stream_)) at_end_ = true;
         got += static_cast<sf_count_t>(more);
     }
     const sf_count_t keep = std::min(got, kKeptBytes - taken_);

@@ -6,7 +6,9 @@
 
 #include <sndfile.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 namespace x91::cli {
@@ -20,6 +22,16 @@ class StreamIo {
 
     // True when reading the stream failed (not merely ended).
     bool failed() const { return failed_; }
+    // True when memory for the kept bytes ran out: the stream was then
+    // treated as ended, since no exception may pass through libsndfile.
+    bool out_of_memory() const { return out_of_memory_; }
+
+    // The stream's first bytes, as far as they were read and kept.
+    const std::string& first_bytes() const { return kept_; }
+    // Once a read met the stream's end: the bytes it held in all.
+    std::optional<std::uint64_t> length_at_end() const {
+        return at_end_ ? std::optional<std::uint64_t>(taken_) : std::nullopt;
+    }
 
   private:
     static sf_count_t length(void* self);
@@ -44,6 +56,8 @@ class StreamIo {
     sf_count_t taken_ = 0;     // bytes taken from the stream so far
     sf_count_t position_ = 0;  // where libsndfile reads next
     bool failed_ = false;
+    bool at_end_ = false;
+    bool out_of_memory_ = false;
 };
 
 }  // namespace x91::cli

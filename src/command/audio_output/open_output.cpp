@@ -33,6 +33,12 @@ int sndfile_format(const std::string& out) {
 Result open_pcm_sink(const std::string& out, const Output& output, std::int64_t expected_bytes,
                      const std::vector<Tag>& tags, std::unique_ptr<PcmSink>& sink) {
     const int format = is_std_stream(out) ? 0 : sndfile_format(out);
+    // FLAC goes back to its STREAMINFO to finish it, AIFF and W64 to their
+    // sizes: into a pipe or device that rewrite would land behind the audio.
+    if (format != 0 && !output.rewindable())
+        return {Status::write_failed,
+                "cannot write: FLAC, AIFF and W64 are finished at their start, which a pipe or "
+                "device cannot go back to"};
     if (format != 0) return SndfileSink::open(output.stream(), format, tags, sink);
     auto wave = std::make_unique<WaveSink>(output, expected_bytes, tags);
     Result status = wave->status();

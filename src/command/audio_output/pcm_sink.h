@@ -9,8 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "command/cd_audio.h"
 #include "command/output.h"
-#include "library/codec.h"
+#include "x91/status.h"
 
 namespace x91::cli {
 

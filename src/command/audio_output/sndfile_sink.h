@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "command/audio_output/descriptor_io.h"
 #include "command/audio_output/pcm_sink.h"
 
 namespace x91::cli {
@@ -24,9 +25,11 @@ class SndfileSink final : public PcmSink {
     Result finish() override;
 
   private:
-    explicit SndfileSink(SNDFILE* file) : file_(file) {}
+    SndfileSink(SNDFILE* file, std::unique_ptr<DescriptorIo> io)
+        : file_(file), io_(std::move(io)) {}
 
     SNDFILE* file_;
+    std::unique_ptr<DescriptorIo> io_;
     Result status_;
 };
 

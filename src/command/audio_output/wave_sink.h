@@ -3,7 +3,7 @@
 #pragma once
 
 #include "command/audio_output/pcm_sink.h"
-#include "storage/wave_writer.h"
+#include "wave/wave_writer.h"
 
 namespace x91::cli {
 

@@ -1,0 +1,47 @@
+// The analysis loops built for each CPU level (framework/cpu_dispatch.h):
+// calling one runs the build the process chose; tests compare the builds.
+#pragma once
+
+#include "framework/cpu_dispatch.h"
+
+namespace x91 {
+
+// Band envelopes (band_envelope.cpp).
+// The shares of `count` lines placed at positions itab (top = bands + 1,
+// exact in float): each line's slot, lower and upper share, and the run
+// starts, lines where the slot changes, closed by count; returns their number.
+extern const CpuVariants<int(const float* itab, int count, int bands, float top, int* slot,
+                             float* lower, float* upper, int* starts)>
+    env_shares_of;
+// out[i] = lower[i]·slots[slot[i]] + upper[i]·slots[slot[i] + 1].
+extern const CpuVariants<void(int count, const int* slot, const float* lower, const float* upper,
+                              const float* slots, float* out)>
+    env_interpolate_shares;
+// lo[i] = lower[i]·values[i], hi[i] = upper[i]·values[i].
+extern const CpuVariants<void(int count, const float* lower, const float* upper,
+                              const float* values, float* lo, float* hi)>
+    env_share_products;
+// The first i in [from, end) with t[i] > t[i − 1] + step, or end.
+extern const CpuVariants<int(const float* t, int from, int end, float step)> env_first_steep_rise;
+// The last i in [0, from] with t[i + 1] − step > t[i], or −1.
+extern const CpuVariants<int(const float* t, int from, float step)> env_last_steep_rise;
+
+// Side stereo (side_stereo.cpp).
+// out[i] = √in[i].
+extern const CpuVariants<void(const float* in, float* out, int count)> stereo_square_roots;
+// map[i] += i·slope.
+extern const CpuVariants<void(float* map, int count, float slope)> stereo_add_slope;
+// Turns each line pair (left, right) by the angle its balance gives, in the
+// direction ±1.
+extern const CpuVariants<void(int n, float direction, const float* line_balance, float* left,
+                              float* right)>
+    stereo_rotate_pairs;
+
+// Masking (masking.cpp).
+// energy[i] = (values[i]·scale)².
+extern const CpuVariants<void(const float* values, float scale, float* energy, int count)>
+    masking_line_energies;
+// out[i] = √(out[i] + add[i]).
+extern const CpuVariants<void(float* out, const float* add, int count)> masking_root_of_sums;
+
+}  // namespace x91

@@ -1,0 +1,22 @@
+// The quantiser loops built for each CPU level (framework/cpu_dispatch.h):
+// calling one runs the build the process chose; tests compare the builds.
+#pragma once
+
+#include "framework/cpu_dispatch.h"
+
+namespace x91 {
+
+// out[i] = table[index[i] + middle] for count lines, where every such slot
+// lies in [0, size); false as soon as one does not (out is then unfinished).
+extern const CpuVariants<bool(const float* table, int size, int middle, const int* index,
+                              float* out, int count)>
+    quant_table_levels;
+// x[i] = x[i]·curve[i].
+extern const CpuVariants<void(float* x, const float* curve, int count)> quant_scale_lines;
+// Bit j of below[b] is set when line 8·b + j of x has a level argument
+// (b − 1)·|x| + 1, rounded once to float, below `limit`; a NaN is never below.
+extern const CpuVariants<void(const float* x, int blocks, double b_minus_1, float limit,
+                              unsigned char* below)>
+    quant_mark_level_zero;
+
+}  // namespace x91

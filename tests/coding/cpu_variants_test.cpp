@@ -1,0 +1,81 @@
+#include "coding/cpu_variants.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "support/build_comparison.h"
+#include "support/coding_test_util.h"
+
+namespace x91 {
+
+namespace {
+
+using namespace build_comparison;
+
+// Signed values with runs of zeros, so that blocks of eight are passed over
+// whole as well as mixed.
+std::vector<int> signed_values(Inputs& in, int k) {
+    std::vector<int> v = in.ints(k, -20, 20);
+    for (int& x : v)
+        if (in.count(0, 2) == 0) x = 0;
+    return v;
+}
+
+const Case kCases[] = {
+    {"z_seq_split_layer",
+     [](CpuLevel level, Inputs& in) {
+         const int c = in.count(0, 200);
+         std::vector<int> work = in.ints(c, 0, 12), removed(c + 7);
+         int kept = -1, smallest = -1;
+         const int z = z_seq_split_layer.at(level)(work.data(), c, in.count(0, 12), removed.data(),
+                                                   kept, smallest);
+         // Only the counted entries of each list are defined.
+         removed.resize(z);
+         work.resize(kept);
+         return bytes_of(z, kept, smallest, removed, work);
+     }},
+    {"z_seq_magnitudes",
+     [](CpuLevel level, Inputs& in) {
+         const int k = in.count(0, 200);
+         const std::vector<int> v = in.ints(k, -1000, 1000);
+         std::vector<int> magnitude(k);
+         const int smallest = z_seq_magnitudes.at(level)(v.data(), k, magnitude.data());
+         return bytes_of(smallest, magnitude);
+     }},
+    {"z_seq_write_signs",
+     [](CpuLevel level, Inputs& in) {
+         const int k = in.count(0, 200);
+         const std::vector<int> v = signed_values(in, k);
+         auto packet = coding_test::scratch_packet(64);
+         da_BinWriter writer(*packet);
+         da_BitBatch batch(writer);
+         z_seq_write_signs.at(level)(batch, v.data(), k);
+         batch.flush();
+         const unsigned char* bits = packet->data();
+         return bytes_of(packet->possition(), std::vector<unsigned char>(bits, bits + 64));
+     }},
+    {"z_seq_read_signs",
+     [](CpuLevel level, Inputs& in) {
+         const int k = in.count(0, 200);
+         std::vector<int> v = signed_values(in, k);
+         auto packet = coding_test::random_packet(in.rng(), 16);
+         da_BinReader reader(*packet);
+         da_BitWindow window(reader);
+         z_seq_read_signs.at(level)(window, v.data(), k);
+         window.release();
+         return bytes_of(reader.possition(), v);
+     }},
+};
+
+class CodingBuildsTest : public BuildsTest {};
+
+TEST_P(CodingBuildsTest, PortableAndAvx2GiveTheSameBytes) {
+    expect_builds_agree(GetParam(), 2047u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Loops, CodingBuildsTest, testing::ValuesIn(kCases), case_name);
+
+}  // namespace
+
+}  // namespace x91
