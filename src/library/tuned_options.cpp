@@ -82,7 +82,7 @@ TunedEncoderSetup tuned_setup_from(const TunedChoices& choices) {
 //   12: the balance costs fewer bits, and the coarser split is not heard
 //   at rates where the spectra themselves are coded coarsely. At Opus's
 //   sizes for 64 kbit/s: +0.01 basic and +0.02 advanced ODG on the check
-//   half's music (+0.01 and +0.01 on the tuning half).
+//   half's music (+0.01 and +0.01 on the tuning half); at 96 within 0.01.
 // - Above quality 200 each quality step counts for more (400 acts as 566),
 //   so that the top of the scale reaches the rates Opus's files come to at
 //   192 kbit/s.
