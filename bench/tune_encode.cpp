@@ -9,7 +9,8 @@
 // Settings: --lines, --intensity-bands, --intensity-steps, --level-range,
 // --side-bands, --side-levels, --frames (integers); --masking-level,
 // --masking-down, --masking-up, --quantizer-base (reals) override the header
-// that -q (and --tuned) chose; --rate-weight the tuned choice.
+// that -q (and --tuned) chose; --rate-weight, --high-band-db and --tonal-db
+// the tuned choices.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -105,6 +106,9 @@ int main(int argc, char** argv) {
         {"quantizer-base", [&](const char* v) { i.quantize.base = std::strtof(v, nullptr); }},
         {"rate-weight",
          [&](const char* v) { options.tuning.rate_weight = std::strtof(v, nullptr); }},
+        {"high-band-db",
+         [&](const char* v) { options.tuning.high_band_db = std::strtof(v, nullptr); }},
+        {"tonal-db", [&](const char* v) { options.tuning.tonal_db = std::strtof(v, nullptr); }},
     };
     for (const auto& [key, value] : overrides) {
         const auto it = setters.find(key);

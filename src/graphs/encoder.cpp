@@ -26,7 +26,8 @@ da_Encoder::da_Encoder(const da_ESettings& e, const CheckedSettings& s,
       qse_(ds_.global, ds_.group) {
     name = "da_Encoder";
     if (tuned) {
-        tuned_im_ = std::make_unique<da_TunedIntensityMeasure>(ds_.global, ds_.intensity, tables_);
+        tuned_im_ =
+            std::make_unique<da_TunedIntensityMeasure>(ds_.global, ds_.intensity, tables_, *tuned);
         tuned_qz_ = std::make_unique<da_RdoQuantizator>(ds_.global, is_.quantize, *tuned);
     }
 }

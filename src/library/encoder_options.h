@@ -13,6 +13,13 @@ struct TunedChoices {
     // Squared error, in units of the masking curve, that one bit is worth:
     // each index is chosen for the least error + rate_weight * bits (0 to 100).
     float rate_weight = 0.06f;
+    // Steps of the highest quarter of the bands: dB their levels are sent
+    // above what was measured, a coarser step, or below it (negative), a
+    // finer one (-20 to 20).
+    float high_band_db = 3.0f;
+    // dB the level of a noise-like band is sent above, and that of a tonal
+    // one below, what was measured (0 to 20).
+    float tonal_db = 3.0f;
 };
 
 struct EncoderOptions {

@@ -1,5 +1,5 @@
 // The tuned quantiser: the same inputs, outputs and decoder as the
-// specified one, but every index and every line-block form chosen for the
+// standard one, but every index and every line-block form chosen for the
 // least error plus weighted bits.
 #pragma once
 

@@ -23,14 +23,14 @@ constexpr float kOnsetFreeDb = 6.0f;
 constexpr float kOnsetSlope = 1.0f;
 constexpr float kOnsetMaxDb = 9.0f;
 // - Tonality: a noise-like band masks its own quantisation noise better than
-//   a tonal one, so it gets kTonalDb coarser and a tonal band kTonalDb finer,
-//   blended by the band's spectral flatness from 0 dB (white) to
-//   -kFlatTonalDb (tonal).
-constexpr float kTonalDb = 3.0f;
+//   a tonal one, so it gets the tuned setup's tonal shift coarser and a tonal
+//   band as much finer, blended by the band's spectral flatness from 0 dB
+//   (white) to -kFlatTonalDb (tonal).
 constexpr double kFlatTonalDb = 15.0;
-// - Position: the lowest quarter of the bands kLowHighDb finer, the highest
-//   quarter kLowHighDb coarser; errors in the low bands are heard more.
-constexpr float kLowHighDb = 3.0f;
+// - Position: the lowest quarter of the bands kLowDb finer, errors in the
+//   low bands being heard more; the highest quarter moves by the tuned
+//   setup's high band shift, which follows the rate.
+constexpr float kLowDb = 3.0f;
 // Flatness is measured on at least this many lines around a band's centre:
 // the narrow low bands hold too few for a meaningful figure.
 constexpr int kFlatnessLines = 8;
@@ -39,9 +39,12 @@ constexpr int kFlatnessLines = 8;
 
 da_TunedIntensityMeasure::da_TunedIntensityMeasure(const da_DGlobalSettings& global,
                                                    const da_DIntensitySetup& setup,
-                                                   const da_IntensityTables& tables)
+                                                   const da_IntensityTables& tables,
+                                                   const TunedEncoderSetup& tuned)
     : da_BandLevelMeasure(global, setup, tables),
       n_(global.lines),
+      high_band_db_(tuned.high_band_db),
+      tonal_db_(tuned.tonal_db),
       // So low that the first frame counts as an onset in every band.
       previous_db_(setup.bands, -1000.0f),
       first_(setup.bands, global.lines),
@@ -82,11 +85,11 @@ float da_TunedIntensityMeasure::shift_db(int j, float level_db) {
     }
     const double flatness_db = 10.0 / std::log(10.0) * (log_sum / count - std::log(sum / count));
     const auto tonal = static_cast<float>(std::clamp(-flatness_db / kFlatTonalDb, 0.0, 1.0));
-    const float tonality = kTonalDb * (1.0f - 2.0f * tonal);
+    const float tonality = tonal_db_ * (1.0f - 2.0f * tonal);
 
     const int quarter = setup_.bands / 4;
-    const float position = j < quarter                   ? -kLowHighDb
-                           : j >= setup_.bands - quarter ? kLowHighDb
+    const float position = j < quarter                   ? -kLowDb
+                           : j >= setup_.bands - quarter ? high_band_db_
                                                          : 0.0f;
     return onset + tonality + position;
 }

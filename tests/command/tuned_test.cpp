@@ -25,18 +25,22 @@ TEST(TunedCommandTest, TunedFilesPassTheCheckAndDecode) {
     const struct {
         const char* name;
         Pcm signal;
-        double min_snr;  // dB, well below what the signal gives
+        const char* quality;  // the tuned choices follow it, low to high
+        double min_snr;       // dB, well below what the signal gives
     } cases[] = {
-        {"tone", tone_signal(kFrames, 1000.0, 0.5), 15.0},
-        {"transients", transient_signal(kFrames), 8.0},
-        {"panned", panned_signal(kFrames), 10.0},
-        {"music-like", music_like_signal(kFrames, 3), 5.0},
+        {"tone", tone_signal(kFrames, 1000.0, 0.5), "100", 15.0},
+        {"transients", transient_signal(kFrames), "100", 8.0},
+        {"panned", panned_signal(kFrames), "100", 10.0},
+        {"music-like", music_like_signal(kFrames, 3), "100", 5.0},
+        {"music-like, low quality", music_like_signal(kFrames, 3), "40", 2.0},
+        {"noise, top quality", noise_signal(kFrames, 0.1, 7), "400", 5.0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ScratchDir dir;
         write_file(dir.file("in.wav"), make_wav(c.signal));
-        const RunResult encoded = run_x91(dir.path(), {"--tuned", "--quiet", "in.wav"});
+        const RunResult encoded =
+            run_x91(dir.path(), {"--tuned", "--quiet", "-q", c.quality, "in.wav"});
         ASSERT_EQ(encoded.status, 0) << encoded.err;
         const RunResult checked = run_x91(dir.path(), {"-t", "in.x91"});
         EXPECT_EQ(checked.out, "in.x91: ok\n");

@@ -48,12 +48,21 @@ TEST(TunedOptionsTest, RefusalsLeaveTheOptionsUnchanged) {
     }
 }
 
-TEST(TunedOptionsTest, AnEncoderRefusesARateWeightOutOfRange) {
-    for (const float weight : {-1.0f, 101.0f, std::nanf("")}) {
+TEST(TunedOptionsTest, AnEncoderRefusesTunedChoicesOutOfRange) {
+    const struct {
+        float x91::TunedChoices::*choice;
+        float value;
+    } cases[] = {
+        {&x91::TunedChoices::rate_weight, -1.0f},     {&x91::TunedChoices::rate_weight, 101.0f},
+        {&x91::TunedChoices::rate_weight, NAN},       {&x91::TunedChoices::high_band_db, -21.0f},
+        {&x91::TunedChoices::high_band_db, INFINITY}, {&x91::TunedChoices::tonal_db, -1.0f},
+        {&x91::TunedChoices::tonal_db, 21.0f},
+    };
+    for (const auto& c : cases) {
         x91::EncoderOptions options;
         ASSERT_TRUE(x91::tuned_options(100.0f, options));
-        options.tuning.rate_weight = weight;
-        EXPECT_EQ(x91::Encoder(options).status().status, x91::Status::invalid_argument) << weight;
+        options.tuning.*c.choice = c.value;
+        EXPECT_EQ(x91::Encoder(options).status().status, x91::Status::invalid_argument) << c.value;
     }
 }
 
