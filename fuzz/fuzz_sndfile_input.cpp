@@ -17,12 +17,7 @@
 #include "command/audio_input/open_input.h"
 #include "command/input_kind.h"
 #include "format/tag_text.h"
-
-namespace {
-
-std::string temp_path;
-
-}  // namespace
+#include "scratch_file.h"
 
 namespace x91::cli {
 namespace {
@@ -62,26 +57,20 @@ using x91::cli::drain;
 using x91::cli::Source;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    const char* dir = std::getenv("TMPDIR");
-    std::string pattern = std::string(dir && *dir ? dir : "/tmp") + "/x91-fuzz-audio.XXXXXX";
-    const int fd = mkstemp(pattern.data());
-    if (fd < 0) std::abort();
-    close(fd);
-    temp_path = pattern;
-    std::atexit([] { unlink(temp_path.c_str()); });
+    fuzz::make_scratch_file("x91-fuzz-audio");
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    std::FILE* f = std::fopen(temp_path.c_str(), "wb");
+    std::FILE* f = std::fopen(fuzz::scratch_path.c_str(), "wb");
     if (!f) std::abort();
     if (size > 0 && std::fwrite(data, 1, size, f) != size) std::abort();
     std::fclose(f);
-    drain(Source(temp_path));
+    drain(Source(fuzz::scratch_path));
 
     // The same bytes as standard input meets them: its first bytes taken to
     // see what it holds, the rest read forward only.
-    std::FILE* stream = std::fopen(temp_path.c_str(), "rb");
+    std::FILE* stream = std::fopen(fuzz::scratch_path.c_str(), "rb");
     if (!stream) std::abort();
     const std::string start = x91::cli::take_start(stream);
     drain(Source("-", stream, start));

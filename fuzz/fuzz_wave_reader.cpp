@@ -11,13 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "scratch_file.h"
 #include "wave/wave_reader.h"
 
 using namespace x91;
 
 namespace {
-
-std::string temp_path;
 
 bool same_format(const da_PcmWaveFormat& a, const da_PcmWaveFormat& b) {
     return a.format_tag == b.format_tag && a.channels == b.channels &&
@@ -29,13 +28,7 @@ bool same_format(const da_PcmWaveFormat& a, const da_PcmWaveFormat& b) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    const char* dir = std::getenv("TMPDIR");
-    std::string pattern = std::string(dir && *dir ? dir : "/tmp") + "/x91-fuzz-wav.XXXXXX";
-    const int fd = mkstemp(pattern.data());
-    if (fd < 0) std::abort();
-    close(fd);
-    temp_path = pattern;
-    std::atexit([] { unlink(temp_path.c_str()); });
+    fuzz::make_scratch_file("x91-fuzz-wav");
     return 0;
 }
 
@@ -85,18 +78,18 @@ void check(da_WaveReader& reader, std::size_t size, bool stream) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    std::FILE* f = std::fopen(temp_path.c_str(), "wb");
+    std::FILE* f = std::fopen(fuzz::scratch_path.c_str(), "wb");
     if (!f) std::abort();
     if (size > 0 && std::fwrite(data, 1, size, f) != size) std::abort();
     std::fclose(f);
     {
-        da_WaveReader reader(temp_path.c_str());
+        da_WaveReader reader(fuzz::scratch_path.c_str());
         check(reader, size, false);
     }
 
     // The same bytes as a stream read forward only, its first bytes already
     // taken to see what it holds, as for standard input.
-    std::FILE* stream = std::fopen(temp_path.c_str(), "rb");
+    std::FILE* stream = std::fopen(fuzz::scratch_path.c_str(), "rb");
     if (!stream) std::abort();
     char taken[4] = {};
     const int n = static_cast<int>(std::fread(taken, 1, sizeof taken, stream));

@@ -96,12 +96,12 @@ Outcome quantise_and_decode(Quantizer& quantizer, const std::vector<Frame>& fram
 }
 
 // The decoder reads the tuned choices as the tuned quantiser meant them:
-// without a price on bits it misses no more than the specified quantiser,
+// without a price on bits it misses no more than the standard quantiser,
 // and a higher price trades error for fewer bits, step by step.
 TEST(RdoQuantizatorTest, TradesErrorForBitsAsThePriceRises) {
     const std::vector<Frame> frames = test_frames();
-    da_Quantizator specified({kLines}, is.quantize, es.quantize);
-    const Outcome reference = quantise_and_decode(specified, frames);
+    da_Quantizator standard({kLines}, is.quantize, es.quantize);
+    const Outcome reference = quantise_and_decode(standard, frames);
 
     Outcome previous{0.0, 1L << 40};
     for (float weight : {0.0f, 0.03f, 0.1f, 0.5f, 2.0f}) {
