@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <climits>
+#include <utility>
 #include <vector>
 
 #include "coding/cpu_variants.h"
@@ -205,11 +206,13 @@ const SplitTree& split_tree(int k) {
     thread_local std::vector<SplitTree> trees;
     for (const SplitTree& t : trees)
         if (t.k == k) return t;
+    // Built aside and then kept: memory that runs out part way through leaves
+    // no half-built tree behind for the next call to read.
+    SplitTree built;
+    built.k = k;
+    built.add(0, k);
     if (trees.size() == kTreesKept) trees.erase(trees.begin());
-    SplitTree& t = trees.emplace_back();
-    t.k = k;
-    t.add(0, k);
-    return t;
+    return trees.emplace_back(std::move(built));
 }
 
 }  // namespace
