@@ -136,8 +136,9 @@ void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcep
 // TagLib's constructors are not written for exceptions: when an allocation
 // inside one fails, what it had made so far is lost. The sweeps check that
 // our code unwinds cleanly, so the leak checker passes over leaks that
-// TagLib's own frames allocated.
-extern "C" const char* __lsan_default_suppressions();
+// TagLib's own frames allocated. (Visible, so the sanitizer's runtime finds
+// it in a build that hides symbols by default.)
+extern "C" __attribute__((visibility("default"))) const char* __lsan_default_suppressions();
 extern "C" const char* __lsan_default_suppressions() {
     return "leak:libtag.so\n";
 }
