@@ -31,23 +31,36 @@ struct ConversionCase {
     bool stream;  // read through an open stream, as standard input is
 };
 
+// Runs `convert` on dir/name, opened outside the watched allocations (by its
+// name, or through an open stream as standard input is), then closes it.
+template <class Convert>
+x91::cli::ConversionResult convert_input(const ScratchDir& dir, const char* name, bool stream,
+                                         const Convert& convert) {
+    std::FILE* file = nullptr;
+    std::optional<x91::cli::Source> in;
+    {
+        const AllocationsUnwatched unwatched;
+        if (stream) file = std::fopen(dir.file(name).c_str(), "rb");
+        in = stream ? x91::cli::Source("-", file, "") : x91::cli::Source(dir.file(name));
+    }
+    x91::cli::ConversionResult done = convert(*in);
+    const AllocationsUnwatched unwatched;
+    if (file != nullptr) std::fclose(file);
+    return done;
+}
+
 // One encode of the case's input into dir/out.x91.
 x91::cli::ConversionResult encode(const ConversionCase& c, const ScratchDir& dir,
                                   const x91::cli::EncodeSettings& settings) {
-    std::FILE* stream = nullptr;
-    std::optional<x91::cli::Source> in;
     std::string out;
     {
         const AllocationsUnwatched unwatched;
-        if (c.stream) stream = std::fopen(dir.file(c.input).c_str(), "rb");
-        in = c.stream ? x91::cli::Source("-", stream, "") : x91::cli::Source(dir.file(c.input));
         out = dir.file("out.x91");
     }
-    x91::cli::ProgressDisplay display(nullptr, false);
-    x91::cli::ConversionResult done = x91::cli::WaveToXFile(*in, out, settings, display, nullptr);
-    const AllocationsUnwatched unwatched;
-    if (stream != nullptr) std::fclose(stream);
-    return done;
+    return convert_input(dir, c.input, c.stream, [&](const x91::cli::Source& in) {
+        x91::cli::ProgressDisplay display(nullptr, false);
+        return x91::cli::WaveToXFile(in, out, settings, display, nullptr);
+    });
 }
 
 class CommandAllocationFailureTest : public testing::TestWithParam<ConversionCase> {};
@@ -100,25 +113,21 @@ struct DecodeCase {
 
 // One decode of dir/a.x91 into dir/output, or its check.
 x91::cli::ConversionResult decode(const DecodeCase& c, const ScratchDir& dir) {
-    std::FILE* stream = nullptr;
-    std::optional<x91::cli::Source> in;
     std::string out;
-    {
-        const AllocationsUnwatched unwatched;
-        if (c.stream) stream = std::fopen(dir.file("a.x91").c_str(), "rb");
-        in = c.stream ? x91::cli::Source("-", stream, "") : x91::cli::Source(dir.file("a.x91"));
-        if (c.output) out = dir.file(c.output);
-    }
-    x91::cli::ConversionResult done;
     if (c.output) {
-        x91::cli::ProgressDisplay display(nullptr, false);
-        done = x91::cli::XFileToWave(*in, out, false, display, nullptr);
-    } else {
-        done.result = x91::cli::TestXFile(*in, nullptr);
+        const AllocationsUnwatched unwatched;
+        out = dir.file(c.output);
     }
-    const AllocationsUnwatched unwatched;
-    if (stream != nullptr) std::fclose(stream);
-    return done;
+    return convert_input(dir, "a.x91", c.stream, [&](const x91::cli::Source& in) {
+        x91::cli::ConversionResult done;
+        if (c.output) {
+            x91::cli::ProgressDisplay display(nullptr, false);
+            done = x91::cli::XFileToWave(in, out, false, display, nullptr);
+        } else {
+            done.result = x91::cli::TestXFile(in, nullptr);
+        }
+        return done;
+    });
 }
 
 class CommandDecodeAllocationFailureTest : public testing::TestWithParam<DecodeCase> {};
