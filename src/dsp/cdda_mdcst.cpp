@@ -46,16 +46,17 @@ X91_PASS i32x8 limited_samples8(f32x8 v) {
 
 typedef std::int16_t i16x8 __attribute__((vector_size(16)));
 
-// The inverse frame of the spectra a and b (882 lines each), overlap-added
-// into a block: the block's samples are the held tail plus the first half of
-// the frame, and the second half, added to silence as the accumulator always
-// did, becomes the new tail. The frame is added up as it comes out of the
+// The inverse frame of the spectra a and b (their first `lines` lines, the
+// rest silent), overlap-added into a block: the block's samples are the held
+// tail plus the first half of the frame, and the second half, added to
+// silence as the accumulator always did, becomes the new tail. The spectra
+// are read in place, and the frame is added up as it comes out of the
 // transform, eight values of each channel at a time.
-void inverse_block(const float* a, const float* b, float* tail, unsigned char* block) {
+void inverse_block(const float* a, const float* b, int lines, float* tail, unsigned char* block) {
     using namespace mdcst_1764;
     const MdcstLongPlanes& t = mdcst_tables->long_frame;
     Planes z, v;
-    inverse_input(a, b, t, z);
+    inverse_input(a, b, t, z, lines);
     dft_1764_planes(z, v);
     std::int16_t samples[half_floats];
     // Frame value i is samples 2·i and 2·i + 1 of the block.
@@ -91,8 +92,8 @@ void inverse_block(const float* a, const float* b, float* tail, unsigned char* b
 
 }  // namespace
 
-const CpuVariants<void(const float*, const float*, float*, unsigned char*)> cdda_inverse_block =
-    cpu_variants_of<inverse_block>;
+const CpuVariants<void(const float*, const float*, int, float*, unsigned char*)>
+    cdda_inverse_block = cpu_variants_of<inverse_block>;
 
 int cdda_sample(float v) {
     return limited_sample(v);
@@ -134,22 +135,7 @@ da_CDDA_iMDCST::da_CDDA_iMDCST(const da_DGlobalSettings& settings) : used_lines_
 
 void da_CDDA_iMDCST::inverse_block(const float* a, const float* b, unsigned char* block) {
     fft_require_tables("da_CDDA_iMDCST");
-    if (used_lines_ > 881) {
-        cdda_inverse_block(a, b, tail_, block);
-        return;
-    }
-    // Lines never coded are decoded as silence; only they are cleared, the
-    // coded ones are copied over once.
-    float pa[half_floats];
-    float pb[half_floats];
-    const int used_floats = 2 * used_lines_;
-    const auto used_bytes = static_cast<std::size_t>(used_floats) * sizeof(float);
-    const auto rest_bytes = (half_floats - static_cast<std::size_t>(used_floats)) * sizeof(float);
-    std::memcpy(pa, a, used_bytes);
-    std::memcpy(pb, b, used_bytes);
-    std::memset(pa + used_floats, 0, rest_bytes);
-    std::memset(pb + used_floats, 0, rest_bytes);
-    cdda_inverse_block(pa, pb, tail_, block);
+    cdda_inverse_block(a, b, i_min(used_lines_, 882), tail_, block);
 }
 
 void da_CDDA_iMDCST::work() {
