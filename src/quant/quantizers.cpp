@@ -67,6 +67,17 @@ void scale_lines(float* x, const float* curve, int count) {
     for (int i = 0; i < count; ++i) x[i] = x[i] * curve[i];
 }
 
+// s[2i] = x[i]·curve[i]·√½ and s[2i + 1] = 0: the curve's scaling and the
+// conversion to complex lines in one pass, with the two products rounded as
+// the passes apart round them.
+void scale_lines_complex(const float* x, const float* curve, float* s, int count) {
+    for (int i = 0; i < count; ++i) {
+        const float scaled = x[i] * curve[i];
+        s[2 * i] = scaled * r_sqrt_two;
+        s[2 * i + 1] = 0.0f;
+    }
+}
+
 // out[e] = ra_amplitude(blocks[e], 56) for count blocks, eight blocks at a
 // time in vector lanes: each lane adds its block's magnitudes in line order,
 // as the sum of one block does, without waiting for the other blocks' sums.
@@ -98,6 +109,8 @@ const CpuVariants<void(int, const float* const*, float*)> quant_block_amplitudes
 const CpuVariants<bool(const float*, int, int, const int*, float*, int)> quant_table_levels = {
     table_levels_portable, X91_AVX2_OR(table_levels_avx2, table_levels_portable)};
 const CpuVariants<void(float*, const float*, int)> quant_scale_lines = cpu_variants_of<scale_lines>;
+const CpuVariants<void(const float*, const float*, float*, int)> quant_scale_lines_complex =
+    cpu_variants_of<scale_lines_complex>;
 
 namespace {
 
@@ -217,8 +230,9 @@ void da_Quantizator::quantize_frame(float* left, float* right, int* index_left, 
     quantizer_.indices(right, index_right, n_);
 }
 
-da_DeQuantizator::da_DeQuantizator(const da_DGlobalSettings& global, const da_IQuantizeSetup& setup)
-    : da_QuantizeBaseClass(global, setup) {
+da_DeQuantizator::da_DeQuantizator(const da_DGlobalSettings& global, const da_IQuantizeSetup& setup,
+                                   DequantisedForm form)
+    : da_QuantizeBaseClass(global, setup), form_(form) {
     name = "da_DeQuantizator";
     const auto count = static_cast<std::size_t>(std::max(blocks(), 0));
     sine_blocks_.reserve(count);
@@ -267,16 +281,25 @@ void da_DeQuantizator::work() {
             ioverlap56(left + d, left + d);
             ioverlap56(right + d, right + d);
         }
-        quant_scale_lines(left, curve.get(), n_);
-        quant_scale_lines(right, curve.get(), n_);
+        put_spectrum(std::move(left_item), curve.get());
+        put_spectrum(std::move(right_item), curve.get());
 
         flag_output.put_data(std::move(flags));
         index_output.put_data(std::move(index_left));
         index_output.put_data(std::move(index_right));
         curve_output.put_data(std::move(curve));
-        spectrum_output.put_data(std::move(left_item));
-        spectrum_output.put_data(std::move(right_item));
     }
+}
+
+void da_DeQuantizator::put_spectrum(Item<float> lines, const float* curve) {
+    if (form_ == DequantisedForm::real_lines) {
+        quant_scale_lines(lines.get(), curve, n_);
+        spectrum_output.put_data(std::move(lines));
+        return;
+    }
+    auto complex_lines = item_alloc<float>(2 * static_cast<std::size_t>(n_));
+    quant_scale_lines_complex(lines.get(), curve, complex_lines.get(), n_);
+    spectrum_output.put_data(std::move(complex_lines));
 }
 
 }  // namespace x91

@@ -105,9 +105,15 @@ class da_Quantizator final : public da_SpectrumQuantizer {
 // array; puts each on its pass-through output and 2 new float[n] spectra,
 // left first, on spectrum_output. Damaged indices, flags or curves give wrong
 // audio (infinite or NaN values included) but never undefined behaviour.
+// How the dequantiser hands out each spectrum: its real lines, or the
+// complex lines the inverse transform takes, (√½·x, 0) for each real line x,
+// as da_RCSpecsTransform would make them, made in the pass that scales.
+enum class DequantisedForm { real_lines, complex_lines };
+
 class da_DeQuantizator final : public da_QuantizeBaseClass {
   public:
-    da_DeQuantizator(const da_DGlobalSettings& global, const da_IQuantizeSetup& setup);
+    da_DeQuantizator(const da_DGlobalSettings& global, const da_IQuantizeSetup& setup,
+                     DequantisedForm form = DequantisedForm::real_lines);
     ~da_DeQuantizator() = default;
     void work() override;
 
@@ -120,6 +126,11 @@ class da_DeQuantizator final : public da_QuantizeBaseClass {
     PutFace<float> spectrum_output;
 
   private:
+    // Scales a spectrum's lines by the curve and hands it out in the form
+    // asked for.
+    void put_spectrum(Item<float> lines, const float* curve);
+
+    DequantisedForm form_;
     // Scratch for the blocks with a sine form, sized once for all blocks.
     std::vector<int> sine_blocks_;
     std::vector<float> plain_;
