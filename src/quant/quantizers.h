@@ -126,13 +126,41 @@ class da_DeQuantizator final : public da_QuantizeBaseClass {
     PutFace<float> spectrum_output;
 
   private:
+    // A frame taken in, its levels made, waiting for its batch's block
+    // transforms.
+    struct Frame {
+        Item<int> flags, index_left, index_right;
+        Item<float> curve, left, right;
+    };
+    // A block with a sine form: the batch's frame and the block's number.
+    struct SineBlock {
+        int frame, block;
+    };
+    // Frames held at most in one batch.
+    static constexpr std::size_t kBatchFrames = 16;
+
+    bool frame_ready() const;
+    Frame take_frame();
+    // The frame's blocks with a sine form.
+    int sine_block_count(const int* flags) const;
+    // Adds the frame to the batch, and its blocks with a sine form to the
+    // batch's transforms.
+    void add_to_batch(Frame frame);
+    // Transforms the batch's sine blocks back and hands out its frames.
+    void finish_batch();
+    void finish_frame(Frame& frame);
     // Scales a spectrum's lines by the curve and hands it out in the form
     // asked for.
     void put_spectrum(Item<float> lines, const float* curve);
 
     DequantisedForm form_;
-    // Scratch for the blocks with a sine form, sized once for all blocks.
-    std::vector<int> sine_blocks_;
+    // The sine blocks one batch transforms: the frame's blocks, rounded up
+    // to whole groups of vector lanes.
+    int capacity_;
+    std::vector<Frame> batch_;
+    // Scratch for the batch's blocks with a sine form, sized once.
+    std::vector<SineBlock> sine_blocks_;
+    int sine_count_ = 0;
     std::vector<float> plain_;
     std::vector<const float*> in_l_, in_r_;
     std::vector<float*> out_l_, out_r_;

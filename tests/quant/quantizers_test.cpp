@@ -204,6 +204,41 @@ TEST(DeQuantizatorTest, ComplexFormIsTheConvertedRealForm) {
     }
 }
 
+// Frames queued together share their blocks' transforms in batches: each
+// frame must come out as it does alone, whether few or many of its blocks
+// have a sine form (so that batches fill up, overflow, or hold many frames).
+TEST(DeQuantizatorTest, FramesTakenTogetherComeOutAsAlone) {
+    SeededRng rng(2727);
+    std::uniform_int_distribution<int> idx(-40, 40), percent(0, 99);
+    for (const int lines : {84, 882}) {
+        for (const int sine_percent : {0, 5, 30, 100}) {
+            DeQuantizatorRig together(lines), alone(lines);
+            std::vector<std::vector<float>> expected;
+            const int frames = 20;  // more than a batch holds
+            for (int f = 0; f < frames; ++f) {
+                std::vector<int> left(lines), right(lines), flags(2 * (lines / 56));
+                for (int& k : left) k = idx(rng);
+                for (int& k : right) k = idx(rng);
+                for (int& x : flags) x = percent(rng) < sine_percent;
+                std::vector<float> curve(lines);
+                for (int i = 0; i < lines; ++i) curve[i] = 0.5f + 0.002f * i + 0.01f * f;
+                together.put(left, right, curve, flags);
+                alone.put(left, right, curve, flags);
+                alone.dq.work();
+                expected.push_back(take_item<float>(alone.spectra, lines));
+                expected.push_back(take_item<float>(alone.spectra, lines));
+            }
+            together.dq.work();
+            ASSERT_EQ(together.spectra.queued(), 2 * frames);
+            for (std::size_t j = 0; j < expected.size(); ++j)
+                EXPECT_EQ(take_item<float>(together.spectra, lines), expected[j])
+                    << lines << " lines, " << sine_percent << "% sine blocks, spectrum " << j;
+            EXPECT_EQ(together.flag_pass.queued(), frames);
+            EXPECT_EQ(together.curve_pass.queued(), frames);
+        }
+    }
+}
+
 class QuantizeRoundTripTest : public ::testing::Test {
   protected:
     // One frame of noisy, partly tonal spectra and a smooth curve.
