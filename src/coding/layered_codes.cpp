@@ -150,8 +150,10 @@ struct MaskSink {
     void small(int, int pos, std::uint32_t mask) {
         const int shift = pos & 63;
         words[pos >> 6] |= std::uint64_t{mask} << shift;
-        if (shift > 64 - kSmallSetSpan)
-            words[(pos >> 6) + 1] |= std::uint64_t{mask} >> (64 - shift);
+        // The bits that cross into the next word, none when shift is 0: the
+        // store is made either way, as whether a part crosses is as good as
+        // random.
+        words[(pos >> 6) + 1] |= (std::uint64_t{mask} >> 1) >> (63 - shift);
     }
 };
 

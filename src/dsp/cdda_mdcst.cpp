@@ -45,38 +45,42 @@ X91_PASS i32x8 limited_samples8(f32x8 v) {
 }
 
 typedef std::int16_t i16x8 __attribute__((vector_size(16)));
+typedef std::int16_t i16x16 __attribute__((vector_size(32)));
 
-// The inverse frame of the spectra a and b (882 lines each), overlap-added
-// into a block: the block's samples are the held tail plus the first half of
-// the frame, and the second half, added to silence as the accumulator always
-// did, becomes the new tail. The frame is added up as it comes out of the
-// transform, eight values of each channel at a time.
-void inverse_block(const float* a, const float* b, float* tail, unsigned char* block) {
+// The inverse frame of the spectra a and b (their first `lines` lines, the
+// rest silent), overlap-added into a block: the block's samples are the held
+// tail plus the first half of the frame, and the second half, added to
+// silence as the accumulator always did, becomes the new tail. The spectra
+// are read in place, and the frame is added up as it comes out of the
+// transform, eight values of each channel at a time. The tail is held in
+// planes, the 882 left values and then the 882 right ones, as the transform
+// gives them: only the samples are interleaved.
+void inverse_block(const float* a, const float* b, int lines, float* tail, unsigned char* block) {
     using namespace mdcst_1764;
     const MdcstLongPlanes& t = mdcst_tables->long_frame;
     Planes z, v;
-    inverse_input(a, b, t, z);
+    inverse_input(a, b, t, z, lines);
     dft_1764_planes(z, v);
     std::int16_t samples[half_floats];
+    float* tail_left = tail;
+    float* tail_right = tail + N;
     // Frame value i is samples 2·i and 2·i + 1 of the block.
     for_lane_groups<N>([&](int i) {
         f32x8 left, right;
         inverse_values8(v, t, i, left, right);
-        float y[16];
-        store_complex8(y, left, right);
-        for (int h = 0; h < 16; h += 8) {
-            const i16x8 s = __builtin_convertvector(
-                limited_samples8(load8(tail + 2 * i + h) + load8(y + h)), i16x8);
-            std::memcpy(samples + 2 * i + h, &s, sizeof s);
-        }
+        const i16x8 l =
+            __builtin_convertvector(limited_samples8(load8(tail_left + i) + left), i16x8);
+        const i16x8 r =
+            __builtin_convertvector(limited_samples8(load8(tail_right + i) + right), i16x8);
+        const i16x16 pairs =
+            __builtin_shufflevector(l, r, 0, 8, 1, 9, 2, 10, 3, 11, 4, 12, 5, 13, 6, 14, 7, 15);
+        std::memcpy(samples + 2 * i, &pairs, sizeof pairs);
     });
     for_lane_groups<N>([&](int i) {
         f32x8 left, right;
         inverse_values8(v, t, N + i, left, right);
-        float y[16];
-        store_complex8(y, left, right);
-        store8(tail + 2 * i, 0.0f + load8(y));
-        store8(tail + 2 * i + 8, 0.0f + load8(y + 8));
+        store8(tail_left + i, 0.0f + left);
+        store8(tail_right + i, 0.0f + right);
     });
     if constexpr (std::endian::native == std::endian::little) {
         std::memcpy(block, samples, sizeof samples);
@@ -91,8 +95,8 @@ void inverse_block(const float* a, const float* b, float* tail, unsigned char* b
 
 }  // namespace
 
-const CpuVariants<void(const float*, const float*, float*, unsigned char*)> cdda_inverse_block =
-    cpu_variants_of<inverse_block>;
+const CpuVariants<void(const float*, const float*, int, float*, unsigned char*)>
+    cdda_inverse_block = cpu_variants_of<inverse_block>;
 
 int cdda_sample(float v) {
     return limited_sample(v);
@@ -134,22 +138,7 @@ da_CDDA_iMDCST::da_CDDA_iMDCST(const da_DGlobalSettings& settings) : used_lines_
 
 void da_CDDA_iMDCST::inverse_block(const float* a, const float* b, unsigned char* block) {
     fft_require_tables("da_CDDA_iMDCST");
-    if (used_lines_ > 881) {
-        cdda_inverse_block(a, b, tail_, block);
-        return;
-    }
-    // Lines never coded are decoded as silence; only they are cleared, the
-    // coded ones are copied over once.
-    float pa[half_floats];
-    float pb[half_floats];
-    const int used_floats = 2 * used_lines_;
-    const auto used_bytes = static_cast<std::size_t>(used_floats) * sizeof(float);
-    const auto rest_bytes = (half_floats - static_cast<std::size_t>(used_floats)) * sizeof(float);
-    std::memcpy(pa, a, used_bytes);
-    std::memcpy(pb, b, used_bytes);
-    std::memset(pa + used_floats, 0, rest_bytes);
-    std::memset(pb + used_floats, 0, rest_bytes);
-    cdda_inverse_block(pa, pb, tail_, block);
+    cdda_inverse_block(a, b, i_min(used_lines_, 882), tail_, block);
 }
 
 void da_CDDA_iMDCST::work() {

@@ -63,8 +63,8 @@ class da_CDDA_iMDCST final : public da_Module {
     // The next block, from the spectra a and b and the held tail.
     void inverse_block(const float* a, const float* b, unsigned char* block);
 
-    // The second half of the last inverse frame, 882 complex values (left
-    // real, right imaginary), waiting for the next frame's first half.
+    // The second half of the last inverse frame, waiting for the next
+    // frame's first half: its 882 left values, then its 882 right ones.
     float tail_[1764] = {};
     int used_lines_;  // L
 };

@@ -35,11 +35,12 @@ extern const CpuVariants<void(int, const float* const*, const float* const*, flo
 extern const CpuVariants<void(const float*, float*)> overlap56_rotation;
 extern const CpuVariants<void(const float*, float*)> ioverlap56_rotation;
 
-// The decoder's block from the spectra a and b (882 lines each) and the held
-// tail (1764 floats): the inverse long-frame MDCST, its first half added to
-// the tail and written as 882 sample pairs, 16-bit little-endian; its second
-// half becomes the new tail.
-extern const CpuVariants<void(const float*, const float*, float*, unsigned char*)>
+// The decoder's block from the spectra a and b (their first `lines` lines,
+// 1..882; the others count as 0) and the held tail (882 left values, then
+// 882 right ones): the inverse long-frame MDCST, its first half added to the
+// tail and written as 882 sample pairs, 16-bit little-endian; its second half
+// becomes the new tail.
+extern const CpuVariants<void(const float*, const float*, int, float*, unsigned char*)>
     cdda_inverse_block;
 
 // r[i] = √2·Re s[i], and s[i] = (√2·r[i], 0), for `lines` lines.

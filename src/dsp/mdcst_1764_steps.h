@@ -73,28 +73,69 @@ X91_PASS void forward_output(const Planes& s, const MdcstLongPlanes& t, float* a
     });
 }
 
-// The line twiddles, the combination of lines k of a and b into Z[k] and
-// Z[M − 1 − k], and the odd twiddles, in one pass.
-X91_PASS void inverse_input(const float* a, const float* b, const MdcstLongPlanes& t, Planes& z) {
-    for_lane_groups<N>([&](int k) {
+// Lines k .. k + 7 of a spectrum whose lines from `lines` on are not stored
+// and count as 0, split into lanes: the zeros are the ones a zero-filled copy
+// would give, so every later operation sees the same values.
+X91_PASS void load_lines8(const float* s, int k, int lines, f32x8& re, f32x8& im) {
+    if (k + 8 <= lines) {
+        load_complex8(s + 2 * k, re, im);
+        return;
+    }
+    if (k >= lines) {
+        re = f32x8{};
+        im = f32x8{};
+        return;
+    }
+    float part[16] = {};
+    for (int i = 0; i < lines - k; ++i) {
+        part[2 * i] = s[2 * (k + i)];
+        part[2 * i + 1] = s[2 * (k + i) + 1];
+    }
+    load_complex8(part, re, im);
+}
+
+// The line twiddles, the combination of lines k .. k + 7 of a and b into
+// Z[k] and Z[M − 1 − k], and the odd twiddles.
+X91_PASS void inverse_input8(int k, f32x8 ar, f32x8 ai, f32x8 br, f32x8 bi,
+                             const MdcstLongPlanes& t, Planes& z) {
+    const f32x8 lr = load8(t.line_f.re.data() + k), li = load8(t.line_f.im.data() + k);
+    f32x8 atr, ati, btr, bti;
+    cmul8(atr, ati, ar, ai, lr, li);
+    cmul8(btr, bti, br, bi, lr, li);
+    // Z[k] = j·a − b, Z[M−1−k] = −conj(j·a + b)
+    f32x8 zr, zi;
+    cmul8(zr, zi, -btr - ati, atr - bti, load8(t.odd_i_low.re.data() + k),
+          load8(t.odd_i_low.im.data() + k));
+    store8(z.re + k, zr);
+    store8(z.im + k, zi);
+    cmul8(zr, zi, ati - btr, atr + bti, load8(t.odd_i_high.re.data() + k),
+          load8(t.odd_i_high.im.data() + k));
+    store8(z.re + M - 8 - k, reversed8(zr));
+    store8(z.im + M - 8 - k, reversed8(zi));
+}
+
+// inverse_input8 over all lines in one pass. Only the first `lines` lines of
+// a and b are read, the others count as 0: the groups wholly inside them
+// load directly, the rest through load_lines8; the last group overlaps the
+// one before it, as in for_lane_groups.
+X91_PASS void inverse_input(const float* a, const float* b, const MdcstLongPlanes& t, Planes& z,
+                            int lines = N) {
+    const auto group = [&](int k) {
+        f32x8 ar, ai, br, bi;
+        load_lines8(a, k, lines, ar, ai);
+        load_lines8(b, k, lines, br, bi);
+        inverse_input8(k, ar, ai, br, bi, t, z);
+    };
+    int k = 0;
+    for (; k + 8 <= lines && k + 8 <= N; k += 8) {
         f32x8 ar, ai, br, bi;
         load_complex8(a + 2 * k, ar, ai);
         load_complex8(b + 2 * k, br, bi);
-        const f32x8 lr = load8(t.line_f.re.data() + k), li = load8(t.line_f.im.data() + k);
-        f32x8 atr, ati, btr, bti;
-        cmul8(atr, ati, ar, ai, lr, li);
-        cmul8(btr, bti, br, bi, lr, li);
-        // Z[k] = j·a − b, Z[M−1−k] = −conj(j·a + b)
-        f32x8 zr, zi;
-        cmul8(zr, zi, -btr - ati, atr - bti, load8(t.odd_i_low.re.data() + k),
-              load8(t.odd_i_low.im.data() + k));
-        store8(z.re + k, zr);
-        store8(z.im + k, zi);
-        cmul8(zr, zi, ati - btr, atr + bti, load8(t.odd_i_high.re.data() + k),
-              load8(t.odd_i_high.im.data() + k));
-        store8(z.re + M - 8 - k, reversed8(zr));
-        store8(z.im + M - 8 - k, reversed8(zi));
-    });
+        inverse_input8(k, ar, ai, br, bi, t, z);
+    }
+    for (; k + 8 <= N; k += 8) group(k);
+    static_assert(N % 8 != 0);
+    group(N - 8);
 }
 
 // Frame values i .. i + 7 of the inverse transform from its planes v: the

@@ -16,8 +16,7 @@ da_Decoder::da_Decoder(const CheckedSettings& s)
       iec_(ds_.global, ds_.intensity, tables_),
       smc_(ds_.global, ds_.side_stereo),
       mee_(ds_.global, is_.masking),
-      dq_(ds_.global, is_.quantize),
-      rcs_(ds_.global),
+      dq_(ds_.global, is_.quantize, DequantisedForm::complex_lines),
       sst_(ds_.global, ds_.side_stereo, -1, 2) {
     name = "da_Decoder";
 }
@@ -44,9 +43,7 @@ void da_Decoder::connect_inout() {
     queues.discard(dq_.flag_output);
     queues.discard(dq_.index_output);
     queues.discard(dq_.curve_output);
-    queues.join(Q::dequantised_spectra, dq_.spectrum_output, rcs_.input);
-    queues.discard(rcs_.output1);
-    queues.join(Q::complex_spectra, rcs_.output2, sst_.input1);
+    queues.join(Q::complex_spectra, dq_.spectrum_output, sst_.input1);
     sst_.output1 = output;
     queues.discard(sst_.output2);
     queues.discard(sst_.output3);
@@ -74,7 +71,6 @@ void da_Decoder::rebuild_frames() {
     smc_.work_t();
     mee_.work_t();
     dq_.work_t();
-    rcs_.work_t();
     sst_.work_t();
     queues.drain_discard();
 }

@@ -5,7 +5,6 @@
 #include "analysis/masking.h"
 #include "analysis/side_stereo.h"
 #include "coding/coefficient_coders.h"
-#include "dsp/spectrum_converters.h"
 #include "format/checked_settings.h"
 #include "format/settings.h"
 #include "framework/packets.h"
@@ -57,7 +56,6 @@ class da_Decoder final : public da_EnDeCoderBase<da_BinRWBase, float> {
     da_StereoMapCreator smc_;
     da_MaskingEffectEvolve mee_;
     da_DeQuantizator dq_;
-    da_RCSpecsTransform rcs_;
     da_StereoSideTransform sst_;
 };
 

@@ -36,7 +36,7 @@ struct EncoderQueues : SharedQueues {
 };
 
 struct DecoderQueues : SharedQueues {
-    static constexpr QueueId<float> dequantised_spectra{1};  // real spectra
+    // The dequantiser's spectra, already complex.
     static constexpr QueueId<float> complex_spectra{2};
     // A packet goes through the decoders in packet order, then is disposed of.
     static constexpr QueueId<da_BinRWBase> intensity_read{70};

@@ -67,6 +67,17 @@ void scale_lines(float* x, const float* curve, int count) {
     for (int i = 0; i < count; ++i) x[i] = x[i] * curve[i];
 }
 
+// s[2i] = x[i]·curve[i]·√½ and s[2i + 1] = 0: the curve's scaling and the
+// conversion to complex lines in one pass, with the two products rounded as
+// the passes apart round them.
+void scale_lines_complex(const float* x, const float* curve, float* s, int count) {
+    for (int i = 0; i < count; ++i) {
+        const float scaled = x[i] * curve[i];
+        s[2 * i] = scaled * r_sqrt_two;
+        s[2 * i + 1] = 0.0f;
+    }
+}
+
 // out[e] = ra_amplitude(blocks[e], 56) for count blocks, eight blocks at a
 // time in vector lanes: each lane adds its block's magnitudes in line order,
 // as the sum of one block does, without waiting for the other blocks' sums.
@@ -98,6 +109,8 @@ const CpuVariants<void(int, const float* const*, float*)> quant_block_amplitudes
 const CpuVariants<bool(const float*, int, int, const int*, float*, int)> quant_table_levels = {
     table_levels_portable, X91_AVX2_OR(table_levels_avx2, table_levels_portable)};
 const CpuVariants<void(float*, const float*, int)> quant_scale_lines = cpu_variants_of<scale_lines>;
+const CpuVariants<void(const float*, const float*, float*, int)> quant_scale_lines_complex =
+    cpu_variants_of<scale_lines_complex>;
 
 namespace {
 
@@ -217,11 +230,15 @@ void da_Quantizator::quantize_frame(float* left, float* right, int* index_left, 
     quantizer_.indices(right, index_right, n_);
 }
 
-da_DeQuantizator::da_DeQuantizator(const da_DGlobalSettings& global, const da_IQuantizeSetup& setup)
-    : da_QuantizeBaseClass(global, setup) {
+da_DeQuantizator::da_DeQuantizator(const da_DGlobalSettings& global, const da_IQuantizeSetup& setup,
+                                   DequantisedForm form)
+    : da_QuantizeBaseClass(global, setup),
+      form_(form),
+      capacity_((std::max(blocks(), 0) + 7) / 8 * 8) {
     name = "da_DeQuantizator";
-    const auto count = static_cast<std::size_t>(std::max(blocks(), 0));
-    sine_blocks_.reserve(count);
+    const auto count = static_cast<std::size_t>(capacity_);
+    batch_.reserve(kBatchFrames);
+    sine_blocks_.resize(count);
     plain_.resize(2 * count * kBlock);
     in_l_.resize(count);
     in_r_.resize(count);
@@ -229,54 +246,96 @@ da_DeQuantizator::da_DeQuantizator(const da_DGlobalSettings& global, const da_IQ
     out_r_.resize(count);
 }
 
+// The blocks with a sine form are transformed back in batches across frames,
+// so that the transforms' vector lanes fill up (a frame has a few such
+// blocks); every frame's values are those it would have alone.
 void da_DeQuantizator::work() {
-    while (flag_input.queued() >= 1 && index_input.queued() >= 2 && curve_input.queued() >= 1) {
-        auto index_left = index_input.get_data();
-        auto index_right = index_input.get_data();
-        auto curve = curve_input.get_data();
-        auto flags = flag_input.get_data();
-
-        auto left_item = item_alloc<float>(n_);
-        auto right_item = item_alloc<float>(n_);
-        float* left = left_item.get();
-        float* right = right_item.get();
-        levels_to(index_left.get(), left);
-        levels_to(index_right.get(), right);
-
-        // Blocks with a sine form are transformed back together in one batch.
-        sine_blocks_.clear();
-        for (int e = 0; e < blocks(); ++e) {
-            // Summed in 64 bits: flags from a damaged stream may be any int.
-            const long long flag_sum = static_cast<long long>(flags[2 * e]) + flags[2 * e + 1];
-            if (flag_sum > 0) sine_blocks_.push_back(e);
-        }
-        const int count = static_cast<int>(sine_blocks_.size());
-        for (int j = 0; j < count; ++j) {
-            in_l_[j] = left + kBlock * sine_blocks_[j];
-            in_r_[j] = right + kBlock * sine_blocks_[j];
-            out_l_[j] = plain_.data() + 2 * kBlock * j;
-            out_r_[j] = out_l_[j] + kBlock;
-        }
-        ihvst56_many(count, in_l_.data(), in_r_.data(), out_l_.data(), out_r_.data());
-        for (int j = 0; j < count; ++j) {
-            const int e = sine_blocks_[j];
-            if (flags[2 * e] == 1) copy_block(out_l_[j], left + kBlock * e);
-            if (flags[2 * e + 1] == 1) copy_block(out_r_[j], right + kBlock * e);
-        }
-        for (int d = kHalfBlock; d + kBlock <= n_; d += kBlock) {
-            ioverlap56(left + d, left + d);
-            ioverlap56(right + d, right + d);
-        }
-        quant_scale_lines(left, curve.get(), n_);
-        quant_scale_lines(right, curve.get(), n_);
-
-        flag_output.put_data(std::move(flags));
-        index_output.put_data(std::move(index_left));
-        index_output.put_data(std::move(index_right));
-        curve_output.put_data(std::move(curve));
-        spectrum_output.put_data(std::move(left_item));
-        spectrum_output.put_data(std::move(right_item));
+    while (frame_ready()) {
+        Frame frame = take_frame();
+        if (sine_count_ + sine_block_count(frame.flags.get()) > capacity_ ||
+            batch_.size() == kBatchFrames)
+            finish_batch();
+        add_to_batch(std::move(frame));
     }
+    finish_batch();
+}
+
+bool da_DeQuantizator::frame_ready() const {
+    return flag_input.queued() >= 1 && index_input.queued() >= 2 && curve_input.queued() >= 1;
+}
+
+da_DeQuantizator::Frame da_DeQuantizator::take_frame() {
+    Frame f;
+    f.index_left = index_input.get_data();
+    f.index_right = index_input.get_data();
+    f.curve = curve_input.get_data();
+    f.flags = flag_input.get_data();
+    f.left = item_alloc<float>(n_);
+    f.right = item_alloc<float>(n_);
+    levels_to(f.index_left.get(), f.left.get());
+    levels_to(f.index_right.get(), f.right.get());
+    return f;
+}
+
+// Flag sums in 64 bits: flags from a damaged stream may be any int.
+int da_DeQuantizator::sine_block_count(const int* flags) const {
+    int count = 0;
+    for (int e = 0; e < blocks(); ++e)
+        count += static_cast<long long>(flags[2 * e]) + flags[2 * e + 1] > 0;
+    return count;
+}
+
+void da_DeQuantizator::add_to_batch(Frame frame) {
+    const int* flags = frame.flags.get();
+    for (int e = 0; e < blocks(); ++e) {
+        if (static_cast<long long>(flags[2 * e]) + flags[2 * e + 1] <= 0) continue;
+        const int j = sine_count_++;
+        sine_blocks_[j] = {static_cast<int>(batch_.size()), e};
+        in_l_[j] = frame.left.get() + kBlock * e;
+        in_r_[j] = frame.right.get() + kBlock * e;
+        out_l_[j] = plain_.data() + 2 * kBlock * j;
+        out_r_[j] = out_l_[j] + kBlock;
+    }
+    batch_.push_back(std::move(frame));
+}
+
+void da_DeQuantizator::finish_batch() {
+    ihvst56_many(sine_count_, in_l_.data(), in_r_.data(), out_l_.data(), out_r_.data());
+    for (int j = 0; j < sine_count_; ++j) {
+        const auto [f, e] = sine_blocks_[j];
+        const Frame& frame = batch_[f];
+        if (frame.flags[2 * e] == 1) copy_block(out_l_[j], frame.left.get() + kBlock * e);
+        if (frame.flags[2 * e + 1] == 1) copy_block(out_r_[j], frame.right.get() + kBlock * e);
+    }
+    for (Frame& frame : batch_) finish_frame(frame);
+    batch_.clear();
+    sine_count_ = 0;
+}
+
+void da_DeQuantizator::finish_frame(Frame& frame) {
+    float* left = frame.left.get();
+    float* right = frame.right.get();
+    for (int d = kHalfBlock; d + kBlock <= n_; d += kBlock) {
+        ioverlap56(left + d, left + d);
+        ioverlap56(right + d, right + d);
+    }
+    put_spectrum(std::move(frame.left), frame.curve.get());
+    put_spectrum(std::move(frame.right), frame.curve.get());
+    flag_output.put_data(std::move(frame.flags));
+    index_output.put_data(std::move(frame.index_left));
+    index_output.put_data(std::move(frame.index_right));
+    curve_output.put_data(std::move(frame.curve));
+}
+
+void da_DeQuantizator::put_spectrum(Item<float> lines, const float* curve) {
+    if (form_ == DequantisedForm::real_lines) {
+        quant_scale_lines(lines.get(), curve, n_);
+        spectrum_output.put_data(std::move(lines));
+        return;
+    }
+    auto complex_lines = item_alloc<float>(2 * static_cast<std::size_t>(n_));
+    quant_scale_lines_complex(lines.get(), curve, complex_lines.get(), n_);
+    spectrum_output.put_data(std::move(complex_lines));
 }
 
 }  // namespace x91

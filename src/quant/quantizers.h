@@ -105,9 +105,15 @@ class da_Quantizator final : public da_SpectrumQuantizer {
 // array; puts each on its pass-through output and 2 new float[n] spectra,
 // left first, on spectrum_output. Damaged indices, flags or curves give wrong
 // audio (infinite or NaN values included) but never undefined behaviour.
+// How the dequantiser hands out each spectrum: its real lines, or the
+// complex lines the inverse transform takes, (√½·x, 0) for each real line x,
+// as da_RCSpecsTransform would make them, made in the pass that scales.
+enum class DequantisedForm { real_lines, complex_lines };
+
 class da_DeQuantizator final : public da_QuantizeBaseClass {
   public:
-    da_DeQuantizator(const da_DGlobalSettings& global, const da_IQuantizeSetup& setup);
+    da_DeQuantizator(const da_DGlobalSettings& global, const da_IQuantizeSetup& setup,
+                     DequantisedForm form = DequantisedForm::real_lines);
     ~da_DeQuantizator() = default;
     void work() override;
 
@@ -120,8 +126,41 @@ class da_DeQuantizator final : public da_QuantizeBaseClass {
     PutFace<float> spectrum_output;
 
   private:
-    // Scratch for the blocks with a sine form, sized once for all blocks.
-    std::vector<int> sine_blocks_;
+    // A frame taken in, its levels made, waiting for its batch's block
+    // transforms.
+    struct Frame {
+        Item<int> flags, index_left, index_right;
+        Item<float> curve, left, right;
+    };
+    // A block with a sine form: the batch's frame and the block's number.
+    struct SineBlock {
+        int frame, block;
+    };
+    // Frames held at most in one batch.
+    static constexpr std::size_t kBatchFrames = 16;
+
+    bool frame_ready() const;
+    Frame take_frame();
+    // The frame's blocks with a sine form.
+    int sine_block_count(const int* flags) const;
+    // Adds the frame to the batch, and its blocks with a sine form to the
+    // batch's transforms.
+    void add_to_batch(Frame frame);
+    // Transforms the batch's sine blocks back and hands out its frames.
+    void finish_batch();
+    void finish_frame(Frame& frame);
+    // Scales a spectrum's lines by the curve and hands it out in the form
+    // asked for.
+    void put_spectrum(Item<float> lines, const float* curve);
+
+    DequantisedForm form_;
+    // The sine blocks one batch transforms: the frame's blocks, rounded up
+    // to whole groups of vector lanes.
+    int capacity_;
+    std::vector<Frame> batch_;
+    // Scratch for the batch's blocks with a sine form, sized once.
+    std::vector<SineBlock> sine_blocks_;
+    int sine_count_ = 0;
     std::vector<float> plain_;
     std::vector<const float*> in_l_, in_r_;
     std::vector<float*> out_l_, out_r_;

@@ -76,12 +76,14 @@ const Case kCases[] = {
      [](CpuLevel level, Inputs& in) { return run_rotation(ioverlap56_rotation, level, in); }},
     {"cdda_inverse_block",
      [](CpuLevel level, Inputs& in) {
-         // Loud spectra and tails, so that samples also clip.
-         const std::vector<float> a = in.floats(1764, -40.0f, 40.0f),
-                                  b = in.floats(1764, -40.0f, 40.0f);
+         // Loud spectra and tails, so that samples also clip; the spectra
+         // hold only the lines read.
+         const int lines = in.count(1, 882);
+         const std::vector<float> a = in.floats(2 * lines, -40.0f, 40.0f),
+                                  b = in.floats(2 * lines, -40.0f, 40.0f);
          std::vector<float> tail = in.floats(1764, -1.5f, 1.5f);
          Bytes block(3528);
-         cdda_inverse_block.at(level)(a.data(), b.data(), tail.data(), block.data());
+         cdda_inverse_block.at(level)(a.data(), b.data(), lines, tail.data(), block.data());
          add(block, tail);
          return block;
      }},

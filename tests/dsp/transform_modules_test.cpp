@@ -170,6 +170,42 @@ TEST(CddaIMdcstTest, SingleSpectrumWaitsForItsPartner) {
     EXPECT_EQ(read_block(out.get_data()), Block(1764, 0));
 }
 
+// The inverse reads a spectrum's coded lines where they lie and takes the
+// lines above them as 0: the blocks are those of the zero-filled spectra,
+// for line counts around a group of eight lanes and beyond the 882 used.
+TEST(CddaIMdcstTest, CodedLinesGiveTheBlocksOfZeroFilledSpectra) {
+    std::mt19937 rng(dsp_test::kSeed);
+    for (const int lines : {1, 7, 8, 9, 640, 875, 881, 882, 900}) {
+        DataQueue<float> in(8), in_full(8);
+        DataQueue<unsigned char> out(8), out_full(8);
+        da_CDDA_iMDCST m(da_DGlobalSettings{lines});
+        da_CDDA_iMDCST full(da_DGlobalSettings{882});
+        m.input = in;
+        m.output = out;
+        full.input = in_full;
+        full.output = out_full;
+        const int used = std::min(lines, 882);
+        for (int spectrum = 0; spectrum < 6; ++spectrum) {
+            // Quiet enough that few samples clip.
+            std::vector<float> v = dsp_test::random_floats(rng, 2 * lines);
+            for (float& x : v) x *= 0.005f;
+            auto coded = item_alloc<float>(v.size());
+            auto padded = item_alloc<float>(2 * 882);
+            std::copy(v.begin(), v.end(), coded.get());
+            std::fill(padded.get(), padded.get() + 2 * 882, 0.0f);
+            std::copy(v.begin(), v.begin() + 2 * used, padded.get());
+            in.put_data(std::move(coded));
+            in_full.put_data(std::move(padded));
+        }
+        m.work();
+        full.work();
+        ASSERT_EQ(out.queued(), 3);
+        for (int block = 0; block < 3; ++block)
+            EXPECT_EQ(read_block(out.get_data()), read_block(out_full.get_data()))
+                << lines << " lines, block " << block;
+    }
+}
+
 // Damaged spectra reach the inverse unchecked: NaN, overflowing and merely
 // loud lines must come out sample by sample as cdda_sample of the overlap-add
 // sum (NaN as silence, the rest clipped), and the frames after them clean.

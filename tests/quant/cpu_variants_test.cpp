@@ -60,6 +60,15 @@ const Case kCases[] = {
          quant_mark_level_zero.at(level)(x.data(), blocks, b_minus_1, 2.0f, below.data());
          return bytes_of(below);
      }},
+    {"quant_scale_lines_complex",
+     [](CpuLevel level, Inputs& in) {
+         const int count = in.count(0, 300);
+         const std::vector<float> x = in.floats(count, -1e3f, 1e3f);
+         const std::vector<float> curve = in.floats(count, 0.0f, 4.0f);
+         std::vector<float> s(2 * count);
+         quant_scale_lines_complex.at(level)(x.data(), curve.data(), s.data(), count);
+         return bytes_of(s);
+     }},
 };
 
 class QuantBuildsTest : public BuildsTest {};

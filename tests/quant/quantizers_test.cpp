@@ -13,6 +13,7 @@
 
 #include "dsp/block_transforms.h"
 #include "dsp/numeric.h"
+#include "dsp/spectrum_converters.h"
 #include "format/settings.h"
 #include "quant/cpu_variants.h"
 #include "support/module_harness.h"
@@ -38,7 +39,8 @@ struct QuantizatorRig {
 };
 
 struct DeQuantizatorRig {
-    DeQuantizatorRig(int lines, float base) : dq({lines}, {base}), n(lines) {
+    DeQuantizatorRig(int lines, float base, DequantisedForm form = DequantisedForm::real_lines)
+        : dq({lines}, {base}, form), n(lines) {
         dq.flag_input = flags;
         dq.flag_output = flag_pass;
         dq.index_input = indices;
@@ -167,6 +169,74 @@ TEST(DeQuantizatorTest, LevelsOfEveryTableIndexAndBeyond) {
     }
     EXPECT_EQ(std::memcmp(out_l.data(), el.data(), n * sizeof(float)), 0);
     EXPECT_EQ(std::memcmp(out_r.data(), er.data(), n * sizeof(float)), 0);
+}
+
+// The complex form is the real one as da_RCSpecsTransform converts it, value
+// for value, with blocks of a sine form on either side and none.
+TEST(DeQuantizatorTest, ComplexFormIsTheConvertedRealForm) {
+    SeededRng rng(27);
+    std::uniform_int_distribution<int> idx(-40, 40), flag(0, 3);
+    for (const int lines : {56, 84, 800, 1764}) {
+        DeQuantizatorRig real(lines, is.quantize.base);
+        DeQuantizatorRig complex(lines, is.quantize.base, DequantisedForm::complex_lines);
+        std::vector<int> left(lines), right(lines), flags(2 * (lines / 56));
+        for (int& k : left) k = idx(rng);
+        for (int& k : right) k = idx(rng);
+        for (int& f : flags) f = flag(rng) == 0;
+        std::vector<float> curve(lines);
+        for (int i = 0; i < lines; ++i) curve[i] = 0.25f + 0.003f * i;
+        for (DeQuantizatorRig* rig : {&real, &complex}) {
+            rig->put(left, right, curve, flags);
+            rig->dq.work();
+        }
+        DataQueue<float> converted(4), discard(4);
+        da_RCSpecsTransform rcs(da_DGlobalSettings{lines});
+        rcs.input = real.spectra;
+        rcs.output1 = discard;
+        rcs.output2 = converted;
+        rcs.work();
+        for (int channel = 0; channel < 2; ++channel) {
+            const auto expected = take_item<float>(converted, 2 * lines);
+            const auto got = take_item<float>(complex.spectra, 2 * lines);
+            EXPECT_EQ(std::memcmp(got.data(), expected.data(), 2 * lines * sizeof(float)), 0)
+                << lines << " lines, channel " << channel;
+        }
+    }
+}
+
+// Frames queued together share their blocks' transforms in batches: each
+// frame must come out as it does alone, whether few or many of its blocks
+// have a sine form (so that batches fill up, overflow, or hold many frames).
+TEST(DeQuantizatorTest, FramesTakenTogetherComeOutAsAlone) {
+    SeededRng rng(2727);
+    std::uniform_int_distribution<int> idx(-40, 40), percent(0, 99);
+    for (const int lines : {84, 882}) {
+        for (const int sine_percent : {0, 5, 30, 100}) {
+            DeQuantizatorRig together(lines), alone(lines);
+            std::vector<std::vector<float>> expected;
+            const int frames = 20;  // more than a batch holds
+            for (int f = 0; f < frames; ++f) {
+                std::vector<int> left(lines), right(lines), flags(2 * (lines / 56));
+                for (int& k : left) k = idx(rng);
+                for (int& k : right) k = idx(rng);
+                for (int& x : flags) x = percent(rng) < sine_percent;
+                std::vector<float> curve(lines);
+                for (int i = 0; i < lines; ++i) curve[i] = 0.5f + 0.002f * i + 0.01f * f;
+                together.put(left, right, curve, flags);
+                alone.put(left, right, curve, flags);
+                alone.dq.work();
+                expected.push_back(take_item<float>(alone.spectra, lines));
+                expected.push_back(take_item<float>(alone.spectra, lines));
+            }
+            together.dq.work();
+            ASSERT_EQ(together.spectra.queued(), 2 * frames);
+            for (std::size_t j = 0; j < expected.size(); ++j)
+                EXPECT_EQ(take_item<float>(together.spectra, lines), expected[j])
+                    << lines << " lines, " << sine_percent << "% sine blocks, spectrum " << j;
+            EXPECT_EQ(together.flag_pass.queued(), frames);
+            EXPECT_EQ(together.curve_pass.queued(), frames);
+        }
+    }
 }
 
 class QuantizeRoundTripTest : public ::testing::Test {
