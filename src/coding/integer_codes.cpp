@@ -224,13 +224,14 @@ long long n0_seq_bits(int const* v, int M, int k) {
     // empty or a full run every range holds one value and costs nothing, so
     // the whole tree gives the walk's sum.
     if (M >= 0 && static_cast<long long>(M) * k < (1 << 24)) {
-        std::vector<int> sums(static_cast<std::size_t>(k) + 1);
         bool in_range = true;
-        for (int i = 0; i < k; ++i) {
-            in_range = in_range && v[i] >= 0 && v[i] <= M;
-            sums[i + 1] = sums[i] + (in_range ? v[i] : 0);
-        }
+        for (int i = 0; i < k; ++i) in_range &= v[i] >= 0 && v[i] <= M;
         if (in_range) {
+            // Kept per thread: a coder asks for the same few sizes over and over.
+            thread_local std::vector<int> sums;
+            sums.resize(static_cast<std::size_t>(k) + 1);
+            sums[0] = 0;
+            for (int i = 0; i < k; ++i) sums[i + 1] = sums[i] + v[i];
             const SplitTree& tree = split_tree(k);
             return split_tree_bits(static_cast<int>(tree.start.size()), tree.start.data(),
                                    tree.half.data(), tree.size.data(), sums.data(), M);
