@@ -58,10 +58,20 @@ struct env_Shares {
     // of all slots can run side by side; `chained` says whether they apply.
     bool chained = false;
     std::vector<int> chain_begin, chain_upper, chain_lower;  // bands + 2 each
+    // Where the chained sums read their rows (env_chain_sums): per group of
+    // eight slots its rows' count, per row eight offsets, and the rows to be
+    // put together first, five ints each; chain_space floats hold them all.
+    // Above kChainSpace (reckoned before the layout) the sums run slot by
+    // slot along the lines instead.
+    static constexpr int kChainSpace = 6144;
+    std::vector<int> chain_steps, chain_offsets, chain_crossings;
+    long long chain_space = 0;
 
   private:
     // Sets the chains from `runs` run starts (run_starts), if the slots rise.
     void chain_runs(int runs);
+    // Sets where the chained sums read their rows, from the chains.
+    void lay_out_rows();
 };
 
 // `slots` must hold bands + 2 floats.
