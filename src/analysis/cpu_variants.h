@@ -65,4 +65,10 @@ extern const CpuVariants<void(int frames, const float* const* values, float scal
                               float* const* out)>
     masking_curves_in_lanes;
 
+// Intensity (intensity.cpp).
+// out[i] = √((|left_i|² + |right_i|²)/2) for complex lines (re, im), the
+// magnitudes as c_abs gives them, the mean and root in double.
+extern const CpuVariants<void(const float* left, const float* right, float* out, int count)>
+    intensity_mean_magnitudes;
+
 }  // namespace x91

@@ -168,6 +168,15 @@ const Case kCases[] = {
          for (const auto& c : out) add(bytes, c);
          return bytes;
      }},
+    {"intensity_mean_magnitudes",
+     [](CpuLevel level, Inputs& in) {
+         const int count = in.count(0, 300);
+         const std::vector<float> left = in.floats(2 * count, -1e4f, 1e4f),
+                                  right = in.floats(2 * count, -1e4f, 1e4f);
+         std::vector<float> out(count);
+         intensity_mean_magnitudes.at(level)(left.data(), right.data(), out.data(), count);
+         return bytes_of(out);
+     }},
 };
 
 class AnalysisBuildsTest : public BuildsTest {};
