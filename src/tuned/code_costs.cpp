@@ -54,10 +54,20 @@ void LayeredCodeCosts::fit(const Histogram& counts) {
 }
 
 void add_magnitudes(const int* indices, int count, LayeredCodeCosts::Histogram& counts) {
-    for (int i = 0; i < count; ++i) {
-        const int m = std::abs(indices[i]);
-        ++counts[std::min(m, LayeredCodeCosts::kMaxMagnitude)];
+    // Most lines are zero: groups of eight zeros are counted at once.
+    int i = 0;
+    for (; i + 8 <= count; i += 8) {
+        int any = 0;
+        for (int j = i; j < i + 8; ++j) any |= indices[j];
+        if (any == 0) {
+            counts[0] += 8;
+            continue;
+        }
+        for (int j = i; j < i + 8; ++j)
+            ++counts[std::min(std::abs(indices[j]), LayeredCodeCosts::kMaxMagnitude)];
     }
+    for (; i < count; ++i)
+        ++counts[std::min(std::abs(indices[i]), LayeredCodeCosts::kMaxMagnitude)];
 }
 
 }  // namespace x91
