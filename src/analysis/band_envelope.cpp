@@ -418,7 +418,7 @@ void ra_copy(const float* src, float* dst, int count) {
     for (int i = 0; i < count; ++i) dst[i] = src[i];
 }
 
-void env_Shares::prepare(const float* itab, int line_count, int band_count) {
+void env_Shares::prepare(const float* itab, int line_count, int band_count, bool sums) {
     count = line_count > 0 ? line_count : 0;
     bands = band_count;
     slot.resize(count);
@@ -431,7 +431,7 @@ void env_Shares::prepare(const float* itab, int line_count, int band_count) {
     if (bands >= 0 && bands < (1 << 24)) {
         const int runs = env_shares_of(itab, count, bands, static_cast<float>(bands + 1),
                                        slot.data(), lower.data(), upper.data(), run_starts.data());
-        if (count > 0) chain_runs(runs);
+        if (count > 0 && sums) chain_runs(runs);
         return;
     }
     shares_by_line(itab, 0, count, bands, 0, slot.data(), lower.data(), upper.data(),

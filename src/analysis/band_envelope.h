@@ -41,7 +41,9 @@ void ra_copy(const float* src, float* dst, int count);
 // the envelope functions run several times per frame over the same table, and
 // the floor and smooth step are most of their cost.
 struct env_Shares {
-    void prepare(const float* itab, int count, int bands);
+    // Tables only interpolated through (env_highres_to) need no chains:
+    // `sums` false leaves them out, and sums over them run line by line.
+    void prepare(const float* itab, int count, int bands, bool sums = true);
     int count = 0;
     int bands = 0;
     std::vector<int> slot;     // lower slot, in 0 .. bands
