@@ -177,7 +177,7 @@ void share_products(int count, const float* lower, const float* upper, const flo
 // changes no sum, and one that starts at +0 is never −0), its row is read
 // where it lies; the rows that cross from one to the other are put together
 // first, into the space behind the products.
-void chain_sums(float* rows, const int* crossings, int crossing_count, const int* offsets,
+void chain_sums(float* rows, const int* crossings, int crossing_count, const std::uint16_t* offsets,
                 const int* group_steps, int slot_count, float* slots) {
     const i32x8 step = {0, 1, 2, 3, 4, 5, 6, 7};
     for (int c = 0; c < crossing_count; ++c) {
@@ -289,7 +289,7 @@ const CpuVariants<void(int, const int*, const float*, const float*, const float*
                               X91_AVX2_OR(interpolate_avx2, interpolate_portable)};
 const CpuVariants<void(int, const float*, const float*, const float*, float*, float*)>
     env_share_products = cpu_variants_of<share_products>;
-const CpuVariants<void(float*, const int*, int, const int*, const int*, int, float*)>
+const CpuVariants<void(float*, const int*, int, const std::uint16_t*, const int*, int, float*)>
     env_chain_sums = cpu_variants_of<chain_sums>;
 
 std::vector<float> env_bark_itab(int count) {
@@ -480,7 +480,7 @@ void env_Shares::lay_out_rows() {
     }
     chain_offsets.resize(8 * row_count);
     chain_crossings.resize(5 * 2 * slots);
-    int* column = chain_offsets.data();
+    std::uint16_t* column = chain_offsets.data();
     int* crossing = chain_crossings.data();
     for (int g = 0; g < groups; ++g) {
         const int steps = chain_steps[g];
@@ -493,17 +493,19 @@ void env_Shares::lay_out_rows() {
             // before the end and zeros.
             auto cross = [&](int t) {
                 const int t0 = 8 * t;
-                column[8 * t + lane] = scratch;
+                column[8 * t + lane] = static_cast<std::uint16_t>(scratch);
                 for (int x : {hi + begin + t0, begin + t0, upper_end - t0, end - t0, scratch})
                     *crossing++ = x;
                 scratch += 8;
             };
             int t = 0;
-            for (; t < upper_end / 8; ++t) column[8 * t + lane] = hi + begin + 8 * t;
+            for (; t < upper_end / 8; ++t)
+                column[8 * t + lane] = static_cast<std::uint16_t>(hi + begin + 8 * t);
             if (upper_end % 8 != 0) cross(t++);
-            for (; t < end / 8; ++t) column[8 * t + lane] = begin + 8 * t;
+            for (; t < end / 8; ++t)
+                column[8 * t + lane] = static_cast<std::uint16_t>(begin + 8 * t);
             if (8 * t < end) cross(t++);
-            for (; t < steps; ++t) column[8 * t + lane] = zeros;
+            for (; t < steps; ++t) column[8 * t + lane] = static_cast<std::uint16_t>(zeros);
         }
         column += 8 * steps;
     }

@@ -14,6 +14,7 @@
 // towards slot bands + 1. Nothing is ever read or written outside the scratch.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 namespace x91 {
@@ -65,8 +66,9 @@ struct env_Shares {
     // put together first, five ints each; chain_space floats hold them all.
     // Above kChainSpace (reckoned before the layout) the sums run slot by
     // slot along the lines instead.
-    static constexpr int kChainSpace = 6144;
-    std::vector<int> chain_steps, chain_offsets, chain_crossings;
+    static constexpr int kChainSpace = 3072;
+    std::vector<int> chain_steps, chain_crossings;
+    std::vector<std::uint16_t> chain_offsets;  // within kChainSpace
     long long chain_space = 0;
 
   private:

@@ -2,6 +2,8 @@
 // calling one runs the build the process chose; tests compare the builds.
 #pragma once
 
+#include <cstdint>
+
 #include "framework/cpu_dispatch.h"
 
 namespace x91 {
@@ -29,7 +31,7 @@ extern const CpuVariants<void(int count, const float* lower, const float* upper,
 // together at rows + x[4]: element j is rows[x[0] + j] for j < x[2], else
 // rows[x[1] + j] for j < x[3], else 0.
 extern const CpuVariants<void(float* rows, const int* crossings, int crossing_count,
-                              const int* offsets, const int* group_steps, int slot_count,
+                              const std::uint16_t* offsets, const int* group_steps, int slot_count,
                               float* slots)>
     env_chain_sums;
 // The first i in [from, end) with t[i] > t[i − 1] + step, or end.

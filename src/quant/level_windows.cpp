@@ -7,11 +7,13 @@ namespace x91 {
 
 namespace {
 
-// Arguments from 2^32 on are left to the logarithm: levels that high are
-// rare, and the table stays small.
-constexpr double kTop = 4294967296.0;
-// Finest buckets tried: 1024 to an octave.
-constexpr int kFinestShift = 13;
+// Arguments from 2^20 on are left to the logarithm: levels that high are
+// rare (a million times the step of level 1), and the table stays small.
+constexpr double kTop = 1048576.0;
+// Windows whose tops lie closer than this factor are merged, so buckets of
+// 128 to an octave (the finest tried) never hold two tops.
+constexpr float kMerge = 1.0f + 1.0f / 64.0f;
+constexpr int kFinestShift = 16;
 
 float float_below(double v) {
     const float f = static_cast<float>(v);
@@ -38,15 +40,26 @@ LevelWindows::LevelWindows(float ln_b, float r, double u_r,
         const double point = j == 0 ? static_cast<double>(r) : u_r + first_m + (j - 1);
         const double margin = std::fabs(point) * (1.0 / 4096.0) + 1.0 / (1 << 24);
         const double low = std::exp((point - margin) * static_cast<double>(ln_b));
-        low_.push_back(float_below(low));
-        high_.push_back(float_above(std::exp((point + margin) * static_cast<double>(ln_b))));
-        // The gap below: its index is that of any float inside it.
-        const float gap_floor = j == 0 ? 1.0f : std::nextafter(high_[j - 1], infinity);
-        level_.push_back(gap_floor < low_[j] ? exact(gap_floor) : 0);
+        const float high = float_above(std::exp((point + margin) * static_cast<double>(ln_b)));
+        // Windows closer than kMerge become one, with no gap between them.
+        if (!high_.empty() && float_below(low) <= high_.back() * kMerge) {
+            high_.back() = high;
+        } else {
+            // The gap below: its index is that of any float inside it.
+            const float gap_floor = high_.empty() ? 1.0f : std::nextafter(high_.back(), infinity);
+            low_.push_back(float_below(low));
+            high_.push_back(high);
+            const int level = gap_floor < low_.back() ? exact(gap_floor) : 0;
+            if (level < 0 || level > 0xFFFF) return;
+            level_.push_back(static_cast<std::uint16_t>(level));
+        }
         if (low > kTop) break;
         if (low_.size() > 0xFFFF) return;
     }
     high_.back() = infinity;
+    low_.shrink_to_fit();
+    high_.shrink_to_fit();
+    level_.shrink_to_fit();
     for (int shift = 18; shift >= kFinestShift; --shift)
         if (lay_out(shift)) return;
     gap_at_bucket_.clear();

@@ -15,7 +15,7 @@ namespace x91 {
 // it, relative: thousands of times any rounding of the logarithm and of the
 // divisions after it, so between two windows every float has the index of
 // any other there. A table of those gaps gives the index of most arguments
-// from their bits; arguments in a window, beyond the table or not finite are
+// from their bits; arguments in a window, beyond the table (2^20) or not finite are
 // left to the logarithm.
 class LevelWindows {
   public:
@@ -43,7 +43,7 @@ class LevelWindows {
     // Window j spans [low_[j], high_[j]]; gap j lies below it, above window
     // j − 1, and has index level_[j]. The last window reaches to infinity.
     std::vector<float> low_, high_;
-    std::vector<int> level_;
+    std::vector<std::uint16_t> level_;
 };
 
 }  // namespace x91

@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
-#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -137,35 +136,6 @@ float zero_below_for(float ln_b, float r) {
     return zero_below;
 }
 
-// The index of a level argument y by its logarithm, as magnitude() takes it
-// for the arguments that leave level 0.
-int log_magnitude(float y, float ln_b, float r, double u_r) {
-    const float u = std::log(y) / ln_b;
-    if (u > r) return trunc_to_int(static_cast<double>(u) - u_r + 1.0);
-    return 0;
-}
-
-// The windows of a base and rounding point, made once per process like the
-// scan above: an encoding cut into runs builds a quantiser for each.
-std::shared_ptr<const LevelWindows> level_windows_for(float b, float r, float ln_b, double u_r) {
-    struct Kept {
-        std::uint32_t b, r;
-        std::shared_ptr<const LevelWindows> windows;
-    };
-    static std::mutex mutex;
-    static std::vector<Kept> kept;
-    const auto b_bits = std::bit_cast<std::uint32_t>(b);
-    const auto r_bits = std::bit_cast<std::uint32_t>(r);
-    std::lock_guard lock(mutex);
-    for (const Kept& k : kept)
-        if (k.b == b_bits && k.r == r_bits) return k.windows;
-    auto windows = std::make_shared<const LevelWindows>(
-        ln_b, r, u_r, [=](float y) { return log_magnitude(y, ln_b, r, u_r); });
-    if (kept.size() == kScansKept) kept.erase(kept.begin());
-    kept.push_back({b_bits, r_bits, windows});
-    return windows;
-}
-
 }  // namespace
 
 da_LogQuantizer::da_LogQuantizer(float b, float r)
@@ -174,7 +144,7 @@ da_LogQuantizer::da_LogQuantizer(float b, float r)
       ln_b_(std::log(b)),
       u_r_(static_cast<double>(r_logb(b, level_argument(b_minus_1_, r)))),
       zero_below_(zero_below_for(ln_b_, r_)),
-      windows_(level_windows_for(b, r, ln_b_, u_r_)) {}
+      windows_(ln_b_, r_, u_r_, [this](float y) { return magnitude_above(y); }) {}
 
 namespace {
 
@@ -239,7 +209,9 @@ void da_LogQuantizer::indices(const float* x, int* index, int count) const {
 }
 
 int da_LogQuantizer::magnitude_above(float y) const {
-    return log_magnitude(y, ln_b_, r_, u_r_);
+    const float u = std::log(y) / ln_b_;
+    if (u > r_) return trunc_to_int(static_cast<double>(u) - u_r_ + 1.0);
+    return 0;
 }
 
 int _range_to_zn(float x, float lo, float hi, int n) {
