@@ -73,4 +73,8 @@ extern const CpuVariants<void(int frames, const float* const* values, float scal
 extern const CpuVariants<void(const float* left, const float* right, float* out, int count)>
     intensity_mean_magnitudes;
 
+// Side stereo, measuring (side_stereo.cpp).
+// out[i] = |c_i| for complex lines (re, im), as c_abs gives it.
+extern const CpuVariants<void(const float* c, float* out, int count)> stereo_line_magnitudes;
+
 }  // namespace x91

@@ -177,6 +177,14 @@ const Case kCases[] = {
          intensity_mean_magnitudes.at(level)(left.data(), right.data(), out.data(), count);
          return bytes_of(out);
      }},
+    {"stereo_line_magnitudes",
+     [](CpuLevel level, Inputs& in) {
+         const int count = in.count(0, 300);
+         const std::vector<float> c = in.floats(2 * count, -1e4f, 1e4f);
+         std::vector<float> out(count);
+         stereo_line_magnitudes.at(level)(c.data(), out.data(), count);
+         return bytes_of(out);
+     }},
 };
 
 class AnalysisBuildsTest : public BuildsTest {};
