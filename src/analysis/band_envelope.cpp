@@ -168,51 +168,31 @@ void share_products(int count, const float* lower, const float* upper, const flo
     }
 }
 
-// The lines above which accumulate_runs sums on the stack, slot by slot.
-constexpr int kChainLines = 1024;
-
 // The sums of chained shares (env_Shares::chained), eight slots at a time in
 // lanes: lane s adds its chain's products one by one in line order, so each
 // slot gets the additions of the line-by-line sum in their order; the slots
-// only no longer wait for one another. Slot s's chain is the upper products
-// (hi) of upper[s] lines from begin[s] on, then the lower products (lo) of
-// lower[s] lines: step t of it is line begin[s] + t of one or the other.
-// Eight steps of each lane are loaded as a row and the rows transposed. A
-// finished lane adds +0, which changes no sum: one that starts at +0 is never
-// −0. lo and hi hold 8 readable floats beyond the last line of any chain.
-void chain_sums(const float* lo, const float* hi, const int* begin, const int* upper,
-                const int* lower, int slot_count, float* slots) {
+// only no longer wait for one another. Eight steps of each lane are loaded as
+// a row and the rows transposed. Where a lane's eight steps lie within its
+// upper or its lower products, or past its chain's end (a row of zeros: +0
+// changes no sum, and one that starts at +0 is never −0), its row is read
+// where it lies; the rows that cross from one to the other are put together
+// first, into the space behind the products.
+void chain_sums(float* rows, const int* crossings, int crossing_count, const std::uint16_t* offsets,
+                const int* group_steps, int slot_count, float* slots) {
     const i32x8 step = {0, 1, 2, 3, 4, 5, 6, 7};
-    for (int first = 0; first < slot_count; first += 8) {
-        int start[8] = {}, upper_end[8] = {}, end[8] = {};
-        int longest = 0;
-        for (int lane = 0; lane < 8 && first + lane < slot_count; ++lane) {
-            const int s = first + lane;
-            start[lane] = begin[s];
-            upper_end[lane] = upper[s];
-            end[lane] = upper[s] + lower[s];
-            longest = end[lane] > longest ? end[lane] : longest;
-        }
+    for (int c = 0; c < crossing_count; ++c) {
+        const int* x = crossings + 5 * c;
+        const f32x8 upper = load8(rows + x[0]), lower = load8(rows + x[1]);
+        const f32x8 row = step < x[2] ? upper : (step < x[3] ? lower : f32x8{});
+        store8(rows + x[4], row);
+    }
+    for (int first = 0, group = 0; first < slot_count; first += 8, ++group) {
         f32x8 sum = {};
-        for (int t0 = 0; t0 < longest; t0 += 8) {
-            f32x8 rows[8];
-            for (int lane = 0; lane < 8; ++lane) {
-                const int at = start[lane] + t0;
-                if (t0 >= end[lane]) {
-                    rows[lane] = f32x8{};
-                } else if (t0 + 8 <= upper_end[lane]) {
-                    rows[lane] = load8(hi + at);
-                } else if (t0 >= upper_end[lane] && t0 + 8 <= end[lane]) {
-                    rows[lane] = load8(lo + at);
-                } else {
-                    // The row crosses from upper to lower shares, or the end.
-                    const i32x8 t = step + t0;
-                    const f32x8 share = t < upper_end[lane] ? load8(hi + at) : load8(lo + at);
-                    rows[lane] = t < end[lane] ? share : f32x8{};
-                }
-            }
-            transpose8x8(rows);
-            for (int j = 0; j < 8; ++j) sum = sum + rows[j];
+        for (int t = 0; t < group_steps[group]; ++t, offsets += 8) {
+            f32x8 lanes[8];
+            for (int lane = 0; lane < 8; ++lane) lanes[lane] = load8(rows + offsets[lane]);
+            transpose8x8(lanes);
+            for (int j = 0; j < 8; ++j) sum = sum + lanes[j];
         }
         for (int lane = 0; lane < 8 && first + lane < slot_count; ++lane)
             slots[first + lane] = sum[lane];
@@ -277,8 +257,12 @@ void accumulate_runs(const env_Shares& shares, const float* values, float* slots
     const int bands = shares.bands;
     for (int j = 0; j < bands + 2; ++j) slots[j] = 0.0f;
     if (count <= 0) return fold_outer(bands, slots);
-    if (shares.chained && count <= kChainLines) {
-        float lo[kChainLines + 8], hi[kChainLines + 8];
+    if (shares.chained && shares.chain_space <= env_Shares::kChainSpace) {
+        // The lower products, then the upper ones, each followed by 8 zeros,
+        // then the crossing rows.
+        float rows[env_Shares::kChainSpace];
+        float* lo = rows;
+        float* hi = rows + count + 8;
         std::fill(lo + count, lo + count + 8, 0.0f);
         std::fill(hi + count, hi + count + 8, 0.0f);
         if constexpr (kValues) {
@@ -287,8 +271,9 @@ void accumulate_runs(const env_Shares& shares, const float* values, float* slots
             ra_copy(shares.lower.data(), lo, count);
             ra_copy(shares.upper.data(), hi, count);
         }
-        env_chain_sums(lo, hi, shares.chain_begin.data(), shares.chain_upper.data(),
-                       shares.chain_lower.data(), bands + 2, slots);
+        env_chain_sums(rows, shares.chain_crossings.data(),
+                       static_cast<int>(shares.chain_crossings.size() / 5),
+                       shares.chain_offsets.data(), shares.chain_steps.data(), bands + 2, slots);
     } else {
         accumulate_run_by_run<kValues>(shares, values, slots);
     }
@@ -304,7 +289,7 @@ const CpuVariants<void(int, const int*, const float*, const float*, const float*
                               X91_AVX2_OR(interpolate_avx2, interpolate_portable)};
 const CpuVariants<void(int, const float*, const float*, const float*, float*, float*)>
     env_share_products = cpu_variants_of<share_products>;
-const CpuVariants<void(const float*, const float*, const int*, const int*, const int*, int, float*)>
+const CpuVariants<void(float*, const int*, int, const std::uint16_t*, const int*, int, float*)>
     env_chain_sums = cpu_variants_of<chain_sums>;
 
 std::vector<float> env_bark_itab(int count) {
@@ -433,7 +418,7 @@ void ra_copy(const float* src, float* dst, int count) {
     for (int i = 0; i < count; ++i) dst[i] = src[i];
 }
 
-void env_Shares::prepare(const float* itab, int line_count, int band_count) {
+void env_Shares::prepare(const float* itab, int line_count, int band_count, bool sums) {
     count = line_count > 0 ? line_count : 0;
     bands = band_count;
     slot.resize(count);
@@ -446,7 +431,7 @@ void env_Shares::prepare(const float* itab, int line_count, int band_count) {
     if (bands >= 0 && bands < (1 << 24)) {
         const int runs = env_shares_of(itab, count, bands, static_cast<float>(bands + 1),
                                        slot.data(), lower.data(), upper.data(), run_starts.data());
-        if (count > 0) chain_runs(runs);
+        if (count > 0 && sums) chain_runs(runs);
         return;
     }
     shares_by_line(itab, 0, count, bands, 0, slot.data(), lower.data(), upper.data(),
@@ -470,6 +455,62 @@ void env_Shares::chain_runs(int runs) {
         chain_upper[k + 1] = to - from;
     }
     chained = true;
+    lay_out_rows();
+}
+
+void env_Shares::lay_out_rows() {
+    // Where chain_sums finds each lane's rows: the lower products at 0, the
+    // upper ones at count + 8, each followed by 8 zeros, then at most two
+    // crossing rows per chain. Beyond kChainSpace nothing is laid out.
+    const int slots = bands + 2;
+    const int groups = (slots + 7) / 8;
+    chain_space = 2LL * (count + 8) + 16LL * slots;
+    if (chain_space > kChainSpace) return;
+    const int hi = count + 8;
+    const int zeros = hi + count;
+    int scratch = 2 * hi;
+    chain_steps.resize(groups);
+    int row_count = 0;
+    for (int g = 0; g < groups; ++g) {
+        int longest = 0;
+        for (int s = 8 * g; s < 8 * g + 8 && s < slots; ++s)
+            longest = std::max(longest, chain_upper[s] + chain_lower[s]);
+        chain_steps[g] = (longest + 7) / 8;
+        row_count += chain_steps[g];
+    }
+    chain_offsets.resize(8 * row_count);
+    chain_crossings.resize(5 * 2 * slots);
+    std::uint16_t* column = chain_offsets.data();
+    int* crossing = chain_crossings.data();
+    for (int g = 0; g < groups; ++g) {
+        const int steps = chain_steps[g];
+        for (int lane = 0; lane < 8; ++lane) {
+            const int s = 8 * g + lane;
+            const int upper_end = s < slots ? chain_upper[s] : 0;
+            const int end = s < slots ? upper_end + chain_lower[s] : 0;
+            const int begin = s < slots ? chain_begin[s] : 0;
+            // The row of steps 8t .. 8t + 7 from both products, or those
+            // before the end and zeros.
+            auto cross = [&](int t) {
+                const int t0 = 8 * t;
+                column[8 * t + lane] = static_cast<std::uint16_t>(scratch);
+                for (int x : {hi + begin + t0, begin + t0, upper_end - t0, end - t0, scratch})
+                    *crossing++ = x;
+                scratch += 8;
+            };
+            int t = 0;
+            for (; t < upper_end / 8; ++t)
+                column[8 * t + lane] = static_cast<std::uint16_t>(hi + begin + 8 * t);
+            if (upper_end % 8 != 0) cross(t++);
+            for (; t < end / 8; ++t)
+                column[8 * t + lane] = static_cast<std::uint16_t>(begin + 8 * t);
+            if (8 * t < end) cross(t++);
+            for (; t < steps; ++t) column[8 * t + lane] = static_cast<std::uint16_t>(zeros);
+        }
+        column += 8 * steps;
+    }
+    chain_crossings.resize(crossing - chain_crossings.data());
+    chain_space = scratch;
 }
 
 void env_iweights_to(const env_Shares& shares, float* weights, float* slots) {

@@ -14,6 +14,7 @@
 // towards slot bands + 1. Nothing is ever read or written outside the scratch.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 namespace x91 {
@@ -41,7 +42,9 @@ void ra_copy(const float* src, float* dst, int count);
 // the envelope functions run several times per frame over the same table, and
 // the floor and smooth step are most of their cost.
 struct env_Shares {
-    void prepare(const float* itab, int count, int bands);
+    // Tables only interpolated through (env_highres_to) need no chains:
+    // `sums` false leaves them out, and sums over them run line by line.
+    void prepare(const float* itab, int count, int bands, bool sums = true);
     int count = 0;
     int bands = 0;
     std::vector<int> slot;     // lower slot, in 0 .. bands
@@ -58,10 +61,21 @@ struct env_Shares {
     // of all slots can run side by side; `chained` says whether they apply.
     bool chained = false;
     std::vector<int> chain_begin, chain_upper, chain_lower;  // bands + 2 each
+    // Where the chained sums read their rows (env_chain_sums): per group of
+    // eight slots its rows' count, per row eight offsets, and the rows to be
+    // put together first, five ints each; chain_space floats hold them all.
+    // Above kChainSpace (reckoned before the layout) the sums run slot by
+    // slot along the lines instead.
+    static constexpr int kChainSpace = 3072;
+    std::vector<int> chain_steps, chain_crossings;
+    std::vector<std::uint16_t> chain_offsets;  // within kChainSpace
+    long long chain_space = 0;
 
   private:
     // Sets the chains from `runs` run starts (run_starts), if the slots rise.
     void chain_runs(int runs);
+    // Sets where the chained sums read their rows, from the chains.
+    void lay_out_rows();
 };
 
 // `slots` must hold bands + 2 floats.

@@ -2,6 +2,8 @@
 // calling one runs the build the process chose; tests compare the builds.
 #pragma once
 
+#include <cstdint>
+
 #include "framework/cpu_dispatch.h"
 
 namespace x91 {
@@ -22,11 +24,15 @@ extern const CpuVariants<void(int count, const int* slot, const float* lower, co
 extern const CpuVariants<void(int count, const float* lower, const float* upper,
                               const float* values, float* lo, float* hi)>
     env_share_products;
-// slots[s] for s < slot_count: 0 plus, one by one, hi[i] for the upper[s]
-// lines i from begin[s] on, then lo[i] for the lower[s] lines after them; lo
-// and hi hold 8 readable floats beyond the last of those lines.
-extern const CpuVariants<void(const float* lo, const float* hi, const int* begin, const int* upper,
-                              const int* lower, int slot_count, float* slots)>
+// slots[s] for s < slot_count: 0 plus, one by one, the steps of slot s's
+// chain: group g of eight slots has group_steps[g] rows of eight steps, and
+// lane s − 8g's row t lies at rows + offsets[8t + s − 8g] (offsets running
+// on from group to group). First, each crossing row c (five ints x) is put
+// together at rows + x[4]: element j is rows[x[0] + j] for j < x[2], else
+// rows[x[1] + j] for j < x[3], else 0.
+extern const CpuVariants<void(float* rows, const int* crossings, int crossing_count,
+                              const std::uint16_t* offsets, const int* group_steps, int slot_count,
+                              float* slots)>
     env_chain_sums;
 // The first i in [from, end) with t[i] > t[i − 1] + step, or end.
 extern const CpuVariants<int(const float* t, int from, int end, float step)> env_first_steep_rise;
@@ -60,5 +66,15 @@ extern const CpuVariants<void(int frames, const float* const* values, float scal
                               const float* upward, const float* downward, int n, float* scratch,
                               float* const* out)>
     masking_curves_in_lanes;
+
+// Intensity (intensity.cpp).
+// out[i] = √((|left_i|² + |right_i|²)/2) for complex lines (re, im), the
+// magnitudes as c_abs gives them, the mean and root in double.
+extern const CpuVariants<void(const float* left, const float* right, float* out, int count)>
+    intensity_mean_magnitudes;
+
+// Side stereo, measuring (side_stereo.cpp).
+// out[i] = |c_i| for complex lines (re, im), as c_abs gives it.
+extern const CpuVariants<void(const float* c, float* out, int count)> stereo_line_magnitudes;
 
 }  // namespace x91

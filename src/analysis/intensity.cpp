@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "analysis/cpu_variants.h"
 #include "dsp/numeric.h"
 
 namespace x91 {
@@ -24,6 +25,24 @@ float intensity_amplitude(int index, const da_DIntensitySetup& setup) {
     return db_to_amplify(d);
 }
 
+namespace {
+
+// The root of each line's mean power over both channels: |c| as c_abs gives
+// it, squared, and the mean and its root in double.
+void mean_magnitudes(const float* left, const float* right, float* out, int count) {
+    for (int i = 0; i < count; ++i) {
+        const float l2 = r_sqr(c_abs(left + 2 * i));
+        const float r2 = r_sqr(c_abs(right + 2 * i));
+        const double mean = (static_cast<double>(l2) + static_cast<double>(r2)) / 2.0;
+        out[i] = static_cast<float>(std::sqrt(mean));
+    }
+}
+
+}  // namespace
+
+const CpuVariants<void(const float*, const float*, float*, int)> intensity_mean_magnitudes =
+    cpu_variants_of<mean_magnitudes>;
+
 da_IntensityTables::da_IntensityTables(da_DGlobalSettings global, da_DIntensitySetup setup)
     : index_table(env_quad_itab(global.lines)), band_weights(setup.bands) {
     env_itable_arange(index_table.data(), global.lines, setup.bands, 1.0f);
@@ -42,12 +61,7 @@ IntensityEnvelopeMeter::IntensityEnvelopeMeter(const da_DGlobalSettings& global,
 
 void IntensityEnvelopeMeter::measure(const float* left, const float* right) {
     const int n = static_cast<int>(magnitude_.size());
-    for (int i = 0; i < n; ++i) {
-        const float l2 = r_sqr(c_abs(left + 2 * i));
-        const float r2 = r_sqr(c_abs(right + 2 * i));
-        const double mean = (static_cast<double>(l2) + static_cast<double>(r2)) / 2.0;
-        magnitude_[i] = static_cast<float>(std::sqrt(mean));
-    }
+    intensity_mean_magnitudes(left, right, magnitude_.data(), n);
     env_lowres_iter_to(tables_.shares, tables_.band_weights.data(), magnitude_.data(), 0.0f, 1.0f,
                        4, envelope_.data(), scratch_);
 }

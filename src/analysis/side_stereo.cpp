@@ -49,10 +49,17 @@ void running_sums(int frames, float* const* maps, int n, float* totals) {
     }
 }
 
+// |c| of each complex line (re, im), as c_abs gives it.
+void line_magnitudes(const float* c, float* out, int count) {
+    for (int i = 0; i < count; ++i) out[i] = c_abs(c + 2 * i);
+}
+
 }  // namespace
 
 const CpuVariants<void(const float*, float*, int)> stereo_square_roots =
     cpu_variants_of<square_roots>;
+const CpuVariants<void(const float*, float*, int)> stereo_line_magnitudes =
+    cpu_variants_of<line_magnitudes>;
 const CpuVariants<void(float*, int, float)> stereo_add_slope = cpu_variants_of<add_slope>;
 const CpuVariants<void(int, float* const*, int, float*)> stereo_running_sums =
     cpu_variants_of<running_sums>;
@@ -118,10 +125,8 @@ void da_StereoSideMeasure::work() {
         env_Shares& shares = scratch_.shares;
         shares.prepare(map.get(), n_, bands_);
         env_iweights_to(shares, weights_.data(), scratch_.slots.data());
-        for (int i = 0; i < n_; ++i) {
-            magnitude_left_[i] = c_abs(left.get() + 2 * i);
-            magnitude_right_[i] = c_abs(right.get() + 2 * i);
-        }
+        stereo_line_magnitudes(left.get(), magnitude_left_.data(), n_);
+        stereo_line_magnitudes(right.get(), magnitude_right_.data(), n_);
         env_lowres_iter_to(shares, weights_.data(), magnitude_left_.data(), 0.0f, 1.0f, 0,
                            band_left_.data(), scratch_);
         env_lowres_iter_to(shares, weights_.data(), magnitude_right_.data(), 0.0f, 1.0f, 0,
@@ -196,7 +201,7 @@ void da_StereoSideTransform::work() {
         // Indices outside 0 .. levels − 1 (a damaged stream) give balances
         // outside [0, 1]; the rotation below stays a finite rotation.
         for (int j = 0; j < bands_; ++j) balance_[j] = _zn_to_range(index[j], 0.0f, 1.0f, levels_);
-        shares_.prepare(map.get(), n_, bands_);
+        shares_.prepare(map.get(), n_, bands_, false);
         env_highres_to(shares_, balance_.data(), line_balance_.data(), slots_.data());
         stereo_rotate_pairs(n_, direction, line_balance_.data(), left.get(), right.get());
 

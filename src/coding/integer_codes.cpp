@@ -224,16 +224,19 @@ long long n0_seq_bits(int const* v, int M, int k) {
     // empty or a full run every range holds one value and costs nothing, so
     // the whole tree gives the walk's sum.
     if (M >= 0 && static_cast<long long>(M) * k < (1 << 24)) {
-        std::vector<int> sums(static_cast<std::size_t>(k) + 1);
         bool in_range = true;
-        for (int i = 0; i < k; ++i) {
-            in_range = in_range && v[i] >= 0 && v[i] <= M;
-            sums[i + 1] = sums[i] + (in_range ? v[i] : 0);
-        }
+        for (int i = 0; i < k; ++i) in_range &= v[i] >= 0 && v[i] <= M;
         if (in_range) {
+            // On the stack for the sizes a frame gives.
+            constexpr int kOnStack = 1024;
+            int on_stack[kOnStack + 1];
+            std::vector<int> on_heap(k < kOnStack ? 0 : static_cast<std::size_t>(k) + 1);
+            int* sums = k < kOnStack ? on_stack : on_heap.data();
+            sums[0] = 0;
+            for (int i = 0; i < k; ++i) sums[i + 1] = sums[i] + v[i];
             const SplitTree& tree = split_tree(k);
             return split_tree_bits(static_cast<int>(tree.start.size()), tree.start.data(),
-                                   tree.half.data(), tree.size.data(), sums.data(), M);
+                                   tree.half.data(), tree.size.data(), sums, M);
         }
     }
     const std::vector<long long> prefix = prefix_sums(v, k);

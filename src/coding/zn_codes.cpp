@@ -8,14 +8,7 @@
 
 namespace x91 {
 
-void add_to_zn(int& x, int d, int n) {
-    // The usual case, a residue plus a difference of residues: one
-    // correction by n instead of a division.
-    if (x >= 0 && x < n && d > -n && d < n) {
-        const int s = x + d;
-        x = s >= n ? s - n : s < 0 ? s + n : s;
-        return;
-    }
+void add_to_zn_by_division(int& x, int d, int n) {
     long long s = (static_cast<long long>(x) + d) % n;
     if (s < 0) s += n;
     x = static_cast<int>(s);

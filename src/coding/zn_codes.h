@@ -5,8 +5,21 @@
 
 namespace x91 {
 
-// x = (x + d) mod n, in 0..n-1 also when x + d is negative. n >= 1.
-void add_to_zn(int& x, int d, int n);
+// add_to_zn for any x and d, by a division.
+void add_to_zn_by_division(int& x, int d, int n);
+
+// x = (x + d) mod n, in 0..n-1 also when x + d is negative. n >= 1. Inline:
+// the matrix coders run it on every element.
+inline void add_to_zn(int& x, int d, int n) {
+    // The usual case, a residue plus a difference of residues: one
+    // correction by n instead of a division.
+    if (x >= 0 && x < n && d > -n && d < n) {
+        const int s = x + d;
+        x = s >= n ? s - n : s < 0 ? s + n : s;
+        return;
+    }
+    add_to_zn_by_division(x, d, n);
+}
 
 // Zigzag fold, in place, so that residues near 0 from either side become
 // small: 0 -> 0, 1 -> 2, n-1 -> 1, n-2 -> 3, ... For n = 8 the images of 0..7

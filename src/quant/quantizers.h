@@ -36,6 +36,10 @@ class da_QuantizeBaseClass : public da_Module {
     }
     // level(index[i]) for the n_ lines.
     void levels_to(const int* index, float* out) const;
+    // level(k) for the table's k from 0 on.
+    std::vector<float> levels_from_zero() const {
+        return {levels_.begin() + (kLevelTableSize - 1), levels_.end()};
+    }
     int blocks() const { return n_ / kBlock; }
     // Divides both spectra by the masking curve, then rotates across the
     // block boundaries to soften the block edges before the sine transform

@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
-#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -144,7 +143,8 @@ da_LogQuantizer::da_LogQuantizer(float b, float r)
       b_minus_1_(static_cast<double>(b) - 1.0),
       ln_b_(std::log(b)),
       u_r_(static_cast<double>(r_logb(b, level_argument(b_minus_1_, r)))),
-      zero_below_(zero_below_for(ln_b_, r_)) {}
+      zero_below_(zero_below_for(ln_b_, r_)),
+      windows_(ln_b_, r_, u_r_, [this](float y) { return magnitude_above(y); }) {}
 
 namespace {
 
@@ -188,18 +188,21 @@ const CpuVariants<void(const float*, int, double, float, unsigned char*)> quant_
     mark_level_zero_portable, X91_AVX2_OR(mark_level_zero_avx2, mark_level_zero_portable)};
 
 void da_LogQuantizer::indices(const float* x, int* index, int count) const {
+    // The marks of a few thousand lines at a time, on the stack.
+    constexpr int kMarkedBlocks = 512;
+    unsigned char below[kMarkedBlocks];
     const int blocks = count > 0 ? count / 8 : 0;
-    const auto below = std::make_unique_for_overwrite<unsigned char[]>(blocks > 0 ? blocks : 1);
-    quant_mark_level_zero(x, blocks, b_minus_1_, zero_below_, below.get());
-    for (int b = 0; b < blocks; ++b) {
-        const unsigned marks = below[b];
-        if (marks == 0xFF) {
-            std::fill(index + 8 * b, index + 8 * b + 8, 0);
-            continue;
-        }
-        for (int j = 0; j < 8; ++j) {
-            const int i = 8 * b + j;
-            index[i] = (marks >> j) & 1 ? 0 : (*this)(x[i]);
+    for (int first = 0; first < blocks; first += kMarkedBlocks) {
+        const int marked = std::min(kMarkedBlocks, blocks - first);
+        quant_mark_level_zero(x + 8 * first, marked, b_minus_1_, zero_below_, below);
+        for (int b = 0; b < marked; ++b) {
+            const int line = 8 * (first + b);
+            std::fill(index + line, index + line + 8, 0);
+            // Only the lines left unmarked can leave level 0.
+            for (unsigned left = ~below[b] & 0xFFu; left != 0; left &= left - 1) {
+                const int i = line + std::countr_zero(left);
+                index[i] = (*this)(x[i]);
+            }
         }
     }
     for (int i = 8 * blocks; i < count; ++i) index[i] = (*this)(x[i]);

@@ -13,6 +13,7 @@ da_RdoQuantizator::da_RdoQuantizator(const da_DGlobalSettings& global,
     : da_SpectrumQuantizer(global, setup),
       tuned_(tuned),
       ln_b_(std::log(setup.base)),
+      level_guess_(levels_from_zero()),
       sine_(2 * static_cast<std::size_t>(blocks()) * kBlock),
       in_l_(blocks()),
       in_r_(blocks()),
@@ -23,11 +24,12 @@ da_RdoQuantizator::da_RdoQuantizator(const da_DGlobalSettings& global,
 
 da_RdoQuantizator::Choice da_RdoQuantizator::choose(float a, const LayeredCodeCosts& costs) const {
     const float weight = tuned_.rate_weight;
-    // The level just below a (by the inverse of the level formula, then
-    // corrected against the level table, which the decoder uses), the one
+    // The level just below a (guessed from a's bits, or by the inverse of the
+    // level formula, then corrected against the level table, which the
+    // decoder uses; the levels rise, so every start finds the same), the one
     // above it, the one below that, and zero.
-    int below = static_cast<int>(std::log((b_ - 1.0f) * a + 1.0f) / ln_b_);
-    below = std::max(below, 0);
+    int below = level_guess_(a);
+    if (below < 0) below = std::max(static_cast<int>(std::log((b_ - 1.0f) * a + 1.0f) / ln_b_), 0);
     while (below > 0 && level(below) > a) --below;
     while (level(below + 1) <= a) ++below;
     Choice best{0, a * a + weight * costs.bits(0)};

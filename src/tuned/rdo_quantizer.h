@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "format/settings.h"
+#include "quant/level_guess.h"
 #include "quant/quantizers.h"
 #include "tuned/code_costs.h"
 #include "tuned/tuned_setup.h"
@@ -46,6 +47,7 @@ class da_RdoQuantizator final : public da_SpectrumQuantizer {
 
     TunedEncoderSetup tuned_;
     float ln_b_;
+    LevelGuess level_guess_;  // where choose() starts looking, for most magnitudes
     // Price of bits per channel, carried from frame to frame.
     std::array<LayeredCodeCosts, 2> costs_;
     std::vector<float> sine_;  // sine forms of the line blocks, both channels

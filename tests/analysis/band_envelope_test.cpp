@@ -298,6 +298,13 @@ TEST(EnvSharesTest, PreparedSharesMatchTheTableFormsBitForBit) {
         env_lowres_to(shares, weights.data(), values.data(), low_shares.data(), slots.data());
         for (int j = 0; j < bands; ++j)
             ASSERT_EQ(bits_of(low_table[j]), bits_of(low_shares[j])) << "band " << j;
+        // Shares prepared without chains sum line by line, to the same bits.
+        env_Shares unchained;
+        unchained.prepare(itab.data(), count, bands, false);
+        EXPECT_FALSE(unchained.chained);
+        env_lowres_to(unchained, weights.data(), values.data(), low_shares.data(), slots.data());
+        for (int j = 0; j < bands; ++j)
+            ASSERT_EQ(bits_of(low_table[j]), bits_of(low_shares[j])) << "unchained band " << j;
         const std::vector<float> iter_table = env_lowres_iter(
             itab.data(), count, bands, weights.data(), values.data(), 0.0f, 1.0f, 3);
         env_Scratch scratch(count, bands);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "analysis/band_envelope.h"
 #include "support/build_comparison.h"
 
 namespace x91 {
@@ -63,19 +64,21 @@ const Case kCases[] = {
      }},
     {"env_chain_sums",
      [](CpuLevel level, Inputs& in) {
-         const int count = in.count(0, 300), slot_count = in.count(0, 20);
-         const std::vector<float> lo = in.floats(count + 8, -50.0f, 50.0f),
-                                  hi = in.floats(count + 8, -50.0f, 50.0f);
-         std::vector<int> begin(slot_count), upper(slot_count), lower(slot_count);
-         for (int s = 0; s < slot_count; ++s) {
-             begin[s] = in.count(0, count);
-             upper[s] = in.count(0, count - begin[s]);
-             lower[s] = in.count(0, count - begin[s] - upper[s]);
-         }
-         std::vector<float> slots(slot_count);
-         env_chain_sums.at(level)(lo.data(), hi.data(), begin.data(), upper.data(), lower.data(),
-                                  slot_count, slots.data());
-         return bytes_of(slots);
+         // The rows of a rising table's chains over random products.
+         const int count = in.count(1, 300), bands = in.count(1, 60);
+         const std::vector<float> itab = positions(in, count, static_cast<float>(bands + 1));
+         env_Shares shares;
+         shares.prepare(itab.data(), count, bands);
+         if (!shares.chained) return bytes_of(0);
+         std::vector<float> rows = in.floats(static_cast<int>(shares.chain_space), -50.0f, 50.0f);
+         std::fill(rows.begin() + count, rows.begin() + count + 8, 0.0f);
+         std::fill(rows.begin() + 2 * count + 8, rows.begin() + 2 * count + 16, 0.0f);
+         std::vector<float> slots(bands + 2);
+         env_chain_sums.at(level)(rows.data(), shares.chain_crossings.data(),
+                                  static_cast<int>(shares.chain_crossings.size() / 5),
+                                  shares.chain_offsets.data(), shares.chain_steps.data(), bands + 2,
+                                  slots.data());
+         return bytes_of(slots, rows);
      }},
     {"env_first_steep_rise",
      [](CpuLevel level, Inputs& in) {
@@ -164,6 +167,23 @@ const Case kCases[] = {
          Bytes bytes;
          for (const auto& c : out) add(bytes, c);
          return bytes;
+     }},
+    {"intensity_mean_magnitudes",
+     [](CpuLevel level, Inputs& in) {
+         const int count = in.count(0, 300);
+         const std::vector<float> left = in.floats(2 * count, -1e4f, 1e4f),
+                                  right = in.floats(2 * count, -1e4f, 1e4f);
+         std::vector<float> out(count);
+         intensity_mean_magnitudes.at(level)(left.data(), right.data(), out.data(), count);
+         return bytes_of(out);
+     }},
+    {"stereo_line_magnitudes",
+     [](CpuLevel level, Inputs& in) {
+         const int count = in.count(0, 300);
+         const std::vector<float> c = in.floats(2 * count, -1e4f, 1e4f);
+         std::vector<float> out(count);
+         stereo_line_magnitudes.at(level)(c.data(), out.data(), count);
+         return bytes_of(out);
      }},
 };
 

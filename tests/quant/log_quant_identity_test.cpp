@@ -116,6 +116,23 @@ TEST_P(LogQuantIdentityTest, ArrayFormGivesTheSingleValueIndices) {
     for (std::size_t i = 0; i < x.size(); ++i) ASSERT_EQ(index[i], fast(x[i])) << "x=" << x[i];
 }
 
+// Settings far from the usual ones, where the quantiser's table of certain
+// indices has other windows or none, still give log_quant's index.
+TEST(LogQuantUnusualSettingsTest, StridedSweepsGiveTheReferenceIndices) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const struct {
+        float b, r;
+    } settings[] = {{1.1f, 0.0f},   {1.1f, 0.999f}, {1.1f, 1.5f},    {1.1f, -0.5f},
+                    {1.001f, 0.5f}, {1.0f, 0.5f},   {1000.0f, 0.5f}, {1.1f, nan}};
+    for (const auto& s : settings) {
+        const da_LogQuantizer fast(s.b, s.r);
+        for (std::uint64_t bits = 0; bits <= 0xFFFFFFFFull; bits += 65521) {
+            const float x = from_bits(static_cast<std::uint32_t>(bits));
+            ASSERT_EQ(fast(x), log_quant(x, s.b, s.r)) << "b=" << s.b << " r=" << s.r << " x=" << x;
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Bases, LogQuantIdentityTest,
                          ::testing::Values(1.1f, 1.21f, 1.0488088f, 2.59f));
 
