@@ -88,11 +88,15 @@ void decode_packet(DecodeChain& chain, const std::uint8_t* data, std::size_t siz
     std::vector<std::int16_t>& pcm = decoded.pcm();
     while (chain.has_block()) {
         const auto block = chain.take_block();
-        const std::size_t at = pcm.size();
-        pcm.resize(at + DecodeChain::kBlockBytes / 2);
         if constexpr (std::endian::native == std::endian::little) {
-            std::memcpy(pcm.data() + at, block.get(), DecodeChain::kBlockBytes);
+            // The block's bytes are its samples: appended as they stand, one
+            // pass over them, where a resize would zero-fill the room first.
+            // The block is raw heap storage, so its samples read as int16_t.
+            const auto* samples = reinterpret_cast<const std::int16_t*>(block.get());
+            pcm.insert(pcm.end(), samples, samples + DecodeChain::kBlockBytes / 2);
         } else {
+            const std::size_t at = pcm.size();
+            pcm.resize(at + DecodeChain::kBlockBytes / 2);
             for (int k = 0; k < DecodeChain::kBlockBytes / 2; ++k)
                 pcm[at + static_cast<std::size_t>(k)] =
                     static_cast<std::int16_t>(block.get()[2 * k] | block.get()[2 * k + 1] << 8);
