@@ -111,17 +111,42 @@ void decode_packet(DecodeChain& chain, const std::uint8_t* data, std::size_t siz
     }
 }
 
+std::unique_ptr<DecodeChain> SpareChains::take(const CheckedSettings& settings) {
+    {
+        const std::lock_guard lock(mutex_);
+        if (!spare_.empty()) {
+            std::unique_ptr<DecodeChain> chain = std::move(spare_.back());
+            spare_.pop_back();
+            return chain;
+        }
+    }
+    return std::make_unique<DecodeChain>(settings);
+}
+
+void SpareChains::give(std::unique_ptr<DecodeChain> chain) {
+    const std::lock_guard lock(mutex_);
+    spare_.push_back(std::move(chain));
+}
+
 DecodeRuns::DecodeRuns(const CheckedSettings& s, ThreadBudget& budget, int run_packets)
     : settings_(std::make_shared<const CheckedSettings>(s)),
       buffers_(std::make_shared<PcmBuffers>()),
+      chains_(std::make_shared<SpareChains>()),
       frames_per_packet_(s.dsettings().group.frames),
       run_packets_(run_packets),
       decoded_(buffers_),
       runs_(budget) {}
 
 DecodedPackets DecodeRuns::decode_run(const CheckedSettings& settings, const Run& run,
-                                      std::shared_ptr<PcmBuffers> buffers) {
-    DecodeChain chain(settings);
+                                      std::shared_ptr<PcmBuffers> buffers, SpareChains& chains) {
+    // A run warmed up with fewer frames (at the stream's start) relies on a
+    // new chain's silence for the rest.
+    int warm_up_frames = 0;
+    for (const int kept : run.kept) warm_up_frames += kept;
+    std::unique_ptr<DecodeChain> owned = warm_up_frames == DecodeChain::kWarmUpFrames
+                                             ? chains.take(settings)
+                                             : std::make_unique<DecodeChain>(settings);
+    DecodeChain& chain = *owned;
     for (std::size_t k = 0; k < run.warm_up.size(); ++k) {
         const Packet& packet = run.warm_up[k];
         std::unique_ptr<unsigned char[]> bytes(new unsigned char[packet.size()]);
@@ -136,6 +161,7 @@ DecodedPackets DecodeRuns::decode_run(const CheckedSettings& settings, const Run
                           DecodeChain::kBlockBytes / 2);
     for (const Packet& packet : run.packets)
         decode_packet(chain, packet.data(), packet.size(), decoded);
+    chains.give(std::move(owned));
     return decoded;
 }
 
@@ -167,9 +193,8 @@ void DecodeRuns::hand_in() {
     }
     run.packets = std::move(run_);
     run_.clear();
-    runs_.submit([settings = settings_, buffers = buffers_, run = std::move(run)] {
-        return decode_run(*settings, run, buffers);
-    });
+    runs_.submit([settings = settings_, buffers = buffers_, chains = chains_,
+                  run = std::move(run)] { return decode_run(*settings, run, buffers, *chains); });
 }
 
 void DecodeRuns::finish() {
