@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <new>
 #include <string>
 #include <utility>
 
@@ -125,7 +126,12 @@ std::unique_ptr<DecodeChain> SpareChains::take(const CheckedSettings& settings) 
 
 void SpareChains::give(std::unique_ptr<DecodeChain> chain) {
     const std::lock_guard lock(mutex_);
-    spare_.push_back(std::move(chain));
+    // Keeping it only saves work: without the room, the chain goes and the
+    // run's audio still counts.
+    try {
+        spare_.push_back(std::move(chain));
+    } catch (const std::bad_alloc&) {
+    }
 }
 
 DecodeRuns::DecodeRuns(const CheckedSettings& s, ThreadBudget& budget, int run_packets)
