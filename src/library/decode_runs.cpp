@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <new>
 #include <string>
 #include <utility>
 
@@ -88,11 +89,15 @@ void decode_packet(DecodeChain& chain, const std::uint8_t* data, std::size_t siz
     std::vector<std::int16_t>& pcm = decoded.pcm();
     while (chain.has_block()) {
         const auto block = chain.take_block();
-        const std::size_t at = pcm.size();
-        pcm.resize(at + DecodeChain::kBlockBytes / 2);
         if constexpr (std::endian::native == std::endian::little) {
-            std::memcpy(pcm.data() + at, block.get(), DecodeChain::kBlockBytes);
+            // The block's bytes are its samples: appended as they stand, one
+            // pass over them, where a resize would zero-fill the room first.
+            // The block is raw heap storage, so its samples read as int16_t.
+            const auto* samples = reinterpret_cast<const std::int16_t*>(block.get());
+            pcm.insert(pcm.end(), samples, samples + DecodeChain::kBlockBytes / 2);
         } else {
+            const std::size_t at = pcm.size();
+            pcm.resize(at + DecodeChain::kBlockBytes / 2);
             for (int k = 0; k < DecodeChain::kBlockBytes / 2; ++k)
                 pcm[at + static_cast<std::size_t>(k)] =
                     static_cast<std::int16_t>(block.get()[2 * k] | block.get()[2 * k + 1] << 8);
@@ -107,17 +112,47 @@ void decode_packet(DecodeChain& chain, const std::uint8_t* data, std::size_t siz
     }
 }
 
+std::unique_ptr<DecodeChain> SpareChains::take(const CheckedSettings& settings) {
+    {
+        const std::lock_guard lock(mutex_);
+        if (!spare_.empty()) {
+            std::unique_ptr<DecodeChain> chain = std::move(spare_.back());
+            spare_.pop_back();
+            return chain;
+        }
+    }
+    return std::make_unique<DecodeChain>(settings);
+}
+
+void SpareChains::give(std::unique_ptr<DecodeChain> chain) {
+    const std::lock_guard lock(mutex_);
+    // Keeping it only saves work: without the room, the chain goes and the
+    // run's audio still counts.
+    try {
+        spare_.push_back(std::move(chain));
+    } catch (const std::bad_alloc&) {
+    }
+}
+
 DecodeRuns::DecodeRuns(const CheckedSettings& s, ThreadBudget& budget, int run_packets)
     : settings_(std::make_shared<const CheckedSettings>(s)),
       buffers_(std::make_shared<PcmBuffers>()),
+      chains_(std::make_shared<SpareChains>()),
       frames_per_packet_(s.dsettings().group.frames),
       run_packets_(run_packets),
       decoded_(buffers_),
       runs_(budget) {}
 
 DecodedPackets DecodeRuns::decode_run(const CheckedSettings& settings, const Run& run,
-                                      std::shared_ptr<PcmBuffers> buffers) {
-    DecodeChain chain(settings);
+                                      std::shared_ptr<PcmBuffers> buffers, SpareChains& chains) {
+    // A run warmed up with fewer frames (at the stream's start) relies on a
+    // new chain's silence for the rest.
+    int warm_up_frames = 0;
+    for (const int kept : run.kept) warm_up_frames += kept;
+    std::unique_ptr<DecodeChain> owned = warm_up_frames == DecodeChain::kWarmUpFrames
+                                             ? chains.take(settings)
+                                             : std::make_unique<DecodeChain>(settings);
+    DecodeChain& chain = *owned;
     for (std::size_t k = 0; k < run.warm_up.size(); ++k) {
         const Packet& packet = run.warm_up[k];
         std::unique_ptr<unsigned char[]> bytes(new unsigned char[packet.size()]);
@@ -132,6 +167,7 @@ DecodedPackets DecodeRuns::decode_run(const CheckedSettings& settings, const Run
                           DecodeChain::kBlockBytes / 2);
     for (const Packet& packet : run.packets)
         decode_packet(chain, packet.data(), packet.size(), decoded);
+    chains.give(std::move(owned));
     return decoded;
 }
 
@@ -163,9 +199,8 @@ void DecodeRuns::hand_in() {
     }
     run.packets = std::move(run_);
     run_.clear();
-    runs_.submit([settings = settings_, buffers = buffers_, run = std::move(run)] {
-        return decode_run(*settings, run, buffers);
-    });
+    runs_.submit([settings = settings_, buffers = buffers_, chains = chains_,
+                  run = std::move(run)] { return decode_run(*settings, run, buffers, *chains); });
 }
 
 void DecodeRuns::finish() {

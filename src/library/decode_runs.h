@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <vector>
 
@@ -76,6 +77,23 @@ class DecodedPackets {
 void decode_packet(DecodeChain& chain, const std::uint8_t* data, std::size_t size,
                    DecodedPackets& decoded);
 
+// Chains given back after their runs, handed out again to runs that warm
+// a chain up fully: the warm-up leaves a used chain as it leaves a new one
+// (nothing before the warm-up frames leaves a trace), and building a chain,
+// its tables and buffers, costs about what decoding a few frames does. There
+// are never more chains than were in use at once. Safe to share between
+// threads.
+class SpareChains {
+  public:
+    // A used chain when there is one, else a new one.
+    std::unique_ptr<DecodeChain> take(const CheckedSettings& settings);
+    void give(std::unique_ptr<DecodeChain> chain);
+
+  private:
+    std::mutex mutex_;
+    std::vector<std::unique_ptr<DecodeChain>> spare_;
+};
+
 // A run starting at packet g warms a new chain up with the last
 // DecodeChain::kWarmUpFrames frames before F·g (F frames per packet): the
 // end of packet g − 1, or of packets g − 2 and g − 1 when a packet holds a
@@ -113,11 +131,12 @@ class DecodeRuns {
         std::vector<Packet> packets;
     };
     static DecodedPackets decode_run(const CheckedSettings& settings, const Run& run,
-                                     std::shared_ptr<PcmBuffers> buffers);
+                                     std::shared_ptr<PcmBuffers> buffers, SpareChains& chains);
     void hand_in();
 
     std::shared_ptr<const CheckedSettings> settings_;
     std::shared_ptr<PcmBuffers> buffers_;
+    std::shared_ptr<SpareChains> chains_;
     int frames_per_packet_;
     int run_packets_;
     std::int64_t packets_handed_in_ = 0;
