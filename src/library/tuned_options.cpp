@@ -67,7 +67,11 @@ TunedEncoderSetup tuned_setup_from(const TunedChoices& choices) {
 //   their noise is no longer left to the level of those neighbours.
 // - The rate weight grows with the square root of the quality, 0.06 at
 //   quality 145 (about 130 kbit/s on music), 0.05 at 100 (about 100): the
-//   lighter weight at low rates keeps more small lines.
+//   lighter weight at low rates keeps more small lines. Below quality 99
+//   it stays near 0.055 instead of falling further (0.055 from quality 62
+//   down): near 64 kbit/s the lightest weights spent the bits on lone small
+//   lines the ear does not miss. At Opus's sizes for 64 kbit/s: +0.02
+//   basic and +0.02 advanced ODG on both halves' music; at 96 even.
 // - The band shifts follow the rate. Near 64 kbit/s (quality about 60) the
 //   coarser steps the top quarter of the bands and noise-like bands get at
 //   higher rates left those bands empty in most frames, holes in the
@@ -77,12 +81,22 @@ TunedEncoderSetup tuned_setup_from(const TunedChoices& choices) {
 //   tonal one to 3 dB by quality 99 (about 96). At Opus's sizes for 64
 //   kbit/s this gained +0.15 basic and +0.10 advanced ODG on the check
 //   half's music (+0.20 and +0.12 on the tuning half), +0.01 at 96, and
-//   nothing lost above.
+//   nothing lost above. Above quality 154 the high shift falls again, to
+//   -2 dB by quality 300 (about 192 kbit/s): once the spectra are coded
+//   finely, noise left in the top bands is heard more than its bits are
+//   worth. At Opus's sizes for 192 kbit/s: +0.03 basic and +0.00 advanced
+//   ODG on the check half's music (+0.02 and +0.00 on the tuning half); at
+//   160 +0.01 and +0.00.
 // - Below quality 120 (about 110 kbit/s) 8 side-stereo bands instead of
 //   12: the balance costs fewer bits, and the coarser split is not heard
 //   at rates where the spectra themselves are coded coarsely. At Opus's
 //   sizes for 64 kbit/s: +0.01 basic and +0.02 advanced ODG on the check
 //   half's music (+0.01 and +0.01 on the tuning half); at 96 within 0.01.
+//   There too 20 level bands instead of 32: the envelope costs fewer bits,
+//   which go to the spectra, and the tuned shifts still find onsets, tonal
+//   and high bands at that resolution. At Opus's sizes for 64 kbit/s:
+//   +0.03 basic and +0.05 advanced ODG on the check half's music (+0.03 and
+//   +0.04 on the tuning half); at 96 +0.01 and +0.02 (+0.01 and +0.01).
 // - Above quality 200 each quality step counts for more (400 acts as 566),
 //   so that the top of the scale reaches the rates Opus's files come to at
 //   192 kbit/s.
@@ -92,13 +106,19 @@ Result tuned_options(float percent, EncoderOptions& out) {
     EncoderOptions options;
     options.tuned = true;
     options.header.dsettings.intensity.range = 115;
-    if (percent < 120.0f) options.header.dsettings.side_stereo.bands = 8;
+    if (percent < 120.0f) {
+        options.header.dsettings.intensity.bands = 20;
+        options.header.dsettings.side_stereo.bands = 8;
+    }
     options.header.isettings.quantize.base = 1.05f;
     options.header.isettings.masking.downward_base = 0.07f;
     options.header.isettings.masking.upward_base = 0.06f;
     options.header.isettings = apply_quality(options.header.isettings, effective);
-    options.tuning.rate_weight = 0.06f * std::sqrt(effective / 145.0f);
-    options.tuning.high_band_db = -2.0f + 5.0f * between(percent, 62.0f, 154.0f);
+    const float weight = 0.06f * std::sqrt(effective / 145.0f);
+    options.tuning.rate_weight =
+        std::max(weight, weight + (0.055f - weight) * (1.0f - between(percent, 62.0f, 99.0f)));
+    options.tuning.high_band_db =
+        -2.0f + 5.0f * between(percent, 62.0f, 154.0f) - 5.0f * between(percent, 154.0f, 300.0f);
     options.tuning.tonal_db = 1.0f + 2.0f * between(percent, 62.0f, 99.0f);
     out = options;
     return {};

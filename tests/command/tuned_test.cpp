@@ -61,6 +61,7 @@ TEST(TunedCommandTest, BitrateLandsWithinFivePercentInBothModes) {
         double kbps;
     } cases[] = {
         {"music-like, default", music_like_signal(kFrames, 4), {}, 96.0},
+        {"music-like, tuned, low rate", music_like_signal(kFrames, 7), {"--tuned"}, 64.0},
         {"music-like, tuned", music_like_signal(kFrames, 5), {"--tuned"}, 128.0},
         {"noise, tuned", noise_signal(kFrames, 0.1, 6), {"--tuned"}, 160.0},
     };
