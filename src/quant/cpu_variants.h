@@ -19,9 +19,10 @@ extern const CpuVariants<void(float* x, const float* curve, int count)> quant_sc
 // s[2i] = x[i]·curve[i]·√½ and s[2i + 1] = 0, each product rounded apart.
 extern const CpuVariants<void(const float* x, const float* curve, float* s, int count)>
     quant_scale_lines_complex;
-// Bit j of below[b] is set when line 8·b + j of x has a level argument
-// (b − 1)·|x| + 1, rounded once to float, below `limit`; a NaN is never below.
-extern const CpuVariants<void(const float* x, int blocks, double b_minus_1, float limit,
+// y[i] = (b − 1)·|x[i]| + 1, rounded once to float, for 8·blocks lines (the
+// level argument); bit j of below[b] is set when line 8·b + j's lies below
+// `limit`; a NaN is never below.
+extern const CpuVariants<void(const float* x, int blocks, double b_minus_1, float limit, float* y,
                               unsigned char* below)>
     quant_mark_level_zero;
 

@@ -148,15 +148,17 @@ da_LogQuantizer::da_LogQuantizer(float b, float r)
 
 namespace {
 
-// Bit j of below[b] is set when line 8·b + j has a level argument below
-// `limit`, computed as magnitude() computes it (of the magnitude); a NaN is
-// never below.
-void mark_level_zero_portable(const float* x, int blocks, double b_minus_1, float limit,
+// y[i] is line i's level argument, computed as magnitude() computes it (of
+// the magnitude); bit j of below[b] is set when line 8·b + j's lies below
+// `limit`. A NaN is never below.
+void mark_level_zero_portable(const float* x, int blocks, double b_minus_1, float limit, float* y,
                               unsigned char* below) {
     for (int b = 0; b < blocks; ++b) {
         unsigned marks = 0;
-        for (int j = 0; j < 8; ++j)
-            if (level_argument(b_minus_1, std::fabs(x[8 * b + j])) < limit) marks |= 1u << j;
+        for (int j = 0; j < 8; ++j) {
+            y[8 * b + j] = level_argument(b_minus_1, std::fabs(x[8 * b + j]));
+            if (y[8 * b + j] < limit) marks |= 1u << j;
+        }
         below[b] = static_cast<unsigned char>(marks);
     }
 }
@@ -164,7 +166,7 @@ void mark_level_zero_portable(const float* x, int blocks, double b_minus_1, floa
 #ifdef X91_CPU_AVX2
 // The same with four lanes of doubles doing the same operations.
 X91_TARGET_AVX2 void mark_level_zero_avx2(const float* x, int blocks, double b_minus_1, float limit,
-                                          unsigned char* below) {
+                                          float* y_out, unsigned char* below) {
     const __m256 magnitude_bits = _mm256_castsi256_ps(_mm256_set1_epi32(0x7FFFFFFF));
     const __m256d factor = _mm256_set1_pd(b_minus_1);
     const __m256d one = _mm256_set1_pd(1.0);
@@ -176,6 +178,7 @@ X91_TARGET_AVX2 void mark_level_zero_avx2(const float* x, int blocks, double b_m
         const __m256d hi =
             _mm256_add_pd(_mm256_mul_pd(factor, _mm256_cvtps_pd(_mm256_extractf128_ps(m, 1))), one);
         const __m256 y = _mm256_set_m128(_mm256_cvtpd_ps(hi), _mm256_cvtpd_ps(lo));
+        _mm256_storeu_ps(y_out + 8 * b, y);
         below[b] =
             static_cast<unsigned char>(_mm256_movemask_ps(_mm256_cmp_ps(y, bound, _CMP_LT_OQ)));
     }
@@ -184,24 +187,30 @@ X91_TARGET_AVX2 void mark_level_zero_avx2(const float* x, int blocks, double b_m
 
 }  // namespace
 
-const CpuVariants<void(const float*, int, double, float, unsigned char*)> quant_mark_level_zero = {
-    mark_level_zero_portable, X91_AVX2_OR(mark_level_zero_avx2, mark_level_zero_portable)};
+const CpuVariants<void(const float*, int, double, float, float*, unsigned char*)>
+    quant_mark_level_zero = {mark_level_zero_portable,
+                             X91_AVX2_OR(mark_level_zero_avx2, mark_level_zero_portable)};
 
 void da_LogQuantizer::indices(const float* x, int* index, int count) const {
-    // The marks of a few thousand lines at a time, on the stack.
-    constexpr int kMarkedBlocks = 512;
+    // The level arguments and marks of a few hundred lines at a time, on
+    // the stack.
+    constexpr int kMarkedBlocks = 64;
+    float y[8 * kMarkedBlocks];
     unsigned char below[kMarkedBlocks];
     const int blocks = count > 0 ? count / 8 : 0;
     for (int first = 0; first < blocks; first += kMarkedBlocks) {
         const int marked = std::min(kMarkedBlocks, blocks - first);
-        quant_mark_level_zero(x + 8 * first, marked, b_minus_1_, zero_below_, below);
+        quant_mark_level_zero(x + 8 * first, marked, b_minus_1_, zero_below_, y, below);
         for (int b = 0; b < marked; ++b) {
             const int line = 8 * (first + b);
             std::fill(index + line, index + line + 8, 0);
             // Only the lines left unmarked can leave level 0.
             for (unsigned left = ~below[b] & 0xFFu; left != 0; left &= left - 1) {
-                const int i = line + std::countr_zero(left);
-                index[i] = (*this)(x[i]);
+                const int j = 8 * b + std::countr_zero(left);
+                const int i = 8 * first + j;
+                // The level argument made above spares making it again.
+                const int known = windows_.index(y[j]);
+                index[i] = known < 0 ? (*this)(x[i]) : 0.0f > x[i] ? -known : known;
             }
         }
     }

@@ -56,9 +56,10 @@ const Case kCases[] = {
          const int blocks = in.count(0, 40);
          const std::vector<float> x = in.floats(8 * blocks, -0.05f, 0.05f);
          const double b_minus_1 = in.count(1, 200);
+         std::vector<float> y(8 * blocks);
          std::vector<unsigned char> below(blocks);
-         quant_mark_level_zero.at(level)(x.data(), blocks, b_minus_1, 2.0f, below.data());
-         return bytes_of(below);
+         quant_mark_level_zero.at(level)(x.data(), blocks, b_minus_1, 2.0f, y.data(), below.data());
+         return bytes_of(y, below);
      }},
     {"quant_scale_lines_complex",
      [](CpuLevel level, Inputs& in) {
