@@ -177,8 +177,12 @@ std::vector<long long> prefix_sums(int const* v, int k) {
 void write_n0_seq(da_BinWriter& w, int const* v, int M, int k) {
     if (k <= 1) return;
     const std::vector<long long> prefix = prefix_sums(v, k);
-    auto emit = [&w](int n, int value) { write_rng_num(w, n, value); };
+    // The range numbers are a few bits each: gathered into whole words
+    // before they reach the packet.
+    da_BitBatch batch(w);
+    auto emit = [&batch](int n, int value) { write_rng_num(batch, n, value); };
     n0_seq_splits(prefix.data(), M, k, emit);
+    batch.flush();
 }
 
 namespace {
