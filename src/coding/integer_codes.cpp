@@ -177,11 +177,35 @@ std::vector<long long> prefix_sums(int const* v, int k) {
 void write_n0_seq(da_BinWriter& w, int const* v, int M, int k) {
     if (k <= 1) return;
     const std::vector<long long> prefix = prefix_sums(v, k);
-    // The range numbers are a few bits each: gathered into whole words
-    // before they reach the packet.
+    // The splits of n0_seq_splits in its order, with the right halves
+    // waiting on a small stack (k at least halves per level, so at most 31
+    // wait) and the range numbers, a few bits each, gathered into whole
+    // words before they reach the packet.
+    struct Run {
+        const long long* prefix;
+        int k;
+    };
+    Run waiting[32];
+    int top = 0;
+    Run run{prefix.data(), k};
+    const long long m = M;
     da_BitBatch batch(w);
-    auto emit = [&batch](int n, int value) { write_rng_num(batch, n, value); };
-    n0_seq_splits(prefix.data(), M, k, emit);
+    for (;;) {
+        const long long S = run.prefix[run.k] - run.prefix[0];
+        // An empty or a full run forces every split below it.
+        if (run.k > 1 && S != 0 && S != m * run.k) {
+            const int h = run.k / 2;
+            const long long SL = run.prefix[h] - run.prefix[0];
+            const long long hi = std::min(S, m * h);
+            const long long lo = std::max(0LL, S - m * (run.k - h));
+            write_rng_num(batch, static_cast<int>(hi - lo + 1), static_cast<int>(SL - lo));
+            waiting[top++] = {run.prefix + h, run.k - h};
+            run.k = h;
+            continue;
+        }
+        if (top == 0) break;
+        run = waiting[--top];
+    }
     batch.flush();
 }
 
