@@ -245,6 +245,13 @@ const SplitTree& split_tree(int k) {
 
 }  // namespace
 
+long long n0_seq_bits_of_sums(const int* sums, int M, int k) {
+    if (k <= 1) return 0;
+    const SplitTree& tree = split_tree(k);
+    return split_tree_bits(static_cast<int>(tree.start.size()), tree.start.data(), tree.half.data(),
+                           tree.size.data(), sums, M);
+}
+
 long long n0_seq_bits(int const* v, int M, int k) {
     if (k <= 1) return 0;
     // Values within 0..M and sizes below 2^24: the split tree's node sums fit
@@ -262,9 +269,7 @@ long long n0_seq_bits(int const* v, int M, int k) {
             int* sums = k < kOnStack ? on_stack : on_heap.data();
             sums[0] = 0;
             for (int i = 0; i < k; ++i) sums[i + 1] = sums[i] + v[i];
-            const SplitTree& tree = split_tree(k);
-            return split_tree_bits(static_cast<int>(tree.start.size()), tree.start.data(),
-                                   tree.half.data(), tree.size.data(), sums, M);
+            return n0_seq_bits_of_sums(sums, M, k);
         }
     }
     const std::vector<long long> prefix = prefix_sums(v, k);
