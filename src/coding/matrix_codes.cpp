@@ -2,39 +2,16 @@
 
 #include <vector>
 
+#include "coding/cpu_variants.h"
 #include "coding/integer_codes.h"
 
 namespace x91 {
 
 namespace {
 
-// add_to_zn(x, d, n) where x is a residue and d within (-n, n): the case
-// that needs one correction by n and no division.
-constexpr bool one_correction(int x, int d, int n) {
-    return x >= 0 && x < n && d > -n && d < n;
-}
-constexpr int sum_by_one_correction(int x, int d, int n) {
-    const int s = x + d;
-    return s >= n ? s - n : s < 0 ? s + n : s;
-}
-
-// a[j] = (a[j] - b[j]) mod n for j < count, as add_to_zn gives it. A coded
-// matrix holds residues only, so a whole run takes the one-correction case:
-// checked first, then made without branches, which the compiler turns into
-// vector code. Other runs go entry by entry.
-void subtract_zn(int* a, const int* b, int count, int n) {
-    bool quick = true;
-    for (int j = 0; j < count; ++j) quick &= one_correction(a[j], -b[j], n);
-    if (quick) {
-        for (int j = 0; j < count; ++j) a[j] = sum_by_one_correction(a[j], -b[j], n);
-    } else {
-        for (int j = 0; j < count; ++j) add_to_zn(a[j], -b[j], n);
-    }
-}
-
 // Row i-1 becomes row(i-1) - row(i); the last row stays.
 void row_differences(da_IntMatrix& m, int n) {
-    for (int i = 1; i < m.rows(); ++i) subtract_zn(m[i - 1], m[i], m.cols(), n);
+    for (int i = 1; i < m.rows(); ++i) zn_subtract_row(m[i - 1], m[i], m.cols(), n);
 }
 
 void undo_row_differences(da_IntMatrix& m, int n) {
@@ -45,17 +22,7 @@ void undo_row_differences(da_IntMatrix& m, int n) {
 // left to right, along the memory: each entry still meets its right
 // neighbour's old value, as it would column by column.
 void col_differences(da_IntMatrix& m, int n) {
-    for (int i = 0; i < m.rows(); ++i) {
-        int* row = m[i];
-        const int last = m.cols() - 1;
-        bool quick = true;
-        for (int j = 0; j < last; ++j) quick &= one_correction(row[j], -row[j + 1], n);
-        if (quick) {
-            for (int j = 0; j < last; ++j) row[j] = sum_by_one_correction(row[j], -row[j + 1], n);
-        } else {
-            for (int j = 0; j < last; ++j) add_to_zn(row[j], -row[j + 1], n);
-        }
-    }
+    for (int i = 0; i < m.rows(); ++i) zn_differences_along(m[i], m.cols(), n);
 }
 
 void undo_col_differences(da_IntMatrix& m, int n) {
@@ -66,8 +33,7 @@ void undo_col_differences(da_IntMatrix& m, int n) {
 // differences along it as well leaves one whole value, in the corner.
 void last_row_differences(da_IntMatrix& m, int n) {
     if (m.rows() == 0) return;
-    int* last = m[m.rows() - 1];
-    for (int j = 1; j < m.cols(); ++j) add_to_zn(last[j - 1], -last[j], n);
+    zn_differences_along(m[m.rows() - 1], m.cols(), n);
 }
 
 void undo_last_row_differences(da_IntMatrix& m, int n) {
