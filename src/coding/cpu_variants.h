@@ -29,5 +29,11 @@ extern const CpuVariants<void(da_BitBatch& w, const int* v, int k)> z_seq_write_
 // Reads one bit per non-zero value of v, in order, and negates the value
 // where it is 1.
 extern const CpuVariants<void(da_BitWindow& r, int* v, int k)> z_seq_read_signs;
+// a[j] = (a[j] - b[j]) mod n for j < count, as add_to_zn gives it; a and b
+// do not overlap.
+extern const CpuVariants<void(int* a, const int* b, int count, int n)> zn_subtract_row;
+// row[j] = (row[j] - row[j + 1]) mod n for j < count - 1, as add_to_zn gives
+// it, each from the old row[j + 1]; the last entry stays.
+extern const CpuVariants<void(int* row, int count, int n)> zn_differences_along;
 
 }  // namespace x91

@@ -177,8 +177,36 @@ std::vector<long long> prefix_sums(int const* v, int k) {
 void write_n0_seq(da_BinWriter& w, int const* v, int M, int k) {
     if (k <= 1) return;
     const std::vector<long long> prefix = prefix_sums(v, k);
-    auto emit = [&w](int n, int value) { write_rng_num(w, n, value); };
-    n0_seq_splits(prefix.data(), M, k, emit);
+    // The splits of n0_seq_splits in its order, with the right halves
+    // waiting on a small stack (k at least halves per level, so at most 31
+    // wait) and the range numbers, a few bits each, gathered into whole
+    // words before they reach the packet.
+    struct Run {
+        const long long* prefix;
+        int k;
+    };
+    Run waiting[32];
+    int top = 0;
+    Run run{prefix.data(), k};
+    const long long m = M;
+    da_BitBatch batch(w);
+    for (;;) {
+        const long long S = run.prefix[run.k] - run.prefix[0];
+        // An empty or a full run forces every split below it.
+        if (run.k > 1 && S != 0 && S != m * run.k) {
+            const int h = run.k / 2;
+            const long long SL = run.prefix[h] - run.prefix[0];
+            const long long hi = std::min(S, m * h);
+            const long long lo = std::max(0LL, S - m * (run.k - h));
+            write_rng_num(batch, static_cast<int>(hi - lo + 1), static_cast<int>(SL - lo));
+            waiting[top++] = {run.prefix + h, run.k - h};
+            run.k = h;
+            continue;
+        }
+        if (top == 0) break;
+        run = waiting[--top];
+    }
+    batch.flush();
 }
 
 namespace {
@@ -217,6 +245,13 @@ const SplitTree& split_tree(int k) {
 
 }  // namespace
 
+long long n0_seq_bits_of_sums(const int* sums, int M, int k) {
+    if (k <= 1) return 0;
+    const SplitTree& tree = split_tree(k);
+    return split_tree_bits(static_cast<int>(tree.start.size()), tree.start.data(), tree.half.data(),
+                           tree.size.data(), sums, M);
+}
+
 long long n0_seq_bits(int const* v, int M, int k) {
     if (k <= 1) return 0;
     // Values within 0..M and sizes below 2^24: the split tree's node sums fit
@@ -234,9 +269,7 @@ long long n0_seq_bits(int const* v, int M, int k) {
             int* sums = k < kOnStack ? on_stack : on_heap.data();
             sums[0] = 0;
             for (int i = 0; i < k; ++i) sums[i + 1] = sums[i] + v[i];
-            const SplitTree& tree = split_tree(k);
-            return split_tree_bits(static_cast<int>(tree.start.size()), tree.start.data(),
-                                   tree.half.data(), tree.size.data(), sums, M);
+            return n0_seq_bits_of_sums(sums, M, k);
         }
     }
     const std::vector<long long> prefix = prefix_sums(v, k);

@@ -181,6 +181,9 @@ void read_known_set_1(da_BinReader& r, int* p, int lo, int hi, int k);
 void write_n0_seq(da_BinWriter& w, int const* v, int M, int k);
 // The number of bits write_n0_seq(w, v, M, k) writes, found without writing.
 long long n0_seq_bits(int const* v, int M, int k);
+// The same from the values' prefix sums (sums[0] = 0, sums[i + 1] = sums[i] +
+// v[i]), for values all within 0..M with M·k below 2^24.
+long long n0_seq_bits_of_sums(const int* sums, int M, int k);
 // S outside 0..M*k is taken as the nearest total that is possible.
 void read_n0_seq(da_BinReader& r, int* v, int M, int k, int S);
 

@@ -87,6 +87,28 @@ constexpr LaneTable make_sign_shifts() {
 }
 constexpr LaneTable kSignShifts = make_sign_shifts();
 
+// For four lanes, indexed by their non-zero mask times 16 plus their sign
+// bits: the sign bits of the non-zero lanes, the first lane's the highest,
+// with their count from bit 4 on.
+struct SignPackTable {
+    std::uint8_t packed[256];
+};
+constexpr SignPackTable make_sign_pack() {
+    SignPackTable t{};
+    for (int nonzero = 0; nonzero < 16; ++nonzero)
+        for (int negative = 0; negative < 16; ++negative) {
+            int bits = 0, count = 0;
+            for (int lane = 0; lane < 4; ++lane)
+                if ((nonzero >> lane) & 1) {
+                    bits = (bits << 1) | ((negative >> lane) & 1);
+                    ++count;
+                }
+            t.packed[nonzero * 16 + negative] = static_cast<std::uint8_t>(bits | count << 4);
+        }
+    return t;
+}
+constexpr SignPackTable kSignPack = make_sign_pack();
+
 // Eight values at a time: the lanes that stay and those that go are packed
 // to the front of two permutations, stored whole at the ends of the lists.
 X91_TARGET_AVX2 int split_layer_avx2(int* work, int c, int layer, int* removed, int& kept,
@@ -140,7 +162,7 @@ X91_TARGET_AVX2 unsigned nonzero_lanes(__m256i x) {
 }
 
 // Eight values are tested at once and blocks of zeros are passed over; the
-// bits of a block go out together.
+// bits of a block are packed by table and go out together.
 X91_TARGET_AVX2 void write_signs_avx2(da_BitBatch& batch, const int* v, int k) {
     da_BitBatch w = batch;
     int i = 0;
@@ -149,12 +171,12 @@ X91_TARGET_AVX2 void write_signs_avx2(da_BitBatch& batch, const int* v, int k) {
         const unsigned nonzero = nonzero_lanes(x);
         if (nonzero == 0) continue;
         const unsigned negative = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(x)));
-        int bits = 0, count = 0;
-        for (unsigned rest = nonzero; rest != 0; rest &= rest - 1) {
-            bits = (bits << 1) | static_cast<int>((negative >> std::countr_zero(rest)) & 1u);
-            ++count;
-        }
-        w.write(bits, count);
+        // Lanes 0-3 and 4-7 packed by table, the first four ahead.
+        const unsigned low = kSignPack.packed[(nonzero & 15u) << 4 | (negative & 15u)];
+        const unsigned high = kSignPack.packed[(nonzero >> 4) << 4 | (negative >> 4)];
+        const unsigned high_count = high >> 4;
+        w.write(static_cast<int>((low & 15u) << high_count | (high & 15u)),
+                static_cast<int>((low >> 4) + high_count));
     }
     for (; i < k; ++i)
         if (v[i] != 0) w.write(v[i] < 0 ? 1 : 0, 1);

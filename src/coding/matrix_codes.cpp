@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "coding/cpu_variants.h"
 #include "coding/integer_codes.h"
 
 namespace x91 {
@@ -10,16 +11,18 @@ namespace {
 
 // Row i-1 becomes row(i-1) - row(i); the last row stays.
 void row_differences(da_IntMatrix& m, int n) {
-    for (int i = 1; i < m.rows(); ++i) m.rowxmod_zn(i - 1, i, -1, n);
+    for (int i = 1; i < m.rows(); ++i) zn_subtract_row(m[i - 1], m[i], m.cols(), n);
 }
 
 void undo_row_differences(da_IntMatrix& m, int n) {
     for (int i = m.rows() - 1; i >= 1; --i) m.rowxmod_zn(i - 1, i, +1, n);
 }
 
-// Column j-1 becomes col(j-1) - col(j); the last column stays.
+// Column j-1 becomes col(j-1) - col(j); the last column stays. Row by row,
+// left to right, along the memory: each entry still meets its right
+// neighbour's old value, as it would column by column.
 void col_differences(da_IntMatrix& m, int n) {
-    for (int j = 1; j < m.cols(); ++j) m.colxmod_zn(j - 1, j, -1, n);
+    for (int i = 0; i < m.rows(); ++i) zn_differences_along(m[i], m.cols(), n);
 }
 
 void undo_col_differences(da_IntMatrix& m, int n) {
@@ -30,8 +33,7 @@ void undo_col_differences(da_IntMatrix& m, int n) {
 // differences along it as well leaves one whole value, in the corner.
 void last_row_differences(da_IntMatrix& m, int n) {
     if (m.rows() == 0) return;
-    int* last = m[m.rows() - 1];
-    for (int j = 1; j < m.cols(); ++j) add_to_zn(last[j - 1], -last[j], n);
+    zn_differences_along(m[m.rows() - 1], m.cols(), n);
 }
 
 void undo_last_row_differences(da_IntMatrix& m, int n) {

@@ -22,6 +22,12 @@ std::vector<int> signed_values(Inputs& in, int k) {
     return v;
 }
 
+// Residues mod n, or at times a row with values outside them, which takes
+// the entry-by-entry way.
+std::vector<int> residues_mostly(Inputs& in, int count, int n) {
+    return in.ints(count, in.count(0, 3) == 0 ? -3 * n : 0, n - 1);
+}
+
 const Case kCases[] = {
     {"z_seq_split_layer",
      [](CpuLevel level, Inputs& in) {
@@ -65,6 +71,21 @@ const Case kCases[] = {
          z_seq_read_signs.at(level)(window, v.data(), k);
          window.release();
          return bytes_of(reader.possition(), v);
+     }},
+    {"zn_subtract_row",
+     [](CpuLevel level, Inputs& in) {
+         const int count = in.count(0, 40), n = in.count(1, 40);
+         std::vector<int> a = residues_mostly(in, count, n);
+         const std::vector<int> b = residues_mostly(in, count, n);
+         zn_subtract_row.at(level)(a.data(), b.data(), count, n);
+         return bytes_of(a);
+     }},
+    {"zn_differences_along",
+     [](CpuLevel level, Inputs& in) {
+         const int count = in.count(0, 40), n = in.count(1, 40);
+         std::vector<int> row = residues_mostly(in, count, n);
+         zn_differences_along.at(level)(row.data(), count, n);
+         return bytes_of(row);
      }},
     {"split_tree_bits",
      [](CpuLevel level, Inputs& in) {
