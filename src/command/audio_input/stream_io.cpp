@@ -37,9 +37,11 @@ sf_count_t StreamIo::tell(void* self) {
 // are read, so a look far ahead that is never read costs nothing.
 sf_count_t StreamIo::seek(sf_count_t offset, int whence, void* self) {
     StreamIo& io = self_of(self);
-    sf_count_t target = offset;
-    if (whence == SEEK_CUR) target += io.position_;
-    if (whence == SEEK_END || target < 0) return -1;
+    // A header's size field can ask for any offset: one past the largest
+    // position is refused rather than wrapped.
+    if (whence == SEEK_END || (whence == SEEK_CUR && offset > INT64_MAX - io.position_)) return -1;
+    const sf_count_t target = whence == SEEK_CUR ? offset + io.position_ : offset;
+    if (target < 0) return -1;
     io.position_ = target;
     return target;
 }
