@@ -148,21 +148,36 @@ namespace {
 
 // Walks the writer's splits over prefix sums (prefix[i] = v[0] + ... + v[i-1]),
 // so each half's total costs one subtraction instead of a pass over the
-// values; `emit` receives every range number (n, value) in writing order.
+// values; `emit` receives every range number (n, value) in writing order: a
+// run's split, then its left half, then its right half. The right halves
+// wait on a small stack (k at least halves per level, so at most 31 wait).
 template <class Emit>
 void n0_seq_splits(const long long* prefix, int M, int k, Emit& emit) {
-    if (k <= 1) return;
-    const long long S = prefix[k] - prefix[0];
-    // An empty or a full run forces every split below it (each range has
-    // one value and takes no bits), so the walk can stop here.
-    if (S == 0 || S == static_cast<long long>(M) * k) return;
-    const int h = k / 2;
-    const long long SL = prefix[h] - prefix[0];
-    const long long hi = std::min(S, static_cast<long long>(M) * h);
-    const long long lo = std::max(0LL, S - static_cast<long long>(M) * (k - h));
-    emit(static_cast<int>(hi - lo + 1), static_cast<int>(SL - lo));
-    n0_seq_splits(prefix, M, h, emit);
-    n0_seq_splits(prefix + h, M, k - h, emit);
+    struct Run {
+        const long long* prefix;
+        int k;
+    };
+    Run waiting[32];
+    int top = 0;
+    Run run{prefix, k};
+    const long long m = M;
+    for (;;) {
+        const long long S = run.prefix[run.k] - run.prefix[0];
+        // An empty or a full run forces every split below it (each range has
+        // one value and takes no bits), so the walk can leave it.
+        if (run.k > 1 && S != 0 && S != m * run.k) {
+            const int h = run.k / 2;
+            const long long SL = run.prefix[h] - run.prefix[0];
+            const long long hi = std::min(S, m * h);
+            const long long lo = std::max(0LL, S - m * (run.k - h));
+            emit(static_cast<int>(hi - lo + 1), static_cast<int>(SL - lo));
+            waiting[top++] = {run.prefix + h, run.k - h};
+            run.k = h;
+            continue;
+        }
+        if (top == 0) return;
+        run = waiting[--top];
+    }
 }
 
 std::vector<long long> prefix_sums(int const* v, int k) {
@@ -177,35 +192,11 @@ std::vector<long long> prefix_sums(int const* v, int k) {
 void write_n0_seq(da_BinWriter& w, int const* v, int M, int k) {
     if (k <= 1) return;
     const std::vector<long long> prefix = prefix_sums(v, k);
-    // The splits of n0_seq_splits in its order, with the right halves
-    // waiting on a small stack (k at least halves per level, so at most 31
-    // wait) and the range numbers, a few bits each, gathered into whole
-    // words before they reach the packet.
-    struct Run {
-        const long long* prefix;
-        int k;
-    };
-    Run waiting[32];
-    int top = 0;
-    Run run{prefix.data(), k};
-    const long long m = M;
+    // The range numbers, a few bits each, gathered into whole words before
+    // they reach the packet.
     da_BitBatch batch(w);
-    for (;;) {
-        const long long S = run.prefix[run.k] - run.prefix[0];
-        // An empty or a full run forces every split below it.
-        if (run.k > 1 && S != 0 && S != m * run.k) {
-            const int h = run.k / 2;
-            const long long SL = run.prefix[h] - run.prefix[0];
-            const long long hi = std::min(S, m * h);
-            const long long lo = std::max(0LL, S - m * (run.k - h));
-            write_rng_num(batch, static_cast<int>(hi - lo + 1), static_cast<int>(SL - lo));
-            waiting[top++] = {run.prefix + h, run.k - h};
-            run.k = h;
-            continue;
-        }
-        if (top == 0) break;
-        run = waiting[--top];
-    }
+    auto emit = [&batch](int n, int value) { write_rng_num(batch, n, value); };
+    n0_seq_splits(prefix.data(), M, k, emit);
     batch.flush();
 }
 
@@ -262,11 +253,8 @@ long long n0_seq_bits(int const* v, int M, int k) {
         bool in_range = true;
         for (int i = 0; i < k; ++i) in_range &= v[i] >= 0 && v[i] <= M;
         if (in_range) {
-            // On the stack for the sizes a frame gives.
-            constexpr int kOnStack = 1024;
-            int on_stack[kOnStack + 1];
-            std::vector<int> on_heap(k < kOnStack ? 0 : static_cast<std::size_t>(k) + 1);
-            int* sums = k < kOnStack ? on_stack : on_heap.data();
+            PrefixSumRoom room(k);
+            int* sums = room.data();
             sums[0] = 0;
             for (int i = 0; i < k; ++i) sums[i + 1] = sums[i] + v[i];
             return n0_seq_bits_of_sums(sums, M, k);

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "framework/bit_stream.h"
 
@@ -184,6 +185,18 @@ long long n0_seq_bits(int const* v, int M, int k);
 // The same from the values' prefix sums (sums[0] = 0, sums[i + 1] = sums[i] +
 // v[i]), for values all within 0..M with M·k below 2^24.
 long long n0_seq_bits_of_sums(const int* sums, int M, int k);
+// Room for the k + 1 prefix sums n0_seq_bits_of_sums takes: on the stack for
+// the sizes a frame gives, on the heap beyond.
+class PrefixSumRoom {
+  public:
+    explicit PrefixSumRoom(int k) : heap_(k < kOnStack ? 0 : static_cast<std::size_t>(k) + 1) {}
+    int* data() { return heap_.empty() ? stack_ : heap_.data(); }
+
+  private:
+    static constexpr int kOnStack = 1024;
+    int stack_[kOnStack + 1];
+    std::vector<int> heap_;
+};
 // S outside 0..M*k is taken as the nearest total that is possible.
 void read_n0_seq(da_BinReader& r, int* v, int M, int k, int S);
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <memory>
 #include <vector>
 
 #include "coding/integer_codes.h"
@@ -58,11 +57,8 @@ long long znseq_bits2(int const* v, int k, int n) {
     // from the sums. M·k below 2^24 keeps every sum in int.
     const int M = n - 1;
     if (k > 1 && M >= 0 && static_cast<long long>(M) * k < (1 << 24)) {
-        constexpr int kOnStack = 1024;  // the sizes a frame gives
-        int on_stack[kOnStack + 1];
-        std::unique_ptr<int[]> on_heap;
-        if (k >= kOnStack) on_heap = std::make_unique_for_overwrite<int[]>(k + 1);
-        int* sums = k < kOnStack ? on_stack : on_heap.get();
+        PrefixSumRoom room(k);
+        int* sums = room.data();
         // The folding, free of branches, goes eight values at a time; only
         // the running sum is left to go one by one.
         sums[0] = 0;
