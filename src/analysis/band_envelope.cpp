@@ -106,8 +106,13 @@ int shares_of(const float* itab, int count, int bands, float top, int* slot, flo
             __builtin_memcpy(words, &change, sizeof words);
             if ((words[0] | words[1] | words[2] | words[3]) == 0) continue;
         }
-        for (int j = i > 0 ? i : 1; j < i + 8; ++j)
-            if (slot[j] != slot[j - 1]) starts[runs++] = j;
+        // Where in the group the slot changes is as good as random: each line
+        // is written at the end of the list, which grows only where it does
+        // (run_starts has room for every line).
+        for (int j = i > 0 ? i : 1; j < i + 8; ++j) {
+            starts[runs] = j;
+            runs += slot[j] != slot[j - 1] ? 1 : 0;
+        }
     }
     return shares_by_line(itab, i, count, bands, runs, slot, lower, upper, starts);
 }

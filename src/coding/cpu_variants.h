@@ -2,6 +2,8 @@
 // calling one runs the build the process chose; tests compare the builds.
 #pragma once
 
+#include <cstdint>
+
 #include "coding/integer_codes.h"
 #include "framework/cpu_dispatch.h"
 
@@ -29,6 +31,16 @@ extern const CpuVariants<void(da_BitBatch& w, const int* v, int k)> z_seq_write_
 // Reads one bit per non-zero value of v, in order, and negates the value
 // where it is 1.
 extern const CpuVariants<void(da_BitWindow& r, int* v, int k)> z_seq_read_signs;
+// One layer of the signed-sequence reader over the c values present: those
+// marked in `marked` (bit j % 64 of word j / 64 for value j) leave, and the
+// values get their layer number; the marks are cleared. index holds the
+// output slots of the values present, in order, and is left holding those of
+// the values kept; in layer 0 the slots are the positions themselves (index
+// need not hold them) and every value is set to 0. Values still present take
+// the layer number too, and a later layer overwrites it. index must have room
+// for c + 7 entries. Returns the number kept.
+extern const CpuVariants<int(std::uint64_t* marked, int* index, int c, int* v, int layer)>
+    z_seq_remove_marked;
 // a[j] = (a[j] - b[j]) mod n for j < count, as add_to_zn gives it; a and b
 // do not overlap.
 extern const CpuVariants<void(int* a, const int* b, int count, int n)> zn_subtract_row;

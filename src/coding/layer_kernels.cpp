@@ -50,6 +50,28 @@ void read_signs_portable(da_BitWindow& r, int* v, int k) {
         if (v[i] != 0 && r.read(1) == 1) v[i] = -v[i];
 }
 
+// Bit by bit through the words of marks; the values kept move down in order.
+int remove_marked_portable(std::uint64_t* marked, int* index, int c, int* v, int layer) {
+    const bool first = layer == 0;
+    if (first) std::fill(v, v + c, 0);
+    int kept = 0;
+    for (int base = 0; base < c; base += 64) {
+        const std::uint64_t removed = marked[base >> 6];
+        marked[base >> 6] = 0;
+        const int span = std::min(64, c - base);
+        std::uint64_t keep =
+            ~removed & (span == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << span) - 1);
+        if (first) {
+            for (; keep != 0; keep &= keep - 1) index[kept++] = base + std::countr_zero(keep);
+        } else {
+            for (int j = base; j < base + span; ++j) v[index[j]] = layer;
+            for (; keep != 0; keep &= keep - 1)
+                index[kept++] = index[base + std::countr_zero(keep)];
+        }
+    }
+    return kept;
+}
+
 #ifdef X91_CPU_AVX2
 
 // A byte for each of eight lanes under every 8-bit lane mask, built at
@@ -210,10 +232,50 @@ X91_TARGET_AVX2 void read_signs_avx2(da_BitWindow& window, int* v, int k) {
     window = r;
 }
 
+// Eight values at a time, without a branch on the marks: the slots kept are
+// packed to the front of a permutation and stored whole at the end of the
+// list, which never passes the eight slots just read. Every value present
+// takes the layer number first, so the ones that leave need no search.
+X91_TARGET_AVX2 int remove_marked_avx2(std::uint64_t* marked, int* index, int c, int* v,
+                                       int layer) {
+    const bool first = layer == 0;
+    int kept = 0;
+    for (int base = 0; base < c; base += 64) {
+        const std::uint64_t removed = marked[base >> 6];
+        marked[base >> 6] = 0;
+        const int span = std::min(64, c - base);
+        const std::uint64_t keep =
+            ~removed & (span == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << span) - 1);
+        if (!first)
+            for (int j = base; j < base + span; ++j) v[index[j]] = layer;
+        for (int b = 0; b < span; b += 8) {
+            const unsigned lanes = static_cast<unsigned>(keep >> b) & 0xFFu;
+            const __m256i order = _mm256_cvtepu8_epi32(
+                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kLaneOrder.lane[lanes])));
+            const __m256i slots =
+                first ? _mm256_add_epi32(order, _mm256_set1_epi32(base + b))
+                      : _mm256_permutevar8x32_epi32(
+                            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(index + base + b)),
+                            order);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(index + kept), slots);
+            kept += std::popcount(lanes);
+            // Layer 0's zeros, eight at a time beside the slots.
+            if (first && b + 8 <= span)
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(v + base + b),
+                                    _mm256_setzero_si256());
+            else if (first)
+                std::fill(v + base + b, v + base + span, 0);
+        }
+    }
+    return kept;
+}
+
 #endif
 
 }  // namespace
 
+const CpuVariants<int(std::uint64_t*, int*, int, int*, int)> z_seq_remove_marked = {
+    remove_marked_portable, X91_AVX2_OR(remove_marked_avx2, remove_marked_portable)};
 const CpuVariants<int(int*, int, int, int*, int&, int&)> z_seq_split_layer = {
     split_layer_portable, X91_AVX2_OR(split_layer_avx2, split_layer_portable)};
 const CpuVariants<int(const int*, int, int*)> z_seq_magnitudes = cpu_variants_of<magnitudes>;

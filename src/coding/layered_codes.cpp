@@ -157,33 +157,6 @@ struct MaskSink {
     }
 };
 
-// Removes the marked values from the c still present (index holds their
-// output slots), giving the removed ones the layer number, and clears the
-// marks for the next layer; returns how many values are left. In layer 0 the
-// slots are the positions themselves, and every value is set to 0 (the ones
-// left get their layer later).
-template <bool kFirstLayer>
-int remove_marked(std::uint64_t* marked, int* index, int c, int* v, int layer) {
-    int kept = 0;
-    for (int base = 0; base < c; base += 64) {
-        std::uint64_t removed = marked[base >> 6];
-        marked[base >> 6] = 0;
-        const int span = std::min(64, c - base);
-        std::uint64_t keep =
-            ~removed & (span == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << span) - 1);
-        if constexpr (kFirstLayer) {
-            std::fill(v + base, v + base + span, 0);
-            for (; keep != 0; keep &= keep - 1) index[kept++] = base + std::countr_zero(keep);
-        } else {
-            for (; removed != 0; removed &= removed - 1)
-                v[index[base + std::countr_zero(removed)]] = layer;
-            for (; keep != 0; keep &= keep - 1)
-                index[kept++] = index[base + std::countr_zero(keep)];
-        }
-    }
-    return kept;
-}
-
 }  // namespace
 
 // read_n0_seq_3 with read_known_set_1 and the sign bits, on one bit window:
@@ -197,14 +170,14 @@ void read_z_seq(da_BinReader& in, int* v, int k) {
     constexpr int kLocalValues = 1792;
     const int words = (k + 63) / 64;
     std::uint64_t local_marked[kLocalValues / 64 + 1] = {};
-    int local_index[kLocalValues];
+    int local_index[kLocalValues + 7];
     std::unique_ptr<std::uint64_t[]> heap_marked;
     std::unique_ptr<int[]> heap_index;
     std::uint64_t* marked = local_marked;
     int* index = local_index;
     if (k > kLocalValues) {
         heap_marked = std::make_unique<std::uint64_t[]>(words + 1);
-        heap_index = std::make_unique_for_overwrite<int[]>(k);
+        heap_index = std::make_unique_for_overwrite<int[]>(k + 7);
         marked = heap_marked.get();
         index = heap_index.get();
     }
@@ -220,8 +193,7 @@ void read_z_seq(da_BinReader& in, int* v, int k) {
             c = 0;
         } else if (z > 0) {
             read_known_set_parts(r, c, z, MaskSink{marked});
-            c = layer == 0 ? remove_marked<true>(marked, index, c, v, layer)
-                           : remove_marked<false>(marked, index, c, v, layer);
+            c = z_seq_remove_marked(marked, index, c, v, layer);
         } else if (layer == 0) {
             std::iota(index, index + k, 0);
         }

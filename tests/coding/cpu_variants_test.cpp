@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <vector>
 
 #include "support/build_comparison.h"
@@ -71,6 +72,19 @@ const Case kCases[] = {
          z_seq_read_signs.at(level)(window, v.data(), k);
          window.release();
          return bytes_of(reader.possition(), v);
+     }},
+    {"z_seq_remove_marked",
+     [](CpuLevel level, Inputs& in) {
+         // c values present in slots of a longer output; marks only within c.
+         const int c = in.count(1, 200), k = c + in.count(0, 20), layer = in.count(0, 3);
+         std::vector<int> v = in.ints(k, -5, 5), index = in.ints(c + 7, 0, k - 1);
+         std::vector<std::uint64_t> marked((c + 63) / 64 + 1);
+         for (int j = 0; j < c; ++j)
+             if (in.count(0, 3) == 0) marked[j >> 6] |= std::uint64_t{1} << (j & 63);
+         const int kept =
+             z_seq_remove_marked.at(level)(marked.data(), index.data(), c, v.data(), layer);
+         index.resize(kept);  // only the slots kept are defined
+         return bytes_of(kept, index, v, marked);
      }},
     {"zn_subtract_row",
      [](CpuLevel level, Inputs& in) {
