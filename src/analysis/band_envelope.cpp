@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstddef>
 
 #include "analysis/cpu_variants.h"
 #include "dsp/numeric.h"
@@ -178,12 +177,11 @@ void share_products(int count, const float* lower, const float* upper, const flo
 // changes no sum, and one that starts at +0 is never −0), its row is read
 // where it lies; the rows that cross from one to the other are put together
 // first, into the space behind the products.
-void chain_sums(float* rows, const std::int16_t* crossings, int crossing_count,
-                const std::uint16_t* offsets, const int* group_steps, int slot_count,
-                float* slots) {
+void chain_sums(float* rows, const int* crossings, int crossing_count, const std::uint16_t* offsets,
+                const int* group_steps, int slot_count, float* slots) {
     const i32x8 step = {0, 1, 2, 3, 4, 5, 6, 7};
     for (int c = 0; c < crossing_count; ++c) {
-        const std::int16_t* x = crossings + 5 * c;
+        const int* x = crossings + 5 * c;
         const f32x8 upper = load8(rows + x[0]), lower = load8(rows + x[1]);
         const f32x8 row = step < x[2] ? upper : (step < x[3] ? lower : f32x8{});
         store8(rows + x[4], row);
@@ -291,8 +289,7 @@ const CpuVariants<void(int, const int*, const float*, const float*, const float*
                               X91_AVX2_OR(interpolate_avx2, interpolate_portable)};
 const CpuVariants<void(int, const float*, const float*, const float*, float*, float*)>
     env_share_products = cpu_variants_of<share_products>;
-const CpuVariants<void(float*, const std::int16_t*, int, const std::uint16_t*, const int*, int,
-                       float*)>
+const CpuVariants<void(float*, const int*, int, const std::uint16_t*, const int*, int, float*)>
     env_chain_sums = cpu_variants_of<chain_sums>;
 
 std::vector<float> env_bark_itab(int count) {
@@ -421,35 +418,6 @@ void ra_copy(const float* src, float* dst, int count) {
     for (int i = 0; i < count; ++i) dst[i] = src[i];
 }
 
-namespace {
-
-// The rows of a chain of upper_end upper products and end − upper_end lower
-// ones that lay_out_rows puts together: the one where the upper products
-// stop within a row, and the one where the lower ones do (unless the same).
-int crossing_rows(int upper_end, int end) {
-    int rows = 0;
-    int t = upper_end / 8;
-    if (upper_end % 8 != 0) {
-        ++rows;
-        ++t;
-    }
-    if (8 * std::max(t, end / 8) < end) ++rows;
-    return rows;
-}
-
-// Growing past the capacity takes just n elements, not the doubled room a
-// resize would: tables laid out again every frame keep their largest size.
-// The contents are not kept.
-template <typename T>
-void resize_tight(std::vector<T>& v, std::size_t n) {
-    if (n > v.capacity())
-        v = std::vector<T>(n);
-    else
-        v.resize(n);
-}
-
-}  // namespace
-
 void env_Shares::prepare(const float* itab, int line_count, int band_count, bool sums) {
     count = line_count > 0 ? line_count : 0;
     bands = band_count;
@@ -503,20 +471,17 @@ void env_Shares::lay_out_rows() {
     int scratch = 2 * hi;
     chain_steps.resize(groups);
     int row_count = 0;
-    int crossing_count = 0;
     for (int g = 0; g < groups; ++g) {
         int longest = 0;
-        for (int s = 8 * g; s < 8 * g + 8 && s < slots; ++s) {
+        for (int s = 8 * g; s < 8 * g + 8 && s < slots; ++s)
             longest = std::max(longest, chain_upper[s] + chain_lower[s]);
-            crossing_count += crossing_rows(chain_upper[s], chain_upper[s] + chain_lower[s]);
-        }
         chain_steps[g] = (longest + 7) / 8;
         row_count += chain_steps[g];
     }
-    resize_tight(chain_offsets, 8 * row_count);
-    resize_tight(chain_crossings, 5 * crossing_count);
+    chain_offsets.resize(8 * row_count);
+    chain_crossings.resize(5 * 2 * slots);
     std::uint16_t* column = chain_offsets.data();
-    std::int16_t* crossing = chain_crossings.data();
+    int* crossing = chain_crossings.data();
     for (int g = 0; g < groups; ++g) {
         const int steps = chain_steps[g];
         for (int lane = 0; lane < 8; ++lane) {
@@ -530,7 +495,7 @@ void env_Shares::lay_out_rows() {
                 const int t0 = 8 * t;
                 column[8 * t + lane] = static_cast<std::uint16_t>(scratch);
                 for (int x : {hi + begin + t0, begin + t0, upper_end - t0, end - t0, scratch})
-                    *crossing++ = static_cast<std::int16_t>(x);
+                    *crossing++ = x;
                 scratch += 8;
             };
             int t = 0;
@@ -544,11 +509,13 @@ void env_Shares::lay_out_rows() {
         }
         column += 8 * steps;
     }
+    chain_crossings.resize(crossing - chain_crossings.data());
     chain_space = scratch;
 }
 
-void env_Shares::release_run_starts() {
+void env_Shares::free_spare() {
     if (chained && chain_space <= kChainSpace) std::vector<int>().swap(run_starts);
+    chain_crossings.shrink_to_fit();
 }
 
 void env_iweights_to(const env_Shares& shares, float* weights, float* slots) {

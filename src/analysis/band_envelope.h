@@ -63,20 +63,17 @@ struct env_Shares {
     std::vector<int> chain_begin, chain_upper, chain_lower;  // bands + 2 each
     // Where the chained sums read their rows (env_chain_sums): per group of
     // eight slots its rows' count, per row eight offsets, and the rows to be
-    // put together first, five offsets each; chain_space floats hold them
-    // all. Above kChainSpace (reckoned before the layout) the sums run slot
-    // by slot along the lines instead.
+    // put together first, five ints each; chain_space floats hold them all.
+    // Above kChainSpace (reckoned before the layout) the sums run slot by
+    // slot along the lines instead.
     static constexpr int kChainSpace = 3072;
-    std::vector<int> chain_steps;
+    std::vector<int> chain_steps, chain_crossings;
     std::vector<std::uint16_t> chain_offsets;  // within kChainSpace
-    // Signed: a lane's count of upper or lower steps left falls below 0 in
-    // the row after its upper products end.
-    std::vector<std::int16_t> chain_crossings;
     long long chain_space = 0;
 
-    // For a table prepared once: frees the run starts where the sums no
-    // longer read them (chained and laid out).
-    void release_run_starts();
+    // For a table prepared once: frees what the sums no longer read (the run
+    // starts, where chained and laid out) and the crossing rows' spare room.
+    void free_spare();
 
   private:
     // Sets the chains from `runs` run starts (run_starts), if the slots rise.

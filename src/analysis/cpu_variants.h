@@ -27,10 +27,10 @@ extern const CpuVariants<void(int count, const float* lower, const float* upper,
 // slots[s] for s < slot_count: 0 plus, one by one, the steps of slot s's
 // chain: group g of eight slots has group_steps[g] rows of eight steps, and
 // lane s − 8g's row t lies at rows + offsets[8t + s − 8g] (offsets running
-// on from group to group). First, each crossing row c (five offsets x) is put
+// on from group to group). First, each crossing row c (five ints x) is put
 // together at rows + x[4]: element j is rows[x[0] + j] for j < x[2], else
 // rows[x[1] + j] for j < x[3], else 0.
-extern const CpuVariants<void(float* rows, const std::int16_t* crossings, int crossing_count,
+extern const CpuVariants<void(float* rows, const int* crossings, int crossing_count,
                               const std::uint16_t* offsets, const int* group_steps, int slot_count,
                               float* slots)>
     env_chain_sums;

@@ -50,7 +50,7 @@ da_IntensityTables::da_IntensityTables(da_DGlobalSettings global, da_DIntensityS
     shares.prepare(index_table.data(), global.lines, setup.bands);
     std::vector<float> slots(setup.bands + 2);
     env_iweights_to(shares, band_weights.data(), slots.data());
-    shares.release_run_starts();
+    shares.free_spare();
     if (!keep_index_table) std::vector<float>().swap(index_table);
 }
 
