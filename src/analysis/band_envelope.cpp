@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstring>
 
 #include "analysis/cpu_variants.h"
 #include "dsp/numeric.h"
@@ -415,7 +417,9 @@ float env_overlap(float t) {
 }
 
 void ra_copy(const float* src, float* dst, int count) {
-    for (int i = 0; i < count; ++i) dst[i] = src[i];
+    // The library's copy moves whole vectors where the baseline build of a
+    // loop would not.
+    if (count > 0) std::memcpy(dst, src, static_cast<std::size_t>(count) * sizeof(float));
 }
 
 void env_Shares::prepare(const float* itab, int line_count, int band_count, bool sums) {

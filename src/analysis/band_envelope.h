@@ -36,6 +36,7 @@ void env_itable_arange(float* table, int count, int bands, float step);
 // Smooth-step share (3 − 2t)·t² of the upper slot for fractional part t.
 float env_overlap(float t);
 
+// Copies count floats between ranges that do not overlap.
 void ra_copy(const float* src, float* dst, int count);
 
 // Every line's split between its two slots, worked out once per index table:

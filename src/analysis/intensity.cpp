@@ -77,6 +77,7 @@ da_BandLevelMeasure::da_BandLevelMeasure(const da_DGlobalSettings& global,
 void da_BandLevelMeasure::work() {
     const int bands = setup_.bands;
     const float floor_db = static_cast<float>(-setup_.range);
+    const float floor_amplitude = db_to_amplify(floor_db);
     while (input.queued() >= 2) {
         auto left = input.get_data();
         auto right = input.get_data();
@@ -85,8 +86,8 @@ void da_BandLevelMeasure::work() {
 
         auto index = item_alloc<int>(bands);
         for (int j = 0; j < bands; ++j)
-            index[j] =
-                intensity_index(coded_level_db(j, amplify_to_db(envelope[j], floor_db)), setup_);
+            index[j] = intensity_index(
+                coded_level_db(j, amplify_to_db(envelope[j], floor_db, floor_amplitude)), setup_);
 
         output1.put_data(std::move(left));
         output1.put_data(std::move(right));
