@@ -422,6 +422,21 @@ void ra_copy(const float* src, float* dst, int count) {
     if (count > 0) std::memcpy(dst, src, static_cast<std::size_t>(count) * sizeof(float));
 }
 
+namespace {
+
+// Growing past the capacity takes just n elements, not the doubled room a
+// resize would: tables laid out again every frame keep their largest size.
+// The contents are not kept.
+template <typename T>
+void resize_tight(std::vector<T>& v, std::size_t n) {
+    if (n > v.capacity())
+        v = std::vector<T>(n);
+    else
+        v.resize(n);
+}
+
+}  // namespace
+
 void env_Shares::prepare(const float* itab, int line_count, int band_count, bool sums) {
     count = line_count > 0 ? line_count : 0;
     bands = band_count;
@@ -482,7 +497,7 @@ void env_Shares::lay_out_rows() {
         chain_steps[g] = (longest + 7) / 8;
         row_count += chain_steps[g];
     }
-    chain_offsets.resize(8 * row_count);
+    resize_tight(chain_offsets, 8 * row_count);
     chain_crossings.resize(5 * 2 * slots);
     std::uint16_t* column = chain_offsets.data();
     int* crossing = chain_crossings.data();
