@@ -307,6 +307,16 @@ std::vector<float> env_quad_itab(int count) {
     return t;
 }
 
+namespace {
+
+void rescale(float* table, int count, float a, float first, float factor) {
+    for (int i = 0; i < count; ++i) table[i] = a + (table[i] - first) * factor;
+}
+
+}  // namespace
+
+const CpuVariants<void(float*, int, float, float, float)> env_rescale = cpu_variants_of<rescale>;
+
 int env_inctable_rangeset(float* table, int count, float a, float b) {
     if (count <= 0) return count;
     const float first = table[0];
@@ -314,7 +324,7 @@ int env_inctable_rangeset(float* table, int count, float a, float b) {
     const float span = last - first;
     const float factor = (b - a) / span;
     if (std::isfinite(span) && span != 0.0f && std::isfinite(factor)) {
-        for (int i = 0; i < count; ++i) table[i] = a + (table[i] - first) * factor;
+        env_rescale(table, count, a, first, factor);
         return count;
     }
     // No slope to rescale (flat, infinite or NaN ends): lay the positions out
