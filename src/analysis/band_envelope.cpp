@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstring>
 
 #include "analysis/cpu_variants.h"
 #include "dsp/numeric.h"
@@ -310,6 +312,16 @@ std::vector<float> env_quad_itab(int count) {
     return t;
 }
 
+namespace {
+
+void rescale(float* table, int count, float a, float first, float factor) {
+    for (int i = 0; i < count; ++i) table[i] = a + (table[i] - first) * factor;
+}
+
+}  // namespace
+
+const CpuVariants<void(float*, int, float, float, float)> env_rescale = cpu_variants_of<rescale>;
+
 int env_inctable_rangeset(float* table, int count, float a, float b) {
     if (count <= 0) return count;
     const float first = table[0];
@@ -317,7 +329,7 @@ int env_inctable_rangeset(float* table, int count, float a, float b) {
     const float span = last - first;
     const float factor = (b - a) / span;
     if (std::isfinite(span) && span != 0.0f && std::isfinite(factor)) {
-        for (int i = 0; i < count; ++i) table[i] = a + (table[i] - first) * factor;
+        env_rescale(table, count, a, first, factor);
         return count;
     }
     // No slope to rescale (flat, infinite or NaN ends): lay the positions out
@@ -420,8 +432,25 @@ float env_overlap(float t) {
 }
 
 void ra_copy(const float* src, float* dst, int count) {
-    for (int i = 0; i < count; ++i) dst[i] = src[i];
+    // The library's copy moves whole vectors where the baseline build of a
+    // loop would not.
+    if (count > 0) std::memcpy(dst, src, static_cast<std::size_t>(count) * sizeof(float));
 }
+
+namespace {
+
+// Growing past the capacity takes just n elements, not the doubled room a
+// resize would: tables laid out again every frame keep their largest size.
+// The contents are not kept.
+template <typename T>
+void resize_tight(std::vector<T>& v, std::size_t n) {
+    if (n > v.capacity())
+        v = std::vector<T>(n);
+    else
+        v.resize(n);
+}
+
+}  // namespace
 
 void env_Shares::prepare(const float* itab, int line_count, int band_count, bool sums) {
     count = line_count > 0 ? line_count : 0;
@@ -483,7 +512,7 @@ void env_Shares::lay_out_rows() {
         chain_steps[g] = (longest + 7) / 8;
         row_count += chain_steps[g];
     }
-    chain_offsets.resize(8 * row_count);
+    resize_tight(chain_offsets, 8 * row_count);
     chain_crossings.resize(5 * 2 * slots);
     std::uint16_t* column = chain_offsets.data();
     int* crossing = chain_crossings.data();
@@ -516,6 +545,11 @@ void env_Shares::lay_out_rows() {
     }
     chain_crossings.resize(crossing - chain_crossings.data());
     chain_space = scratch;
+}
+
+void env_Shares::free_spare() {
+    if (chained && chain_space <= kChainSpace) std::vector<int>().swap(run_starts);
+    chain_crossings.shrink_to_fit();
 }
 
 void env_iweights_to(const env_Shares& shares, float* weights, float* slots) {

@@ -36,6 +36,7 @@ void env_itable_arange(float* table, int count, int bands, float step);
 // Smooth-step share (3 − 2t)·t² of the upper slot for fractional part t.
 float env_overlap(float t);
 
+// Copies count floats between ranges that do not overlap.
 void ra_copy(const float* src, float* dst, int count);
 
 // Every line's split between its two slots, worked out once per index table:
@@ -70,6 +71,10 @@ struct env_Shares {
     std::vector<int> chain_steps, chain_crossings;
     std::vector<std::uint16_t> chain_offsets;  // within kChainSpace
     long long chain_space = 0;
+
+    // For a table prepared once: frees what the sums no longer read (the run
+    // starts, where chained and laid out) and the crossing rows' spare room.
+    void free_spare();
 
   private:
     // Sets the chains from `runs` run starts (run_starts), if the slots rise.

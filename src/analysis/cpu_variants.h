@@ -34,6 +34,9 @@ extern const CpuVariants<void(float* rows, const int* crossings, int crossing_co
                               const std::uint16_t* offsets, const int* group_steps, int slot_count,
                               float* slots)>
     env_chain_sums;
+// table[i] = a + (table[i] − first)·factor.
+extern const CpuVariants<void(float* table, int count, float a, float first, float factor)>
+    env_rescale;
 // The first i in [from, end) with t[i] > t[i − 1] + step, or end.
 extern const CpuVariants<int(const float* t, int from, int end, float step)> env_first_steep_rise;
 // The last i in [0, from] with t[i + 1] − step > t[i], or −1.

@@ -43,12 +43,15 @@ void mean_magnitudes(const float* left, const float* right, float* out, int coun
 const CpuVariants<void(const float*, const float*, float*, int)> intensity_mean_magnitudes =
     cpu_variants_of<mean_magnitudes>;
 
-da_IntensityTables::da_IntensityTables(da_DGlobalSettings global, da_DIntensitySetup setup)
+da_IntensityTables::da_IntensityTables(da_DGlobalSettings global, da_DIntensitySetup setup,
+                                       bool keep_index_table)
     : index_table(env_quad_itab(global.lines)), band_weights(setup.bands) {
     env_itable_arange(index_table.data(), global.lines, setup.bands, 1.0f);
     shares.prepare(index_table.data(), global.lines, setup.bands);
     std::vector<float> slots(setup.bands + 2);
     env_iweights_to(shares, band_weights.data(), slots.data());
+    shares.free_spare();
+    if (!keep_index_table) std::vector<float>().swap(index_table);
 }
 
 IntensityEnvelopeMeter::IntensityEnvelopeMeter(const da_DGlobalSettings& global,
@@ -74,6 +77,7 @@ da_BandLevelMeasure::da_BandLevelMeasure(const da_DGlobalSettings& global,
 void da_BandLevelMeasure::work() {
     const int bands = setup_.bands;
     const float floor_db = static_cast<float>(-setup_.range);
+    const float floor_amplitude = db_to_amplify(floor_db);
     while (input.queued() >= 2) {
         auto left = input.get_data();
         auto right = input.get_data();
@@ -82,8 +86,8 @@ void da_BandLevelMeasure::work() {
 
         auto index = item_alloc<int>(bands);
         for (int j = 0; j < bands; ++j)
-            index[j] =
-                intensity_index(coded_level_db(j, amplify_to_db(envelope[j], floor_db)), setup_);
+            index[j] = intensity_index(
+                coded_level_db(j, amplify_to_db(envelope[j], floor_db, floor_amplitude)), setup_);
 
         output1.put_data(std::move(left));
         output1.put_data(std::move(right));

@@ -15,7 +15,10 @@ namespace x91 {
 // decoder and shared by reference with both intensity modules.
 class da_IntensityTables {
   public:
-    da_IntensityTables(da_DGlobalSettings global, da_DIntensitySetup setup);
+    // Only the tuned measure reads the index table, while it is built: the
+    // others leave it out (`keep_index_table` false) and it stays empty.
+    da_IntensityTables(da_DGlobalSettings global, da_DIntensitySetup setup,
+                       bool keep_index_table = true);
 
     std::vector<float> index_table;   // per line: fractional band position
     std::vector<float> band_weights;  // per band

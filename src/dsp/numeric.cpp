@@ -39,7 +39,11 @@ float db_to_amplify(float d) {
 }
 
 float amplify_to_db(float a, float floor_db) {
-    if (a > db_to_amplify(floor_db)) return 6.0f * r_log2(a);
+    return amplify_to_db(a, floor_db, db_to_amplify(floor_db));
+}
+
+float amplify_to_db(float a, float floor_db, float floor_amplitude) {
+    if (a > floor_amplitude) return 6.0f * r_log2(a);
     return floor_db;
 }
 

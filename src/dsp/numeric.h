@@ -70,6 +70,9 @@ inline int r_round(float x) {
 float freq_to_bark(float f);
 float db_to_amplify(float d);  // 2^(d/6): 6 level units per doubling
 float amplify_to_db(float a, float floor_db);
+// The same with the floor's amplitude, db_to_amplify(floor_db), worked out
+// once by the caller for many values against one floor.
+float amplify_to_db(float a, float floor_db, float floor_amplitude);
 
 // --- float arrays --------------------------------------------------------------
 float ra_amplitude(const float* values, int count);

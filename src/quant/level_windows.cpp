@@ -14,6 +14,9 @@ constexpr double kTop = 1048576.0;
 // 128 to an octave (the finest tried) never hold two tops.
 constexpr float kMerge = 1.0f + 1.0f / 64.0f;
 constexpr int kFinestShift = 16;
+// The coarsest tried: 2 buckets to an octave. The coarsest layout that keeps
+// one top per bucket gives the same indices with the smallest table.
+constexpr int kCoarsestShift = 22;
 
 float float_below(double v) {
     const float f = static_cast<float>(v);
@@ -60,7 +63,7 @@ LevelWindows::LevelWindows(float ln_b, float r, double u_r,
     low_.shrink_to_fit();
     high_.shrink_to_fit();
     level_.shrink_to_fit();
-    for (int shift = 18; shift >= kFinestShift; --shift)
+    for (int shift = kCoarsestShift; shift >= kFinestShift; --shift)
         if (lay_out(shift)) return;
     gap_at_bucket_.clear();
 }

@@ -80,6 +80,13 @@ const Case kCases[] = {
                                   slots.data());
          return bytes_of(slots, rows);
      }},
+    {"env_rescale",
+     [](CpuLevel level, Inputs& in) {
+         std::vector<float> t = positions(in, in.count(0, 300), 40.0f);
+         env_rescale.at(level)(t.data(), static_cast<int>(t.size()), 0.75f, t.empty() ? 0.0f : t[0],
+                               0.37f);
+         return bytes_of(t);
+     }},
     {"env_first_steep_rise",
      [](CpuLevel level, Inputs& in) {
          const int count = in.count(2, 200);

@@ -43,6 +43,15 @@ TEST(IntensityTablesTest, DefaultBandWeights) {
     for (int j = 2; j <= 30; ++j) EXPECT_NEAR(w[j] - w[j - 1], 1.53f, 0.1f) << j;
 }
 
+TEST(IntensityTablesTest, LeavingOutTheIndexTableChangesNothingElse) {
+    const da_IntensityTables kept(ds.global, ds.intensity);
+    const da_IntensityTables left_out(ds.global, ds.intensity, false);
+    EXPECT_EQ(kept.index_table.size(), 800u);
+    EXPECT_TRUE(left_out.index_table.empty());
+    EXPECT_EQ(kept.band_weights, left_out.band_weights);
+    EXPECT_EQ(kept.shares.upper, left_out.shares.upper);
+}
+
 TEST(IntensityIndexTest, HalfStepsRoundTowardsTheLouderIndex) {
     const da_DIntensitySetup s = ds.intensity;
     EXPECT_EQ(intensity_index(0.0f, s), 0);

@@ -60,6 +60,16 @@ TEST(LevelScaleTest, DecibelsCountSixPerDoubling) {
     EXPECT_EQ(amplify_to_db(0.25f, 12.0f), 12.0f);
 }
 
+// The form given the floor's amplitude answers as the one that works it out.
+TEST(LevelScaleTest, FloorAmplitudeGivenOnceGivesTheSameLevels) {
+    for (const float floor_db : {-100.0f, -37.5f, 12.0f})
+        for (const float a : {-3.0f, 0.0f, 0.25f, 0.999f, 8.0f, db_to_amplify(floor_db),
+                              std::nextafter(db_to_amplify(floor_db), 1e9f)})
+            EXPECT_EQ(amplify_to_db(a, floor_db, db_to_amplify(floor_db)),
+                      amplify_to_db(a, floor_db))
+                << a << " against " << floor_db;
+}
+
 TEST(ScalarTest, BarkScale) {
     EXPECT_EQ(freq_to_bark(0.0f), 0.0f);
     EXPECT_NEAR(freq_to_bark(1000.0f), 8.51f, 0.005f);
