@@ -405,8 +405,10 @@ X91_API x91_status x91_decoder_tag(const x91_decoder* decoder, size_t index, con
                                    const char** value);
 
 /* The quality percentage the header's settings were made with, as the
- * encoder's quality rescales them (X91_QUALITY_MIN to X91_QUALITY_MAX, to
- * 0.1; 100 for the defaults), read from the masking level scale it stores.
+ * encoder's quality rescales them (to 0.1; 100 for the defaults), read from
+ * the masking level scale it stores. The standard encoder's files read
+ * X91_QUALITY_MIN to X91_QUALITY_MAX; the tuned encoder sets the scale for a
+ * point of its own, which reads up to about 4500 at its top qualities.
  * X91_ERR_INVALID_STATE for a decoder over packets or before the header. */
 X91_API x91_status x91_decoder_quality(const x91_decoder* decoder, double* percent);
 

@@ -452,7 +452,7 @@ void resize_tight(std::vector<T>& v, std::size_t n) {
 
 }  // namespace
 
-void env_Shares::prepare(const float* itab, int line_count, int band_count, bool sums) {
+void env_Shares::prepare(const float* itab, int line_count, int band_count, ShareSums sums) {
     count = line_count > 0 ? line_count : 0;
     bands = band_count;
     slot.resize(count);
@@ -465,7 +465,7 @@ void env_Shares::prepare(const float* itab, int line_count, int band_count, bool
     if (bands >= 0 && bands < (1 << 24)) {
         const int runs = env_shares_of(itab, count, bands, static_cast<float>(bands + 1),
                                        slot.data(), lower.data(), upper.data(), run_starts.data());
-        if (count > 0 && sums) chain_runs(runs);
+        if (count > 0 && sums == ShareSums::chained) chain_runs(runs);
         return;
     }
     shares_by_line(itab, 0, count, bands, 0, slot.data(), lower.data(), upper.data(),

@@ -42,10 +42,13 @@ void ra_copy(const float* src, float* dst, int count);
 // Every line's split between its two slots, worked out once per index table:
 // the envelope functions run several times per frame over the same table, and
 // the floor and smooth step are most of their cost.
+// How sums over a table's slots will run: side by side along chains laid out
+// once, or line by line (enough for tables only interpolated through, as by
+// env_highres_to, which then skip the layout).
+enum class ShareSums : bool { line_by_line, chained };
+
 struct env_Shares {
-    // Tables only interpolated through (env_highres_to) need no chains:
-    // `sums` false leaves them out, and sums over them run line by line.
-    void prepare(const float* itab, int count, int bands, bool sums = true);
+    void prepare(const float* itab, int count, int bands, ShareSums sums = ShareSums::chained);
     int count = 0;
     int bands = 0;
     std::vector<int> slot;     // lower slot, in 0 .. bands

@@ -44,14 +44,14 @@ const CpuVariants<void(const float*, const float*, float*, int)> intensity_mean_
     cpu_variants_of<mean_magnitudes>;
 
 da_IntensityTables::da_IntensityTables(da_DGlobalSettings global, da_DIntensitySetup setup,
-                                       bool keep_index_table)
+                                       IndexTable index)
     : index_table(env_quad_itab(global.lines)), band_weights(setup.bands) {
     env_itable_arange(index_table.data(), global.lines, setup.bands, 1.0f);
     shares.prepare(index_table.data(), global.lines, setup.bands);
     std::vector<float> slots(setup.bands + 2);
     env_iweights_to(shares, band_weights.data(), slots.data());
     shares.free_spare();
-    if (!keep_index_table) std::vector<float>().swap(index_table);
+    if (index == IndexTable::dropped) std::vector<float>().swap(index_table);
 }
 
 IntensityEnvelopeMeter::IntensityEnvelopeMeter(const da_DGlobalSettings& global,

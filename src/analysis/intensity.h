@@ -13,12 +13,14 @@ namespace x91 {
 
 // Band layout on a square-root frequency scale, built once per encoder or
 // decoder and shared by reference with both intensity modules.
+// Only the tuned measure reads the index table, when it is built: the others
+// let it go once the shares and weights are made, and it stays empty.
+enum class IndexTable : bool { dropped, kept };
+
 class da_IntensityTables {
   public:
-    // Only the tuned measure reads the index table, while it is built: the
-    // others leave it out (`keep_index_table` false) and it stays empty.
     da_IntensityTables(da_DGlobalSettings global, da_DIntensitySetup setup,
-                       bool keep_index_table = true);
+                       IndexTable index = IndexTable::kept);
 
     std::vector<float> index_table;   // per line: fractional band position
     std::vector<float> band_weights;  // per band

@@ -201,7 +201,7 @@ void da_StereoSideTransform::work() {
         // Indices outside 0 .. levels − 1 (a damaged stream) give balances
         // outside [0, 1]; the rotation below stays a finite rotation.
         for (int j = 0; j < bands_; ++j) balance_[j] = _zn_to_range(index[j], 0.0f, 1.0f, levels_);
-        shares_.prepare(map.get(), n_, bands_, false);
+        shares_.prepare(map.get(), n_, bands_, ShareSums::line_by_line);
         env_highres_to(shares_, balance_.data(), line_balance_.data(), slots_.data());
         stereo_rotate_pairs(n_, direction, line_balance_.data(), left.get(), right.get());
 

@@ -8,7 +8,7 @@ da_Decoder::da_Decoder(const CheckedSettings& s)
     : is_(s.isettings()),
       ds_(s.dsettings()),
       layout_(s),
-      tables_(ds_.global, ds_.intensity, false),
+      tables_(ds_.global, ds_.intensity, IndexTable::dropped),
       ad1_(ds_.group, layout_.matrices[0]),
       ad2_(ds_.group, layout_.matrices[1]),
       ad3_(ds_.group, layout_.matrices[2]),

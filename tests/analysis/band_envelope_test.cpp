@@ -300,7 +300,7 @@ TEST(EnvSharesTest, PreparedSharesMatchTheTableFormsBitForBit) {
             ASSERT_EQ(bits_of(low_table[j]), bits_of(low_shares[j])) << "band " << j;
         // Shares prepared without chains sum line by line, to the same bits.
         env_Shares unchained;
-        unchained.prepare(itab.data(), count, bands, false);
+        unchained.prepare(itab.data(), count, bands, ShareSums::line_by_line);
         EXPECT_FALSE(unchained.chained);
         env_lowres_to(unchained, weights.data(), values.data(), low_shares.data(), slots.data());
         for (int j = 0; j < bands; ++j)

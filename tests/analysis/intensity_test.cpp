@@ -45,7 +45,7 @@ TEST(IntensityTablesTest, DefaultBandWeights) {
 
 TEST(IntensityTablesTest, LeavingOutTheIndexTableChangesNothingElse) {
     const da_IntensityTables kept(ds.global, ds.intensity);
-    const da_IntensityTables left_out(ds.global, ds.intensity, false);
+    const da_IntensityTables left_out(ds.global, ds.intensity, IndexTable::dropped);
     EXPECT_EQ(kept.index_table.size(), 800u);
     EXPECT_TRUE(left_out.index_table.empty());
     EXPECT_EQ(kept.band_weights, left_out.band_weights);
